@@ -1,0 +1,119 @@
+// tovanel-bench: inspects and measures the import outside the viewer, through the viewer's own import
+// code and table model.
+#include "addresstablemodel.h"
+#include "dialogs.h"
+#include "vcfimport.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTextStream>
+
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace {
+
+// Answers the import's questions on the terminal: messages go to standard error, open dialogs are
+// cancelled.
+class StderrDialogs final : public Dialogs {
+public:
+    void message(const QString& text) override {
+        QString line = text;
+        line.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+        std::fprintf(stderr, "message: %s\n", line.toUtf8().constData());
+    }
+    QString openFile(const QString&) override { return {}; }
+};
+
+QString escaped(const QString& cell) {
+    QString out;
+    out.reserve(cell.size());
+    for (QChar c : cell) {
+        switch (c.unicode()) {
+        case '\\':
+            out += QStringLiteral("\\\\");
+            break;
+        case '\t':
+            out += QStringLiteral("\\t");
+            break;
+        case '\r':
+            out += QStringLiteral("\\r");
+            break;
+        case '\n':
+            out += QStringLiteral("\\n");
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+double peakRssMb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+int usage() {
+    std::fprintf(stderr, "usage: tovanel-bench dump FILE\n"
+                         "       tovanel-bench import FILE\n");
+    return 2;
+}
+
+int dump(const QString& path) {
+    StderrDialogs dialogs;
+    AddressTableModel adressen(AddressTableModel::List::Adressen);
+    AddressTableModel adrData(AddressTableModel::List::AdrData);
+    OpenVcf(path, adressen, adrData, dialogs, {});
+    QTextStream out(stdout);
+    out.setEncoding(QStringConverter::Utf8);
+    for (int row = 0; row < adressen.rowCount(); ++row) {
+        QStringList fields;
+        QStringList bold;
+        for (int c = 0; c < AddressTableModel::ColumnCount; ++c) {
+            fields << escaped(adressen.cell(row, c));
+            if (adressen.isBold(row, c)) {
+                bold << QString::number(c);
+            }
+        }
+        for (int c = 0; c < AddressTableModel::ColumnCount; ++c) {
+            fields << escaped(adrData.cell(row, c));
+        }
+        fields << bold.join(QLatin1Char(','));
+        out << fields.join(QLatin1Char('\t')) << '\n';
+    }
+    return 0;
+}
+
+int import(const QString& path) {
+    StderrDialogs dialogs;
+    AddressTableModel adressen(AddressTableModel::List::Adressen);
+    AddressTableModel adrData(AddressTableModel::List::AdrData);
+    QElapsedTimer timer;
+    timer.start();
+    OpenVcf(path, adressen, adrData, dialogs, {});
+    const double seconds = double(timer.nsecsElapsed()) / 1e9;
+    std::printf("cards=%d bytes=%lld seconds=%.3f peak_rss_mb=%.1f\n", adressen.rowCount(),
+                static_cast<long long>(QFileInfo(path).size()), seconds, peakRssMb());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() < 3) {
+        return usage();
+    }
+    const QString& command = args.at(1);
+    if (command == QLatin1String("dump")) {
+        return dump(args.at(2));
+    }
+    if (command == QLatin1String("import")) {
+        return import(args.at(2));
+    }
+    return usage();
+}

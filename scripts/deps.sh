@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, where they are missing.
+# Usage: scripts/deps.sh build|test
+set -euo pipefail
+
+packages=(g++ cmake ninja-build qt6-base-dev qt6-translations-l10n)
+if [ "${1:-build}" = test ]; then
+    packages+=(xvfb xauth xdotool xclip imagemagick x11-utils fonts-dejavu-core desktop-file-utils
+               clang libclang-rt-14-dev)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+fi
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "contacttable.h"
+
+#include <QAbstractTableModel>
+#include <QFont>
+#include <QStringList>
+
+#include <optional>
+
+#include <memory>
+#include <vector>
+
+// One of the two lists over the imported contacts: `Adressen` (what the main window shows, sortable)
+// or `adrData` (addresses and note, always in file order). Both read the same ContactTable; column 0
+// is the contact number, and in `Adressen` column 7 the byte offset just past the card's "END" line.
+class AddressTableModel final : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum class List { Adressen, AdrData };
+    static constexpr int ColumnCount = 8;
+
+    explicit AddressTableModel(List list, QObject* parent = nullptr);
+
+    List list() const { return m_list; }
+    // Replaces every row in one reset; the rows come in file order.
+    void setTable(std::shared_ptr<const ContactTable> table);
+    const ContactTable& table() const { return *m_table; }
+    std::shared_ptr<const ContactTable> sharedTable() const { return m_table; }
+
+    // The contact (0-based, file order) shown in a row.
+    qsizetype contactAt(int row) const;
+    // A cell's text as the list shows it.
+    QString cell(int row, int column) const;
+    bool isBold(int row, int column) const;
+
+    static QStringList headings(List list);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Stable; the number columns sort as numbers, the text columns in German collation.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
+private:
+    QString numberCell(qsizetype contact, int column) const;
+
+    List m_list;
+    std::shared_ptr<const ContactTable> m_table;
+    std::vector<std::uint32_t> m_order; // row -> contact (Adressen only)
+    QFont m_boldFont;
+};
+
+// The field shown in a column of a list, or nothing for the number columns.
+std::optional<Field> fieldForColumn(AddressTableModel::List list, int column);

@@ -1,0 +1,203 @@
+#include "decoders.h"
+
+#include <QStringDecoder>
+
+#include <array>
+
+namespace {
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return -1;
+}
+
+// Windows-1252 0x80..0x9F; the five bytes it leaves undefined keep their C1 control code points.
+constexpr std::array<char16_t, 32> Windows1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// Mac OS Roman 0x80..0xFF.
+constexpr std::array<char16_t, 128> MacRomanHigh = {
+    0x00C4, 0x00C5, 0x00C7, 0x00C9, 0x00D1, 0x00D6, 0x00DC, 0x00E1, 0x00E0, 0x00E2, 0x00E4, 0x00E3, 0x00E5,
+    0x00E7, 0x00E9, 0x00E8, 0x00EA, 0x00EB, 0x00ED, 0x00EC, 0x00EE, 0x00EF, 0x00F1, 0x00F3, 0x00F2, 0x00F4,
+    0x00F6, 0x00F5, 0x00FA, 0x00F9, 0x00FB, 0x00FC, 0x2020, 0x00B0, 0x00A2, 0x00A3, 0x00A7, 0x2022, 0x00B6,
+    0x00DF, 0x00AE, 0x00A9, 0x2122, 0x00B4, 0x00A8, 0x2260, 0x00C6, 0x00D8, 0x221E, 0x00B1, 0x2264, 0x2265,
+    0x00A5, 0x00B5, 0x2202, 0x2211, 0x220F, 0x03C0, 0x222B, 0x00AA, 0x00BA, 0x03A9, 0x00E6, 0x00F8, 0x00BF,
+    0x00A1, 0x00AC, 0x221A, 0x0192, 0x2248, 0x2206, 0x00AB, 0x00BB, 0x2026, 0x00A0, 0x00C0, 0x00C3, 0x00D5,
+    0x0152, 0x0153, 0x2013, 0x2014, 0x201C, 0x201D, 0x2018, 0x2019, 0x00F7, 0x25CA, 0x00FF, 0x0178, 0x2044,
+    0x20AC, 0x2039, 0x203A, 0xFB01, 0xFB02, 0x2021, 0x00B7, 0x201A, 0x201E, 0x2030, 0x00C2, 0x00CA, 0x00C1,
+    0x00CB, 0x00C8, 0x00CD, 0x00CE, 0x00CF, 0x00CC, 0x00D3, 0x00D4, 0xF8FF, 0x00D2, 0x00DA, 0x00DB, 0x00D9,
+    0x0131, 0x02C6, 0x02DC, 0x00AF, 0x02D8, 0x02D9, 0x02DA, 0x00B8, 0x02DD, 0x02DB, 0x02C7};
+
+bool equalsIgnoringCase(QByteArrayView a, const char* b) {
+    return a.compare(QByteArrayView(b), Qt::CaseInsensitive) == 0;
+}
+
+bool isAscii(QByteArrayView bytes) {
+    for (char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+QByteArray decodeQuotedPrintable(QByteArrayView value) {
+    QByteArray out;
+    out.reserve(value.size());
+    const qsizetype n = value.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = value[i];
+        if (c == '=' && i + 2 < n && hexValue(value[i + 1]) >= 0 && hexValue(value[i + 2]) >= 0) {
+            out.append(char(hexValue(value[i + 1]) * 16 + hexValue(value[i + 2])));
+            i += 2;
+        } else {
+            out.append(c);
+        }
+    }
+    return out;
+}
+
+bool containsQuotedPrintableEscape(QByteArrayView value) {
+    for (qsizetype i = 0; i + 2 < value.size(); ++i) {
+        if (value[i] == '=' && hexValue(value[i + 1]) >= 0 && hexValue(value[i + 2]) >= 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+QByteArray decodeBase64(QByteArrayView value) {
+    QByteArray compact;
+    compact.reserve(value.size());
+    for (char c : value) {
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') {
+            compact.append(c);
+        }
+    }
+    return QByteArray::fromBase64(compact);
+}
+
+QString decodeWindows1252(QByteArrayView bytes) {
+    QString out(bytes.size(), Qt::Uninitialized);
+    QChar* dst = out.data();
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        *dst++ = QChar(b >= 0x80 && b < 0xA0 ? Windows1252High[b - 0x80] : char16_t(b));
+    }
+    return out;
+}
+
+QString decodeUtf8OrWindows1252(QByteArrayView bytes) {
+    if (isAscii(bytes)) {
+        return QString::fromLatin1(bytes);
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (!decoder.hasError()) {
+        return text;
+    }
+    return decodeWindows1252(bytes);
+}
+
+QString decodeCharset(QByteArrayView bytes, QByteArrayView charset) {
+    if (charset.isEmpty() || equalsIgnoringCase(charset, "UTF-8") || equalsIgnoringCase(charset, "UTF8") ||
+        equalsIgnoringCase(charset, "US-ASCII") || equalsIgnoringCase(charset, "ASCII") || isAscii(bytes)) {
+        return decodeUtf8OrWindows1252(bytes);
+    }
+    if (equalsIgnoringCase(charset, "macintosh") || equalsIgnoringCase(charset, "x-mac-roman") ||
+        equalsIgnoringCase(charset, "MacRoman")) {
+        return DecodeMAC(bytes);
+    }
+    if (equalsIgnoringCase(charset, "windows-1252") || equalsIgnoringCase(charset, "cp1252") ||
+        equalsIgnoringCase(charset, "ISO-8859-1") || equalsIgnoringCase(charset, "latin1")) {
+        // Files that say ISO-8859-1 are nearly always Windows-1252, which only adds characters to it.
+        return decodeWindows1252(bytes);
+    }
+    QStringDecoder decoder(charset.toByteArray().constData(), QStringDecoder::Flag::Stateless);
+    if (!decoder.isValid()) {
+        return decodeUtf8OrWindows1252(bytes);
+    }
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError()) {
+        // The bytes are not what the file declares; the usual truth is one of the two common ones.
+        return decodeUtf8OrWindows1252(bytes);
+    }
+    return text;
+}
+
+QString DecodeUTF(QByteArrayView value) { return decodeUtf8OrWindows1252(decodeQuotedPrintable(value)); }
+
+QString DecodeMAC(QByteArrayView value) {
+    QString out(value.size(), Qt::Uninitialized);
+    QChar* dst = out.data();
+    for (char c : value) {
+        const auto b = static_cast<unsigned char>(c);
+        *dst++ = QChar(b >= 0x80 ? MacRomanHigh[b - 0x80] : char16_t(b));
+    }
+    return out;
+}
+
+namespace {
+QStringView leftTrimmed(QStringView text) {
+    qsizetype i = 0;
+    while (i < text.size() && text[i].isSpace()) {
+        ++i;
+    }
+    return text.mid(i);
+}
+} // namespace
+
+QString ex49(const QString& number) {
+    if (!number.startsWith(QLatin1String("+49"))) {
+        return number;
+    }
+    const QStringView afterCode = QStringView(number).mid(3);
+    QStringView rest = leftTrimmed(afterCode);
+    if (rest.startsWith(QLatin1String("(0)"))) {
+        // "+49 (0)89 1234": the bracketed trunk zero repeats the one we put in front.
+        rest = leftTrimmed(rest.mid(3));
+    } else if (afterCode.startsWith(QLatin1Char('-')) || afterCode.startsWith(QLatin1Char('/')) ||
+               afterCode.startsWith(QLatin1Char('.'))) {
+        rest = leftTrimmed(afterCode.mid(1));
+    }
+    return QLatin1Char('0') + rest.toString();
+}
+
+QString unescapeText(const QString& text) {
+    if (!text.contains(QLatin1Char('\\'))) {
+        return text;
+    }
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c != QLatin1Char('\\') || i + 1 == text.size()) {
+            out.append(c);
+            continue;
+        }
+        const QChar next = text[i + 1];
+        if (next == QLatin1Char('n') || next == QLatin1Char('N')) {
+            out.append(QLatin1Char('\n'));
+            ++i;
+        } else if (next == QLatin1Char(',') || next == QLatin1Char(';') || next == QLatin1Char('\\')) {
+            out.append(next);
+            ++i;
+        } else {
+            // Not an escape vCard defines: keep the backslash, it may be part of the text.
+            out.append(c);
+        }
+    }
+    return out;
+}

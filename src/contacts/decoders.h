@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+// Decoders for vCard property values. Each takes the bytes of one value and returns text; none keeps
+// state or fails.
+
+// Quoted-printable (RFC 2045) to bytes: "=XX" (either case) gives the byte, everything else is kept as it
+// stands, including a "=" that is not followed by two hexadecimal digits.
+QByteArray decodeQuotedPrintable(QByteArrayView value);
+
+// Base64 to bytes; white space inside the value is ignored, and so is whatever cannot be decoded.
+QByteArray decodeBase64(QByteArrayView value);
+
+// True when the value contains a "=XX" hexadecimal escape.
+bool containsQuotedPrintableEscape(QByteArrayView value);
+
+// UTF-8 where the bytes are valid UTF-8, else Windows-1252: the two encodings real files use when they
+// declare none, and the usual cause of bytes that are not UTF-8 although UTF-8 was declared.
+QString decodeUtf8OrWindows1252(QByteArrayView bytes);
+QString decodeWindows1252(QByteArrayView bytes);
+
+// Bytes in the named charset. Unknown names are treated as no charset (UTF-8 or Windows-1252).
+QString decodeCharset(QByteArrayView bytes, QByteArrayView charset);
+
+// A quoted-printable value whose bytes are UTF-8.
+QString DecodeUTF(QByteArrayView value);
+
+// A value in the Mac OS Roman character set.
+QString DecodeMAC(QByteArrayView value);
+
+// A "+49" telephone number in German national form: "+49 89 1234" -> "089 1234". An optional "(0)" and
+// one separator after the country code are dropped; other numbers are returned unchanged.
+QString ex49(const QString& number);
+
+// vCard text escapes: "\n" and "\N" become a line feed; "\,", "\;" and "\\" the character itself.
+QString unescapeText(const QString& text);

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "vcardreader.h"
+
+#include <QString>
+
+#include <functional>
+
+class AddressTableModel;
+class Dialogs;
+
+// What the window around an import does at its steps.
+struct ImportHooks {
+    // A file was handed to the import: remember it and show its name in the title.
+    std::function<void(const QString& path)> fileChosen;
+    // The file was read to its end (the application's "openOK"); the list takes the focus.
+    std::function<void()> readToEnd;
+    // Progress of the reading, for a long import.
+    ReadProgress progress;
+};
+
+// Message texts of the import.
+namespace ImportMessages {
+QString strayEnd();
+QString nothingImported();
+QString cannotRead(const QString& path, const QString& reason);
+} // namespace ImportMessages
+
+// Reads a vCard file into the two lists and tells the user what went wrong, if anything. An empty path
+// (a cancelled open dialog) changes nothing. After an "END" line outside a card the user is asked for
+// another file, which is imported in place of this one.
+void OpenVcf(const QString& path, AddressTableModel& adressen, AddressTableModel& adrData, Dialogs& dialogs,
+             const ImportHooks& hooks);

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+// The one way the program asks the user something. Window code never calls QMessageBox or QFileDialog
+// directly, so tests can answer in advance and the command-line tools can answer without a display.
+class Dialogs {
+public:
+    Dialogs() = default;
+    virtual ~Dialogs() = default;
+    Q_DISABLE_COPY_MOVE(Dialogs)
+
+    // A modal message with one OK button; lines are separated by "\n".
+    virtual void message(const QString& text) = 0;
+    // The open-file dialog offering the named file types (e.g. "vcf Files;text File");
+    // an empty result means the user cancelled.
+    virtual QString openFile(const QString& fileTypes) = 0;
+};

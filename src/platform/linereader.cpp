@@ -1,0 +1,180 @@
+#include "linereader.h"
+
+#include <QIODevice>
+
+#include <algorithm>
+#include <cstring>
+
+LineReader::LineReader(QIODevice& device, qsizetype chunkSize)
+    : m_device(device), m_chunkSize(chunkSize < 16 ? 16 : chunkSize) {}
+
+// Moves the unread rest to the front of the buffer and appends the next chunk. Returns false when
+// nothing more could be read.
+bool LineReader::fill() {
+    if (m_eof || m_failed) {
+        return false;
+    }
+    if (m_begin > 0) {
+        const qsizetype rest = m_end - m_begin;
+        if (rest > 0) {
+            std::memmove(m_buffer.data(), m_buffer.constData() + m_begin, size_t(rest));
+        }
+        m_base += m_begin;
+        m_end = rest;
+        m_begin = 0;
+    }
+    // A line longer than the buffer makes it grow; otherwise the buffer keeps one chunk of headroom.
+    if (m_buffer.size() - m_end < m_chunkSize) {
+        m_buffer.resize(std::max(m_end + m_chunkSize, m_buffer.size() + m_buffer.size() / 2));
+    }
+    const qint64 got = m_device.read(m_buffer.data() + m_end, m_buffer.size() - m_end);
+    if (got < 0) {
+        m_failed = true;
+        m_error = m_device.errorString();
+        return false;
+    }
+    if (got == 0) {
+        m_eof = true;
+        return false;
+    }
+    m_end += got;
+    return true;
+}
+
+void LineReader::detectEncoding() {
+    m_started = true;
+    while (m_end - m_begin < 4 && fill()) {
+    }
+    const auto* b = reinterpret_cast<const unsigned char*>(m_buffer.constData());
+    const qsizetype n = m_end;
+    if (n >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
+        m_begin = 3;
+    } else if (n >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
+        m_encoding = Encoding::Utf16LE;
+        m_begin = 2;
+    } else if (n >= 2 && b[0] == 0xFE && b[1] == 0xFF) {
+        m_encoding = Encoding::Utf16BE;
+        m_begin = 2;
+    } else if (n >= 2 && b[0] != 0 && b[1] == 0) {
+        // Without a mark, a vCard starts with ASCII ("BEGIN", a blank): its zero byte tells the order.
+        m_encoding = Encoding::Utf16LE;
+    } else if (n >= 2 && b[0] == 0 && b[1] != 0) {
+        m_encoding = Encoding::Utf16BE;
+    }
+    m_lineEnd = m_begin;
+}
+
+bool LineReader::readLine(QByteArrayView& line) {
+    if (!m_started) {
+        detectEncoding();
+    }
+    if (m_failed) {
+        return false;
+    }
+    return m_encoding == Encoding::Bytes ? readByteLine(line) : readUtf16Line(line);
+}
+
+bool LineReader::readByteLine(QByteArrayView& line) {
+    qsizetype scanFrom = m_begin;
+    for (;;) {
+        const char* data = m_buffer.constData();
+        const qsizetype avail = m_end - scanFrom;
+        const auto* lf = static_cast<const char*>(avail > 0 ? std::memchr(data + scanFrom, '\n', size_t(avail))
+                                                            : nullptr);
+        const qsizetype lfAt = lf ? lf - data : m_end;
+        const auto* cr = static_cast<const char*>(
+            lfAt > scanFrom ? std::memchr(data + scanFrom, '\r', size_t(lfAt - scanFrom)) : nullptr);
+        qsizetype lineEnd = -1;
+        qsizetype next = -1;
+        if (cr) {
+            const qsizetype crAt = cr - data;
+            if (crAt + 1 < m_end || m_eof) {
+                lineEnd = crAt;
+                next = (crAt + 1 < m_end && data[crAt + 1] == '\n') ? crAt + 2 : crAt + 1;
+            }
+        } else if (lf) {
+            lineEnd = lfAt;
+            next = lfAt + 1;
+        }
+        if (lineEnd < 0 && m_eof) {
+            if (m_begin >= m_end) {
+                return false;
+            }
+            lineEnd = m_end;
+            next = m_end;
+        }
+        if (lineEnd >= 0) {
+            line = QByteArrayView(data + m_begin, lineEnd - m_begin);
+            m_lineStart = m_base + m_begin;
+            m_lineEnd = m_base + next;
+            m_begin = next;
+            return true;
+        }
+        // No complete line in the buffer: read on, and only scan what is new.
+        const qsizetype scanned = m_end - m_begin;
+        if (!fill()) {
+            if (m_failed) {
+                return false;
+            }
+        }
+        scanFrom = m_begin + (scanned > 0 ? scanned - 1 : 0);
+        if (scanFrom < m_begin) {
+            scanFrom = m_begin;
+        }
+    }
+}
+
+char16_t LineReader::unitAt(qsizetype i) const {
+    const auto* b = reinterpret_cast<const unsigned char*>(m_buffer.constData()) + i;
+    return m_encoding == Encoding::Utf16LE ? char16_t(b[0] | (b[1] << 8)) : char16_t((b[0] << 8) | b[1]);
+}
+
+void LineReader::convertUnits(qsizetype until) {
+    QString text((until - m_begin) / 2, Qt::Uninitialized);
+    for (qsizetype k = 0; k < text.size(); ++k) {
+        text[k] = QChar(unitAt(m_begin + 2 * k));
+    }
+    m_converted = text.toUtf8();
+}
+
+bool LineReader::readUtf16Line(QByteArrayView& line) {
+    qsizetype i = m_begin;
+    for (;;) {
+        // Only whole code units count; an odd byte left at the very end of the file is dropped.
+        while (i + 1 < m_end) {
+            const char16_t u = unitAt(i);
+            if (u == u'\n' || u == u'\r') {
+                if (u == u'\r' && i + 3 >= m_end && !m_eof) {
+                    break; // the LF of a CR LF may be in the next chunk
+                }
+                qsizetype next = i + 2;
+                if (u == u'\r' && i + 3 < m_end && unitAt(i + 2) == u'\n') {
+                    next = i + 4;
+                }
+                convertUnits(i);
+                line = QByteArrayView(m_converted);
+                m_lineStart = m_base + m_begin;
+                m_lineEnd = m_base + next;
+                m_begin = next;
+                return true;
+            }
+            i += 2;
+        }
+        const qsizetype offset = i - m_begin;
+        if (!fill()) {
+            if (m_failed) {
+                return false;
+            }
+            if (m_end - m_begin < 2) {
+                return false;
+            }
+            convertUnits(m_end - (m_end - m_begin) % 2);
+            line = QByteArrayView(m_converted);
+            m_lineStart = m_base + m_begin;
+            m_lineEnd = m_base + m_end;
+            m_begin = m_end;
+            return true;
+        }
+        i = m_begin + offset;
+    }
+}

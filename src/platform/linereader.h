@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+class QIODevice;
+
+// Splits a file into lines while keeping track of byte offsets into the file as stored.
+//
+// Lines end at CR LF, LF or a lone CR. A UTF-8 byte-order mark is skipped. UTF-16 files (either byte
+// order, with or without a byte-order mark) are recognised from their first bytes; their lines are
+// handed out converted to UTF-8 while positions still count the file's own bytes.
+//
+// The file is read in chunks, so memory stays at the chunk size plus the longest line.
+class LineReader final {
+public:
+    enum class Encoding { Bytes, Utf16LE, Utf16BE };
+
+    explicit LineReader(QIODevice& device, qsizetype chunkSize = 1 << 20);
+    Q_DISABLE_COPY_MOVE(LineReader)
+
+    // The next line without its line ending; false once every line has been read or reading failed.
+    // The view stays valid until the next call.
+    bool readLine(QByteArrayView& line);
+
+    // Byte offset of the first byte of the line last returned.
+    qint64 lineStart() const { return m_lineStart; }
+    // Byte offset just past the line last returned and its line ending.
+    qint64 position() const { return m_lineEnd; }
+    // Bytes taken from the device so far (for progress).
+    qint64 bytesRead() const { return m_base + m_end; }
+
+    Encoding encoding() const { return m_encoding; }
+    bool failed() const { return m_failed; }
+    QString errorString() const { return m_error; }
+
+private:
+    bool fill();
+    void detectEncoding();
+    bool readByteLine(QByteArrayView& line);
+    bool readUtf16Line(QByteArrayView& line);
+    char16_t unitAt(qsizetype byteIndex) const;
+    void convertUnits(qsizetype until);
+
+    QIODevice& m_device;
+    qsizetype m_chunkSize;
+    QByteArray m_buffer;
+    qint64 m_base = 0;     // file offset of m_buffer[0]
+    qsizetype m_begin = 0; // first unread byte in m_buffer
+    qsizetype m_end = 0;   // one past the last valid byte in m_buffer
+    bool m_eof = false;
+    bool m_started = false;
+    bool m_failed = false;
+    QString m_error;
+    Encoding m_encoding = Encoding::Bytes;
+    qint64 m_lineStart = 0;
+    qint64 m_lineEnd = 0;
+    QByteArray m_converted;
+};

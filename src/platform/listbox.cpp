@@ -1,0 +1,80 @@
+#include "listbox.h"
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QResizeEvent>
+#include <QScrollBar>
+
+ListBox::ListBox(QWidget* parent) : QTableView(parent) {
+    setShowGrid(false);
+    setWordWrap(false);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setTabKeyNavigation(false);
+    verticalHeader()->hide();
+    // Every row has the same height: the view need not ask the model for sizes, which keeps very
+    // long lists fast.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setMinimumSectionSize(0);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+}
+
+void ListBox::setColumnWidths(const QString& spec) {
+    m_widths = ColumnWidths(spec);
+    applyColumnWidths();
+}
+
+void ListBox::setModel(QAbstractItemModel* model) {
+    QTableView::setModel(model);
+    applyColumnWidths();
+}
+
+int ListBox::listIndex() const {
+    if (!selectionModel()) {
+        return -1;
+    }
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void ListBox::setListIndex(int row) {
+    if (!model() || !selectionModel()) {
+        return;
+    }
+    if (row < 0 || row >= model()->rowCount()) {
+        clearSelection();
+        return;
+    }
+    int column = 0;
+    while (column < model()->columnCount() && isColumnHidden(column)) {
+        ++column;
+    }
+    const QModelIndex index = model()->index(row, column);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollTo(index);
+}
+
+void ListBox::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    applyColumnWidths();
+}
+
+void ListBox::applyColumnWidths() {
+    if (!model() || m_widths.isEmpty()) {
+        return;
+    }
+    const int columns = model()->columnCount();
+    const QList<int> widths = m_widths.widthsFor(columns, viewport()->width());
+    for (int c = 0; c < columns; ++c) {
+        setColumnHidden(c, widths[c] <= 0);
+        if (widths[c] > 0) {
+            setColumnWidth(c, widths[c]);
+        }
+    }
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "dialogs.h"
+
+class QWidget;
+
+// Dialogs shown as real modal Qt dialogs over a parent window.
+class WidgetDialogs final : public Dialogs {
+public:
+    explicit WidgetDialogs(QWidget* parent = nullptr) : m_parent(parent) {}
+    void setParent(QWidget* parent) { m_parent = parent; }
+
+    void message(const QString& text) override;
+    QString openFile(const QString& fileTypes) override;
+
+private:
+    QWidget* m_parent;
+};
