@@ -5,14 +5,17 @@
 
 #include <QFile>
 #include <QFileInfo>
-
+#include <algorithm>
 #include <array>
+#include <string>
 
 namespace {
 
 enum class Property { Other, Begin, End, FN, ORG, TEL, EMAIL, ADR, NOTE };
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 QByteArrayView trimmed(QByteArrayView v) {
     while (!v.isEmpty() && isBlank(v.front())) {
@@ -32,7 +35,24 @@ QByteArrayView unquoted(QByteArrayView v) {
     return v;
 }
 
-bool is(QByteArrayView a, const char* b) { return a.compare(QByteArrayView(b), Qt::CaseInsensitive) == 0; }
+char asciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
+}
+
+// Case-insensitive equality with a literal. A million cards compare tens of millions of names and
+// parameters, so this stays inline instead of calling the library's locale-aware comparison.
+template <std::size_t N> bool is(QByteArrayView a, const char (&b)[N]) {
+    constexpr qsizetype Length = qsizetype(N) - 1;
+    if (a.size() != Length) {
+        return false;
+    }
+    for (qsizetype i = 0; i < Length; ++i) {
+        if (asciiLower(a[i]) != asciiLower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
 
 // Where the key of a property line ends: the first ":" that is not inside double quotes, or -1.
 qsizetype keyEnd(QByteArrayView line) {
@@ -54,9 +74,11 @@ QByteArrayView propertyName(QByteArrayView line) {
     while (end < line.size() && line[end] != ';' && line[end] != ':') {
         ++end;
     }
-    QByteArrayView name = line.first(end);
-    const qsizetype dot = name.lastIndexOf('.');
-    return dot >= 0 ? name.sliced(dot + 1) : name;
+    qsizetype dot = end;
+    while (dot > 0 && line[dot - 1] != '.') {
+        --dot;
+    }
+    return line.sliced(dot, end - dot);
 }
 
 Property propertyOf(QByteArrayView name) {
@@ -89,9 +111,9 @@ Property propertyOf(QByteArrayView name) {
 bool declaresQuotedPrintable(QByteArrayView line) {
     const qsizetype end = keyEnd(line);
     const QByteArrayView key = end >= 0 ? line.first(end) : line;
-    constexpr QByteArrayView Needle("QUOTED-PRINTABLE");
-    for (qsizetype i = 0; i + Needle.size() <= key.size(); ++i) {
-        if (key.sliced(i, Needle.size()).compare(Needle, Qt::CaseInsensitive) == 0) {
+    constexpr qsizetype NeedleSize = 16;
+    for (qsizetype i = 0; i + NeedleSize <= key.size(); ++i) {
+        if (asciiLower(key[i]) == 'q' && is(key.sliced(i, NeedleSize), "QUOTED-PRINTABLE")) {
             return true;
         }
     }
@@ -190,27 +212,34 @@ struct PropertyLine {
     }
 };
 
-// The first `wanted` ";"-separated components of a value; a ";" after a backslash belongs to the text.
-QList<QByteArrayView> components(QByteArrayView value, qsizetype wanted) {
-    QList<QByteArrayView> parts;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        if (value[i] == '\\') {
-            ++i;
-        } else if (value[i] == ';') {
-            parts.append(value.sliced(start, i - start));
-            start = i + 1;
-            if (parts.size() == wanted) {
-                return parts;
+// The first `wanted` (at most 7) ";"-separated components of a value; a ";" after a backslash belongs
+// to the text. Components past the last one present are empty.
+struct Components {
+    std::array<QByteArrayView, 7> parts{};
+    qsizetype count = 0;
+
+    Components(QByteArrayView value, qsizetype wanted) {
+        qsizetype start = 0;
+        for (qsizetype i = 0; i < value.size(); ++i) {
+            if (value[i] == '\\') {
+                ++i;
+            } else if (value[i] == ';') {
+                parts[size_t(count++)] = value.sliced(start, i - start);
+                start = i + 1;
+                if (count == wanted) {
+                    return;
+                }
             }
         }
+        parts[size_t(count++)] = value.sliced(start);
     }
-    parts.append(value.sliced(start));
-    return parts;
-}
+    QByteArrayView operator[](qsizetype index) const {
+        return index < count ? parts[size_t(index)] : QByteArrayView();
+    }
+};
 
-QByteArrayView component(const QList<QByteArrayView>& parts, qsizetype index) {
-    return index < parts.size() ? parts[index] : QByteArrayView();
+QByteArrayView firstComponent(QByteArrayView value) {
+    return Components(value, 1)[0];
 }
 
 QString replaceLineEndings(QString text, const QString& replacement) {
@@ -223,6 +252,82 @@ QString replaceLineEndings(QString text, const QString& replacement) {
 bool isAscii(QByteArrayView bytes) {
     for (char c : bytes) {
         if (static_cast<unsigned char>(c) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Charset names under which decodeCharset reads UTF-8.
+bool namesUtf8(QByteArrayView charset) {
+    return charset.isEmpty() || is(charset, "UTF-8") || is(charset, "UTF8") || is(charset, "US-ASCII") ||
+           is(charset, "ASCII");
+}
+
+// The cells of the card being read are built in buffers that live as long as the reader, so a card
+// costs no allocation unless a value needs one of the rarer decoders.
+using Text = std::u16string;
+
+// Widens a value when all its bytes are ASCII, noting whether it holds a backslash; false (and `out`
+// unchanged) otherwise.
+bool appendAscii(Text& out, QByteArrayView bytes, bool& backslash) {
+    const size_t at = out.size();
+    out.resize(at + size_t(bytes.size()));
+    char16_t* dst = out.data() + at;
+    unsigned char high = 0;
+    bool escape = false;
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        high |= b;
+        escape |= b == '\\';
+        *dst++ = b;
+    }
+    if (high >= 0x80) {
+        out.resize(at);
+        return false;
+    }
+    backslash = escape;
+    return true;
+}
+
+void appendString(Text& out, QStringView text) {
+    out.append(text.utf16(), size_t(text.size()));
+}
+
+// UTF-8 whose characters are all ASCII or two bytes long, which covers German text. Such a sequence is
+// valid whenever its lead byte is C2..DF and a continuation byte follows, so it decodes exactly as the
+// full UTF-8 decoder would; anything else is left to that decoder (false, `out` unchanged).
+bool appendTwoByteUtf8(Text& out, QByteArrayView bytes) {
+    const size_t at = out.size();
+    out.resize(at + size_t(bytes.size()));
+    char16_t* dst = out.data() + at;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* end = p + bytes.size();
+    while (p < end) {
+        const unsigned char c = *p;
+        if (c < 0x80) {
+            *dst++ = c;
+            ++p;
+        } else if (c >= 0xC2 && c <= 0xDF && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
+            *dst++ = char16_t(((c & 0x1F) << 6) | (p[1] & 0x3F));
+            p += 2;
+        } else {
+            out.resize(at);
+            return false;
+        }
+    }
+    out.resize(size_t(dst - out.data()));
+    return true;
+}
+
+bool startsWithTelScheme(const Text& number) {
+    constexpr char16_t Scheme[] = u"tel:";
+    if (number.size() < 4) {
+        return false;
+    }
+    for (size_t i = 0; i < 4; ++i) {
+        const char16_t c = number[i];
+        if ((c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c) != Scheme[i]) {
             return false;
         }
     }
@@ -249,8 +354,14 @@ private:
 
     bool handle(const Pending& line);
     void apply(Property property, QByteArrayView line);
-    QString decode(QByteArrayView raw, const Parameters& parameters, bool allowImplicitQuotedPrintable) const;
-    void setField(Field field, const QString& text) { m_fields[size_t(field)] = text; }
+    // Appends the text of a raw value: transfer encoding, charset, then backslash escapes.
+    void decode(Text& out, QByteArrayView raw, const Parameters& parameters,
+                bool allowImplicitQuotedPrintable);
+    Text& clearedField(Field field) {
+        Text& text = m_fields[size_t(field)];
+        text.clear();
+        return text;
+    }
     void openCard(qint64 begin);
     void closeCard();
 
@@ -260,10 +371,11 @@ private:
     bool m_unicodeSource = false;
     VcardReadResult m_result;
 
-    QByteArray m_logical;
+    std::string m_logical;
     bool m_inCard = false;
     bool m_cardOpen = false;
-    std::array<QString, FieldCount> m_fields;
+    std::array<Text, FieldCount> m_fields;
+    Text m_scratch;
     std::uint8_t m_bold = 0;
     qint64 m_cardBegin = 0;
     qint64 m_cardEnd = -1;
@@ -275,7 +387,7 @@ void Reader::openCard(qint64 begin) {
     m_cardBegin = begin;
     m_cardEnd = -1;
     m_bold = 0;
-    for (QString& field : m_fields) {
+    for (Text& field : m_fields) {
         field.clear();
     }
 }
@@ -286,7 +398,7 @@ void Reader::closeCard() {
     }
     std::array<QStringView, FieldCount> texts;
     for (size_t i = 0; i < texts.size(); ++i) {
-        texts[i] = m_fields[i];
+        texts[i] = QStringView(m_fields[i].data(), qsizetype(m_fields[i].size()));
     }
     m_result.table->append(texts, m_bold, m_cardBegin, m_cardEnd);
     m_cardOpen = false;
@@ -311,14 +423,14 @@ bool Reader::handle(const Pending& line) {
         return true;
     default:
         if (line.keep) {
-            apply(line.property, m_logical);
+            apply(line.property, QByteArrayView(m_logical.data(), qsizetype(m_logical.size())));
         }
         return true;
     }
 }
 
-QString Reader::decode(QByteArrayView raw, const Parameters& parameters,
-                       bool allowImplicitQuotedPrintable) const {
+void Reader::decode(Text& out, QByteArrayView raw, const Parameters& parameters,
+                    bool allowImplicitQuotedPrintable) {
     QByteArray transferDecoded;
     QByteArrayView bytes = raw;
     bool direct = true;
@@ -335,10 +447,21 @@ QString Reader::decode(QByteArrayView raw, const Parameters& parameters,
         bytes = transferDecoded;
         direct = false;
     }
-    // Lines of a UTF-16 file arrive as UTF-8 already; a charset can only describe encoded bytes there.
-    const QString text = (direct && m_unicodeSource) ? QString::fromUtf8(bytes)
-                                                      : decodeCharset(bytes, parameters.charset);
-    return unescapeText(text);
+    const size_t start = out.size();
+    bool backslash = true;
+    if (direct && m_unicodeSource) {
+        // Lines of a UTF-16 file arrive as UTF-8 already; a charset can only describe encoded bytes there.
+        appendString(out, QString::fromUtf8(bytes));
+    } else if (appendAscii(out, bytes, backslash)) {
+        // What decodeCharset does with ASCII under any charset name, without building a QString.
+    } else if (!(namesUtf8(parameters.charset) && appendTwoByteUtf8(out, bytes))) {
+        appendString(out, decodeCharset(bytes, parameters.charset));
+    }
+    if (backslash && std::find(out.begin() + qsizetype(start), out.end(), u'\\') != out.end()) {
+        const QString escaped = QString::fromUtf16(out.data() + start, qsizetype(out.size() - start));
+        out.resize(start);
+        appendString(out, unescapeText(escaped));
+    }
 }
 
 void Reader::apply(Property property, QByteArrayView line) {
@@ -346,16 +469,16 @@ void Reader::apply(Property property, QByteArrayView line) {
     const Parameters& params = p.parameters;
     switch (property) {
     case Property::FN:
-        setField(Field::Name, decode(p.value, params, true));
+        decode(clearedField(Field::Name), p.value, params, true);
         break;
     case Property::NOTE:
-        setField(Field::Notizen, decode(p.value, params, true));
+        decode(clearedField(Field::Notizen), p.value, params, true);
         break;
     case Property::ORG:
-        setField(Field::Firma, decode(components(p.value, 1).front(), params, false));
+        decode(clearedField(Field::Firma), firstComponent(p.value), params, false);
         break;
     case Property::EMAIL:
-        setField(Field::Email, decode(components(p.value, 1).front(), params, false));
+        decode(clearedField(Field::Email), firstComponent(p.value), params, false);
         break;
     case Property::TEL: {
         if (params.faxOrPager) {
@@ -371,11 +494,19 @@ void Reader::apply(Property property, QByteArrayView line) {
         } else {
             break;
         }
-        QString number = decode(components(p.value, 1).front(), params, false);
-        if (number.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive)) {
-            number.remove(0, 4);
+        Text& number = m_scratch;
+        number.clear();
+        decode(number, firstComponent(p.value), params, false);
+        if (startsWithTelScheme(number)) {
+            number.erase(0, 4);
         }
-        setField(field, ex49(number));
+        Text& cell = clearedField(field);
+        if (number.starts_with(u"+49")) {
+            appendString(cell, ex49(QString::fromUtf16(number.data(), qsizetype(number.size()))));
+        } else {
+            // ex49 leaves every other number as it is.
+            cell.swap(number);
+        }
         if (params.pref) {
             m_bold |= ContactTable::boldBit(field);
         }
@@ -383,14 +514,22 @@ void Reader::apply(Property property, QByteArrayView line) {
     }
     case Property::ADR: {
         const bool work = params.work;
-        const QList<QByteArrayView> parts = components(p.value, 7);
-        const QString separator = QStringLiteral(", ");
-        const auto part = [&](qsizetype index) {
-            return replaceLineEndings(decode(component(parts, index), params, true), separator);
+        const Components parts(p.value, 7);
+        const auto part = [&](Field field, qsizetype index) {
+            Text& text = m_scratch;
+            text.clear();
+            decode(text, parts[index], params, true);
+            Text& cell = clearedField(field);
+            if (text.find_first_of(u"\r\n") == Text::npos) {
+                cell.swap(text);
+            } else {
+                appendString(cell, replaceLineEndings(QString::fromUtf16(text.data(), qsizetype(text.size())),
+                                                      QStringLiteral(", ")));
+            }
         };
-        setField(work ? Field::AdrArbeit : Field::Adresse, part(2));
-        setField(work ? Field::OrtArbeit : Field::Ort, part(3));
-        setField(work ? Field::PlzArbeit : Field::Plz, part(5));
+        part(work ? Field::AdrArbeit : Field::Adresse, 2);
+        part(work ? Field::OrtArbeit : Field::Ort, 3);
+        part(work ? Field::PlzArbeit : Field::Plz, 5);
         break;
     }
     default:
@@ -420,8 +559,10 @@ VcardReadResult Reader::run() {
             if (softBreak) {
                 // Quoted-printable soft line break: the value goes on, whitespace and all.
                 if (pending.keep) {
-                    m_logical.chop(1);
-                    m_logical.append(line);
+                    if (!m_logical.empty()) {
+                        m_logical.pop_back();
+                    }
+                    m_logical.append(line.data(), size_t(line.size()));
                 }
                 pending.end = m_lines.position();
                 softBreak = line.endsWith('=');
@@ -430,7 +571,7 @@ VcardReadResult Reader::run() {
             if (!line.isEmpty() && isBlank(line.front())) {
                 // Folded line: the break and one whitespace character go.
                 if (pending.keep) {
-                    m_logical.append(line.sliced(1));
+                    m_logical.append(line.data() + 1, size_t(line.size() - 1));
                 }
                 pending.end = m_lines.position();
                 softBreak = pending.quotedPrintable && line.endsWith('=');
@@ -444,14 +585,13 @@ VcardReadResult Reader::run() {
         }
         pending = Pending{};
         pending.property = propertyOf(propertyName(line));
-        pending.keep = m_inCard && pending.property != Property::Other && pending.property != Property::Begin &&
-                       pending.property != Property::End;
+        pending.keep = m_inCard && pending.property != Property::Other &&
+                       pending.property != Property::Begin && pending.property != Property::End;
         pending.quotedPrintable = line.endsWith('=') || pending.keep ? declaresQuotedPrintable(line) : false;
         pending.start = m_lines.lineStart();
         pending.end = m_lines.position();
         if (pending.keep) {
-            m_logical.resize(0);
-            m_logical.append(line);
+            m_logical.assign(line.data(), size_t(line.size()));
         }
         softBreak = pending.quotedPrintable && line.endsWith('=');
         active = true;
