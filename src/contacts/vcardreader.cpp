@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+
 #include <algorithm>
 #include <array>
 #include <string>
@@ -52,6 +53,16 @@ template <std::size_t N> bool is(QByteArrayView a, const char (&b)[N]) {
         }
     }
     return true;
+}
+
+// The first `c` in `v`, or -1; parameters are a few bytes long, too short for the library's search to pay.
+qsizetype indexOf(QByteArrayView v, char c) {
+    for (qsizetype i = 0; i < v.size(); ++i) {
+        if (v[i] == c) {
+            return i;
+        }
+    }
+    return -1;
 }
 
 // Where the key of a property line ends: the first ":" that is not inside double quotes, or -1.
@@ -157,7 +168,7 @@ struct Parameters {
 
     void add(QByteArrayView parameter) {
         parameter = trimmed(parameter);
-        const qsizetype eq = parameter.indexOf('=');
+        const qsizetype eq = indexOf(parameter, '=');
         if (eq < 0) {
             if (is(parameter, "QUOTED-PRINTABLE") || is(parameter, "BASE64")) {
                 addEncoding(parameter);
@@ -172,7 +183,7 @@ struct Parameters {
             // TYPE=a,b and TYPE="a,b": a list, which may also be repeated in several TYPE parameters.
             QByteArrayView list = unquoted(value);
             while (!list.isEmpty()) {
-                const qsizetype comma = list.indexOf(',');
+                const qsizetype comma = indexOf(list, ',');
                 addType(comma < 0 ? list : list.first(comma));
                 list = comma < 0 ? QByteArrayView() : list.sliced(comma + 1);
             }
