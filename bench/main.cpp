@@ -238,6 +238,7 @@ int sort(const QString& path) {
     timer.restart();
     adressen.sort(NameColumn, Qt::DescendingOrder);
     const double byNameDescending = secondsSince(timer);
+    const quint64 descendingHash = orderHash(adressen);
     timer.restart();
     adressen.sort(0, Qt::AscendingOrder);
     const double reset = secondsSince(timer);
@@ -245,8 +246,8 @@ int sort(const QString& path) {
     std::printf("sort_name_seconds=%.3f sort_name_descending_seconds=%.3f sort_reset_seconds=%.3f "
                 "(targets <= 2)\n",
                 byName, byNameDescending, reset);
-    std::printf("name_order_hash=%016llx reset_order_hash=%016llx\n",
-                static_cast<unsigned long long>(nameHash),
+    std::printf("name_order_hash=%016llx descending_hash=%016llx reset_order_hash=%016llx\n",
+                static_cast<unsigned long long>(nameHash), static_cast<unsigned long long>(descendingHash),
                 static_cast<unsigned long long>(orderHash(adressen)));
     std::printf("peak_rss_mb_after_import=%.1f peak_rss_mb=%.1f\n", afterImportMb, peakRssMb());
     return 0;
