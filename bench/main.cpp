@@ -72,6 +72,15 @@ int usage() {
     return 2;
 }
 
+// Processor time of this process (user and system). On a machine shared with other work the wall time
+// of a phase includes waiting for a core; its processor time does not.
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 double secondsSince(const QElapsedTimer& timer) {
     return double(timer.nsecsElapsed()) / 1e9;
 }
@@ -83,11 +92,13 @@ qint64 fileSize(const QString& path) {
 struct LineScan {
     qint64 lines = -1; // -1: the file could not be read
     double seconds = 0;
+    double cpu = 0;
 };
 
 // The least any line-based reader must do: read the file in large chunks and find every line feed.
 LineScan lineScan(const QString& path) {
     LineScan result;
+    const double cpuStart = cpuSeconds();
     QElapsedTimer timer;
     timer.start();
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
@@ -118,20 +129,23 @@ LineScan lineScan(const QString& path) {
     ::close(fd);
     result.lines = lines + (partial ? 1 : 0);
     result.seconds = secondsSince(timer);
+    result.cpu = cpuSeconds() - cpuStart;
     return result;
 }
 
 struct Import {
     int cards = 0;
     double seconds = 0;
+    double cpu = 0;
 };
 
 Import timedImport(const QString& path, AddressTableModel& adressen, AddressTableModel& adrData) {
     StderrDialogs dialogs;
+    const double cpuStart = cpuSeconds();
     QElapsedTimer timer;
     timer.start();
     OpenVcf(path, adressen, adrData, dialogs, {});
-    return {adressen.rowCount(), secondsSince(timer)};
+    return {adressen.rowCount(), secondsSince(timer), cpuSeconds() - cpuStart};
 }
 
 int dump(const QString& path) {
@@ -203,12 +217,15 @@ int compare(const QString& path) {
     const Import run = timedImport(path, adressen, adrData);
     const LineScan after = lineScan(path);
     const double scanSeconds = std::min(before.seconds, after.seconds);
+    const double scanCpu = std::min(before.cpu, after.cpu);
     const double fileMb = double(fileSize(path)) / (1024.0 * 1024.0);
     const double rss = peakRssMb();
     std::printf("cards=%d lines=%lld file_mb=%.1f\n", run.cards, static_cast<long long>(before.lines),
                 fileMb);
     std::printf("linescan_seconds=%.3f import_seconds=%.3f import_ratio=%.2f (target <= 5)\n", scanSeconds,
                 run.seconds, run.seconds / scanSeconds);
+    std::printf("linescan_cpu_seconds=%.3f import_cpu_seconds=%.3f cpu_ratio=%.2f\n", scanCpu, run.cpu,
+                run.cpu / scanCpu);
     std::printf("cards_per_second=%.0f mb_per_second=%.1f\n", run.cards / run.seconds, fileMb / run.seconds);
     std::printf("peak_rss_mb=%.1f rss_ratio=%.2f (target <= 2) table_mb=%.1f\n", rss, rss / fileMb,
                 double(adressen.table().bytesUsed()) / (1024.0 * 1024.0));

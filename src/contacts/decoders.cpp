@@ -53,25 +53,26 @@ bool isAscii(QByteArrayView bytes) {
 
 } // namespace
 
-QByteArray decodeQuotedPrintable(QByteArrayView value) {
-    // Written through a pointer into a buffer of the largest possible size: appending byte by byte
-    // costs more than the decoding itself.
-    QByteArray out(value.size(), Qt::Uninitialized);
-    char* dst = out.data();
+qsizetype decodeQuotedPrintable(QByteArrayView value, char* out) {
+    char* dst = out;
     const qsizetype n = value.size();
     for (qsizetype i = 0; i < n; ++i) {
         const char c = value[i];
         int high = -1;
         int low = -1;
-        if (c == '=' && i + 2 < n && (high = hexValue(value[i + 1])) >= 0 &&
-            (low = hexValue(value[i + 2])) >= 0) {
+        if (c == '=' && i + 2 < n && (high = hexValue(value[i + 1])) >= 0 && (low = hexValue(value[i + 2])) >= 0) {
             *dst++ = char(high * 16 + low);
             i += 2;
         } else {
             *dst++ = c;
         }
     }
-    out.truncate(dst - out.constData());
+    return dst - out;
+}
+
+QByteArray decodeQuotedPrintable(QByteArrayView value) {
+    QByteArray out(value.size(), Qt::Uninitialized);
+    out.truncate(decodeQuotedPrintable(value, out.data()));
     return out;
 }
 
@@ -167,11 +168,11 @@ QStringView leftTrimmed(QStringView text) {
 }
 } // namespace
 
-QString ex49(const QString& number) {
+std::optional<QStringView> ex49Rest(QStringView number) {
     if (!number.startsWith(QLatin1String("+49"))) {
-        return number;
+        return std::nullopt;
     }
-    const QStringView afterCode = QStringView(number).mid(3);
+    const QStringView afterCode = number.mid(3);
     QStringView rest = leftTrimmed(afterCode);
     if (rest.startsWith(QLatin1String("(0)"))) {
         // "+49 (0)89 1234": the bracketed trunk zero repeats the one we put in front.
@@ -180,32 +181,42 @@ QString ex49(const QString& number) {
                afterCode.startsWith(QLatin1Char('.'))) {
         rest = leftTrimmed(afterCode.mid(1));
     }
-    return QLatin1Char('0') + rest.toString();
+    return rest;
+}
+
+QString ex49(const QString& number) {
+    const std::optional<QStringView> rest = ex49Rest(number);
+    return rest ? QLatin1Char('0') + rest->toString() : number;
+}
+
+qsizetype unescapeText(char16_t* text, qsizetype size) {
+    qsizetype out = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = text[i];
+        if (c != u'\\' || i + 1 == size) {
+            text[out++] = c;
+            continue;
+        }
+        const char16_t next = text[i + 1];
+        if (next == u'n' || next == u'N') {
+            text[out++] = u'\n';
+            ++i;
+        } else if (next == u',' || next == u';' || next == u'\\') {
+            text[out++] = next;
+            ++i;
+        } else {
+            // Not an escape vCard defines: keep the backslash, it may be part of the text.
+            text[out++] = c;
+        }
+    }
+    return out;
 }
 
 QString unescapeText(const QString& text) {
     if (!text.contains(QLatin1Char('\\'))) {
         return text;
     }
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c != QLatin1Char('\\') || i + 1 == text.size()) {
-            out.append(c);
-            continue;
-        }
-        const QChar next = text[i + 1];
-        if (next == QLatin1Char('n') || next == QLatin1Char('N')) {
-            out.append(QLatin1Char('\n'));
-            ++i;
-        } else if (next == QLatin1Char(',') || next == QLatin1Char(';') || next == QLatin1Char('\\')) {
-            out.append(next);
-            ++i;
-        } else {
-            // Not an escape vCard defines: keep the backslash, it may be part of the text.
-            out.append(c);
-        }
-    }
+    QString out = text;
+    out.truncate(unescapeText(reinterpret_cast<char16_t*>(out.data()), out.size()));
     return out;
 }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <string>
 
 namespace {
@@ -387,6 +388,7 @@ private:
     bool m_cardOpen = false;
     std::array<Text, FieldCount> m_fields;
     Text m_scratch;
+    std::string m_bytes;
     std::uint8_t m_bold = 0;
     qint64 m_cardBegin = 0;
     qint64 m_cardEnd = -1;
@@ -445,18 +447,20 @@ void Reader::decode(Text& out, QByteArrayView raw, const Parameters& parameters,
     QByteArray transferDecoded;
     QByteArrayView bytes = raw;
     bool direct = true;
-    if (parameters.quotedPrintable) {
-        transferDecoded = decodeQuotedPrintable(raw);
+    if (parameters.quotedPrintable ||
+        (!parameters.base64 && allowImplicitQuotedPrintable && is(parameters.charset, "UTF-8") && isAscii(raw) &&
+         containsQuotedPrintableEscape(raw))) {
+        // The second case: some exporters declare only CHARSET=UTF-8 and still write quoted-printable.
+        m_bytes.resize(size_t(raw.size()));
+        m_bytes.resize(size_t(decodeQuotedPrintable(raw, m_bytes.data())));
+        bytes = QByteArrayView(m_bytes.data(), qsizetype(m_bytes.size()));
+        direct = false;
     } else if (parameters.base64) {
         transferDecoded = decodeBase64(raw);
-    } else if (allowImplicitQuotedPrintable && is(parameters.charset, "UTF-8") && isAscii(raw) &&
-               containsQuotedPrintableEscape(raw)) {
-        // Some exporters declare only CHARSET=UTF-8 and still write quoted-printable.
-        transferDecoded = decodeQuotedPrintable(raw);
-    }
-    if (!transferDecoded.isNull()) {
-        bytes = transferDecoded;
-        direct = false;
+        if (!transferDecoded.isNull()) {
+            bytes = transferDecoded;
+            direct = false;
+        }
     }
     const size_t start = out.size();
     bool backslash = true;
@@ -468,10 +472,8 @@ void Reader::decode(Text& out, QByteArrayView raw, const Parameters& parameters,
     } else if (!(namesUtf8(parameters.charset) && appendTwoByteUtf8(out, bytes))) {
         appendString(out, decodeCharset(bytes, parameters.charset));
     }
-    if (backslash && std::find(out.begin() + qsizetype(start), out.end(), u'\\') != out.end()) {
-        const QString escaped = QString::fromUtf16(out.data() + start, qsizetype(out.size() - start));
-        out.resize(start);
-        appendString(out, unescapeText(escaped));
+    if (backslash) {
+        out.resize(start + size_t(unescapeText(out.data() + start, qsizetype(out.size() - start))));
     }
 }
 
@@ -512,10 +514,10 @@ void Reader::apply(Property property, QByteArrayView line) {
             number.erase(0, 4);
         }
         Text& cell = clearedField(field);
-        if (number.starts_with(u"+49")) {
-            appendString(cell, ex49(QString::fromUtf16(number.data(), qsizetype(number.size()))));
+        if (const std::optional<QStringView> rest = ex49Rest(QStringView(number.data(), qsizetype(number.size())))) {
+            cell.push_back(u'0');
+            appendString(cell, *rest);
         } else {
-            // ex49 leaves every other number as it is.
             cell.swap(number);
         }
         if (params.pref) {
