@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -68,6 +69,17 @@ qsizetype indexOf(QByteArrayView v, char c) {
 
 // Where the key of a property line ends: the first ":" that is not inside double quotes, or -1.
 qsizetype keyEnd(QByteArrayView line) {
+    if (line.isEmpty()) {
+        return -1;
+    }
+    const auto* colon = static_cast<const char*>(std::memchr(line.data(), ':', size_t(line.size())));
+    if (colon == nullptr) {
+        return -1;
+    }
+    // Quotes in a key are rare; without one before it, the first ":" is the one.
+    if (std::memchr(line.data(), '"', size_t(colon - line.data())) == nullptr) {
+        return colon - line.data();
+    }
     bool quoted = false;
     for (qsizetype i = 0; i < line.size(); ++i) {
         const char c = line[i];
@@ -83,14 +95,17 @@ qsizetype keyEnd(QByteArrayView line) {
 // The property name of a line without its group prefix ("item1.TEL" -> "TEL").
 QByteArrayView propertyName(QByteArrayView line) {
     qsizetype end = 0;
-    while (end < line.size() && line[end] != ';' && line[end] != ':') {
-        ++end;
+    qsizetype start = 0;
+    for (; end < line.size(); ++end) {
+        const char c = line[end];
+        if (c == ';' || c == ':') {
+            break;
+        }
+        if (c == '.') {
+            start = end + 1;
+        }
     }
-    qsizetype dot = end;
-    while (dot > 0 && line[dot - 1] != '.') {
-        --dot;
-    }
-    return line.sliced(dot, end - dot);
+    return line.sliced(start, end - start);
 }
 
 Property propertyOf(QByteArrayView name) {
@@ -123,11 +138,24 @@ Property propertyOf(QByteArrayView name) {
 bool declaresQuotedPrintable(QByteArrayView line) {
     const qsizetype end = keyEnd(line);
     const QByteArrayView key = end >= 0 ? line.first(end) : line;
+    // Found by its "-", the rarest of its bytes in keys.
     constexpr qsizetype NeedleSize = 16;
-    for (qsizetype i = 0; i + NeedleSize <= key.size(); ++i) {
-        if (asciiLower(key[i]) == 'q' && is(key.sliced(i, NeedleSize), "QUOTED-PRINTABLE")) {
+    constexpr qsizetype DashAt = 6;
+    if (key.size() < NeedleSize) {
+        return false;
+    }
+    const char* const data = key.data();
+    const char* from = data + DashAt;
+    const char* const last = data + key.size() - (NeedleSize - DashAt); // last possible "-"
+    while (from <= last) {
+        const auto* dash = static_cast<const char*>(std::memchr(from, '-', size_t(last - from + 1)));
+        if (dash == nullptr) {
+            return false;
+        }
+        if (is(QByteArrayView(dash - DashAt, NeedleSize), "QUOTED-PRINTABLE")) {
             return true;
         }
+        from = dash + 1;
     }
     return false;
 }
