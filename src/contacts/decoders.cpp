@@ -169,7 +169,7 @@ QStringView leftTrimmed(QStringView text) {
 } // namespace
 
 std::optional<QStringView> ex49Rest(QStringView number) {
-    if (!number.startsWith(QLatin1String("+49"))) {
+    if (number.size() < 3 || number[0] != u'+' || number[1] != u'4' || number[2] != u'9') {
         return std::nullopt;
     }
     const QStringView afterCode = number.mid(3);

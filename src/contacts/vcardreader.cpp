@@ -6,6 +6,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -68,7 +72,8 @@ qsizetype indexOf(QByteArrayView v, char c) {
 }
 
 // Where the key of a property line ends: the first ":" that is not inside double quotes, or -1.
-qsizetype keyEnd(QByteArrayView line) {
+// `unquoted` is set when the key certainly holds no double quote.
+qsizetype keyEnd(QByteArrayView line, bool* unquoted = nullptr) {
     if (line.isEmpty()) {
         return -1;
     }
@@ -78,6 +83,9 @@ qsizetype keyEnd(QByteArrayView line) {
     }
     // Quotes in a key are rare; without one before it, the first ":" is the one.
     if (std::memchr(line.data(), '"', size_t(colon - line.data())) == nullptr) {
+        if (unquoted != nullptr) {
+            *unquoted = true;
+        }
         return colon - line.data();
     }
     bool quoted = false;
@@ -232,10 +240,22 @@ struct PropertyLine {
     QByteArrayView value;
 
     explicit PropertyLine(QByteArrayView line) {
-        const qsizetype end = keyEnd(line);
+        bool unquoted = false;
+        const qsizetype end = keyEnd(line, &unquoted);
         const QByteArrayView key = end >= 0 ? line.first(end) : line;
         value = end >= 0 ? line.sliced(end + 1) : QByteArrayView();
         // Parameters split at ";" outside quotes; the first part is the name.
+        if (unquoted) {
+            const char* const data = key.data();
+            const char* const keyEnd = data + key.size();
+            const auto* semicolon = static_cast<const char*>(std::memchr(data, ';', size_t(key.size())));
+            while (semicolon != nullptr) {
+                const char* const start = semicolon + 1;
+                semicolon = static_cast<const char*>(std::memchr(start, ';', size_t(keyEnd - start)));
+                parameters.add(QByteArrayView(start, (semicolon != nullptr ? semicolon : keyEnd) - start));
+            }
+            return;
+        }
         bool quoted = false;
         qsizetype start = -1;
         for (qsizetype i = 0; i <= key.size(); ++i) {
@@ -314,19 +334,34 @@ bool appendAscii(Text& out, QByteArrayView bytes, bool& backslash) {
     const size_t at = out.size();
     out.resize(at + size_t(bytes.size()));
     char16_t* dst = out.data() + at;
-    unsigned char high = 0;
-    bool escape = false;
-    for (char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        high |= b;
-        escape |= b == '\\';
+    const char* p = bytes.data();
+    const char* const end = p + bytes.size();
+    unsigned high = 0;
+    unsigned escape = 0;
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i slash = _mm_set1_epi8('\\');
+    while (end - p >= 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        high |= unsigned(_mm_movemask_epi8(chunk));
+        escape |= unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, slash)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_unpacklo_epi8(chunk, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 8), _mm_unpackhi_epi8(chunk, zero));
+        p += 16;
+        dst += 16;
+    }
+#endif
+    for (; p < end; ++p) {
+        const auto b = static_cast<unsigned char>(*p);
+        high |= b & 0x80u;
+        escape |= b == '\\' ? 1u : 0u;
         *dst++ = b;
     }
-    if (high >= 0x80) {
+    if (high != 0) {
         out.resize(at);
         return false;
     }
-    backslash = escape;
+    backslash = escape != 0;
     return true;
 }
 
@@ -337,15 +372,17 @@ void appendString(Text& out, QStringView text) {
 // UTF-8 whose characters are all ASCII or two bytes long, which covers German text. Such a sequence is
 // valid whenever its lead byte is C2..DF and a continuation byte follows, so it decodes exactly as the
 // full UTF-8 decoder would; anything else is left to that decoder (false, `out` unchanged).
-bool appendTwoByteUtf8(Text& out, QByteArrayView bytes) {
+bool appendTwoByteUtf8(Text& out, QByteArrayView bytes, bool& backslash) {
     const size_t at = out.size();
     out.resize(at + size_t(bytes.size()));
     char16_t* dst = out.data() + at;
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto* end = p + bytes.size();
+    bool escape = false;
     while (p < end) {
         const unsigned char c = *p;
         if (c < 0x80) {
+            escape |= c == '\\';
             *dst++ = c;
             ++p;
         } else if (c >= 0xC2 && c <= 0xDF && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
@@ -357,6 +394,7 @@ bool appendTwoByteUtf8(Text& out, QByteArrayView bytes) {
         }
     }
     out.resize(size_t(dst - out.data()));
+    backslash = escape;
     return true;
 }
 
@@ -497,7 +535,7 @@ void Reader::decode(Text& out, QByteArrayView raw, const Parameters& parameters,
         appendString(out, QString::fromUtf8(bytes));
     } else if (appendAscii(out, bytes, backslash)) {
         // What decodeCharset does with ASCII under any charset name, without building a QString.
-    } else if (!(namesUtf8(parameters.charset) && appendTwoByteUtf8(out, bytes))) {
+    } else if (!(namesUtf8(parameters.charset) && appendTwoByteUtf8(out, bytes, backslash))) {
         appendString(out, decodeCharset(bytes, parameters.charset));
     }
     if (backslash) {
