@@ -6,18 +6,18 @@
 
 namespace {
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
+constexpr std::array<signed char, 256> HexValues = [] {
+    std::array<signed char, 256> values{};
+    for (int c = 0; c < 256; ++c) {
+        values[size_t(c)] = c >= '0' && c <= '9'   ? static_cast<signed char>(c - '0')
+                            : c >= 'A' && c <= 'F' ? static_cast<signed char>(c - 'A' + 10)
+                            : c >= 'a' && c <= 'f' ? static_cast<signed char>(c - 'a' + 10)
+                                                   : static_cast<signed char>(-1);
     }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
+    return values;
+}();
+
+int hexValue(char c) { return HexValues[static_cast<unsigned char>(c)]; }
 
 // Windows-1252 0x80..0x9F; the five bytes it leaves undefined keep their C1 control code points.
 constexpr std::array<char16_t, 32> Windows1252High = {
