@@ -1,10 +1,11 @@
 #include "addresstablemodel.h"
 
+#include "collationsort.h"
+
 #include <QCollator>
 #include <QLocale>
 
 #include <algorithm>
-#include <array>
 #include <numeric>
 #include <optional>
 
@@ -20,88 +21,6 @@ std::optional<Field> fieldForColumn(AddressTableModel::List list, int column) {
     }
     return std::nullopt;
 }
-
-namespace {
-
-// Sorting a million names through a collator sort key per contact takes seconds and a hundred bytes or
-// more per contact. Most names, though, begin with characters that each carry one primary collation
-// weight of their own (ASCII, and Latin letters whose accents only weigh at the secondary level). For
-// such a name a packed prefix of primary ranks orders it against another such name exactly whenever the
-// two prefixes differ, because a primary difference decides a comparison whatever follows. The ranks
-// are learnt from the collator itself; names the prefixes cannot tell apart go to the collator.
-class PrimaryPrefix final {
-public:
-    struct Key {
-        quint64 high = 0;
-        quint64 low = 0;
-        bool valid = false;
-    };
-
-    explicit PrimaryPrefix(const QCollator& collator) {
-        QString alphabet;
-        for (char16_t c = 0x20; c < 0x7F; ++c) {
-            alphabet.append(QChar(c));
-        }
-        alphabet.append(QStringLiteral("ÀÁÂÃÄÅÇÈÉÊËÌÍÎÏÑÒÓÔÕÖÙÚÛÜÝàáâãäåçèéêëìíîïñòóôõöùúûüýÿ"));
-        std::vector<char16_t> chars(alphabet.utf16(), alphabet.utf16() + alphabet.size());
-        const auto single = [](const char16_t& c) { return QStringView(&c, 1); };
-        std::stable_sort(chars.begin(), chars.end(), [&](const char16_t& a, const char16_t& b) {
-            return collator.compare(single(a), single(b)) < 0;
-        });
-        int rank = 1;
-        m_rank[chars.front()] = quint8(rank);
-        for (size_t i = 1; i < chars.size(); ++i) {
-            // With x before y: y+"a" sorts before x+"b" exactly when x and y weigh the same at the
-            // primary level.
-            const QString later = QString(QChar(chars[i])) + QLatin1Char('a');
-            const QString earlier = QString(QChar(chars[i - 1])) + QLatin1Char('b');
-            if (collator.compare(later, earlier) >= 0) {
-                ++rank;
-            }
-            if (rank >= (1 << BitsPerRank)) {
-                return;
-            }
-            m_rank[chars[i]] = quint8(rank);
-        }
-        // What the prefixes rely on, checked on a few characters: a collator without these properties
-        // (another backend, another locale) is only ever asked directly.
-        const auto r = [&](char16_t c) { return m_rank[c]; };
-        m_usable = r(u'a') == r(u'A') && r(u'a') == r(u'ä') && r(u'o') == r(u'Ö') && r(u'u') == r(u'ü') &&
-                   r(u'0') < r(u'9') && r(u'9') < r(u'a') && r(u'a') < r(u'b') && r(u'y') < r(u'z') &&
-                   r(u' ') < r(u'a');
-    }
-
-    Key key(QStringView text) const {
-        Key key;
-        if (!m_usable) {
-            return key;
-        }
-        const qsizetype n = std::min<qsizetype>(text.size(), 2 * RanksPerWord);
-        for (qsizetype i = 0; i < n; ++i) {
-            const char16_t c = text[i].unicode();
-            const quint64 rank = c < m_rank.size() ? m_rank[c] : 0;
-            if (rank == 0) {
-                return key;
-            }
-            quint64& word = i < RanksPerWord ? key.high : key.low;
-            word |= rank << ((RanksPerWord - 1 - i % RanksPerWord) * BitsPerRank);
-        }
-        // The character after the prefix must not be one that could merge with the last one in it.
-        if (text.size() > n && (text[n].unicode() >= m_rank.size() || m_rank[text[n].unicode()] == 0)) {
-            return key;
-        }
-        key.valid = true;
-        return key;
-    }
-
-private:
-    static constexpr int BitsPerRank = 7;
-    static constexpr int RanksPerWord = 9;
-    std::array<quint8, 256> m_rank{}; // 0: not covered
-    bool m_usable = false;
-};
-
-} // namespace
 
 AddressTableModel::AddressTableModel(List list, QObject* parent)
     : QAbstractTableModel(parent), m_list(list), m_table(std::make_shared<ContactTable>()) {
@@ -226,42 +145,11 @@ void AddressTableModel::sort(int column, Qt::SortOrder order) {
     } else {
         QCollator collator{QLocale(QLocale::German, QLocale::Germany)};
         collator.setCaseSensitivity(Qt::CaseInsensitive);
-        const PrimaryPrefix prefixes(collator);
-        struct Item {
-            quint64 high;
-            quint64 low;
-            std::uint32_t contact;
-            bool valid;
-        };
-        std::vector<Item> items;
-        items.reserve(m_order.size());
-        for (std::uint32_t contact : m_order) {
-            const PrimaryPrefix::Key k = prefixes.key(m_table->text(contact, *field));
-            items.push_back({k.high, k.low, contact, k.valid});
+        std::vector<QStringView> texts(size_t(m_table->size()));
+        for (size_t c = 0; c < texts.size(); ++c) {
+            texts[c] = m_table->text(qsizetype(c), *field);
         }
-        // The same order as comparing collator sort keys; QCollator::compare differs from that only
-        // in putting an empty text before texts that collate as empty.
-        const auto collate = [&](QStringView a, QStringView b) {
-            if (a == b) {
-                return 0;
-            }
-            if (a.isEmpty() || b.isEmpty()) {
-                return collator.sortKey(a.toString()).compare(collator.sortKey(b.toString()));
-            }
-            return collator.compare(a, b);
-        };
-        const bool ascending = order == Qt::AscendingOrder;
-        std::stable_sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
-            if (a.valid && b.valid && (a.high != b.high || a.low != b.low)) {
-                const bool less = a.high != b.high ? a.high < b.high : a.low < b.low;
-                return ascending ? less : !less;
-            }
-            const int c = collate(m_table->text(a.contact, *field), m_table->text(b.contact, *field));
-            return ascending ? c < 0 : c > 0;
-        });
-        for (size_t row = 0; row < items.size(); ++row) {
-            m_order[row] = items[row].contact;
-        }
+        sortByCollation(m_order, texts, collator, order);
     }
 
     // Keep every persistent index (selection, current row) on its contact.
