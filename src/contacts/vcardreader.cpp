@@ -143,8 +143,8 @@ Property propertyOf(QByteArrayView name) {
     }
 }
 
-bool declaresQuotedPrintable(QByteArrayView line) {
-    const qsizetype end = keyEnd(line);
+// `end` is keyEnd(line).
+bool declaresQuotedPrintable(QByteArrayView line, qsizetype end) {
     const QByteArrayView key = end >= 0 ? line.first(end) : line;
     // Found by its "-", the rarest of its bytes in keys.
     constexpr qsizetype NeedleSize = 16;
@@ -239,9 +239,9 @@ struct PropertyLine {
     Parameters parameters;
     QByteArrayView value;
 
-    explicit PropertyLine(QByteArrayView line) {
-        bool unquoted = false;
-        const qsizetype end = keyEnd(line, &unquoted);
+    // `knownEnd` and `unquoted` may carry what keyEnd already found for the line's first part.
+    PropertyLine(QByteArrayView line, qsizetype knownEnd, bool unquoted) {
+        const qsizetype end = knownEnd >= 0 ? knownEnd : keyEnd(line, &unquoted);
         const QByteArrayView key = end >= 0 ? line.first(end) : line;
         value = end >= 0 ? line.sliced(end + 1) : QByteArrayView();
         // Parameters split at ";" outside quotes; the first part is the name.
@@ -426,12 +426,16 @@ private:
         Property property = Property::Other;
         bool keep = false;            // the text is needed: a recognised property inside a card
         bool quotedPrintable = false; // a trailing "=" continues the value on the next line
+        // Where the key of the first line ends, when looked for: the key never reaches into the lines
+        // that continue it, so this holds for the whole logical line too.
+        qsizetype keyEnd = -1;
+        bool unquotedKey = false;
         qint64 start = 0;
         qint64 end = 0;
     };
 
     bool handle(const Pending& line);
-    void apply(Property property, QByteArrayView line);
+    void apply(const Pending& pending, QByteArrayView line);
     // Appends the text of a raw value: transfer encoding, charset, then backslash escapes.
     void decode(Text& out, QByteArrayView raw, const Parameters& parameters,
                 bool allowImplicitQuotedPrintable);
@@ -502,7 +506,7 @@ bool Reader::handle(const Pending& line) {
         return true;
     default:
         if (line.keep) {
-            apply(line.property, QByteArrayView(m_logical.data(), qsizetype(m_logical.size())));
+            apply(line, QByteArrayView(m_logical.data(), qsizetype(m_logical.size())));
         }
         return true;
     }
@@ -543,10 +547,10 @@ void Reader::decode(Text& out, QByteArrayView raw, const Parameters& parameters,
     }
 }
 
-void Reader::apply(Property property, QByteArrayView line) {
-    const PropertyLine p(line);
+void Reader::apply(const Pending& pending, QByteArrayView line) {
+    const PropertyLine p(line, pending.keyEnd, pending.unquotedKey);
     const Parameters& params = p.parameters;
-    switch (property) {
+    switch (pending.property) {
     case Property::FN:
         decode(clearedField(Field::Name), p.value, params, true);
         break;
@@ -666,7 +670,10 @@ VcardReadResult Reader::run() {
         pending.property = propertyOf(propertyName(line));
         pending.keep = m_inCard && pending.property != Property::Other &&
                        pending.property != Property::Begin && pending.property != Property::End;
-        pending.quotedPrintable = line.endsWith('=') || pending.keep ? declaresQuotedPrintable(line) : false;
+        if (line.endsWith('=') || pending.keep) {
+            pending.keyEnd = keyEnd(line, &pending.unquotedKey);
+            pending.quotedPrintable = declaresQuotedPrintable(line, pending.keyEnd);
+        }
         pending.start = m_lines.lineStart();
         pending.end = m_lines.position();
         if (pending.keep) {
