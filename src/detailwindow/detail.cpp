@@ -166,10 +166,9 @@ void Detail::showModal() {
     show();
     raise();
     activateWindow();
-    // Already the active window: no activation will come to build the list.
-    if (isActiveWindow()) {
-        Event_Activate();
-    }
+    // The activation that follows builds the list; it is built here already because a window that was
+    // the last active one before it was hidden is not always told that it is active again.
+    Event_Activate();
 }
 
 qsizetype Detail::selectedContact() const {
