@@ -204,6 +204,8 @@ void Detail::Event_Activate() {
     m_rows->setRows(std::move(rows));
     m_sourceButton->setChecked(false);
     showList();
+    // Arrow keys and "Wert Kopieren" work from the keyboard straight away.
+    m_liste->setFocus();
 }
 
 void Detail::showList() {

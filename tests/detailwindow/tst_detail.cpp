@@ -422,6 +422,14 @@ void TestDetail::copyPutsTheValueAloneOnTheClipboard() {
     QTRY_VERIFY(m_detail->isActiveWindow()); // the shortcut belongs to the active window
     QTest::keyClick(m_detail->Liste(), Qt::Key_Y, Qt::ControlModifier);
     QCOMPARE(QGuiApplication::clipboard()->text(), value);
+
+    // Also from the source view, whose text area would otherwise take the keys as its own.
+    QGuiApplication::clipboard()->setText(QStringLiteral("vorher"));
+    QTest::mouseClick(m_detail->sourceButton(), Qt::LeftButton);
+    m_detail->sourceText()->setFocus();
+    m_detail->sourceText()->selectAll();
+    QTest::keyClick(m_detail->sourceText(), Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), value);
 }
 
 void TestDetail::doubleClickShowsLabelAndValue_data() {
