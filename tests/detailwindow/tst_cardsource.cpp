@@ -41,9 +41,7 @@ class TestCardSource final : public QObject {
 private slots:
     void init();
 
-    void rangeComesFromTheContactItself_data();
-    void rangeComesFromTheContactItself();
-    void rangeOfNoContactIsEmpty();
+    void rangeEndsAtTheFileEndOrIsEmpty();
 
     void textIsDecodedLikeTheImport_data();
     void textIsDecodedLikeTheImport();
@@ -76,28 +74,9 @@ QString TestCardSource::write(const QByteArray& bytes) {
 
 // --- where a card lies ---
 
-void TestCardSource::rangeComesFromTheContactItself_data() {
-    QTest::addColumn<int>("contact");
-    QTest::addColumn<qint64>("start");
-    QTest::addColumn<qint64>("end");
-
-    QTest::newRow("first: from the start of the file") << 0 << qint64(0) << qint64(31);
-    QTest::newRow("second: just past the first END line") << 1 << qint64(31) << qint64(59);
-    QTest::newRow("no END: up to the next BEGIN line") << 2 << qint64(59) << qint64(76);
-    QTest::newRow("after a card without END: own BEGIN line") << 3 << qint64(76) << qint64(102);
-}
-
-void TestCardSource::rangeComesFromTheContactItself() {
-    QFETCH(int, contact);
-    QFETCH(qint64, start);
-    QFETCH(qint64, end);
-    const auto table = tableOf(Mixed);
-    QCOMPARE(table->size(), 4);
-    QCOMPARE(cardSourceRange(*table, contact), (CardSourceRange{start, end}));
-}
-
-void TestCardSource::rangeOfNoContactIsEmpty() {
+void TestCardSource::rangeEndsAtTheFileEndOrIsEmpty() {
     const auto table = tableOf(Mixed + "\nBEGIN:VCARD\nFN:E\n");
+    QCOMPARE(cardSourceRange(*table, 3), (CardSourceRange{76, 103}));
     QCOMPARE(cardSourceRange(*table, 4), (CardSourceRange{103, -1})); // last card without END: to the end
     QCOMPARE(cardSourceRange(*table, -1), (CardSourceRange{0, 0}));
     QCOMPARE(cardSourceRange(*table, 5), (CardSourceRange{0, 0}));
