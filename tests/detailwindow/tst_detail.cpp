@@ -352,6 +352,7 @@ void TestDetail::goneFileIsReportedAndTheListStays() {
 
 void TestDetail::toggleIsReleasedForTheNextContact() {
     open(0);
+    selectRow(TelMobil);
     QTest::mouseClick(m_detail->sourceButton(), Qt::LeftButton);
     QVERIFY(m_detail->sourceText()->isVisible());
     QTest::mouseClick(m_detail->PushButton1(), Qt::LeftButton);
@@ -363,6 +364,7 @@ void TestDetail::toggleIsReleasedForTheNextContact() {
     QVERIFY(m_detail->Liste()->isVisible());
     QVERIFY(!m_detail->sourceText()->isVisible());
     QCOMPARE(column(1).at(Name), QStringLiteral("Anton Adler"));
+    QVERIFY(!m_detail->EditCopyVal()->isEnabled());
     m_detail->hide();
 }
 
