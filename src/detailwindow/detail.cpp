@@ -187,6 +187,7 @@ void Detail::Event_Activate() {
     QList<DetailRows::Row> rows;
     const int row = m_source.selected ? m_source.selected() : -1;
     const qsizetype contact = selectedContact();
+    m_contact = contact;
     if (contact >= 0) {
         const AddressTableModel& adressen = *m_source.adressen;
         // Every column but the contact number and the end position.
@@ -232,8 +233,9 @@ void Detail::sourceButton_Action() {
         return;
     }
     QString text;
-    const qsizetype contact = selectedContact();
-    if (contact >= 0) {
+    // The contact the list was built for, so that list and source always show the same card.
+    const qsizetype contact = m_contact;
+    if (contact >= 0 && m_source.adressen && contact < m_source.adressen->table().size()) {
         const QString path = m_source.vcfFile ? m_source.vcfFile() : QString();
         const CardSourceText source =
             readCardSource(path, cardSourceRange(m_source.adressen->table(), contact));

@@ -79,4 +79,5 @@ private:
     QPlainTextEdit* m_sourceText = nullptr;
     QAction* m_editCopyVal = nullptr;
     QList<Anchored> m_anchored;
+    qsizetype m_contact = -1; // file order; -1: the list shows no contact
 };

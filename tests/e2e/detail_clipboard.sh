@@ -64,7 +64,7 @@ find_window() {
 MAIN=$(find_window "kontakte") || fail "main window did not appear"
 # There is no window manager: focus must be given before each batch of keys.
 xdotool windowfocus --sync "$MAIN"
-xdotool key --window "$MAIN" Home
+xdotool key Home
 xdotool key ctrl+d
 DETAIL=$(find_window "Detail") || fail "detail window did not open"
 xdotool windowfocus --sync "$DETAIL"
