@@ -159,6 +159,7 @@ void Detail::keyPressEvent(QKeyEvent* event) {
 
 void Detail::clearListe() {
     m_rows->clear();
+    m_contact = -1;
 }
 
 void Detail::showModal() {
