@@ -247,7 +247,7 @@ void Detail::sourceButton_Action() {
         }
         text = source.text;
     }
-    // The text area breaks lines at line feeds only; a lone carriage return would stand in the text.
+    // Shown with one kind of line break, whichever the file uses.
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     m_sourceText->setPlainText(text);
