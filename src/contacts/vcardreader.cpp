@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -79,7 +80,8 @@ const char* findEither(const char* p, const char* end, char a, char b) {
     const __m128i vb = _mm_set1_epi8(b);
     while (end - p >= 16) {
         const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(chunk, va), _mm_cmpeq_epi8(chunk, vb)));
+        const int mask =
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(chunk, va), _mm_cmpeq_epi8(chunk, vb)));
         if (mask != 0) {
             return p + __builtin_ctz(unsigned(mask));
         }
@@ -351,7 +353,52 @@ bool namesUtf8(QByteArrayView charset) {
 
 // The cells of the card being read are built in buffers that live as long as the reader, so a card
 // costs no allocation unless a value needs one of the rarer decoders.
-using Text = std::u16string;
+//
+// A growable UTF-16 buffer that, unlike std::u16string, does not clear what it grows into: every caller
+// writes the characters it makes room for.
+class Text final {
+public:
+    size_t size() const { return m_size; }
+    char16_t* data() { return m_data.get(); }
+    const char16_t* data() const { return m_data.get(); }
+    void clear() { m_size = 0; }
+    // Sets the size; characters past the old size are undefined until written.
+    void resize(size_t size) {
+        if (size > m_capacity) {
+            const size_t capacity = std::max(size, 2 * m_capacity);
+            auto grown = std::make_unique_for_overwrite<char16_t[]>(capacity);
+            std::copy_n(m_data.get(), m_size, grown.get());
+            m_data = std::move(grown);
+            m_capacity = capacity;
+        }
+        m_size = size;
+    }
+    void append(const char16_t* text, size_t count) {
+        const size_t at = m_size;
+        resize(at + count);
+        std::copy_n(text, count, m_data.get() + at);
+    }
+    void push_back(char16_t c) { append(&c, 1); }
+    void eraseFront(size_t count) {
+        std::copy(m_data.get() + count, m_data.get() + m_size, m_data.get());
+        m_size -= count;
+    }
+    bool hasLineBreak() const {
+        return std::any_of(m_data.get(), m_data.get() + m_size,
+                           [](char16_t c) { return c == u'\r' || c == u'\n'; });
+    }
+    void swap(Text& other) {
+        std::swap(m_data, other.m_data);
+        std::swap(m_size, other.m_size);
+        std::swap(m_capacity, other.m_capacity);
+    }
+    QStringView view() const { return QStringView(m_data.get(), qsizetype(m_size)); }
+
+private:
+    std::unique_ptr<char16_t[]> m_data;
+    size_t m_size = 0;
+    size_t m_capacity = 0;
+};
 
 // Widens a value when all its bytes are ASCII, noting whether it holds a backslash; false (and `out`
 // unchanged) otherwise.
@@ -429,7 +476,7 @@ bool startsWithTelScheme(const Text& number) {
         return false;
     }
     for (size_t i = 0; i < 4; ++i) {
-        const char16_t c = number[i];
+        const char16_t c = number.data()[i];
         if ((c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c) != Scheme[i]) {
             return false;
         }
@@ -506,7 +553,7 @@ void Reader::closeCard() {
     }
     std::array<QStringView, FieldCount> texts;
     for (size_t i = 0; i < texts.size(); ++i) {
-        texts[i] = QStringView(m_fields[i].data(), qsizetype(m_fields[i].size()));
+        texts[i] = m_fields[i].view();
     }
     m_result.table->append(texts, m_bold, m_cardBegin, m_cardEnd);
     m_cardOpen = false;
@@ -543,8 +590,8 @@ void Reader::decode(Text& out, QByteArrayView raw, const Parameters& parameters,
     QByteArrayView bytes = raw;
     bool direct = true;
     if (parameters.quotedPrintable ||
-        (!parameters.base64 && allowImplicitQuotedPrintable && is(parameters.charset, "UTF-8") && isAscii(raw) &&
-         containsQuotedPrintableEscape(raw))) {
+        (!parameters.base64 && allowImplicitQuotedPrintable && is(parameters.charset, "UTF-8") &&
+         isAscii(raw) && containsQuotedPrintableEscape(raw))) {
         // The second case: some exporters declare only CHARSET=UTF-8 and still write quoted-printable.
         m_bytes.resize(size_t(raw.size()));
         m_bytes.resize(size_t(decodeQuotedPrintable(raw, m_bytes.data())));
@@ -606,10 +653,10 @@ void Reader::apply(const Pending& pending, QByteArrayView line) {
         number.clear();
         decode(number, firstComponent(p.value), params, false);
         if (startsWithTelScheme(number)) {
-            number.erase(0, 4);
+            number.eraseFront(4);
         }
         Text& cell = clearedField(field);
-        if (const std::optional<QStringView> rest = ex49Rest(QStringView(number.data(), qsizetype(number.size())))) {
+        if (const std::optional<QStringView> rest = ex49Rest(number.view())) {
             cell.push_back(u'0');
             appendString(cell, *rest);
         } else {
@@ -628,11 +675,10 @@ void Reader::apply(const Pending& pending, QByteArrayView line) {
             text.clear();
             decode(text, parts[index], params, true);
             Text& cell = clearedField(field);
-            if (text.find_first_of(u"\r\n") == Text::npos) {
+            if (!text.hasLineBreak()) {
                 cell.swap(text);
             } else {
-                appendString(cell, replaceLineEndings(QString::fromUtf16(text.data(), qsizetype(text.size())),
-                                                      QStringLiteral(", ")));
+                appendString(cell, replaceLineEndings(text.view().toString(), QStringLiteral(", ")));
             }
         };
         part(work ? Field::AdrArbeit : Field::Adresse, 2);
