@@ -48,7 +48,7 @@ char asciiLower(char c) {
 }
 
 // Case-insensitive equality with a literal. A million cards compare tens of millions of names and
-// parameters, so this stays inline instead of calling the library's locale-aware comparison.
+// parameters, so this stays inline instead of calling the library's comparison.
 template <std::size_t N> [[gnu::always_inline]] inline bool is(QByteArrayView a, const char (&b)[N]) {
     constexpr qsizetype Length = qsizetype(N) - 1;
     if (a.size() != Length) {
@@ -498,8 +498,8 @@ private:
         Property property = Property::Other;
         bool keep = false;            // the text is needed: a recognised property inside a card
         bool quotedPrintable = false; // a trailing "=" continues the value on the next line
-        // Where the key of the first line ends, when looked for: the key never reaches into the lines
-        // that continue it, so this holds for the whole logical line too.
+        // Where the key of the first line ends, when looked for. Found there, it holds for the whole
+        // logical line: the lines that continue it only add to the value.
         qsizetype keyEnd = -1;
         bool unquotedKey = false;
         qint64 start = 0;
