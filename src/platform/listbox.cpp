@@ -1,7 +1,10 @@
 #include "listbox.h"
 
+#include <QDrag>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScrollBar>
 
@@ -63,6 +66,56 @@ void ListBox::setListIndex(int row) {
 void ListBox::resizeEvent(QResizeEvent* event) {
     QTableView::resizeEvent(event);
     applyColumnWidths();
+}
+
+bool ListBox::viewportEvent(QEvent* event) {
+    const bool result = QTableView::viewportEvent(event);
+    // The viewport narrows without the list changing size when the vertical scroll bar appears.
+    if (event->type() == QEvent::Resize) {
+        applyColumnWidths();
+    }
+    return result;
+}
+
+void ListBox::mouseDoubleClickEvent(QMouseEvent* event) {
+    QTableView::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton) {
+        emit doubleClicked();
+    }
+}
+
+void ListBox::keyboardSearch(const QString& search) {
+    if (m_typeAhead) {
+        QTableView::keyboardSearch(search);
+    }
+}
+
+QMimeData* ListBox::createDragData() const {
+    if (!m_dragText) {
+        const QModelIndexList indexes = selectedIndexes();
+        return indexes.isEmpty() || !model() ? nullptr : model()->mimeData(indexes);
+    }
+    const QString text = m_dragText();
+    if (text.isEmpty()) {
+        return nullptr;
+    }
+    auto* data = new QMimeData;
+    data->setText(text);
+    return data;
+}
+
+void ListBox::startDrag(Qt::DropActions supportedActions) {
+    if (!m_dragText) {
+        QTableView::startDrag(supportedActions);
+        return;
+    }
+    QMimeData* data = createDragData();
+    if (!data) {
+        return;
+    }
+    auto* drag = new QDrag(this);
+    drag->setMimeData(data);
+    drag->exec(Qt::CopyAction);
 }
 
 void ListBox::applyColumnWidths() {
