@@ -118,6 +118,14 @@ void ListBox::startDrag(Qt::DropActions supportedActions) {
     drag->exec(Qt::CopyAction);
 }
 
+QModelIndex ListBox::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) {
+    // Whole rows are selected, so Home and End go to the first and last row, not along the row.
+    if (cursorAction == MoveHome || cursorAction == MoveEnd) {
+        modifiers |= Qt::ControlModifier;
+    }
+    return QTableView::moveCursor(cursorAction, modifiers);
+}
+
 void ListBox::applyColumnWidths() {
     if (!model() || m_widths.isEmpty()) {
         return;

@@ -44,6 +44,7 @@ protected:
     bool viewportEvent(QEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
 
 private:
     void applyColumnWidths();
