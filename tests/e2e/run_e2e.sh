@@ -82,7 +82,7 @@ if retry 10 detail_shown; then
     exit 1
 fi
 
-# Click the first contact row (below the menu bar and the list's headings), then Ctrl+D.
+# Click a contact row (below the menu bar and the list's headings), then Ctrl+D.
 xdotool windowfocus --sync "$window"
 xdotool mousemove --window "$window" 150 80 click 1
 xdotool windowfocus --sync "$window"

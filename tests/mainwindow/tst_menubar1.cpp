@@ -26,7 +26,9 @@ private slots:
     void editItemsLeaveAReadOnlyTextAlone();
 };
 
-void tst_MenuBar1::initTestCase() { QApplication::setAttribute(Qt::AA_DontUseNativeDialogs); }
+void tst_MenuBar1::initTestCase() {
+    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+}
 
 void tst_MenuBar1::hasTheTwoMenusInOrder() {
     MenuBar1 bar;
@@ -114,12 +116,30 @@ void tst_MenuBar1::editItemsActOnTheFocusedTextControl_data() {
     QTest::addColumn<QString>("selectedAfter");
     QTest::addColumn<QString>("clipboardAfter");
     // Before each row: "Müller Jürgen" with "Jürgen" selected, the clipboard holding "Ablage".
-    QTest::newRow("copy") << "EditCopy" << "Müller Jürgen" << "Jürgen" << "Jürgen";
-    QTest::newRow("cut") << "EditCut" << "Müller " << "" << "Jürgen";
-    QTest::newRow("paste") << "EditPaste" << "Müller Ablage" << "" << "Ablage";
-    QTest::newRow("clear") << "EditClear" << "Müller " << "" << "Ablage";
-    QTest::newRow("select all") << "EditSelectAll" << "Müller Jürgen" << "Müller Jürgen" << "Ablage";
-    QTest::newRow("undo after a cut") << "EditCut,EditUndo" << "Müller Jürgen" << "Jürgen" << "Jürgen";
+    QTest::newRow("copy") << "EditCopy"
+                          << "Müller Jürgen"
+                          << "Jürgen"
+                          << "Jürgen";
+    QTest::newRow("cut") << "EditCut"
+                         << "Müller "
+                         << ""
+                         << "Jürgen";
+    QTest::newRow("paste") << "EditPaste"
+                           << "Müller Ablage"
+                           << ""
+                           << "Ablage";
+    QTest::newRow("clear") << "EditClear"
+                           << "Müller "
+                           << ""
+                           << "Ablage";
+    QTest::newRow("select all") << "EditSelectAll"
+                                << "Müller Jürgen"
+                                << "Müller Jürgen"
+                                << "Ablage";
+    QTest::newRow("undo after a cut") << "EditCut,EditUndo"
+                                      << "Müller Jürgen"
+                                      << "Jürgen"
+                                      << "Jürgen";
 }
 
 void tst_MenuBar1::editItemsActOnTheFocusedTextControl() {

@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-
 #include <memory>
 
 // The name search driven through the real buttons, the search field and the Return key.
@@ -138,7 +137,9 @@ void tst_NameSearch::missSelectsTheWholeSearchText() {
     m_window->SearchField()->setCursorPosition(2);
     // The text is selected once the message is dismissed, not while it is shown.
     QString selectedDuringMessage = QStringLiteral("unset");
-    m_dialogs.onMessage = [&](const QString&) { selectedDuringMessage = m_window->SearchField()->selectedText(); };
+    m_dialogs.onMessage = [&](const QString&) {
+        selectedDuringMessage = m_window->SearchField()->selectedText();
+    };
 
     run(QStringLiteral("return"));
 
@@ -172,7 +173,8 @@ void tst_NameSearch::searchFollowsTheDisplayedOrder() {
     run(QStringLiteral("text=bern;find"));
 
     QCOMPARE(m_window->selected(), 0);
-    QCOMPARE(m_window->Adressen()->currentIndex().siblingAtColumn(1).data().toString(), QStringLiteral("Bernd"));
+    QCOMPARE(m_window->Adressen()->currentIndex().siblingAtColumn(1).data().toString(),
+             QStringLiteral("Bernd"));
 }
 
 void tst_NameSearch::searchNameStartsAgainAtTheTopOnlyPastTheLastRow_data() {

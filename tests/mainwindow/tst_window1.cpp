@@ -15,7 +15,6 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QUrl>
-
 #include <memory>
 
 class tst_Window1 : public QObject {
@@ -113,11 +112,14 @@ void tst_Window1::controlsKeepTheirLockedEdges_data() {
 
     QTest::newRow("Adressen: all edges") << "Adressen" << QRect(30, 14, 910, 414) << QRect(30, 14, 1150, 534);
     QTest::newRow("Label2: left, bottom") << "Label2" << QRect(478, 441, 516, 20) << QRect(478, 561, 516, 20);
-    QTest::newRow("adrData: right, bottom") << "adrData" << QRect(724, 373, 201, 100) << QRect(964, 493, 201, 100);
-    QTest::newRow("SearchField: left, top") << "SearchField" << QRect(25, 440, 259, 22) << QRect(25, 440, 259, 22);
-    QTest::newRow("SearchButton: left, top") << "SearchButton" << QRect(296, 441, 100, 20)
-                                             << QRect(296, 441, 100, 20);
-    QTest::newRow("NextButton: left, top") << "NextButton" << QRect(408, 441, 58, 20) << QRect(408, 441, 58, 20);
+    QTest::newRow("adrData: right, bottom")
+        << "adrData" << QRect(724, 373, 201, 100) << QRect(964, 493, 201, 100);
+    QTest::newRow("SearchField: left, top")
+        << "SearchField" << QRect(25, 440, 259, 22) << QRect(25, 440, 259, 22);
+    QTest::newRow("SearchButton: left, top")
+        << "SearchButton" << QRect(296, 441, 100, 20) << QRect(296, 441, 100, 20);
+    QTest::newRow("NextButton: left, top")
+        << "NextButton" << QRect(408, 441, 58, 20) << QRect(408, 441, 58, 20);
     QTest::newRow("Label1: left, top") << "Label1" << QRect(10, 12, 15, 20) << QRect(10, 12, 15, 20);
 }
 
@@ -301,7 +303,8 @@ void tst_Window1::dragCarriesTheSelectedRowAsText_data() {
     QTest::newRow("name only: six tabs before Pos")
         << QStringList{QStringLiteral("Anna")} << QStringLiteral("Anna\t\t\t\t\t\t");
     QTest::newRow("name, company, mobile")
-        << QStringList{QStringLiteral("Jürgen Müller"), QStringLiteral("Bäckerei"), QStringLiteral("+49 171 1")}
+        << QStringList{QStringLiteral("Jürgen Müller"), QStringLiteral("Bäckerei"),
+                       QStringLiteral("+49 171 1")}
         << QStringLiteral("Jürgen Müller\tBäckerei\t0171 1\t\t\t\t");
 }
 
@@ -327,12 +330,14 @@ void tst_Window1::dropImportsTheFirstVcfOnly_data() {
     QTest::addColumn<QString>("title");
     QTest::newRow("one vcf") << QStringList{QStringLiteral("anna.vcf")} << true
                              << QStringLiteral("file name: anna.vcf");
-    QTest::newRow("two vcf: only the first") << QStringList{QStringLiteral("carla.vcf"), QStringLiteral("anna.vcf")}
-                                             << true << QStringLiteral("file name: carla.vcf");
-    QTest::newRow("text file refused") << QStringList{QStringLiteral("dora.txt")} << false
-                                       << QStringLiteral("Adressen");
+    QTest::newRow("two vcf: only the first")
+        << QStringList{QStringLiteral("carla.vcf"), QStringLiteral("anna.vcf")} << true
+        << QStringLiteral("file name: carla.vcf");
+    QTest::newRow("text file refused")
+        << QStringList{QStringLiteral("dora.txt")} << false << QStringLiteral("Adressen");
     QTest::newRow("vcf after a text file refused")
-        << QStringList{QStringLiteral("dora.txt"), QStringLiteral("anna.vcf")} << false << QStringLiteral("Adressen");
+        << QStringList{QStringLiteral("dora.txt"), QStringLiteral("anna.vcf")} << false
+        << QStringLiteral("Adressen");
     QTest::newRow("no file at all") << QStringList() << false << QStringLiteral("Adressen");
 }
 
@@ -376,7 +381,8 @@ void tst_Window1::typingInTheListStartsASearch_data() {
     QTest::addColumn<int>("rowAfter"); // row 1 is selected before the key
 
     QTest::newRow("letter m") << int(Qt::Key_M) << QStringLiteral("m") << 0 << true << 1;
-    QTest::newRow("capital B") << int(Qt::Key_B) << QStringLiteral("B") << int(Qt::ShiftModifier) << true << 1;
+    QTest::newRow("capital B") << int(Qt::Key_B) << QStringLiteral("B") << int(Qt::ShiftModifier) << true
+                               << 1;
     QTest::newRow("umlaut ü") << int(Qt::Key_Udiaeresis) << QStringLiteral("ü") << 0 << true << 1;
     QTest::newRow("digit") << int(Qt::Key_7) << QStringLiteral("7") << 0 << true << 1;
     QTest::newRow("arrow down moves the selection") << int(Qt::Key_Down) << QString() << 0 << false << 2;
@@ -386,7 +392,8 @@ void tst_Window1::typingInTheListStartsASearch_data() {
     QTest::newRow("end") << int(Qt::Key_End) << QString() << 0 << false << 2;
     QTest::newRow("escape") << int(Qt::Key_Escape) << QStringLiteral("\x1b") << 0 << false << 1;
     QTest::newRow("shift alone") << int(Qt::Key_Shift) << QString() << int(Qt::ShiftModifier) << false << 1;
-    QTest::newRow("ctrl+c") << int(Qt::Key_C) << QStringLiteral("\x03") << int(Qt::ControlModifier) << false << 1;
+    QTest::newRow("ctrl+c") << int(Qt::Key_C) << QStringLiteral("\x03") << int(Qt::ControlModifier) << false
+                            << 1;
 }
 
 void tst_Window1::typingInTheListStartsASearch() {
@@ -436,7 +443,8 @@ void tst_Window1::returnInTheListDoesNothing() {
 // ---- Sorting
 
 void tst_Window1::labelXRestoresFileOrder() {
-    load(*m_window, cards(named({QStringLiteral("Zora"), QStringLiteral("Anton"), QStringLiteral("Moritz")})));
+    load(*m_window,
+         cards(named({QStringLiteral("Zora"), QStringLiteral("Anton"), QStringLiteral("Moritz")})));
     const auto column = [](const AddressTableModel* model, int c) {
         QStringList texts;
         for (int r = 0; r < model->rowCount(); ++r) {
@@ -470,7 +478,8 @@ void tst_Window1::openAsksForAFileOfTheKnownTypes_data() {
     QTest::addColumn<QString>("answer");
     QTest::addColumn<QString>("title");
     QTest::addColumn<int>("rows");
-    QTest::newRow("file chosen") << dataFile(QStringLiteral("anna.vcf")) << QStringLiteral("file name: anna.vcf") << 2;
+    QTest::newRow("file chosen") << dataFile(QStringLiteral("anna.vcf"))
+                                 << QStringLiteral("file name: anna.vcf") << 2;
     QTest::newRow("cancelled") << QString() << QStringLiteral("file name: carla.vcf") << 1;
 }
 

@@ -8,7 +8,6 @@
 
 #include <QBuffer>
 #include <QStringList>
-
 #include <functional>
 
 // Answers the window's questions the way a test told it to, and remembers what was asked.
@@ -34,8 +33,10 @@ public:
 // The file types the application registers at start.
 inline void registerFileTypes() {
     FileTypes::registerType({FileTypes::VcfFiles, {QStringLiteral(".vcf")}, {}, QStringLiteral("????")});
-    FileTypes::registerType({FileTypes::TextFile, {QStringLiteral(".txt"), QStringLiteral(".text")},
-                             QStringLiteral("TEXT"), QStringLiteral("????")});
+    FileTypes::registerType({FileTypes::TextFile,
+                             {QStringLiteral(".txt"), QStringLiteral(".text")},
+                             QStringLiteral("TEXT"),
+                             QStringLiteral("????")});
 }
 
 // A vCard file text with one card per entry: the name, then optional company and mobile number.
