@@ -65,6 +65,8 @@ QAction* MenuBar1::addItem(const QString& menuName, const QString& name, const Q
                            const QString& shortcut) {
     QAction* action = m_menus.value(menuName)->addAction(caption);
     action->setObjectName(name);
+    // Only the two items that say so belong in the application menu; no guessing from captions.
+    action->setMenuRole(QAction::NoRole);
     if (!shortcut.isEmpty()) {
         action->setShortcut(QKeySequence(shortcut));
     }

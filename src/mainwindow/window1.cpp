@@ -123,7 +123,7 @@ void Window1::createControls() {
 }
 
 void Window1::connectHandlers() {
-    connect(m_adressen, &ListBox::doubleClicked, this, &Window1::Adressen_DoubleClick);
+    connect(m_adressen, &ListBox::doubleClick, this, &Window1::Adressen_DoubleClick);
     m_adressen->installEventFilter(this);
     m_label1->installEventFilter(this);
 

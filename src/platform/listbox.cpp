@@ -80,7 +80,7 @@ bool ListBox::viewportEvent(QEvent* event) {
 void ListBox::mouseDoubleClickEvent(QMouseEvent* event) {
     QTableView::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton) {
-        emit doubleClicked();
+        emit doubleClick();
     }
 }
 

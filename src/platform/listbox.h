@@ -37,7 +37,7 @@ public:
 
 signals:
     // A double-click anywhere in the list, on a row or below the last one.
-    void doubleClicked();
+    void doubleClick();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

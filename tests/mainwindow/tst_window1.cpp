@@ -253,6 +253,7 @@ void tst_Window1::opensTheDetailWindow() {
 
 void tst_Window1::doubleClickBelowTheLastRowHandsOverNoRow() {
     loadAbh();
+    clickRow(1);
     ListBox* list = m_window->Adressen();
     const QPoint below(40, list->visualRect(nameIndex(2)).bottom() + 40);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, below);
