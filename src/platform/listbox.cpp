@@ -64,17 +64,9 @@ void ListBox::setListIndex(int row) {
 }
 
 void ListBox::resizeEvent(QResizeEvent* event) {
+    // Also called when only the viewport changes size (the vertical scroll bar comes or goes).
     QTableView::resizeEvent(event);
     applyColumnWidths();
-}
-
-bool ListBox::viewportEvent(QEvent* event) {
-    const bool result = QTableView::viewportEvent(event);
-    // The viewport narrows without the list changing size when the vertical scroll bar appears.
-    if (event->type() == QEvent::Resize) {
-        applyColumnWidths();
-    }
-    return result;
 }
 
 void ListBox::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -41,7 +41,6 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
-    bool viewportEvent(QEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
