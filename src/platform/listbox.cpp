@@ -76,6 +76,16 @@ void ListBox::mouseDoubleClickEvent(QMouseEvent* event) {
     }
 }
 
+void ListBox::focusInEvent(QFocusEvent* event) {
+    QTableView::focusInEvent(event);
+    // The view makes its first cell current on focus without selecting it; the first arrow key would
+    // then move on from there, and Home would select nothing. With no current cell, the first key
+    // selects the first row.
+    if (selectionModel() && !selectionModel()->hasSelection()) {
+        selectionModel()->setCurrentIndex({}, QItemSelectionModel::NoUpdate);
+    }
+}
+
 void ListBox::keyboardSearch(const QString& search) {
     if (m_typeAhead) {
         QTableView::keyboardSearch(search);

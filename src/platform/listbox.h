@@ -42,6 +42,7 @@ signals:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
 

@@ -49,6 +49,8 @@ private slots:
     void typingInTheListStartsASearch_data();
     void typingInTheListStartsASearch();
     void returnInTheListDoesNothing();
+    void firstKeySelectsTheFirstRow_data();
+    void firstKeySelectsTheFirstRow();
 
     // Sorting
     void labelXRestoresFileOrder();
@@ -439,6 +441,28 @@ void tst_Window1::returnInTheListDoesNothing() {
     QCOMPARE(m_window->Adressen()->listIndex(), 0);
     QCOMPARE(m_window->selected(), 0);
     QVERIFY(!m_window->detail()->isVisible());
+}
+
+void tst_Window1::firstKeySelectsTheFirstRow_data() {
+    QTest::addColumn<int>("key");
+    QTest::newRow("home") << int(Qt::Key_Home);
+    QTest::newRow("arrow down") << int(Qt::Key_Down);
+    QTest::newRow("arrow up") << int(Qt::Key_Up);
+}
+
+void tst_Window1::firstKeySelectsTheFirstRow() {
+    QFETCH(int, key);
+    // An import hands the focus to the list with nothing selected.
+    m_window->SearchField()->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), m_window->SearchField());
+    m_window->OpenVcf(dataFile(QStringLiteral("anna.vcf")));
+    QTRY_COMPARE(QApplication::focusWidget(), m_window->Adressen());
+    QCOMPARE(m_window->Adressen()->listIndex(), -1);
+
+    QTest::keyClick(m_window->Adressen(), Qt::Key(key));
+
+    QCOMPARE(m_window->Adressen()->listIndex(), 0);
+    QVERIFY(m_window->AblageDetail()->isEnabled());
 }
 
 // ---- Sorting
