@@ -9,6 +9,8 @@
 #include <QAbstractItemModelTester>
 #include <QFile>
 #include <QTest>
+#include <algorithm>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -18,6 +20,52 @@ const QByteArray ThreeCards = "BEGIN:VCARD\nFN:Xaver\nEND:VCARD\nBEGIN:VCARD\nFN
                               "BEGIN:VCARD\nFN:Zacharias\nEND:VCARD\n";
 const QByteArray StrayEndAfterOne =
     "BEGIN:VCARD\nFN:Vorher\nEND:VCARD\nEND:VCARD\nBEGIN:VCARD\nFN:Nie\nEND:VCARD\n";
+
+// A file of more than 2 GiB without the disk: a card, megabytes of lines outside any card, and a last
+// card, produced as they are read.
+class HugeFileDevice final : public QIODevice {
+public:
+    static constexpr qint64 PaddingLine = 1 << 16;
+    static constexpr qint64 PaddingLines = (qint64(1) << 31) / PaddingLine + 16;
+    const QByteArray head = "BEGIN:VCARD\nFN:Vorne\nEND:VCARD\n";
+    const QByteArray tail = "BEGIN:VCARD\nFN:Hinten\nEND:VCARD\n";
+    const qint64 total = head.size() + PaddingLines * PaddingLine + tail.size();
+
+    HugeFileDevice() { open(QIODevice::ReadOnly); }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override {
+        const qint64 n = std::min(maxSize, total - m_pos);
+        const qint64 paddingEnd = total - tail.size();
+        for (qint64 i = 0; i < n;) {
+            const qint64 at = m_pos + i;
+            if (at < head.size()) {
+                data[i++] = head[at];
+            } else if (at >= paddingEnd) {
+                data[i++] = tail[at - paddingEnd];
+            } else {
+                // "X-PAD:xxx...x\n" lines of PaddingLine bytes.
+                const qint64 inLine = (at - head.size()) % PaddingLine;
+                const qint64 run = std::min(n - i, PaddingLine - inLine);
+                std::memset(data + i, 'x', size_t(run));
+                if (inLine == 0 && run >= 6) {
+                    std::memcpy(data + i, "X-PAD:", 6);
+                }
+                if (inLine + run == PaddingLine) {
+                    data[i + run - 1] = '\n';
+                }
+                i += run;
+            }
+        }
+        m_pos += n;
+        return n;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    qint64 m_pos = 0;
+};
 
 } // namespace
 
@@ -38,6 +86,7 @@ private slots:
     void strayEndCancelledKeepsRowsReadBefore();
     void strayEndAgainInTheOtherFile();
     void readErrorKeepsRowsReadSoFar();
+    void keepsPositionsBeyondTwoGigabytes();
 
 private:
     QStringList names() const;
@@ -218,6 +267,21 @@ void tst_VcfImport::readErrorKeepsRowsReadSoFar() {
     QCOMPARE(result.error, QStringLiteral("Eingabe-/Ausgabefehler"));
     QCOMPARE(result.table->size(), 2);
     QCOMPARE(result.table->text(1, Field::Name).toString(), QStringLiteral("Bernd"));
+}
+
+void tst_VcfImport::keepsPositionsBeyondTwoGigabytes() {
+    HugeFileDevice device;
+    QVERIFY(device.total > (qint64(1) << 31));
+    const VcardReadResult result = readVcard(device);
+    QCOMPARE(result.status, VcardReadResult::Status::ReadToEnd);
+    QCOMPARE(result.table->size(), 2);
+    QCOMPARE(result.table->text(1, Field::Name).toString(), QStringLiteral("Hinten"));
+    QCOMPARE(result.table->endPosition(0), qint64(device.head.size()));
+    QCOMPARE(result.table->endPosition(1), device.total);
+
+    AddressTableModel adressen(AddressTableModel::List::Adressen);
+    adressen.setTable(result.table);
+    QCOMPARE(adressen.cell(1, 7), QString::number(device.total));
 }
 
 QTEST_MAIN(tst_VcfImport)
