@@ -221,6 +221,7 @@ void tst_Decoders::unescapeTextResolvesVcardEscapes_data() {
     QTest::newRow("comma") << QStringLiteral("Fuchs\\, Krüger") << QStringLiteral("Fuchs, Krüger");
     QTest::newRow("semicolon") << QStringLiteral("a\\;b") << QStringLiteral("a;b");
     QTest::newRow("backslash") << QStringLiteral("a\\\\b") << QStringLiteral("a\\b");
+    QTest::newRow("colon as Address Book writes it") << QStringLiteral("08\\:00") << QStringLiteral("08:00");
     QTest::newRow("escaped backslash before n") << QStringLiteral("C:\\\\new") << QStringLiteral("C:\\new");
     QTest::newRow("unknown escape kept") << QStringLiteral("C:\\temp") << QStringLiteral("C:\\temp");
     QTest::newRow("trailing backslash kept") << QStringLiteral("abc\\") << QStringLiteral("abc\\");
