@@ -57,6 +57,9 @@ void tst_Decoders::decodeUtfReadsQuotedPrintableUtf8_data() {
     QTest::newRow("Windows-1252 quote") << QByteArray("Reid=92s") << QStringLiteral("Reid’s");
     QTest::newRow("lone lead byte") << QByteArray("=C3") << QStringLiteral("Ã");
     QTest::newRow("truncated three-byte") << QByteArray("=E2=82") << QStringLiteral("â‚");
+    QTest::newRow("encoded surrogate") << QByteArray("=ED=A0=80") << QStringLiteral("í\u00A0€");
+    QTest::newRow("overlong zero") << QByteArray("=C0=80") << QStringLiteral("À€");
+    QTest::newRow("beyond U+10FFFF") << QByteArray("=F4=90=80=80") << QStringLiteral("ô\u0090€€");
     QTest::newRow("UTF-8 then stray 80") << QByteArray("=C3=91=80") << QStringLiteral("Ã‘€");
 }
 
