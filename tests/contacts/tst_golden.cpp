@@ -86,6 +86,7 @@ class tst_Golden : public QObject {
 private slots:
     void importMatchesGoldenFile_data();
     void importMatchesGoldenFile();
+    void sampleFileShowsEveryContact();
     void sameTableWhenReadByteByByte_data() { importMatchesGoldenFile_data(); }
     void sameTableWhenReadByteByByte();
     void benchPrintsTheSameDump_data();
@@ -109,6 +110,14 @@ void tst_Golden::importMatchesGoldenFile() {
     const Dump dump = importAndDump(base + QStringLiteral(".vcf"));
     compareLines(dump.rows, readLines(base + QStringLiteral(".expected")), "table");
     compareLines(dump.messages, readLines(base + QStringLiteral(".messages")), "messages");
+}
+
+// The sample the viewer opens when started without a file.
+void tst_Golden::sampleFileShowsEveryContact() {
+    const QString data = qEnvironmentVariable("TOVANEL_TEST_DATA");
+    const Dump dump = importAndDump(data + QStringLiteral("/../../examples/kontakte.vcf"));
+    compareLines(dump.rows, readLines(data + QStringLiteral("/kontakte.expected")), "table");
+    compareLines(dump.messages, {}, "messages");
 }
 
 // A pipe or network drive hands the reader a few bytes at a time: every line then crosses a read.
