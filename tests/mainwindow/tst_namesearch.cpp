@@ -30,7 +30,7 @@ private:
     // "return" presses Return in the search field, "search=X@N" calls SearchName directly.
     void run(const QString& steps);
 
-    FakeDialogs m_dialogs;
+    ScriptedDialogs m_dialogs;
     std::unique_ptr<Window1> m_window;
     std::unique_ptr<QAbstractItemModelTester> m_tester;
 };

@@ -66,7 +66,7 @@ private:
     void clickRow(int row);
     void loadAbh();
 
-    FakeDialogs m_dialogs;
+    ScriptedDialogs m_dialogs;
     std::unique_ptr<Window1> m_window;
     std::unique_ptr<QAbstractItemModelTester> m_tester;
     int m_quits = 0;

@@ -11,7 +11,7 @@
 #include <functional>
 
 // Answers the window's questions the way a test told it to, and remembers what was asked.
-class FakeDialogs final : public Dialogs {
+class ScriptedDialogs final : public Dialogs {
 public:
     void message(const QString& text) override {
         messages << text;
