@@ -17,28 +17,24 @@ for tool in Xvfb xdotool import; do
 done
 mkdir -p "$out"
 
-# A display number nobody uses.
-display=
-for n in 91 92 93 94 95 96 97 98 99; do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-        display=":$n"
-        break
-    fi
-done
-[ -n "$display" ] || { echo "FAIL: no free X display"; exit 1; }
-
+work=$(mktemp -d)
 xvfb_pid=
 app_pid=
 cleanup() {
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
     wait 2>/dev/null
+    rm -rf "$work"
 }
 trap cleanup EXIT INT TERM
 
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
+# The server picks a free display itself and reports its number: other programs on this machine may be
+# running virtual displays of their own.
+mkfifo "$work/display"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$out/xvfb.log" 2>&1 &
 xvfb_pid=$!
-export DISPLAY="$display"
+read -r display_number <"$work/display" || { echo "FAIL: Xvfb did not start"; exit 1; }
+export DISPLAY=":$display_number"
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 
 # Polls a command for up to $1 tenths of a second.
