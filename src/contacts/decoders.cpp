@@ -201,7 +201,8 @@ qsizetype unescapeText(char16_t* text, qsizetype size) {
         if (next == u'n' || next == u'N') {
             text[out++] = u'\n';
             ++i;
-        } else if (next == u',' || next == u';' || next == u'\\') {
+        } else if (next == u',' || next == u';' || next == u'\\' || next == u':') {
+            // "\:" is no vCard escape, but some exporters (Apple's Address Book, gammu) escape colons too.
             text[out++] = next;
             ++i;
         } else {

@@ -42,7 +42,8 @@ QString ex49(const QString& number);
 // What ex49 puts after the leading "0" of the national form, or nothing for a number ex49 leaves alone.
 std::optional<QStringView> ex49Rest(QStringView number);
 
-// vCard text escapes: "\n" and "\N" become a line feed; "\,", "\;" and "\\" the character itself.
+// vCard text escapes: "\n" and "\N" become a line feed; "\,", "\;", "\\" and the "\:" some exporters
+// write become the character itself.
 QString unescapeText(const QString& text);
 // The same in place; returns the new length, which is never greater than `size`.
 qsizetype unescapeText(char16_t* text, qsizetype size);

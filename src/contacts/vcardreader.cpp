@@ -21,9 +21,7 @@ namespace {
 
 enum class Property { Other, Begin, End, FN, ORG, TEL, EMAIL, ADR, NOTE };
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 QByteArrayView trimmed(QByteArrayView v) {
     while (!v.isEmpty() && isBlank(v.front())) {
@@ -43,9 +41,7 @@ QByteArrayView unquoted(QByteArrayView v) {
     return v;
 }
 
-char asciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
-}
+char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c; }
 
 // Case-insensitive equality with a literal. A million cards compare tens of millions of names and
 // parameters, so this stays inline instead of calling the library's comparison.
@@ -196,6 +192,7 @@ bool declaresQuotedPrintable(QByteArrayView line, qsizetype end) {
 struct Parameters {
     bool quotedPrintable = false;
     bool base64 = false;
+    bool encodingGiven = false; // any ENCODING, also 8BIT: the value is not quoted-printable by guess
     bool pref = false;
     bool cell = false;
     bool home = false;
@@ -220,6 +217,7 @@ struct Parameters {
 
     void addEncoding(QByteArrayView encoding) {
         encoding = unquoted(encoding);
+        encodingGiven = true;
         if (is(encoding, "QUOTED-PRINTABLE")) {
             quotedPrintable = true;
         } else if (is(encoding, "B") || is(encoding, "BASE64")) {
@@ -231,7 +229,8 @@ struct Parameters {
         parameter = trimmed(parameter);
         const qsizetype eq = indexOf(parameter, '=');
         if (eq < 0) {
-            if (is(parameter, "QUOTED-PRINTABLE") || is(parameter, "BASE64")) {
+            if (is(parameter, "QUOTED-PRINTABLE") || is(parameter, "BASE64") || is(parameter, "8BIT") ||
+                is(parameter, "7BIT")) {
                 addEncoding(parameter);
             } else {
                 addType(parameter);
@@ -590,8 +589,8 @@ void Reader::decode(Text& out, QByteArrayView raw, const Parameters& parameters,
     QByteArrayView bytes = raw;
     bool direct = true;
     if (parameters.quotedPrintable ||
-        (!parameters.base64 && allowImplicitQuotedPrintable && is(parameters.charset, "UTF-8") &&
-         isAscii(raw) && containsQuotedPrintableEscape(raw))) {
+        (!parameters.base64 && allowImplicitQuotedPrintable && !parameters.encodingGiven &&
+         is(parameters.charset, "UTF-8") && isAscii(raw) && containsQuotedPrintableEscape(raw))) {
         // The second case: some exporters declare only CHARSET=UTF-8 and still write quoted-printable.
         m_bytes.resize(size_t(raw.size()));
         m_bytes.resize(size_t(decodeQuotedPrintable(raw, m_bytes.data())));
@@ -739,8 +738,8 @@ VcardReadResult Reader::run() {
         }
         pending = Pending{};
         pending.property = propertyOf(propertyName(line));
-        pending.keep = m_inCard && pending.property != Property::Other &&
-                       pending.property != Property::Begin && pending.property != Property::End;
+        pending.keep = m_inCard && pending.property != Property::Other && pending.property != Property::Begin &&
+                       pending.property != Property::End;
         if (line.endsWith('=') || pending.keep) {
             pending.keyEnd = keyEnd(line, &pending.unquotedKey);
             pending.quotedPrintable = declaresQuotedPrintable(line, pending.keyEnd);
