@@ -4,6 +4,7 @@
 #include <QString>
 #include <algorithm>
 #include <array>
+#include <functional>
 
 namespace {
 
@@ -114,6 +115,9 @@ quint64 hashOf(QStringView text) {
     return hash;
 }
 
+// From this many distinct texts in a run on, one sort key each is cheaper than comparing texts.
+constexpr size_t ManyDistinct = 32;
+
 struct Item {
     quint64 high;
     quint64 low;
@@ -210,14 +214,29 @@ void sortByCollation(std::vector<std::uint32_t>& order, const std::vector<QStrin
                 for (size_t d = 0; d < distinct.size(); ++d) {
                     byCollation[d] = std::uint32_t(d);
                 }
-                std::sort(byCollation.begin(), byCollation.end(), [&](std::uint32_t a, std::uint32_t b) {
-                    return collate(texts[distinct[a]->contact], texts[distinct[b]->contact]) < 0;
-                });
+                // Many distinct texts (long names that share their first 18 characters) are compared
+                // through sort keys, a few directly: either way the collator's order.
+                std::vector<QCollatorSortKey> sortKeys;
+                std::function<int(std::uint32_t, std::uint32_t)> compare;
+                if (distinct.size() > ManyDistinct) {
+                    sortKeys.reserve(distinct.size());
+                    for (const Item* item : distinct) {
+                        sortKeys.push_back(collator.sortKey(texts[item->contact].toString()));
+                    }
+                    compare = [&](std::uint32_t a, std::uint32_t b) {
+                        return sortKeys[a].compare(sortKeys[b]);
+                    };
+                } else {
+                    compare = [&](std::uint32_t a, std::uint32_t b) {
+                        return collate(texts[distinct[a]->contact], texts[distinct[b]->contact]);
+                    };
+                }
+                std::sort(byCollation.begin(), byCollation.end(),
+                          [&](std::uint32_t a, std::uint32_t b) { return compare(a, b) < 0; });
                 std::vector<std::uint32_t> rankOf(distinct.size());
                 std::uint32_t rank = 0;
                 for (size_t k = 0; k < byCollation.size(); ++k) {
-                    if (k > 0 && collate(texts[distinct[byCollation[k - 1]]->contact],
-                                         texts[distinct[byCollation[k]]->contact]) != 0) {
+                    if (k > 0 && compare(byCollation[k - 1], byCollation[k]) != 0) {
                         ++rank;
                     }
                     rankOf[byCollation[k]] = rank;

@@ -3,6 +3,7 @@
 #include <QCollator>
 #include <QLocale>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTest>
 #include <algorithm>
 #include <numeric>
@@ -90,6 +91,10 @@ void TestCollationSort::sortsLikeCollatorSortKeys_data() {
                  "DArtagnan|van der Berg|Van der Berg|Müller, Hans|Müller Hans");
     QTest::newRow("many repeats") << repeated(names("Müller|Muller"), 300) +
                                          repeated(names("Mueller|Müllerin|Muller|MÜLLER"), 200);
+    QTest::newRow("many distinct texts behind a common prefix")
+        << randomTexts(3000, QString::fromUtf8("aäAÄbBsßS -'.1éÉøØ\u0301zZüÜ"), 8)
+               .replaceInStrings(QRegularExpression(QStringLiteral("^")),
+                                 QStringLiteral("Zahnarztpraxis Dr. Müller "));
     QTest::newRow("random from a mixed alphabet")
         << randomTexts(6000, QString::fromUtf8("aäAÄbBsßS -'.1éÉøØ\u0301zZüÜ"), 22);
     QTest::newRow("random short, many ties") << randomTexts(6000, QString::fromUtf8("aAäÄ ß"), 4);
