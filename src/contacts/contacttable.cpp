@@ -56,6 +56,33 @@ void ContactTable::append(const std::array<QStringView, FieldCount>& texts, std:
     at(m_size++) = contact;
 }
 
+void ContactTable::appendTable(ContactTable& other) {
+    const auto blockShift = std::uint32_t(m_blocks.size());
+    for (auto& block : other.m_blocks) {
+        m_blocks.push_back(std::move(block));
+    }
+    m_blockSizes.insert(m_blockSizes.end(), other.m_blockSizes.begin(), other.m_blockSizes.end());
+    if (!other.m_blocks.empty()) {
+        m_blockUsed = other.m_blockUsed;
+    }
+    for (qsizetype i = 0; i < other.m_size; ++i) {
+        if ((m_size & (ChunkSize - 1)) == 0) {
+            m_chunks.push_back(std::make_unique_for_overwrite<Contact[]>(size_t(ChunkSize)));
+        }
+        Contact& contact = at(m_size++);
+        contact = other.at(i);
+        contact.block += blockShift;
+        if ((i & (ChunkSize - 1)) == ChunkSize - 1) {
+            other.m_chunks[size_t(i >> ChunkShift)].reset(); // keeps only one copy of the contacts at a time
+        }
+    }
+    other.m_chunks.clear();
+    other.m_blocks.clear();
+    other.m_blockSizes.clear();
+    other.m_blockUsed = 0;
+    other.m_size = 0;
+}
+
 qsizetype ContactTable::bytesUsed() const {
     qsizetype bytes = qsizetype(m_chunks.size()) * ChunkSize * qsizetype(sizeof(Contact));
     for (qsizetype size : m_blockSizes) {

@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QStringView>
-
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -51,10 +50,15 @@ public:
     // Appends a contact; `texts` are the field values in Field order.
     void append(const std::array<QStringView, FieldCount>& texts, std::uint8_t boldMask, qint64 begin,
                 qint64 end);
+    // Moves every contact of `other` behind this table's contacts; `other` is left empty. The texts
+    // change owner without being copied.
+    void appendTable(ContactTable& other);
     // Sets the end position of the contact added last.
     void setLastEndPosition(qint64 end) { at(m_size - 1).end = end; }
 
-    static std::uint8_t boldBit(Field field) { return std::uint8_t(1u << (int(field) - int(Field::TelMobil))); }
+    static std::uint8_t boldBit(Field field) {
+        return std::uint8_t(1u << (int(field) - int(Field::TelMobil)));
+    }
 
     // Memory held, for the benchmarks.
     qsizetype bytesUsed() const;

@@ -2,7 +2,9 @@
 
 #include "decoders.h"
 #include "linereader.h"
+#include "vcardreader_p.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 
@@ -12,16 +14,24 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <exception>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
 enum class Property { Other, Begin, End, FN, ORG, TEL, EMAIL, ADR, NOTE };
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 QByteArrayView trimmed(QByteArrayView v) {
     while (!v.isEmpty() && isBlank(v.front())) {
@@ -41,7 +51,9 @@ QByteArrayView unquoted(QByteArrayView v) {
     return v;
 }
 
-char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c; }
+char asciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
+}
 
 // Case-insensitive equality with a literal. A million cards compare tens of millions of names and
 // parameters, so this stays inline instead of calling the library's comparison.
@@ -489,6 +501,12 @@ public:
         m_total = device.isSequential() ? -1 : device.size();
         m_unicodeSource = false;
     }
+    // Reads the bytes [start, end) of a file of single bytes.
+    Reader(QIODevice& device, const ReadProgress& progress, qint64 start, qint64 end)
+        : m_lines(device, start, end), m_progress(progress) {
+        m_total = device.size();
+        m_unicodeSource = false;
+    }
 
     VcardReadResult run();
 
@@ -738,8 +756,8 @@ VcardReadResult Reader::run() {
         }
         pending = Pending{};
         pending.property = propertyOf(propertyName(line));
-        pending.keep = m_inCard && pending.property != Property::Other && pending.property != Property::Begin &&
-                       pending.property != Property::End;
+        pending.keep = m_inCard && pending.property != Property::Other &&
+                       pending.property != Property::Begin && pending.property != Property::End;
         if (line.endsWith('=') || pending.keep) {
             pending.keyEnd = keyEnd(line, &pending.unquotedKey);
             pending.quotedPrintable = declaresQuotedPrintable(line, pending.keyEnd);
@@ -768,9 +786,193 @@ VcardReadResult Reader::run() {
     return std::move(m_result);
 }
 
+// A device of its own on the same bytes, for a reader on another thread; null where there is none.
+std::unique_ptr<QIODevice> reopened(QIODevice& device) {
+    if (auto* file = qobject_cast<QFile*>(&device); file != nullptr && !file->fileName().isEmpty()) {
+        auto copy = std::make_unique<QFile>(file->fileName());
+        if (copy->open(QIODevice::ReadOnly) && copy->size() == file->size()) {
+            return copy;
+        }
+        return nullptr;
+    }
+    if (auto* buffer = qobject_cast<QBuffer*>(&device)) {
+        auto copy = std::make_unique<QBuffer>();
+        copy->setData(buffer->data());
+        if (copy->open(QIODevice::ReadOnly)) {
+            return copy;
+        }
+    }
+    return nullptr;
+}
+
+// The first offset at or after `from` where a line "BEGIN:" starts that the line-by-line reading
+// certainly takes for a property line of its own, or -1. The line before it must not end in "=": in a
+// quoted-printable value that is a soft line break, and the "BEGIN" line would be the value's rest.
+qint64 nextCardStart(QIODevice& device, qint64 from, qint64 size) {
+    constexpr qint64 Back = 3; // "=" CR LF before the candidate
+    constexpr qint64 Needle = 6;
+    qint64 block = 4096;
+    qint64 pos = from;
+    while (pos < size) {
+        const qint64 base = std::max<qint64>(0, pos - Back);
+        if (!device.seek(base)) {
+            return -1;
+        }
+        const QByteArray bytes = device.read(std::min(block + (pos - base) + Needle, size - base));
+        const char* const d = bytes.constData();
+        const qint64 n = bytes.size();
+        for (qint64 i = pos - base; i + Needle <= n; ++i) {
+            const auto* hit = static_cast<const char*>(std::memchr(d + i, 'B', size_t(n - Needle + 1 - i)));
+            if (hit == nullptr) {
+                break;
+            }
+            i = hit - d;
+            if (i < 1 || std::memcmp(hit, "BEGIN:", Needle) != 0 || (d[i - 1] != '\n' && d[i - 1] != '\r')) {
+                continue;
+            }
+            qint64 lineBreak = i - 1;
+            if (d[lineBreak] == '\n' && lineBreak >= 1 && d[lineBreak - 1] == '\r') {
+                --lineBreak;
+            }
+            if (lineBreak == 0 && base > 0) {
+                continue; // the line before cannot be seen; never happens with three bytes of context
+            }
+            if (lineBreak >= 1 && d[lineBreak - 1] == '=') {
+                continue;
+            }
+            return base + i;
+        }
+        if (base + n >= size || base + n - Needle <= pos) {
+            return -1;
+        }
+        pos = base + n - Needle + 1;
+        block = std::min<qint64>(block * 2, 1 << 20);
+    }
+    return -1;
+}
+
 } // namespace
 
+VcardReadResult readVcardInParts(QIODevice& device, const ReadProgress& progress, qint64 segmentBytes) {
+    const auto sequential = [&]() {
+        Reader reader(device, progress);
+        return reader.run();
+    };
+    if (device.isSequential() || device.pos() != 0 || segmentBytes <= 0 || device.size() <= segmentBytes) {
+        return sequential();
+    }
+    const qint64 size = device.size();
+    std::unique_ptr<QIODevice> second = reopened(device);
+    if (second == nullptr) {
+        return sequential();
+    }
+    qsizetype markLength = 0;
+    const QByteArray head = device.peek(4);
+    if (LineReader::encodingOf(head, markLength) != LineReader::Encoding::Bytes) {
+        return sequential();
+    }
+    std::vector<qint64> starts{0};
+    for (qint64 target = segmentBytes; target < size; target += segmentBytes) {
+        const qint64 from = std::max(target, starts.back() + 1);
+        const qint64 at = from < size ? nextCardStart(device, from, size) : -1;
+        if (at < 0) {
+            break;
+        }
+        starts.push_back(at);
+    }
+    if (!device.seek(0)) {
+        return sequential();
+    }
+    if (starts.size() == 1) {
+        return sequential();
+    }
+
+    struct Part {
+        qint64 start = 0;
+        qint64 end = 0;
+        VcardReadResult result;
+    };
+    std::vector<Part> parts(starts.size());
+    for (size_t k = 0; k < parts.size(); ++k) {
+        parts[k].start = starts[k];
+        parts[k].end = k + 1 < starts.size() ? starts[k + 1] : size;
+    }
+    std::atomic<size_t> next{0};
+    std::atomic<size_t> firstStop{parts.size()}; // parts after one that stops the reading are not needed
+    std::atomic<qint64> bytesDone{0};
+    const auto readParts = [&](QIODevice& source, const std::function<void()>& report) {
+        for (size_t k = next++; k < parts.size() && k <= firstStop; k = next++) {
+            Part& part = parts[k];
+            qint64 counted = part.start;
+            const ReadProgress onProgress = [&](qint64 done, qint64) {
+                bytesDone += done - counted;
+                counted = done;
+                if (report) {
+                    report();
+                }
+            };
+            Reader reader(source, onProgress, part.start, part.end);
+            part.result = reader.run();
+            if (part.result.status != VcardReadResult::Status::ReadToEnd) {
+                size_t stop = firstStop;
+                while (k < stop && !firstStop.compare_exchange_weak(stop, k)) {
+                }
+            }
+        }
+    };
+    const std::function<void()> report =
+        progress ? std::function<void()>([&] { progress(bytesDone, size); }) : std::function<void()>();
+    std::exception_ptr failure;
+    std::promise<void> helperDone;
+    std::future<void> helperFinished = helperDone.get_future();
+    std::thread helper([&] {
+        try {
+            readParts(*second, {});
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        helperDone.set_value();
+    });
+    try {
+        readParts(device, report);
+    } catch (...) {
+        helper.join();
+        throw;
+    }
+    // The caller's progress display lives on this thread, so this thread reports while the helper works.
+    while (helperFinished.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+        if (report) {
+            report();
+        }
+    }
+    helper.join();
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+
+    VcardReadResult result;
+    for (Part& part : parts) {
+        result.table->appendTable(*part.result.table);
+        if (part.result.status != VcardReadResult::Status::ReadToEnd) {
+            result.status = part.result.status;
+            result.error = part.result.error;
+            break;
+        }
+    }
+    if (progress && result.status != VcardReadResult::Status::StrayEnd) {
+        progress(bytesDone, size);
+    }
+    return result;
+}
+
 VcardReadResult readVcard(QIODevice& device, const ReadProgress& progress) {
+    // Large files are read by two threads, one half each; below this the second thread costs more
+    // than it saves.
+    constexpr qint64 TwoThreadsFrom = 16 << 20;
+    if (!device.isSequential() && device.size() >= TwoThreadsFrom &&
+        std::thread::hardware_concurrency() >= 2) {
+        return readVcardInParts(device, progress, (device.size() + 1) / 2);
+    }
     Reader reader(device, progress);
     return reader.run();
 }

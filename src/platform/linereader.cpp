@@ -37,6 +37,19 @@ const char* findLineBreak(const char* p, const char* end) {
 LineReader::LineReader(QIODevice& device, qsizetype chunkSize)
     : m_device(device), m_chunkSize(chunkSize < 16 ? 16 : chunkSize) {}
 
+LineReader::LineReader(QIODevice& device, qint64 start, qint64 end, qsizetype chunkSize)
+    : LineReader(device, chunkSize) {
+    m_started = start > 0; // the first part still skips a byte-order mark
+    m_base = start;
+    m_lineStart = start;
+    m_lineEnd = start;
+    m_limit = end;
+    if (!device.seek(start)) {
+        m_failed = true;
+        m_error = device.errorString();
+    }
+}
+
 // Moves the unread rest to the front of the buffer and appends the next chunk. Returns false when
 // nothing more could be read.
 bool LineReader::fill() {
@@ -56,7 +69,15 @@ bool LineReader::fill() {
     if (m_buffer.size() - m_end < m_chunkSize) {
         m_buffer.resize(std::max(m_end + m_chunkSize, m_buffer.size() + m_buffer.size() / 2));
     }
-    const qint64 got = m_device.read(m_buffer.data() + m_end, m_buffer.size() - m_end);
+    qint64 wanted = m_buffer.size() - m_end;
+    if (m_limit >= 0) {
+        wanted = std::min(wanted, m_limit - (m_base + m_end));
+        if (wanted <= 0) {
+            m_eof = true;
+            return false;
+        }
+    }
+    const qint64 got = m_device.read(m_buffer.data() + m_end, wanted);
     if (got < 0) {
         m_failed = true;
         m_error = m_device.errorString();

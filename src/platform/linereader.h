@@ -18,6 +18,10 @@ public:
     enum class Encoding { Bytes, Utf16LE, Utf16BE };
 
     explicit LineReader(QIODevice& device, qsizetype chunkSize = 1 << 20);
+    // Reads only the bytes [start, end) of a file of single bytes (a byte-order mark is looked for only
+    // at the file's start): one part of a file that several readers share out. The device is moved to
+    // `start`; positions still count from the beginning of the file.
+    LineReader(QIODevice& device, qint64 start, qint64 end, qsizetype chunkSize = 1 << 20);
 
     // The encoding of a file from its first (up to four) bytes, and the length of its byte-order mark.
     static Encoding encodingOf(QByteArrayView head, qsizetype& markLength);
@@ -52,6 +56,7 @@ private:
     qint64 m_base = 0;     // file offset of m_buffer[0]
     qsizetype m_begin = 0; // first unread byte in m_buffer
     qsizetype m_end = 0;   // one past the last valid byte in m_buffer
+    qint64 m_limit = -1;   // file offset where reading stops, -1 for the end of the file
     bool m_eof = false;
     bool m_started = false;
     bool m_failed = false;

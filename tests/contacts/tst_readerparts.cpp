@@ -1,0 +1,135 @@
+// Large files are read in parts on two threads. Cut into parts anywhere, every file must give exactly
+// the table that reading it line by line gives: texts, bold marks, positions and status.
+#include "contacttable.h"
+#include "vcardreader.h"
+#include "vcardreader_p.h"
+
+#include <QBuffer>
+#include <QDirIterator>
+#include <QFile>
+#include <QTest>
+#include <QThread>
+
+namespace {
+
+// Everything the table holds, one line per contact, and how the reading ended.
+QStringList describe(const VcardReadResult& result) {
+    QStringList lines{QStringLiteral("status %1 %2").arg(int(result.status)).arg(result.error)};
+    const ContactTable& table = *result.table;
+    for (qsizetype c = 0; c < table.size(); ++c) {
+        QStringList cells;
+        for (int f = 0; f < FieldCount; ++f) {
+            cells << table.text(c, Field(f)).toString();
+            if (table.isBold(c, Field(f))) {
+                cells.last() += QStringLiteral(" [bold]");
+            }
+        }
+        cells << QString::number(table.beginPosition(c)) << QString::number(table.endPosition(c));
+        lines << cells.join(QLatin1Char('\t'));
+    }
+    return lines;
+}
+
+// Part sizes from one byte (a part at every card) up to larger than most test files.
+const qint64 PartSizes[] = {1, 2, 3, 5, 17, 64, 251, 1000, 4096};
+
+} // namespace
+
+class tst_ReaderParts : public QObject {
+    Q_OBJECT
+private slots:
+    void filesGiveTheSameTable_data();
+    void filesGiveTheSameTable();
+    void buffersGiveTheSameTable_data();
+    void buffersGiveTheSameTable();
+    void progressComesOnTheCallingThread();
+};
+
+void tst_ReaderParts::filesGiveTheSameTable_data() {
+    QTest::addColumn<QString>("path");
+    const QString golden = qEnvironmentVariable("TOVANEL_TEST_DATA") + QStringLiteral("/golden");
+    const QString corpus = qEnvironmentVariable("TOVANEL_CORPUS");
+    int count = 0;
+    for (const QString& dir : {golden, corpus}) {
+        QDirIterator it(dir, {QStringLiteral("*.vcf")}, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            QTest::newRow(qPrintable(path.mid(dir.size() + 1))) << path;
+            ++count;
+        }
+    }
+    QVERIFY2(count > 300, "golden files and corpus expected");
+}
+
+void tst_ReaderParts::filesGiveTheSameTable() {
+    QFETCH(QString, path);
+    const QStringList expected = describe(readVcardFile(path));
+    for (const qint64 partSize : PartSizes) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList inParts = describe(readVcardInParts(file, {}, partSize));
+        QCOMPARE(inParts, expected);
+    }
+}
+
+void tst_ReaderParts::buffersGiveTheSameTable_data() {
+    QTest::addColumn<QByteArray>("data");
+    const QByteArray card = "BEGIN:VCARD\r\nFN:Anna\r\nTEL;CELL;PREF:+49 171 1\r\nEND:VCARD\r\n";
+    QTest::newRow("soft break before BEGIN")
+        << card + "BEGIN:VCARD\r\nNOTE;ENCODING=QUOTED-PRINTABLE:a=\r\nBEGIN:VCARD\r\nFN:B\r\nEND:VCARD\r\n" +
+               card;
+    QTest::newRow("soft break, empty line, BEGIN")
+        << card +
+               "BEGIN:VCARD\r\nNOTE;ENCODING=QUOTED-PRINTABLE:a=\r\n\r\nBEGIN:VCARD\r\nFN:B\r\nEND:VCARD\r\n";
+    QTest::newRow("equals sign ending a plain value")
+        << card + "BEGIN:VCARD\r\nNOTE:x=\r\nBEGIN:VCARD\r\nFN:B\r\n";
+    QTest::newRow("stray END in a later part") << card + card + "END:VCARD\r\n" + card + card;
+    QTest::newRow("stray END right at a part's start") << card + "END:VCARD\r\nEND:VCARD\r\n" + card;
+    QTest::newRow("cards without END")
+        << QByteArray("BEGIN:VCARD\nFN:A\nBEGIN:VCARD\nFN:B\nBEGIN:VCARD\nFN:C\n");
+    QTest::newRow("lone CR") << QByteArray("BEGIN:VCARD\rFN:A\rEND:VCARD\rBEGIN:VCARD\rFN:B\rEND:VCARD\r");
+    QTest::newRow("byte-order mark") << "\xEF\xBB\xBF" + card + card + card;
+    QTest::newRow("starts with a line break") << "\n" + card + card;
+    QTest::newRow("folded BEGIN-like line")
+        << card + "BEGIN:VCARD\r\nNOTE:a\r\n BEGIN:VCARD\r\nEND:VCARD\r\n" + card;
+    QTest::newRow("no line break at the end") << card + card.chopped(2);
+    QTest::newRow("UTF-16") << QByteArray("B\0E\0G\0I\0N\0:\0V\0\n\0B\0E\0G\0I\0N\0:\0V\0\n\0", 36);
+}
+
+void tst_ReaderParts::buffersGiveTheSameTable() {
+    QFETCH(QByteArray, data);
+    QBuffer whole(&data);
+    QVERIFY(whole.open(QIODevice::ReadOnly));
+    const QStringList expected = describe(readVcard(whole));
+    for (const qint64 partSize : PartSizes) {
+        QBuffer buffer(&data);
+        QVERIFY(buffer.open(QIODevice::ReadOnly));
+        QCOMPARE(describe(readVcardInParts(buffer, {}, partSize)), expected);
+    }
+}
+
+void tst_ReaderParts::progressComesOnTheCallingThread() {
+    QByteArray data;
+    for (int i = 0; i < 2000; ++i) {
+        data += "BEGIN:VCARD\r\nFN:Name " + QByteArray::number(i) + "\r\nEND:VCARD\r\n";
+    }
+    QBuffer buffer(&data);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    QThread* const caller = QThread::currentThread();
+    int foreign = 0;
+    qint64 last = -1;
+    const VcardReadResult result = readVcardInParts(
+        buffer,
+        [&](qint64 done, qint64 total) {
+            foreign += QThread::currentThread() != caller ? 1 : 0;
+            last = done;
+            QCOMPARE(total, data.size());
+        },
+        1000);
+    QCOMPARE(result.table->size(), 2000);
+    QCOMPARE(foreign, 0);
+    QCOMPARE(last, data.size());
+}
+
+QTEST_MAIN(tst_ReaderParts)
+#include "tst_readerparts.moc"
