@@ -31,6 +31,21 @@ public:
     // The view stays valid until the next call.
     bool readLine(QByteArrayView& line);
 
+    // The first byte of the next line when it is already in the buffer: lets a caller see whether the
+    // line just returned goes on, while its view is still valid. NoMoreLines after the last line;
+    // Unknown when that byte has not been read yet, or the file is UTF-16.
+    static constexpr int Unknown = -1;
+    static constexpr int NoMoreLines = -2;
+    int peekNextByte() const {
+        if (m_encoding != Encoding::Bytes) {
+            return Unknown;
+        }
+        if (m_begin < m_end) {
+            return static_cast<unsigned char>(m_buffer.constData()[m_begin]);
+        }
+        return m_eof ? NoMoreLines : Unknown;
+    }
+
     // Byte offset of the first byte of the line last returned.
     qint64 lineStart() const { return m_lineStart; }
     // Byte offset just past the line last returned and its line ending.
