@@ -411,57 +411,74 @@ private:
     size_t m_capacity = 0;
 };
 
-// Widens a value when all its bytes are ASCII, noting whether it holds a backslash; false (and `out`
-// unchanged) otherwise.
-bool appendAscii(Text& out, QByteArrayView bytes, bool& backslash) {
-    const size_t at = out.size();
-    out.resize(at + size_t(bytes.size()));
-    char16_t* dst = out.data() + at;
-    const char* p = bytes.data();
-    const char* const end = p + bytes.size();
-    unsigned high = 0;
-    unsigned escape = 0;
+// Widens the bytes up to the first one that is not ASCII into `dst`, which has room for all of them,
+// noting whether they hold a backslash; returns how many were widened.
+size_t widenAscii(char16_t* dst, const char* p, size_t size, bool& backslash) {
+    const char* const begin = p;
+    const char* const end = p + size;
+    bool escape = false;
 #ifdef __SSE2__
     const __m128i zero = _mm_setzero_si128();
     const __m128i slash = _mm_set1_epi8('\\');
     while (end - p >= 16) {
         const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        high |= unsigned(_mm_movemask_epi8(chunk));
-        escape |= unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, slash)));
+        const auto high = unsigned(_mm_movemask_epi8(chunk));
+        const auto slashes = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, slash)));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_unpacklo_epi8(chunk, zero));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 8), _mm_unpackhi_epi8(chunk, zero));
+        if (high != 0) {
+            const unsigned ascii = unsigned(__builtin_ctz(high));
+            backslash = escape || (slashes & ((1u << ascii) - 1)) != 0;
+            return size_t(p - begin) + ascii;
+        }
+        escape |= slashes != 0;
         p += 16;
         dst += 16;
     }
 #endif
-    for (; p < end; ++p) {
-        const auto b = static_cast<unsigned char>(*p);
-        high |= b & 0x80u;
-        escape |= b == '\\' ? 1u : 0u;
-        *dst++ = b;
+    // Most telephone numbers and e-mail addresses are shorter than 16 bytes: eight at a time.
+    constexpr std::uint64_t Ones = 0x0101010101010101u;
+    constexpr std::uint64_t Highs = 0x8080808080808080u;
+    while (end - p >= 8) {
+        std::uint64_t x = 0;
+        std::memcpy(&x, p, 8);
+        if ((x & Highs) != 0) {
+            break;
+        }
+        const std::uint64_t noSlash = x ^ (Ones * '\\'); // a zero byte where a backslash was
+        escape |= ((noSlash - Ones) & ~noSlash & Highs) != 0;
+#ifdef __SSE2__
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst),
+                         _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), zero));
+#else
+        for (int i = 0; i < 8; ++i) {
+            dst[i] = static_cast<unsigned char>(p[i]);
+        }
+#endif
+        p += 8;
+        dst += 8;
     }
-    if (high != 0) {
-        out.resize(at);
-        return false;
+    for (; p < end && static_cast<unsigned char>(*p) < 0x80; ++p) {
+        escape |= *p == '\\';
+        *dst++ = char16_t(*p);
     }
-    backslash = escape != 0;
-    return true;
+    backslash = escape;
+    return size_t(p - begin);
 }
 
 void appendString(Text& out, QStringView text) {
     out.append(text.utf16(), size_t(text.size()));
 }
 
-// UTF-8 whose characters are all ASCII or two bytes long, which covers German text. Such a sequence is
-// valid whenever its lead byte is C2..DF and a continuation byte follows, so it decodes exactly as the
-// full UTF-8 decoder would; anything else is left to that decoder (false, `out` unchanged).
-bool appendTwoByteUtf8(Text& out, QByteArrayView bytes, bool& backslash) {
-    const size_t at = out.size();
-    out.resize(at + size_t(bytes.size()));
-    char16_t* dst = out.data() + at;
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const auto* end = p + bytes.size();
-    bool escape = false;
+// Decodes UTF-8 whose characters are all ASCII or two bytes long, which covers German text, from byte
+// `from` on; `out` already holds the characters before it from `start` on, and room for all the bytes.
+// Such a sequence is valid whenever its lead byte is C2..DF and a continuation byte follows, so it
+// decodes exactly as the full UTF-8 decoder would; anything else is left to that decoder (false).
+bool continueTwoByteUtf8(Text& out, size_t start, size_t from, QByteArrayView bytes, bool& backslash) {
+    char16_t* dst = out.data() + start + from;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data()) + from;
+    const auto* end = reinterpret_cast<const unsigned char*>(bytes.data()) + bytes.size();
+    bool escape = backslash;
     while (p < end) {
         const unsigned char c = *p;
         if (c < 0x80) {
@@ -472,7 +489,6 @@ bool appendTwoByteUtf8(Text& out, QByteArrayView bytes, bool& backslash) {
             *dst++ = char16_t(((c & 0x1F) << 6) | (p[1] & 0x3F));
             p += 2;
         } else {
-            out.resize(at);
             return false;
         }
     }
@@ -626,10 +642,16 @@ void Reader::decode(Text& out, QByteArrayView raw, const Parameters& parameters,
     if (direct && m_unicodeSource) {
         // Lines of a UTF-16 file arrive as UTF-8 already; a charset can only describe encoded bytes there.
         appendString(out, QString::fromUtf8(bytes));
-    } else if (appendAscii(out, bytes, backslash)) {
-        // What decodeCharset does with ASCII under any charset name, without building a QString.
-    } else if (!(namesUtf8(parameters.charset) && appendTwoByteUtf8(out, bytes, backslash))) {
-        appendString(out, decodeCharset(bytes, parameters.charset));
+    } else {
+        // ASCII decodes alike under any charset name, and German UTF-8 needs no QString on the way.
+        out.resize(start + size_t(bytes.size()));
+        const size_t ascii = widenAscii(out.data() + start, bytes.data(), size_t(bytes.size()), backslash);
+        if (ascii < size_t(bytes.size()) &&
+            !(namesUtf8(parameters.charset) && continueTwoByteUtf8(out, start, ascii, bytes, backslash))) {
+            out.resize(start);
+            appendString(out, decodeCharset(bytes, parameters.charset));
+            backslash = true;
+        }
     }
     if (backslash) {
         out.resize(start + size_t(unescapeText(out.data() + start, qsizetype(out.size() - start))));
