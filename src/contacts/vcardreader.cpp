@@ -33,7 +33,7 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-QByteArrayView trimmed(QByteArrayView v) {
+QByteArrayView trimmedSlow(QByteArrayView v) {
     while (!v.isEmpty() && isBlank(v.front())) {
         v = v.sliced(1);
     }
@@ -43,7 +43,15 @@ QByteArrayView trimmed(QByteArrayView v) {
     return v;
 }
 
-QByteArrayView unquoted(QByteArrayView v) {
+// Parameters and names seldom carry blanks: the check for none stays inline.
+[[gnu::always_inline]] inline QByteArrayView trimmed(QByteArrayView v) {
+    if (v.isEmpty() || (!isBlank(v.front()) && !isBlank(v.back()))) {
+        return v;
+    }
+    return trimmedSlow(v);
+}
+
+[[gnu::always_inline]] inline QByteArrayView unquoted(QByteArrayView v) {
     v = trimmed(v);
     if (v.size() >= 2 && v.front() == '"' && v.back() == '"') {
         v = v.sliced(1, v.size() - 2);
@@ -214,16 +222,34 @@ struct Parameters {
 
     void addType(QByteArrayView type) {
         type = unquoted(type);
-        if (is(type, "pref")) {
-            pref = true;
-        } else if (is(type, "cell")) {
-            cell = true;
-        } else if (is(type, "home")) {
-            home = true;
-        } else if (is(type, "work")) {
-            work = true;
-        } else if (is(type, "fax") || is(type, "pager")) {
-            faxOrPager = true;
+        switch (type.size()) {
+        case 3:
+            faxOrPager |= is(type, "fax");
+            break;
+        case 4:
+            // Told apart by their first letter, compared in full only then.
+            switch (asciiLower(type[0])) {
+            case 'p':
+                pref |= is(type, "pref");
+                break;
+            case 'c':
+                cell |= is(type, "cell");
+                break;
+            case 'h':
+                home |= is(type, "home");
+                break;
+            case 'w':
+                work |= is(type, "work");
+                break;
+            default:
+                break;
+            }
+            break;
+        case 5:
+            faxOrPager |= is(type, "pager");
+            break;
+        default:
+            break;
         }
     }
 
