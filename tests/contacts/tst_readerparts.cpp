@@ -93,7 +93,8 @@ void tst_ReaderParts::buffersGiveTheSameTable_data() {
     QTest::newRow("folded BEGIN-like line")
         << card + "BEGIN:VCARD\r\nNOTE:a\r\n BEGIN:VCARD\r\nEND:VCARD\r\n" + card;
     QTest::newRow("no line break at the end") << card + card.chopped(2);
-    QTest::newRow("UTF-16") << QByteArray("B\0E\0G\0I\0N\0:\0V\0\n\0B\0E\0G\0I\0N\0:\0V\0\n\0", 36);
+    static const char Utf16[] = "B\0E\0G\0I\0N\0:\0V\0\n\0B\0E\0G\0I\0N\0:\0V\0\n\0";
+    QTest::newRow("UTF-16") << QByteArray(Utf16, sizeof(Utf16) - 1);
 }
 
 void tst_ReaderParts::buffersGiveTheSameTable() {
