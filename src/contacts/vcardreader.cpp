@@ -63,6 +63,39 @@ char asciiLower(char c) {
     return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
 }
 
+// Lower-cases the ASCII capitals among the bytes of a word at once, leaving every other byte as it is.
+template <typename Word> [[gnu::always_inline]] inline Word lowerWord(Word x) {
+    constexpr Word Ones = Word(~Word(0)) / 0xFF;
+    constexpr Word Highs = Ones * 0x80;
+    const Word low = x & ~Highs; // no carry between bytes below
+    const Word atLeastA = low + Ones * (0x80 - 'A');
+    const Word pastZ = low + Ones * (0x80 - 'Z' - 1);
+    const Word capital = atLeastA & ~pastZ & ~x & Highs;
+    return x | (capital >> 2);
+}
+
+template <typename Word> [[gnu::always_inline]] inline Word loadWord(const char* p) {
+    Word w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+// Whether `a` and the literal `b`, both `Length` >= sizeof(Word) bytes, are equal ignoring ASCII case:
+// compared a word at a time, the last word overlapping the one before.
+template <typename Word, qsizetype Length>
+[[gnu::always_inline]] inline bool equalWords(const char* a, const char* b) {
+    constexpr qsizetype Size = qsizetype(sizeof(Word));
+    for (qsizetype i = 0; i + Size <= Length; i += Size) {
+        if (lowerWord(loadWord<Word>(a + i)) != lowerWord(loadWord<Word>(b + i))) {
+            return false;
+        }
+    }
+    if constexpr (Length % Size != 0) {
+        return lowerWord(loadWord<Word>(a + Length - Size)) == lowerWord(loadWord<Word>(b + Length - Size));
+    }
+    return true;
+}
+
 // Case-insensitive equality with a literal. A million cards compare tens of millions of names and
 // parameters, so this stays inline instead of calling the library's comparison.
 template <std::size_t N> [[gnu::always_inline]] inline bool is(QByteArrayView a, const char (&b)[N]) {
@@ -70,12 +103,18 @@ template <std::size_t N> [[gnu::always_inline]] inline bool is(QByteArrayView a,
     if (a.size() != Length) {
         return false;
     }
-    for (qsizetype i = 0; i < Length; ++i) {
-        if (asciiLower(a[i]) != asciiLower(b[i])) {
-            return false;
+    if constexpr (Length >= 8) {
+        return equalWords<std::uint64_t, Length>(a.data(), b);
+    } else if constexpr (Length >= 4) {
+        return equalWords<std::uint32_t, Length>(a.data(), b);
+    } else {
+        for (qsizetype i = 0; i < Length; ++i) {
+            if (asciiLower(a[i]) != asciiLower(b[i])) {
+                return false;
+            }
         }
+        return true;
     }
-    return true;
 }
 
 // The first `c` in `v`, or -1; parameters are a few bytes long, too short for the library's search to pay.
