@@ -1,20 +1,39 @@
-#include "filetypes.h"
+#include "app.h"
+#include "singleinstance.h"
 #include "widgetdialogs.h"
 #include "window1.h"
 
 #include <QApplication>
+#include <QTranslator>
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
+    // Qt's own dialogs, so their texts follow the German translation.
+    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tovanel"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tovanel"));
-    FileTypes::registerType({QStringLiteral("vcf Files"), {QStringLiteral(".vcf")}, {}, QStringLiteral("????")});
+    QApplication::setApplicationVersion(QStringLiteral(TOVANEL_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("tovanel"));
 
+    const QString file = App::documentArgument(QApplication::arguments());
+    SingleInstance instance(SingleInstance::defaultServerName());
+    switch (instance.claim(file)) {
+    case SingleInstance::Claim::HandedOver:
+        return 0;
+    case SingleInstance::Claim::NoAnswer:
+        // A running instance holds the socket but is not answering; a second window would not help.
+        return 1;
+    case SingleInstance::Claim::Primary:
+    case SingleInstance::Claim::Alone:
+        break;
+    }
+
+    const std::unique_ptr<QTranslator> germanQt = App::installGermanQtTranslations();
     WidgetDialogs dialogs;
-    Window1 window(dialogs);
-    dialogs.setParent(&window);
-    window.show();
-    const QStringList args = QApplication::arguments();
-    window.OpenVcf(args.size() > 1 ? args.at(1) : dialogs.openFile(FileTypes::OpenFilter));
+    App app(dialogs);
+    QObject::connect(&app, &App::mainWindowCreated, &app,
+                     [&dialogs](Window1* window) { dialogs.setParent(window); });
+    QObject::connect(&instance, &SingleInstance::documentRequested, &app, &App::requestDocument);
+    app.start(file);
     return QApplication::exec();
 }

@@ -1,0 +1,135 @@
+#include "singleinstance.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+// A request is the file's path in UTF-8 ended by a NUL byte (no path can hold one); the running
+// instance confirms it with one byte so the later launch knows it may exit.
+constexpr char Terminator = '\0';
+constexpr char Confirmation = 'k';
+// Far beyond any real path; a client that sends more is not one of ours.
+constexpr qsizetype MaxRequest = 64 * 1024;
+constexpr int TimeoutMs = 3000;
+
+bool ownedByUs(const QFileInfo& info) {
+    return info.ownerId() == ::getuid();
+}
+} // namespace
+
+SingleInstance::SingleInstance(const QString& serverName, QObject* parent)
+    : QObject(parent), m_serverName(serverName) {}
+
+SingleInstance::~SingleInstance() = default;
+
+QString SingleInstance::defaultServerName() {
+    const QString runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    const QFileInfo runtimeInfo(runtimeDir);
+    if (!runtimeDir.isEmpty() && runtimeInfo.isDir() && ownedByUs(runtimeInfo)) {
+        return QDir(runtimeDir).filePath(QStringLiteral("tovanel.socket"));
+    }
+    // The temp folder is shared by all users, so the name carries the user id.
+    return QDir(QDir::tempPath()).filePath(QStringLiteral("tovanel-%1.socket").arg(::getuid()));
+}
+
+bool SingleInstance::isListening() const {
+    return m_server && m_server->isListening();
+}
+
+SingleInstance::Claim SingleInstance::claim(const QString& path) {
+    // Never talk to, or remove, a socket someone else put at our name.
+    const QFileInfo socketInfo(m_serverName);
+    if (socketInfo.exists() && !ownedByUs(socketInfo)) {
+        return Claim::Alone;
+    }
+    bool connected = false;
+    if (deliver(m_serverName, path, TimeoutMs, &connected)) {
+        return Claim::HandedOver;
+    }
+    if (connected) {
+        return Claim::NoAnswer;
+    }
+    if (listen()) {
+        return Claim::Primary;
+    }
+    if (m_server->serverError() != QAbstractSocket::AddressInUseError) {
+        return Claim::Alone;
+    }
+    // The name is taken but nobody answered a moment ago. Ask once more, in case another launch
+    // started listening in between; only then is the socket a crashed instance's leftover.
+    if (deliver(m_serverName, path, TimeoutMs, &connected)) {
+        return Claim::HandedOver;
+    }
+    if (connected) {
+        return Claim::NoAnswer;
+    }
+    QLocalServer::removeServer(m_serverName);
+    return listen() ? Claim::Primary : Claim::Alone;
+}
+
+bool SingleInstance::deliver(const QString& serverName, const QString& path, int timeoutMs, bool* connected) {
+    if (connected) {
+        *connected = false;
+    }
+    QLocalSocket socket;
+    socket.connectToServer(serverName);
+    if (!socket.waitForConnected(timeoutMs)) {
+        return false;
+    }
+    if (connected) {
+        *connected = true;
+    }
+    QByteArray request = path.toUtf8();
+    request.append(Terminator);
+    socket.write(request);
+    socket.flush();
+    while (socket.bytesAvailable() < 1) {
+        if (!socket.waitForReadyRead(timeoutMs)) {
+            return false;
+        }
+    }
+    char answer = 0;
+    return socket.getChar(&answer) && answer == Confirmation;
+}
+
+bool SingleInstance::listen() {
+    if (!m_server) {
+        m_server = new QLocalServer(this);
+        m_server->setSocketOptions(QLocalServer::UserAccessOption);
+        connect(m_server, &QLocalServer::newConnection, this, [this] {
+            while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+                connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+                auto buffer = std::make_shared<QByteArray>();
+                connect(socket, &QLocalSocket::readyRead, this,
+                        [this, socket, buffer] { readRequest(socket, *buffer); });
+                if (socket->bytesAvailable() > 0) {
+                    readRequest(socket, *buffer);
+                }
+            }
+        });
+    }
+    return m_server->listen(m_serverName);
+}
+
+void SingleInstance::readRequest(QLocalSocket* socket, QByteArray& buffer) {
+    buffer.append(socket->readAll());
+    const qsizetype end = buffer.indexOf(Terminator);
+    if (end < 0) {
+        if (buffer.size() > MaxRequest) {
+            socket->abort();
+        }
+        return;
+    }
+    const QString path = QString::fromUtf8(buffer.left(end));
+    buffer.clear();
+    socket->putChar(Confirmation);
+    socket->disconnectFromServer();
+    // Only absolute paths mean the same file here as in the launch that sent them.
+    if (path.isEmpty() || QDir::isAbsolutePath(path)) {
+        emit documentRequested(path);
+    }
+}
