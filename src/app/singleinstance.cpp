@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QLockFile>
 #include <memory>
 #include <unistd.h>
 
@@ -46,6 +47,13 @@ SingleInstance::Claim SingleInstance::claim(const QString& path) {
     if (socketInfo.exists() && !ownedByUs(socketInfo)) {
         return Claim::Alone;
     }
+    // Selecting several files in a file manager starts one launch per file at the same moment; without
+    // this lock two of them could each find nobody listening and both become the running instance.
+    // Should the lock not be had in time, go on without it: a hung launch must not block this one.
+    QLockFile claiming(m_serverName + QStringLiteral(".lock"));
+    const bool locked = claiming.tryLock(4 * TimeoutMs);
+    Q_UNUSED(locked)
+
     bool connected = false;
     if (deliver(m_serverName, path, TimeoutMs, &connected)) {
         return Claim::HandedOver;

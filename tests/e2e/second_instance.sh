@@ -1,0 +1,97 @@
+#!/bin/sh
+# The real binary on a virtual X display: a second launch with a file hands it to the running
+# instance, whose one window re-imports it; several launches at once still leave one window.
+# Usage: second_instance.sh TOVANEL_BINARY DATA_DIR. Exit 77 means skipped.
+set -u
+
+BIN=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+DATA=$(cd "$2" && pwd)
+for tool in Xvfb xdotool; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "SKIP: $tool is not installed"
+        exit 77
+    fi
+done
+
+WORK=$(mktemp -d)
+XVFB_PID=
+FIRST_PID=
+cleanup() {
+    [ -n "$FIRST_PID" ] && kill "$FIRST_PID" 2>/dev/null
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+    wait 2>/dev/null
+    rm -rf "$WORK"
+}
+trap cleanup EXIT INT TERM
+
+fail() {
+    echo "FAIL: $*"
+    exit 1
+}
+
+# Polls until the command succeeds (up to about 15 s); the program's windows appear asynchronously.
+eventually() {
+    tries=0
+    until "$@" >/dev/null 2>&1; do
+        tries=$((tries + 1))
+        [ "$tries" -ge 75 ] && return 1
+        sleep 0.2
+    done
+}
+
+# Visible windows whose title matches, one id per line.
+windows() { xdotool search --onlyvisible --name "$1" 2>/dev/null; }
+has_window() { [ -n "$(windows "$1")" ]; }
+
+# A display number nobody uses.
+display=90
+while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
+    display=$((display + 1))
+done
+Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+XVFB_PID=$!
+export DISPLAY=":$display"
+eventually xdotool getdisplaygeometry || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
+
+# A private runtime folder, so a Tovanel the user runs elsewhere is not involved.
+mkdir -m 700 "$WORK/run"
+export XDG_RUNTIME_DIR="$WORK/run"
+export QT_QPA_PLATFORM=xcb
+unset QT_ACCESSIBILITY
+cp "$DATA/kontakte.vcf" "$DATA/andere.vcf" "$WORK/"
+cd "$WORK" || fail "no work folder"
+
+"$BIN" kontakte.vcf >"$WORK/first.log" 2>&1 &
+FIRST_PID=$!
+eventually has_window 'file name: kontakte' || fail "first window did not appear: $(cat "$WORK/first.log")"
+first_window=$(windows 'file name: kontakte')
+
+socket="$XDG_RUNTIME_DIR/tovanel.socket"
+[ -S "$socket" ] || fail "no socket at $socket"
+case $(stat -c %A "$socket") in
+srwx------) ;;
+*) fail "socket is open to others: $(stat -c %A "$socket")" ;;
+esac
+
+# The second launch runs in another folder: the file must reach the first one by its full path.
+mkdir "$WORK/elsewhere"
+(cd "$WORK/elsewhere" && timeout 20 "$BIN" ../andere.vcf) >"$WORK/second.log" 2>&1
+status=$?
+[ "$status" -eq 0 ] || fail "second launch ended with $status: $(cat "$WORK/second.log")"
+eventually has_window 'file name: andere' || fail "the running window did not import the second file"
+[ "$(windows 'file name: andere')" = "$first_window" ] || fail "the second file opened in another window"
+[ "$(windows 'file name:' | wc -l)" -eq 1 ] || fail "more than one window: $(windows 'file name:')"
+kill -0 "$FIRST_PID" 2>/dev/null || fail "the first instance ended"
+
+# Several files opened at once start one launch each; all of them end in the one window.
+timeout 20 "$BIN" kontakte.vcf >/dev/null 2>&1 &
+a=$!
+timeout 20 "$BIN" andere.vcf >/dev/null 2>&1 &
+b=$!
+wait "$a" || fail "a simultaneous launch did not hand over"
+wait "$b" || fail "a simultaneous launch did not hand over"
+[ "$(windows 'file name:' | wc -l)" -eq 1 ] || fail "simultaneous launches left $(windows 'file name:' | wc -l) windows"
+kill -0 "$FIRST_PID" 2>/dev/null || fail "the first instance ended"
+
+echo "PASS"
+exit 0
