@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QTranslator>
+#include <cstdio>
 
 int main(int argc, char* argv[]) {
     // Qt's own dialogs, so their texts follow the German translation.
@@ -21,7 +22,8 @@ int main(int argc, char* argv[]) {
     case SingleInstance::Claim::HandedOver:
         return 0;
     case SingleInstance::Claim::NoAnswer:
-        // A running instance holds the socket but is not answering; a second window would not help.
+        // A running instance holds the socket but does not answer; a second window would not help.
+        std::fputs("Tovanel läuft bereits, antwortet aber nicht.\n", stderr);
         return 1;
     case SingleInstance::Claim::Primary:
     case SingleInstance::Claim::Alone:

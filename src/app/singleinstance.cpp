@@ -15,7 +15,11 @@ constexpr char Terminator = '\0';
 constexpr char Confirmation = 'k';
 // Far beyond any real path; a client that sends more is not one of ours.
 constexpr qsizetype MaxRequest = 64 * 1024;
-constexpr int TimeoutMs = 3000;
+constexpr int ConnectTimeoutMs = 3000;
+// The running instance answers from its event loop, which a long import keeps busy for a while.
+constexpr int AnswerTimeoutMs = 15000;
+// Only held while nobody listens, which takes a moment.
+constexpr int LockTimeoutMs = 5000;
 
 bool ownedByUs(const QFileInfo& info) {
     return info.ownerId() == ::getuid();
@@ -47,19 +51,28 @@ SingleInstance::Claim SingleInstance::claim(const QString& path) {
     if (socketInfo.exists() && !ownedByUs(socketInfo)) {
         return Claim::Alone;
     }
+    const auto handOver = [&](Claim* result) {
+        bool connected = false;
+        if (deliver(m_serverName, path, ConnectTimeoutMs, AnswerTimeoutMs, &connected)) {
+            *result = Claim::HandedOver;
+            return true;
+        }
+        // Someone listens but did not confirm: leave that instance its socket.
+        *result = Claim::NoAnswer;
+        return connected;
+    };
+    Claim result = Claim::Alone;
+    if (handOver(&result)) {
+        return result;
+    }
     // Selecting several files in a file manager starts one launch per file at the same moment; without
     // this lock two of them could each find nobody listening and both become the running instance.
     // Should the lock not be had in time, go on without it: a hung launch must not block this one.
     QLockFile claiming(m_serverName + QStringLiteral(".lock"));
-    const bool locked = claiming.tryLock(4 * TimeoutMs);
+    const bool locked = claiming.tryLock(LockTimeoutMs);
     Q_UNUSED(locked)
-
-    bool connected = false;
-    if (deliver(m_serverName, path, TimeoutMs, &connected)) {
-        return Claim::HandedOver;
-    }
-    if (connected) {
-        return Claim::NoAnswer;
+    if (handOver(&result)) {
+        return result;
     }
     if (listen()) {
         return Claim::Primary;
@@ -67,25 +80,19 @@ SingleInstance::Claim SingleInstance::claim(const QString& path) {
     if (m_server->serverError() != QAbstractSocket::AddressInUseError) {
         return Claim::Alone;
     }
-    // The name is taken but nobody answered a moment ago. Ask once more, in case another launch
-    // started listening in between; only then is the socket a crashed instance's leftover.
-    if (deliver(m_serverName, path, TimeoutMs, &connected)) {
-        return Claim::HandedOver;
-    }
-    if (connected) {
-        return Claim::NoAnswer;
-    }
+    // Nobody answered, so the socket is a crashed instance's leftover.
     QLocalServer::removeServer(m_serverName);
     return listen() ? Claim::Primary : Claim::Alone;
 }
 
-bool SingleInstance::deliver(const QString& serverName, const QString& path, int timeoutMs, bool* connected) {
+bool SingleInstance::deliver(const QString& serverName, const QString& path, int connectTimeoutMs,
+                             int answerTimeoutMs, bool* connected) {
     if (connected) {
         *connected = false;
     }
     QLocalSocket socket;
     socket.connectToServer(serverName);
-    if (!socket.waitForConnected(timeoutMs)) {
+    if (!socket.waitForConnected(connectTimeoutMs)) {
         return false;
     }
     if (connected) {
@@ -96,7 +103,7 @@ bool SingleInstance::deliver(const QString& serverName, const QString& path, int
     socket.write(request);
     socket.flush();
     while (socket.bytesAvailable() < 1) {
-        if (!socket.waitForReadyRead(timeoutMs)) {
+        if (!socket.waitForReadyRead(answerTimeoutMs)) {
             return false;
         }
     }

@@ -30,11 +30,6 @@ public:
     // running instance when there is none. A socket left behind by a crashed instance is replaced.
     Claim claim(const QString& path);
 
-    // Client side only: delivers `path` to the instance listening on `serverName`. Blocks up to
-    // `timeoutMs` per step; `connected` tells whether anyone was listening at all.
-    static bool deliver(const QString& serverName, const QString& path, int timeoutMs,
-                        bool* connected = nullptr);
-
     QString serverName() const { return m_serverName; }
     bool isListening() const;
 
@@ -43,6 +38,11 @@ signals:
     void documentRequested(const QString& path);
 
 private:
+    // Delivers `path` to the instance listening on `serverName` and waits for its confirmation;
+    // `connected` tells whether anyone was listening at all.
+    static bool deliver(const QString& serverName, const QString& path, int connectTimeoutMs,
+                        int answerTimeoutMs, bool* connected);
+
     bool listen();
     void readRequest(QLocalSocket* socket, QByteArray& buffer);
 

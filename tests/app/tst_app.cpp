@@ -87,8 +87,6 @@ private slots:
     void menuItemsReachTheHandlers();
 
     // Desktop integration
-    void fileTypesFilterOpenDialogsAndDrops_data();
-    void fileTypesFilterOpenDialogsAndDrops();
     void qtDialogsSpeakGerman();
 
 private:
@@ -306,30 +304,6 @@ void TestApp::menuItemsReachTheHandlers() {
 }
 
 // --- Desktop integration -----------------------------------------------------------------------
-
-void TestApp::fileTypesFilterOpenDialogsAndDrops_data() {
-    QTest::addColumn<QString>("type");
-    QTest::addColumn<QString>("fileName");
-    QTest::addColumn<bool>("matches");
-
-    QTest::newRow("vcf") << FileTypes::VcfFiles << QStringLiteral("kontakte.vcf") << true;
-    QTest::newRow("vcf in capitals") << FileTypes::VcfFiles << QStringLiteral("KONTAKTE.VCF") << true;
-    QTest::newRow("text is no vcf (drop filter)")
-        << FileTypes::VcfFiles << QStringLiteral("liste.txt") << false;
-    QTest::newRow("txt") << FileTypes::TextFile << QStringLiteral("liste.txt") << true;
-    QTest::newRow("first of the list") << FileTypes::TextFile << QStringLiteral("notiz.asc") << true;
-    QTest::newRow("last of the list") << FileTypes::TextFile << QStringLiteral("notiz.text") << true;
-    QTest::newRow("vcf is no text file") << FileTypes::TextFile << QStringLiteral("kontakte.vcf") << false;
-}
-
-void TestApp::fileTypesFilterOpenDialogsAndDrops() {
-    QFETCH(QString, type);
-    QFETCH(QString, fileName);
-    QFETCH(bool, matches);
-    QCOMPARE(FileTypes::matches(type, fileName), matches);
-    QCOMPARE(FileTypes::dialogFilters(FileTypes::OpenFilter).size(), 2);
-    QCOMPARE(FileTypes::find(FileTypes::TextFile)->macType, QStringLiteral("TEXT"));
-}
 
 void TestApp::qtDialogsSpeakGerman() {
     const std::unique_ptr<QTranslator> translator = App::installGermanQtTranslations();

@@ -135,9 +135,8 @@ void TestSingleInstance::socketLivesInTheUsersRuntimeFolder_data() {
 
     const QString fallback =
         QDir(QDir::tempPath()).filePath(QStringLiteral("tovanel-%1.socket").arg(::getuid()));
-    const QString runtime = QDir::tempPath() + QStringLiteral("/tovanel-test-runtime");
-    QTest::newRow("runtime folder") << runtime << runtime + QStringLiteral("/tovanel.socket");
-    QTest::newRow("unset") << QString() << fallback;
+    QTest::newRow("runtime folder") << QString() << QStringLiteral("tovanel.socket"); // in m_dir
+    QTest::newRow("unset: temp folder, name with user id") << QStringLiteral("-") << fallback;
     QTest::newRow("folder missing") << QStringLiteral("/nonexistent/run/user/1000") << fallback;
 }
 
@@ -146,21 +145,14 @@ void TestSingleInstance::socketLivesInTheUsersRuntimeFolder() {
     QFETCH(QString, expected);
 
     const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
-    const bool wasSet = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR");
-    QDir().mkpath(QDir::tempPath() + QStringLiteral("/tovanel-test-runtime"));
-    if (runtimeDir.isEmpty()) {
+    if (runtimeDir == QLatin1String("-")) {
         qunsetenv("XDG_RUNTIME_DIR");
     } else {
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir));
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.isEmpty() ? m_dir->path() : runtimeDir));
     }
     const QString name = SingleInstance::defaultServerName();
-    if (wasSet) {
-        qputenv("XDG_RUNTIME_DIR", saved);
-    } else {
-        qunsetenv("XDG_RUNTIME_DIR");
-    }
-    QDir(QDir::tempPath() + QStringLiteral("/tovanel-test-runtime")).removeRecursively();
-    QCOMPARE(name, expected);
+    qputenv("XDG_RUNTIME_DIR", saved);
+    QCOMPARE(name, runtimeDir.isEmpty() ? m_dir->filePath(expected) : expected);
 }
 
 QTEST_GUILESS_MAIN(TestSingleInstance)

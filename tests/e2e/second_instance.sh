@@ -17,7 +17,8 @@ WORK=$(mktemp -d)
 XVFB_PID=
 FIRST_PID=
 cleanup() {
-    [ -n "$FIRST_PID" ] && kill "$FIRST_PID" 2>/dev/null
+    # shellcheck disable=SC2086 # one or two process ids
+    [ -n "$FIRST_PID" ] && kill $FIRST_PID 2>/dev/null
     [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
     wait 2>/dev/null
     rm -rf "$WORK"
@@ -92,6 +93,22 @@ wait "$a" || fail "a simultaneous launch did not hand over"
 wait "$b" || fail "a simultaneous launch did not hand over"
 [ "$(windows 'file name:' | wc -l)" -eq 1 ] || fail "simultaneous launches left $(windows 'file name:' | wc -l) windows"
 kill -0 "$FIRST_PID" 2>/dev/null || fail "the first instance ended"
+
+# The same with no instance running: exactly one of them becomes the running instance. The killed
+# instance leaves its socket behind, as a crashed one would; the new launches must replace it.
+kill "$FIRST_PID"
+wait "$FIRST_PID" 2>/dev/null
+FIRST_PID=
+[ -S "$socket" ] || fail "expected the killed instance's socket to stay behind"
+"$BIN" kontakte.vcf >/dev/null 2>&1 &
+a=$!
+"$BIN" andere.vcf >/dev/null 2>&1 &
+b=$!
+FIRST_PID="$a $b"
+one_left() { [ "$( (kill -0 "$a" 2>/dev/null && echo a; kill -0 "$b" 2>/dev/null && echo b) | wc -l)" -eq 1 ]; }
+eventually one_left || fail "both simultaneous first launches kept running"
+eventually has_window 'file name:' || fail "no window after simultaneous first launches"
+[ "$(windows 'file name:' | wc -l)" -eq 1 ] || fail "simultaneous first launches left several windows"
 
 echo "PASS"
 exit 0
