@@ -119,8 +119,10 @@ bool App::UeberTovanel_Action() {
 }
 
 bool App::FileQuit_Action() {
-    // The main window's own close handling runs first; it may still keep the program open.
-    if (!m_window || m_window->close()) {
+    // Closing the main window ends the program through the window's own close handling.
+    if (m_window) {
+        m_window->close();
+    } else {
         m_quit();
     }
     return true;
@@ -143,6 +145,7 @@ Window1& App::window1() {
     if (!m_window) {
         m_window = new Window1(m_dialogs);
         connect(m_window, &Window1::fileReadToEnd, this, [this] { m_openOK = true; });
+        m_window->setQuitHandler([this] { m_quit(); });
         connectMenuActions();
         emit mainWindowCreated(m_window);
         m_window->show();
@@ -151,10 +154,10 @@ Window1& App::window1() {
 }
 
 void App::connectMenuActions() {
-    if (auto* quit = m_window->findChild<QAction*>(QStringLiteral("FileQuit"))) {
+    if (QAction* quit = m_window->FileQuit()) {
         connect(quit, &QAction::triggered, this, &App::FileQuit_Action);
     }
-    if (auto* about = m_window->findChild<QAction*>(QStringLiteral("UeberTovanel"))) {
+    if (QAction* about = m_window->UeberTovanel()) {
         connect(about, &QAction::triggered, this, &App::UeberTovanel_Action);
     }
 }
@@ -171,8 +174,8 @@ void App::showOrQuit() {
                     [](const QString& path) { return !path.isEmpty(); })) {
         return;
     }
+    // The window's close handling ends the program.
     m_window->close();
-    m_quit();
 }
 
 void App::processPending() {

@@ -172,9 +172,14 @@ bool LineReader::readUtf16Line(QByteArrayView& line) {
             i += 2;
         }
         const qsizetype offset = i - m_begin;
-        if (!fill()) {
+        const bool more = fill();
+        i = m_begin + offset;
+        if (!more) {
             if (m_failed) {
                 return false;
+            }
+            if (i + 1 < m_end) {
+                continue; // a CR at the end waited for a LF that never came: it ends the line
             }
             if (m_end - m_begin < 2) {
                 return false;
@@ -186,6 +191,5 @@ bool LineReader::readUtf16Line(QByteArrayView& line) {
             m_begin = m_end;
             return true;
         }
-        i = m_begin + offset;
     }
 }
