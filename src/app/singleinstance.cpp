@@ -15,6 +15,8 @@ constexpr char Terminator = '\0';
 constexpr char Confirmation = 'k';
 // Far beyond any real path; a client that sends more is not one of ours.
 constexpr qsizetype MaxRequest = 64 * 1024;
+// Socket paths are short (108 bytes); display names are too, but nothing guarantees it.
+constexpr qsizetype MaxDisplayName = 32;
 constexpr int ConnectTimeoutMs = 3000;
 // The running instance answers from its event loop, which a long import keeps busy for a while.
 constexpr int AnswerTimeoutMs = 15000;
@@ -32,13 +34,28 @@ SingleInstance::SingleInstance(const QString& serverName, QObject* parent)
 SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::defaultServerName() {
+    // One running instance per user and display: a launch on another display (a second X server, a
+    // remote session) gets a window of its own there instead of raising one nobody sees.
+    QString display;
+    for (const char* variable : {"WAYLAND_DISPLAY", "DISPLAY"}) {
+        const QString value = qEnvironmentVariable(variable);
+        if (!value.isEmpty()) {
+            display += QLatin1Char('-') + value.left(MaxDisplayName);
+        }
+    }
+    for (QChar& c : display) {
+        if (!c.isLetterOrNumber() && c != QLatin1Char('-') && c != QLatin1Char('.')) {
+            c = QLatin1Char('_');
+        }
+    }
     const QString runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
     const QFileInfo runtimeInfo(runtimeDir);
     if (!runtimeDir.isEmpty() && runtimeInfo.isDir() && ownedByUs(runtimeInfo)) {
-        return QDir(runtimeDir).filePath(QStringLiteral("tovanel.socket"));
+        return QDir(runtimeDir).filePath(QStringLiteral("tovanel%1.socket").arg(display));
     }
     // The temp folder is shared by all users, so the name carries the user id.
-    return QDir(QDir::tempPath()).filePath(QStringLiteral("tovanel-%1.socket").arg(::getuid()));
+    return QDir(QDir::tempPath())
+        .filePath(QStringLiteral("tovanel-%1%2.socket").arg(::getuid()).arg(display));
 }
 
 bool SingleInstance::isListening() const {

@@ -23,7 +23,8 @@ public:
     ~SingleInstance() override;
     Q_DISABLE_COPY_MOVE(SingleInstance)
 
-    // The per-user socket: in $XDG_RUNTIME_DIR, else in the temp folder under a name with the user id.
+    // The socket for this user and display: in $XDG_RUNTIME_DIR, else in the temp folder under a name
+    // with the user id.
     static QString defaultServerName();
 
     // Hands `path` (absolute; empty = launched without a file) to a running instance, or becomes the

@@ -130,29 +130,42 @@ void TestSingleInstance::socketOfAnotherUserIsLeftAlone() {
 }
 
 void TestSingleInstance::socketLivesInTheUsersRuntimeFolder_data() {
-    QTest::addColumn<QString>("runtimeDir");
-    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("runtimeDir"); // "" = a fresh folder of ours
+    QTest::addColumn<QString>("display");
+    QTest::addColumn<QString>("expected"); // relative = inside that folder
 
-    const QString fallback =
-        QDir(QDir::tempPath()).filePath(QStringLiteral("tovanel-%1.socket").arg(::getuid()));
-    QTest::newRow("runtime folder") << QString() << QStringLiteral("tovanel.socket"); // in m_dir
-    QTest::newRow("unset: temp folder, name with user id") << QStringLiteral("-") << fallback;
-    QTest::newRow("folder missing") << QStringLiteral("/nonexistent/run/user/1000") << fallback;
+    const QString temp = QDir(QDir::tempPath()).filePath(QStringLiteral("tovanel-%1").arg(::getuid()));
+    QTest::newRow("runtime folder, no display") << QString() << QString() << QStringLiteral("tovanel.socket");
+    QTest::newRow("runtime folder, X display")
+        << QString() << QStringLiteral(":1.0") << QStringLiteral("tovanel-_1.0.socket");
+    QTest::newRow("unset: temp folder, name with user id")
+        << QStringLiteral("-") << QStringLiteral(":0") << temp + QStringLiteral("-_0.socket");
+    QTest::newRow("folder missing") << QStringLiteral("/nonexistent/run/user/1000") << QString()
+                                    << temp + QStringLiteral(".socket");
 }
 
 void TestSingleInstance::socketLivesInTheUsersRuntimeFolder() {
     QFETCH(QString, runtimeDir);
+    QFETCH(QString, display);
     QFETCH(QString, expected);
 
-    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    const QList<QByteArray> variables{"XDG_RUNTIME_DIR", "DISPLAY", "WAYLAND_DISPLAY"};
+    QList<QByteArray> saved;
+    for (const QByteArray& variable : variables) {
+        saved << qgetenv(variable.constData());
+    }
     if (runtimeDir == QLatin1String("-")) {
         qunsetenv("XDG_RUNTIME_DIR");
     } else {
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.isEmpty() ? m_dir->path() : runtimeDir));
     }
+    qputenv("DISPLAY", display.toUtf8());
+    qunsetenv("WAYLAND_DISPLAY");
     const QString name = SingleInstance::defaultServerName();
-    qputenv("XDG_RUNTIME_DIR", saved);
-    QCOMPARE(name, runtimeDir.isEmpty() ? m_dir->filePath(expected) : expected);
+    for (qsizetype i = 0; i < variables.size(); ++i) {
+        qputenv(variables.at(i).constData(), saved.at(i));
+    }
+    QCOMPARE(name, QDir::isAbsolutePath(expected) ? expected : m_dir->filePath(expected));
 }
 
 QTEST_GUILESS_MAIN(TestSingleInstance)

@@ -44,14 +44,13 @@ eventually() {
 windows() { xdotool search --onlyvisible --name "$1" 2>/dev/null; }
 has_window() { [ -n "$(windows "$1")" ]; }
 
-# A display number nobody uses.
-display=90
-while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
-    display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+# Xvfb picks a free display and writes its number to the pipe.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
 XVFB_PID=$!
+eventually test -s "$WORK/display" || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
+read -r display <"$WORK/display" || fail "Xvfb did not name its display"
 export DISPLAY=":$display"
+unset WAYLAND_DISPLAY
 eventually xdotool getdisplaygeometry || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
 
 # A private runtime folder, so a Tovanel the user runs elsewhere is not involved.
@@ -67,7 +66,7 @@ FIRST_PID=$!
 eventually has_window 'file name: kontakte' || fail "first window did not appear: $(cat "$WORK/first.log")"
 first_window=$(windows 'file name: kontakte')
 
-socket="$XDG_RUNTIME_DIR/tovanel.socket"
+socket="$XDG_RUNTIME_DIR/tovanel-_$display.socket"
 [ -S "$socket" ] || fail "no socket at $socket"
 case $(stat -c %A "$socket") in
 srwx------) ;;
@@ -94,9 +93,20 @@ wait "$b" || fail "a simultaneous launch did not hand over"
 [ "$(windows 'file name:' | wc -l)" -eq 1 ] || fail "simultaneous launches left $(windows 'file name:' | wc -l) windows"
 kill -0 "$FIRST_PID" 2>/dev/null || fail "the first instance ended"
 
-# The same with no instance running: exactly one of them becomes the running instance. The killed
-# instance leaves its socket behind, as a crashed one would; the new launches must replace it.
-kill "$FIRST_PID"
+# "Beenden" ends the program, which takes its socket along.
+first_window=$(windows 'file name:')
+xdotool windowfocus --sync "$first_window"
+xdotool key ctrl+q
+eventually sh -c "! kill -0 $FIRST_PID" || fail "Ctrl+Q did not end the program"
+FIRST_PID=
+[ ! -e "$socket" ] || fail "the socket outlived its instance"
+
+# A crashed instance leaves its socket behind; then several launches at once: exactly one becomes
+# the running instance, replacing the leftover socket.
+"$BIN" kontakte.vcf >/dev/null 2>&1 &
+FIRST_PID=$!
+eventually has_window 'file name: kontakte' || fail "window did not appear"
+kill -KILL "$FIRST_PID"
 wait "$FIRST_PID" 2>/dev/null
 FIRST_PID=
 [ -S "$socket" ] || fail "expected the killed instance's socket to stay behind"
