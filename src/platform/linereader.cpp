@@ -1,9 +1,38 @@
 #include "linereader.h"
 
 #include <QIODevice>
-
 #include <algorithm>
 #include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+// The first CR or LF in [p, end), or end. One pass that looks for both is about as fast as memchr for
+// one, where two memchr calls would scan every line twice.
+const char* findLineBreak(const char* p, const char* end) {
+#ifdef __SSE2__
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    while (end - p >= 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const int mask =
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(chunk, cr), _mm_cmpeq_epi8(chunk, lf)));
+        if (mask != 0) {
+            return p + __builtin_ctz(unsigned(mask));
+        }
+        p += 16;
+    }
+#endif
+    while (p < end && *p != '\r' && *p != '\n') {
+        ++p;
+    }
+    return p;
+}
+
+} // namespace
 
 LineReader::LineReader(QIODevice& device, qsizetype chunkSize)
     : m_device(device), m_chunkSize(chunkSize < 16 ? 16 : chunkSize) {}
@@ -89,23 +118,18 @@ bool LineReader::readByteLine(QByteArrayView& line) {
     qsizetype scanFrom = m_begin;
     for (;;) {
         const char* data = m_buffer.constData();
-        const qsizetype avail = m_end - scanFrom;
-        const auto* lf = static_cast<const char*>(avail > 0 ? std::memchr(data + scanFrom, '\n', size_t(avail))
-                                                            : nullptr);
-        const qsizetype lfAt = lf ? lf - data : m_end;
-        const auto* cr = static_cast<const char*>(
-            lfAt > scanFrom ? std::memchr(data + scanFrom, '\r', size_t(lfAt - scanFrom)) : nullptr);
+        const qsizetype breakAt = findLineBreak(data + scanFrom, data + m_end) - data;
         qsizetype lineEnd = -1;
         qsizetype next = -1;
-        if (cr) {
-            const qsizetype crAt = cr - data;
-            if (crAt + 1 < m_end || m_eof) {
-                lineEnd = crAt;
-                next = (crAt + 1 < m_end && data[crAt + 1] == '\n') ? crAt + 2 : crAt + 1;
+        if (breakAt < m_end) {
+            if (data[breakAt] == '\n') {
+                lineEnd = breakAt;
+                next = breakAt + 1;
+            } else if (breakAt + 1 < m_end || m_eof) {
+                // A CR ends the line; the LF of a CR LF must already be in the buffer to be seen.
+                lineEnd = breakAt;
+                next = (breakAt + 1 < m_end && data[breakAt + 1] == '\n') ? breakAt + 2 : breakAt + 1;
             }
-        } else if (lf) {
-            lineEnd = lfAt;
-            next = lfAt + 1;
         }
         if (lineEnd < 0 && m_eof) {
             if (m_begin >= m_end) {
