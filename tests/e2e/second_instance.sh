@@ -30,12 +30,12 @@ fail() {
     exit 1
 }
 
-# Polls until the command succeeds (up to about 15 s); the program's windows appear asynchronously.
+# Polls until the command succeeds (up to about 30 s on a busy machine); windows appear asynchronously.
 eventually() {
     tries=0
     until "$@" >/dev/null 2>&1; do
         tries=$((tries + 1))
-        [ "$tries" -ge 75 ] && return 1
+        [ "$tries" -ge 150 ] && return 1
         sleep 0.2
     done
 }
@@ -47,7 +47,8 @@ has_window() { [ -n "$(windows "$1")" ]; }
 # Xvfb picks a free display and writes its number to the pipe.
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
 XVFB_PID=$!
-eventually test -s "$WORK/display" || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
+whole_line() { [ "$(wc -l <"$1")" -ge 1 ]; }
+eventually whole_line "$WORK/display" || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
 read -r display <"$WORK/display" || fail "Xvfb did not name its display"
 export DISPLAY=":$display"
 unset WAYLAND_DISPLAY
