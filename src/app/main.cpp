@@ -12,7 +12,8 @@ int main(int argc, char* argv[]) {
     QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tovanel"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Tovanel"));
+    // No display name: Qt would append it to every window title, and the main window's title is the
+    // file's name alone.
     QApplication::setApplicationVersion(QStringLiteral(TOVANEL_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("tovanel"));
 
