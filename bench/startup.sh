@@ -27,8 +27,9 @@ trap cleanup EXIT INT TERM
 printf 'BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna Muster\r\nTEL;TYPE=CELL:+49 170 1234567\r\nEND:VCARD\r\n' \
     > "$work/eine.vcf"
 
-# Xvfb picks a free display and writes its number to the file.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+# Xvfb picks a free display and writes its number to the file. Without -noreset it resets whenever its
+# last client leaves, and a program starting at that moment cannot connect.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
 xvfb=$!
 i=0
 while [ ! -s "$work/display" ]; do
@@ -48,11 +49,12 @@ time_to_window() {
     title=$1
     shift
     start=$(now_ns)
-    "$@" >/dev/null 2>&1 &
+    "$@" >"$work/out" 2>&1 &
     pid=$!
     while ! xdotool search --onlyvisible --name "^$title\$" >/dev/null 2>&1; do
         if ! kill -0 "$pid" 2>/dev/null; then
             echo "the program ended without showing a window: $*" >&2
+            cat "$work/out" >&2
             exit 1
         fi
         sleep 0.002
