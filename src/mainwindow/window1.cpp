@@ -163,6 +163,10 @@ Detail* Window1::detail() {
         source.selected = [this] { return m_selected; };
         source.vcfFile = [this] { return m_vcfFile; };
         m_detail = new Detail(std::move(source), m_dialogs, this);
+        // The application's own items work from the detail window's menu bar as from this one.
+        for (const QString& name : {QStringLiteral("FileQuit"), QStringLiteral("UeberTovanel")}) {
+            connect(m_detail->menuBar1()->item(name), &QAction::triggered, menuItem(name), &QAction::trigger);
+        }
     }
     return m_detail;
 }

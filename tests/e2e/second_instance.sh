@@ -14,12 +14,12 @@ for tool in Xvfb xdotool; do
 done
 
 WORK=$(mktemp -d)
-XVFB_PID=
 FIRST_PID=
+. "$(dirname "$0")/xserver.sh"
 cleanup() {
     # shellcheck disable=SC2086 # one or two process ids
     [ -n "$FIRST_PID" ] && kill $FIRST_PID 2>/dev/null
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+    stop_xserver
     wait 2>/dev/null
     rm -rf "$WORK"
 }
@@ -44,15 +44,7 @@ eventually() {
 windows() { xdotool search --onlyvisible --name "$1" 2>/dev/null; }
 has_window() { [ -n "$(windows "$1")" ]; }
 
-# Xvfb picks a free display and writes its number to the pipe.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
-XVFB_PID=$!
-whole_line() { [ "$(wc -l <"$1")" -ge 1 ]; }
-eventually whole_line "$WORK/display" || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
-read -r display <"$WORK/display" || fail "Xvfb did not name its display"
-export DISPLAY=":$display"
-unset WAYLAND_DISPLAY
-eventually xdotool getdisplaygeometry || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
+start_xserver "$WORK" "$WORK/xvfb.log" || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
 
 # A private runtime folder, so a Tovanel the user runs elsewhere is not involved.
 mkdir -m 700 "$WORK/run"
@@ -67,7 +59,7 @@ FIRST_PID=$!
 eventually has_window 'file name: kontakte' || fail "first window did not appear: $(cat "$WORK/first.log")"
 first_window=$(windows 'file name: kontakte')
 
-socket="$XDG_RUNTIME_DIR/tovanel-_$display.socket"
+socket="$XDG_RUNTIME_DIR/tovanel-_$xserver_display.socket"
 [ -S "$socket" ] || fail "no socket at $socket"
 case $(stat -c %A "$socket") in
 srwx------) ;;
@@ -104,9 +96,9 @@ FIRST_PID=
 
 # A crashed instance leaves its socket behind; then several launches at once: exactly one becomes
 # the running instance, replacing the leftover socket.
-"$BIN" kontakte.vcf >/dev/null 2>&1 &
+"$BIN" kontakte.vcf >"$WORK/third.log" 2>&1 &
 FIRST_PID=$!
-eventually has_window 'file name: kontakte' || fail "window did not appear"
+eventually has_window 'file name: kontakte' || fail "window did not appear: $(cat "$WORK/third.log"; ls -la "$WORK/run"; xdotool search --name '' getwindowname %@ 2>&1 | head)"
 kill -KILL "$FIRST_PID"
 wait "$FIRST_PID" 2>/dev/null
 FIRST_PID=
