@@ -18,8 +18,13 @@ command -v Xvfb >/dev/null && command -v xdotool >/dev/null || { echo "needs Xvf
 
 work=$(mktemp -d)
 xvfb=""
+# The server is waited for: one still shutting down removes its socket late, and would take the display
+# away from another server that reused the number meanwhile.
 cleanup() {
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+    if [ -n "$xvfb" ]; then
+        kill "$xvfb" 2>/dev/null
+        wait "$xvfb" 2>/dev/null
+    fi
     rm -rf "$work"
 }
 trap cleanup EXIT INT TERM
@@ -37,8 +42,13 @@ while [ ! -s "$work/display" ]; do
     [ $i -lt 500 ] || { echo "Xvfb did not start" >&2; exit 1; }
     sleep 0.01
 done
-DISPLAY=":$(cat "$work/display")"
+DISPLAY=":$(head -n 1 "$work/display")"
 export DISPLAY
+until xdotool getdisplaygeometry >/dev/null 2>&1; do
+    i=$((i + 1))
+    [ $i -lt 500 ] || { echo "Xvfb does not answer" >&2; exit 1; }
+    sleep 0.01
+done
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 
 now_ns() { date +%s%N; }
