@@ -205,7 +205,11 @@ void Window1::changeEvent(QEvent* event) {
 }
 
 void Window1::Event_Activate() {
-    detail()->hide();
+    // A detail window that was never opened need not be built just to be hidden; building it at the
+    // first activation would hold up the window's first paint at start-up.
+    if (m_detail) {
+        m_detail->hide();
+    }
 }
 
 void Window1::closeEvent(QCloseEvent* event) {
