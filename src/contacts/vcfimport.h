@@ -3,6 +3,7 @@
 #include "vcardreader.h"
 
 #include <QString>
+
 #include <functional>
 
 class AddressTableModel;
