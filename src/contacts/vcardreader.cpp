@@ -814,6 +814,14 @@ VcardReadResult Reader::run() {
             nextProgress = m_lines.bytesRead() + ProgressStep;
         }
         if (active) {
+            if (softBreak && (is(line, "END:VCARD") || is(line, "BEGIN:VCARD"))) {
+                // Some exporters end a quoted-printable value with a dangling "=": taken as a soft line
+                // break it would swallow the card's last line. That "=" ends the value instead.
+                if (pending.keep && !m_logical.empty()) {
+                    m_logical.pop_back();
+                }
+                softBreak = false;
+            }
             if (softBreak) {
                 // Quoted-printable soft line break: the value goes on, whitespace and all.
                 if (pending.keep) {
