@@ -1,0 +1,88 @@
+// Bytes -> import -> both lists, every cell read back. Besides crashes it checks what the rest of the
+// program relies on: card positions inside the file and in order, and line positions that do not depend
+// on how the file happens to be cut into chunks.
+#include "addresstablemodel.h"
+#include "linereader.h"
+#include "vcardreader.h"
+
+#include <QBuffer>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+void check(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+struct Line {
+    QByteArray text;
+    qint64 start;
+    qint64 end;
+    bool operator==(const Line&) const = default;
+};
+
+std::vector<Line> lines(const QByteArray& bytes, qsizetype chunkSize) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    LineReader reader(buffer, chunkSize);
+    std::vector<Line> out;
+    QByteArrayView line;
+    while (reader.readLine(line)) {
+        check(reader.lineStart() <= reader.position() && reader.position() <= bytes.size());
+        check(out.empty() || out.back().end == reader.lineStart());
+        out.push_back({line.toByteArray(), reader.lineStart(), reader.position()});
+    }
+    check(!reader.failed());
+    return out;
+}
+
+void readBack(const AddressTableModel& model) {
+    for (int row = 0; row < model.rowCount(); ++row) {
+        for (int column = 0; column < AddressTableModel::ColumnCount; ++column) {
+            const QString text = model.cell(row, column);
+            (void)model.isBold(row, column);
+            check(!text.isNull() || text.isEmpty());
+        }
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    const VcardReadResult result = readVcard(buffer);
+    check(result.status != VcardReadResult::Status::ReadError);
+
+    const ContactTable& table = *result.table;
+    qint64 previousBegin = -1;
+    for (qsizetype i = 0; i < table.size(); ++i) {
+        const qint64 begin = table.beginPosition(i);
+        const qint64 end = table.endPosition(i);
+        check(begin > previousBegin && begin < bytes.size());
+        check(end == -1 || (end > begin && end <= bytes.size()));
+        previousBegin = begin;
+    }
+
+    AddressTableModel adressen(AddressTableModel::List::Adressen);
+    AddressTableModel adrData(AddressTableModel::List::AdrData);
+    adressen.setTable(result.table);
+    adrData.setTable(result.table);
+    check(adressen.rowCount() == adrData.rowCount());
+    readBack(adressen);
+    readBack(adrData);
+
+    // Small chunks put every line ending and every UTF-16 code unit on a chunk border somewhere.
+    const qsizetype chunk = size > 0 ? 16 + data[0] % 48 : 16;
+    check(lines(bytes, chunk) == lines(bytes, 1 << 20));
+    return 0;
+}
