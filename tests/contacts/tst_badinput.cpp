@@ -1,0 +1,313 @@
+// Hostile and broken files: each one ends in a clear German message or a correct partial table, never a
+// crash. The inputs are generated here; the fuzzers' findings live in tests/regressions and are imported
+// by regressionInputs().
+#include "addresstablemodel.h"
+#include "dialogs.h"
+#include "vcfimport.h"
+
+#include <QAbstractItemModelTester>
+#include <QBuffer>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QImage>
+#include <QRandomGenerator>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+#include <QTest>
+#include <unistd.h>
+
+namespace {
+
+class RecordingDialogs final : public Dialogs {
+public:
+    QStringList messages;
+    int openDialogs = 0;
+    void message(const QString& text) override { messages.append(text); }
+    QString openFile(const QString&) override {
+        ++openDialogs;
+        return {};
+    }
+};
+
+// An import of one file into fresh lists.
+struct Import {
+    RecordingDialogs dialogs;
+    AddressTableModel adressen{AddressTableModel::List::Adressen};
+    AddressTableModel adrData{AddressTableModel::List::AdrData};
+    QAbstractItemModelTester adressenTester{&adressen};
+    QAbstractItemModelTester adrDataTester{&adrData};
+
+    explicit Import(const QString& path) { OpenVcf(path, adressen, adrData, dialogs, {}); }
+};
+
+QString nothingImported() {
+    return ImportMessages::nothingImported();
+}
+QString strayEnd() {
+    return ImportMessages::strayEnd();
+}
+
+QByteArray repeated(const QByteArray& line, int times) {
+    QByteArray out;
+    out.reserve(line.size() * times);
+    for (int i = 0; i < times; ++i) {
+        out += line;
+    }
+    return out;
+}
+
+QByteArray card(const QByteArray& lines) {
+    return "BEGIN:VCARD\r\n" + lines + "\r\nEND:VCARD\r\n";
+}
+
+QByteArray pngBytes() {
+    QImage image(32, 32, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return buffer.data();
+}
+
+QByteArray randomBytes(qsizetype size) {
+    QRandomGenerator generator(20261207);
+    QByteArray bytes(size, Qt::Uninitialized);
+    generator.fillRange(reinterpret_cast<quint32*>(bytes.data()), size / 4);
+    return bytes;
+}
+
+QByteArray utf16le(const QString& text) {
+    QByteArray bytes("\xFF\xFE");
+    bytes.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    return bytes;
+}
+
+// Every property the program relies on after an import, whatever the file held.
+void checkConsistent(const Import& import, qint64 fileSize) {
+    QCOMPARE(import.adrData.rowCount(), import.adressen.rowCount());
+    const ContactTable& table = import.adressen.table();
+    for (qsizetype i = 0; i < table.size(); ++i) {
+        QVERIFY(table.beginPosition(i) >= 0 && table.beginPosition(i) < fileSize);
+        const qint64 end = table.endPosition(i);
+        QVERIFY(end == -1 || (end > table.beginPosition(i) && end <= fileSize));
+    }
+}
+
+} // namespace
+
+class TestBadInput : public QObject {
+    Q_OBJECT
+
+private slots:
+    void fileContents_data();
+    void fileContents();
+    void hugeLine_data();
+    void hugeLine();
+    void unreadablePaths_data();
+    void unreadablePaths();
+    void regressionInputs_data();
+    void regressionInputs();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestBadInput::fileContents_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<int>("rows");
+    // The name of the last row, where the file gives one.
+    QTest::addColumn<QString>("name");
+
+    const QStringList none;
+    const QStringList empty{nothingImported()};
+    QTest::newRow("empty file") << QByteArray() << empty << 0 << QString();
+    QTest::newRow("zero-filled") << QByteArray(1 << 20, '\0') << empty << 0 << QString();
+    QTest::newRow("random binary, 1 MB") << randomBytes(1 << 20) << empty << 0 << QString();
+    QTest::newRow("PNG renamed") << pngBytes() << empty << 0 << QString();
+    QTest::newRow("only END lines") << repeated("END:VCARD\r\n", 1000) << QStringList{strayEnd()} << 0
+                                    << QString();
+    // Every BEGIN opens a row; the first END closes the innermost, the next one is stray.
+    QTest::newRow("100000 nested BEGIN")
+        << repeated("BEGIN:VCARD\n", 100000) + repeated("END:VCARD\n", 100000) << QStringList{strayEnd()}
+        << 100000 << QString();
+
+    QTest::newRow("NUL inside a value") << card(QByteArrayLiteral("FN:Ha\0ns\r\nTEL;CELL:01\0\0")) << none
+                                        << 1 << QStringLiteral("Ha") + QChar(0) + QStringLiteral("ns");
+    QTest::newRow("NUL as the first byte of a value")
+        << card(QByteArrayLiteral("FN:\0Hans")) << none << 1 << QChar(0) + QStringLiteral("Hans");
+
+    // Quoted-printable cut short keeps what cannot be decoded as it stands.
+    QTest::newRow("QP '=' at the end of the file")
+        << QByteArray("BEGIN:VCARD\r\nFN;ENCODING=QUOTED-PRINTABLE:M=C3=BCller=") << none << 1
+        << QStringLiteral("Müller=");
+    QTest::newRow("QP '=4'") << card("FN;ENCODING=QUOTED-PRINTABLE:M=C3=BCller=4") << none << 1
+                             << QStringLiteral("Müller=4");
+    QTest::newRow("QP '=4' at the end of the file")
+        << QByteArray("BEGIN:VCARD\r\nFN;ENCODING=QUOTED-PRINTABLE:M=C3=BCller=4") << none << 1
+        << QStringLiteral("Müller=4");
+    QTest::newRow("QP '=G1'") << card("FN;ENCODING=QUOTED-PRINTABLE:M=C3=BCller=G1") << none << 1
+                              << QStringLiteral("Müller=G1");
+    QTest::newRow("QP half a UTF-8 sequence")
+        << card("FN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:M=C3") << none << 1 << QStringLiteral("MÃ");
+
+    QTest::newRow("invalid UTF-8 under CHARSET=UTF-8")
+        << card("FN;CHARSET=UTF-8:M\xFCller") << none << 1 << QStringLiteral("Müller");
+    QTest::newRow("invalid UTF-8 in QP under CHARSET=UTF-8")
+        << card("FN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:M=FCller") << none << 1
+        << QStringLiteral("Müller");
+    QTest::newRow("overlong UTF-8 under CHARSET=UTF-8")
+        << card("FN;CHARSET=UTF-8:\xC0\xAF") << none << 1 << QStringLiteral("À¯");
+    QTest::newRow("unknown CHARSET") << card("FN;CHARSET=X-NO-SUCH-CHARSET:M\xC3\xBCller") << none << 1
+                                     << QStringLiteral("Müller");
+    QTest::newRow("CHARSET name of binary bytes")
+        << card("FN;CHARSET=\x01\xFF\x80:M\xC3\xBCller") << none << 1 << QStringLiteral("Müller");
+
+    const QByteArray utf16 = utf16le(QStringLiteral("BEGIN:VCARD\r\nFN:Jörg\r\nEND:VCARD\r\n"));
+    QTest::newRow("UTF-16 with an odd byte at the end") << utf16 + 'x' << none << 1 << QStringLiteral("Jörg");
+    QTest::newRow("UTF-16 cut in the middle of a unit")
+        << utf16.first(utf16.indexOf('J') + 3) << none << 1 << QStringLiteral("J");
+}
+
+void TestBadInput::fileContents() {
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, messages);
+    QFETCH(int, rows);
+    QFETCH(QString, name);
+
+    const QString path = m_dir.filePath(QStringLiteral("bad.vcf"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(content), content.size());
+    file.close();
+
+    const Import import(path);
+    QCOMPARE(import.dialogs.messages, messages);
+    QCOMPARE(import.adressen.rowCount(), rows);
+    checkConsistent(import, content.size());
+    if (!name.isNull()) {
+        QCOMPARE(import.adressen.cell(rows - 1, 1), name);
+    }
+}
+
+void TestBadInput::hugeLine_data() {
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<int>("rows");
+
+    QTest::newRow("50 MB line alone") << QByteArray() << QByteArray() << 0;
+    QTest::newRow("50 MB note in a card")
+        << QByteArray("BEGIN:VCARD\nNOTE:") << QByteArray("\nEND:VCARD\n") << 1;
+}
+
+// One line of 50 MB without a line break: read to its end, and where it is a value, kept whole.
+void TestBadInput::hugeLine() {
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    QFETCH(int, rows);
+
+    constexpr qsizetype LineSize = 50 << 20;
+    const QString path = m_dir.filePath(QStringLiteral("huge.vcf"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(before);
+        const QByteArray block(1 << 20, 'x');
+        for (qsizetype written = 0; written < LineSize; written += block.size()) {
+            file.write(block);
+        }
+        file.write(after);
+    }
+    const Import import(path);
+    QFile::remove(path);
+    QCOMPARE(import.adressen.rowCount(), rows);
+    if (rows == 0) {
+        QCOMPARE(import.dialogs.messages, QStringList{nothingImported()});
+        return;
+    }
+    QCOMPARE(import.dialogs.messages, QStringList());
+    QCOMPARE(import.adrData.table().text(0, Field::Notizen).size(), LineSize);
+    QCOMPARE(import.adressen.cell(0, 7), QString::number(before.size() + LineSize + after.size()));
+}
+
+void TestBadInput::unreadablePaths_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("reason");
+
+    const QString folder = m_dir.filePath(QStringLiteral("folder.vcf"));
+    QDir().mkpath(folder);
+    QTest::newRow("a folder") << folder << QStringLiteral("Das ist ein Ordner, keine Datei.");
+
+    QTest::newRow("missing file") << m_dir.filePath(QStringLiteral("missing.vcf"))
+                                  << QStringLiteral("Die Datei existiert nicht.");
+
+    const QString loopA = m_dir.filePath(QStringLiteral("loop-a.vcf"));
+    const QString loopB = m_dir.filePath(QStringLiteral("loop-b.vcf"));
+    QFile::link(loopB, loopA);
+    QFile::link(loopA, loopB);
+    QTest::newRow("symlink loop") << loopA
+                                  << QStringLiteral("Die Verknüpfung zeigt auf keine vorhandene Datei.");
+
+    const QString dangling = m_dir.filePath(QStringLiteral("dangling.vcf"));
+    QFile::link(m_dir.filePath(QStringLiteral("gone.vcf")), dangling);
+    QTest::newRow("dangling symlink")
+        << dangling << QStringLiteral("Die Verknüpfung zeigt auf keine vorhandene Datei.");
+
+    // Root reads any file whatever its mode; a write-only kernel setting refuses even root.
+    QString locked = QStringLiteral("/proc/sys/vm/compact_memory");
+    if (geteuid() != 0) {
+        locked = m_dir.filePath(QStringLiteral("locked.vcf"));
+        QFile file(locked);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(card("FN:Geheim"));
+        file.close();
+        QFile::setPermissions(locked, QFileDevice::WriteOwner);
+    }
+    QTest::newRow("no read permission")
+        << locked << QStringLiteral("Keine Berechtigung, die Datei zu lesen.");
+
+    // Opens, then fails on the first read.
+    QTest::newRow("read error") << QStringLiteral("/proc/self/mem")
+                                << QStringLiteral("Lesefehler: Input/output error");
+}
+
+void TestBadInput::unreadablePaths() {
+    QFETCH(QString, path);
+    QFETCH(QString, reason);
+    if (path.startsWith(QLatin1String("/proc/")) && !QFileInfo::exists(path)) {
+        QSKIP("no such file on this system");
+    }
+
+    const Import import(path);
+    QCOMPARE(import.dialogs.messages, QStringList{ImportMessages::cannotRead(path, reason)});
+    QCOMPARE(import.adressen.rowCount(), 0);
+    QCOMPARE(import.dialogs.openDialogs, 0);
+}
+
+void TestBadInput::regressionInputs_data() {
+    QTest::addColumn<QString>("path");
+    QDirIterator it(QStringLiteral(TOVANEL_REGRESSIONS), QDir::Files);
+    while (it.hasNext()) {
+        it.next();
+        QTest::newRow(qPrintable(it.fileName())) << it.filePath();
+    }
+}
+
+// Inputs that once crashed the import or broke its positions.
+void TestBadInput::regressionInputs() {
+    QFETCH(QString, path);
+    const Import import(path);
+    checkConsistent(import, QFileInfo(path).size());
+    for (const AddressTableModel* model : {&import.adressen, &import.adrData}) {
+        for (int row = 0; row < model->rowCount(); ++row) {
+            for (int column = 0; column < AddressTableModel::ColumnCount; ++column) {
+                (void)model->data(model->index(row, column));
+            }
+        }
+    }
+    QVERIFY(import.dialogs.messages.size() <= 1);
+}
+
+QTEST_GUILESS_MAIN(TestBadInput)
+#include "tst_badinput.moc"
