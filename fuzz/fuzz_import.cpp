@@ -33,11 +33,21 @@ std::vector<Line> lines(const QByteArray& bytes, qsizetype chunkSize) {
     LineReader reader(buffer, chunkSize);
     std::vector<Line> out;
     QByteArrayView line;
+    int peeked = -1;
     while (reader.readLine(line)) {
         check(reader.lineStart() <= reader.position() && reader.position() <= bytes.size());
         check(out.empty() || out.back().end == reader.lineStart());
+        // What peek() promised is what came.
+        check(out.empty() || peeked >= 0);
+        if (peeked >= 0 && peeked < 0x80) {
+            check(line.isEmpty() ? (peeked == '\r' || peeked == '\n')
+                                 : static_cast<unsigned char>(line[0]) == peeked);
+        }
         out.push_back({line.toByteArray(), reader.lineStart(), reader.position()});
+        peeked = reader.peek();
+        check(reader.currentLine() == out.back().text);
     }
+    check(peeked == -1);
     check(!reader.failed());
     return out;
 }
@@ -83,6 +93,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Small chunks put every line ending and every UTF-16 code unit on a chunk border somewhere.
     const qsizetype chunk = size > 0 ? 16 + data[0] % 48 : 16;
-    check(lines(bytes, chunk) == lines(bytes, 1 << 20));
+    check(lines(bytes, chunk) == lines(bytes, qsizetype(size) + 16));
     return 0;
 }

@@ -247,7 +247,7 @@ private:
         qint64 end = 0;
     };
 
-    bool handle(const Pending& line);
+    bool handle(const Pending& line, QByteArrayView text);
     void apply(Property property, QByteArrayView line);
     QString decode(QByteArrayView raw, const Parameters& parameters, bool allowImplicitQuotedPrintable) const;
     void setField(Field field, const QString& text) { m_fields[size_t(field)] = text; }
@@ -293,7 +293,7 @@ void Reader::closeCard() {
 }
 
 // Returns false when the line stops the reading (an "END" outside a card).
-bool Reader::handle(const Pending& line) {
+bool Reader::handle(const Pending& line, QByteArrayView text) {
     switch (line.property) {
     case Property::Begin:
         openCard(line.start);
@@ -311,7 +311,7 @@ bool Reader::handle(const Pending& line) {
         return true;
     default:
         if (line.keep) {
-            apply(line.property, m_logical);
+            apply(line.property, text);
         }
         return true;
     }
@@ -436,7 +436,7 @@ VcardReadResult Reader::run() {
                 softBreak = pending.quotedPrintable && line.endsWith('=');
                 continue;
             }
-            if (!handle(pending)) {
+            if (!handle(pending, m_logical)) {
                 stopped = true;
                 active = false;
                 break;
@@ -449,14 +449,21 @@ VcardReadResult Reader::run() {
         pending.quotedPrintable = line.endsWith('=') || pending.keep ? declaresQuotedPrintable(line) : false;
         pending.start = m_lines.lineStart();
         pending.end = m_lines.position();
-        if (pending.keep) {
-            m_logical.resize(0);
-            m_logical.append(line);
-        }
         softBreak = pending.quotedPrintable && line.endsWith('=');
         active = true;
+        if (pending.keep) {
+            // A value of one line is taken straight from the reader's buffer: a huge one is not copied.
+            const int next = m_lines.peek();
+            if (next < 0 || (!softBreak && next != ' ' && next != '\t')) {
+                handle(pending, m_lines.currentLine());
+                active = false;
+                continue;
+            }
+            m_logical.resize(0);
+            m_logical.append(m_lines.currentLine());
+        }
     }
-    if (active && !m_lines.failed() && !handle(pending)) {
+    if (active && !m_lines.failed() && !handle(pending, m_logical)) {
         stopped = true;
     }
     closeCard();

@@ -6,7 +6,12 @@
 #include <cstring>
 
 LineReader::LineReader(QIODevice& device, qsizetype chunkSize)
-    : m_device(device), m_chunkSize(chunkSize < 16 ? 16 : chunkSize) {}
+    : m_device(device), m_chunkSize(std::max<qsizetype>(chunkSize, 16)) {
+    // A file smaller than a chunk gets a buffer of its own size; one that grows meanwhile still fits.
+    if (!device.isSequential()) {
+        m_chunkSize = std::clamp<qint64>(device.size() - device.pos() + 1, 16, m_chunkSize);
+    }
+}
 
 // Moves the unread rest to the front of the buffer and appends the next chunk. Returns false when
 // nothing more could be read.
@@ -14,14 +19,16 @@ bool LineReader::fill() {
     if (m_eof || m_failed) {
         return false;
     }
-    if (m_begin > 0) {
-        const qsizetype rest = m_end - m_begin;
+    // While peeking past a line of a byte file, that line must survive the move.
+    const qsizetype keep = m_keepLine ? std::min(m_begin, qsizetype(m_lineStart - m_base)) : m_begin;
+    if (keep > 0) {
+        const qsizetype rest = m_end - keep;
         if (rest > 0) {
-            std::memmove(m_buffer.data(), m_buffer.constData() + m_begin, size_t(rest));
+            std::memmove(m_buffer.data(), m_buffer.constData() + keep, size_t(rest));
         }
-        m_base += m_begin;
+        m_base += keep;
         m_end = rest;
-        m_begin = 0;
+        m_begin -= keep;
     }
     // A line longer than the buffer makes it grow; otherwise the buffer keeps one chunk of headroom.
     if (m_buffer.size() - m_end < m_chunkSize) {
@@ -74,6 +81,25 @@ bool LineReader::readLine(QByteArrayView& line) {
     return m_encoding == Encoding::Bytes ? readByteLine(line) : readUtf16Line(line);
 }
 
+int LineReader::peek() {
+    const qsizetype unit = m_encoding == Encoding::Bytes ? 1 : 2;
+    m_keepLine = m_encoding == Encoding::Bytes;
+    while (m_end - m_begin < unit && fill()) {
+    }
+    m_keepLine = false;
+    if (m_failed || m_end - m_begin < unit) {
+        return -1;
+    }
+    return unit == 1 ? static_cast<unsigned char>(m_buffer[m_begin]) : int(unitAt(m_begin));
+}
+
+QByteArrayView LineReader::currentLine() const {
+    if (m_encoding != Encoding::Bytes) {
+        return m_converted;
+    }
+    return QByteArrayView(m_buffer.constData() + (m_lineStart - m_base), m_lineLength);
+}
+
 bool LineReader::readByteLine(QByteArrayView& line) {
     qsizetype scanFrom = m_begin;
     for (;;) {
@@ -105,6 +131,7 @@ bool LineReader::readByteLine(QByteArrayView& line) {
         }
         if (lineEnd >= 0) {
             line = QByteArrayView(data + m_begin, lineEnd - m_begin);
+            m_lineLength = line.size();
             m_lineStart = m_base + m_begin;
             m_lineEnd = m_base + next;
             m_begin = next;

@@ -23,6 +23,11 @@ public:
     // The next line without its line ending; false once every line has been read or reading failed.
     // The view stays valid until the next call.
     bool readLine(QByteArrayView& line);
+    // The first byte (in a UTF-16 file: code unit) of the next line without taking it, or -1 at the end
+    // of the file or after a read error. Peeking may move the line last returned: take it again from
+    // currentLine(), which stays valid until the next readLine().
+    int peek();
+    QByteArrayView currentLine() const;
 
     // Byte offset of the first byte of the line last returned.
     qint64 lineStart() const { return m_lineStart; }
@@ -56,5 +61,7 @@ private:
     Encoding m_encoding = Encoding::Bytes;
     qint64 m_lineStart = 0;
     qint64 m_lineEnd = 0;
+    qsizetype m_lineLength = 0; // bytes of the line last returned (UTF-8 bytes for UTF-16 files)
+    bool m_keepLine = false;    // fill() keeps the bytes of the line last returned
     QByteArray m_converted;
 };

@@ -104,6 +104,8 @@ private slots:
     void fileContents();
     void hugeLine_data();
     void hugeLine();
+    void valueAtChunkBorder_data();
+    void valueAtChunkBorder();
     void unreadablePaths_data();
     void unreadablePaths();
     void regressionInputs_data();
@@ -229,6 +231,45 @@ void TestBadInput::hugeLine() {
     QCOMPARE(import.dialogs.messages, QStringList());
     QCOMPARE(import.adrData.table().text(0, Field::Notizen).size(), LineSize);
     QCOMPARE(import.adressen.cell(0, 7), QString::number(before.size() + LineSize + after.size()));
+}
+
+void TestBadInput::valueAtChunkBorder_data() {
+    QTest::addColumn<QByteArray>("lineEnd");
+    QTest::addColumn<QByteArray>("next");
+    QTest::addColumn<int>("shift");
+    QTest::addColumn<QString>("tail");
+
+    // The reader works in chunks of 1 MB; whether a value goes on is decided by the byte after the line.
+    for (int shift : {-2, -1, 0, 1}) {
+        const QByteArray at = QByteArray::number(shift);
+        QTest::newRow("folded, LF, " + at)
+            << QByteArray("\n") << QByteArray(" tail") << shift << QStringLiteral("tail");
+        QTest::newRow("folded, CRLF, " + at)
+            << QByteArray("\r\n") << QByteArray("\ttail") << shift << QStringLiteral("tail");
+        QTest::newRow("not folded, CRLF, " + at)
+            << QByteArray("\r\n") << QByteArray("X-A:tail") << shift << QString();
+    }
+}
+
+void TestBadInput::valueAtChunkBorder() {
+    QFETCH(QByteArray, lineEnd);
+    QFETCH(QByteArray, next);
+    QFETCH(int, shift);
+    QFETCH(QString, tail);
+
+    const QByteArray head("BEGIN:VCARD\nNOTE:");
+    const qsizetype fill = (1 << 20) + shift - head.size() - lineEnd.size();
+    const QByteArray content = head + QByteArray(fill, 'x') + lineEnd + next + "\nEND:VCARD\n";
+    const QString path = m_dir.filePath(QStringLiteral("border.vcf"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+    file.close();
+
+    const Import import(path);
+    QCOMPARE(import.dialogs.messages, QStringList());
+    QCOMPARE(import.adrData.cell(0, 7), QString(fill, QLatin1Char('x')) + tail);
+    QCOMPARE(import.adressen.cell(0, 7), QString::number(content.size()));
 }
 
 void TestBadInput::unreadablePaths_data() {
