@@ -7,6 +7,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QBuffer>
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -110,6 +111,7 @@ private slots:
     void unreadablePaths();
     void regressionInputs_data();
     void regressionInputs();
+    void nothingWritten();
 
 private:
     QTemporaryDir m_dir;
@@ -348,6 +350,89 @@ void TestBadInput::regressionInputs() {
         }
     }
     QVERIFY(import.dialogs.messages.size() <= 1);
+}
+
+namespace {
+// Every file and folder under `root` with its size and modification time, one line each.
+QStringList snapshot(const QString& root) {
+    QStringList entries;
+    const auto add = [&](const QFileInfo& info) {
+        entries << QStringLiteral("%1 %2 %3")
+                       .arg(info.filePath())
+                       .arg(info.isDir() ? -1 : info.size())
+                       .arg(info.lastModified().toMSecsSinceEpoch());
+    };
+    add(QFileInfo(root));
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        add(it.fileInfo());
+    }
+    entries.sort();
+    return entries;
+}
+
+// Points HOME and TMPDIR at fresh folders for the life of the object.
+class IsolatedEnvironment final {
+public:
+    explicit IsolatedEnvironment(const QString& root) {
+        for (const char* name : Names) {
+            m_saved.append(qgetenv(name));
+            qunsetenv(name);
+        }
+        QDir().mkpath(root + QStringLiteral("/home"));
+        QDir().mkpath(root + QStringLiteral("/tmp"));
+        qputenv("HOME", QFile::encodeName(root + QStringLiteral("/home")));
+        qputenv("TMPDIR", QFile::encodeName(root + QStringLiteral("/tmp")));
+    }
+    ~IsolatedEnvironment() {
+        for (qsizetype i = 0; i < m_saved.size(); ++i) {
+            if (m_saved[i].isNull()) {
+                qunsetenv(Names[i]);
+            } else {
+                qputenv(Names[i], m_saved[i]);
+            }
+        }
+    }
+    Q_DISABLE_COPY_MOVE(IsolatedEnvironment)
+
+private:
+    // The XDG folders are unset so that they too fall back to the fresh HOME.
+    static constexpr const char* Names[] = {"HOME",           "TMPDIR",        "XDG_CONFIG_HOME",
+                                            "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"};
+    QList<QByteArray> m_saved;
+};
+} // namespace
+
+// The import reads and nothing else: with the file and its folder read-only (which does not stop root,
+// hence the comparison), no file under the home and temp folders appears or changes.
+void TestBadInput::nothingWritten() {
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    const QString folder = root.filePath(QStringLiteral("data"));
+    QDir().mkpath(folder);
+    const QString path = folder + QStringLiteral("/kontakte.vcf");
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(card("FN:Jörg Müller\r\nTEL;CELL;pref:+49 171 1234") + card("FN:Anna\r\nNOTE:Notiz"));
+    }
+    const QFileDevice::Permissions readOnly =
+        QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    QVERIFY(QFile::setPermissions(path, readOnly));
+    QVERIFY(QFile::setPermissions(folder, readOnly | QFileDevice::ExeOwner | QFileDevice::ExeGroup |
+                                              QFileDevice::ExeOther));
+
+    {
+        const IsolatedEnvironment environment(root.path());
+        const QStringList before = snapshot(root.path());
+        const Import import(path);
+        QCOMPARE(import.adressen.rowCount(), 2);
+        QCOMPARE(import.dialogs.messages, QStringList());
+        QCOMPARE(snapshot(root.path()), before);
+    }
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 QTEST_GUILESS_MAIN(TestBadInput)
