@@ -44,6 +44,7 @@ if [ "$fuzz_seconds" -gt 0 ]; then
         mkdir -p "$corpus" "$findings"
         log="build-fuzz/fuzz_$target.log"
         if ! "build-fuzz/fuzz/fuzz_$target" -max_total_time="$fuzz_seconds" -max_len="$max_len" -timeout=10 \
+            -dict=fuzz/vcard.dict \
             -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$findings/$target-" \
             "$corpus" "${seeds[@]}" >"$log" 2>&1; then
             tail -n 60 "$log"
