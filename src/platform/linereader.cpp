@@ -100,27 +100,39 @@ QByteArrayView LineReader::currentLine() const {
     return QByteArrayView(m_buffer.constData() + (m_lineStart - m_base), m_lineLength);
 }
 
+qint64 LineReader::find(char c, Search& search, qint64 from) const {
+    if (search.found >= from) {
+        return search.found;
+    }
+    const qint64 start = std::max(from, search.searchedTo);
+    const qint64 end = m_base + m_end;
+    const char* data = m_buffer.constData();
+    const auto* hit = static_cast<const char*>(
+        start < end ? std::memchr(data + (start - m_base), c, size_t(end - start)) : nullptr);
+    search.found = hit ? m_base + (hit - data) : -1;
+    search.searchedTo = hit ? search.found + 1 : end;
+    return search.found;
+}
+
 bool LineReader::readByteLine(QByteArrayView& line) {
-    qsizetype scanFrom = m_begin;
     for (;;) {
         const char* data = m_buffer.constData();
-        const qsizetype avail = m_end - scanFrom;
-        const auto* lf = static_cast<const char*>(avail > 0 ? std::memchr(data + scanFrom, '\n', size_t(avail))
-                                                            : nullptr);
-        const qsizetype lfAt = lf ? lf - data : m_end;
-        const auto* cr = static_cast<const char*>(
-            lfAt > scanFrom ? std::memchr(data + scanFrom, '\r', size_t(lfAt - scanFrom)) : nullptr);
+        // Where the next CR and LF are is remembered between lines: a file with only one kind of line
+        // ending would otherwise have the rest of the buffer searched for the other kind at every line.
+        const qint64 from = m_base + m_begin;
+        const qint64 lf = find('\n', m_lf, from);
+        const qint64 cr = find('\r', m_cr, from);
         qsizetype lineEnd = -1;
         qsizetype next = -1;
-        if (cr) {
-            const qsizetype crAt = cr - data;
+        if (cr >= 0 && (lf < 0 || cr < lf)) {
+            const qsizetype crAt = qsizetype(cr - m_base);
             if (crAt + 1 < m_end || m_eof) {
                 lineEnd = crAt;
                 next = (crAt + 1 < m_end && data[crAt + 1] == '\n') ? crAt + 2 : crAt + 1;
             }
-        } else if (lf) {
-            lineEnd = lfAt;
-            next = lfAt + 1;
+        } else if (lf >= 0) {
+            lineEnd = qsizetype(lf - m_base);
+            next = lineEnd + 1;
         }
         if (lineEnd < 0 && m_eof) {
             if (m_begin >= m_end) {
@@ -137,16 +149,9 @@ bool LineReader::readByteLine(QByteArrayView& line) {
             m_begin = next;
             return true;
         }
-        // No complete line in the buffer: read on, and only scan what is new.
-        const qsizetype scanned = m_end - m_begin;
-        if (!fill()) {
-            if (m_failed) {
-                return false;
-            }
-        }
-        scanFrom = m_begin + (scanned > 0 ? scanned - 1 : 0);
-        if (scanFrom < m_begin) {
-            scanFrom = m_begin;
+        // No complete line in the buffer: read on.
+        if (!fill() && m_failed) {
+            return false;
         }
     }
 }

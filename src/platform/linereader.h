@@ -43,6 +43,12 @@ public:
 private:
     bool fill();
     void detectEncoding();
+    // The first occurrence of a byte at or after a file offset in the buffered bytes, or -1.
+    struct Search {
+        qint64 found = -1;     // file offset of the last hit
+        qint64 searchedTo = 0; // no byte searched for lies before this offset, after the last hit
+    };
+    qint64 find(char c, Search& search, qint64 from) const;
     bool readByteLine(QByteArrayView& line);
     bool readUtf16Line(QByteArrayView& line);
     char16_t unitAt(qsizetype byteIndex) const;
@@ -63,5 +69,7 @@ private:
     qint64 m_lineEnd = 0;
     qsizetype m_lineLength = 0; // bytes of the line last returned (UTF-8 bytes for UTF-16 files)
     bool m_keepLine = false;    // fill() keeps the bytes of the line last returned
+    Search m_cr;
+    Search m_lf;
     QByteArray m_converted;
 };
