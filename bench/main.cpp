@@ -2,13 +2,13 @@
 // code and table model.
 #include "addresstablemodel.h"
 #include "dialogs.h"
+#include "tabledump.h"
 #include "vcfimport.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTextStream>
-
 #include <cstdio>
 #include <sys/resource.h>
 
@@ -19,36 +19,10 @@ namespace {
 class StderrDialogs final : public Dialogs {
 public:
     void message(const QString& text) override {
-        QString line = text;
-        line.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
-        std::fprintf(stderr, "message: %s\n", line.toUtf8().constData());
+        std::fprintf(stderr, "%s\n", TableDump::message(text).toUtf8().constData());
     }
     QString openFile(const QString&) override { return {}; }
 };
-
-QString escaped(const QString& cell) {
-    QString out;
-    out.reserve(cell.size());
-    for (QChar c : cell) {
-        switch (c.unicode()) {
-        case '\\':
-            out += QStringLiteral("\\\\");
-            break;
-        case '\t':
-            out += QStringLiteral("\\t");
-            break;
-        case '\r':
-            out += QStringLiteral("\\r");
-            break;
-        case '\n':
-            out += QStringLiteral("\\n");
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
 
 double peakRssMb() {
     rusage usage{};
@@ -70,19 +44,7 @@ int dump(const QString& path) {
     QTextStream out(stdout);
     out.setEncoding(QStringConverter::Utf8);
     for (int row = 0; row < adressen.rowCount(); ++row) {
-        QStringList fields;
-        QStringList bold;
-        for (int c = 0; c < AddressTableModel::ColumnCount; ++c) {
-            fields << escaped(adressen.cell(row, c));
-            if (adressen.isBold(row, c)) {
-                bold << QString::number(c);
-            }
-        }
-        for (int c = 0; c < AddressTableModel::ColumnCount; ++c) {
-            fields << escaped(adrData.cell(row, c));
-        }
-        fields << bold.join(QLatin1Char(','));
-        out << fields.join(QLatin1Char('\t')) << '\n';
+        out << TableDump::row(adressen, adrData, row) << '\n';
     }
     return 0;
 }

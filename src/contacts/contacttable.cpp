@@ -43,7 +43,7 @@ void ContactTable::append(const std::array<QStringView, FieldCount>& texts, std:
     char16_t* dst = m_blocks.back().get() + m_blockUsed;
     for (size_t i = 0; i < texts.size(); ++i) {
         const qsizetype n = std::min(texts[i].size(), MaxField);
-        if (n > 0) { // an empty view may have no data pointer, which memcpy must not be given
+        if (n > 0) { // an empty view may carry no data pointer at all
             std::memcpy(dst, texts[i].utf16(), size_t(n) * sizeof(char16_t));
         }
         dst += n;

@@ -191,7 +191,9 @@ QString unescapeText(const QString& text) {
         if (next == QLatin1Char('n') || next == QLatin1Char('N')) {
             out.append(QLatin1Char('\n'));
             ++i;
-        } else if (next == QLatin1Char(',') || next == QLatin1Char(';') || next == QLatin1Char('\\')) {
+        } else if (next == QLatin1Char(',') || next == QLatin1Char(';') || next == QLatin1Char('\\') ||
+                   next == QLatin1Char(':')) {
+            // "\:" is no vCard escape, but some exporters (Apple's Address Book, gammu) escape colons too.
             out.append(next);
             ++i;
         } else {

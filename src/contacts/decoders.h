@@ -35,5 +35,6 @@ QString DecodeMAC(QByteArrayView value);
 // one separator after the country code are dropped; other numbers are returned unchanged.
 QString ex49(const QString& number);
 
-// vCard text escapes: "\n" and "\N" become a line feed; "\,", "\;" and "\\" the character itself.
+// vCard text escapes: "\n" and "\N" become a line feed; "\,", "\;", "\\" and the "\:" some exporters
+// write become the character itself.
 QString unescapeText(const QString& text);

@@ -102,6 +102,7 @@ bool declaresQuotedPrintable(QByteArrayView line) {
 struct Parameters {
     bool quotedPrintable = false;
     bool base64 = false;
+    bool encodingGiven = false; // any ENCODING, also 8BIT: the value is not quoted-printable by guess
     bool pref = false;
     bool cell = false;
     bool home = false;
@@ -126,6 +127,7 @@ struct Parameters {
 
     void addEncoding(QByteArrayView encoding) {
         encoding = unquoted(encoding);
+        encodingGiven = true;
         if (is(encoding, "QUOTED-PRINTABLE")) {
             quotedPrintable = true;
         } else if (is(encoding, "B") || is(encoding, "BASE64")) {
@@ -137,7 +139,8 @@ struct Parameters {
         parameter = trimmed(parameter);
         const qsizetype eq = parameter.indexOf('=');
         if (eq < 0) {
-            if (is(parameter, "QUOTED-PRINTABLE") || is(parameter, "BASE64")) {
+            if (is(parameter, "QUOTED-PRINTABLE") || is(parameter, "BASE64") || is(parameter, "8BIT") ||
+                is(parameter, "7BIT")) {
                 addEncoding(parameter);
             } else {
                 addType(parameter);
@@ -326,8 +329,8 @@ QString Reader::decode(QByteArrayView raw, const Parameters& parameters,
         transferDecoded = decodeQuotedPrintable(raw);
     } else if (parameters.base64) {
         transferDecoded = decodeBase64(raw);
-    } else if (allowImplicitQuotedPrintable && is(parameters.charset, "UTF-8") && isAscii(raw) &&
-               containsQuotedPrintableEscape(raw)) {
+    } else if (allowImplicitQuotedPrintable && !parameters.encodingGiven && is(parameters.charset, "UTF-8") &&
+               isAscii(raw) && containsQuotedPrintableEscape(raw)) {
         // Some exporters declare only CHARSET=UTF-8 and still write quoted-printable.
         transferDecoded = decodeQuotedPrintable(raw);
     }

@@ -1,16 +1,269 @@
 #include "detail.h"
 
+#include "addresstablemodel.h"
+#include "cardsource.h"
+#include "detailrows.h"
+#include "dialogs.h"
+#include "listbox.h"
+#include "vcfimport.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace {
+// The size the controls' positions are given for; they follow their anchored edges from there.
+constexpr QSize DesignedSize{400, 410};
+constexpr int RowHeight = 24;
+} // namespace
+
 Detail::Detail(Source source, Dialogs& dialogs, QWidget* parent)
-    : QMainWindow(parent), m_source(std::move(source)), m_dialogs(dialogs) {
+    : QMainWindow(parent), m_source(std::move(source)), m_dialogs(dialogs), m_rows(new DetailRows(this)) {
     setObjectName(QStringLiteral("Detail"));
     setWindowTitle(QStringLiteral("Detail-Ansicht"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    // The close box ends this instance; "Close" only hides it, keeping its list.
+    setAttribute(Qt::WA_DeleteOnClose);
+    createControls();
+    resize(DesignedSize);
+    setMinimumSize(400, 280);
+    setMaximumSize(2048, 32000);
 }
 
-void Detail::clearListe() {}
+void Detail::createControls() {
+    auto* panel = new QWidget(this);
+    panel->setObjectName(QStringLiteral("DetailPanel"));
+    setCentralWidget(panel);
+    panel->installEventFilter(this);
+
+    m_pushButton1 = new QPushButton(QStringLiteral("Close"), panel);
+    m_pushButton1->setObjectName(QStringLiteral("PushButton1"));
+    m_pushButton1->setDefault(true);
+    connect(m_pushButton1, &QPushButton::clicked, this, &Detail::PushButton1_Action);
+
+    m_liste = new ListBox(panel);
+    m_liste->setObjectName(QStringLiteral("Liste"));
+    m_liste->setModel(m_rows);
+    m_liste->setColumnWidths(QStringLiteral("120, *"));
+    m_liste->horizontalHeader()->hide();
+    m_liste->verticalHeader()->setDefaultSectionSize(RowHeight);
+    m_liste->setDragEnabled(true);
+    m_liste->setDragDropMode(QAbstractItemView::DragOnly);
+    m_liste->setDefaultDropAction(Qt::CopyAction);
+    connect(m_liste, &QAbstractItemView::doubleClicked, this, &Detail::Liste_DoubleClick);
+    connect(m_liste->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &Detail::updateCopyEnabled);
+    connect(m_rows, &QAbstractItemModel::modelReset, this, &Detail::updateCopyEnabled);
+
+    m_label1 =
+        new QLabel(QStringLiteral("Doppelklick zeigt mehr Details,\nsource zeigt vollständiges vcf"), panel);
+    m_label1->setObjectName(QStringLiteral("Label1"));
+    m_label1->setWordWrap(false);
+
+    m_sourceButton = new QPushButton(QStringLiteral("source"), panel);
+    m_sourceButton->setObjectName(QStringLiteral("sourceButton"));
+    m_sourceButton->setCheckable(true);
+    connect(m_sourceButton, &QPushButton::clicked, this, &Detail::sourceButton_Action);
+
+    m_sourceText = new QPlainTextEdit(panel);
+    m_sourceText->setObjectName(QStringLiteral("sourceText"));
+    m_sourceText->setReadOnly(true);
+    m_sourceText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_sourceText->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_sourceText->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    QPalette white = m_sourceText->palette();
+    white.setColor(QPalette::Base, Qt::white);
+    white.setColor(QPalette::Text, Qt::black);
+    m_sourceText->setPalette(white);
+    m_sourceText->hide();
+
+    setTabOrder(m_pushButton1, m_liste);
+    setTabOrder(m_liste, m_sourceButton);
+    setTabOrder(m_sourceButton, m_sourceText);
+
+    const Qt::Edges all = Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge;
+    m_anchored = {
+        {m_pushButton1, {300, 376, 80, 20}, Qt::RightEdge | Qt::BottomEdge},
+        {m_liste, {20, 14, 360, 344}, all},
+        {m_label1, {20, 366, 196, 40}, Qt::LeftEdge | Qt::BottomEdge},
+        {m_sourceButton, {228, 376, 60, 22}, Qt::RightEdge | Qt::BottomEdge},
+        {m_sourceText, {20, 14, 360, 344}, all},
+    };
+
+    m_editCopyVal = new QAction(QStringLiteral("Wert Kopieren"), this);
+    m_editCopyVal->setObjectName(QStringLiteral("EditCopyVal"));
+    m_editCopyVal->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
+    m_editCopyVal->setShortcutContext(Qt::WindowShortcut);
+    m_editCopyVal->setEnabled(false);
+    connect(m_editCopyVal, &QAction::triggered, this, &Detail::EditCopyVal_Action);
+    addAction(m_editCopyVal);
+}
+
+void Detail::placeControls() {
+    const QWidget* panel = centralWidget();
+    const int dw = panel->width() - DesignedSize.width();
+    const int dh = panel->height() - DesignedSize.height();
+    for (const Anchored& a : m_anchored) {
+        QRect r = a.designed;
+        if (a.edges.testFlag(Qt::RightEdge)) {
+            if (a.edges.testFlag(Qt::LeftEdge)) {
+                r.setWidth(r.width() + dw);
+            } else {
+                r.translate(dw, 0);
+            }
+        }
+        if (a.edges.testFlag(Qt::BottomEdge)) {
+            if (a.edges.testFlag(Qt::TopEdge)) {
+                r.setHeight(r.height() + dh);
+            } else {
+                r.translate(0, dh);
+            }
+        }
+        a.widget->setGeometry(r);
+    }
+}
+
+bool Detail::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == centralWidget() && event->type() == QEvent::Resize) {
+        placeControls();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool Detail::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate) {
+        Event_Activate();
+    }
+    return QMainWindow::event(event);
+}
+
+void Detail::keyPressEvent(QKeyEvent* event) {
+    // A main window has no default button of its own: Return and Enter that no control took press "Close".
+    const bool plain = event->modifiers() == Qt::NoModifier ||
+                       (event->key() == Qt::Key_Enter && event->modifiers() == Qt::KeypadModifier);
+    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        m_pushButton1->isVisible() && m_pushButton1->isEnabled()) {
+        m_pushButton1->click();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void Detail::clearListe() {
+    m_rows->clear();
+    m_contact = -1;
+}
 
 void Detail::showModal() {
     setWindowModality(Qt::ApplicationModal);
     show();
     raise();
     activateWindow();
+    // The activation that follows builds the list; it is built here already because a window that was
+    // the last active one before it was hidden is not always told that it is active again.
+    Event_Activate();
+}
+
+qsizetype Detail::selectedContact() const {
+    const int row = m_source.selected ? m_source.selected() : -1;
+    if (!m_source.adressen || row < 0 || row >= m_source.adressen->rowCount()) {
+        return -1;
+    }
+    return m_source.adressen->contactAt(row);
+}
+
+void Detail::Event_Activate() {
+    if (!newDetail) {
+        return;
+    }
+    newDetail = false;
+    QList<DetailRows::Row> rows;
+    const int row = m_source.selected ? m_source.selected() : -1;
+    const qsizetype contact = selectedContact();
+    m_contact = contact;
+    if (contact >= 0) {
+        const AddressTableModel& adressen = *m_source.adressen;
+        // Every column but the contact number and the end position.
+        for (int i = 1; i <= adressen.columnCount() - 2; ++i) {
+            rows.append({adressen.headerData(i, Qt::Horizontal).toString(), adressen.cell(row, i)});
+        }
+        if (const AddressTableModel* adrData = m_source.adrData) {
+            // adrData stays in file order, so the contact's row there is its number less one.
+            for (int k = 1; k <= adrData->columnCount() - 1; ++k) {
+                rows.append(
+                    {adrData->headerData(k, Qt::Horizontal).toString(), adrData->cell(int(contact), k)});
+            }
+        }
+    }
+    m_rows->setRows(std::move(rows));
+    m_sourceButton->setChecked(false);
+    showList();
+    // Arrow keys and "Wert Kopieren" work from the keyboard straight away.
+    m_liste->setFocus();
+}
+
+void Detail::showList() {
+    m_sourceText->hide();
+    m_liste->show();
+}
+
+void Detail::PushButton1_Action() {
+    hide();
+}
+
+void Detail::Liste_DoubleClick() {
+    const int row = m_liste->listIndex();
+    if (row < 0) {
+        return;
+    }
+    const DetailRows::Row& r = m_rows->row(row);
+    m_dialogs.message(r.label + QStringLiteral(":\n") + r.value);
+}
+
+void Detail::sourceButton_Action() {
+    if (!m_sourceButton->isChecked()) {
+        showList();
+        return;
+    }
+    QString text;
+    // The contact the list was built for, so that list and source always show the same card.
+    const qsizetype contact = m_contact;
+    if (contact >= 0 && m_source.adressen && contact < m_source.adressen->table().size()) {
+        const QString path = m_source.vcfFile ? m_source.vcfFile() : QString();
+        const CardSourceText source =
+            readCardSource(path, cardSourceRange(m_source.adressen->table(), contact));
+        if (!source.ok) {
+            m_sourceButton->setChecked(false);
+            m_dialogs.message(ImportMessages::cannotRead(path, source.error));
+            return;
+        }
+        text = source.text;
+    }
+    // Shown with one kind of line break, whichever the file uses.
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    m_sourceText->setPlainText(text);
+    m_liste->hide();
+    m_sourceText->show();
+}
+
+bool Detail::EditCopyVal_Action() {
+    const int row = m_liste->listIndex();
+    if (row < 0) {
+        return false;
+    }
+    QGuiApplication::clipboard()->setText(m_rows->row(row).value);
+    return true;
+}
+
+void Detail::updateCopyEnabled() {
+    m_editCopyVal->setEnabled(m_liste->listIndex() >= 0);
 }

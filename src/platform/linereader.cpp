@@ -48,26 +48,37 @@ bool LineReader::fill() {
     return true;
 }
 
+LineReader::Encoding LineReader::encodingOf(QByteArrayView head, qsizetype& markLength) {
+    const auto* b = reinterpret_cast<const unsigned char*>(head.data());
+    const qsizetype n = head.size();
+    markLength = 0;
+    if (n >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
+        markLength = 3;
+        return Encoding::Bytes;
+    }
+    if (n >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
+        markLength = 2;
+        return Encoding::Utf16LE;
+    }
+    if (n >= 2 && b[0] == 0xFE && b[1] == 0xFF) {
+        markLength = 2;
+        return Encoding::Utf16BE;
+    }
+    if (n >= 2 && b[0] != 0 && b[1] == 0) {
+        // Without a mark, a vCard starts with ASCII ("BEGIN", a blank): its zero byte tells the order.
+        return Encoding::Utf16LE;
+    }
+    if (n >= 2 && b[0] == 0 && b[1] != 0) {
+        return Encoding::Utf16BE;
+    }
+    return Encoding::Bytes;
+}
+
 void LineReader::detectEncoding() {
     m_started = true;
     while (m_end - m_begin < 4 && fill()) {
     }
-    const auto* b = reinterpret_cast<const unsigned char*>(m_buffer.constData());
-    const qsizetype n = m_end;
-    if (n >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
-        m_begin = 3;
-    } else if (n >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
-        m_encoding = Encoding::Utf16LE;
-        m_begin = 2;
-    } else if (n >= 2 && b[0] == 0xFE && b[1] == 0xFF) {
-        m_encoding = Encoding::Utf16BE;
-        m_begin = 2;
-    } else if (n >= 2 && b[0] != 0 && b[1] == 0) {
-        // Without a mark, a vCard starts with ASCII ("BEGIN", a blank): its zero byte tells the order.
-        m_encoding = Encoding::Utf16LE;
-    } else if (n >= 2 && b[0] == 0 && b[1] != 0) {
-        m_encoding = Encoding::Utf16BE;
-    }
+    m_encoding = encodingOf(QByteArrayView(m_buffer.constData(), m_end), m_begin);
     m_lineEnd = m_begin;
 }
 
@@ -193,9 +204,14 @@ bool LineReader::readUtf16Line(QByteArrayView& line) {
             i += 2;
         }
         const qsizetype offset = i - m_begin;
-        if (!fill()) {
+        const bool more = fill();
+        i = m_begin + offset;
+        if (!more) {
             if (m_failed) {
                 return false;
+            }
+            if (i + 1 < m_end) {
+                continue; // a CR at the end waited for a LF that never came: it ends the line
             }
             if (m_end - m_begin < 2) {
                 return false;
@@ -207,6 +223,5 @@ bool LineReader::readUtf16Line(QByteArrayView& line) {
             m_begin = m_end;
             return true;
         }
-        i = m_begin + offset;
     }
 }

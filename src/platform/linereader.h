@@ -18,6 +18,9 @@ public:
     enum class Encoding { Bytes, Utf16LE, Utf16BE };
 
     explicit LineReader(QIODevice& device, qsizetype chunkSize = 1 << 20);
+
+    // The encoding of a file from its first (up to four) bytes, and the length of its byte-order mark.
+    static Encoding encodingOf(QByteArrayView head, qsizetype& markLength);
     Q_DISABLE_COPY_MOVE(LineReader)
 
     // The next line without its line ending; false once every line has been read or reading failed.

@@ -1,0 +1,101 @@
+#include "cardsource.h"
+
+#include "contacttable.h"
+#include "decoders.h"
+#include "linereader.h"
+#include "vcardreader.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+
+#include <algorithm>
+
+CardSourceRange cardSourceRange(const ContactTable& table, qsizetype contact) {
+    CardSourceRange range;
+    if (contact < 0 || contact >= table.size()) {
+        return {0, 0};
+    }
+    if (contact > 0) {
+        const qint64 previousEnd = table.endPosition(contact - 1);
+        range.start = previousEnd >= 0 ? previousEnd : table.beginPosition(contact);
+    }
+    const qint64 ownEnd = table.endPosition(contact);
+    if (ownEnd >= 0) {
+        range.end = ownEnd;
+    } else if (contact + 1 < table.size()) {
+        range.end = table.beginPosition(contact + 1);
+    }
+    return range;
+}
+
+namespace {
+
+QString decode(const QByteArray& bytes, LineReader::Encoding encoding) {
+    switch (encoding) {
+    case LineReader::Encoding::Bytes:
+        return decodeUtf8OrWindows1252(bytes);
+    case LineReader::Encoding::Utf16LE:
+    case LineReader::Encoding::Utf16BE: {
+        // Stateless and with the mark kept: a range that starts mid-file is decoded as it stands.
+        QStringDecoder decoder(encoding == LineReader::Encoding::Utf16LE ? QStringDecoder::Utf16LE
+                                                                         : QStringDecoder::Utf16BE,
+                               QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+        return decoder.decode(bytes);
+    }
+    }
+    return {};
+}
+
+void dropLastLineBreak(QString& text) {
+    if (text.endsWith(QLatin1String("\r\n"))) {
+        text.chop(2);
+    } else if (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r'))) {
+        text.chop(1);
+    }
+}
+
+CardSourceText failure(const QString& path, const QString& deviceError) {
+    CardSourceText result;
+    result.error = readFailureReason(path, deviceError);
+    return result;
+}
+
+} // namespace
+
+CardSourceText readCardSource(const QString& path, CardSourceRange range) {
+    QFile file(path);
+    if (path.isEmpty() || QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
+        return failure(path, file.errorString());
+    }
+    const QByteArray head = file.read(4);
+    if (head.size() < 4 && file.error() != QFileDevice::NoError) {
+        return failure(path, file.errorString());
+    }
+    qsizetype markLength = 0;
+    const LineReader::Encoding encoding = LineReader::encodingOf(head, markLength);
+
+    const qint64 size = file.size();
+    const qint64 end = range.end < 0 ? size : std::min(range.end, size);
+    const qint64 start = std::clamp(range.start, qint64(markLength), std::max(qint64(markLength), end));
+    qint64 length = end - start;
+    if (encoding != LineReader::Encoding::Bytes) {
+        length -= length % 2;
+    }
+
+    CardSourceText result;
+    result.ok = true;
+    if (length <= 0) {
+        return result;
+    }
+    if (!file.seek(start)) {
+        return failure(path, file.errorString());
+    }
+    const QByteArray bytes = file.read(length);
+    if (bytes.size() != length && file.error() != QFileDevice::NoError) {
+        return failure(path, file.errorString());
+    }
+    result.text = decode(bytes, encoding);
+    dropLastLineBreak(result.text);
+    return result;
+}

@@ -1,0 +1,55 @@
+#include "tabledump.h"
+
+#include "addresstablemodel.h"
+
+#include <QStringList>
+
+namespace TableDump {
+
+QString escaped(const QString& cell) {
+    QString out;
+    out.reserve(cell.size());
+    for (QChar c : cell) {
+        switch (c.unicode()) {
+        case '\\':
+            out += QStringLiteral("\\\\");
+            break;
+        case '\t':
+            out += QStringLiteral("\\t");
+            break;
+        case '\r':
+            out += QStringLiteral("\\r");
+            break;
+        case '\n':
+            out += QStringLiteral("\\n");
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+QString row(const AddressTableModel& adressen, const AddressTableModel& adrData, int row) {
+    QStringList fields;
+    QStringList bold;
+    for (int c = 0; c < AddressTableModel::ColumnCount; ++c) {
+        fields << escaped(adressen.cell(row, c));
+        if (adressen.isBold(row, c)) {
+            bold << QString::number(c);
+        }
+    }
+    for (int c = 0; c < AddressTableModel::ColumnCount; ++c) {
+        fields << escaped(adrData.cell(row, c));
+    }
+    fields << bold.join(QLatin1Char(','));
+    return fields.join(QLatin1Char('\t'));
+}
+
+QString message(const QString& text) {
+    QString line = text;
+    line.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+    return QStringLiteral("message: ") + line;
+}
+
+} // namespace TableDump

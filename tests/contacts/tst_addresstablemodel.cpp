@@ -1,0 +1,295 @@
+#include "addresstablemodel.h"
+
+#include <QAbstractItemModelTester>
+#include <QFont>
+#include <QSignalSpy>
+#include <QTest>
+#include <memory>
+
+namespace {
+
+struct Contact {
+    QString name;
+    QString firma;
+    qint64 end = -1;
+    std::uint8_t bold = 0;
+};
+
+// A table whose contacts carry their name in the note too, so an adrData row shows whose it is.
+std::shared_ptr<ContactTable> tableOf(const QList<Contact>& contacts) {
+    auto table = std::make_shared<ContactTable>();
+    for (const Contact& c : contacts) {
+        const QString tel = QStringLiteral("0171 %1").arg(table->size() + 1);
+        const QString note = QStringLiteral("Notiz ") + c.name;
+        std::array<QStringView, FieldCount> texts{};
+        texts[size_t(Field::Name)] = c.name;
+        texts[size_t(Field::Firma)] = c.firma;
+        texts[size_t(Field::TelMobil)] = tel;
+        texts[size_t(Field::Notizen)] = note;
+        table->append(texts, c.bold, 0, c.end);
+    }
+    return table;
+}
+
+QStringList column(const AddressTableModel& model, int column) {
+    QStringList cells;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        cells << model.index(row, column).data().toString();
+    }
+    return cells;
+}
+
+const QList<Contact> Names = {
+    {QStringLiteral("Zander"), QStringLiteral("b"), 100},
+    {QStringLiteral("Ärger"), QStringLiteral("a"), 200},
+    {QStringLiteral("Meier"), QStringLiteral("c"), 300},
+    {QStringLiteral("apfel"), QStringLiteral("a"), 400},
+    {QStringLiteral("Öl"), QStringLiteral("b"), 500},
+    {QStringLiteral("meier"), QStringLiteral("a"), 600},
+    {QStringLiteral("Abel"), QStringLiteral("c"), 700},
+    {QStringLiteral("Otto"), QStringLiteral("a"), 800},
+    {QStringLiteral("ober"), QStringLiteral("b"), 900},
+    {QStringLiteral("MEIER"), QStringLiteral("b"), 1000},
+    {QStringLiteral(""), QStringLiteral("c"), -1},
+    {QStringLiteral("Zoë"), QStringLiteral("a"), 1200},
+};
+
+} // namespace
+
+class tst_AddressTableModel : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void showsHeadings_data();
+    void showsHeadings();
+    void loadsTableInOneReset();
+    void marksFavouritesBoldOnTelephoneColumnsOnly();
+    void sortsNamesInGermanOrderIgnoringCase_data();
+    void sortsNamesInGermanOrderIgnoringCase();
+    void sortsStably();
+    void sortsNumberColumnsAsNumbers_data();
+    void sortsNumberColumnsAsNumbers();
+    void contactNumberFindsAdrDataRowAfterSort_data();
+    void contactNumberFindsAdrDataRowAfterSort();
+    void persistentIndexesFollowTheirContact();
+    void adrDataKeepsFileOrder();
+
+private:
+    std::unique_ptr<AddressTableModel> m_adressen;
+    std::unique_ptr<AddressTableModel> m_adrData;
+    std::unique_ptr<QAbstractItemModelTester> m_adressenTester;
+    std::unique_ptr<QAbstractItemModelTester> m_adrDataTester;
+};
+
+void tst_AddressTableModel::init() {
+    m_adressen = std::make_unique<AddressTableModel>(AddressTableModel::List::Adressen);
+    m_adrData = std::make_unique<AddressTableModel>(AddressTableModel::List::AdrData);
+    m_adressenTester = std::make_unique<QAbstractItemModelTester>(
+        m_adressen.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    m_adrDataTester = std::make_unique<QAbstractItemModelTester>(
+        m_adrData.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    const auto table = tableOf(Names);
+    m_adressen->setTable(table);
+    m_adrData->setTable(table);
+}
+
+void tst_AddressTableModel::cleanup() {
+    m_adressenTester.reset();
+    m_adrDataTester.reset();
+    m_adressen.reset();
+    m_adrData.reset();
+}
+
+void tst_AddressTableModel::showsHeadings_data() {
+    QTest::addColumn<AddressTableModel::List>("list");
+    QTest::addColumn<QStringList>("headings");
+    QTest::newRow("Adressen") << AddressTableModel::List::Adressen
+                              << QStringList{QStringLiteral("ID"),         QStringLiteral("Name"),
+                                             QStringLiteral("Firma"),      QStringLiteral("Tel-Mobil"),
+                                             QStringLiteral("Tel-Privat"), QStringLiteral("Tel-Arbeit"),
+                                             QStringLiteral("e-mail"),     QStringLiteral("Pos")};
+    QTest::newRow("adrData") << AddressTableModel::List::AdrData
+                             << QStringList{QStringLiteral("ID"),         QStringLiteral("Adresse"),
+                                            QStringLiteral("PLZ"),        QStringLiteral("Ort"),
+                                            QStringLiteral("Adr.Arbeit"), QStringLiteral("PLZ"),
+                                            QStringLiteral("Ort"),        QStringLiteral("Notizen")};
+}
+
+void tst_AddressTableModel::showsHeadings() {
+    QFETCH(AddressTableModel::List, list);
+    QFETCH(QStringList, headings);
+    const AddressTableModel& model = list == AddressTableModel::List::Adressen ? *m_adressen : *m_adrData;
+    QCOMPARE(model.columnCount(), 8);
+    QStringList shown;
+    for (int c = 0; c < model.columnCount(); ++c) {
+        shown << model.headerData(c, Qt::Horizontal).toString();
+    }
+    QCOMPARE(shown, headings);
+}
+
+void tst_AddressTableModel::loadsTableInOneReset() {
+    QSignalSpy resets(m_adressen.get(), &QAbstractItemModel::modelReset);
+    QSignalSpy inserts(m_adressen.get(), &QAbstractItemModel::rowsInserted);
+    m_adressen->setTable(tableOf(
+        {{QStringLiteral("A"), {}, 1, 0}, {QStringLiteral("B"), {}, 2, 0}, {QStringLiteral("C"), {}, 3, 0}}));
+    QCOMPARE(resets.size(), 1);
+    QCOMPARE(inserts.size(), 0);
+    QCOMPARE(column(*m_adressen, 0),
+             (QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")}));
+    m_adressen->setTable(nullptr);
+    QCOMPARE(m_adressen->rowCount(), 0);
+}
+
+void tst_AddressTableModel::marksFavouritesBoldOnTelephoneColumnsOnly() {
+    const std::uint8_t all = ContactTable::boldBit(Field::TelMobil) |
+                             ContactTable::boldBit(Field::TelPrivat) |
+                             ContactTable::boldBit(Field::TelArbeit);
+    const auto table = tableOf({{QStringLiteral("Alle"), {}, 10, all},
+                                {QStringLiteral("Privat"), {}, 20, ContactTable::boldBit(Field::TelPrivat)},
+                                {QStringLiteral("Keiner"), {}, 30, 0}});
+    m_adressen->setTable(table);
+    m_adrData->setTable(table);
+    const QList<QList<int>> boldColumns = {{3, 4, 5}, {4}, {}};
+    for (int row = 0; row < 3; ++row) {
+        QList<int> bold;
+        for (int c = 0; c < 8; ++c) {
+            const QVariant font = m_adressen->index(row, c).data(Qt::FontRole);
+            if (font.isValid() && font.value<QFont>().bold()) {
+                bold << c;
+            }
+            QVERIFY(!m_adrData->index(row, c).data(Qt::FontRole).isValid());
+        }
+        QCOMPARE(bold, boldColumns[row]);
+    }
+}
+
+void tst_AddressTableModel::sortsNamesInGermanOrderIgnoringCase_data() {
+    QTest::addColumn<Qt::SortOrder>("order");
+    QTest::addColumn<QStringList>("names");
+    const QStringList ascending = {QString(),
+                                   QStringLiteral("Abel"),
+                                   QStringLiteral("apfel"),
+                                   QStringLiteral("Ärger"),
+                                   QStringLiteral("Meier"),
+                                   QStringLiteral("meier"),
+                                   QStringLiteral("MEIER"),
+                                   QStringLiteral("ober"),
+                                   QStringLiteral("Öl"),
+                                   QStringLiteral("Otto"),
+                                   QStringLiteral("Zander"),
+                                   QStringLiteral("Zoë")};
+    QTest::newRow("ascending") << Qt::AscendingOrder << ascending;
+    // Equal names keep their file order in either direction.
+    QTest::newRow("descending") << Qt::DescendingOrder
+                                << QStringList{QStringLiteral("Zoë"),   QStringLiteral("Zander"),
+                                               QStringLiteral("Otto"),  QStringLiteral("Öl"),
+                                               QStringLiteral("ober"),  QStringLiteral("Meier"),
+                                               QStringLiteral("meier"), QStringLiteral("MEIER"),
+                                               QStringLiteral("Ärger"), QStringLiteral("apfel"),
+                                               QStringLiteral("Abel"),  QString()};
+}
+
+void tst_AddressTableModel::sortsNamesInGermanOrderIgnoringCase() {
+    QFETCH(Qt::SortOrder, order);
+    QFETCH(QStringList, names);
+    m_adressen->sort(1, order);
+    QCOMPARE(column(*m_adressen, 1), names);
+}
+
+void tst_AddressTableModel::sortsStably() {
+    // Sorted by company first, rows with the same name keep the company order.
+    m_adressen->sort(2, Qt::DescendingOrder);
+    m_adressen->sort(1, Qt::AscendingOrder);
+    const QStringList names = column(*m_adressen, 1);
+    const qsizetype first = names.indexOf(QStringLiteral("Meier"));
+    QCOMPARE(names.mid(first, 3),
+             (QStringList{QStringLiteral("Meier"), QStringLiteral("MEIER"), QStringLiteral("meier")}));
+    QCOMPARE(column(*m_adressen, 2).mid(first, 3),
+             (QStringList{QStringLiteral("c"), QStringLiteral("b"), QStringLiteral("a")}));
+}
+
+void tst_AddressTableModel::sortsNumberColumnsAsNumbers_data() {
+    QTest::addColumn<int>("column");
+    QTest::addColumn<Qt::SortOrder>("order");
+    QTest::addColumn<QStringList>("cells");
+    QTest::newRow("ID descending") << 0 << Qt::DescendingOrder
+                                   << QStringList{
+                                          QStringLiteral("12"), QStringLiteral("11"), QStringLiteral("10"),
+                                          QStringLiteral("9"),  QStringLiteral("8"),  QStringLiteral("7"),
+                                          QStringLiteral("6"),  QStringLiteral("5"),  QStringLiteral("4"),
+                                          QStringLiteral("3"),  QStringLiteral("2"),  QStringLiteral("1")};
+    QTest::newRow("Pos ascending, missing first") << 7 << Qt::AscendingOrder
+                                                  << QStringList{QString(),
+                                                                 QStringLiteral("100"),
+                                                                 QStringLiteral("200"),
+                                                                 QStringLiteral("300"),
+                                                                 QStringLiteral("400"),
+                                                                 QStringLiteral("500"),
+                                                                 QStringLiteral("600"),
+                                                                 QStringLiteral("700"),
+                                                                 QStringLiteral("800"),
+                                                                 QStringLiteral("900"),
+                                                                 QStringLiteral("1000"),
+                                                                 QStringLiteral("1200")};
+}
+
+void tst_AddressTableModel::sortsNumberColumnsAsNumbers() {
+    QFETCH(int, column);
+    QFETCH(Qt::SortOrder, order);
+    QFETCH(QStringList, cells);
+    m_adressen->sort(1, Qt::DescendingOrder); // start from an order that is not the file's
+    m_adressen->sort(column, order);
+    QCOMPARE(::column(*m_adressen, column), cells);
+}
+
+void tst_AddressTableModel::contactNumberFindsAdrDataRowAfterSort_data() {
+    QTest::addColumn<int>("column");
+    QTest::addColumn<Qt::SortOrder>("order");
+    for (int c = 0; c < 8; ++c) {
+        const QByteArray heading =
+            AddressTableModel::headings(AddressTableModel::List::Adressen).at(c).toUtf8();
+        QTest::addRow("%s ascending", heading.constData()) << c << Qt::AscendingOrder;
+        QTest::addRow("%s descending", heading.constData()) << c << Qt::DescendingOrder;
+    }
+}
+
+void tst_AddressTableModel::contactNumberFindsAdrDataRowAfterSort() {
+    QFETCH(int, column);
+    QFETCH(Qt::SortOrder, order);
+    m_adressen->sort(1, Qt::DescendingOrder);
+    m_adressen->sort(column, order);
+    for (int row = 0; row < m_adressen->rowCount(); ++row) {
+        const int number = m_adressen->cell(row, 0).toInt();
+        QCOMPARE(m_adrData->cell(number - 1, 0), QString::number(number));
+        QCOMPARE(m_adrData->cell(number - 1, 7), QStringLiteral("Notiz ") + m_adressen->cell(row, 1));
+        QCOMPARE(m_adressen->contactAt(row), qsizetype(number - 1));
+    }
+}
+
+void tst_AddressTableModel::persistentIndexesFollowTheirContact() {
+    const QPersistentModelIndex otto = m_adressen->index(7, 3);
+    const QPersistentModelIndex zander = m_adressen->index(0, 1);
+    QCOMPARE(otto.sibling(otto.row(), 1).data().toString(), QStringLiteral("Otto"));
+    m_adressen->sort(1, Qt::AscendingOrder);
+    QCOMPARE(otto.row(), 9);
+    QCOMPARE(otto.column(), 3);
+    QCOMPARE(otto.data().toString(), QStringLiteral("0171 8"));
+    QCOMPARE(zander.data().toString(), QStringLiteral("Zander"));
+    m_adressen->sort(0, Qt::DescendingOrder);
+    QCOMPARE(otto.row(), 4);
+    QCOMPARE(zander.row(), 11);
+}
+
+void tst_AddressTableModel::adrDataKeepsFileOrder() {
+    const QStringList before = column(*m_adrData, 7);
+    m_adrData->sort(7, Qt::AscendingOrder);
+    QCOMPARE(column(*m_adrData, 7), before);
+    QCOMPARE(column(*m_adrData, 0).first(3),
+             (QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")}));
+}
+
+QTEST_MAIN(tst_AddressTableModel)
+#include "tst_addresstablemodel.moc"

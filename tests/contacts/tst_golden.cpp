@@ -1,0 +1,167 @@
+// Golden-file import tests: each tests/data/golden/NAME.vcf is imported through the viewer's import, and the
+// table in the text form of `tovanel-bench dump` must equal NAME.expected line by line; the messages shown
+// must equal NAME.messages (no file: none).
+#include "addresstablemodel.h"
+#include "fakedialogs.h"
+#include "tabledump.h"
+#include "trickledevice.h"
+#include "vcardreader.h"
+#include "vcfimport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+namespace {
+
+QString goldenDir() {
+    return qEnvironmentVariable("TOVANEL_TEST_DATA") + QStringLiteral("/golden");
+}
+
+QStringList readLines(const QString& path) {
+    QFile file(path);
+    if (!file.exists()) {
+        return {};
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        qFatal("cannot read %s", qPrintable(path));
+    }
+    QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.last().isEmpty()) {
+        lines.removeLast();
+    }
+    return lines;
+}
+
+struct Dump {
+    QStringList rows;
+    QStringList messages;
+};
+
+Dump importAndDump(const QString& path) {
+    FakeDialogs dialogs; // the open dialog after a stray "END" is cancelled, like tovanel-bench does
+    AddressTableModel adressen(AddressTableModel::List::Adressen);
+    AddressTableModel adrData(AddressTableModel::List::AdrData);
+    OpenVcf(path, adressen, adrData, dialogs, {});
+    Dump dump;
+    for (int row = 0; row < adressen.rowCount(); ++row) {
+        dump.rows << TableDump::row(adressen, adrData, row);
+    }
+    for (const QString& message : std::as_const(dialogs.messages)) {
+        dump.messages << TableDump::message(message);
+    }
+    return dump;
+}
+
+// Fails naming the first line that differs.
+void compareLines(const QStringList& actual, const QStringList& expected, const char* what) {
+    for (qsizetype i = 0; i < std::min(actual.size(), expected.size()); ++i) {
+        if (actual[i] != expected[i]) {
+            QFAIL(qPrintable(QStringLiteral("%1 line %2 differs\n   actual: %3\n expected: %4")
+                                 .arg(QLatin1String(what))
+                                 .arg(i + 1)
+                                 .arg(actual[i], expected[i])));
+        }
+    }
+    if (actual.size() > expected.size()) {
+        QFAIL(qPrintable(QStringLiteral("%1 has an extra line %2: %3")
+                             .arg(QLatin1String(what))
+                             .arg(expected.size() + 1)
+                             .arg(actual[expected.size()])));
+    }
+    if (actual.size() < expected.size()) {
+        QFAIL(qPrintable(QStringLiteral("%1 lacks line %2: %3")
+                             .arg(QLatin1String(what))
+                             .arg(actual.size() + 1)
+                             .arg(expected[actual.size()])));
+    }
+}
+
+} // namespace
+
+class tst_Golden : public QObject {
+    Q_OBJECT
+
+private slots:
+    void importMatchesGoldenFile_data();
+    void importMatchesGoldenFile();
+    void sampleFileShowsEveryContact();
+    void sameTableWhenReadByteByByte_data() { importMatchesGoldenFile_data(); }
+    void sameTableWhenReadByteByByte();
+    void benchPrintsTheSameDump_data();
+    void benchPrintsTheSameDump();
+};
+
+void tst_Golden::importMatchesGoldenFile_data() {
+    QTest::addColumn<QString>("base");
+    const QDir dir(goldenDir());
+    const QStringList inputs = dir.entryList({QStringLiteral("*.vcf")}, QDir::Files, QDir::Name);
+    QVERIFY2(!inputs.isEmpty(), qPrintable(QStringLiteral("no fixtures in ") + dir.path()));
+    for (const QString& input : inputs) {
+        const QString base = input.chopped(4);
+        QTest::newRow(qPrintable(base)) << dir.filePath(base);
+    }
+}
+
+void tst_Golden::importMatchesGoldenFile() {
+    QFETCH(QString, base);
+    QVERIFY2(QFile::exists(base + QStringLiteral(".expected")), "every fixture needs its .expected file");
+    const Dump dump = importAndDump(base + QStringLiteral(".vcf"));
+    compareLines(dump.rows, readLines(base + QStringLiteral(".expected")), "table");
+    compareLines(dump.messages, readLines(base + QStringLiteral(".messages")), "messages");
+}
+
+// The sample the viewer opens when started without a file.
+void tst_Golden::sampleFileShowsEveryContact() {
+    const QString data = qEnvironmentVariable("TOVANEL_TEST_DATA");
+    const Dump dump = importAndDump(data + QStringLiteral("/../../examples/kontakte.vcf"));
+    compareLines(dump.rows, readLines(data + QStringLiteral("/kontakte.expected")), "table");
+    compareLines(dump.messages, {}, "messages");
+}
+
+// A pipe or network drive hands the reader a few bytes at a time: every line then crosses a read.
+void tst_Golden::sameTableWhenReadByteByByte() {
+    QFETCH(QString, base);
+    QFile file(base + QStringLiteral(".vcf"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    TrickleDevice device(file.readAll());
+    const VcardReadResult result = readVcard(device);
+    AddressTableModel adressen(AddressTableModel::List::Adressen);
+    AddressTableModel adrData(AddressTableModel::List::AdrData);
+    adressen.setTable(result.table);
+    adrData.setTable(result.table);
+    QStringList rows;
+    for (int row = 0; row < adressen.rowCount(); ++row) {
+        rows << TableDump::row(adressen, adrData, row);
+    }
+    compareLines(rows, readLines(base + QStringLiteral(".expected")), "table");
+}
+
+// The command-line tool prints the same text: table on standard output, messages on standard error.
+void tst_Golden::benchPrintsTheSameDump_data() {
+    QTest::addColumn<QString>("base");
+    QTest::newRow("rows and a message") << goldenDir() + QStringLiteral("/stray_end_after_card");
+    QTest::newRow("UTF-16 and umlauts") << goldenDir() + QStringLiteral("/utf16le_bom");
+}
+
+void tst_Golden::benchPrintsTheSameDump() {
+    QFETCH(QString, base);
+    const QString bench = qEnvironmentVariable("TOVANEL_BENCH");
+    if (bench.isEmpty() || !QFile::exists(bench)) {
+        QSKIP("tovanel-bench not built (TOVANEL_BENCH unset)");
+    }
+    QProcess process;
+    process.start(bench, {QStringLiteral("dump"), base + QStringLiteral(".vcf")});
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitCode(), 0);
+    QStringList out = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'));
+    QStringList err = QString::fromUtf8(process.readAllStandardError()).split(QLatin1Char('\n'));
+    QCOMPARE(out.takeLast(), QString()); // every line ends with a line feed
+    QCOMPARE(err.takeLast(), QString());
+    compareLines(out, readLines(base + QStringLiteral(".expected")), "standard output");
+    compareLines(err, readLines(base + QStringLiteral(".messages")), "standard error");
+}
+
+QTEST_GUILESS_MAIN(tst_Golden)
+#include "tst_golden.moc"

@@ -1,0 +1,455 @@
+#include "addresstablemodel.h"
+#include "detail.h"
+#include "detailrows.h"
+#include "dialogs.h"
+#include "listbox.h"
+#include "vcfimport.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QLabel>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+class RecordingDialogs final : public Dialogs {
+public:
+    void message(const QString& text) override { messages.append(text); }
+    QString openFile(const QString&) override { return {}; }
+    QStringList messages;
+};
+
+// Contact 1 fills every field, contact 2 a few, contact 3 none.
+const QByteArray Fixture = "BEGIN:VCARD\n"
+                           "VERSION:3.0\n"
+                           "FN:Zora Ziegler\n"
+                           "ORG:Zeta GmbH;Vertrieb\n"
+                           "TEL;TYPE=CELL:+49 171 1111111\n"
+                           "TEL;TYPE=HOME:089 2222\n"
+                           "TEL;TYPE=WORK:030 3333\n"
+                           "EMAIL:zora@example.org\n"
+                           "ADR;TYPE=HOME:;;Hausweg 1;München;;80331;\n"
+                           "ADR;TYPE=WORK:;;Werkstr. 2;Berlin;;10115;\n"
+                           "NOTE:Erste Zeile\\nZweite Zeile\n"
+                           "END:VCARD\n"
+                           "BEGIN:VCARD\n"
+                           "VERSION:3.0\n"
+                           "FN:Anton Adler\n"
+                           "TEL;TYPE=CELL:0160 444\n"
+                           "END:VCARD\n"
+                           "BEGIN:VCARD\n"
+                           "END:VCARD\n";
+
+// Card n of the fixture as the source view shows it: up to its END line, without the final line break.
+QString cardSource(int n) {
+    return QString::fromUtf8(Fixture).split(QStringLiteral("END:VCARD\n")).at(n) +
+           QStringLiteral("END:VCARD");
+}
+
+const QStringList Labels = QStringLiteral("Name|Firma|Tel-Mobil|Tel-Privat|Tel-Arbeit|e-mail|"
+                                          "Adresse|PLZ|Ort|Adr.Arbeit|PLZ|Ort|Notizen")
+                               .split(QLatin1Char('|'));
+// Rows of the list used by name below.
+enum Row { Name = 0, Firma = 1, TelMobil = 2, TelPrivat = 3, OrtArbeit = 11, Notizen = 12 };
+
+} // namespace
+
+class TestDetail final : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void windowAndControlsFollowTheirEdges();
+
+    void listShowsThirteenRowsInOrder_data();
+    void listShowsThirteenRowsInOrder();
+    void noContactGivesAnEmptyListAndNoCommands_data();
+    void noContactGivesAnEmptyListAndNoCommands();
+    void laterActivationLeavesTheViewAsItIs();
+
+    void sourceShowsTheContactsOwnCard_data();
+    void sourceShowsTheContactsOwnCard();
+    void sourceIsReadAnewOnEverySwitch();
+    void goneFileIsReportedAndTheListStays();
+    void toggleIsReleasedForTheNextContact();
+
+    void copyPutsTheValueAloneOnTheClipboard_data();
+    void copyPutsTheValueAloneOnTheClipboard();
+    void doubleClickShowsLabelAndValue_data();
+    void doubleClickShowsLabelAndValue();
+    void dragCarriesTheValueAsText();
+
+    void closeHidesReturnHidesCloseBoxDestroys();
+
+private:
+    void open(int selected);
+    int rowOfContact(qsizetype contact) const;
+    void selectRow(int row);
+    QStringList column(int c) const;
+    void writeFile(const QByteArray& bytes);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_path;
+    RecordingDialogs m_dialogs;
+    std::unique_ptr<AddressTableModel> m_adressen;
+    std::unique_ptr<AddressTableModel> m_adrData;
+    std::unique_ptr<QAbstractItemModelTester> m_adressenTester;
+    std::unique_ptr<QAbstractItemModelTester> m_listeTester;
+    int m_selected = 0;
+    QPointer<Detail> m_detail;
+};
+
+void TestDetail::initTestCase() {
+    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+}
+
+void TestDetail::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_path = m_dir->filePath(QStringLiteral("kontakte.vcf"));
+    writeFile(Fixture);
+    m_dialogs.messages.clear();
+    m_adressen = std::make_unique<AddressTableModel>(AddressTableModel::List::Adressen);
+    m_adrData = std::make_unique<AddressTableModel>(AddressTableModel::List::AdrData);
+    m_adressenTester = std::make_unique<QAbstractItemModelTester>(m_adressen.get());
+    OpenVcf(m_path, *m_adressen, *m_adrData, m_dialogs, {});
+    QCOMPARE(m_adressen->rowCount(), 3);
+    QCOMPARE(m_dialogs.messages, QStringList());
+
+    Detail::Source source;
+    source.adressen = m_adressen.get();
+    source.adrData = m_adrData.get();
+    source.selected = [this] { return m_selected; };
+    source.vcfFile = [this] { return m_path; };
+    m_detail = new Detail(source, m_dialogs);
+    m_listeTester = std::make_unique<QAbstractItemModelTester>(m_detail->Liste()->model());
+}
+
+void TestDetail::cleanup() {
+    m_listeTester.reset();
+    delete m_detail;
+    m_adressenTester.reset();
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (const QWidget* w : windows) {
+        QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
+    }
+}
+
+void TestDetail::writeFile(const QByteArray& bytes) {
+    QFile file(m_path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// What the main window does when it hands over a contact.
+void TestDetail::open(int selected) {
+    m_selected = selected;
+    m_detail->clearListe();
+    m_detail->newDetail = true;
+    m_detail->showModal();
+    QVERIFY(!m_detail->newDetail);
+}
+
+int TestDetail::rowOfContact(qsizetype contact) const {
+    for (int row = 0; row < m_adressen->rowCount(); ++row) {
+        if (m_adressen->contactAt(row) == contact) {
+            return row;
+        }
+    }
+    return -1;
+}
+
+void TestDetail::selectRow(int row) {
+    ListBox* liste = m_detail->Liste();
+    QTest::mouseClick(liste->viewport(), Qt::LeftButton, {},
+                      liste->visualRect(liste->model()->index(row, 1)).center());
+    QCOMPARE(liste->listIndex(), row);
+}
+
+QStringList TestDetail::column(int c) const {
+    const QAbstractItemModel* model = m_detail->Liste()->model();
+    QStringList texts;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        texts.append(model->index(row, c).data().toString());
+    }
+    return texts;
+}
+
+// --- window ---
+
+void TestDetail::windowAndControlsFollowTheirEdges() {
+    QCOMPARE(m_detail->windowTitle(), QStringLiteral("Detail-Ansicht"));
+    QCOMPARE(m_detail->size(), QSize(400, 410));
+    QCOMPARE(m_detail->minimumSize(), QSize(400, 280));
+    QCOMPARE(m_detail->maximumSize(), QSize(2048, 32000));
+    open(0);
+
+    const QList<std::tuple<QWidget*, QRect, QRect>> controls = {
+        {m_detail->PushButton1(), {300, 376, 80, 20}, {500, 466, 80, 20}},
+        {m_detail->Liste(), {20, 14, 360, 344}, {20, 14, 560, 434}},
+        {m_detail->Label1(), {20, 366, 196, 40}, {20, 456, 196, 40}},
+        {m_detail->sourceButton(), {228, 376, 60, 22}, {428, 466, 60, 22}},
+        {m_detail->sourceText(), {20, 14, 360, 344}, {20, 14, 560, 434}},
+    };
+    for (const auto& [control, designed, grown] : controls) {
+        QCOMPARE(control->geometry(), designed);
+    }
+    m_detail->resize(600, 500);
+    for (const auto& [control, designed, grown] : controls) {
+        QTRY_COMPARE(control->geometry(), grown);
+    }
+    ListBox* liste = m_detail->Liste();
+    QCOMPARE(liste->columnWidth(0), 120);
+    QCOMPARE(liste->columnWidth(0) + liste->columnWidth(1), liste->viewport()->width());
+    QCOMPARE(liste->rowHeight(0), 24);
+}
+
+// --- the list ---
+
+void TestDetail::listShowsThirteenRowsInOrder_data() {
+    QTest::addColumn<int>("contact");
+    QTest::addColumn<bool>("sorted");
+    QTest::addColumn<QStringList>("values");
+
+    const QStringList zora =
+        QStringLiteral("Zora Ziegler|Zeta GmbH|0171 1111111|089 2222|030 3333|"
+                       "zora@example.org|Hausweg 1|80331|München|Werkstr. 2|10115|Berlin|"
+                       "Erste Zeile\nZweite Zeile")
+            .split(QLatin1Char('|'));
+    QTest::newRow("every field") << 0 << false << zora;
+    QTest::newRow("every field, list re-sorted") << 0 << true << zora;
+    QTest::newRow("no field") << 2 << false << QStringList(13, QString());
+}
+
+void TestDetail::listShowsThirteenRowsInOrder() {
+    QFETCH(int, contact);
+    QFETCH(bool, sorted);
+    QFETCH(QStringList, values);
+    if (sorted) {
+        m_adressen->sort(1);
+        QCOMPARE(rowOfContact(0), 2);
+    }
+    open(rowOfContact(contact));
+    QCOMPARE(column(0), Labels);
+    QCOMPARE(column(1), values);
+    QVERIFY(m_detail->Liste()->isVisible());
+    QVERIFY(!m_detail->sourceText()->isVisible());
+    QVERIFY(!m_detail->sourceButton()->isChecked());
+}
+
+void TestDetail::noContactGivesAnEmptyListAndNoCommands_data() {
+    QTest::addColumn<int>("selected");
+    QTest::newRow("no row (-1)") << -1;
+    QTest::newRow("past the last row") << 3;
+}
+
+void TestDetail::noContactGivesAnEmptyListAndNoCommands() {
+    QFETCH(int, selected);
+    open(selected);
+    QCOMPARE(m_detail->Liste()->model()->rowCount(), 0);
+    QVERIFY(!m_detail->EditCopyVal()->isEnabled());
+
+    QGuiApplication::clipboard()->setText(QStringLiteral("vorher"));
+    QTRY_VERIFY(m_detail->isActiveWindow());
+    QTest::keyClick(m_detail->Liste(), Qt::Key_Y, Qt::ControlModifier);
+    QTest::mouseClick(m_detail->Liste()->viewport(), Qt::LeftButton, {}, {50, 50});
+    QTest::mouseDClick(m_detail->Liste()->viewport(), Qt::LeftButton, {}, {50, 50});
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("vorher"));
+
+    QTest::mouseClick(m_detail->sourceButton(), Qt::LeftButton);
+    QVERIFY(m_detail->sourceText()->isVisible());
+    QCOMPARE(m_detail->sourceText()->toPlainText(), QString());
+    QCOMPARE(m_dialogs.messages, QStringList());
+}
+
+void TestDetail::laterActivationLeavesTheViewAsItIs() {
+    open(0);
+    QTest::mouseClick(m_detail->sourceButton(), Qt::LeftButton);
+    QVERIFY(m_detail->sourceText()->isVisible());
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(m_detail, &activate);
+    QVERIFY(m_detail->sourceButton()->isChecked());
+    QVERIFY(m_detail->sourceText()->isVisible());
+    QCOMPARE(m_detail->Liste()->model()->rowCount(), 13);
+}
+
+// --- the source view ---
+
+void TestDetail::sourceShowsTheContactsOwnCard_data() {
+    QTest::addColumn<int>("contact");
+    QTest::addColumn<bool>("sorted");
+
+    QTest::newRow("first") << 0 << false;
+    QTest::newRow("middle") << 1 << false;
+    QTest::newRow("last") << 2 << false;
+    QTest::newRow("first, re-sorted") << 0 << true;
+    QTest::newRow("middle, re-sorted") << 1 << true;
+    QTest::newRow("last, re-sorted") << 2 << true;
+}
+
+void TestDetail::sourceShowsTheContactsOwnCard() {
+    QFETCH(int, contact);
+    QFETCH(bool, sorted);
+    if (sorted) {
+        // By name: the empty card first, then Anton, then Zora; every row above another contact now.
+        m_adressen->sort(1);
+        QCOMPARE(rowOfContact(2), 0);
+    }
+    open(rowOfContact(contact));
+    QTest::mouseClick(m_detail->sourceButton(), Qt::LeftButton);
+    QVERIFY(m_detail->sourceButton()->isChecked());
+    QVERIFY(m_detail->sourceText()->isVisible());
+    QVERIFY(!m_detail->Liste()->isVisible());
+    QVERIFY(m_detail->sourceText()->isReadOnly());
+    QCOMPARE(m_detail->sourceText()->toPlainText(), cardSource(contact));
+    QCOMPARE(m_dialogs.messages, QStringList());
+}
+
+void TestDetail::sourceIsReadAnewOnEverySwitch() {
+    open(1);
+    QPushButton* toggle = m_detail->sourceButton();
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    QCOMPARE(m_detail->sourceText()->toPlainText(), cardSource(1));
+
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    QVERIFY(!toggle->isChecked());
+    QVERIFY(m_detail->Liste()->isVisible());
+    QVERIFY(!m_detail->sourceText()->isVisible());
+    writeFile(QByteArray(Fixture).replace("Anton Adler", "Anna Amsel!"));
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    QCOMPARE(m_detail->sourceText()->toPlainText(),
+             QString(cardSource(1)).replace(QStringLiteral("Anton Adler"), QStringLiteral("Anna Amsel!")));
+
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    writeFile(Fixture.left(Fixture.indexOf("FN:Anton")));
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    QCOMPARE(m_detail->sourceText()->toPlainText(), QStringLiteral("BEGIN:VCARD\nVERSION:3.0"));
+    QCOMPARE(m_dialogs.messages, QStringList());
+}
+
+void TestDetail::goneFileIsReportedAndTheListStays() {
+    open(0);
+    QVERIFY(QFile::remove(m_path));
+    QTest::mouseClick(m_detail->sourceButton(), Qt::LeftButton);
+    QCOMPARE(m_dialogs.messages,
+             QStringList(QStringLiteral(
+                 "Die Datei „kontakte.vcf“ konnte nicht gelesen werden.\nDie Datei existiert nicht.")));
+    QVERIFY(!m_detail->sourceButton()->isChecked());
+    QVERIFY(m_detail->Liste()->isVisible());
+    QVERIFY(!m_detail->sourceText()->isVisible());
+    QCOMPARE(m_detail->Liste()->model()->rowCount(), 13);
+}
+
+void TestDetail::toggleIsReleasedForTheNextContact() {
+    open(0);
+    selectRow(TelMobil);
+    QTest::mouseClick(m_detail->sourceButton(), Qt::LeftButton);
+    QVERIFY(m_detail->sourceText()->isVisible());
+    QTest::mouseClick(m_detail->PushButton1(), Qt::LeftButton);
+    QVERIFY(m_detail);
+    QVERIFY(m_detail->isHidden());
+
+    open(1);
+    QVERIFY(!m_detail->sourceButton()->isChecked());
+    QVERIFY(m_detail->Liste()->isVisible());
+    QVERIFY(!m_detail->sourceText()->isVisible());
+    QCOMPARE(column(1).at(Name), QStringLiteral("Anton Adler"));
+    QVERIFY(!m_detail->EditCopyVal()->isEnabled());
+    m_detail->hide();
+}
+
+// --- copy, double-click, drag ---
+
+void TestDetail::copyPutsTheValueAloneOnTheClipboard_data() {
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("Tel-Mobil") << int(TelMobil) << QStringLiteral("0171 1111111");
+    QTest::newRow("Notizen") << int(Notizen) << QStringLiteral("Erste Zeile\nZweite Zeile");
+    QTest::newRow("second Ort") << int(OrtArbeit) << QStringLiteral("Berlin");
+}
+
+void TestDetail::copyPutsTheValueAloneOnTheClipboard() {
+    QFETCH(int, row);
+    QFETCH(QString, value);
+    open(0);
+    QCOMPARE(m_detail->EditCopyVal()->objectName(), QStringLiteral("EditCopyVal"));
+    QCOMPARE(m_detail->EditCopyVal()->text(), QStringLiteral("Wert Kopieren"));
+    QVERIFY(!m_detail->EditCopyVal()->isEnabled());
+    selectRow(row);
+    QVERIFY(m_detail->EditCopyVal()->isEnabled());
+    QGuiApplication::clipboard()->setText(QStringLiteral("vorher"));
+    QTRY_VERIFY(m_detail->isActiveWindow()); // the shortcut belongs to the active window
+    QTest::keyClick(m_detail->Liste(), Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), value);
+
+    // Also from the source view, whose text area would otherwise take the keys as its own.
+    QGuiApplication::clipboard()->setText(QStringLiteral("vorher"));
+    QTest::mouseClick(m_detail->sourceButton(), Qt::LeftButton);
+    m_detail->sourceText()->setFocus();
+    m_detail->sourceText()->selectAll();
+    QTest::keyClick(m_detail->sourceText(), Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), value);
+}
+
+void TestDetail::doubleClickShowsLabelAndValue_data() {
+    QTest::addColumn<int>("contact");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("Tel-Mobil") << 0 << int(TelMobil) << QStringLiteral("Tel-Mobil:\n0171 1111111");
+    QTest::newRow("empty value") << 1 << int(Firma) << QStringLiteral("Firma:\n");
+}
+
+void TestDetail::doubleClickShowsLabelAndValue() {
+    QFETCH(int, contact);
+    QFETCH(int, row);
+    QFETCH(QString, message);
+    open(contact);
+    selectRow(row);
+    ListBox* liste = m_detail->Liste();
+    QTest::mouseDClick(liste->viewport(), Qt::LeftButton, {},
+                       liste->visualRect(liste->model()->index(row, 1)).center());
+    QTRY_COMPARE(m_dialogs.messages, QStringList(message));
+}
+
+void TestDetail::dragCarriesTheValueAsText() {
+    open(0);
+    ListBox* liste = m_detail->Liste();
+    QVERIFY(liste->dragEnabled());
+    selectRow(TelPrivat);
+    const QModelIndexList dragged = liste->selectionModel()->selectedIndexes();
+    QCOMPARE(dragged.size(), 2);
+    for (const QModelIndex& index : dragged) {
+        QVERIFY(index.flags().testFlag(Qt::ItemIsDragEnabled));
+    }
+    const std::unique_ptr<QMimeData> mime(liste->model()->mimeData(dragged));
+    QVERIFY(mime);
+    QCOMPARE(mime->text(), QStringLiteral("089 2222"));
+}
+
+// --- closing ---
+
+void TestDetail::closeHidesReturnHidesCloseBoxDestroys() {
+    open(0);
+    QVERIFY(m_detail->PushButton1()->isDefault());
+    QTest::keyClick(m_detail->Liste(), Qt::Key_Return);
+    QVERIFY(m_detail);
+    QVERIFY(m_detail->isHidden());
+    QCOMPARE(m_detail->Liste()->model()->rowCount(), 13);
+
+    open(1);
+    m_detail->close();
+    QTRY_VERIFY(m_detail.isNull());
+}
+
+QTEST_MAIN(TestDetail)
+#include "tst_detail.moc"
