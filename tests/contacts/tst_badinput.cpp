@@ -2,6 +2,7 @@
 // crash. The inputs are generated here; the fuzzers' findings live in tests/regressions and are imported
 // by regressionInputs().
 #include "addresstablemodel.h"
+#include "cardsource.h"
 #include "dialogs.h"
 #include "vcfimport.h"
 
@@ -111,6 +112,8 @@ private slots:
     void unreadablePaths();
     void regressionInputs_data();
     void regressionInputs();
+    void sourceAfterFileChanged_data();
+    void sourceAfterFileChanged();
     void nothingWritten();
 
 private:
@@ -352,6 +355,77 @@ void TestBadInput::regressionInputs() {
     QVERIFY(import.dialogs.messages.size() <= 1);
 }
 
+void TestBadInput::sourceAfterFileChanged_data() {
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<int>("contact");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("error");
+
+    const QString gone = QStringLiteral("Die Datei existiert nicht.");
+    QTest::newRow("deleted") << QStringLiteral("delete") << 0 << false << QString() << gone;
+    QTest::newRow("truncated in the first card")
+        << QStringLiteral("truncate") << 0 << true << QStringLiteral("BEGIN:VCAR") << QString();
+    QTest::newRow("truncated before the second card")
+        << QStringLiteral("truncate") << 1 << true << QString() << QString();
+    QTest::newRow("replaced by a folder") << QStringLiteral("folder") << 1 << false << QString()
+                                          << QStringLiteral("Das ist ein Ordner, keine Datei.");
+    QTest::newRow("replaced by a symlink loop")
+        << QStringLiteral("loop") << 0 << false << QString()
+        << QStringLiteral("Die Verknüpfung zeigt auf keine vorhandene Datei.");
+    QTest::newRow("replaced by zeros")
+        << QStringLiteral("zeros") << 1 << true << QString(34, QChar(0)) << QString();
+    QTest::newRow("replaced by UTF-16 of odd length")
+        << QStringLiteral("utf16") << 0 << true << QStringLiteral("BEGIN:VCARD\r\nFN") << QString();
+}
+
+// The source is read again when asked for; whatever became of the file meanwhile, the answer is the
+// bytes now there or a German reason.
+void TestBadInput::sourceAfterFileChanged() {
+    QFETCH(QString, change);
+    QFETCH(int, contact);
+    QFETCH(bool, ok);
+    QFETCH(QString, text);
+    QFETCH(QString, error);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("kontakte.vcf"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(card("FN:Anna") + card("FN:Bernd"));
+    }
+    const Import import(path);
+    QCOMPARE(import.adressen.rowCount(), 2);
+    const CardSourceRange range = cardSourceRange(import.adressen.table(), contact);
+
+    if (change == QLatin1String("delete")) {
+        QVERIFY(QFile::remove(path));
+    } else if (change == QLatin1String("truncate")) {
+        QVERIFY(QFile::resize(path, 10));
+    } else if (change == QLatin1String("folder")) {
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QDir().mkdir(path));
+    } else if (change == QLatin1String("loop")) {
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QFile::link(path + QLatin1Char('2'), path));
+        QVERIFY(QFile::link(path, path + QLatin1Char('2')));
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        if (change == QLatin1String("zeros")) {
+            file.write(QByteArray(100, '\0'));
+        } else {
+            file.write(utf16le(QStringLiteral("BEGIN:VCARD\r\nFN")) + 'x');
+        }
+    }
+
+    const CardSourceText source = readCardSource(path, range);
+    QCOMPARE(source.ok, ok);
+    QCOMPARE(source.text, text);
+    QCOMPARE(source.error, error);
+}
+
 namespace {
 // Every file and folder under `root` with its size and modification time, one line each.
 QStringList snapshot(const QString& root) {
@@ -405,8 +479,8 @@ private:
 };
 } // namespace
 
-// The import reads and nothing else: with the file and its folder read-only (which does not stop root,
-// hence the comparison), no file under the home and temp folders appears or changes.
+// The import and the source view read and nothing else: with the file and its folder read-only (which does
+// not stop root, hence the comparison), no file under the home and temp folders appears or changes.
 void TestBadInput::nothingWritten() {
     QTemporaryDir root;
     QVERIFY(root.isValid());
@@ -430,6 +504,9 @@ void TestBadInput::nothingWritten() {
         const Import import(path);
         QCOMPARE(import.adressen.rowCount(), 2);
         QCOMPARE(import.dialogs.messages, QStringList());
+        for (int contact = 0; contact < 2; ++contact) {
+            QVERIFY(readCardSource(path, cardSourceRange(import.adressen.table(), contact)).ok);
+        }
         QCOMPARE(snapshot(root.path()), before);
     }
     QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
