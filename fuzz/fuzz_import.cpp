@@ -6,6 +6,7 @@
 #include "vcardreader.h"
 
 #include <QBuffer>
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -26,11 +27,15 @@ struct Line {
     bool operator==(const Line&) const = default;
 };
 
-std::vector<Line> lines(const QByteArray& bytes, qsizetype chunkSize) {
+std::vector<Line> lines(const QByteArray& bytes, qsizetype chunkSize, qsizetype maxLine = -1,
+                        bool* utf16 = nullptr) {
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     LineReader reader(buffer, chunkSize);
+    if (maxLine > 0) {
+        reader.setMaxLineLength(maxLine);
+    }
     std::vector<Line> out;
     QByteArrayView line;
     int peeked = -1;
@@ -49,6 +54,9 @@ std::vector<Line> lines(const QByteArray& bytes, qsizetype chunkSize) {
     }
     check(peeked == -1);
     check(!reader.failed());
+    if (utf16) {
+        *utf16 = reader.encoding() != LineReader::Encoding::Bytes;
+    }
     return out;
 }
 
@@ -93,6 +101,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Small chunks put every line ending and every UTF-16 code unit on a chunk border somewhere.
     const qsizetype chunk = size > 0 ? 16 + data[0] % 48 : 16;
-    check(lines(bytes, chunk) == lines(bytes, qsizetype(size) + 16));
+    bool utf16 = false;
+    const std::vector<Line> whole = lines(bytes, qsizetype(size) + 16, -1, &utf16);
+    check(lines(bytes, chunk) == whole);
+
+    // Lines beyond a limit are cut, at the same positions.
+    const qsizetype maxLine = size > 1 ? 2 + data[1] % 40 : 2;
+    const std::vector<Line> cut = lines(bytes, chunk, maxLine);
+    check(cut.size() == whole.size());
+    for (size_t i = 0; i < cut.size(); ++i) {
+        check(cut[i].start == whole[i].start && cut[i].end == whole[i].end);
+        if (utf16) {
+            check(cut[i].text.size() <= 3 * maxLine / 2);
+        } else {
+            check(cut[i].text == whole[i].text.first(std::min(whole[i].text.size(), maxLine)));
+        }
+    }
     return 0;
 }

@@ -236,6 +236,7 @@ class Reader {
 public:
     Reader(QIODevice& device, const ReadProgress& progress) : m_lines(device), m_progress(progress) {
         m_total = device.isSequential() ? -1 : device.size();
+        m_lines.setMaxLineLength(MaxLineLength);
         m_unicodeSource = false;
     }
 

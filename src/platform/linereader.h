@@ -4,6 +4,9 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <algorithm>
+#include <limits>
+
 class QIODevice;
 
 // Splits a file into lines while keeping track of byte offsets into the file as stored.
@@ -39,6 +42,10 @@ public:
     // Bytes taken from the device so far (for progress).
     qint64 bytesRead() const { return m_base + m_end; }
 
+    // Lines longer than this many bytes are handed out cut to it; their positions still cover the whole
+    // line. Without a limit a file without line breaks would be held whole.
+    void setMaxLineLength(qsizetype bytes) { m_maxLine = std::max<qsizetype>(bytes, 2); }
+
     Encoding encoding() const { return m_encoding; }
     bool failed() const { return m_failed; }
     QString errorString() const { return m_error; }
@@ -56,6 +63,7 @@ private:
     bool readUtf16Line(QByteArrayView& line);
     char16_t unitAt(qsizetype byteIndex) const;
     void convertUnits(qsizetype until);
+    void takeUtf16Line(qsizetype until);
 
     QIODevice& m_device;
     qsizetype m_chunkSize;
@@ -74,5 +82,10 @@ private:
     bool m_keepLine = false;    // fill() keeps the bytes of the line last returned
     Search m_cr;
     Search m_lf;
+    qsizetype m_maxLine = std::numeric_limits<qsizetype>::max();
+    bool m_overlong = false; // the line being read is beyond the limit; its start is in m_head
+    qint64 m_overlongStart = 0;
+    bool m_lineInHead = false; // the line last returned is m_head
+    QByteArray m_head;
     QByteArray m_converted;
 };

@@ -4,6 +4,7 @@
 #include "addresstablemodel.h"
 #include "cardsource.h"
 #include "dialogs.h"
+#include "vcardreader.h"
 #include "vcfimport.h"
 
 #include <QAbstractItemModelTester>
@@ -201,28 +202,32 @@ void TestBadInput::fileContents() {
 void TestBadInput::hugeLine_data() {
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<qsizetype>("lineSize");
     QTest::addColumn<int>("rows");
 
-    QTest::newRow("50 MB line alone") << QByteArray() << QByteArray() << 0;
-    QTest::newRow("50 MB note in a card")
-        << QByteArray("BEGIN:VCARD\nNOTE:") << QByteArray("\nEND:VCARD\n") << 1;
+    const QByteArray note("BEGIN:VCARD\nNOTE:");
+    const QByteArray end("\nEND:VCARD\n");
+    QTest::newRow("50 MB line alone") << QByteArray() << QByteArray() << qsizetype(50 << 20) << 0;
+    QTest::newRow("50 MB note in a card") << note << end << qsizetype(50 << 20) << 1;
+    QTest::newRow("note beyond the line limit") << note << end << MaxLineLength + 1000 << 1;
 }
 
-// One line of 50 MB without a line break: read to its end, and where it is a value, kept whole.
+// One huge line without a line break: read to its end, and where it is a value, kept whole up to the
+// line limit.
 void TestBadInput::hugeLine() {
     QFETCH(QByteArray, before);
     QFETCH(QByteArray, after);
+    QFETCH(qsizetype, lineSize);
     QFETCH(int, rows);
 
-    constexpr qsizetype LineSize = 50 << 20;
     const QString path = m_dir.filePath(QStringLiteral("huge.vcf"));
     {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(before);
         const QByteArray block(1 << 20, 'x');
-        for (qsizetype written = 0; written < LineSize; written += block.size()) {
-            file.write(block);
+        for (qsizetype written = 0; written < lineSize; written += block.size()) {
+            file.write(block.first(std::min(block.size(), lineSize - written)));
         }
         file.write(after);
     }
@@ -234,8 +239,10 @@ void TestBadInput::hugeLine() {
         return;
     }
     QCOMPARE(import.dialogs.messages, QStringList());
-    QCOMPARE(import.adrData.table().text(0, Field::Notizen).size(), LineSize);
-    QCOMPARE(import.adressen.cell(0, 7), QString::number(before.size() + LineSize + after.size()));
+    const qsizetype noteLine = qsizetype(sizeof("NOTE:") - 1) + lineSize;
+    QCOMPARE(import.adrData.table().text(0, Field::Notizen).size(),
+             std::min(noteLine, MaxLineLength) - qsizetype(sizeof("NOTE:") - 1));
+    QCOMPARE(import.adressen.cell(0, 7), QString::number(before.size() + lineSize + after.size()));
 }
 
 void TestBadInput::valueAtChunkBorder_data() {
