@@ -2,15 +2,23 @@
 // code and table model.
 #include "addresstablemodel.h"
 #include "dialogs.h"
+#include "generator.h"
 #include "tabledump.h"
 #include "vcfimport.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
+
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -32,8 +40,88 @@ double peakRssMb() {
 
 int usage() {
     std::fprintf(stderr, "usage: tovanel-bench dump FILE\n"
-                         "       tovanel-bench import FILE\n");
+                         "       tovanel-bench import FILE\n"
+                         "       tovanel-bench generate N SEED   (vCard file of N cards to standard output)\n"
+                         "       tovanel-bench linescan FILE\n"
+                         "       tovanel-bench compare FILE      (line pass, import, line pass; ratios)\n"
+                         "       tovanel-bench sort FILE         (import, then sort by Name and reset)\n");
     return 2;
+}
+
+// Processor time of this process (user and system). On a machine shared with other work the wall time
+// of a phase includes waiting for a core; its processor time does not.
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+double secondsSince(const QElapsedTimer& timer) {
+    return double(timer.nsecsElapsed()) / 1e9;
+}
+
+qint64 fileSize(const QString& path) {
+    return QFileInfo(path).size();
+}
+
+struct LineScan {
+    qint64 lines = -1; // -1: the file could not be read
+    double seconds = 0;
+    double cpu = 0;
+};
+
+// The least any line-based reader must do: read the file in large chunks and find every line feed.
+LineScan lineScan(const QString& path) {
+    LineScan result;
+    const double cpuStart = cpuSeconds();
+    QElapsedTimer timer;
+    timer.start();
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    if (fd < 0) {
+        return result;
+    }
+    constexpr size_t ChunkSize = 1 << 20;
+    const auto buffer = std::make_unique_for_overwrite<char[]>(ChunkSize);
+    qint64 lines = 0;
+    bool partial = false;
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer.get(), ChunkSize);
+        if (got < 0) {
+            ::close(fd);
+            return result;
+        }
+        if (got == 0) {
+            break;
+        }
+        const char* p = buffer.get();
+        const char* end = p + got;
+        while (const auto* lf = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)))) {
+            ++lines;
+            p = lf + 1;
+        }
+        partial = p != end;
+    }
+    ::close(fd);
+    result.lines = lines + (partial ? 1 : 0);
+    result.seconds = secondsSince(timer);
+    result.cpu = cpuSeconds() - cpuStart;
+    return result;
+}
+
+struct Import {
+    int cards = 0;
+    double seconds = 0;
+    double cpu = 0;
+};
+
+Import timedImport(const QString& path, AddressTableModel& adressen, AddressTableModel& adrData) {
+    StderrDialogs dialogs;
+    const double cpuStart = cpuSeconds();
+    QElapsedTimer timer;
+    timer.start();
+    OpenVcf(path, adressen, adrData, dialogs, {});
+    return {adressen.rowCount(), secondsSince(timer), cpuSeconds() - cpuStart};
 }
 
 int dump(const QString& path) {
@@ -50,15 +138,99 @@ int dump(const QString& path) {
 }
 
 int import(const QString& path) {
-    StderrDialogs dialogs;
     AddressTableModel adressen(AddressTableModel::List::Adressen);
     AddressTableModel adrData(AddressTableModel::List::AdrData);
+    const Import run = timedImport(path, adressen, adrData);
+    std::printf("cards=%d bytes=%lld seconds=%.3f peak_rss_mb=%.1f\n", run.cards,
+                static_cast<long long>(fileSize(path)), run.seconds, peakRssMb());
+    return 0;
+}
+
+int generate(const QString& count, const QString& seed) {
+    bool countOk = false;
+    bool seedOk = false;
+    const qint64 n = count.toLongLong(&countOk);
+    const quint64 s = seed.toULongLong(&seedOk);
+    if (!countOk || !seedOk || n < 0) {
+        return usage();
+    }
+    generateCards(stdout, n, s);
+    return std::ferror(stdout) ? 1 : 0;
+}
+
+int linescan(const QString& path) {
+    const LineScan scan = lineScan(path);
+    if (scan.lines < 0) {
+        std::fprintf(stderr, "cannot read %s\n", qPrintable(path));
+        return 1;
+    }
+    std::printf("lines=%lld seconds=%.3f\n", static_cast<long long>(scan.lines), scan.seconds);
+    return 0;
+}
+
+// The line pass runs before and after the import and the faster of the two counts, so a cold page cache
+// or a busy neighbour cannot flatter the ratio.
+int compare(const QString& path) {
+    const LineScan before = lineScan(path);
+    if (before.lines < 0) {
+        std::fprintf(stderr, "cannot read %s\n", qPrintable(path));
+        return 1;
+    }
+    AddressTableModel adressen(AddressTableModel::List::Adressen);
+    AddressTableModel adrData(AddressTableModel::List::AdrData);
+    const Import run = timedImport(path, adressen, adrData);
+    const LineScan after = lineScan(path);
+    const double scanSeconds = std::min(before.seconds, after.seconds);
+    const double scanCpu = std::min(before.cpu, after.cpu);
+    const double fileMb = double(fileSize(path)) / (1024.0 * 1024.0);
+    const double rss = peakRssMb();
+    std::printf("cards=%d lines=%lld file_mb=%.1f\n", run.cards, static_cast<long long>(before.lines),
+                fileMb);
+    std::printf("linescan_seconds=%.3f import_seconds=%.3f import_ratio=%.2f (target <= 5)\n", scanSeconds,
+                run.seconds, run.seconds / scanSeconds);
+    std::printf("linescan_cpu_seconds=%.3f import_cpu_seconds=%.3f cpu_ratio=%.2f\n", scanCpu, run.cpu,
+                run.cpu / scanCpu);
+    std::printf("cards_per_second=%.0f mb_per_second=%.1f\n", run.cards / run.seconds, fileMb / run.seconds);
+    std::printf("peak_rss_mb=%.1f rss_ratio=%.2f (target <= 2) table_mb=%.1f\n", rss, rss / fileMb,
+                double(adressen.table().bytesUsed()) / (1024.0 * 1024.0));
+    return 0;
+}
+
+// A hash of the row order, so that two builds can be shown to sort alike.
+quint64 orderHash(const AddressTableModel& model) {
+    quint64 hash = 1469598103934665603ull;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        hash = (hash ^ quint64(model.contactAt(row))) * 1099511628211ull;
+    }
+    return hash;
+}
+
+int sort(const QString& path) {
+    AddressTableModel adressen(AddressTableModel::List::Adressen);
+    AddressTableModel adrData(AddressTableModel::List::AdrData);
+    const Import run = timedImport(path, adressen, adrData);
+    const double afterImportMb = peakRssMb();
+    constexpr int NameColumn = 1;
     QElapsedTimer timer;
     timer.start();
-    OpenVcf(path, adressen, adrData, dialogs, {});
-    const double seconds = double(timer.nsecsElapsed()) / 1e9;
-    std::printf("cards=%d bytes=%lld seconds=%.3f peak_rss_mb=%.1f\n", adressen.rowCount(),
-                static_cast<long long>(QFileInfo(path).size()), seconds, peakRssMb());
+    adressen.sort(NameColumn, Qt::AscendingOrder);
+    const double byName = secondsSince(timer);
+    const quint64 nameHash = orderHash(adressen);
+    timer.restart();
+    adressen.sort(NameColumn, Qt::DescendingOrder);
+    const double byNameDescending = secondsSince(timer);
+    const quint64 descendingHash = orderHash(adressen);
+    timer.restart();
+    adressen.sort(0, Qt::AscendingOrder);
+    const double reset = secondsSince(timer);
+    std::printf("cards=%d import_seconds=%.3f\n", run.cards, run.seconds);
+    std::printf("sort_name_seconds=%.3f sort_name_descending_seconds=%.3f sort_reset_seconds=%.3f "
+                "(targets <= 2)\n",
+                byName, byNameDescending, reset);
+    std::printf("name_order_hash=%016llx descending_hash=%016llx reset_order_hash=%016llx\n",
+                static_cast<unsigned long long>(nameHash), static_cast<unsigned long long>(descendingHash),
+                static_cast<unsigned long long>(orderHash(adressen)));
+    std::printf("peak_rss_mb_after_import=%.1f peak_rss_mb=%.1f\n", afterImportMb, peakRssMb());
     return 0;
 }
 
@@ -71,11 +243,23 @@ int main(int argc, char* argv[]) {
         return usage();
     }
     const QString& command = args.at(1);
+    if (command == QLatin1String("generate")) {
+        return args.size() == 4 ? generate(args.at(2), args.at(3)) : usage();
+    }
     if (command == QLatin1String("dump")) {
         return dump(args.at(2));
     }
     if (command == QLatin1String("import")) {
         return import(args.at(2));
+    }
+    if (command == QLatin1String("linescan")) {
+        return linescan(args.at(2));
+    }
+    if (command == QLatin1String("compare")) {
+        return compare(args.at(2));
+    }
+    if (command == QLatin1String("sort")) {
+        return sort(args.at(2));
     }
     return usage();
 }

@@ -1,5 +1,7 @@
 #include "addresstablemodel.h"
 
+#include "collationsort.h"
+
 #include <QCollator>
 #include <QLocale>
 
@@ -128,24 +130,26 @@ void AddressTableModel::sort(int column, Qt::SortOrder order) {
     const std::optional<Field> field = fieldForColumn(m_list, column);
     if (!field) {
         // The number columns: contact number, or the end position (a card without "END" sorts first).
-        const auto key = [&](std::uint32_t contact) -> qint64 {
-            return column == 0 ? qint64(contact) : m_table->endPosition(contact);
-        };
-        std::stable_sort(m_order.begin(), m_order.end(), [&](std::uint32_t a, std::uint32_t b) {
-            return order == Qt::AscendingOrder ? key(a) < key(b) : key(b) < key(a);
-        });
+        if (column == 0) {
+            // Contact numbers are unique: the sorted order is simply file order, or its reverse.
+            std::iota(m_order.begin(), m_order.end(), 0u);
+            if (order == Qt::DescendingOrder) {
+                std::reverse(m_order.begin(), m_order.end());
+            }
+        } else {
+            const auto key = [&](std::uint32_t contact) -> qint64 { return m_table->endPosition(contact); };
+            std::stable_sort(m_order.begin(), m_order.end(), [&](std::uint32_t a, std::uint32_t b) {
+                return order == Qt::AscendingOrder ? key(a) < key(b) : key(b) < key(a);
+            });
+        }
     } else {
         QCollator collator{QLocale(QLocale::German, QLocale::Germany)};
         collator.setCaseSensitivity(Qt::CaseInsensitive);
-        // One key per contact, then plain byte comparisons: far cheaper than collating each comparison.
-        std::vector<QCollatorSortKey> keys;
-        keys.reserve(size_t(m_table->size()));
-        for (qsizetype c = 0; c < m_table->size(); ++c) {
-            keys.push_back(collator.sortKey(m_table->text(c, *field).toString()));
+        std::vector<QStringView> texts(size_t(m_table->size()));
+        for (size_t c = 0; c < texts.size(); ++c) {
+            texts[c] = m_table->text(qsizetype(c), *field);
         }
-        std::stable_sort(m_order.begin(), m_order.end(), [&](std::uint32_t a, std::uint32_t b) {
-            return order == Qt::AscendingOrder ? keys[a].compare(keys[b]) < 0 : keys[b].compare(keys[a]) < 0;
-        });
+        sortByCollation(m_order, texts, collator, order);
     }
 
     // Keep every persistent index (selection, current row) on its contact.

@@ -4,7 +4,7 @@
 #include <cstring>
 
 QStringView ContactTable::text(qsizetype contact, Field field) const {
-    const Contact& c = m_contacts[size_t(contact)];
+    const Contact& c = at(contact);
     const int f = int(field);
     qsizetype offset = c.offset;
     for (int i = 0; i < f; ++i) {
@@ -17,7 +17,7 @@ bool ContactTable::isBold(qsizetype contact, Field field) const {
     if (field < Field::TelMobil || field > Field::TelArbeit) {
         return false;
     }
-    return (m_contacts[size_t(contact)].bold & boldBit(field)) != 0;
+    return (at(contact).bold & boldBit(field)) != 0;
 }
 
 void ContactTable::append(const std::array<QStringView, FieldCount>& texts, std::uint8_t boldMask,
@@ -50,11 +50,14 @@ void ContactTable::append(const std::array<QStringView, FieldCount>& texts, std:
         contact.length[i] = std::uint32_t(n);
         m_blockUsed += n;
     }
-    m_contacts.push_back(contact);
+    if ((m_size & (ChunkSize - 1)) == 0) {
+        m_chunks.push_back(std::make_unique_for_overwrite<Contact[]>(size_t(ChunkSize)));
+    }
+    at(m_size++) = contact;
 }
 
 qsizetype ContactTable::bytesUsed() const {
-    qsizetype bytes = qsizetype(m_contacts.capacity() * sizeof(Contact));
+    qsizetype bytes = qsizetype(m_chunks.size()) * ChunkSize * qsizetype(sizeof(Contact));
     for (qsizetype size : m_blockSizes) {
         bytes += size * qsizetype(sizeof(char16_t));
     }

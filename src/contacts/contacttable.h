@@ -37,22 +37,22 @@ public:
     ContactTable() = default;
     Q_DISABLE_COPY_MOVE(ContactTable)
 
-    qsizetype size() const { return qsizetype(m_contacts.size()); }
-    bool isEmpty() const { return m_contacts.empty(); }
+    qsizetype size() const { return m_size; }
+    bool isEmpty() const { return m_size == 0; }
 
     QStringView text(qsizetype contact, Field field) const;
     // Telephone fields only: the number was marked as preferred.
     bool isBold(qsizetype contact, Field field) const;
     // Byte offset just past the contact's "END" line, -1 when its card had none.
-    qint64 endPosition(qsizetype contact) const { return m_contacts[size_t(contact)].end; }
+    qint64 endPosition(qsizetype contact) const { return at(contact).end; }
     // Byte offset of the contact's "BEGIN" line.
-    qint64 beginPosition(qsizetype contact) const { return m_contacts[size_t(contact)].begin; }
+    qint64 beginPosition(qsizetype contact) const { return at(contact).begin; }
 
     // Appends a contact; `texts` are the field values in Field order.
     void append(const std::array<QStringView, FieldCount>& texts, std::uint8_t boldMask, qint64 begin,
                 qint64 end);
     // Sets the end position of the contact added last.
-    void setLastEndPosition(qint64 end) { m_contacts.back().end = end; }
+    void setLastEndPosition(qint64 end) { at(m_size - 1).end = end; }
 
     static std::uint8_t boldBit(Field field) { return std::uint8_t(1u << (int(field) - int(Field::TelMobil))); }
 
@@ -69,8 +69,20 @@ private:
         qint64 end;
     };
     static constexpr qsizetype BlockSize = 1 << 20; // characters
+    // Contacts are kept in fixed-size chunks rather than one growing vector, so a million of them are
+    // never copied on the way and never held twice.
+    static constexpr int ChunkShift = 12;
+    static constexpr qsizetype ChunkSize = qsizetype(1) << ChunkShift;
 
-    std::vector<Contact> m_contacts;
+    const Contact& at(qsizetype contact) const {
+        return m_chunks[size_t(contact >> ChunkShift)][size_t(contact & (ChunkSize - 1))];
+    }
+    Contact& at(qsizetype contact) {
+        return m_chunks[size_t(contact >> ChunkShift)][size_t(contact & (ChunkSize - 1))];
+    }
+
+    std::vector<std::unique_ptr<Contact[]>> m_chunks;
+    qsizetype m_size = 0;
     std::vector<std::unique_ptr<char16_t[]>> m_blocks;
     std::vector<qsizetype> m_blockSizes;
     qsizetype m_blockUsed = 0;

@@ -6,18 +6,18 @@
 
 namespace {
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
+constexpr std::array<signed char, 256> HexValues = [] {
+    std::array<signed char, 256> values{};
+    for (int c = 0; c < 256; ++c) {
+        values[size_t(c)] = c >= '0' && c <= '9'   ? static_cast<signed char>(c - '0')
+                            : c >= 'A' && c <= 'F' ? static_cast<signed char>(c - 'A' + 10)
+                            : c >= 'a' && c <= 'f' ? static_cast<signed char>(c - 'a' + 10)
+                                                   : static_cast<signed char>(-1);
     }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
+    return values;
+}();
+
+int hexValue(char c) { return HexValues[static_cast<unsigned char>(c)]; }
 
 // Windows-1252 0x80..0x9F; the five bytes it leaves undefined keep their C1 control code points.
 constexpr std::array<char16_t, 32> Windows1252High = {
@@ -53,19 +53,26 @@ bool isAscii(QByteArrayView bytes) {
 
 } // namespace
 
-QByteArray decodeQuotedPrintable(QByteArrayView value) {
-    QByteArray out;
-    out.reserve(value.size());
+qsizetype decodeQuotedPrintable(QByteArrayView value, char* out) {
+    char* dst = out;
     const qsizetype n = value.size();
     for (qsizetype i = 0; i < n; ++i) {
         const char c = value[i];
-        if (c == '=' && i + 2 < n && hexValue(value[i + 1]) >= 0 && hexValue(value[i + 2]) >= 0) {
-            out.append(char(hexValue(value[i + 1]) * 16 + hexValue(value[i + 2])));
+        int high = -1;
+        int low = -1;
+        if (c == '=' && i + 2 < n && (high = hexValue(value[i + 1])) >= 0 && (low = hexValue(value[i + 2])) >= 0) {
+            *dst++ = char(high * 16 + low);
             i += 2;
         } else {
-            out.append(c);
+            *dst++ = c;
         }
     }
+    return dst - out;
+}
+
+QByteArray decodeQuotedPrintable(QByteArrayView value) {
+    QByteArray out(value.size(), Qt::Uninitialized);
+    out.truncate(decodeQuotedPrintable(value, out.data()));
     return out;
 }
 
@@ -137,7 +144,9 @@ QString decodeCharset(QByteArrayView bytes, QByteArrayView charset) {
     return text;
 }
 
-QString DecodeUTF(QByteArrayView value) { return decodeUtf8OrWindows1252(decodeQuotedPrintable(value)); }
+QString DecodeUTF(QByteArrayView value) {
+    return decodeUtf8OrWindows1252(decodeQuotedPrintable(value));
+}
 
 QString DecodeMAC(QByteArrayView value) {
     QString out(value.size(), Qt::Uninitialized);
@@ -159,11 +168,11 @@ QStringView leftTrimmed(QStringView text) {
 }
 } // namespace
 
-QString ex49(const QString& number) {
-    if (!number.startsWith(QLatin1String("+49"))) {
-        return number;
+std::optional<QStringView> ex49Rest(QStringView number) {
+    if (number.size() < 3 || number[0] != u'+' || number[1] != u'4' || number[2] != u'9') {
+        return std::nullopt;
     }
-    const QStringView afterCode = QStringView(number).mid(3);
+    const QStringView afterCode = number.mid(3);
     QStringView rest = leftTrimmed(afterCode);
     if (rest.startsWith(QLatin1String("(0)"))) {
         // "+49 (0)89 1234": the bracketed trunk zero repeats the one we put in front.
@@ -172,34 +181,43 @@ QString ex49(const QString& number) {
                afterCode.startsWith(QLatin1Char('.'))) {
         rest = leftTrimmed(afterCode.mid(1));
     }
-    return QLatin1Char('0') + rest.toString();
+    return rest;
+}
+
+QString ex49(const QString& number) {
+    const std::optional<QStringView> rest = ex49Rest(number);
+    return rest ? QLatin1Char('0') + rest->toString() : number;
+}
+
+qsizetype unescapeText(char16_t* text, qsizetype size) {
+    qsizetype out = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = text[i];
+        if (c != u'\\' || i + 1 == size) {
+            text[out++] = c;
+            continue;
+        }
+        const char16_t next = text[i + 1];
+        if (next == u'n' || next == u'N') {
+            text[out++] = u'\n';
+            ++i;
+        } else if (next == u',' || next == u';' || next == u'\\' || next == u':') {
+            // "\:" is no vCard escape, but some exporters (Apple's Address Book, gammu) escape colons too.
+            text[out++] = next;
+            ++i;
+        } else {
+            // Not an escape vCard defines: keep the backslash, it may be part of the text.
+            text[out++] = c;
+        }
+    }
+    return out;
 }
 
 QString unescapeText(const QString& text) {
     if (!text.contains(QLatin1Char('\\'))) {
         return text;
     }
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c != QLatin1Char('\\') || i + 1 == text.size()) {
-            out.append(c);
-            continue;
-        }
-        const QChar next = text[i + 1];
-        if (next == QLatin1Char('n') || next == QLatin1Char('N')) {
-            out.append(QLatin1Char('\n'));
-            ++i;
-        } else if (next == QLatin1Char(',') || next == QLatin1Char(';') || next == QLatin1Char('\\') ||
-                   next == QLatin1Char(':')) {
-            // "\:" is no vCard escape, but some exporters (Apple's Address Book, gammu) escape colons too.
-            out.append(next);
-            ++i;
-        } else {
-            // Not an escape vCard defines: keep the backslash, it may be part of the text.
-            out.append(c);
-        }
-    }
+    QString out = text;
+    out.truncate(unescapeText(reinterpret_cast<char16_t*>(out.data()), out.size()));
     return out;
 }

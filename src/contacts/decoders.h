@@ -3,6 +3,9 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringView>
+
+#include <optional>
 
 // Decoders for vCard property values. Each takes the bytes of one value and returns text; none keeps
 // state or fails.
@@ -10,6 +13,8 @@
 // Quoted-printable (RFC 2045) to bytes: "=XX" (either case) gives the byte, everything else is kept as it
 // stands, including a "=" that is not followed by two hexadecimal digits.
 QByteArray decodeQuotedPrintable(QByteArrayView value);
+// The same into `out`, which has room for value.size() bytes; returns the number of bytes written.
+qsizetype decodeQuotedPrintable(QByteArrayView value, char* out);
 
 // Base64 to bytes; white space inside the value is ignored, and so is whatever cannot be decoded.
 QByteArray decodeBase64(QByteArrayView value);
@@ -34,7 +39,11 @@ QString DecodeMAC(QByteArrayView value);
 // A "+49" telephone number in German national form: "+49 89 1234" -> "089 1234". An optional "(0)" and
 // one separator after the country code are dropped; other numbers are returned unchanged.
 QString ex49(const QString& number);
+// What ex49 puts after the leading "0" of the national form, or nothing for a number ex49 leaves alone.
+std::optional<QStringView> ex49Rest(QStringView number);
 
 // vCard text escapes: "\n" and "\N" become a line feed; "\,", "\;", "\\" and the "\:" some exporters
 // write become the character itself.
 QString unescapeText(const QString& text);
+// The same in place; returns the new length, which is never greater than `size`.
+qsizetype unescapeText(char16_t* text, qsizetype size);

@@ -6,7 +6,16 @@
 #include <QFile>
 #include <QFileInfo>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+#include <algorithm>
 #include <array>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
 
 namespace {
 
@@ -32,10 +41,73 @@ QByteArrayView unquoted(QByteArrayView v) {
     return v;
 }
 
-bool is(QByteArrayView a, const char* b) { return a.compare(QByteArrayView(b), Qt::CaseInsensitive) == 0; }
+char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c; }
+
+// Case-insensitive equality with a literal. A million cards compare tens of millions of names and
+// parameters, so this stays inline instead of calling the library's comparison.
+template <std::size_t N> [[gnu::always_inline]] inline bool is(QByteArrayView a, const char (&b)[N]) {
+    constexpr qsizetype Length = qsizetype(N) - 1;
+    if (a.size() != Length) {
+        return false;
+    }
+    for (qsizetype i = 0; i < Length; ++i) {
+        if (asciiLower(a[i]) != asciiLower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The first `c` in `v`, or -1; parameters are a few bytes long, too short for the library's search to pay.
+qsizetype indexOf(QByteArrayView v, char c) {
+    for (qsizetype i = 0; i < v.size(); ++i) {
+        if (v[i] == c) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+// The first `a` or `b` in [p, end), or end. Keys and values are mostly shorter than 64 bytes, where
+// one vector pass beats two library searches.
+const char* findEither(const char* p, const char* end, char a, char b) {
+#ifdef __SSE2__
+    const __m128i va = _mm_set1_epi8(a);
+    const __m128i vb = _mm_set1_epi8(b);
+    while (end - p >= 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const int mask =
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(chunk, va), _mm_cmpeq_epi8(chunk, vb)));
+        if (mask != 0) {
+            return p + __builtin_ctz(unsigned(mask));
+        }
+        p += 16;
+    }
+#endif
+    while (p < end && *p != a && *p != b) {
+        ++p;
+    }
+    return p;
+}
 
 // Where the key of a property line ends: the first ":" that is not inside double quotes, or -1.
-qsizetype keyEnd(QByteArrayView line) {
+// `unquoted` is set when the key certainly holds no double quote.
+qsizetype keyEnd(QByteArrayView line, bool* unquoted = nullptr) {
+    if (line.isEmpty()) {
+        return -1;
+    }
+    // Quotes in a key are rare; without one before it, the first ":" is the one.
+    const char* const end = line.data() + line.size();
+    const char* const hit = findEither(line.data(), end, ':', '"');
+    if (hit == end) {
+        return -1;
+    }
+    if (*hit == ':') {
+        if (unquoted != nullptr) {
+            *unquoted = true;
+        }
+        return hit - line.data();
+    }
     bool quoted = false;
     for (qsizetype i = 0; i < line.size(); ++i) {
         const char c = line[i];
@@ -51,12 +123,17 @@ qsizetype keyEnd(QByteArrayView line) {
 // The property name of a line without its group prefix ("item1.TEL" -> "TEL").
 QByteArrayView propertyName(QByteArrayView line) {
     qsizetype end = 0;
-    while (end < line.size() && line[end] != ';' && line[end] != ':') {
-        ++end;
+    qsizetype start = 0;
+    for (; end < line.size(); ++end) {
+        const char c = line[end];
+        if (c == ';' || c == ':') {
+            break;
+        }
+        if (c == '.') {
+            start = end + 1;
+        }
     }
-    QByteArrayView name = line.first(end);
-    const qsizetype dot = name.lastIndexOf('.');
-    return dot >= 0 ? name.sliced(dot + 1) : name;
+    return line.sliced(start, end - start);
 }
 
 Property propertyOf(QByteArrayView name) {
@@ -86,14 +163,27 @@ Property propertyOf(QByteArrayView name) {
     }
 }
 
-bool declaresQuotedPrintable(QByteArrayView line) {
-    const qsizetype end = keyEnd(line);
+// `end` is keyEnd(line).
+bool declaresQuotedPrintable(QByteArrayView line, qsizetype end) {
     const QByteArrayView key = end >= 0 ? line.first(end) : line;
-    constexpr QByteArrayView Needle("QUOTED-PRINTABLE");
-    for (qsizetype i = 0; i + Needle.size() <= key.size(); ++i) {
-        if (key.sliced(i, Needle.size()).compare(Needle, Qt::CaseInsensitive) == 0) {
+    // Found by its "-", the rarest of its bytes in keys.
+    constexpr qsizetype NeedleSize = 16;
+    constexpr qsizetype DashAt = 6;
+    if (key.size() < NeedleSize) {
+        return false;
+    }
+    const char* const data = key.data();
+    const char* from = data + DashAt;
+    const char* const last = data + key.size() - (NeedleSize - DashAt); // last possible "-"
+    while (from <= last) {
+        const auto* dash = static_cast<const char*>(std::memchr(from, '-', size_t(last - from + 1)));
+        if (dash == nullptr) {
+            return false;
+        }
+        if (is(QByteArrayView(dash - DashAt, NeedleSize), "QUOTED-PRINTABLE")) {
             return true;
         }
+        from = dash + 1;
     }
     return false;
 }
@@ -137,7 +227,7 @@ struct Parameters {
 
     void add(QByteArrayView parameter) {
         parameter = trimmed(parameter);
-        const qsizetype eq = parameter.indexOf('=');
+        const qsizetype eq = indexOf(parameter, '=');
         if (eq < 0) {
             if (is(parameter, "QUOTED-PRINTABLE") || is(parameter, "BASE64") || is(parameter, "8BIT") ||
                 is(parameter, "7BIT")) {
@@ -153,7 +243,7 @@ struct Parameters {
             // TYPE=a,b and TYPE="a,b": a list, which may also be repeated in several TYPE parameters.
             QByteArrayView list = unquoted(value);
             while (!list.isEmpty()) {
-                const qsizetype comma = list.indexOf(',');
+                const qsizetype comma = indexOf(list, ',');
                 addType(comma < 0 ? list : list.first(comma));
                 list = comma < 0 ? QByteArrayView() : list.sliced(comma + 1);
             }
@@ -172,11 +262,23 @@ struct PropertyLine {
     Parameters parameters;
     QByteArrayView value;
 
-    explicit PropertyLine(QByteArrayView line) {
-        const qsizetype end = keyEnd(line);
+    // `knownEnd` and `unquoted` may carry what keyEnd already found for the line's first part.
+    PropertyLine(QByteArrayView line, qsizetype knownEnd, bool unquoted) {
+        const qsizetype end = knownEnd >= 0 ? knownEnd : keyEnd(line, &unquoted);
         const QByteArrayView key = end >= 0 ? line.first(end) : line;
         value = end >= 0 ? line.sliced(end + 1) : QByteArrayView();
         // Parameters split at ";" outside quotes; the first part is the name.
+        if (unquoted) {
+            const char* const data = key.data();
+            const char* const keyEnd = data + key.size();
+            const auto* semicolon = static_cast<const char*>(std::memchr(data, ';', size_t(key.size())));
+            while (semicolon != nullptr) {
+                const char* const start = semicolon + 1;
+                semicolon = static_cast<const char*>(std::memchr(start, ';', size_t(keyEnd - start)));
+                parameters.add(QByteArrayView(start, (semicolon != nullptr ? semicolon : keyEnd) - start));
+            }
+            return;
+        }
         bool quoted = false;
         qsizetype start = -1;
         for (qsizetype i = 0; i <= key.size(); ++i) {
@@ -193,27 +295,37 @@ struct PropertyLine {
     }
 };
 
-// The first `wanted` ";"-separated components of a value; a ";" after a backslash belongs to the text.
-QList<QByteArrayView> components(QByteArrayView value, qsizetype wanted) {
-    QList<QByteArrayView> parts;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        if (value[i] == '\\') {
-            ++i;
-        } else if (value[i] == ';') {
-            parts.append(value.sliced(start, i - start));
-            start = i + 1;
-            if (parts.size() == wanted) {
-                return parts;
+// The first `wanted` (at most 7) ";"-separated components of a value; a ";" after a backslash belongs
+// to the text. Components past the last one present are empty.
+struct Components {
+    std::array<QByteArrayView, 7> parts{};
+    qsizetype count = 0;
+
+    Components(QByteArrayView value, qsizetype wanted) {
+        const char* const data = value.data();
+        const char* const end = data + value.size();
+        const char* start = data;
+        const char* p = data;
+        while ((p = findEither(p, end, ';', '\\')) != end) {
+            if (*p == '\\') {
+                p += end - p >= 2 ? 2 : 1;
+                continue;
+            }
+            parts[size_t(count++)] = QByteArrayView(start, p - start);
+            start = ++p;
+            if (count == wanted) {
+                return;
             }
         }
+        parts[size_t(count++)] = QByteArrayView(start, end - start);
     }
-    parts.append(value.sliced(start));
-    return parts;
-}
+    QByteArrayView operator[](qsizetype index) const {
+        return index < count ? parts[size_t(index)] : QByteArrayView();
+    }
+};
 
-QByteArrayView component(const QList<QByteArrayView>& parts, qsizetype index) {
-    return index < parts.size() ? parts[index] : QByteArrayView();
+QByteArrayView firstComponent(QByteArrayView value) {
+    return Components(value, 1)[0];
 }
 
 QString replaceLineEndings(QString text, const QString& replacement) {
@@ -226,6 +338,145 @@ QString replaceLineEndings(QString text, const QString& replacement) {
 bool isAscii(QByteArrayView bytes) {
     for (char c : bytes) {
         if (static_cast<unsigned char>(c) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Charset names under which decodeCharset reads UTF-8.
+bool namesUtf8(QByteArrayView charset) {
+    return charset.isEmpty() || is(charset, "UTF-8") || is(charset, "UTF8") || is(charset, "US-ASCII") ||
+           is(charset, "ASCII");
+}
+
+// The cells of the card being read are built in buffers that live as long as the reader, so a card
+// costs no allocation unless a value needs one of the rarer decoders.
+//
+// A growable UTF-16 buffer that, unlike std::u16string, does not clear what it grows into: every caller
+// writes the characters it makes room for.
+class Text final {
+public:
+    size_t size() const { return m_size; }
+    char16_t* data() { return m_data.get(); }
+    const char16_t* data() const { return m_data.get(); }
+    void clear() { m_size = 0; }
+    // Sets the size; characters past the old size are undefined until written.
+    void resize(size_t size) {
+        if (size > m_capacity) {
+            const size_t capacity = std::max(size, 2 * m_capacity);
+            auto grown = std::make_unique_for_overwrite<char16_t[]>(capacity);
+            std::copy_n(m_data.get(), m_size, grown.get());
+            m_data = std::move(grown);
+            m_capacity = capacity;
+        }
+        m_size = size;
+    }
+    void append(const char16_t* text, size_t count) {
+        const size_t at = m_size;
+        resize(at + count);
+        std::copy_n(text, count, m_data.get() + at);
+    }
+    void push_back(char16_t c) { append(&c, 1); }
+    void eraseFront(size_t count) {
+        std::copy(m_data.get() + count, m_data.get() + m_size, m_data.get());
+        m_size -= count;
+    }
+    bool hasLineBreak() const {
+        return std::any_of(m_data.get(), m_data.get() + m_size,
+                           [](char16_t c) { return c == u'\r' || c == u'\n'; });
+    }
+    void swap(Text& other) {
+        std::swap(m_data, other.m_data);
+        std::swap(m_size, other.m_size);
+        std::swap(m_capacity, other.m_capacity);
+    }
+    QStringView view() const { return QStringView(m_data.get(), qsizetype(m_size)); }
+
+private:
+    std::unique_ptr<char16_t[]> m_data;
+    size_t m_size = 0;
+    size_t m_capacity = 0;
+};
+
+// Widens a value when all its bytes are ASCII, noting whether it holds a backslash; false (and `out`
+// unchanged) otherwise.
+bool appendAscii(Text& out, QByteArrayView bytes, bool& backslash) {
+    const size_t at = out.size();
+    out.resize(at + size_t(bytes.size()));
+    char16_t* dst = out.data() + at;
+    const char* p = bytes.data();
+    const char* const end = p + bytes.size();
+    unsigned high = 0;
+    unsigned escape = 0;
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i slash = _mm_set1_epi8('\\');
+    while (end - p >= 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        high |= unsigned(_mm_movemask_epi8(chunk));
+        escape |= unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, slash)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_unpacklo_epi8(chunk, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 8), _mm_unpackhi_epi8(chunk, zero));
+        p += 16;
+        dst += 16;
+    }
+#endif
+    for (; p < end; ++p) {
+        const auto b = static_cast<unsigned char>(*p);
+        high |= b & 0x80u;
+        escape |= b == '\\' ? 1u : 0u;
+        *dst++ = b;
+    }
+    if (high != 0) {
+        out.resize(at);
+        return false;
+    }
+    backslash = escape != 0;
+    return true;
+}
+
+void appendString(Text& out, QStringView text) {
+    out.append(text.utf16(), size_t(text.size()));
+}
+
+// UTF-8 whose characters are all ASCII or two bytes long, which covers German text. Such a sequence is
+// valid whenever its lead byte is C2..DF and a continuation byte follows, so it decodes exactly as the
+// full UTF-8 decoder would; anything else is left to that decoder (false, `out` unchanged).
+bool appendTwoByteUtf8(Text& out, QByteArrayView bytes, bool& backslash) {
+    const size_t at = out.size();
+    out.resize(at + size_t(bytes.size()));
+    char16_t* dst = out.data() + at;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* end = p + bytes.size();
+    bool escape = false;
+    while (p < end) {
+        const unsigned char c = *p;
+        if (c < 0x80) {
+            escape |= c == '\\';
+            *dst++ = c;
+            ++p;
+        } else if (c >= 0xC2 && c <= 0xDF && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
+            *dst++ = char16_t(((c & 0x1F) << 6) | (p[1] & 0x3F));
+            p += 2;
+        } else {
+            out.resize(at);
+            return false;
+        }
+    }
+    out.resize(size_t(dst - out.data()));
+    backslash = escape;
+    return true;
+}
+
+bool startsWithTelScheme(const Text& number) {
+    constexpr char16_t Scheme[] = u"tel:";
+    if (number.size() < 4) {
+        return false;
+    }
+    for (size_t i = 0; i < 4; ++i) {
+        const char16_t c = number.data()[i];
+        if ((c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c) != Scheme[i]) {
             return false;
         }
     }
@@ -247,14 +498,24 @@ private:
         Property property = Property::Other;
         bool keep = false;            // the text is needed: a recognised property inside a card
         bool quotedPrintable = false; // a trailing "=" continues the value on the next line
+        // Where the key of the first line ends, when looked for. Found there, it holds for the whole
+        // logical line: the lines that continue it only add to the value.
+        qsizetype keyEnd = -1;
+        bool unquotedKey = false;
         qint64 start = 0;
         qint64 end = 0;
     };
 
     bool handle(const Pending& line, QByteArrayView text);
-    void apply(Property property, QByteArrayView line);
-    QString decode(QByteArrayView raw, const Parameters& parameters, bool allowImplicitQuotedPrintable) const;
-    void setField(Field field, const QString& text) { m_fields[size_t(field)] = text; }
+    void apply(const Pending& pending, QByteArrayView line);
+    // Appends the text of a raw value: transfer encoding, charset, then backslash escapes.
+    void decode(Text& out, QByteArrayView raw, const Parameters& parameters,
+                bool allowImplicitQuotedPrintable);
+    Text& clearedField(Field field) {
+        Text& text = m_fields[size_t(field)];
+        text.clear();
+        return text;
+    }
     void openCard(qint64 begin);
     void closeCard();
 
@@ -264,10 +525,13 @@ private:
     bool m_unicodeSource = false;
     VcardReadResult m_result;
 
-    QByteArray m_logical;
+    std::string m_logical;
+    QByteArrayView logical() const { return QByteArrayView(m_logical.data(), qsizetype(m_logical.size())); }
     bool m_inCard = false;
     bool m_cardOpen = false;
-    std::array<QString, FieldCount> m_fields;
+    std::array<Text, FieldCount> m_fields;
+    Text m_scratch;
+    std::string m_bytes;
     std::uint8_t m_bold = 0;
     qint64 m_cardBegin = 0;
     qint64 m_cardEnd = -1;
@@ -279,7 +543,7 @@ void Reader::openCard(qint64 begin) {
     m_cardBegin = begin;
     m_cardEnd = -1;
     m_bold = 0;
-    for (QString& field : m_fields) {
+    for (Text& field : m_fields) {
         field.clear();
     }
 }
@@ -290,7 +554,7 @@ void Reader::closeCard() {
     }
     std::array<QStringView, FieldCount> texts;
     for (size_t i = 0; i < texts.size(); ++i) {
-        texts[i] = m_fields[i];
+        texts[i] = m_fields[i].view();
     }
     m_result.table->append(texts, m_bold, m_cardBegin, m_cardEnd);
     m_cardOpen = false;
@@ -315,51 +579,62 @@ bool Reader::handle(const Pending& line, QByteArrayView text) {
         return true;
     default:
         if (line.keep) {
-            apply(line.property, text);
+            apply(line, text);
         }
         return true;
     }
 }
 
-QString Reader::decode(QByteArrayView raw, const Parameters& parameters,
-                       bool allowImplicitQuotedPrintable) const {
+void Reader::decode(Text& out, QByteArrayView raw, const Parameters& parameters,
+                    bool allowImplicitQuotedPrintable) {
     QByteArray transferDecoded;
     QByteArrayView bytes = raw;
     bool direct = true;
-    if (parameters.quotedPrintable) {
-        transferDecoded = decodeQuotedPrintable(raw);
+    if (parameters.quotedPrintable ||
+        (!parameters.base64 && allowImplicitQuotedPrintable && !parameters.encodingGiven &&
+         is(parameters.charset, "UTF-8") && isAscii(raw) && containsQuotedPrintableEscape(raw))) {
+        // The second case: some exporters declare only CHARSET=UTF-8 and still write quoted-printable.
+        m_bytes.resize(size_t(raw.size()));
+        m_bytes.resize(size_t(decodeQuotedPrintable(raw, m_bytes.data())));
+        bytes = QByteArrayView(m_bytes.data(), qsizetype(m_bytes.size()));
+        direct = false;
     } else if (parameters.base64) {
         transferDecoded = decodeBase64(raw);
-    } else if (allowImplicitQuotedPrintable && !parameters.encodingGiven && is(parameters.charset, "UTF-8") &&
-               isAscii(raw) && containsQuotedPrintableEscape(raw)) {
-        // Some exporters declare only CHARSET=UTF-8 and still write quoted-printable.
-        transferDecoded = decodeQuotedPrintable(raw);
+        if (!transferDecoded.isNull()) {
+            bytes = transferDecoded;
+            direct = false;
+        }
     }
-    if (!transferDecoded.isNull()) {
-        bytes = transferDecoded;
-        direct = false;
+    const size_t start = out.size();
+    bool backslash = true;
+    if (direct && m_unicodeSource) {
+        // Lines of a UTF-16 file arrive as UTF-8 already; a charset can only describe encoded bytes there.
+        appendString(out, QString::fromUtf8(bytes));
+    } else if (appendAscii(out, bytes, backslash)) {
+        // What decodeCharset does with ASCII under any charset name, without building a QString.
+    } else if (!(namesUtf8(parameters.charset) && appendTwoByteUtf8(out, bytes, backslash))) {
+        appendString(out, decodeCharset(bytes, parameters.charset));
     }
-    // Lines of a UTF-16 file arrive as UTF-8 already; a charset can only describe encoded bytes there.
-    const QString text = (direct && m_unicodeSource) ? QString::fromUtf8(bytes)
-                                                      : decodeCharset(bytes, parameters.charset);
-    return unescapeText(text);
+    if (backslash) {
+        out.resize(start + size_t(unescapeText(out.data() + start, qsizetype(out.size() - start))));
+    }
 }
 
-void Reader::apply(Property property, QByteArrayView line) {
-    const PropertyLine p(line);
+void Reader::apply(const Pending& pending, QByteArrayView line) {
+    const PropertyLine p(line, pending.keyEnd, pending.unquotedKey);
     const Parameters& params = p.parameters;
-    switch (property) {
+    switch (pending.property) {
     case Property::FN:
-        setField(Field::Name, decode(p.value, params, true));
+        decode(clearedField(Field::Name), p.value, params, true);
         break;
     case Property::NOTE:
-        setField(Field::Notizen, decode(p.value, params, true));
+        decode(clearedField(Field::Notizen), p.value, params, true);
         break;
     case Property::ORG:
-        setField(Field::Firma, decode(components(p.value, 1).front(), params, false));
+        decode(clearedField(Field::Firma), firstComponent(p.value), params, false);
         break;
     case Property::EMAIL:
-        setField(Field::Email, decode(components(p.value, 1).front(), params, false));
+        decode(clearedField(Field::Email), firstComponent(p.value), params, false);
         break;
     case Property::TEL: {
         if (params.faxOrPager) {
@@ -375,11 +650,19 @@ void Reader::apply(Property property, QByteArrayView line) {
         } else {
             break;
         }
-        QString number = decode(components(p.value, 1).front(), params, false);
-        if (number.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive)) {
-            number.remove(0, 4);
+        Text& number = m_scratch;
+        number.clear();
+        decode(number, firstComponent(p.value), params, false);
+        if (startsWithTelScheme(number)) {
+            number.eraseFront(4);
         }
-        setField(field, ex49(number));
+        Text& cell = clearedField(field);
+        if (const std::optional<QStringView> rest = ex49Rest(number.view())) {
+            cell.push_back(u'0');
+            appendString(cell, *rest);
+        } else {
+            cell.swap(number);
+        }
         if (params.pref) {
             m_bold |= ContactTable::boldBit(field);
         }
@@ -387,14 +670,21 @@ void Reader::apply(Property property, QByteArrayView line) {
     }
     case Property::ADR: {
         const bool work = params.work;
-        const QList<QByteArrayView> parts = components(p.value, 7);
-        const QString separator = QStringLiteral(", ");
-        const auto part = [&](qsizetype index) {
-            return replaceLineEndings(decode(component(parts, index), params, true), separator);
+        const Components parts(p.value, 7);
+        const auto part = [&](Field field, qsizetype index) {
+            Text& text = m_scratch;
+            text.clear();
+            decode(text, parts[index], params, true);
+            Text& cell = clearedField(field);
+            if (!text.hasLineBreak()) {
+                cell.swap(text);
+            } else {
+                appendString(cell, replaceLineEndings(text.view().toString(), QStringLiteral(", ")));
+            }
         };
-        setField(work ? Field::AdrArbeit : Field::Adresse, part(2));
-        setField(work ? Field::OrtArbeit : Field::Ort, part(3));
-        setField(work ? Field::PlzArbeit : Field::Plz, part(5));
+        part(work ? Field::AdrArbeit : Field::Adresse, 2);
+        part(work ? Field::OrtArbeit : Field::Ort, 3);
+        part(work ? Field::PlzArbeit : Field::Plz, 5);
         break;
     }
     default:
@@ -424,8 +714,10 @@ VcardReadResult Reader::run() {
             if (softBreak) {
                 // Quoted-printable soft line break: the value goes on, whitespace and all.
                 if (pending.keep) {
-                    m_logical.chop(1);
-                    m_logical.append(line);
+                    if (!m_logical.empty()) {
+                        m_logical.pop_back();
+                    }
+                    m_logical.append(line.data(), size_t(line.size()));
                 }
                 pending.end = m_lines.position();
                 softBreak = line.endsWith('=');
@@ -434,13 +726,13 @@ VcardReadResult Reader::run() {
             if (!line.isEmpty() && isBlank(line.front())) {
                 // Folded line: the break and one whitespace character go.
                 if (pending.keep) {
-                    m_logical.append(line.sliced(1));
+                    m_logical.append(line.data() + 1, size_t(line.size() - 1));
                 }
                 pending.end = m_lines.position();
                 softBreak = pending.quotedPrintable && line.endsWith('=');
                 continue;
             }
-            if (!handle(pending, m_logical)) {
+            if (!handle(pending, logical())) {
                 stopped = true;
                 active = false;
                 break;
@@ -450,7 +742,10 @@ VcardReadResult Reader::run() {
         pending.property = propertyOf(propertyName(line));
         pending.keep = m_inCard && pending.property != Property::Other && pending.property != Property::Begin &&
                        pending.property != Property::End;
-        pending.quotedPrintable = line.endsWith('=') || pending.keep ? declaresQuotedPrintable(line) : false;
+        if (line.endsWith('=') || pending.keep) {
+            pending.keyEnd = keyEnd(line, &pending.unquotedKey);
+            pending.quotedPrintable = declaresQuotedPrintable(line, pending.keyEnd);
+        }
         pending.start = m_lines.lineStart();
         pending.end = m_lines.position();
         softBreak = pending.quotedPrintable && line.endsWith('=');
@@ -463,11 +758,11 @@ VcardReadResult Reader::run() {
                 active = false;
                 continue;
             }
-            m_logical.resize(0);
-            m_logical.append(m_lines.currentLine());
+            const QByteArrayView current = m_lines.currentLine();
+            m_logical.assign(current.data(), size_t(current.size()));
         }
     }
-    if (active && !m_lines.failed() && !handle(pending, m_logical)) {
+    if (active && !m_lines.failed() && !handle(pending, logical())) {
         stopped = true;
     }
     closeCard();

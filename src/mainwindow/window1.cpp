@@ -1,43 +1,169 @@
 #include "window1.h"
 
 #include "addresstablemodel.h"
+#include "detail.h"
 #include "dialogs.h"
+#include "edgelocks.h"
+#include "filetypes.h"
 #include "listbox.h"
+#include "menubar1.h"
 #include "vcfimport.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QUrl>
+
+namespace {
+// The controls are laid out for a window of this size; the edge locks carry them along from there.
+constexpr QSize DesignSize(960, 480);
+} // namespace
 
 Window1::Window1(Dialogs& dialogs, QWidget* parent)
-    : QMainWindow(parent),
-      m_dialogs(dialogs),
+    : QMainWindow(parent), m_dialogs(dialogs),
       m_adressenModel(new AddressTableModel(AddressTableModel::List::Adressen, this)),
-      m_adrDataModel(new AddressTableModel(AddressTableModel::List::AdrData, this)) {
+      m_adrDataModel(new AddressTableModel(AddressTableModel::List::AdrData, this)),
+      m_quit([] { QCoreApplication::quit(); }) {
     setObjectName(QStringLiteral("Window1"));
-    setWindowTitle(QStringLiteral("Adressen"));
-    resize(960, 480);
-    setMinimumSize(800, 480);
+    m_menuBar = new MenuBar1(this);
+    setMenuBar(m_menuBar);
 
+    setWindowTitle(QStringLiteral("Adressen"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    createControls();
+    // The sizes are those of the window's content; a menu bar inside the window comes on top.
+    const int menuHeight = m_menuBar->isNativeMenuBar() ? 0 : m_menuBar->sizeHint().height();
+    resize(DesignSize.width(), DesignSize.height() + menuHeight);
+    connectHandlers();
+    setAcceptDrops(true);
+}
+
+Window1::~Window1() = default;
+
+void Window1::createControls() {
     auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("content"));
+    central->setMinimumSize(800, 480);
+    central->setMaximumSize(32000, 32000);
     setCentralWidget(central);
+    central->resize(DesignSize);
+    auto* locks = new EdgeLocks(central, DesignSize);
+    const Qt::Edges allEdges = Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge;
 
     m_adressen = new ListBox(central);
     m_adressen->setObjectName(QStringLiteral("Adressen"));
     m_adressen->setModel(m_adressenModel);
+    // No sort column at start: the rows stay in file order until a heading is clicked.
+    m_adressen->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     m_adressen->setSortingEnabled(true);
-    m_adressen->horizontalHeader()->setSortIndicatorShown(false);
     m_adressen->setColumnWidths(QStringLiteral("0,1.8*,0.8*,1*,1*,1*,1.4*, 0"));
-    m_adressen->setGeometry(30, 14, 910, 414);
+    m_adressen->setDragEnabled(true);
+    m_adressen->setDragDropMode(QAbstractItemView::DragOnly);
+    m_adressen->setTypeAheadEnabled(false);
+    m_adressen->setDragText([this] { return Adressen_DragRow(); });
+    locks->place(m_adressen, {30, 14, 910, 414}, allEdges);
+
+    m_label2 = new QLabel(QStringLiteral("Doppelclick zeigt mehr Details || Nr. Fett = Favorit"), central);
+    m_label2->setObjectName(QStringLiteral("Label2"));
+    QPalette grey = m_label2->palette();
+    grey.setColor(QPalette::WindowText, QColor(0x4A, 0x4A, 0x4A));
+    m_label2->setPalette(grey);
+    m_label2->setAutoFillBackground(true);
+    m_label2->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    locks->place(m_label2, {478, 441, 516, 20}, Qt::LeftEdge | Qt::BottomEdge);
 
     m_adrData = new ListBox(central);
     m_adrData->setObjectName(QStringLiteral("adrData"));
     m_adrData->setModel(m_adrDataModel);
-    m_adrData->setGeometry(724, 373, 201, 100);
+    m_adrData->setFocusPolicy(Qt::NoFocus);
+    m_adrData->setFrameShape(QFrame::NoFrame);
+    m_adrData->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_adrData->setDragEnabled(false);
+    locks->place(m_adrData, {724, 373, 201, 100}, Qt::RightEdge | Qt::BottomEdge);
     m_adrData->setVisible(false);
     m_adrData->setEnabled(false);
+
+    m_searchField = new QLineEdit(central);
+    m_searchField->setObjectName(QStringLiteral("SearchField"));
+    m_searchField->setPlaceholderText(QStringLiteral("Eingabe"));
+    locks->place(m_searchField, {25, 440, 259, 22}, Qt::LeftEdge | Qt::TopEdge);
+
+    // The buttons take no focus from a mouse click, so the search text keeps it and Return keeps working.
+    m_searchButton = new QPushButton(QStringLiteral("Name finden"), central);
+    m_searchButton->setObjectName(QStringLiteral("SearchButton"));
+    m_searchButton->setToolTip(QStringLiteral("search name"));
+    m_searchButton->setFocusPolicy(Qt::TabFocus);
+    locks->place(m_searchButton, {296, 441, 100, 20}, Qt::LeftEdge | Qt::TopEdge);
+
+    m_nextButton = new QPushButton(QStringLiteral("Weiter"), central);
+    m_nextButton->setObjectName(QStringLiteral("NextButton"));
+    m_nextButton->setToolTip(QStringLiteral("search next"));
+    m_nextButton->setFocusPolicy(Qt::TabFocus);
+    m_nextButton->setEnabled(false);
+    locks->place(m_nextButton, {408, 441, 58, 20}, Qt::LeftEdge | Qt::TopEdge);
+
+    m_label1 = new QLabel(QStringLiteral("x"), central);
+    m_label1->setObjectName(QStringLiteral("Label1"));
+    m_label1->setAlignment(Qt::AlignCenter);
+    m_label1->setToolTip(QStringLiteral("clear the sort"));
+    locks->place(m_label1, {10, 12, 15, 20}, Qt::LeftEdge | Qt::TopEdge);
+
+    setTabOrder(m_adressen, m_searchField);
+    setTabOrder(m_searchField, m_searchButton);
+    setTabOrder(m_searchButton, m_nextButton);
 }
 
-Window1::~Window1() = default;
+void Window1::connectHandlers() {
+    connect(m_adressen, &ListBox::doubleClick, this, &Window1::Adressen_DoubleClick);
+    m_adressen->installEventFilter(this);
+    m_label1->installEventFilter(this);
+
+    // "Detail" follows the selection at once, so its shortcut is right without the menu being opened.
+    connect(m_adressen->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &Window1::Event_EnableMenuItems);
+    // A new table drops the selection without a selection signal.
+    connect(m_adressenModel, &QAbstractItemModel::modelReset, this, [this] {
+        m_adressen->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+        Event_EnableMenuItems();
+    });
+    connect(m_adressenModel, &QAbstractItemModel::layoutChanged, this, &Window1::Event_EnableMenuItems);
+    connect(m_menuBar->menu(QStringLiteral("FileMenu")), &QMenu::aboutToShow, this,
+            &Window1::Event_EnableMenuItems);
+
+    connect(AblageOeffnen(), &QAction::triggered, this, &Window1::AblageOeffnen_Action);
+    connect(AblageDetail(), &QAction::triggered, this, &Window1::AblageDetail_Action);
+    connect(AblageSchliessen(), &QAction::triggered, this, &Window1::AblageSchliessen_Action);
+
+    connect(m_searchField, &QLineEdit::textChanged, this, &Window1::SearchField_TextChange);
+    connect(m_searchButton, &QPushButton::clicked, this, &Window1::SearchButton_Action);
+    connect(m_nextButton, &QPushButton::clicked, this, &Window1::NextButton_Action);
+    Event_EnableMenuItems();
+}
+
+QAction* Window1::menuItem(const QString& name) const {
+    return m_menuBar->item(name);
+}
+
+Detail* Window1::detail() {
+    if (!m_detail) {
+        Detail::Source source;
+        source.adressen = m_adressenModel;
+        source.adrData = m_adrDataModel;
+        source.selected = [this] { return m_selected; };
+        source.vcfFile = [this] { return m_vcfFile; };
+        m_detail = new Detail(std::move(source), m_dialogs, this);
+    }
+    return m_detail;
+}
 
 void Window1::OpenVcf(const QString& path) {
     ImportHooks hooks;
@@ -50,4 +176,167 @@ void Window1::OpenVcf(const QString& path) {
         m_adressen->setFocus();
     };
     ::OpenVcf(path, *m_adressenModel, *m_adrDataModel, m_dialogs, hooks);
+}
+
+// Window events
+
+void Window1::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        Event_Activate();
+    }
+}
+
+void Window1::Event_Activate() {
+    detail()->hide();
+}
+
+void Window1::closeEvent(QCloseEvent* event) {
+    event->accept();
+    Event_Close();
+}
+
+void Window1::Event_Close() {
+    if (m_quit) {
+        m_quit();
+    }
+}
+
+void Window1::Event_EnableMenuItems() {
+    AblageDetail()->setEnabled(m_adressen->listIndex() > -1);
+}
+
+void Window1::keyPressEvent(QKeyEvent* event) {
+    // Not a dialog, so Return is not taken to the default button for us. What reaches the window here
+    // was left alone by the focused control (the search field passes Return on).
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        for (QPushButton* button : {m_searchButton, m_nextButton}) {
+            if (button->isDefault() && button->isEnabled()) {
+                button->click();
+                event->accept();
+                return;
+            }
+        }
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+QString Window1::droppedVcf(const QMimeData* data) {
+    if (!data || !data->hasUrls() || data->urls().isEmpty()) {
+        return {};
+    }
+    const QUrl first = data->urls().constFirst();
+    if (!first.isLocalFile()) {
+        return {};
+    }
+    const QString path = first.toLocalFile();
+    return FileTypes::matches(FileTypes::VcfFiles, path) ? path : QString();
+}
+
+void Window1::dragEnterEvent(QDragEnterEvent* event) {
+    if (droppedVcf(event->mimeData()).isEmpty()) {
+        event->ignore();
+    } else {
+        event->acceptProposedAction();
+    }
+}
+
+void Window1::dragMoveEvent(QDragMoveEvent* event) {
+    if (droppedVcf(event->mimeData()).isEmpty()) {
+        event->ignore();
+    } else {
+        event->acceptProposedAction();
+    }
+}
+
+void Window1::dropEvent(QDropEvent* event) {
+    const QString path = droppedVcf(event->mimeData());
+    if (path.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    OpenVcf(path);
+}
+
+bool Window1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_adressen && event->type() == QEvent::KeyPress) {
+        return Adressen_KeyDown(static_cast<QKeyEvent*>(event));
+    }
+    if (watched == m_label1 && event->type() == QEvent::MouseButtonPress) {
+        Label1_MouseDown();
+        return false;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// Adressen
+
+void Window1::Adressen_DoubleClick() {
+    openDetail();
+}
+
+QString Window1::Adressen_DragRow() const {
+    const int row = m_adressen->listIndex();
+    if (row < 0) {
+        return {};
+    }
+    QString text;
+    for (int column = 1; column < AddressTableModel::ColumnCount; ++column) {
+        text += m_adressenModel->cell(row, column) + QLatin1Char('\t');
+    }
+    return text;
+}
+
+bool Window1::Adressen_KeyDown(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        // Return in the list does nothing, and must not reach the default button either.
+        event->accept();
+        return true;
+    }
+    // Only a key that types something starts a search; navigation, Tab, Escape and shortcuts keep their
+    // meaning in the list. Ctrl together with Alt is AltGr on some systems and does type.
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    const bool command = (mods & (Qt::ControlModifier | Qt::MetaModifier)) &&
+                         !(mods.testFlag(Qt::ControlModifier) && mods.testFlag(Qt::AltModifier));
+    const QString text = event->text();
+    const bool printable =
+        !text.isEmpty() && std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.isPrint(); });
+    if (command || !printable) {
+        return false;
+    }
+    m_searchField->setFocus();
+    m_searchField->setText(text);
+    m_searchField->setCursorPosition(int(text.size()));
+    // The text may not have changed (the same letter again); the search starts from the top all the same.
+    SearchField_TextChange();
+    return true;
+}
+
+void Window1::Label1_MouseDown() {
+    // Back to file order: the contact number is the sort column again, ascending.
+    m_adressen->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    m_adressenModel->sort(0, Qt::AscendingOrder);
+}
+
+// Menu items
+
+void Window1::AblageOeffnen_Action() {
+    OpenVcf(m_dialogs.openFile(FileTypes::OpenFilter));
+}
+
+void Window1::AblageDetail_Action() {
+    openDetail();
+}
+
+void Window1::AblageSchliessen_Action() {
+    close();
+}
+
+void Window1::openDetail() {
+    m_selected = m_adressen->listIndex();
+    Detail* window = detail();
+    window->clearListe();
+    window->newDetail = true;
+    window->showModal();
 }

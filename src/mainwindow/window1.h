@@ -1,13 +1,22 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
+#include <functional>
 
 class AddressTableModel;
+class Detail;
 class Dialogs;
 class ListBox;
+class MenuBar1;
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMimeData;
+class QPushButton;
 
-// The program's one document window: the contact list `Adressen`, its hidden companion `adrData`,
-// and every road into a file.
+// The program's one document window: the contact list `Adressen`, its hidden companion `adrData`, the
+// name search below the list, and every road into a file.
 class Window1 final : public QMainWindow {
     Q_OBJECT
 public:
@@ -16,25 +25,90 @@ public:
 
     // Reads a vCard file into the lists; an empty path changes nothing.
     void OpenVcf(const QString& path);
+    // The first row at or after `start` whose name contains `text` (ignoring case), or -1. Switches the
+    // default button as the search goes on.
+    int SearchName(const QString& text, int start);
 
     QString VcfFile() const { return m_vcfFile; }
     int selected() const { return m_selected; }
 
+    // The one detail window, created on first use and again after it was destroyed.
+    Detail* detail();
+
+    // What closing the window does; by default the application quits.
+    void setQuitHandler(std::function<void()> quit) { m_quit = std::move(quit); }
+
+    // Controls.
     ListBox* Adressen() const { return m_adressen; }
     ListBox* adrData() const { return m_adrData; }
+    QLabel* Label2() const { return m_label2; }
+    QLineEdit* SearchField() const { return m_searchField; }
+    QPushButton* SearchButton() const { return m_searchButton; }
+    QPushButton* NextButton() const { return m_nextButton; }
+    QLabel* Label1() const { return m_label1; }
     AddressTableModel* adressenModel() const { return m_adressenModel; }
     AddressTableModel* adrDataModel() const { return m_adrDataModel; }
+
+    // Menu items, looked up by their names in the window's menu bar.
+    MenuBar1* menuBar1() const { return m_menuBar; }
+    QAction* menuItem(const QString& name) const;
+    QAction* AblageOeffnen() const { return menuItem(QStringLiteral("AblageOeffnen")); }
+    QAction* AblageDetail() const { return menuItem(QStringLiteral("AblageDetail")); }
+    QAction* AblageSchliessen() const { return menuItem(QStringLiteral("AblageSchließen")); }
+    QAction* FileQuit() const { return menuItem(QStringLiteral("FileQuit")); }
+    QAction* UeberTovanel() const { return menuItem(QStringLiteral("UeberTovanel")); }
+
+    // The drag text of the selected row: the cells from "Name" to "Pos", each followed by a tab.
+    QString Adressen_DragRow() const;
 
 signals:
     // An import read its file to the end (the application's "openOK").
     void fileReadToEnd();
 
+protected:
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void createControls();
+    void connectHandlers();
+
+    void Event_Activate();
+    void Event_Close();
+    void Event_EnableMenuItems();
+    void Adressen_DoubleClick();
+    bool Adressen_KeyDown(QKeyEvent* event);
+    void Label1_MouseDown();
+    void AblageOeffnen_Action();
+    void AblageDetail_Action();
+    void AblageSchliessen_Action();
+    void SearchField_TextChange();
+    void SearchButton_Action();
+    void NextButton_Action();
+
+    void openDetail();
+    void showSearchResult();
+    // The first file of a drag if it is a vCard file, else empty.
+    static QString droppedVcf(const QMimeData* data);
+
     Dialogs& m_dialogs;
     AddressTableModel* m_adressenModel;
     AddressTableModel* m_adrDataModel;
-    ListBox* m_adressen;
-    ListBox* m_adrData;
+    MenuBar1* m_menuBar = nullptr;
+    ListBox* m_adressen = nullptr;
+    QLabel* m_label2 = nullptr;
+    ListBox* m_adrData = nullptr;
+    QLineEdit* m_searchField = nullptr;
+    QPushButton* m_searchButton = nullptr;
+    QPushButton* m_nextButton = nullptr;
+    QLabel* m_label1 = nullptr;
+    QPointer<Detail> m_detail;
+    std::function<void()> m_quit;
     QString m_vcfFile;
     int m_selected = 0;
 };

@@ -1,9 +1,38 @@
 #include "linereader.h"
 
 #include <QIODevice>
-
 #include <algorithm>
 #include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+// The first CR or LF in [p, end), or end. One pass that looks for both is about as fast as memchr for
+// one, where two memchr calls would scan every line twice.
+const char* findLineBreak(const char* p, const char* end) {
+#ifdef __SSE2__
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    while (end - p >= 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const int mask =
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(chunk, cr), _mm_cmpeq_epi8(chunk, lf)));
+        if (mask != 0) {
+            return p + __builtin_ctz(unsigned(mask));
+        }
+        p += 16;
+    }
+#endif
+    while (p < end && *p != '\r' && *p != '\n') {
+        ++p;
+    }
+    return p;
+}
+
+} // namespace
 
 LineReader::LineReader(QIODevice& device, qsizetype chunkSize)
     : m_device(device), m_chunkSize(std::max<qsizetype>(chunkSize, 16)) {
@@ -115,39 +144,22 @@ QByteArrayView LineReader::currentLine() const {
     return QByteArrayView(m_buffer.constData() + (m_lineStart - m_base), m_lineLength);
 }
 
-qint64 LineReader::find(char c, Search& search, qint64 from) const {
-    if (search.found >= from) {
-        return search.found;
-    }
-    const qint64 start = std::max(from, search.searchedTo);
-    const qint64 end = m_base + m_end;
-    const char* data = m_buffer.constData();
-    const auto* hit = static_cast<const char*>(
-        start < end ? std::memchr(data + (start - m_base), c, size_t(end - start)) : nullptr);
-    search.found = hit ? m_base + (hit - data) : -1;
-    search.searchedTo = hit ? search.found + 1 : end;
-    return search.found;
-}
-
 bool LineReader::readByteLine(QByteArrayView& line) {
+    qsizetype scanFrom = m_begin;
     for (;;) {
         const char* data = m_buffer.constData();
-        // Where the next CR and LF are is remembered between lines: a file with only one kind of line
-        // ending would otherwise have the rest of the buffer searched for the other kind at every line.
-        const qint64 from = m_base + m_begin;
-        const qint64 lf = find('\n', m_lf, from);
-        const qint64 cr = find('\r', m_cr, from);
+        const qsizetype breakAt = findLineBreak(data + scanFrom, data + m_end) - data;
         qsizetype lineEnd = -1;
         qsizetype next = -1;
-        if (cr >= 0 && (lf < 0 || cr < lf)) {
-            const qsizetype crAt = qsizetype(cr - m_base);
-            if (crAt + 1 < m_end || m_eof) {
-                lineEnd = crAt;
-                next = (crAt + 1 < m_end && data[crAt + 1] == '\n') ? crAt + 2 : crAt + 1;
+        if (breakAt < m_end) {
+            if (data[breakAt] == '\n') {
+                lineEnd = breakAt;
+                next = breakAt + 1;
+            } else if (breakAt + 1 < m_end || m_eof) {
+                // A CR ends the line; the LF of a CR LF must already be in the buffer to be seen.
+                lineEnd = breakAt;
+                next = (breakAt + 1 < m_end && data[breakAt + 1] == '\n') ? breakAt + 2 : breakAt + 1;
             }
-        } else if (lf >= 0) {
-            lineEnd = qsizetype(lf - m_base);
-            next = lineEnd + 1;
         }
         if (lineEnd < 0 && m_eof) {
             if (m_begin >= m_end && !m_overlong) {
@@ -179,8 +191,16 @@ bool LineReader::readByteLine(QByteArrayView& line) {
                 m_begin = data[m_end - 1] == '\r' ? m_end - 1 : m_end;
             }
         }
-        if (!fill() && m_failed) {
-            return false;
+        // Read on, and only scan what is new.
+        const qsizetype scanned = m_end - m_begin;
+        if (!fill()) {
+            if (m_failed) {
+                return false;
+            }
+        }
+        scanFrom = m_begin + (scanned > 0 ? scanned - 1 : 0);
+        if (scanFrom < m_begin) {
+            scanFrom = m_begin;
         }
     }
 }

@@ -53,12 +53,6 @@ public:
 private:
     bool fill();
     void detectEncoding();
-    // The first occurrence of a byte at or after a file offset in the buffered bytes, or -1.
-    struct Search {
-        qint64 found = -1;     // file offset of the last hit
-        qint64 searchedTo = 0; // no byte searched for lies before this offset, after the last hit
-    };
-    qint64 find(char c, Search& search, qint64 from) const;
     bool readByteLine(QByteArrayView& line);
     bool readUtf16Line(QByteArrayView& line);
     char16_t unitAt(qsizetype byteIndex) const;
@@ -80,8 +74,6 @@ private:
     qint64 m_lineEnd = 0;
     qsizetype m_lineLength = 0; // bytes of the line last returned (UTF-8 bytes for UTF-16 files)
     bool m_keepLine = false;    // fill() keeps the bytes of the line last returned
-    Search m_cr;
-    Search m_lf;
     qsizetype m_maxLine = std::numeric_limits<qsizetype>::max();
     bool m_overlong = false; // the line being read is beyond the limit; its start is in m_head
     qint64 m_overlongStart = 0;

@@ -1,7 +1,10 @@
 #include "listbox.h"
 
+#include <QDrag>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScrollBar>
 
@@ -61,8 +64,68 @@ void ListBox::setListIndex(int row) {
 }
 
 void ListBox::resizeEvent(QResizeEvent* event) {
+    // Also called when only the viewport changes size (the vertical scroll bar comes or goes).
     QTableView::resizeEvent(event);
     applyColumnWidths();
+}
+
+void ListBox::mouseDoubleClickEvent(QMouseEvent* event) {
+    QTableView::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton) {
+        emit doubleClick();
+    }
+}
+
+void ListBox::focusInEvent(QFocusEvent* event) {
+    QTableView::focusInEvent(event);
+    // The view makes its first cell current on focus without selecting it; the first arrow key would
+    // then move on from there, and Home would select nothing. With no current cell, the first key
+    // selects the first row.
+    if (selectionModel() && !selectionModel()->hasSelection()) {
+        selectionModel()->setCurrentIndex({}, QItemSelectionModel::NoUpdate);
+    }
+}
+
+void ListBox::keyboardSearch(const QString& search) {
+    if (m_typeAhead) {
+        QTableView::keyboardSearch(search);
+    }
+}
+
+QMimeData* ListBox::createDragData() const {
+    if (!m_dragText) {
+        const QModelIndexList indexes = selectedIndexes();
+        return indexes.isEmpty() || !model() ? nullptr : model()->mimeData(indexes);
+    }
+    const QString text = m_dragText();
+    if (text.isEmpty()) {
+        return nullptr;
+    }
+    auto* data = new QMimeData;
+    data->setText(text);
+    return data;
+}
+
+void ListBox::startDrag(Qt::DropActions supportedActions) {
+    if (!m_dragText) {
+        QTableView::startDrag(supportedActions);
+        return;
+    }
+    QMimeData* data = createDragData();
+    if (!data) {
+        return;
+    }
+    auto* drag = new QDrag(this);
+    drag->setMimeData(data);
+    drag->exec(Qt::CopyAction);
+}
+
+QModelIndex ListBox::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) {
+    // Whole rows are selected, so Home and End go to the first and last row, not along the row.
+    if (cursorAction == MoveHome || cursorAction == MoveEnd) {
+        modifiers |= Qt::ControlModifier;
+    }
+    return QTableView::moveCursor(cursorAction, modifiers);
 }
 
 void ListBox::applyColumnWidths() {

@@ -3,10 +3,14 @@
 #include "columnwidths.h"
 
 #include <QTableView>
+#include <functional>
+
+class QMimeData;
 
 // A list box with cells: a table view without grid or row numbers whose column widths follow a
-// width specification (see ColumnWidths), recomputed whenever the list changes size. Columns given
-// no width are hidden, so the keyboard never lands in them.
+// width specification (see ColumnWidths), recomputed whenever the space for the columns changes (the
+// list is resized, or its vertical scroll bar comes or goes). Columns given no width are hidden, so the
+// keyboard never lands in them.
 class ListBox : public QTableView {
     Q_OBJECT
 public:
@@ -19,11 +23,33 @@ public:
     int listIndex() const;
     void setListIndex(int row);
 
+    // Typing letters selects the next row starting with them (the view's keyboard search); on by default.
+    void setTypeAheadEnabled(bool on) { m_typeAhead = on; }
+    bool typeAheadEnabled() const { return m_typeAhead; }
+
+    // Where a drag of a row gets its text from. With a source set, a drag carries that text alone, as
+    // plain text; an empty text starts no drag. Without one, the model's own drag data is used.
+    void setDragText(std::function<QString()> source) { m_dragText = std::move(source); }
+    // The data a drag started now would carry (caller owns it), nullptr when no drag would start.
+    QMimeData* createDragData() const;
+
+    void keyboardSearch(const QString& search) override;
+
+signals:
+    // A double-click anywhere in the list, on a row or below the last one.
+    void doubleClick();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
 
 private:
     void applyColumnWidths();
 
     ColumnWidths m_widths;
+    bool m_typeAhead = true;
+    std::function<QString()> m_dragText;
 };

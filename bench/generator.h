@@ -1,0 +1,9 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+// Writes `count` vCards in the dialects real exports mix (Android 2.1 quoted-printable, generic 3.0 with
+// folded lines, Apple groups, Google, Outlook 2.1 in Windows-1252), with CRLF line endings. The output
+// depends on `count` and `seed` only, so a file can be rebuilt byte for byte on another machine.
+void generateCards(std::FILE* out, std::int64_t count, std::uint64_t seed);

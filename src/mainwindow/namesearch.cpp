@@ -1,0 +1,69 @@
+// The name search of the main window: "Name finden" searches from the top, "Weiter" below the last hit,
+// and Return goes to whichever of the two the search has made the default button.
+#include "addresstablemodel.h"
+#include "dialogs.h"
+#include "listbox.h"
+#include "window1.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+constexpr int NameColumn = 1;
+
+// An empty text is found nowhere: a search without text would otherwise stop on the first row.
+bool nameContains(const QString& name, const QString& text) {
+    return !text.isEmpty() && name.contains(text, Qt::CaseInsensitive);
+}
+} // namespace
+
+int Window1::SearchName(const QString& text, int start) {
+    const int count = m_adressenModel->rowCount();
+    int i = start >= 0 && start < count ? start : 0;
+    bool passedOver = false;
+    while (i < count) {
+        if (nameContains(m_adressenModel->cell(i, NameColumn), text)) {
+            break;
+        }
+        ++i;
+        passedOver = true;
+    }
+    // Having passed over a row, the search can go on from the hit: "Weiter" takes Return from here.
+    if (passedOver) {
+        m_searchButton->setDefault(false);
+        m_nextButton->setDefault(true);
+        m_nextButton->setEnabled(true);
+    }
+    if (i < count) {
+        return i;
+    }
+    m_nextButton->setDefault(false);
+    m_nextButton->setEnabled(false);
+    m_searchButton->setDefault(true);
+    return -1;
+}
+
+void Window1::SearchField_TextChange() {
+    m_searchButton->setDefault(true);
+    m_nextButton->setDefault(false);
+}
+
+void Window1::SearchButton_Action() {
+    m_selected = SearchName(m_searchField->text(), 0);
+    showSearchResult();
+}
+
+void Window1::NextButton_Action() {
+    m_selected = SearchName(m_searchField->text(), m_selected + 1);
+    showSearchResult();
+}
+
+void Window1::showSearchResult() {
+    if (m_selected == -1) {
+        m_dialogs.message(QStringLiteral("Leider nicht gefunden"));
+        m_searchField->selectAll();
+        return;
+    }
+    m_adressen->setListIndex(m_selected);
+    m_adressen->setFocus();
+}
