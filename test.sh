@@ -19,7 +19,7 @@ step "AddressSanitizer + UBSan build and tests"
 # Leak checking stays on: Qt keeps its one-time allocations reachable, so what LSan reports is ours.
 export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:strict_init_order=1"
 export UBSAN_OPTIONS="halt_on_error=1:abort_on_error=1:print_stacktrace=1"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVANEL_SANITIZE=ON >/dev/null
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTOVANEL_SANITIZE=ON >/dev/null
 cmake --build build-asan
 ctest --test-dir build-asan --output-on-failure -j2
 
