@@ -15,7 +15,6 @@
 #include <QFile>
 #include <QImage>
 #include <QRandomGenerator>
-#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <unistd.h>
