@@ -1,20 +1,42 @@
-#include "filetypes.h"
+#include "app.h"
+#include "singleinstance.h"
 #include "widgetdialogs.h"
 #include "window1.h"
 
 #include <QApplication>
+#include <QTranslator>
+#include <cstdio>
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
+    // Qt's own dialogs, so their texts follow the German translation.
+    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tovanel"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Tovanel"));
-    FileTypes::registerType({QStringLiteral("vcf Files"), {QStringLiteral(".vcf")}, {}, QStringLiteral("????")});
+    // No display name: Qt would append it to every window title, and the main window's title is the
+    // file's name alone.
+    QApplication::setApplicationVersion(QStringLiteral(TOVANEL_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("tovanel"));
 
+    const QString file = App::documentArgument(QApplication::arguments());
+    SingleInstance instance(SingleInstance::defaultServerName());
+    switch (instance.claim(file)) {
+    case SingleInstance::Claim::HandedOver:
+        return 0;
+    case SingleInstance::Claim::NoAnswer:
+        // A running instance holds the socket but does not answer; a second window would not help.
+        std::fputs("Tovanel läuft bereits, antwortet aber nicht.\n", stderr);
+        return 1;
+    case SingleInstance::Claim::Primary:
+    case SingleInstance::Claim::Alone:
+        break;
+    }
+
+    const std::unique_ptr<QTranslator> germanQt = App::installGermanQtTranslations();
     WidgetDialogs dialogs;
-    Window1 window(dialogs);
-    dialogs.setParent(&window);
-    window.show();
-    const QStringList args = QApplication::arguments();
-    window.OpenVcf(args.size() > 1 ? args.at(1) : dialogs.openFile(FileTypes::OpenFilter));
+    App app(dialogs);
+    QObject::connect(&app, &App::mainWindowCreated, &app,
+                     [&dialogs](Window1* window) { dialogs.setParent(window); });
+    QObject::connect(&instance, &SingleInstance::documentRequested, &app, &App::requestDocument);
+    app.start(file);
     return QApplication::exec();
 }

@@ -31,7 +31,7 @@ void OpenVcf(const QString& path, AddressTableModel& adressen, AddressTableModel
     adressen.setTable(nullptr);
     adrData.setTable(nullptr);
 
-    VcardReadResult result = readVcardFile(path, hooks.progress);
+    VcardReadResult result = hooks.read ? hooks.read(path) : readVcardFile(path, hooks.progress);
     adressen.setTable(result.table);
     adrData.setTable(result.table);
 

@@ -17,6 +17,10 @@ struct ImportHooks {
     std::function<void()> readToEnd;
     // Progress of the reading, for a long import.
     ReadProgress progress;
+    // Reads the file in place of readVcardFile(path, progress). The reading is the import's one long step:
+    // a window wraps it in its wait cursor and progress display, which must be gone again before any
+    // message of the import is shown.
+    std::function<VcardReadResult(const QString& path)> read;
 };
 
 // Message texts of the import.

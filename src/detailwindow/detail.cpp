@@ -4,7 +4,9 @@
 #include "cardsource.h"
 #include "detailrows.h"
 #include "dialogs.h"
+#include "edgelocks.h"
 #include "listbox.h"
+#include "menubar1.h"
 #include "vcfimport.h"
 
 #include <QAction>
@@ -32,8 +34,11 @@ Detail::Detail(Source source, Dialogs& dialogs, QWidget* parent)
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     // The close box ends this instance; "Close" only hides it, keeping its list.
     setAttribute(Qt::WA_DeleteOnClose);
+    createMenuBar();
     createControls();
-    resize(DesignedSize);
+    // The sizes are those of the window's content; a menu bar inside the window comes on top.
+    const int menuHeight = m_menuBar->isNativeMenuBar() ? 0 : m_menuBar->sizeHint().height();
+    resize(DesignedSize.width(), DesignedSize.height() + menuHeight);
     setMinimumSize(400, 280);
     setMaximumSize(2048, 32000);
 }
@@ -42,7 +47,7 @@ void Detail::createControls() {
     auto* panel = new QWidget(this);
     panel->setObjectName(QStringLiteral("DetailPanel"));
     setCentralWidget(panel);
-    panel->installEventFilter(this);
+    panel->resize(DesignedSize);
 
     m_pushButton1 = new QPushButton(QStringLiteral("Close"), panel);
     m_pushButton1->setObjectName(QStringLiteral("PushButton1"));
@@ -90,53 +95,29 @@ void Detail::createControls() {
     setTabOrder(m_sourceButton, m_sourceText);
 
     const Qt::Edges all = Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge;
-    m_anchored = {
-        {m_pushButton1, {300, 376, 80, 20}, Qt::RightEdge | Qt::BottomEdge},
-        {m_liste, {20, 14, 360, 344}, all},
-        {m_label1, {20, 366, 196, 40}, Qt::LeftEdge | Qt::BottomEdge},
-        {m_sourceButton, {228, 376, 60, 22}, Qt::RightEdge | Qt::BottomEdge},
-        {m_sourceText, {20, 14, 360, 344}, all},
-    };
+    auto* locks = new EdgeLocks(panel, DesignedSize);
+    locks->place(m_pushButton1, {300, 376, 80, 20}, Qt::RightEdge | Qt::BottomEdge);
+    locks->place(m_liste, {20, 14, 360, 344}, all);
+    locks->place(m_label1, {20, 366, 196, 40}, Qt::LeftEdge | Qt::BottomEdge);
+    locks->place(m_sourceButton, {228, 376, 60, 22}, Qt::RightEdge | Qt::BottomEdge);
+    locks->place(m_sourceText, {20, 14, 360, 344}, all);
+}
 
-    m_editCopyVal = new QAction(QStringLiteral("Wert Kopieren"), this);
-    m_editCopyVal->setObjectName(QStringLiteral("EditCopyVal"));
-    m_editCopyVal->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
-    m_editCopyVal->setShortcutContext(Qt::WindowShortcut);
+void Detail::createMenuBar() {
+    m_menuBar = new MenuBar1(this);
+    setMenuBar(m_menuBar);
+    // "Wert Kopieren" is this window's command; opening files and contacts is the main window's, which
+    // takes no input while this window is shown.
+    m_editCopyVal = m_menuBar->item(QStringLiteral("EditCopyVal"));
     m_editCopyVal->setEnabled(false);
     connect(m_editCopyVal, &QAction::triggered, this, &Detail::EditCopyVal_Action);
-    addAction(m_editCopyVal);
+    m_menuBar->item(QStringLiteral("AblageOeffnen"))->setEnabled(false);
+    m_menuBar->item(QStringLiteral("AblageDetail"))->setEnabled(false);
+    // "Schließen" closes the front window the way its "Close" button does.
+    connect(m_menuBar->item(QStringLiteral("AblageSchließen")), &QAction::triggered, this,
+            &Detail::PushButton1_Action);
 }
 
-void Detail::placeControls() {
-    const QWidget* panel = centralWidget();
-    const int dw = panel->width() - DesignedSize.width();
-    const int dh = panel->height() - DesignedSize.height();
-    for (const Anchored& a : m_anchored) {
-        QRect r = a.designed;
-        if (a.edges.testFlag(Qt::RightEdge)) {
-            if (a.edges.testFlag(Qt::LeftEdge)) {
-                r.setWidth(r.width() + dw);
-            } else {
-                r.translate(dw, 0);
-            }
-        }
-        if (a.edges.testFlag(Qt::BottomEdge)) {
-            if (a.edges.testFlag(Qt::TopEdge)) {
-                r.setHeight(r.height() + dh);
-            } else {
-                r.translate(0, dh);
-            }
-        }
-        a.widget->setGeometry(r);
-    }
-}
-
-bool Detail::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == centralWidget() && event->type() == QEvent::Resize) {
-        placeControls();
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
 
 bool Detail::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate) {

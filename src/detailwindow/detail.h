@@ -8,6 +8,7 @@
 class AddressTableModel;
 class DetailRows;
 class Dialogs;
+class MenuBar1;
 class ListBox;
 class QAction;
 class QLabel;
@@ -44,21 +45,16 @@ public:
     QPlainTextEdit* sourceText() const { return m_sourceText; }
     // "Wert Kopieren" (Ctrl+Y), live while this window is the active one.
     QAction* EditCopyVal() const { return m_editCopyVal; }
+    // The application's menu bar in this window; the main window forwards its application items.
+    MenuBar1* menuBar1() const { return m_menuBar; }
 
 protected:
     bool event(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    struct Anchored {
-        QWidget* widget;
-        QRect designed;
-        Qt::Edges edges;
-    };
-
     void createControls();
-    void placeControls();
+    void createMenuBar();
     void Event_Activate();
     void PushButton1_Action();
     void Liste_DoubleClick();
@@ -78,6 +74,6 @@ private:
     QPushButton* m_sourceButton = nullptr;
     QPlainTextEdit* m_sourceText = nullptr;
     QAction* m_editCopyVal = nullptr;
-    QList<Anchored> m_anchored;
+    MenuBar1* m_menuBar = nullptr;
     qsizetype m_contact = -1; // file order; -1: the list shows no contact
 };

@@ -5,6 +5,7 @@
 #include "dialogs.h"
 #include "edgelocks.h"
 #include "filetypes.h"
+#include "importprogress.h"
 #include "listbox.h"
 #include "menubar1.h"
 #include "vcfimport.h"
@@ -20,6 +21,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QUrl>
 
 namespace {
@@ -31,7 +33,7 @@ Window1::Window1(Dialogs& dialogs, QWidget* parent)
     : QMainWindow(parent), m_dialogs(dialogs),
       m_adressenModel(new AddressTableModel(AddressTableModel::List::Adressen, this)),
       m_adrDataModel(new AddressTableModel(AddressTableModel::List::AdrData, this)),
-      m_quit([] { QCoreApplication::quit(); }) {
+      m_quit([] { QCoreApplication::quit(); }), m_progressDelay(ImportProgress::DefaultDelayMs) {
     setObjectName(QStringLiteral("Window1"));
     m_menuBar = new MenuBar1(this);
     setMenuBar(m_menuBar);
@@ -161,11 +163,21 @@ Detail* Window1::detail() {
         source.selected = [this] { return m_selected; };
         source.vcfFile = [this] { return m_vcfFile; };
         m_detail = new Detail(std::move(source), m_dialogs, this);
+        // The application's own items work from the detail window's menu bar as from this one.
+        for (const QString& name : {QStringLiteral("FileQuit"), QStringLiteral("UeberTovanel")}) {
+            connect(m_detail->menuBar1()->item(name), &QAction::triggered, menuItem(name), &QAction::trigger);
+        }
     }
     return m_detail;
 }
 
 void Window1::OpenVcf(const QString& path) {
+    // The progress window lets events through while it shows; the application may hand over a document
+    // then, and the messages after a reading are modal loops as well.
+    if (m_importing) {
+        return;
+    }
+    const QScopedValueRollback<bool> importing(m_importing, true);
     ImportHooks hooks;
     hooks.fileChosen = [this](const QString& file) {
         m_vcfFile = file;
@@ -174,6 +186,11 @@ void Window1::OpenVcf(const QString& path) {
     hooks.readToEnd = [this] {
         emit fileReadToEnd();
         m_adressen->setFocus();
+    };
+    // The lists stay empty until the table is complete: the import hands it over after the reading.
+    hooks.read = [this](const QString& file) {
+        ImportProgress progress(this, m_progressDelay);
+        return readVcardFile(file, [&progress](qint64 done, qint64 total) { progress.update(done, total); });
     };
     ::OpenVcf(path, *m_adressenModel, *m_adrDataModel, m_dialogs, hooks);
 }
@@ -188,7 +205,11 @@ void Window1::changeEvent(QEvent* event) {
 }
 
 void Window1::Event_Activate() {
-    detail()->hide();
+    // A detail window that was never opened need not be built just to be hidden; building it at the
+    // first activation would hold up the window's first paint at start-up.
+    if (m_detail) {
+        m_detail->hide();
+    }
 }
 
 void Window1::closeEvent(QCloseEvent* event) {
@@ -234,7 +255,7 @@ QString Window1::droppedVcf(const QMimeData* data) {
 }
 
 void Window1::dragEnterEvent(QDragEnterEvent* event) {
-    if (droppedVcf(event->mimeData()).isEmpty()) {
+    if (m_importing || droppedVcf(event->mimeData()).isEmpty()) {
         event->ignore();
     } else {
         event->acceptProposedAction();
@@ -242,7 +263,7 @@ void Window1::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void Window1::dragMoveEvent(QDragMoveEvent* event) {
-    if (droppedVcf(event->mimeData()).isEmpty()) {
+    if (m_importing || droppedVcf(event->mimeData()).isEmpty()) {
         event->ignore();
     } else {
         event->acceptProposedAction();
@@ -251,7 +272,7 @@ void Window1::dragMoveEvent(QDragMoveEvent* event) {
 
 void Window1::dropEvent(QDropEvent* event) {
     const QString path = droppedVcf(event->mimeData());
-    if (path.isEmpty()) {
+    if (m_importing || path.isEmpty()) {
         event->ignore();
         return;
     }
@@ -322,6 +343,10 @@ void Window1::Label1_MouseDown() {
 // Menu items
 
 void Window1::AblageOeffnen_Action() {
+    // No file is asked for that could not be read now.
+    if (m_importing) {
+        return;
+    }
     OpenVcf(m_dialogs.openFile(FileTypes::OpenFilter));
 }
 

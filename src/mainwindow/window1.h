@@ -23,8 +23,12 @@ public:
     explicit Window1(Dialogs& dialogs, QWidget* parent = nullptr);
     ~Window1() override;
 
-    // Reads a vCard file into the lists; an empty path changes nothing.
+    // Reads a vCard file into the lists; an empty path changes nothing, and so does any path while an
+    // import is still running (a document handed over meanwhile is not queued).
     void OpenVcf(const QString& path);
+    bool importing() const { return m_importing; }
+    // How long a reading may take before the progress window shows.
+    void setProgressDelay(int ms) { m_progressDelay = ms; }
     // The first row at or after `start` whose name contains `text` (ignoring case), or -1. Switches the
     // default button as the search goes on.
     int SearchName(const QString& text, int start);
@@ -111,4 +115,6 @@ private:
     std::function<void()> m_quit;
     QString m_vcfFile;
     int m_selected = 0;
+    bool m_importing = false;
+    int m_progressDelay;
 };

@@ -125,6 +125,14 @@ QModelIndex ListBox::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers
     if (cursorAction == MoveHome || cursorAction == MoveEnd) {
         modifiers |= Qt::ControlModifier;
     }
+    // Without a current row the table view starts every move at the first row; End means the last.
+    if (cursorAction == MoveEnd && !currentIndex().isValid() && model() && model()->rowCount() > 0) {
+        int column = 0;
+        while (column + 1 < model()->columnCount() && isColumnHidden(column)) {
+            ++column;
+        }
+        return model()->index(model()->rowCount() - 1, column);
+    }
     return QTableView::moveCursor(cursorAction, modifiers);
 }
 

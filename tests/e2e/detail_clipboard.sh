@@ -16,11 +16,12 @@ for tool in Xvfb xdotool xclip; do
 done
 
 WORK=$(mktemp -d)
-XVFB_PID=
 APP_PID=
+. "$(dirname "$0")/xserver.sh"
 cleanup() {
     [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+    stop_xserver
+    wait 2>/dev/null
     rm -rf "$WORK"
 }
 trap cleanup EXIT INT TERM
@@ -36,12 +37,7 @@ END:VCARD
 VCF
 EXPECTED="0171 1111111"
 
-# Xvfb picks a free display and writes its number to the pipe.
-mkfifo "$WORK/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
-XVFB_PID=$!
-read -r DISPLAY_NUMBER <"$WORK/display" || fail "Xvfb did not start"
-export DISPLAY=":$DISPLAY_NUMBER"
+start_xserver "$WORK" "$WORK/xvfb.log" || fail "Xvfb did not start"
 
 QT_QPA_PLATFORM=xcb "$BIN" "$WORK/kontakte.vcf" >"$WORK/app.log" 2>&1 &
 APP_PID=$!

@@ -18,24 +18,18 @@ done
 mkdir -p "$out"
 
 work=$(mktemp -d)
-xvfb_pid=
 app_pid=
+. "$(dirname "$0")/xserver.sh"
 cleanup() {
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    stop_xserver
     wait 2>/dev/null
     rm -rf "$work"
 }
 trap cleanup EXIT INT TERM
 
-# The server picks a free display itself and reports its number: other programs on this machine may be
-# running virtual displays of their own.
-mkfifo "$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$out/xvfb.log" 2>&1 &
-xvfb_pid=$!
-read -r display_number <"$work/display" || { echo "FAIL: Xvfb did not start"; exit 1; }
-export DISPLAY=":$display_number"
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+start_xserver "$work" "$out/xvfb.log" || { echo "FAIL: Xvfb did not start"; exit 1; }
+unset QT_QPA_PLATFORM
 
 # Polls a command for up to $1 tenths of a second.
 retry() {
@@ -51,7 +45,6 @@ retry() {
     return 1
 }
 
-retry 100 xdotool getdisplaygeometry || { echo "FAIL: Xvfb did not start"; exit 1; }
 
 "$bin" "$sample" >"$out/tovanel.log" 2>&1 &
 app_pid=$!

@@ -1,0 +1,221 @@
+// tovanel-viewbench: drives the real main window (offscreen unless a platform is chosen) through a big
+// file and prints how long each step takes until its events are handled and the window has repainted.
+#include "addresstablemodel.h"
+#include "detail.h"
+#include "dialogs.h"
+#include "generator.h"
+#include "listbox.h"
+#include "window1.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdio>
+#include <functional>
+#include <sys/resource.h>
+
+namespace {
+
+class QuietDialogs final : public Dialogs {
+public:
+    void message(const QString& text) override { messages << text; }
+    QString openFile(const QString&) override { return {}; }
+    QStringList messages;
+};
+
+double msSince(const QElapsedTimer& timer) {
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+// Processor time of this process. The machine's two cores are shared with other work, so a step's wall
+// time includes waiting for a core; its processor time does not.
+double cpuMs() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval& t) { return double(t.tv_sec) * 1e3 + double(t.tv_usec) / 1e3; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+struct Times {
+    double wallMs;
+    double cpuMs;
+};
+
+// Lets every queued event through, then paints `widget` at once: what the user would see next.
+void settle(QWidget* widget) {
+    QCoreApplication::processEvents();
+    widget->repaint();
+}
+
+int failures = 0;
+
+// `note` describes the state after the step; it is asked for only after the step was measured.
+void report(const char* name, Times times, double targetMs, const std::function<QString()>& note = {}) {
+    const QString text = note ? note() : QString();
+    const bool ok = times.wallMs <= targetMs;
+    failures += ok ? 0 : 1;
+    std::printf("%-28s %8.1f ms  (cpu %7.1f ms)   target <= %4.0f ms   %s%s%s\n", name, times.wallMs,
+                times.cpuMs, targetMs, ok ? "ok" : "MISSED", text.isEmpty() ? "" : "   ",
+                text.toUtf8().constData());
+    std::fflush(stdout);
+}
+
+// Runs `action` and returns the milliseconds until the window has handled it and repainted.
+Times timed(QWidget* window, const std::function<void()>& action) {
+    QElapsedTimer timer;
+    timer.start();
+    const double cpu = cpuMs();
+    action();
+    settle(window);
+    return {msSince(timer), cpuMs() - cpu};
+}
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: tovanel-viewbench [FILE | N [SEED]]\n"
+                 "  FILE  a vCard file to open\n"
+                 "  N     generate N cards (default 1000000) with SEED (default 11) into a temporary\n"
+                 "        file; the last card gets a name no other card has\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() > 3) {
+        return usage();
+    }
+
+    QTemporaryDir temp;
+    QString file;
+    bool ok = false;
+    const qint64 count = args.size() > 1 ? args.at(1).toLongLong(&ok) : 1'000'000;
+    if (args.size() > 1 && !ok) {
+        file = args.at(1);
+    } else {
+        if (count < 1) {
+            return usage();
+        }
+        const quint64 seed = args.size() > 2 ? args.at(2).toULongLong() : 11;
+        file = temp.filePath(QStringLiteral("viewbench.vcf"));
+        std::FILE* out = std::fopen(QFile::encodeName(file).constData(), "wb");
+        if (!out) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+            return 1;
+        }
+        QElapsedTimer generating;
+        generating.start();
+        generateCards(out, count - 1, seed);
+        std::fputs("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Zyprian Schlusslicht\r\nEND:VCARD\r\n", out);
+        std::fclose(out);
+        std::printf("generated %lld cards in %.1f s\n", static_cast<long long>(count),
+                    msSince(generating) / 1e3);
+    }
+
+    QuietDialogs dialogs;
+    Window1 window(dialogs);
+    window.setQuitHandler([] {});
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window)) {
+        std::fprintf(stderr, "the window was not shown\n");
+        return 1;
+    }
+    ListBox* list = window.Adressen();
+    AddressTableModel* model = window.adressenModel();
+
+    // Import: the reading ends where the import hands the finished table to the list.
+    QElapsedTimer clock;
+    clock.start();
+    const double importCpu = cpuMs();
+    qint64 tableHandedOver = 0;
+    double tableHandedOverCpu = 0;
+    QObject::connect(model, &QAbstractItemModel::modelAboutToBeReset, &window, [&] {
+        tableHandedOver = clock.nsecsElapsed();
+        tableHandedOverCpu = cpuMs();
+    });
+    window.OpenVcf(file);
+    const qint64 importReturned = clock.nsecsElapsed();
+    settle(&window);
+    const Times listShown{double(clock.nsecsElapsed() - tableHandedOver) / 1e6, cpuMs() - tableHandedOverCpu};
+    const int rows = model->rowCount();
+    std::printf("file %s: %.0f MB, %d contacts, import %.2f s (cpu %.2f s), messages: %s\n",
+                qPrintable(QFileInfo(file).fileName()), double(QFileInfo(file).size()) / 1e6, rows,
+                double(importReturned) / 1e9, (tableHandedOverCpu - importCpu) / 1e3,
+                qPrintable(dialogs.messages.join(QStringLiteral(" | "))));
+    if (rows < 2) {
+        return 1;
+    }
+    report("import end -> list shown", listShown, 1000);
+
+    QScrollBar* bar = list->verticalScrollBar();
+    report("scroll to end", timed(&window, [&] { bar->setValue(bar->maximum()); }), 100);
+    report("scroll to top", timed(&window, [&] { bar->setValue(0); }), 100);
+    const int visibleRow = list->rowAt(list->viewport()->height() / 2);
+    const QModelIndex target = model->index(visibleRow, 1);
+    report("select a row (click)",
+           timed(&window,
+                 [&] {
+                     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                                       list->visualRect(target).center());
+                 }),
+           100, [&] { return QStringLiteral("row %1").arg(list->listIndex()); });
+
+    report("End key", timed(&window, [&] { QTest::keyClick(list, Qt::Key_End); }), 100,
+           [&] { return QStringLiteral("row %1").arg(list->listIndex()); });
+
+    Detail* detail = window.detail();
+    const Times detailMs = timed(detail, [&] {
+        window.AblageDetail()->trigger();
+        QElapsedTimer waiting;
+        waiting.start();
+        while ((!detail->isVisible() || detail->Liste()->model()->rowCount() == 0) &&
+               waiting.elapsed() < 10'000) {
+            QCoreApplication::processEvents();
+        }
+    });
+    report("open the detail window", detailMs, 100,
+           [&] { return QStringLiteral("%1 rows").arg(detail->Liste()->model()->rowCount()); });
+    detail->hide();
+    window.activateWindow();
+    settle(&window);
+
+    QHeaderView* header = list->horizontalHeader();
+    const QPoint nameHeading(header->sectionViewportPosition(1) + header->sectionSize(1) / 2,
+                             header->height() / 2);
+    report("sort by Name (click)",
+           timed(&window, [&] { QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, nameHeading); }),
+           2000, [&] { return QStringLiteral("first: %1").arg(model->cell(0, 1)); });
+    report("sort by Name descending",
+           timed(&window, [&] { QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, nameHeading); }),
+           2000, [&] { return QStringLiteral("first: %1").arg(model->cell(0, 1)); });
+    report("reset the sort (x)", timed(&window, [&] { QTest::mouseClick(window.Label1(), Qt::LeftButton); }),
+           2000, [&] { return QStringLiteral("first: contact %1").arg(model->contactAt(0) + 1); });
+
+    const auto search = [&](const QString& text) {
+        window.SearchField()->setText(text);
+        dialogs.messages.clear();
+        return timed(&window, [&] { QTest::mouseClick(window.SearchButton(), Qt::LeftButton); });
+    };
+    const Times notFound = search(QStringLiteral("Nirgendwo Niemand"));
+    report("Name finden, not found", notFound, 200, [&] { return dialogs.messages.value(0); });
+    const QString last = model->cell(rows - 1, 1);
+    const Times foundAtEnd = search(last);
+    report("Name finden, found at end", foundAtEnd, 200, [&] {
+        return QStringLiteral("\"%1\" in row %2 of %3").arg(last).arg(window.selected()).arg(rows);
+    });
+
+    std::printf("%s\n", failures == 0 ? "all targets met" : "some targets missed");
+    return 0;
+}

@@ -1,0 +1,202 @@
+#include "app.h"
+
+#include "dialogs.h"
+#include "filetypes.h"
+#include "window1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+#include <QFileOpenEvent>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTimer>
+#include <QTranslator>
+#include <QUrl>
+#include <algorithm>
+
+namespace {
+// While a modal dialog is open a waiting request is looked at again this often.
+constexpr int RetryMs = 200;
+
+class BusyScope {
+public:
+    explicit BusyScope(bool& busy) : m_busy(busy), m_was(busy) { m_busy = true; }
+    ~BusyScope() { m_busy = m_was; }
+    Q_DISABLE_COPY_MOVE(BusyScope)
+
+private:
+    bool& m_busy;
+    bool m_was;
+};
+} // namespace
+
+App::App(Dialogs& dialogs, QObject* parent)
+    : QObject(parent), m_dialogs(dialogs), m_quit([] { QCoreApplication::quit(); }) {
+    registerFileTypes();
+    if (QCoreApplication* application = QCoreApplication::instance()) {
+        application->installEventFilter(this);
+    }
+}
+
+App::~App() {
+    delete m_window.data();
+}
+
+void App::registerFileTypes() {
+    FileTypes::registerType(
+        {FileTypes::VcfFiles, {QStringLiteral(".vcf")}, QString(), QStringLiteral("????")});
+    const QString textExtensions =
+        QStringLiteral(".asc;.ascii;.bas;.c;.class;.cp;.cpp;.h;.hp;.hpp;.i3;.java;.m2;.m3;.mak;.text;.txt");
+    FileTypes::registerType({FileTypes::TextFile, textExtensions.split(QLatin1Char(';')),
+                             QStringLiteral("TEXT"), QStringLiteral("????")});
+}
+
+std::unique_ptr<QTranslator> App::installGermanQtTranslations() {
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        return nullptr;
+    }
+    QCoreApplication::installTranslator(translator.get());
+    return translator;
+}
+
+QString App::documentArgument(const QStringList& arguments) {
+    if (arguments.size() < 2 || arguments.at(1).isEmpty()) {
+        return {};
+    }
+    QString file = arguments.at(1);
+    if (file.startsWith(QLatin1String("file:"))) {
+        file = QUrl(file).toLocalFile();
+    }
+    // A later launch may run in another folder than the one that imports the file.
+    return file.isEmpty() ? QString() : QFileInfo(file).absoluteFilePath();
+}
+
+QString App::aboutText() {
+    return QStringLiteral("Tovanel " TOVANEL_VERSION "\nBetrachter für vCard-Dateien (.vcf)");
+}
+
+void App::start(const QString& path) {
+    // Queued, so quitting after a failed first import ends the event loop that is then running.
+    QMetaObject::invokeMethod(
+        this,
+        [this, path] {
+            if (!path.isEmpty()) {
+                Event_OpenDocument(path);
+            } else if (!m_documentRequested) {
+                Event_NewDocument();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void App::Event_OpenDocument(const QString& path) {
+    {
+        BusyScope busy(m_busy);
+        m_documentRequested = true;
+        window1().OpenVcf(path);
+        showOrQuit();
+    }
+    processPending();
+}
+
+void App::Event_NewDocument() {
+    {
+        BusyScope busy(m_busy);
+        m_documentRequested = true;
+        Window1& window = window1();
+        window.OpenVcf(m_dialogs.openFile(FileTypes::OpenFilter));
+        showOrQuit();
+    }
+    processPending();
+}
+
+bool App::UeberTovanel_Action() {
+    m_dialogs.message(aboutText());
+    return true;
+}
+
+bool App::FileQuit_Action() {
+    // Closing the main window ends the program through the window's own close handling.
+    if (m_window) {
+        m_window->close();
+    } else {
+        m_quit();
+    }
+    return true;
+}
+
+void App::requestDocument(const QString& path) {
+    m_pending.append(path);
+    processPending();
+}
+
+bool App::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == QCoreApplication::instance() && event->type() == QEvent::FileOpen) {
+        requestDocument(static_cast<QFileOpenEvent*>(event)->file());
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+Window1& App::window1() {
+    if (!m_window) {
+        m_window = new Window1(m_dialogs);
+        connect(m_window, &Window1::fileReadToEnd, this, [this] { m_openOK = true; });
+        m_window->setQuitHandler([this] { m_quit(); });
+        connectMenuActions();
+        emit mainWindowCreated(m_window);
+        m_window->show();
+    }
+    return *m_window;
+}
+
+void App::connectMenuActions() {
+    if (QAction* quit = m_window->FileQuit()) {
+        connect(quit, &QAction::triggered, this, &App::FileQuit_Action);
+    }
+    if (QAction* about = m_window->UeberTovanel()) {
+        connect(about, &QAction::triggered, this, &App::UeberTovanel_Action);
+    }
+}
+
+void App::showOrQuit() {
+    if (m_openOK) {
+        m_window->show();
+        m_window->raise();
+        m_window->activateWindow();
+        return;
+    }
+    // A file handed over meanwhile still gets its chance before the program gives up.
+    if (std::any_of(m_pending.cbegin(), m_pending.cend(),
+                    [](const QString& path) { return !path.isEmpty(); })) {
+        return;
+    }
+    // The window's close handling ends the program.
+    m_window->close();
+}
+
+void App::processPending() {
+    while (!m_busy && !m_pending.isEmpty()) {
+        // Never cut into a message box, an open dialog or the detail window: the request waits.
+        if (QApplication::activeModalWidget()) {
+            if (!m_retryScheduled) {
+                m_retryScheduled = true;
+                QTimer::singleShot(RetryMs, this, [this] {
+                    m_retryScheduled = false;
+                    processPending();
+                });
+            }
+            return;
+        }
+        const QString path = m_pending.takeFirst();
+        if (!path.isEmpty()) {
+            Event_OpenDocument(path);
+        } else if (m_window && m_window->isVisible()) {
+            m_window->raise();
+            m_window->activateWindow();
+        }
+    }
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "window1.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class Dialogs;
+class QTranslator;
+
+// The application logic: turns the desktop's document requests into imports of the one main window,
+// decides after each whether the program goes on, and answers "Über Tovanel" and "Beenden".
+// It watches the QApplication for file-open events rather than being one, so tests can drive it
+// inside their own application object.
+class App final : public QObject {
+    Q_OBJECT
+public:
+    explicit App(Dialogs& dialogs, QObject* parent = nullptr);
+    ~App() override;
+    Q_DISABLE_COPY_MOVE(App)
+
+    // The file types every open dialog and the drop filter refer to by name.
+    static void registerFileTypes();
+    // Qt's own dialog texts in German, whatever the system language; the interface is German.
+    // Returns the installed translator, or nullptr when Qt's translations are not there.
+    static std::unique_ptr<QTranslator> installGermanQtTranslations();
+    // The file named on the command line (made absolute), or empty when there is none.
+    static QString documentArgument(const QStringList& arguments);
+    // "Tovanel", the version, and what the program is.
+    static QString aboutText();
+
+    // Once the event loop runs: imports `path`, or asks for a file when it is empty.
+    void start(const QString& path);
+
+    void Event_OpenDocument(const QString& path);
+    void Event_NewDocument();
+    bool UeberTovanel_Action();
+    bool FileQuit_Action();
+
+    // A document request from outside (another launch, the desktop). It waits while a dialog or an
+    // import is running, so it never cuts into one; an empty path only brings the window forward.
+    void requestDocument(const QString& path);
+
+    // True once any import has read its file to the end; never reset.
+    bool openOK() const { return m_openOK; }
+    // The main window, or nullptr before the first document request.
+    Window1* mainWindow() const { return m_window.data(); }
+
+    // What ends the program; QCoreApplication::quit by default. Tests watch it instead.
+    void setQuitHandler(std::function<void()> quit) { m_quit = std::move(quit); }
+
+signals:
+    // The main window was just created; real dialogs take it as their parent.
+    void mainWindowCreated(Window1* window);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    Window1& window1();
+    void connectMenuActions();
+    void showOrQuit();
+    void processPending();
+
+    Dialogs& m_dialogs;
+    QPointer<Window1> m_window;
+    std::function<void()> m_quit;
+    QStringList m_pending;
+    bool m_openOK = false;
+    bool m_busy = false;
+    bool m_documentRequested = false;
+    bool m_retryScheduled = false;
+};

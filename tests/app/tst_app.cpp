@@ -1,0 +1,317 @@
+#include "addresstablemodel.h"
+#include "app.h"
+#include "dialogs.h"
+#include "filetypes.h"
+#include "window1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileOpenEvent>
+#include <QPushButton>
+#include <QTest>
+#include <QTranslator>
+#include <functional>
+#include <memory>
+
+namespace {
+QString dataFile(const QString& name) {
+    return QStringLiteral(TOVANEL_APP_DATA "/") + name;
+}
+
+QString missingFile() {
+    return dataFile(QStringLiteral("gibt-es-nicht.vcf"));
+}
+
+class FakeDialogs final : public Dialogs {
+public:
+    void message(const QString& text) override {
+        messages << text;
+        if (onMessage) {
+            onMessage();
+        }
+    }
+    QString openFile(const QString& fileTypes) override {
+        openFilters << fileTypes;
+        if (onOpenFile) {
+            onOpenFile();
+        }
+        return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
+    }
+
+    QStringList messages;
+    QStringList openFilters;
+    QStringList openAnswers; // taken in order; none left means the user cancels
+    std::function<void()> onMessage;
+    std::function<void()> onOpenFile;
+};
+
+QWidgetList visibleTopLevels() {
+    QWidgetList visible;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->isVisible()) {
+            visible << widget;
+        }
+    }
+    return visible;
+}
+} // namespace
+
+class TestApp : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    // Start
+    void startOpensTheFirstDocument_data();
+    void startOpensTheFirstDocument();
+    void commandLineNamesTheDocument_data();
+    void commandLineNamesTheDocument();
+
+    // Documents while the program runs
+    void secondDocumentIsImportedIntoTheSameWindow_data();
+    void secondDocumentIsImportedIntoTheSameWindow();
+    void launchWithoutFileOnlyBringsTheWindowForward();
+    void requestWaitsForTheRunningImport();
+    void requestWaitsWhileAModalDialogIsOpen();
+    void fileHandedOverDuringStartDialogKeepsTheProgramRunning();
+
+    // Application commands
+    void beendenClosesTheWindowAndEndsTheProgram();
+    void aboutBoxNamesProgramVersionAndPurpose();
+    void menuItemsReachTheHandlers();
+
+    // Desktop integration
+    void qtDialogsSpeakGerman();
+
+private:
+    std::unique_ptr<FakeDialogs> m_dialogs;
+    std::unique_ptr<App> m_app;
+    int m_quits = 0;
+};
+
+void TestApp::initTestCase() {
+    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+}
+
+void TestApp::init() {
+    m_dialogs = std::make_unique<FakeDialogs>();
+    m_app = std::make_unique<App>(*m_dialogs);
+    m_quits = 0;
+    m_app->setQuitHandler([this] { ++m_quits; });
+}
+
+void TestApp::cleanup() {
+    m_app.reset();
+    m_dialogs.reset();
+    QCOMPARE(visibleTopLevels(), QWidgetList());
+}
+
+// --- Start -------------------------------------------------------------------------------------
+
+void TestApp::startOpensTheFirstDocument_data() {
+    QTest::addColumn<QString>("argument");
+    QTest::addColumn<QStringList>("openAnswers");
+    QTest::addColumn<int>("dialogsAsked");
+    QTest::addColumn<int>("messages");
+    QTest::addColumn<bool>("shown");
+    QTest::addColumn<int>("rows");
+
+    const QString kontakte = dataFile(QStringLiteral("kontakte.vcf"));
+    QTest::newRow("file given: no dialog, window shown") << kontakte << QStringList() << 0 << 0 << true << 2;
+    QTest::newRow("file without contacts still counts as read")
+        << dataFile(QStringLiteral("ohne-karten.vcf")) << QStringList() << 0 << 1 << true << 0;
+    QTest::newRow("unreadable file: message, program ends")
+        << missingFile() << QStringList() << 0 << 1 << false << 0;
+    QTest::newRow("format error, retry cancelled: program ends")
+        << dataFile(QStringLiteral("end-zuerst.vcf")) << QStringList() << 1 << 1 << false << 0;
+    QTest::newRow("no file: the chosen one is imported")
+        << QString() << QStringList{kontakte} << 1 << 0 << true << 2;
+    QTest::newRow("no file, dialog cancelled: program ends silently")
+        << QString() << QStringList() << 1 << 0 << false << 0;
+}
+
+void TestApp::startOpensTheFirstDocument() {
+    QFETCH(QString, argument);
+    QFETCH(QStringList, openAnswers);
+    QFETCH(int, dialogsAsked);
+    QFETCH(int, messages);
+    QFETCH(bool, shown);
+    QFETCH(int, rows);
+
+    m_dialogs->openAnswers = openAnswers;
+    m_app->start(argument);
+    QVERIFY(!m_app->mainWindow()); // nothing before the event loop hands over the first request
+    QTRY_VERIFY(m_app->mainWindow());
+
+    QCOMPARE(m_dialogs->openFilters.size(), dialogsAsked);
+    for (const QString& filter : std::as_const(m_dialogs->openFilters)) {
+        QCOMPARE(filter, FileTypes::OpenFilter);
+    }
+    QCOMPARE(m_dialogs->messages.size(), messages);
+    QCOMPARE(m_app->openOK(), shown);
+    QCOMPARE(m_app->mainWindow()->isVisible(), shown);
+    QCOMPARE(m_quits, shown ? 0 : 1);
+    QCOMPARE(m_app->mainWindow()->adressenModel()->rowCount(), rows);
+}
+
+void TestApp::commandLineNamesTheDocument_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("document");
+
+    QTest::newRow("no argument") << QStringList{QStringLiteral("tovanel")} << QString();
+    QTest::newRow("absolute path") << QStringList{QStringLiteral("tovanel"), QStringLiteral("/tmp/a b.vcf")}
+                                   << QStringLiteral("/tmp/a b.vcf");
+    QTest::newRow("relative path is made absolute")
+        << QStringList{QStringLiteral("tovanel"), QStringLiteral("Kontakte/ü.vcf")}
+        << QDir::current().absoluteFilePath(QStringLiteral("Kontakte/ü.vcf"));
+    QTest::newRow("file URL") << QStringList{QStringLiteral("tovanel"),
+                                             QStringLiteral("file:///tmp/a%20b.vcf")}
+                              << QStringLiteral("/tmp/a b.vcf");
+}
+
+void TestApp::commandLineNamesTheDocument() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, document);
+    QCOMPARE(App::documentArgument(arguments), document);
+}
+
+// --- Documents while the program runs ----------------------------------------------------------
+
+void TestApp::secondDocumentIsImportedIntoTheSameWindow_data() {
+    QTest::addColumn<bool>("fileOpenEvent");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("messages");
+
+    QTest::newRow("second launch, readable file")
+        << false << dataFile(QStringLiteral("andere.vcf")) << 1 << 0;
+    QTest::newRow("second launch, unreadable file: window stays") << false << missingFile() << 0 << 1;
+    QTest::newRow("file-open event, readable file")
+        << true << dataFile(QStringLiteral("andere.vcf")) << 1 << 0;
+}
+
+void TestApp::secondDocumentIsImportedIntoTheSameWindow() {
+    QFETCH(bool, fileOpenEvent);
+    QFETCH(QString, second);
+    QFETCH(int, rows);
+    QFETCH(int, messages);
+
+    m_app->Event_OpenDocument(dataFile(QStringLiteral("kontakte.vcf")));
+    Window1* window = m_app->mainWindow();
+    QVERIFY(window && window->isVisible());
+
+    if (fileOpenEvent) {
+        QFileOpenEvent event(second);
+        QCoreApplication::sendEvent(QCoreApplication::instance(), &event);
+    } else {
+        m_app->requestDocument(second);
+    }
+    QCOMPARE(window->VcfFile(), second);
+    QCOMPARE(window->adressenModel()->rowCount(), rows);
+    QCOMPARE(m_dialogs->messages.size(), messages);
+    QCOMPARE(m_app->mainWindow(), window);
+    QVERIFY(window->isVisible());
+    QCOMPARE(m_quits, 0);
+    QCOMPARE(visibleTopLevels().size(), 1);
+}
+
+void TestApp::launchWithoutFileOnlyBringsTheWindowForward() {
+    m_app->requestDocument(QString());
+    QVERIFY(!m_app->mainWindow());
+
+    const QString kontakte = dataFile(QStringLiteral("kontakte.vcf"));
+    m_app->Event_OpenDocument(kontakte);
+    m_app->requestDocument(QString());
+    QCOMPARE(m_app->mainWindow()->VcfFile(), kontakte);
+    QVERIFY(m_dialogs->openFilters.isEmpty());
+    QVERIFY(m_app->mainWindow()->isVisible());
+}
+
+void TestApp::requestWaitsForTheRunningImport() {
+    const QString andere = dataFile(QStringLiteral("andere.vcf"));
+    QString fileDuringMessage;
+    m_dialogs->onMessage = [&] {
+        m_app->requestDocument(andere);
+        fileDuringMessage = m_app->mainWindow()->VcfFile();
+    };
+    m_app->Event_OpenDocument(dataFile(QStringLiteral("ohne-karten.vcf")));
+
+    QCOMPARE(fileDuringMessage, dataFile(QStringLiteral("ohne-karten.vcf")));
+    QCOMPARE(m_app->mainWindow()->VcfFile(), andere);
+    QCOMPARE(m_app->mainWindow()->adressenModel()->rowCount(), 1);
+}
+
+void TestApp::requestWaitsWhileAModalDialogIsOpen() {
+    m_app->Event_OpenDocument(dataFile(QStringLiteral("kontakte.vcf")));
+    QDialog modal(m_app->mainWindow());
+    modal.setModal(true);
+    modal.show();
+    QTRY_COMPARE(QApplication::activeModalWidget(), &modal);
+
+    const QString andere = dataFile(QStringLiteral("andere.vcf"));
+    m_app->requestDocument(andere);
+    QCOMPARE(m_app->mainWindow()->VcfFile(), dataFile(QStringLiteral("kontakte.vcf")));
+
+    modal.close();
+    QTRY_COMPARE(m_app->mainWindow()->VcfFile(), andere);
+}
+
+void TestApp::fileHandedOverDuringStartDialogKeepsTheProgramRunning() {
+    const QString andere = dataFile(QStringLiteral("andere.vcf"));
+    m_dialogs->onOpenFile = [&] { m_app->requestDocument(andere); };
+    m_app->Event_NewDocument(); // the user cancels the dialog
+
+    QCOMPARE(m_quits, 0);
+    QCOMPARE(m_app->mainWindow()->VcfFile(), andere);
+    QVERIFY(m_app->mainWindow()->isVisible());
+}
+
+// --- Application commands ----------------------------------------------------------------------
+
+void TestApp::beendenClosesTheWindowAndEndsTheProgram() {
+    m_app->Event_OpenDocument(dataFile(QStringLiteral("kontakte.vcf")));
+    QVERIFY(m_app->mainWindow()->isVisible());
+
+    QCOMPARE(m_app->FileQuit_Action(), true);
+    QVERIFY(!m_app->mainWindow()->isVisible());
+    QCOMPARE(m_quits, 1);
+}
+
+void TestApp::aboutBoxNamesProgramVersionAndPurpose() {
+    QCOMPARE(m_app->UeberTovanel_Action(), true);
+    QCOMPARE(m_dialogs->messages,
+             QStringList{QStringLiteral("Tovanel " TOVANEL_VERSION "\nBetrachter für vCard-Dateien (.vcf)")});
+}
+
+void TestApp::menuItemsReachTheHandlers() {
+    m_app->Event_OpenDocument(dataFile(QStringLiteral("kontakte.vcf")));
+    Window1* window = m_app->mainWindow();
+    QVERIFY(window->UeberTovanel() && window->FileQuit());
+
+    window->UeberTovanel()->trigger();
+    QCOMPARE(m_dialogs->messages, QStringList{App::aboutText()});
+    window->FileQuit()->trigger();
+    QVERIFY(!window->isVisible());
+    QCOMPARE(m_quits, 1);
+}
+
+// --- Desktop integration -----------------------------------------------------------------------
+
+void TestApp::qtDialogsSpeakGerman() {
+    const std::unique_ptr<QTranslator> translator = App::installGermanQtTranslations();
+    QVERIFY2(translator, "qtbase_de.qm is missing (package qt6-translations-l10n)");
+    QDialogButtonBox buttons(QDialogButtonBox::Open | QDialogButtonBox::Cancel);
+    QCOMPARE(buttons.button(QDialogButtonBox::Open)->text().remove(QLatin1Char('&')),
+             QStringLiteral("Öffnen"));
+    QCOMPARE(buttons.button(QDialogButtonBox::Cancel)->text().remove(QLatin1Char('&')),
+             QStringLiteral("Abbrechen"));
+}
+
+QTEST_MAIN(TestApp)
+#include "tst_app.moc"
