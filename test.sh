@@ -1,8 +1,58 @@
 #!/usr/bin/env bash
-# Builds Tovanel and runs the whole test suite headless.
+# Builds Tovanel and runs the whole test suite headless: in the normal build, again under AddressSanitizer
+# and UBSan, and then runs each fuzz target for a bounded time. Any failure, sanitizer report or fuzzing
+# finding fails the script.
+#   FUZZ_SECONDS=N   seconds per fuzz target (default 75; 0 skips fuzzing)
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh test
+
+step() { printf '\n== %s (%ds)\n' "$1" "$SECONDS"; }
+
+step "normal build and tests"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build
 ctest --test-dir build --output-on-failure -j2
+
+step "AddressSanitizer + UBSan build and tests"
+# halt_on_error/abort_on_error: the first report fails the test instead of scrolling past.
+# Leak checking stays on: Qt keeps its one-time allocations reachable, so what LSan reports is ours.
+export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:strict_init_order=1"
+export UBSAN_OPTIONS="halt_on_error=1:abort_on_error=1:print_stacktrace=1"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTOVANEL_SANITIZE=ON >/dev/null
+cmake --build build-asan
+ctest --test-dir build-asan --output-on-failure -j2
+
+fuzz_seconds="${FUZZ_SECONDS:-75}"
+if [ "$fuzz_seconds" -gt 0 ]; then
+    step "fuzzing, ${fuzz_seconds}s per target"
+    CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVANEL_FUZZ=ON \
+        -DTOVANEL_BUILD_TESTS=OFF >/dev/null
+    cmake --build build-fuzz --target fuzz_import fuzz_decoders
+    seeds=()
+    for dir in tests/data/golden tests/regressions "${TOVANEL_CORPUS:-../shared/corpus}"; do
+        [ -d "$dir" ] && seeds+=("$dir")
+    done
+    for target in import decoders; do
+        case "$target" in
+        import) max_len=32768 ;;
+        decoders) max_len=4096 ;;
+        esac
+        # New inputs go to the build tree's own corpus folder; the seed folders are only read.
+        corpus="build-fuzz/corpus/$target"
+        findings="build-fuzz/findings"
+        mkdir -p "$corpus" "$findings"
+        log="build-fuzz/fuzz_$target.log"
+        if ! "build-fuzz/fuzz/fuzz_$target" -max_total_time="$fuzz_seconds" -max_len="$max_len" -timeout=10 \
+            -dict=fuzz/vcard.dict \
+            -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$findings/$target-" \
+            "$corpus" "${seeds[@]}" >"$log" 2>&1; then
+            tail -n 60 "$log"
+            echo "fuzz_$target found a fault; the input is in $findings/" >&2
+            exit 1
+        fi
+        runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+        echo "fuzz_$target: $runs runs in ${fuzz_seconds}s, no findings"
+    done
+fi
+step "done"

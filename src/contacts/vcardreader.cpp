@@ -580,6 +580,7 @@ class Reader {
 public:
     Reader(QIODevice& device, const ReadProgress& progress) : m_lines(device), m_progress(progress) {
         m_total = device.isSequential() ? -1 : device.size();
+        m_lines.setMaxLineLength(MaxLineLength);
         m_unicodeSource = false;
     }
     // Reads the bytes [start, end) of a file of single bytes.
@@ -604,7 +605,7 @@ private:
         qint64 end = 0;
     };
 
-    bool handle(const Pending& line);
+    bool handle(const Pending& line, QByteArrayView text);
     void apply(const Pending& pending, QByteArrayView line);
     // Appends the text of a raw value: transfer encoding, charset, then backslash escapes.
     void decode(Text& out, QByteArrayView raw, const Parameters& parameters,
@@ -624,6 +625,7 @@ private:
     VcardReadResult m_result;
 
     std::string m_logical;
+    QByteArrayView logical() const { return QByteArrayView(m_logical.data(), qsizetype(m_logical.size())); }
     bool m_inCard = false;
     bool m_cardOpen = false;
     std::array<Text, FieldCount> m_fields;
@@ -658,7 +660,7 @@ void Reader::closeCard() {
 }
 
 // Returns false when the line stops the reading (an "END" outside a card).
-bool Reader::handle(const Pending& line) {
+bool Reader::handle(const Pending& line, QByteArrayView text) {
     switch (line.property) {
     case Property::Begin:
         openCard(line.start);
@@ -676,7 +678,7 @@ bool Reader::handle(const Pending& line) {
         return true;
     default:
         if (line.keep) {
-            apply(line, QByteArrayView(m_logical.data(), qsizetype(m_logical.size())));
+            apply(line, text);
         }
         return true;
     }
@@ -843,7 +845,7 @@ VcardReadResult Reader::run() {
                 softBreak = pending.quotedPrintable && line.endsWith('=');
                 continue;
             }
-            if (!handle(pending)) {
+            if (!handle(pending, logical())) {
                 stopped = true;
                 active = false;
                 break;
@@ -860,19 +862,20 @@ VcardReadResult Reader::run() {
         pending.start = m_lines.lineStart();
         pending.end = m_lines.position();
         softBreak = pending.quotedPrintable && line.endsWith('=');
+        active = true;
         if (pending.keep) {
-            const int next = m_lines.peekNextByte();
-            if (!softBreak && next != LineReader::Unknown && !(next >= 0 && isBlank(char(next)))) {
-                // The line does not go on: its text is used where the reader has it, without a copy.
-                apply(pending, line);
+            // A value of one line is taken straight from the reader's buffer: a huge one is not copied.
+            const int next = m_lines.peek();
+            if (next < 0 || (!softBreak && next != ' ' && next != '\t')) {
+                handle(pending, m_lines.currentLine());
                 active = false;
                 continue;
             }
-            m_logical.assign(line.data(), size_t(line.size()));
+            const QByteArrayView current = m_lines.currentLine();
+            m_logical.assign(current.data(), size_t(current.size()));
         }
-        active = true;
     }
-    if (active && !m_lines.failed() && !handle(pending)) {
+    if (active && !m_lines.failed() && !handle(pending, logical())) {
         stopped = true;
     }
     closeCard();

@@ -21,6 +21,10 @@ struct VcardReadResult {
     QString error;
 };
 
+// The longest line the import keeps whole. Longer ones are cut to it (their card positions stay right):
+// no real card has such a line, and a file without line breaks is then not held in memory whole.
+inline constexpr qsizetype MaxLineLength = qsizetype(64) << 20;
+
 // Called now and then with the bytes read so far and the file's size.
 using ReadProgress = std::function<void(qint64 done, qint64 total)>;
 

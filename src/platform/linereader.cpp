@@ -35,7 +35,12 @@ const char* findLineBreak(const char* p, const char* end) {
 } // namespace
 
 LineReader::LineReader(QIODevice& device, qsizetype chunkSize)
-    : m_device(device), m_chunkSize(chunkSize < 16 ? 16 : chunkSize) {}
+    : m_device(device), m_chunkSize(std::max<qsizetype>(chunkSize, 16)) {
+    // A file smaller than a chunk gets a buffer of its own size; one that grows meanwhile still fits.
+    if (!device.isSequential()) {
+        m_chunkSize = std::clamp<qint64>(device.size() - device.pos() + 1, 16, m_chunkSize);
+    }
+}
 
 LineReader::LineReader(QIODevice& device, qint64 start, qint64 end, qsizetype chunkSize)
     : LineReader(device, chunkSize) {
@@ -56,14 +61,17 @@ bool LineReader::fill() {
     if (m_eof || m_failed) {
         return false;
     }
-    if (m_begin > 0) {
-        const qsizetype rest = m_end - m_begin;
+    // While peeking past a line of a byte file, that line must survive the move.
+    const qsizetype keep =
+        m_keepLine && !m_lineInHead ? std::min(m_begin, qsizetype(m_lineStart - m_base)) : m_begin;
+    if (keep > 0) {
+        const qsizetype rest = m_end - keep;
         if (rest > 0) {
-            std::memmove(m_buffer.data(), m_buffer.constData() + m_begin, size_t(rest));
+            std::memmove(m_buffer.data(), m_buffer.constData() + keep, size_t(rest));
         }
-        m_base += m_begin;
+        m_base += keep;
         m_end = rest;
-        m_begin = 0;
+        m_begin -= keep;
     }
     // A line longer than the buffer makes it grow; otherwise the buffer keeps one chunk of headroom.
     if (m_buffer.size() - m_end < m_chunkSize) {
@@ -135,6 +143,28 @@ bool LineReader::readLine(QByteArrayView& line) {
     return m_encoding == Encoding::Bytes ? readByteLine(line) : readUtf16Line(line);
 }
 
+int LineReader::peek() {
+    const qsizetype unit = m_encoding == Encoding::Bytes ? 1 : 2;
+    m_keepLine = m_encoding == Encoding::Bytes;
+    while (m_end - m_begin < unit && fill()) {
+    }
+    m_keepLine = false;
+    if (m_failed || m_end - m_begin < unit) {
+        return -1;
+    }
+    return unit == 1 ? static_cast<unsigned char>(m_buffer[m_begin]) : int(unitAt(m_begin));
+}
+
+QByteArrayView LineReader::currentLine() const {
+    if (m_encoding != Encoding::Bytes) {
+        return m_converted;
+    }
+    if (m_lineInHead) {
+        return m_head;
+    }
+    return QByteArrayView(m_buffer.constData() + (m_lineStart - m_base), m_lineLength);
+}
+
 bool LineReader::readByteLine(QByteArrayView& line) {
     qsizetype scanFrom = m_begin;
     for (;;) {
@@ -153,20 +183,36 @@ bool LineReader::readByteLine(QByteArrayView& line) {
             }
         }
         if (lineEnd < 0 && m_eof) {
-            if (m_begin >= m_end) {
+            if (m_begin >= m_end && !m_overlong) {
                 return false;
             }
             lineEnd = m_end;
             next = m_end;
         }
         if (lineEnd >= 0) {
-            line = QByteArrayView(data + m_begin, lineEnd - m_begin);
-            m_lineStart = m_base + m_begin;
+            m_lineInHead = m_overlong;
+            m_lineStart = m_overlong ? m_overlongStart : m_base + m_begin;
+            line = m_overlong ? QByteArrayView(m_head)
+                              : QByteArrayView(data + m_begin, std::min(lineEnd - m_begin, m_maxLine));
+            m_overlong = false;
+            m_lineLength = line.size();
             m_lineEnd = m_base + next;
             m_begin = next;
             return true;
         }
-        // No complete line in the buffer: read on, and only scan what is new.
+        // No complete line in the buffer. Of a line beyond the limit only the start is kept; the rest is
+        // searched for the line ending and dropped (but for a last CR, whose LF may follow).
+        if (m_overlong || m_end - m_begin > m_maxLine) {
+            if (!m_overlong) {
+                m_overlong = true;
+                m_overlongStart = m_base + m_begin;
+                m_head = QByteArray(data + m_begin, m_maxLine);
+            }
+            if (m_end > m_begin) {
+                m_begin = data[m_end - 1] == '\r' ? m_end - 1 : m_end;
+            }
+        }
+        // Read on, and only scan what is new.
         const qsizetype scanned = m_end - m_begin;
         if (!fill()) {
             if (m_failed) {
@@ -193,6 +239,18 @@ void LineReader::convertUnits(qsizetype until) {
     m_converted = text.toUtf8();
 }
 
+// Converts the line that ends at `until` (a buffer index), or hands out the start kept of a line beyond
+// the limit.
+void LineReader::takeUtf16Line(qsizetype until) {
+    m_lineStart = m_overlong ? m_overlongStart : m_base + m_begin;
+    if (m_overlong) {
+        m_converted = m_head;
+    } else {
+        convertUnits(until - m_begin > m_maxLine ? m_begin + (m_maxLine & ~qsizetype(1)) : until);
+    }
+    m_overlong = false;
+}
+
 bool LineReader::readUtf16Line(QByteArrayView& line) {
     qsizetype i = m_begin;
     for (;;) {
@@ -207,14 +265,22 @@ bool LineReader::readUtf16Line(QByteArrayView& line) {
                 if (u == u'\r' && i + 3 < m_end && unitAt(i + 2) == u'\n') {
                     next = i + 4;
                 }
-                convertUnits(i);
+                takeUtf16Line(i);
                 line = QByteArrayView(m_converted);
-                m_lineStart = m_base + m_begin;
                 m_lineEnd = m_base + next;
                 m_begin = next;
                 return true;
             }
             i += 2;
+        }
+        if (m_overlong || i - m_begin > m_maxLine) {
+            if (!m_overlong) {
+                m_overlong = true;
+                m_overlongStart = m_base + m_begin;
+                convertUnits(m_begin + (m_maxLine & ~qsizetype(1)));
+                m_head = m_converted;
+            }
+            m_begin = i;
         }
         const qsizetype offset = i - m_begin;
         const bool more = fill();
@@ -226,12 +292,11 @@ bool LineReader::readUtf16Line(QByteArrayView& line) {
             if (i + 1 < m_end) {
                 continue; // a CR at the end waited for a LF that never came: it ends the line
             }
-            if (m_end - m_begin < 2) {
+            if (m_end - m_begin < 2 && !m_overlong) {
                 return false;
             }
-            convertUnits(m_end - (m_end - m_begin) % 2);
+            takeUtf16Line(m_end - (m_end - m_begin) % 2);
             line = QByteArrayView(m_converted);
-            m_lineStart = m_base + m_begin;
             m_lineEnd = m_base + m_end;
             m_begin = m_end;
             return true;

@@ -4,6 +4,9 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <algorithm>
+#include <limits>
+
 class QIODevice;
 
 // Splits a file into lines while keeping track of byte offsets into the file as stored.
@@ -30,21 +33,11 @@ public:
     // The next line without its line ending; false once every line has been read or reading failed.
     // The view stays valid until the next call.
     bool readLine(QByteArrayView& line);
-
-    // The first byte of the next line when it is already in the buffer: lets a caller see whether the
-    // line just returned goes on, while its view is still valid. NoMoreLines after the last line;
-    // Unknown when that byte has not been read yet, or the file is UTF-16.
-    static constexpr int Unknown = -1;
-    static constexpr int NoMoreLines = -2;
-    int peekNextByte() const {
-        if (m_encoding != Encoding::Bytes) {
-            return Unknown;
-        }
-        if (m_begin < m_end) {
-            return static_cast<unsigned char>(m_buffer.constData()[m_begin]);
-        }
-        return m_eof ? NoMoreLines : Unknown;
-    }
+    // The first byte (in a UTF-16 file: code unit) of the next line without taking it, or -1 at the end
+    // of the file or after a read error. Peeking may move the line last returned: take it again from
+    // currentLine(), which stays valid until the next readLine().
+    int peek();
+    QByteArrayView currentLine() const;
 
     // Byte offset of the first byte of the line last returned.
     qint64 lineStart() const { return m_lineStart; }
@@ -52,6 +45,10 @@ public:
     qint64 position() const { return m_lineEnd; }
     // Bytes taken from the device so far (for progress).
     qint64 bytesRead() const { return m_base + m_end; }
+
+    // Lines longer than this many bytes are handed out cut to it; their positions still cover the whole
+    // line. Without a limit a file without line breaks would be held whole.
+    void setMaxLineLength(qsizetype bytes) { m_maxLine = std::max<qsizetype>(bytes, 2); }
 
     Encoding encoding() const { return m_encoding; }
     bool failed() const { return m_failed; }
@@ -64,6 +61,7 @@ private:
     bool readUtf16Line(QByteArrayView& line);
     char16_t unitAt(qsizetype byteIndex) const;
     void convertUnits(qsizetype until);
+    void takeUtf16Line(qsizetype until);
 
     QIODevice& m_device;
     qsizetype m_chunkSize;
@@ -79,5 +77,12 @@ private:
     Encoding m_encoding = Encoding::Bytes;
     qint64 m_lineStart = 0;
     qint64 m_lineEnd = 0;
+    qsizetype m_lineLength = 0; // bytes of the line last returned (UTF-8 bytes for UTF-16 files)
+    bool m_keepLine = false;    // fill() keeps the bytes of the line last returned
+    qsizetype m_maxLine = std::numeric_limits<qsizetype>::max();
+    bool m_overlong = false; // the line being read is beyond the limit; its start is in m_head
+    qint64 m_overlongStart = 0;
+    bool m_lineInHead = false; // the line last returned is m_head
+    QByteArray m_head;
     QByteArray m_converted;
 };

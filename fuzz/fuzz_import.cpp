@@ -1,0 +1,121 @@
+// Bytes -> import -> both lists, every cell read back. Besides crashes it checks what the rest of the
+// program relies on: card positions inside the file and in order, and line positions that do not depend
+// on how the file happens to be cut into chunks.
+#include "addresstablemodel.h"
+#include "linereader.h"
+#include "vcardreader.h"
+
+#include <QBuffer>
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+void check(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+struct Line {
+    QByteArray text;
+    qint64 start;
+    qint64 end;
+    bool operator==(const Line&) const = default;
+};
+
+std::vector<Line> lines(const QByteArray& bytes, qsizetype chunkSize, qsizetype maxLine = -1,
+                        bool* utf16 = nullptr) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    LineReader reader(buffer, chunkSize);
+    if (maxLine > 0) {
+        reader.setMaxLineLength(maxLine);
+    }
+    std::vector<Line> out;
+    QByteArrayView line;
+    int peeked = -1;
+    while (reader.readLine(line)) {
+        check(reader.lineStart() <= reader.position() && reader.position() <= bytes.size());
+        check(out.empty() || out.back().end == reader.lineStart());
+        // What peek() promised is what came.
+        check(out.empty() || peeked >= 0);
+        if (peeked >= 0 && peeked < 0x80) {
+            check(line.isEmpty() ? (peeked == '\r' || peeked == '\n')
+                                 : static_cast<unsigned char>(line[0]) == peeked);
+        }
+        out.push_back({line.toByteArray(), reader.lineStart(), reader.position()});
+        peeked = reader.peek();
+        check(reader.currentLine() == out.back().text);
+    }
+    check(peeked == -1);
+    check(!reader.failed());
+    if (utf16) {
+        *utf16 = reader.encoding() != LineReader::Encoding::Bytes;
+    }
+    return out;
+}
+
+void readBack(const AddressTableModel& model) {
+    for (int row = 0; row < model.rowCount(); ++row) {
+        for (int column = 0; column < AddressTableModel::ColumnCount; ++column) {
+            const QString text = model.cell(row, column);
+            (void)model.isBold(row, column);
+            check(!text.isNull() || text.isEmpty());
+        }
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    const VcardReadResult result = readVcard(buffer);
+    check(result.status != VcardReadResult::Status::ReadError);
+
+    const ContactTable& table = *result.table;
+    qint64 previousBegin = -1;
+    for (qsizetype i = 0; i < table.size(); ++i) {
+        const qint64 begin = table.beginPosition(i);
+        const qint64 end = table.endPosition(i);
+        check(begin > previousBegin && begin < bytes.size());
+        check(end == -1 || (end > begin && end <= bytes.size()));
+        previousBegin = begin;
+    }
+
+    AddressTableModel adressen(AddressTableModel::List::Adressen);
+    AddressTableModel adrData(AddressTableModel::List::AdrData);
+    adressen.setTable(result.table);
+    adrData.setTable(result.table);
+    check(adressen.rowCount() == adrData.rowCount());
+    readBack(adressen);
+    readBack(adrData);
+
+    // Small chunks put every line ending and every UTF-16 code unit on a chunk border somewhere.
+    const qsizetype chunk = size > 0 ? 16 + data[0] % 48 : 16;
+    bool utf16 = false;
+    const std::vector<Line> whole = lines(bytes, qsizetype(size) + 16, -1, &utf16);
+    check(lines(bytes, chunk) == whole);
+
+    // Lines beyond a limit are cut, at the same positions.
+    const qsizetype maxLine = size > 1 ? 2 + data[1] % 40 : 2;
+    const std::vector<Line> cut = lines(bytes, chunk, maxLine);
+    check(cut.size() == whole.size());
+    for (size_t i = 0; i < cut.size(); ++i) {
+        check(cut[i].start == whole[i].start && cut[i].end == whole[i].end);
+        if (utf16) {
+            check(cut[i].text.size() <= 3 * maxLine / 2);
+        } else {
+            check(cut[i].text == whole[i].text.first(std::min(whole[i].text.size(), maxLine)));
+        }
+    }
+    return 0;
+}
