@@ -9,10 +9,17 @@ scripts/deps.sh test
 
 step() { printf '\n== %s (%ds)\n' "$1" "$SECONDS"; }
 
+# Every test run counts towards the closing line; a failing run has already stopped the script.
+tests_run=0
+run_ctest() {
+    ctest --test-dir "$1" --output-on-failure -j2 | tee "$1/ctest.log"
+    tests_run=$((tests_run + $(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$1/ctest.log")))
+}
+
 step "normal build and tests"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build
-ctest --test-dir build --output-on-failure -j2
+run_ctest build
 
 step "AddressSanitizer + UBSan build and tests"
 # halt_on_error/abort_on_error: the first report fails the test instead of scrolling past.
@@ -21,7 +28,7 @@ export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1:detect_stac
 export UBSAN_OPTIONS="halt_on_error=1:abort_on_error=1:print_stacktrace=1"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTOVANEL_SANITIZE=ON >/dev/null
 cmake --build build-asan
-ctest --test-dir build-asan --output-on-failure -j2
+run_ctest build-asan
 
 fuzz_seconds="${FUZZ_SECONDS:-75}"
 if [ "$fuzz_seconds" -gt 0 ]; then
@@ -56,3 +63,4 @@ if [ "$fuzz_seconds" -gt 0 ]; then
     done
 fi
 step "done"
+echo "tests: $tests_run passed, 0 failed"
