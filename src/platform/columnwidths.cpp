@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-ColumnWidths::ColumnWidths(const QString& spec) {
-    for (const QString& part : spec.split(QLatin1Char(','))) {
+ColumnWidths::ColumnWidths(const QString& widths) {
+    for (const QString& part : widths.split(QLatin1Char(','))) {
         const QString item = part.trimmed();
         Column column;
         if (item.endsWith(QLatin1Char('*'))) {

@@ -3,15 +3,15 @@
 #include <QList>
 #include <QString>
 
-// A column width specification such as "0,1.8*,0.8*,1*, 0" or "120, *": a plain number is a width in
+// A column width list such as "0,1.8*,0.8*,1*, 0" or "120, *": a plain number is a width in
 // pixels, "n*" is n shares of the width the fixed columns leave over ("*" alone is one share).
 class ColumnWidths final {
 public:
     ColumnWidths() = default;
-    explicit ColumnWidths(const QString& spec);
+    explicit ColumnWidths(const QString& widths);
 
     bool isEmpty() const { return m_columns.isEmpty(); }
-    // Pixel widths for the given number of columns in the given total width. Columns the specification
+    // Pixel widths for the given number of columns in the given total width. Columns the list
     // does not mention share what is left equally with the starred ones.
     QList<int> widthsFor(int columnCount, int totalWidth) const;
 

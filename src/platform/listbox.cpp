@@ -28,8 +28,8 @@ ListBox::ListBox(QWidget* parent) : QTableView(parent) {
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 }
 
-void ListBox::setColumnWidths(const QString& spec) {
-    m_widths = ColumnWidths(spec);
+void ListBox::setColumnWidths(const QString& widths) {
+    m_widths = ColumnWidths(widths);
     applyColumnWidths();
 }
 

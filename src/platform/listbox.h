@@ -8,7 +8,7 @@
 class QMimeData;
 
 // A list box with cells: a table view without grid or row numbers whose column widths follow a
-// width specification (see ColumnWidths), recomputed whenever the space for the columns changes (the
+// width list (see ColumnWidths), recomputed whenever the space for the columns changes (the
 // list is resized, or its vertical scroll bar comes or goes). Columns given no width are hidden, so the
 // keyboard never lands in them.
 class ListBox : public QTableView {
@@ -16,7 +16,7 @@ class ListBox : public QTableView {
 public:
     explicit ListBox(QWidget* parent = nullptr);
 
-    void setColumnWidths(const QString& spec);
+    void setColumnWidths(const QString& widths);
     void setModel(QAbstractItemModel* model) override;
 
     // Selected row, -1 when none (the list's "ListIndex").

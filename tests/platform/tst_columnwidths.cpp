@@ -22,7 +22,7 @@ private slots:
 using Widths = QList<int>;
 
 void tst_ColumnWidths::widthsFor_data() {
-    QTest::addColumn<QString>("spec");
+    QTest::addColumn<QString>("list");
     QTest::addColumn<int>("columns");
     QTest::addColumn<int>("total");
     QTest::addColumn<Widths>("widths");
@@ -41,10 +41,10 @@ void tst_ColumnWidths::widthsFor_data() {
 }
 
 void tst_ColumnWidths::widthsFor() {
-    QFETCH(QString, spec);
+    QFETCH(QString, list);
     QFETCH(int, columns);
     QFETCH(int, total);
-    QTEST(ColumnWidths(spec).widthsFor(columns, total), "widths");
+    QTEST(ColumnWidths(list).widthsFor(columns, total), "widths");
 }
 
 void tst_ColumnWidths::sharesAlwaysFillTheWidth() {
