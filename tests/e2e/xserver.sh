@@ -5,7 +5,9 @@
 start_xserver() {
     mkfifo "$1/display" || return 1
     # The server picks a free display itself: other virtual displays may be running on this machine.
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$1/display" >"$2" 2>&1 &
+    # -noreset: without it the server resets whenever its last client leaves, and refuses the next one
+    # for a moment.
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$1/display" >"$2" 2>&1 &
     XSERVER_PID=$!
     read -r xserver_display <"$1/display" || return 1
     export DISPLAY=":$xserver_display"
