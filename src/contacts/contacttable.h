@@ -87,7 +87,12 @@ private:
 
     std::vector<std::unique_ptr<Contact[]>> m_chunks;
     qsizetype m_size = 0;
-    std::vector<std::unique_ptr<char16_t[]>> m_blocks;
+    struct FreeBlock {
+        void operator()(char16_t* block) const;
+    };
+    using Block = std::unique_ptr<char16_t[], FreeBlock>;
+    static Block allocateBlock(qsizetype characters);
+    std::vector<Block> m_blocks;
     std::vector<qsizetype> m_blockSizes;
     qsizetype m_blockUsed = 0;
 };

@@ -1,8 +1,12 @@
 #include "decoders.h"
 
 #include <QStringDecoder>
-
 #include <array>
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -17,7 +21,9 @@ constexpr std::array<signed char, 256> HexValues = [] {
     return values;
 }();
 
-int hexValue(char c) { return HexValues[static_cast<unsigned char>(c)]; }
+int hexValue(char c) {
+    return HexValues[static_cast<unsigned char>(c)];
+}
 
 // Windows-1252 0x80..0x9F; the five bytes it leaves undefined keep their C1 control code points.
 constexpr std::array<char16_t, 32> Windows1252High = {
@@ -55,17 +61,19 @@ bool isAscii(QByteArrayView bytes) {
 
 qsizetype decodeQuotedPrintable(QByteArrayView value, char* out) {
     char* dst = out;
-    const qsizetype n = value.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char c = value[i];
-        int high = -1;
-        int low = -1;
-        if (c == '=' && i + 2 < n && (high = hexValue(value[i + 1])) >= 0 && (low = hexValue(value[i + 2])) >= 0) {
-            *dst++ = char(high * 16 + low);
-            i += 2;
-        } else {
-            *dst++ = c;
+    const char* p = value.data();
+    const char* const end = p + value.size();
+    while (p < end) {
+        if (*p == '=' && end - p >= 3) {
+            const int high = hexValue(p[1]);
+            const int low = hexValue(p[2]);
+            if ((high | low) >= 0) {
+                *dst++ = char(high * 16 + low);
+                p += 3;
+                continue;
+            }
         }
+        *dst++ = *p++;
     }
     return dst - out;
 }
@@ -96,12 +104,15 @@ QByteArray decodeBase64(QByteArrayView value) {
     return QByteArray::fromBase64(compact);
 }
 
+char16_t windows1252Char(unsigned char b) {
+    return b >= 0x80 && b < 0xA0 ? Windows1252High[b - 0x80] : char16_t(b);
+}
+
 QString decodeWindows1252(QByteArrayView bytes) {
     QString out(bytes.size(), Qt::Uninitialized);
     QChar* dst = out.data();
     for (char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        *dst++ = QChar(b >= 0x80 && b < 0xA0 ? Windows1252High[b - 0x80] : char16_t(b));
+        *dst++ = QChar(windows1252Char(static_cast<unsigned char>(c)));
     }
     return out;
 }
@@ -189,26 +200,50 @@ QString ex49(const QString& number) {
     return rest ? QLatin1Char('0') + rest->toString() : number;
 }
 
-qsizetype unescapeText(char16_t* text, qsizetype size) {
-    qsizetype out = 0;
-    for (qsizetype i = 0; i < size; ++i) {
-        const char16_t c = text[i];
-        if (c != u'\\' || i + 1 == size) {
-            text[out++] = c;
-            continue;
+namespace {
+// The first backslash in text[from, size), or size.
+qsizetype nextBackslash(const char16_t* text, qsizetype from, qsizetype size) {
+#ifdef __SSE2__
+    const __m128i slash = _mm_set1_epi16(u'\\');
+    for (; size - from >= 8; from += 8) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + from));
+        const int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(chunk, slash));
+        if (mask != 0) {
+            return from + __builtin_ctz(unsigned(mask)) / 2;
         }
-        const char16_t next = text[i + 1];
-        if (next == u'n' || next == u'N') {
+    }
+#endif
+    while (from < size && text[from] != u'\\') {
+        ++from;
+    }
+    return from;
+}
+} // namespace
+
+qsizetype unescapeText(char16_t* text, qsizetype size) {
+    // Escapes are few: the text between them moves in one piece, and up to the first not at all.
+    qsizetype i = nextBackslash(text, 0, size);
+    qsizetype out = i;
+    while (i < size) {
+        const char16_t next = i + 1 < size ? text[i + 1] : u'\0';
+        if (i + 1 < size && (next == u'n' || next == u'N')) {
             text[out++] = u'\n';
-            ++i;
-        } else if (next == u',' || next == u';' || next == u'\\' || next == u':') {
+            i += 2;
+        } else if (i + 1 < size && (next == u',' || next == u';' || next == u'\\' || next == u':')) {
             // "\:" is no vCard escape, but some exporters (Apple's Address Book, gammu) escape colons too.
             text[out++] = next;
-            ++i;
+            i += 2;
         } else {
             // Not an escape vCard defines: keep the backslash, it may be part of the text.
-            text[out++] = c;
+            text[out++] = u'\\';
+            ++i;
         }
+        const qsizetype run = nextBackslash(text, i, size);
+        if (out != i) {
+            std::memmove(text + out, text + i, size_t(run - i) * sizeof(char16_t));
+        }
+        out += run - i;
+        i = run;
     }
     return out;
 }

@@ -4,7 +4,6 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
-
 #include <optional>
 
 // Decoders for vCard property values. Each takes the bytes of one value and returns text; none keeps
@@ -26,6 +25,8 @@ bool containsQuotedPrintableEscape(QByteArrayView value);
 // declare none, and the usual cause of bytes that are not UTF-8 although UTF-8 was declared.
 QString decodeUtf8OrWindows1252(QByteArrayView bytes);
 QString decodeWindows1252(QByteArrayView bytes);
+// One byte of Windows-1252 as a character.
+char16_t windows1252Char(unsigned char b);
 
 // Bytes in the named charset. Unknown names are treated as no charset (UTF-8 or Windows-1252).
 QString decodeCharset(QByteArrayView bytes, QByteArrayView charset);

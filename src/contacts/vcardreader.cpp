@@ -523,6 +523,28 @@ size_t widenAscii(char16_t* dst, const char* p, size_t size, bool& backslash) {
         p += 8;
         dst += 8;
     }
+    if (p != end && end - p < 8 && end - begin >= 8) {
+        // The last few bytes as the last eight, overlapping those already widened (to the same).
+        const char* const last = end - 8;
+        std::uint64_t x = 0;
+        std::memcpy(&x, last, 8);
+        if ((x & Highs) == 0) {
+            const std::uint64_t noSlash = x ^ (Ones * '\\');
+            escape |= ((noSlash - Ones) & ~noSlash & Highs) != 0;
+            char16_t* const to = dst - (p - last);
+#ifdef __SSE2__
+            _mm_storeu_si128(
+                reinterpret_cast<__m128i*>(to),
+                _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(last)), zero));
+#else
+            for (int i = 0; i < 8; ++i) {
+                to[i] = static_cast<unsigned char>(last[i]);
+            }
+#endif
+            backslash = escape;
+            return size;
+        }
+    }
     for (; p < end && static_cast<unsigned char>(*p) < 0x80; ++p) {
         escape |= *p == '\\';
         *dst++ = char16_t(*p);
@@ -544,7 +566,30 @@ bool continueTwoByteUtf8(Text& out, size_t start, size_t from, QByteArrayView by
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data()) + from;
     const auto* end = reinterpret_cast<const unsigned char*>(bytes.data()) + bytes.size();
     bool escape = backslash;
+    constexpr std::uint64_t Ones = 0x0101010101010101u;
+    constexpr std::uint64_t Highs = 0x8080808080808080u;
     while (p < end) {
+        // Between the umlauts mostly ASCII: eight bytes at a time where they are.
+        if (end - p >= 8) {
+            std::uint64_t x = 0;
+            std::memcpy(&x, p, 8);
+            if ((x & Highs) == 0) {
+                const std::uint64_t noSlash = x ^ (Ones * '\\');
+                escape |= ((noSlash - Ones) & ~noSlash & Highs) != 0;
+#ifdef __SSE2__
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst),
+                                 _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)),
+                                                   _mm_setzero_si128()));
+#else
+                for (int i = 0; i < 8; ++i) {
+                    dst[i] = p[i];
+                }
+#endif
+                p += 8;
+                dst += 8;
+                continue;
+            }
+        }
         const unsigned char c = *p;
         if (c < 0x80) {
             escape |= c == '\\';
@@ -560,6 +605,25 @@ bool continueTwoByteUtf8(Text& out, size_t start, size_t from, QByteArrayView by
     out.resize(size_t(dst - out.data()));
     backslash = escape;
     return true;
+}
+
+// Charset names that decodeCharset reads as Windows-1252 (when the bytes are not all ASCII).
+bool namesWindows1252(QByteArrayView charset) {
+    return is(charset, "windows-1252") || is(charset, "cp1252") || is(charset, "ISO-8859-1") ||
+           is(charset, "latin1");
+}
+
+// Decodes Windows-1252 from byte `from` on, as decodeWindows1252 does; `out` already holds the
+// characters before it from `start` on, and room for all the bytes.
+void continueWindows1252(Text& out, size_t start, size_t from, QByteArrayView bytes, bool& backslash) {
+    char16_t* dst = out.data() + start + from;
+    bool escape = backslash;
+    for (qsizetype i = qsizetype(from); i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        escape |= b == '\\';
+        *dst++ = b < 0x80 || b >= 0xA0 ? char16_t(b) : windows1252Char(b);
+    }
+    backslash = escape;
 }
 
 bool startsWithTelScheme(const Text& number) {
@@ -715,9 +779,13 @@ void Reader::decode(Text& out, QByteArrayView raw, const Parameters& parameters,
         const size_t ascii = widenAscii(out.data() + start, bytes.data(), size_t(bytes.size()), backslash);
         if (ascii < size_t(bytes.size()) &&
             !(namesUtf8(parameters.charset) && continueTwoByteUtf8(out, start, ascii, bytes, backslash))) {
-            out.resize(start);
-            appendString(out, decodeCharset(bytes, parameters.charset));
-            backslash = true;
+            if (namesWindows1252(parameters.charset)) {
+                continueWindows1252(out, start, ascii, bytes, backslash);
+            } else {
+                out.resize(start);
+                appendString(out, decodeCharset(bytes, parameters.charset));
+                backslash = true;
+            }
         }
     }
     if (backslash) {
