@@ -179,10 +179,29 @@ qsizetype keyEnd(QByteArrayView line, bool* unquoted = nullptr) {
     return -1;
 }
 
-// The property name of a line without its group prefix ("item1.TEL" -> "TEL").
-QByteArrayView propertyName(QByteArrayView line) {
-    qsizetype end = 0;
+// The property name of a line without its group prefix ("item1.TEL" -> "TEL"). `end` is set to where
+// the name ends (the first ";" or ":", else the line's size), `quote` to whether a '"' comes before.
+QByteArrayView propertyName(QByteArrayView line, qsizetype& end, bool& quote) {
+#ifdef __SSE2__
+    // Names are short: one vector of the line's start mostly holds the whole name.
+    if (line.size() >= 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data()));
+        const auto stops = unsigned(_mm_movemask_epi8(_mm_or_si128(
+            _mm_cmpeq_epi8(chunk, _mm_set1_epi8(';')), _mm_cmpeq_epi8(chunk, _mm_set1_epi8(':')))));
+        if (stops != 0) {
+            end = __builtin_ctz(stops);
+            const unsigned before = (1u << end) - 1;
+            const unsigned dots =
+                unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('.')))) & before;
+            quote = (unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('"')))) & before) != 0;
+            const qsizetype start = dots != 0 ? 32 - __builtin_clz(dots) : 0;
+            return line.sliced(start, end - start);
+        }
+    }
+#endif
     qsizetype start = 0;
+    bool quoted = false;
+    end = 0;
     for (; end < line.size(); ++end) {
         const char c = line[end];
         if (c == ';' || c == ':') {
@@ -191,8 +210,27 @@ QByteArrayView propertyName(QByteArrayView line) {
         if (c == '.') {
             start = end + 1;
         }
+        quoted |= c == '"';
     }
+    quote = quoted;
     return line.sliced(start, end - start);
+}
+
+// keyEnd(line, unquoted) for a line whose name, found by propertyName, ends at `nameEnd`: the bytes
+// before it are not searched again.
+qsizetype keyEndAfterName(QByteArrayView line, qsizetype nameEnd, bool quoteInName, bool* unquoted) {
+    if (quoteInName) {
+        return keyEnd(line, unquoted);
+    }
+    if (nameEnd >= line.size()) {
+        return -1; // neither ":" nor '"' in the whole line
+    }
+    if (line[nameEnd] == ':') {
+        *unquoted = true;
+        return nameEnd;
+    }
+    const qsizetype rest = keyEnd(line.sliced(nameEnd), unquoted);
+    return rest < 0 ? -1 : nameEnd + rest;
 }
 
 Property propertyOf(QByteArrayView name) {
@@ -920,11 +958,13 @@ VcardReadResult Reader::run() {
             }
         }
         pending = Pending{};
-        pending.property = propertyOf(propertyName(line));
+        qsizetype nameEnd = 0;
+        bool quoteInName = false;
+        pending.property = propertyOf(propertyName(line, nameEnd, quoteInName));
         pending.keep = m_inCard && pending.property != Property::Other &&
                        pending.property != Property::Begin && pending.property != Property::End;
         if (line.endsWith('=') || pending.keep) {
-            pending.keyEnd = keyEnd(line, &pending.unquotedKey);
+            pending.keyEnd = keyEndAfterName(line, nameEnd, quoteInName, &pending.unquotedKey);
             pending.quotedPrintable = declaresQuotedPrintable(line, pending.keyEnd);
         }
         pending.start = m_lines.lineStart();

@@ -20,11 +20,11 @@ class LineReader final {
 public:
     enum class Encoding { Bytes, Utf16LE, Utf16BE };
 
-    explicit LineReader(QIODevice& device, qsizetype chunkSize = 1 << 20);
+    explicit LineReader(QIODevice& device, qsizetype chunkSize = 1 << 17);
     // Reads only the bytes [start, end) of a file of single bytes (a byte-order mark is looked for only
     // at the file's start): one part of a file that several readers share out. The device is moved to
     // `start`; positions still count from the beginning of the file.
-    LineReader(QIODevice& device, qint64 start, qint64 end, qsizetype chunkSize = 1 << 20);
+    LineReader(QIODevice& device, qint64 start, qint64 end, qsizetype chunkSize = 1 << 17);
 
     // The encoding of a file from its first (up to four) bytes, and the length of its byte-order mark.
     static Encoding encodingOf(QByteArrayView head, qsizetype& markLength);
