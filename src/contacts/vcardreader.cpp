@@ -340,8 +340,31 @@ struct Parameters {
         }
     }
 
+    void addTypes(QByteArrayView value) {
+        // TYPE=a,b and TYPE="a,b": a list, which may also be repeated in several TYPE parameters.
+        QByteArrayView list = unquoted(value);
+        while (!list.isEmpty()) {
+            const qsizetype comma = indexOf(list, ',');
+            addType(comma < 0 ? list : list.first(comma));
+            list = comma < 0 ? QByteArrayView() : list.sliced(comma + 1);
+        }
+    }
+
     void add(QByteArrayView parameter) {
         parameter = trimmed(parameter);
+        // The usual names are recognised by their start, without looking for the "=" first.
+        if (parameter.size() >= 5 && is(parameter.first(5), "TYPE=")) {
+            addTypes(parameter.sliced(5));
+            return;
+        }
+        if (parameter.size() >= 8 && is(parameter.first(8), "CHARSET=")) {
+            charset = unquoted(parameter.sliced(8));
+            return;
+        }
+        if (parameter.size() >= 9 && is(parameter.first(9), "ENCODING=")) {
+            addEncoding(parameter.sliced(9));
+            return;
+        }
         const qsizetype eq = indexOf(parameter, '=');
         if (eq < 0) {
             if (is(parameter, "QUOTED-PRINTABLE") || is(parameter, "BASE64") || is(parameter, "8BIT") ||
@@ -355,13 +378,7 @@ struct Parameters {
         const QByteArrayView name = trimmed(parameter.first(eq));
         const QByteArrayView value = parameter.sliced(eq + 1);
         if (is(name, "TYPE")) {
-            // TYPE=a,b and TYPE="a,b": a list, which may also be repeated in several TYPE parameters.
-            QByteArrayView list = unquoted(value);
-            while (!list.isEmpty()) {
-                const qsizetype comma = indexOf(list, ',');
-                addType(comma < 0 ? list : list.first(comma));
-                list = comma < 0 ? QByteArrayView() : list.sliced(comma + 1);
-            }
+            addTypes(value);
         } else if (is(name, "ENCODING")) {
             addEncoding(value);
         } else if (is(name, "CHARSET")) {
