@@ -1,5 +1,6 @@
 #include "vcardreader.h"
 
+#include "bytesearch.h"
 #include "decoders.h"
 #include "linereader.h"
 #include "vcardreader_p.h"
@@ -127,27 +128,6 @@ qsizetype indexOf(QByteArrayView v, char c) {
     return -1;
 }
 
-// The first `a` or `b` in [p, end), or end. Keys and values are mostly shorter than 64 bytes, where
-// one vector pass beats two library searches.
-const char* findEither(const char* p, const char* end, char a, char b) {
-#ifdef __SSE2__
-    const __m128i va = _mm_set1_epi8(a);
-    const __m128i vb = _mm_set1_epi8(b);
-    while (end - p >= 16) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const int mask =
-            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(chunk, va), _mm_cmpeq_epi8(chunk, vb)));
-        if (mask != 0) {
-            return p + __builtin_ctz(unsigned(mask));
-        }
-        p += 16;
-    }
-#endif
-    while (p < end && *p != a && *p != b) {
-        ++p;
-    }
-    return p;
-}
 
 // Where the key of a property line ends: the first ":" that is not inside double quotes, or -1.
 // `unquoted` is set when the key certainly holds no double quote.

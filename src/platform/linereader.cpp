@@ -1,38 +1,10 @@
 #include "linereader.h"
 
+#include "bytesearch.h"
+
 #include <QIODevice>
 #include <algorithm>
 #include <cstring>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
-namespace {
-
-// The first CR or LF in [p, end), or end. One pass that looks for both is about as fast as memchr for
-// one, where two memchr calls would scan every line twice.
-const char* findLineBreak(const char* p, const char* end) {
-#ifdef __SSE2__
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i lf = _mm_set1_epi8('\n');
-    while (end - p >= 16) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const int mask =
-            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(chunk, cr), _mm_cmpeq_epi8(chunk, lf)));
-        if (mask != 0) {
-            return p + __builtin_ctz(unsigned(mask));
-        }
-        p += 16;
-    }
-#endif
-    while (p < end && *p != '\r' && *p != '\n') {
-        ++p;
-    }
-    return p;
-}
-
-} // namespace
 
 LineReader::LineReader(QIODevice& device, qsizetype chunkSize)
     : m_device(device), m_chunkSize(std::max<qsizetype>(chunkSize, 16)) {
@@ -169,7 +141,7 @@ bool LineReader::readByteLine(QByteArrayView& line) {
     qsizetype scanFrom = m_begin;
     for (;;) {
         const char* data = m_buffer.constData();
-        const qsizetype breakAt = findLineBreak(data + scanFrom, data + m_end) - data;
+        const qsizetype breakAt = findEither(data + scanFrom, data + m_end, '\r', '\n') - data;
         qsizetype lineEnd = -1;
         qsizetype next = -1;
         if (breakAt < m_end) {
