@@ -11,10 +11,18 @@ const QString CheckFileLine = QStringLiteral("Bitte prüfen Sie die Datei / das 
 }
 
 namespace ImportMessages {
-QString strayEnd() { return QStringLiteral("Error: END found before BEGIN tag\n") + CheckFileLine; }
-QString nothingImported() { return QStringLiteral("Es konnten keine Daten importiert werden\n") + CheckFileLine; }
+QString strayEnd() {
+    return QStringLiteral("Error: END found before BEGIN tag\n") + CheckFileLine;
+}
+QString nothingImported() {
+    return QStringLiteral("Es konnten keine Daten importiert werden\n") + CheckFileLine;
+}
 QString cannotRead(const QString& path, const QString& reason) {
-    return QStringLiteral("Die Datei „%1“ konnte nicht gelesen werden.\n%2").arg(QFileInfo(path).fileName(), reason);
+    return QStringLiteral("Die Datei „%1“ konnte nicht gelesen werden.\n%2")
+        .arg(QFileInfo(path).fileName(), reason);
+}
+QString outOfMemory(const QString& path) {
+    return QStringLiteral("Nicht genug Arbeitsspeicher, um „%1“ zu lesen.").arg(QFileInfo(path).fileName());
 }
 } // namespace ImportMessages
 

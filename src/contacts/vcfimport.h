@@ -3,7 +3,6 @@
 #include "vcardreader.h"
 
 #include <QString>
-
 #include <functional>
 
 class AddressTableModel;
@@ -28,6 +27,8 @@ namespace ImportMessages {
 QString strayEnd();
 QString nothingImported();
 QString cannotRead(const QString& path, const QString& reason);
+// Memory ran out while the file was read; the previous list stays.
+QString outOfMemory(const QString& path);
 } // namespace ImportMessages
 
 // Reads a vCard file into the two lists and tells the user what went wrong, if anything. An empty path

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+class QFile;
+
+// What a file was when it was opened: enough to tell later whether the bytes at known offsets are still
+// the ones that were read.
+struct FileStamp {
+    qint64 size = -1;
+    qint64 modifiedNs = 0; // last modification, nanoseconds since the epoch
+    quint64 device = 0;
+    quint64 inode = 0;
+    bool isValid() const { return size >= 0; }
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+// Opens `path` for reading and accepts it only when it is a regular file. The open itself never
+// blocks (a FIFO without a writer, a terminal or a device would otherwise hang the caller), and the
+// check is made on the opened descriptor, so the file cannot be swapped between check and read.
+// On success `file` is open for ordinary blocking reads and `stamp` (if given) describes it; on failure
+// `reason` (if given) is a German sentence saying why.
+bool openRegularFile(const QString& path, QFile& file, FileStamp* stamp = nullptr, QString* reason = nullptr);
+
+// The stamp of what is at `path` now; an invalid stamp when it cannot be looked at.
+FileStamp fileStampOf(const QString& path);
+
+// The German sentence for a system error number met while opening or reading `path`. Permission
+// problems on a folder on the way are told apart from those on the file itself. An unknown number falls
+// back to the system's own text.
+QString systemErrorReason(int errorNumber, const QString& path = {});
+
+// The German sentence for a QIODevice error string that came from the system (Qt passes strerror()
+// through); any other text is returned as it stands.
+QString deviceErrorReason(const QString& deviceError, const QString& path = {});
+
+// "„name“ ist keine gewöhnliche Datei." for anything that is not a regular file.
+QString notRegularFileReason(const QString& path);
