@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh build
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target tovanel
+cmake --preset normal >/dev/null
+cmake --build --preset normal --target tovanel
 file="${1:-examples/kontakte.vcf}"
 exec build/src/app/tovanel "$(realpath "$file")"

@@ -11,31 +11,31 @@ step() { printf '\n== %s (%ds)\n' "$1" "$SECONDS"; }
 
 # Every test run counts towards the closing line; a failing run has already stopped the script.
 tests_run=0
+# run_ctest PRESET BUILD_DIR
 run_ctest() {
-    ctest --test-dir "$1" --output-on-failure -j2 | tee "$1/ctest.log"
-    tests_run=$((tests_run + $(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$1/ctest.log")))
+    ctest --preset "$1" | tee "$2/ctest.log"
+    tests_run=$((tests_run + $(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$2/ctest.log")))
 }
 
 step "normal build and tests"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build
-run_ctest build
+cmake --preset normal >/dev/null
+cmake --build --preset normal
+run_ctest normal build
 
 step "AddressSanitizer + UBSan build and tests"
 # halt_on_error/abort_on_error: the first report fails the test instead of scrolling past.
 # Leak checking stays on: Qt keeps its one-time allocations reachable, so what LSan reports is ours.
 export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:strict_init_order=1"
 export UBSAN_OPTIONS="halt_on_error=1:abort_on_error=1:print_stacktrace=1"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTOVANEL_SANITIZE=ON >/dev/null
-cmake --build build-asan
-run_ctest build-asan
+cmake --preset sanitize >/dev/null
+cmake --build --preset sanitize
+run_ctest sanitize build-asan
 
 fuzz_seconds="${FUZZ_SECONDS:-75}"
 if [ "$fuzz_seconds" -gt 0 ]; then
     step "fuzzing, ${fuzz_seconds}s per target"
-    CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVANEL_FUZZ=ON \
-        -DTOVANEL_BUILD_TESTS=OFF >/dev/null
-    cmake --build build-fuzz --target fuzz_import fuzz_decoders
+    cmake --preset fuzz >/dev/null
+    cmake --build --preset fuzz
     seeds=()
     for dir in tests/data/golden tests/regressions "${TOVANEL_CORPUS:-../shared/corpus}"; do
         [ -d "$dir" ] && seeds+=("$dir")

@@ -17,14 +17,10 @@ done
 command -v Xvfb >/dev/null && command -v xdotool >/dev/null || { echo "needs Xvfb and xdotool" >&2; exit 2; }
 
 work=$(mktemp -d)
-xvfb=""
-# The server is waited for: one still shutting down removes its socket late, and would take the display
-# away from another server that reused the number meanwhile.
+# The same virtual X server as the end-to-end tests.
+. "$(dirname "$0")/../tests/e2e/xserver.sh"
 cleanup() {
-    if [ -n "$xvfb" ]; then
-        kill "$xvfb" 2>/dev/null
-        wait "$xvfb" 2>/dev/null
-    fi
+    stop_xserver
     rm -rf "$work"
 }
 trap cleanup EXIT INT TERM
@@ -32,23 +28,7 @@ trap cleanup EXIT INT TERM
 printf 'BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna Muster\r\nTEL;TYPE=CELL:+49 170 1234567\r\nEND:VCARD\r\n' \
     > "$work/eine.vcf"
 
-# Xvfb picks a free display and writes its number to the file. Without -noreset it resets whenever its
-# last client leaves, and a program starting at that moment cannot connect.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
-xvfb=$!
-i=0
-while [ ! -s "$work/display" ]; do
-    i=$((i + 1))
-    [ $i -lt 500 ] || { echo "Xvfb did not start" >&2; exit 1; }
-    sleep 0.01
-done
-DISPLAY=":$(head -n 1 "$work/display")"
-export DISPLAY
-until xdotool getdisplaygeometry >/dev/null 2>&1; do
-    i=$((i + 1))
-    [ $i -lt 500 ] || { echo "Xvfb does not answer" >&2; exit 1; }
-    sleep 0.01
-done
+start_xserver "$work" "$work/xvfb.log" || { echo "Xvfb did not start" >&2; exit 1; }
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 
 now_ns() { date +%s%N; }
