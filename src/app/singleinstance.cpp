@@ -192,6 +192,10 @@ bool SingleInstance::listenReplacingLeftover() {
     QLocalSocket probe;
     probe.connectToServer(m_serverName);
     if (probe.waitForConnected(ProbeTimeoutMs)) {
+        // Another instance took the name while this one had lost it; that one answers from now on.
+        if (m_watch) {
+            m_watch->stop();
+        }
         return false;
     }
     QLocalServer::removeServer(m_serverName);
