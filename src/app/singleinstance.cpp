@@ -191,7 +191,9 @@ bool SingleInstance::listenReplacingLeftover() {
     // Only a socket nobody listens on is a leftover (of a crashed instance, or of this one's lost server).
     QLocalSocket probe;
     probe.connectToServer(m_serverName);
-    if (probe.waitForConnected(ProbeTimeoutMs)) {
+    const bool answered = probe.waitForConnected(ProbeTimeoutMs);
+    // A full queue of waiting connections also fails to connect, but means someone listens.
+    if (answered || probe.error() != QLocalSocket::ConnectionRefusedError) {
         // Another instance took the name while this one had lost it; that one answers from now on.
         if (m_watch) {
             m_watch->stop();
@@ -205,9 +207,12 @@ bool SingleInstance::listenReplacingLeftover() {
 void SingleInstance::keepListening() {
     // Qt closes the server, and removes its socket file, when accepting a connection fails (when the
     // process is out of descriptors, say). Without this the next launch would open a second window.
-    if (m_server && !m_server->isListening()) {
-        listenReplacingLeftover();
+    // A socket file removed under a listening server (a temp folder cleaner) would do the same.
+    if (!m_server || (m_server->isListening() && QFileInfo::exists(m_serverName))) {
+        return;
     }
+    m_server->close();
+    listenReplacingLeftover();
 }
 
 void SingleInstance::acceptConnections() {

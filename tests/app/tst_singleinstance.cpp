@@ -283,6 +283,9 @@ void TestSingleInstance::lostServerListensAgain() {
 
     QTRY_VERIFY(first.isListening());
     QVERIFY(QFileInfo(m_name).exists());
+    // The same when only the socket file is lost.
+    QVERIFY(QFile::remove(m_name));
+    QTRY_VERIFY(QFileInfo(m_name).exists());
     QSignalSpy requests(&first, &SingleInstance::documentRequested);
     auto result = SingleInstance::Claim::Alone;
     const std::unique_ptr<QThread> later = launchInThread(m_name, QStringLiteral("/tmp/b.vcf"), &result);
