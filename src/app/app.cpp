@@ -2,10 +2,13 @@
 
 #include "dialogs.h"
 #include "filetypes.h"
+#include "regularfile.h"
+#include "vcfimport.h"
 #include "window1.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QFileOpenEvent>
 #include <QLibraryInfo>
@@ -74,6 +77,39 @@ QString App::documentArgument(const QStringList& arguments) {
     return file.isEmpty() ? QString() : QFileInfo(file).absoluteFilePath();
 }
 
+bool App::resolveLaunchDocument(QString& path, QString* message) {
+    if (path.isEmpty()) {
+        return true;
+    }
+    // Names under /dev and /proc stand for this process's own descriptors (or other per-process things);
+    // handed over as they are, the running instance would read its own stdin.
+    const bool descriptorName =
+        path.startsWith(QLatin1String("/dev/")) || path.startsWith(QLatin1String("/proc/"));
+    const auto refuse = [&](const QString& reason) {
+        if (message) {
+            *message = ImportMessages::cannotRead(path, reason);
+        }
+        return false;
+    };
+    QFile file;
+    FileStamp stamp;
+    QString reason;
+    if (!openRegularFile(path, file, &stamp, &reason)) {
+        return descriptorName || reason == notRegularFileReason(path) ? refuse(reason) : true;
+    }
+    if (!descriptorName) {
+        return true;
+    }
+    // The descriptor's link names the file it was opened from, unless that is gone or has no name.
+    const QString real = QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(file.handle()));
+    const FileStamp realStamp = fileStampOf(real);
+    if (real.isEmpty() || realStamp.device != stamp.device || realStamp.inode != stamp.inode) {
+        return refuse(notRegularFileReason(path));
+    }
+    path = real;
+    return true;
+}
+
 QString App::aboutText() {
     return QStringLiteral("Tovanel " TOVANEL_VERSION "\nBetrachter für vCard-Dateien (.vcf)");
 }
@@ -129,8 +165,23 @@ bool App::FileQuit_Action() {
 }
 
 void App::requestDocument(const QString& path) {
+    // A flood of requests must neither fill the memory nor bring up one message box after another.
+    if (m_pending.size() >= MaxPending || (!m_pending.isEmpty() && m_pending.constLast() == path)) {
+        return;
+    }
     m_pending.append(path);
-    processPending();
+    // The caller may be a socket's signal or an event filter: an import and its dialogs start only
+    // once that is off the stack.
+    if (!m_processScheduled) {
+        m_processScheduled = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_processScheduled = false;
+                processPending();
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 bool App::eventFilter(QObject* watched, QEvent* event) {

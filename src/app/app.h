@@ -29,6 +29,11 @@ public:
     static std::unique_ptr<QTranslator> installGermanQtTranslations();
     // The file named on the command line (made absolute), or empty when there is none.
     static QString documentArgument(const QStringList& arguments);
+    // Makes a launch's `path` mean the same in the running instance, which is another process: a
+    // descriptor name such as /dev/stdin or /dev/fd/N becomes the real file behind it. Returns false
+    // with `message` set when only this launch could read the file (a pipe, a device); a missing file
+    // or a folder passes, the importing instance reports those as for any request.
+    static bool resolveLaunchDocument(QString& path, QString* message);
     // "Tovanel", the version, and what the program is.
     static QString aboutText();
 
@@ -40,9 +45,12 @@ public:
     bool UeberTovanel_Action();
     bool FileQuit_Action();
 
-    // A document request from outside (another launch, the desktop). It waits while a dialog or an
-    // import is running, so it never cuts into one; an empty path only brings the window forward.
+    // A document request from outside (another launch, the desktop). It is handled from the event
+    // loop, after the caller has returned, and waits while a dialog or an import is running, so it
+    // never cuts into one; an empty path only brings the window forward. At most MaxPending wait;
+    // the same path twice in a row counts once.
     void requestDocument(const QString& path);
+    static constexpr qsizetype MaxPending = 64;
 
     // True once any import has read its file to the end; never reset.
     bool openOK() const { return m_openOK; }
@@ -73,4 +81,5 @@ private:
     bool m_busy = false;
     bool m_documentRequested = false;
     bool m_retryScheduled = false;
+    bool m_processScheduled = false;
 };

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QTranslator>
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char* argv[]) {
     // Qt's own dialogs, so their texts follow the German translation.
@@ -17,7 +18,15 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QStringLiteral(TOVANEL_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("tovanel"));
 
-    const QString file = App::documentArgument(QApplication::arguments());
+    QString file = App::documentArgument(QApplication::arguments());
+    QString refusal;
+    if (!App::resolveLaunchDocument(file, &refusal)) {
+        // Only this launch could read the file, so no instance could import it: say so here.
+        const std::unique_ptr<QTranslator> germanQt = App::installGermanQtTranslations();
+        WidgetDialogs dialogs;
+        dialogs.message(refusal);
+        return 1;
+    }
     SingleInstance instance(SingleInstance::defaultServerName());
     switch (instance.claim(file)) {
     case SingleInstance::Claim::HandedOver:

@@ -1,11 +1,15 @@
 #include "singleinstance.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QTimer>
+#include <cerrno>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -13,18 +17,56 @@ namespace {
 // instance confirms it with one byte so the later launch knows it may exit.
 constexpr char Terminator = '\0';
 constexpr char Confirmation = 'k';
-// Far beyond any real path; a client that sends more is not one of ours.
-constexpr qsizetype MaxRequest = 64 * 1024;
 // Socket paths are short (108 bytes); display names are too, but nothing guarantees it.
 constexpr qsizetype MaxDisplayName = 32;
 constexpr int ConnectTimeoutMs = 3000;
-// The running instance answers from its event loop, which a long import keeps busy for a while.
+// The running instance answers as soon as a request is read, before it imports anything.
 constexpr int AnswerTimeoutMs = 15000;
 // Only held while nobody listens, which takes a moment.
 constexpr int LockTimeoutMs = 5000;
+// Whether anyone listens on a socket file is known at once on a local socket.
+constexpr int ProbeTimeoutMs = 200;
 
 bool ownedByUs(const QFileInfo& info) {
     return info.ownerId() == ::getuid();
+}
+
+// Nothing, or a file of this user of the given type (S_IFSOCK, S_IFREG). Anything else at one of our
+// names (another user's file, a symbolic link) was put there to be followed or waited on.
+bool freeOrOurs(const QString& path, mode_t type) {
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0) {
+        return errno == ENOENT;
+    }
+    return (info.st_mode & S_IFMT) == type && info.st_uid == ::getuid();
+}
+
+// The temp folder is shared by all users: the socket and its lock live in a folder only this user
+// may enter, made here if absent. One that is not exactly that is never used.
+QString privateTempFolder() {
+    const QString folder = QDir(QDir::tempPath()).filePath(QStringLiteral("tovanel-%1").arg(::getuid()));
+    const QByteArray native = QFile::encodeName(folder);
+    if (::mkdir(native.constData(), 0700) == 0) {
+        // The umask may have taken more away than wanted.
+        ::chmod(native.constData(), 0700);
+    }
+    struct stat info {};
+    if (::lstat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid() ||
+        (info.st_mode & 07777) != 0700) {
+        return {};
+    }
+    return folder;
+}
+
+// ":0" and ":0.0" are screens of one X server, on which one window is enough: the screen number is
+// dropped, host and display number stay.
+QString displayServer(QString display) {
+    const qsizetype colon = display.lastIndexOf(QLatin1Char(':'));
+    const qsizetype dot = display.indexOf(QLatin1Char('.'), colon + 1);
+    if (colon >= 0 && dot > colon) {
+        display.truncate(dot);
+    }
+    return display;
 }
 } // namespace
 
@@ -38,7 +80,10 @@ QString SingleInstance::defaultServerName() {
     // remote session) gets a window of its own there instead of raising one nobody sees.
     QString display;
     for (const char* variable : {"WAYLAND_DISPLAY", "DISPLAY"}) {
-        const QString value = qEnvironmentVariable(variable);
+        QString value = qEnvironmentVariable(variable);
+        if (qstrcmp(variable, "DISPLAY") == 0) {
+            value = displayServer(value);
+        }
         if (!value.isEmpty()) {
             display += QLatin1Char('-') + value.left(MaxDisplayName);
         }
@@ -48,14 +93,14 @@ QString SingleInstance::defaultServerName() {
             c = QLatin1Char('_');
         }
     }
+    const QString socketName = QStringLiteral("tovanel%1.socket").arg(display);
     const QString runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
     const QFileInfo runtimeInfo(runtimeDir);
     if (!runtimeDir.isEmpty() && runtimeInfo.isDir() && ownedByUs(runtimeInfo)) {
-        return QDir(runtimeDir).filePath(QStringLiteral("tovanel%1.socket").arg(display));
+        return QDir(runtimeDir).filePath(socketName);
     }
-    // The temp folder is shared by all users, so the name carries the user id.
-    return QDir(QDir::tempPath())
-        .filePath(QStringLiteral("tovanel-%1%2.socket").arg(::getuid()).arg(display));
+    const QString folder = privateTempFolder();
+    return folder.isEmpty() ? QString() : QDir(folder).filePath(socketName);
 }
 
 bool SingleInstance::isListening() const {
@@ -63,9 +108,9 @@ bool SingleInstance::isListening() const {
 }
 
 SingleInstance::Claim SingleInstance::claim(const QString& path) {
-    // Never talk to, or remove, a socket someone else put at our name.
-    const QFileInfo socketInfo(m_serverName);
-    if (socketInfo.exists() && !ownedByUs(socketInfo)) {
+    // Never talk to, or remove, a socket someone else put at our name, nor wait on their lock file.
+    const QString lockName = m_serverName + QStringLiteral(".lock");
+    if (m_serverName.isEmpty() || !freeOrOurs(m_serverName, S_IFSOCK) || !freeOrOurs(lockName, S_IFREG)) {
         return Claim::Alone;
     }
     const auto handOver = [&](Claim* result) {
@@ -85,21 +130,19 @@ SingleInstance::Claim SingleInstance::claim(const QString& path) {
     // Selecting several files in a file manager starts one launch per file at the same moment; without
     // this lock two of them could each find nobody listening and both become the running instance.
     // Should the lock not be had in time, go on without it: a hung launch must not block this one.
-    QLockFile claiming(m_serverName + QStringLiteral(".lock"));
+    QLockFile claiming(lockName);
     const bool locked = claiming.tryLock(LockTimeoutMs);
     Q_UNUSED(locked)
     if (handOver(&result)) {
         return result;
     }
-    if (listen()) {
-        return Claim::Primary;
-    }
-    if (m_server->serverError() != QAbstractSocket::AddressInUseError) {
+    if (!listenReplacingLeftover()) {
         return Claim::Alone;
     }
-    // Nobody answered, so the socket is a crashed instance's leftover.
-    QLocalServer::removeServer(m_serverName);
-    return listen() ? Claim::Primary : Claim::Alone;
+    m_watch = new QTimer(this);
+    connect(m_watch, &QTimer::timeout, this, &SingleInstance::keepListening);
+    m_watch->start(m_limits.relistenMs);
+    return Claim::Primary;
 }
 
 bool SingleInstance::deliver(const QString& serverName, const QString& path, int connectTimeoutMs,
@@ -132,36 +175,94 @@ bool SingleInstance::listen() {
     if (!m_server) {
         m_server = new QLocalServer(this);
         m_server->setSocketOptions(QLocalServer::UserAccessOption);
-        connect(m_server, &QLocalServer::newConnection, this, [this] {
-            while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-                connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-                auto buffer = std::make_shared<QByteArray>();
-                connect(socket, &QLocalSocket::readyRead, this,
-                        [this, socket, buffer] { readRequest(socket, *buffer); });
-                if (socket->bytesAvailable() > 0) {
-                    readRequest(socket, *buffer);
-                }
-            }
-        });
+        connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::acceptConnections);
     }
     return m_server->listen(m_serverName);
 }
 
+bool SingleInstance::listenReplacingLeftover() {
+    if (listen()) {
+        return true;
+    }
+    if (m_server->serverError() != QAbstractSocket::AddressInUseError ||
+        !freeOrOurs(m_serverName, S_IFSOCK)) {
+        return false;
+    }
+    // Only a socket nobody listens on is a leftover (of a crashed instance, or of this one's lost server).
+    QLocalSocket probe;
+    probe.connectToServer(m_serverName);
+    const bool answered = probe.waitForConnected(ProbeTimeoutMs);
+    // A full queue of waiting connections also fails to connect, but means someone listens.
+    if (answered || probe.error() != QLocalSocket::ConnectionRefusedError) {
+        // Another instance took the name while this one had lost it; that one answers from now on.
+        if (m_watch) {
+            m_watch->stop();
+        }
+        return false;
+    }
+    QLocalServer::removeServer(m_serverName);
+    return listen();
+}
+
+void SingleInstance::keepListening() {
+    // Qt closes the server, and removes its socket file, when accepting a connection fails (when the
+    // process is out of descriptors, say). Without this the next launch would open a second window.
+    // A socket file removed under a listening server (a temp folder cleaner) would do the same.
+    if (!m_server || (m_server->isListening() && QFileInfo::exists(m_serverName))) {
+        return;
+    }
+    m_server->close();
+    listenReplacingLeftover();
+}
+
+void SingleInstance::acceptConnections() {
+    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        if (m_connections >= m_limits.maxConnections) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        ++m_connections;
+        connect(socket, &QObject::destroyed, this, [this] { --m_connections; });
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        // Qt would otherwise buffer whatever a client sends, however much.
+        socket->setReadBufferSize(m_limits.maxRequest + 1);
+        QTimer::singleShot(m_limits.idleTimeoutMs, socket, [socket] {
+            socket->abort();
+            socket->deleteLater();
+        });
+        auto buffer = std::make_shared<QByteArray>();
+        connect(socket, &QLocalSocket::readyRead, this,
+                [this, socket, buffer] { readRequest(socket, *buffer); });
+        if (socket->bytesAvailable() > 0) {
+            readRequest(socket, *buffer);
+        }
+    }
+    keepListening();
+}
+
 void SingleInstance::readRequest(QLocalSocket* socket, QByteArray& buffer) {
-    buffer.append(socket->readAll());
+    if (socket->state() != QLocalSocket::ConnectedState) {
+        return; // answered or dropped already
+    }
+    buffer.append(socket->read(m_limits.maxRequest + 1 - buffer.size()));
     const qsizetype end = buffer.indexOf(Terminator);
     if (end < 0) {
-        if (buffer.size() > MaxRequest) {
+        if (buffer.size() > m_limits.maxRequest) {
             socket->abort();
         }
         return;
     }
     const QString path = QString::fromUtf8(buffer.left(end));
     buffer.clear();
+    buffer.squeeze();
     socket->putChar(Confirmation);
     socket->disconnectFromServer();
     // Only absolute paths mean the same file here as in the launch that sent them.
     if (path.isEmpty() || QDir::isAbsolutePath(path)) {
-        emit documentRequested(path);
+        // From the event loop: whoever handles the request may open dialogs, whose event loops would
+        // otherwise delete this socket while its signal is still being delivered.
+        QMetaObject::invokeMethod(
+            this, [this, path] { emit documentRequested(path); }, Qt::QueuedConnection);
     }
 }

@@ -5,6 +5,7 @@
 
 class QLocalServer;
 class QLocalSocket;
+class QTimer;
 
 // Keeps one running program per user. The first launch listens on a local socket; a later launch hands
 // its file to it and exits, so the desktop's "open with" always ends in the one main window.
@@ -18,24 +19,38 @@ public:
         Alone,      // no socket could be set up; run without the handover
     };
 
-    // `serverName` is the socket's full path (see defaultServerName()).
+    // What the listening side puts up with from its clients. Anyone of this user may connect, so
+    // neither many nor slow nor endless clients may cost it memory, descriptors or its socket.
+    struct Limits {
+        int maxConnections = 16;  // more at once are closed straight away
+        int idleTimeoutMs = 5000; // a connection without its whole request by then is dropped
+        qsizetype maxRequest = 64 * 1024;
+        int relistenMs = 1000; // how often a lost listening socket is set up again
+    };
+
+    // `serverName` is the socket's full path (see defaultServerName()); empty = no usable place.
     explicit SingleInstance(const QString& serverName, QObject* parent = nullptr);
     ~SingleInstance() override;
     Q_DISABLE_COPY_MOVE(SingleInstance)
 
-    // The socket for this user and display: in $XDG_RUNTIME_DIR, else in the temp folder under a name
-    // with the user id.
+    // The socket for this user and display: in $XDG_RUNTIME_DIR, else in a folder of this user's own
+    // in the temp folder. Empty when that folder is not safely ours.
     static QString defaultServerName();
 
     // Hands `path` (absolute; empty = launched without a file) to a running instance, or becomes the
     // running instance when there is none. A socket left behind by a crashed instance is replaced.
     Claim claim(const QString& path);
 
+    // Before claim().
+    void setLimits(const Limits& limits) { m_limits = limits; }
+
     QString serverName() const { return m_serverName; }
     bool isListening() const;
 
 signals:
     // A later launch asked for this file (absolute path; empty when it was launched without one).
+    // Emitted from the event loop once the launch has its answer, never from inside the socket's own
+    // signals.
     void documentRequested(const QString& path);
 
 private:
@@ -45,8 +60,14 @@ private:
                         int answerTimeoutMs, bool* connected);
 
     bool listen();
+    bool listenReplacingLeftover();
+    void keepListening();
+    void acceptConnections();
     void readRequest(QLocalSocket* socket, QByteArray& buffer);
 
     QString m_serverName;
+    Limits m_limits;
     QLocalServer* m_server = nullptr;
+    QTimer* m_watch = nullptr;
+    int m_connections = 0;
 };

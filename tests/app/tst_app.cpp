@@ -11,10 +11,14 @@
 #include <QDir>
 #include <QFileOpenEvent>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTranslator>
+#include <fcntl.h>
 #include <functional>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 QString dataFile(const QString& name) {
@@ -72,6 +76,8 @@ private slots:
     void startOpensTheFirstDocument();
     void commandLineNamesTheDocument_data();
     void commandLineNamesTheDocument();
+    void launchHandsOverOnlyWhatAnotherProcessCanRead_data();
+    void launchHandsOverOnlyWhatAnotherProcessCanRead();
 
     // Documents while the program runs
     void secondDocumentIsImportedIntoTheSameWindow_data();
@@ -79,6 +85,8 @@ private slots:
     void launchWithoutFileOnlyBringsTheWindowForward();
     void requestWaitsForTheRunningImport();
     void requestWaitsWhileAModalDialogIsOpen();
+    void waitingRequestsAreBounded_data();
+    void waitingRequestsAreBounded();
     void fileHandedOverDuringStartDialogKeepsTheProgramRunning();
 
     // Application commands
@@ -181,6 +189,63 @@ void TestApp::commandLineNamesTheDocument() {
     QCOMPARE(App::documentArgument(arguments), document);
 }
 
+void TestApp::launchHandsOverOnlyWhatAnotherProcessCanRead_data() {
+    QTest::addColumn<QString>("argument"); // "fifo", "pipe fd", "file fd" are made by the test
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QString>("handedOver"); // "file" = the real file behind the descriptor
+
+    const QString kontakte = dataFile(QStringLiteral("kontakte.vcf"));
+    QTest::newRow("regular file") << kontakte << true << kontakte;
+    QTest::newRow("missing file: the running instance reports it") << missingFile() << true << missingFile();
+    QTest::newRow("folder: the running instance reports it")
+        << QStringLiteral(TOVANEL_APP_DATA) << true << QStringLiteral(TOVANEL_APP_DATA);
+    QTest::newRow("redirected file: its real path")
+        << QStringLiteral("file fd") << true << QStringLiteral("file");
+    QTest::newRow("pipe") << QStringLiteral("pipe fd") << false << QString();
+    QTest::newRow("named pipe") << QStringLiteral("fifo") << false << QString();
+    QTest::newRow("device") << QStringLiteral("/dev/null") << false << QString();
+    QTest::newRow("closed descriptor") << QStringLiteral("/dev/fd/999") << false << QString();
+}
+
+void TestApp::launchHandsOverOnlyWhatAnotherProcessCanRead() {
+    QFETCH(QString, argument);
+    QFETCH(bool, accepted);
+    QFETCH(QString, handedOver);
+
+    QTemporaryDir dir;
+    const QString kontakte = dataFile(QStringLiteral("kontakte.vcf"));
+    int fds[2] = {-1, -1};
+    if (argument == QLatin1String("fifo")) {
+        argument = dir.filePath(QStringLiteral("kontakte.vcf"));
+        QVERIFY(::mkfifo(QFile::encodeName(argument).constData(), 0600) == 0);
+    } else if (argument == QLatin1String("pipe fd")) {
+        QVERIFY(::pipe(fds) == 0);
+        argument = QStringLiteral("/dev/fd/%1").arg(fds[0]);
+    } else if (argument == QLatin1String("file fd")) {
+        fds[0] = ::open(QFile::encodeName(kontakte).constData(), O_RDONLY);
+        QVERIFY(fds[0] >= 0);
+        argument = QStringLiteral("/proc/self/fd/%1").arg(fds[0]);
+    }
+    QString path = argument;
+    QString message;
+    const bool result = App::resolveLaunchDocument(path, &message);
+    for (int fd : fds) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+    QCOMPARE(result, accepted);
+    if (accepted) {
+        QCOMPARE(path,
+                 handedOver == QLatin1String("file") ? QFileInfo(kontakte).canonicalFilePath() : handedOver);
+        QVERIFY(message.isEmpty());
+    } else {
+        QVERIFY2(message.startsWith(QStringLiteral("Die Datei „%1“ konnte nicht gelesen werden.")
+                                        .arg(QFileInfo(argument).fileName())),
+                 qPrintable(message));
+    }
+}
+
 // --- Documents while the program runs ----------------------------------------------------------
 
 void TestApp::secondDocumentIsImportedIntoTheSameWindow_data() {
@@ -212,7 +277,9 @@ void TestApp::secondDocumentIsImportedIntoTheSameWindow() {
     } else {
         m_app->requestDocument(second);
     }
-    QCOMPARE(window->VcfFile(), second);
+    // Not inside the call: a socket's signal or an event filter must be off the stack first.
+    QCOMPARE(window->VcfFile(), dataFile(QStringLiteral("kontakte.vcf")));
+    QTRY_COMPARE(window->VcfFile(), second);
     QCOMPARE(window->adressenModel()->rowCount(), rows);
     QCOMPARE(m_dialogs->messages.size(), messages);
     QCOMPARE(m_app->mainWindow(), window);
@@ -228,6 +295,7 @@ void TestApp::launchWithoutFileOnlyBringsTheWindowForward() {
     const QString kontakte = dataFile(QStringLiteral("kontakte.vcf"));
     m_app->Event_OpenDocument(kontakte);
     m_app->requestDocument(QString());
+    QCoreApplication::processEvents();
     QCOMPARE(m_app->mainWindow()->VcfFile(), kontakte);
     QVERIFY(m_dialogs->openFilters.isEmpty());
     QVERIFY(m_app->mainWindow()->isVisible());
@@ -260,6 +328,35 @@ void TestApp::requestWaitsWhileAModalDialogIsOpen() {
 
     modal.close();
     QTRY_COMPARE(m_app->mainWindow()->VcfFile(), andere);
+}
+
+void TestApp::waitingRequestsAreBounded_data() {
+    QTest::addColumn<QStringList>("requests");
+    QTest::addColumn<int>("imports");
+
+    const QString a = missingFile();
+    const QString b = dataFile(QStringLiteral("auch-nicht.vcf"));
+    QTest::newRow("same path twice in a row counts once") << QStringList{a, a, b} << 2;
+    QTest::newRow("same path again later counts again") << QStringList{a, b, a} << 3;
+    QStringList flood;
+    for (int i = 0; i < 100; ++i) {
+        flood << dataFile(QStringLiteral("fehlt-%1.vcf").arg(i));
+    }
+    QTest::newRow("flood: only the first ones wait") << flood << int(App::MaxPending);
+}
+
+void TestApp::waitingRequestsAreBounded() {
+    QFETCH(QStringList, requests);
+    QFETCH(int, imports);
+
+    m_app->Event_OpenDocument(dataFile(QStringLiteral("kontakte.vcf")));
+    for (const QString& path : std::as_const(requests)) {
+        m_app->requestDocument(path); // all arrive before the event loop takes the first
+    }
+    // Each missing file is one message.
+    QTRY_COMPARE(m_dialogs->messages.size(), imports);
+    QTest::qWait(50);
+    QCOMPARE(m_dialogs->messages.size(), imports);
 }
 
 void TestApp::fileHandedOverDuringStartDialogKeepsTheProgramRunning() {
