@@ -33,7 +33,9 @@ QVariant DetailRows::data(const QModelIndex& index, int role) const {
     const Row& r = m_rows.at(index.row());
     if (role == Qt::ToolTipRole) {
         // A tip, like the double-click box, has to fit on the screen.
-        return index.column() == 0 ? r.label : boxText(r.label, r.value).sliced(r.label.size() + 2);
+        return index.column() == 0 ? r.label
+                                   : boxText(QStringView(r.value).first(
+                                         std::min(r.value.size(), SourceLimits::MaxBoxChars + 1)));
     }
     if (role != Qt::DisplayRole) {
         return {};

@@ -98,6 +98,10 @@ QString boxText(QStringView label, QStringView value) {
     QString text = label.toString();
     text += QLatin1String(":\n");
     text += value.first(std::min(value.size(), MaxBoxChars + 1));
+    return boxText(text);
+}
+
+QString boxText(QStringView text) {
     int lines = 1;
     int column = 0;
     qsizetype i = 0;
@@ -115,7 +119,7 @@ QString boxText(QStringView label, QStringView value) {
         }
     }
     if (i == text.size()) {
-        return displayText(text);
+        return displayText(text.toString());
     }
-    return displayText(text.first(i) + u'…');
+    return displayText(text.first(i).toString() + u'…');
 }

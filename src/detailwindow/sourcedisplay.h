@@ -34,6 +34,8 @@ QString sourceCopyText(QStringView card);
 // "label:\nvalue" as the double-click box shows it: at most MaxBoxLines lines and MaxBoxChars
 // characters, ending in "…" when cut, so that the box and its button fit on the screen.
 QString boxText(QStringView label, QStringView value);
+// `text` cut to the same limits, for a tooltip.
+QString boxText(QStringView text);
 
 // "123.456" — numbers in the notes are grouped the German way.
 QString germanNumber(qint64 n);
