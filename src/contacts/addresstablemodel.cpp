@@ -1,6 +1,7 @@
 #include "addresstablemodel.h"
 
 #include "collationsort.h"
+#include "displaytext.h"
 
 #include <QCollator>
 #include <QLocale>
@@ -93,7 +94,7 @@ QVariant AddressTableModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-        return cell(index.row(), index.column());
+        return displayText(cell(index.row(), index.column()));
     case Qt::FontRole:
         return isBold(index.row(), index.column()) ? QVariant(m_boldFont) : QVariant();
     default:

@@ -7,11 +7,14 @@
 #include "edgelocks.h"
 #include "listbox.h"
 #include "menubar1.h"
+#include "sourcedisplay.h"
+#include "sourceview.h"
 #include "vcfimport.h"
 
 #include <QAction>
 #include <QClipboard>
 #include <QEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -19,6 +22,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <new>
 
 namespace {
 // The size the controls' positions are given for; they follow their anchored edges from there.
@@ -78,7 +82,7 @@ void Detail::createControls() {
     m_sourceButton->setCheckable(true);
     connect(m_sourceButton, &QPushButton::clicked, this, &Detail::sourceButton_Action);
 
-    m_sourceText = new QPlainTextEdit(panel);
+    m_sourceText = new SourceView(panel);
     m_sourceText->setObjectName(QStringLiteral("sourceText"));
     m_sourceText->setReadOnly(true);
     m_sourceText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -117,7 +121,6 @@ void Detail::createMenuBar() {
     connect(m_menuBar->item(QStringLiteral("AblageSchließen")), &QAction::triggered, this,
             &Detail::PushButton1_Action);
 }
-
 
 bool Detail::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate) {
@@ -193,6 +196,8 @@ void Detail::Event_Activate() {
 
 void Detail::showList() {
     m_sourceText->hide();
+    // A card can be tens of megabytes; it is read anew for the next switch anyway.
+    m_sourceText->clearCard();
     m_liste->show();
 }
 
@@ -206,7 +211,7 @@ void Detail::Liste_DoubleClick() {
         return;
     }
     const DetailRows::Row& r = m_rows->row(row);
-    m_dialogs.message(r.label + QStringLiteral(":\n") + r.value);
+    m_dialogs.message(boxText(r.label, r.value));
 }
 
 void Detail::sourceButton_Action() {
@@ -214,24 +219,38 @@ void Detail::sourceButton_Action() {
         showList();
         return;
     }
-    QString text;
+    const auto refuse = [this](const QString& message) {
+        m_sourceButton->setChecked(false);
+        m_dialogs.message(message);
+    };
     // The contact the list was built for, so that list and source always show the same card.
     const qsizetype contact = m_contact;
-    if (contact >= 0 && m_source.adressen && contact < m_source.adressen->table().size()) {
-        const QString path = m_source.vcfFile ? m_source.vcfFile() : QString();
-        const CardSourceText source =
-            readCardSource(path, cardSourceRange(m_source.adressen->table(), contact));
-        if (!source.ok) {
-            m_sourceButton->setChecked(false);
-            m_dialogs.message(ImportMessages::cannotRead(path, source.error));
-            return;
+    try {
+        QString text;
+        if (contact >= 0 && m_source.adressen && contact < m_source.adressen->table().size()) {
+            const QString path = m_source.vcfFile ? m_source.vcfFile() : QString();
+            const CardSourceRange range = cardSourceRange(m_source.adressen->table(), contact);
+            const qint64 end = range.end >= 0 ? range.end : QFileInfo(path).size();
+            if (end - range.start > SourceLimits::MaxCardBytes) {
+                refuse(QStringLiteral("Die Karte ist %1 MB groß; die Quelltext-Ansicht zeigt Karten bis "
+                                      "%2 MB.")
+                           .arg(germanNumber(((end - range.start) + (1 << 20) - 1) >> 20),
+                                germanNumber(SourceLimits::MaxCardBytes >> 20)));
+                return;
+            }
+            CardSourceText source = readCardSource(path, range);
+            if (!source.ok) {
+                refuse(ImportMessages::cannotRead(path, source.error));
+                return;
+            }
+            text = std::move(source.text);
         }
-        text = source.text;
+        m_sourceText->setCard(std::move(text));
+    } catch (const std::bad_alloc&) {
+        m_sourceText->clearCard();
+        refuse(QStringLiteral("Nicht genug Arbeitsspeicher, um die Karte anzuzeigen."));
+        return;
     }
-    // Shown with one kind of line break, whichever the file uses.
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    m_sourceText->setPlainText(text);
     m_liste->hide();
     m_sourceText->show();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sourceview.h"
+
 #include <QList>
 #include <QMainWindow>
 #include <QRect>
@@ -72,7 +74,7 @@ private:
     QPushButton* m_pushButton1 = nullptr;
     QLabel* m_label1 = nullptr;
     QPushButton* m_sourceButton = nullptr;
-    QPlainTextEdit* m_sourceText = nullptr;
+    SourceView* m_sourceText = nullptr;
     QAction* m_editCopyVal = nullptr;
     MenuBar1* m_menuBar = nullptr;
     qsizetype m_contact = -1; // file order; -1: the list shows no contact

@@ -1,6 +1,14 @@
 #include "detailrows.h"
 
+#include "displaytext.h"
+#include "sourcedisplay.h"
+
 #include <QMimeData>
+
+namespace {
+// Wider than any cell can be at the window's largest size.
+constexpr qsizetype MaxCellChars = 1000;
+} // namespace
 
 DetailRows::DetailRows(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -22,11 +30,24 @@ QVariant DetailRows::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid)) {
         return {};
     }
-    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) {
+    const Row& r = m_rows.at(index.row());
+    if (role == Qt::ToolTipRole) {
+        // A tip, like the double-click box, has to fit on the screen.
+        return index.column() == 0 ? r.label
+                                   : boxText(QStringView(r.value).first(
+                                         std::min(r.value.size(), SourceLimits::MaxBoxChars + 1)));
+    }
+    if (role != Qt::DisplayRole) {
         return {};
     }
-    const Row& r = m_rows.at(index.row());
-    return index.column() == 0 ? r.label : r.value;
+    if (index.column() == 0) {
+        return r.label;
+    }
+    // A cell shows one elided line; laying out megabytes only to elide them would stall painting.
+    if (r.value.size() > MaxCellChars) {
+        return displayText(r.value.first(MaxCellChars) + u'…');
+    }
+    return displayText(r.value);
 }
 
 Qt::ItemFlags DetailRows::flags(const QModelIndex& index) const {

@@ -3,6 +3,7 @@
 #include "detailrows.h"
 #include "dialogs.h"
 #include "listbox.h"
+#include "sourcedisplay.h"
 #include "vcfimport.h"
 
 #include <QAbstractItemModelTester>
@@ -80,7 +81,10 @@ private slots:
     void sourceShowsTheContactsOwnCard_data();
     void sourceShowsTheContactsOwnCard();
     void sourceIsReadAnewOnEverySwitch();
-    void goneFileIsReportedAndTheListStays();
+    void unreadableCardIsReportedAndTheListStays_data();
+    void unreadableCardIsReportedAndTheListStays();
+    void hugeCardIsShownShortenedAndCopiedWhole_data();
+    void hugeCardIsShownShortenedAndCopiedWhole();
     void toggleIsReleasedForTheNextContact();
 
     void copyPutsTheValueAloneOnTheClipboard_data();
@@ -88,6 +92,9 @@ private slots:
     void doubleClickShowsLabelAndValue_data();
     void doubleClickShowsLabelAndValue();
     void dragCarriesTheValueAsText();
+    void boxTextFitsOnTheScreen_data();
+    void boxTextFitsOnTheScreen();
+    void directionControlsAreShownAsMarksButCopiedAsRead();
 
     void closeHidesReturnHidesCloseBoxDestroys();
 
@@ -97,6 +104,7 @@ private:
     void selectRow(int row);
     QStringList column(int c) const;
     void writeFile(const QByteArray& bytes);
+    void reimport(const QByteArray& bytes);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_path;
@@ -149,6 +157,12 @@ void TestDetail::writeFile(const QByteArray& bytes) {
     QFile file(m_path);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     QCOMPARE(file.write(bytes), bytes.size());
+}
+
+void TestDetail::reimport(const QByteArray& bytes) {
+    writeFile(bytes);
+    OpenVcf(m_path, *m_adressen, *m_adrData, m_dialogs, {});
+    QCOMPARE(m_dialogs.messages, QStringList());
 }
 
 // What the main window does when it hands over a contact.
@@ -339,13 +353,32 @@ void TestDetail::sourceIsReadAnewOnEverySwitch() {
     QCOMPARE(m_dialogs.messages, QStringList());
 }
 
-void TestDetail::goneFileIsReportedAndTheListStays() {
-    open(0);
-    QVERIFY(QFile::remove(m_path));
+void TestDetail::unreadableCardIsReportedAndTheListStays_data() {
+    QTest::addColumn<bool>("gone");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("file gone") << true
+                               << QStringLiteral("Die Datei „kontakte.vcf“ konnte nicht gelesen werden.\n"
+                                                 "Die Datei existiert nicht.");
+    QTest::newRow("card over 64 MB")
+        << false << QStringLiteral("Die Karte ist 65 MB groß; die Quelltext-Ansicht zeigt Karten bis 64 MB.");
+}
+
+void TestDetail::unreadableCardIsReportedAndTheListStays() {
+    QFETCH(bool, gone);
+    QFETCH(QString, message);
+    if (gone) {
+        open(0);
+        QVERIFY(QFile::remove(m_path));
+    } else {
+        // The last card has no END line and so runs to the end of the file, which then grows by a hole
+        // that takes no disk space.
+        reimport("BEGIN:VCARD\nFN:A\nEND:VCARD\nBEGIN:VCARD\nFN:B\n");
+        QFile file(m_path);
+        QVERIFY(file.resize(SourceLimits::MaxCardBytes + (1 << 20)));
+        open(rowOfContact(1));
+    }
     QTest::mouseClick(m_detail->sourceButton(), Qt::LeftButton);
-    QCOMPARE(m_dialogs.messages,
-             QStringList(QStringLiteral(
-                 "Die Datei „kontakte.vcf“ konnte nicht gelesen werden.\nDie Datei existiert nicht.")));
+    QCOMPARE(m_dialogs.messages, QStringList(message));
     QVERIFY(!m_detail->sourceButton()->isChecked());
     QVERIFY(m_detail->Liste()->isVisible());
     QVERIFY(!m_detail->sourceText()->isVisible());
@@ -368,6 +401,63 @@ void TestDetail::toggleIsReleasedForTheNextContact() {
     QCOMPARE(column(1).at(Name), QStringLiteral("Anton Adler"));
     QVERIFY(!m_detail->EditCopyVal()->isEnabled());
     m_detail->hide();
+}
+
+void TestDetail::hugeCardIsShownShortenedAndCopiedWhole_data() {
+    QTest::addColumn<QByteArray>("property"); // lines between FN and END, each ending in CR LF
+    QTest::addColumn<QString>("note");        // where the view is cut; empty: shown as it is
+
+    QTest::newRow("ordinary card") << QByteArray("NOTE:kurz\r\nPHOTO;ENCODING=b:QUJD\r\n QUJD\r\n")
+                                   << QString();
+    QTest::newRow("unbroken 500 KB line") << "NOTE:" + QByteArray(500'000, 'x') + "\r\n"
+                                          << QStringLiteral("x… (498.005 Zeichen mehr)\n");
+    QByteArray photo = "PHOTO;ENCODING=b:QUJD\r\n";
+    for (int i = 0; i < 5000; ++i) {
+        photo += ' ' + QByteArray(74, 'Q') + "\r\n";
+    }
+    QTest::newRow("photo folded over 5,000 lines")
+        << photo << QStringLiteral("QQQ\n … (4.000 weitere Zeilen mit 300.000 Zeichen)\nEND:VCARD");
+    QTest::newRow("40,000 short lines") << QByteArray("X-A:1234567\r\n").repeated(40'000)
+                                        << QStringLiteral("567\nX-A:1234567\n… (noch 86.693 Zeichen)");
+}
+
+void TestDetail::hugeCardIsShownShortenedAndCopiedWhole() {
+    QFETCH(QByteArray, property);
+    QFETCH(QString, note);
+    const QByteArray card = "BEGIN:VCARD\r\nFN:Zora\r\n" + property + "END:VCARD";
+    reimport(card + "\r\n");
+    open(0);
+    QTest::mouseClick(m_detail->sourceButton(), Qt::LeftButton);
+    QCOMPARE(m_dialogs.messages, QStringList());
+    QPlainTextEdit* view = m_detail->sourceText();
+    QVERIFY(view->isVisible());
+    const QString whole = QString::fromLatin1(card).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    const QString shown = view->toPlainText();
+    if (note.isEmpty()) {
+        QCOMPARE(shown, whole);
+    } else {
+        QVERIFY2(shown.contains(note), qPrintable(shown.right(200)));
+        QVERIFY(shown.size() < SourceLimits::MaxViewChars + 3 * SourceLimits::MaxLineChars);
+    }
+
+    // Copying everything, or with nothing selected, gives the whole card, not what is shown.
+    QTRY_VERIFY(m_detail->isActiveWindow());
+    view->setFocus();
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), whole);
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    QVERIFY(view->textCursor().hasSelection());
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), whole);
+    // A part is copied as shown.
+    QTextCursor part = view->textCursor();
+    part.setPosition(0);
+    part.setPosition(5, QTextCursor::KeepAnchor);
+    view->setTextCursor(part);
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("BEGIN"));
 }
 
 // --- copy, double-click, drag ---
@@ -436,6 +526,58 @@ void TestDetail::dragCarriesTheValueAsText() {
     const std::unique_ptr<QMimeData> mime(liste->model()->mimeData(dragged));
     QVERIFY(mime);
     QCOMPARE(mime->text(), QStringLiteral("089 2222"));
+}
+
+void TestDetail::boxTextFitsOnTheScreen_data() {
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("box");
+    const QString x = QStringLiteral("x");
+    const QString line = QStringLiteral("Zeile\n");
+    QTest::newRow("short") << QStringLiteral("a\nb") << QStringLiteral("Notizen:\na\nb");
+    QTest::newRow("exactly 30 lines")
+        << line.repeated(28) + x << QStringLiteral("Notizen:\n") + line.repeated(28) + x;
+    QTest::newRow("40 lines") << line.repeated(40)
+                              << QStringLiteral("Notizen:\n") + line.repeated(28) + QStringLiteral("Zeile…");
+    QTest::newRow("200 KB note, cut at 2,000 characters")
+        << (x.repeated(99) + u'\n').repeated(2000)
+        << QStringLiteral("Notizen:\n") + (x.repeated(99) + u'\n').repeated(19) + x.repeated(91) + u'…';
+    // Lines of 101 characters wrap in two.
+    QTest::newRow("lines that wrap count twice")
+        << (x.repeated(101) + u'\n').repeated(20)
+        << QStringLiteral("Notizen:\n") + (x.repeated(101) + u'\n').repeated(14) + x.repeated(100) + u'…';
+}
+
+void TestDetail::boxTextFitsOnTheScreen() {
+    QFETCH(QString, value);
+    QFETCH(QString, box);
+    QCOMPARE(boxText(QStringLiteral("Notizen"), value), box);
+}
+
+void TestDetail::directionControlsAreShownAsMarksButCopiedAsRead() {
+    // "gnp.exe" behind a right-to-left override would read "exe.png".
+    const QString name = QStringLiteral("\u202Egnp.exe \u2066x\u2069");
+    const QString shown = QStringLiteral("\uFFFDgnp.exe \uFFFDx\uFFFD");
+    reimport("BEGIN:VCARD\nFN:" + name.toUtf8() + "\nEND:VCARD\n");
+    QCOMPARE(m_adressen->index(0, 1).data().toString(), shown);
+    QCOMPARE(m_adressen->cell(0, 1), name);
+    open(0);
+    QCOMPARE(column(1).at(Name), shown);
+
+    selectRow(Name);
+    const std::unique_ptr<QMimeData> mime(
+        m_detail->Liste()->model()->mimeData(m_detail->Liste()->selectionModel()->selectedIndexes()));
+    QCOMPARE(mime->text(), name);
+    QTRY_VERIFY(m_detail->isActiveWindow());
+    QTest::keyClick(m_detail->Liste(), Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), name);
+    ListBox* liste = m_detail->Liste();
+    QTest::mouseDClick(liste->viewport(), Qt::LeftButton, {},
+                       liste->visualRect(liste->model()->index(Name, 1)).center());
+    QTRY_COMPARE(m_dialogs.messages, QStringList(QStringLiteral("Name:\n") + shown));
+
+    QTest::mouseClick(m_detail->sourceButton(), Qt::LeftButton);
+    QCOMPARE(m_detail->sourceText()->toPlainText(),
+             QStringLiteral("BEGIN:VCARD\nFN:") + shown + QStringLiteral("\nEND:VCARD"));
 }
 
 // --- closing ---

@@ -1,0 +1,204 @@
+// tovanel-detailbench: writes pathological cards (an unbroken 500 KB line, a 2 MB note, a 64 MB photo,
+// a million folded lines, a card over the source view's limit) and times, in the real detail window
+// (offscreen unless a platform is chosen), switching to the source view until it has repainted,
+// scrolling it to the end, and the double-click box's text. Each card runs in a child process of its
+// own, so that the peak memory printed is that card's.
+#include "addresstablemodel.h"
+#include "detail.h"
+#include "dialogs.h"
+#include "listbox.h"
+#include "vcfimport.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdio>
+#include <functional>
+#include <sys/resource.h>
+
+namespace {
+
+class QuietDialogs final : public Dialogs {
+public:
+    void message(const QString& text) override { messages << text; }
+    QString openFile(const QString&) override { return {}; }
+    QStringList messages;
+};
+
+struct Case {
+    const char* name;
+    // Writes the lines between "FN" and "END" of the card.
+    std::function<void(QFile&)> write;
+};
+
+void writeFolded(QFile& out, const QByteArray& head, qint64 chars, int lineChars, char fill) {
+    out.write(head);
+    const QByteArray line = "\r\n " + QByteArray(lineChars, fill);
+    for (qint64 written = 0; written < chars; written += lineChars) {
+        out.write(line);
+    }
+    out.write("\r\n");
+}
+
+const QList<Case> Cases = {
+    {"500 KB line", [](QFile& out) { out.write("NOTE:" + QByteArray(500'000, 'x') + "\r\n"); }},
+    {"2 MB note",
+     [](QFile& out) {
+         // One unfolded line whose value holds a line break every 80 characters.
+         out.write("NOTE:");
+         const QByteArray line = QByteArray(78, 'n') + "\\n";
+         for (int i = 0; i < 2'000'000 / 80; ++i) {
+             out.write(line);
+         }
+         out.write("\r\n");
+     }},
+    {"64 MB photo", [](QFile& out) { writeFolded(out, "PHOTO;ENCODING=b:", 64'000'000, 74, 'Q'); }},
+    {"1,000,000 folded lines", [](QFile& out) { writeFolded(out, "NOTE:", 40'000'000, 40, 'f'); }},
+    {"80 MB photo (over the limit)",
+     [](QFile& out) { writeFolded(out, "PHOTO;ENCODING=b:", 80'000'000, 74, 'Q'); }},
+};
+
+double msSince(const QElapsedTimer& timer) {
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+// Processor time of this process: the machine's cores are shared, so wall time includes waiting.
+double cpuMs() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval& t) { return double(t.tv_sec) * 1e3 + double(t.tv_usec) / 1e3; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+double peakRssMb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+double currentRssMb() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? double(fields.at(1).toLongLong()) * 4096.0 / (1 << 20) : 0;
+}
+
+int runCase(const Case& c) {
+    QTemporaryDir temp;
+    const QString path = temp.filePath(QStringLiteral("detailbench.vcf"));
+    {
+        QFile out(path);
+        if (!out.open(QIODevice::WriteOnly)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+            return 1;
+        }
+        out.write("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Zora Ziegler\r\n");
+        c.write(out);
+        out.write("END:VCARD\r\n");
+    }
+    const double fileMb = double(QFile(path).size()) / 1e6;
+
+    QuietDialogs dialogs;
+    AddressTableModel adressen(AddressTableModel::List::Adressen);
+    AddressTableModel adrData(AddressTableModel::List::AdrData);
+    OpenVcf(path, adressen, adrData, dialogs, {});
+    if (adressen.rowCount() != 1) {
+        std::fprintf(stderr, "%s: the import gave %d contacts\n", c.name, adressen.rowCount());
+        return 1;
+    }
+    Detail::Source source;
+    source.adressen = &adressen;
+    source.adrData = &adrData;
+    source.selected = [] { return 0; };
+    source.vcfFile = [&] { return path; };
+    Detail detail(source, dialogs);
+    detail.newDetail = true;
+    detail.showModal();
+    if (!QTest::qWaitForWindowExposed(&detail)) {
+        std::fprintf(stderr, "the window was not shown\n");
+        return 1;
+    }
+    const double rssBefore = currentRssMb();
+
+    // Source view: from the click until the text area has painted.
+    QPlainTextEdit* view = detail.sourceText();
+    QElapsedTimer timer;
+    timer.start();
+    const double cpuBefore = cpuMs();
+    QTest::mouseClick(detail.sourceButton(), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    view->viewport()->repaint();
+    const double sourceMs = msSince(timer);
+    const double sourceCpuMs = cpuMs() - cpuBefore;
+    timer.restart();
+    QScrollBar* bar = view->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    QCoreApplication::processEvents();
+    view->viewport()->repaint();
+    const double scrollMs = msSince(timer);
+    const QString shown = view->isVisible()
+                              ? QStringLiteral("%1 characters shown").arg(view->toPlainText().size())
+                              : QStringLiteral("refused: ") + dialogs.messages.value(0);
+    detail.sourceButton()->click();
+
+    // The double-click box's text, for the note's row.
+    dialogs.messages.clear();
+    ListBox* liste = detail.Liste();
+    const QPoint note = liste->visualRect(liste->model()->index(liste->model()->rowCount() - 1, 1)).center();
+    QTest::mouseClick(liste->viewport(), Qt::LeftButton, {}, note);
+    timer.restart();
+    QTest::mouseDClick(liste->viewport(), Qt::LeftButton, {}, note);
+    const double boxMs = msSince(timer);
+    const QString box = dialogs.messages.value(0);
+
+    std::printf("%-30s %6.1f MB  source view %6.1f ms (cpu %6.1f), scroll to end %6.1f ms, box %5.2f ms "
+                "(%lld lines, %lld chars)  RSS %.0f MB before, peak %.0f MB  [%s]\n",
+                c.name, fileMb, sourceMs, sourceCpuMs, scrollMs, boxMs,
+                static_cast<long long>(box.count(u'\n') + 1), static_cast<long long>(box.size()), rssBefore,
+                peakRssMb(), qPrintable(shown.left(110)));
+    std::fflush(stdout);
+    detail.hide();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() == 2) {
+        for (const Case& c : Cases) {
+            if (args.at(1) == QLatin1String(c.name)) {
+                return runCase(c);
+            }
+        }
+    }
+    if (args.size() != 1) {
+        std::fprintf(stderr, "usage: tovanel-detailbench [CASE]\n  cases:");
+        for (const Case& c : Cases) {
+            std::fprintf(stderr, " \"%s\"", c.name);
+        }
+        std::fprintf(stderr, "\n");
+        return 2;
+    }
+    int failed = 0;
+    for (const Case& c : Cases) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(c.name)});
+        child.waitForFinished(-1);
+        failed += child.exitCode() == 0 ? 0 : 1;
+    }
+    return failed == 0 ? 0 : 1;
+}

@@ -1,0 +1,55 @@
+#include "sourceview.h"
+
+#include "sourcedisplay.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QTextCursor>
+
+SourceView::SourceView(QWidget* parent) : QPlainTextEdit(parent) {}
+
+void SourceView::setCard(QString card) {
+    const QString shown = sourceDisplayText(card);
+    m_card = std::move(card);
+    setPlainText(shown);
+}
+
+QString SourceView::fullText() const {
+    return sourceCopyText(m_card);
+}
+
+bool SourceView::allSelected() const {
+    const QTextCursor cursor = textCursor();
+    return cursor.selectionStart() == 0 && cursor.selectionEnd() >= document()->characterCount() - 1;
+}
+
+bool SourceView::event(QEvent* event) {
+    // A copy with nothing selected copies the whole card; without this the menu's "Kopieren" shortcut
+    // would take the key and find nothing to copy.
+    if (event->type() == QEvent::ShortcutOverride &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        event->accept();
+        return true;
+    }
+    return QPlainTextEdit::event(event);
+}
+
+void SourceView::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Copy)) {
+        QGuiApplication::clipboard()->setMimeData(createMimeDataFromSelection());
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+QMimeData* SourceView::createMimeDataFromSelection() const {
+    if (!textCursor().hasSelection() || allSelected()) {
+        auto* mime = new QMimeData;
+        mime->setText(fullText());
+        return mime;
+    }
+    return QPlainTextEdit::createMimeDataFromSelection();
+}
