@@ -736,8 +736,14 @@ private:
             if (m_stop != nullptr && m_stop->load(std::memory_order_relaxed)) {
                 return false;
             }
-            if (m_progress && read >= m_nextProgress) {
+            if (!m_progress) {
+                return true;
+            }
+            // Every megabyte, and on a slow disk at least every tenth of a second.
+            const auto now = std::chrono::steady_clock::now();
+            if (read >= m_nextProgress || now >= m_nextProgressTime) {
                 m_nextProgress = read + ProgressStep;
+                m_nextProgressTime = now + ProgressInterval;
                 return m_progress(read, m_total);
             }
             return true;
@@ -745,10 +751,13 @@ private:
     }
 
     static constexpr qint64 ProgressStep = 1 << 20;
+    static constexpr std::chrono::milliseconds ProgressInterval{100};
     LineReader m_lines;
     const ReadProgress& m_progress;
     const std::atomic<bool>* m_stop;
     qint64 m_nextProgress = ProgressStep;
+    std::chrono::steady_clock::time_point m_nextProgressTime =
+        std::chrono::steady_clock::now() + ProgressInterval;
     qint64 m_total = -1;
     bool m_unicodeSource = false;
     VcardReadResult m_result;
