@@ -7,7 +7,6 @@
 
 #include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
 #include <sys/stat.h>
 
 #ifdef __SSE2__
@@ -22,8 +21,10 @@
 #include <exception>
 #include <future>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
