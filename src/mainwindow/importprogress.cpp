@@ -5,7 +5,6 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
