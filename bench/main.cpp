@@ -11,12 +11,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <new>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -246,11 +246,17 @@ int main(int argc, char* argv[]) {
     if (command == QLatin1String("generate")) {
         return args.size() == 4 ? generate(args.at(2), args.at(3)) : usage();
     }
-    if (command == QLatin1String("dump")) {
-        return dump(args.at(2));
-    }
-    if (command == QLatin1String("import")) {
-        return import(args.at(2));
+    // The import reports running out of memory itself; whatever else fails for it ends with a word too.
+    try {
+        if (command == QLatin1String("dump")) {
+            return dump(args.at(2));
+        }
+        if (command == QLatin1String("import")) {
+            return import(args.at(2));
+        }
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "out of memory\n");
+        return 1;
     }
     if (command == QLatin1String("linescan")) {
         return linescan(args.at(2));

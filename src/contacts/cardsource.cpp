@@ -6,10 +6,10 @@
 #include "vcardreader.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QStringDecoder>
-
 #include <algorithm>
+#include <cerrno>
+#include <new>
 
 CardSourceRange cardSourceRange(const ContactTable& table, qsizetype contact) {
     CardSourceRange range;
@@ -63,39 +63,54 @@ CardSourceText failure(const QString& path, const QString& deviceError) {
 
 } // namespace
 
-CardSourceText readCardSource(const QString& path, CardSourceRange range) {
-    QFile file(path);
-    if (path.isEmpty() || QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
-        return failure(path, file.errorString());
-    }
-    const QByteArray head = file.read(4);
-    if (head.size() < 4 && file.error() != QFileDevice::NoError) {
-        return failure(path, file.errorString());
-    }
-    qsizetype markLength = 0;
-    const LineReader::Encoding encoding = LineReader::encodingOf(head, markLength);
+CardSourceText readCardSource(const QString& path, CardSourceRange range, const FileStamp& expectedStamp) {
+    try {
+        QFile file;
+        FileStamp stamp;
+        CardSourceText result;
+        if (!openRegularFile(path, file, &stamp, &result.error)) {
+            return result;
+        }
+        if (expectedStamp.isValid() &&
+            (stamp.size != expectedStamp.size || stamp.modifiedNs != expectedStamp.modifiedNs ||
+             stamp.inode != expectedStamp.inode)) {
+            result.changed = true;
+            result.error = QStringLiteral("Die Datei wurde seit dem Einlesen geändert.");
+            return result;
+        }
+        const QByteArray head = file.read(4);
+        if (head.size() < 4 && file.error() != QFileDevice::NoError) {
+            return failure(path, file.errorString());
+        }
+        qsizetype markLength = 0;
+        const LineReader::Encoding encoding = LineReader::encodingOf(head, markLength);
 
-    const qint64 size = file.size();
-    const qint64 end = range.end < 0 ? size : std::min(range.end, size);
-    const qint64 start = std::clamp(range.start, qint64(markLength), std::max(qint64(markLength), end));
-    qint64 length = end - start;
-    if (encoding != LineReader::Encoding::Bytes) {
-        length -= length % 2;
-    }
+        // The size at opening: what is appended meanwhile is not this file's card.
+        const qint64 size = stamp.size;
+        const qint64 end = range.end < 0 ? size : std::min(range.end, size);
+        const qint64 start = std::clamp(range.start, qint64(markLength), std::max(qint64(markLength), end));
+        qint64 length = end - start;
+        if (encoding != LineReader::Encoding::Bytes) {
+            length -= length % 2;
+        }
 
-    CardSourceText result;
-    result.ok = true;
-    if (length <= 0) {
+        result.ok = true;
+        if (length <= 0) {
+            return result;
+        }
+        if (!file.seek(start)) {
+            return failure(path, file.errorString());
+        }
+        const QByteArray bytes = file.read(length);
+        if (bytes.size() != length && file.error() != QFileDevice::NoError) {
+            return failure(path, file.errorString());
+        }
+        result.text = decode(bytes, encoding);
+        dropLastLineBreak(result.text);
+        return result;
+    } catch (const std::bad_alloc&) {
+        CardSourceText result;
+        result.error = systemErrorReason(ENOMEM);
         return result;
     }
-    if (!file.seek(start)) {
-        return failure(path, file.errorString());
-    }
-    const QByteArray bytes = file.read(length);
-    if (bytes.size() != length && file.error() != QFileDevice::NoError) {
-        return failure(path, file.errorString());
-    }
-    result.text = decode(bytes, encoding);
-    dropLastLineBreak(result.text);
-    return result;
 }

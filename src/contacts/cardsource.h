@@ -1,5 +1,7 @@
 #pragma once
 
+#include "regularfile.h"
+
 #include <QString>
 
 class ContactTable;
@@ -24,9 +26,15 @@ struct CardSourceText {
     QString text;
     // Why the file could not be read (German), when not ok.
     QString error;
+    // Not ok because the file is no longer the one the range was taken from.
+    bool changed = false;
 };
 
 // Reads a range of a vCard file as text, decoded the way the import decodes the file: UTF-8 where valid,
 // else Windows-1252; UTF-16 files as UTF-16. A byte-order mark is not part of any card, and the line
-// break ending the range is dropped. The file is read as it is now: bytes past its end are not there.
-CardSourceText readCardSource(const QString& path, CardSourceRange range);
+// break ending the range is dropped. Only a regular file is read. With a valid `expectedStamp` (the
+// table's sourceStamp()), a file whose size, modification time or identity differ from it is not read at
+// all: its bytes at the old offsets would be another card's. Without one, the file is read as it is now:
+// bytes past its end are not there.
+CardSourceText readCardSource(const QString& path, CardSourceRange range,
+                              const FileStamp& expectedStamp = {});

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "regularfile.h"
+
 #include <QString>
 #include <QStringView>
 #include <array>
@@ -63,6 +65,10 @@ public:
     // Memory held, for the benchmarks.
     qsizetype bytesUsed() const;
 
+    // The file the table was read from, as it was then: the source view compares it with the file now.
+    FileStamp sourceStamp() const { return m_sourceStamp; }
+    void setSourceStamp(const FileStamp& stamp) { m_sourceStamp = stamp; }
+
 private:
     struct Contact {
         std::uint32_t block;
@@ -95,4 +101,5 @@ private:
     std::vector<Block> m_blocks;
     std::vector<qsizetype> m_blockSizes;
     qsizetype m_blockUsed = 0;
+    FileStamp m_sourceStamp;
 };

@@ -7,7 +7,7 @@
 
 #include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
+#include <sys/stat.h>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -21,8 +21,10 @@
 #include <exception>
 #include <future>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -127,7 +129,6 @@ qsizetype indexOf(QByteArrayView v, char c) {
     }
     return -1;
 }
-
 
 // Where the key of a property line ends: the first ":" that is not inside double quotes, or -1.
 // `unquoted` is set when the key certainly holds no double quote.
@@ -677,16 +678,26 @@ bool startsWithTelScheme(const Text& number) {
 
 class Reader {
 public:
-    Reader(QIODevice& device, const ReadProgress& progress) : m_lines(device), m_progress(progress) {
-        m_total = device.isSequential() ? -1 : device.size();
+    // Reads the device up to `size` bytes (-1: to its end); `stop`, when given, is polled every chunk.
+    Reader(QIODevice& device, const ReadProgress& progress, qint64 size,
+           const std::atomic<bool>* stop = nullptr)
+        : m_lines(device), m_progress(progress), m_stop(stop) {
+        m_total = size;
+        if (size >= 0) {
+            m_lines.setEnd(size);
+        }
         m_lines.setMaxLineLength(MaxLineLength);
         m_unicodeSource = false;
+        watchChunks();
     }
-    // Reads the bytes [start, end) of a file of single bytes.
-    Reader(QIODevice& device, const ReadProgress& progress, qint64 start, qint64 end)
-        : m_lines(device, start, end), m_progress(progress) {
-        m_total = device.size();
+    // Reads the bytes [start, end) of a file of single bytes, `total` long.
+    Reader(QIODevice& device, const ReadProgress& progress, qint64 start, qint64 end, qint64 total,
+           const std::atomic<bool>* stop)
+        : m_lines(device, start, end), m_progress(progress), m_stop(stop) {
+        m_total = total;
         m_unicodeSource = false;
+        m_nextProgress = start + ProgressStep;
+        watchChunks();
     }
 
     VcardReadResult run();
@@ -717,8 +728,38 @@ private:
     void openCard(qint64 begin);
     void closeCard();
 
+    // Progress is told per chunk rather than per line, so a file without line breaks is no different.
+    void watchChunks() {
+        if (!m_progress && m_stop == nullptr) {
+            return;
+        }
+        m_lines.setChunkHook([this](qint64 read) {
+            if (m_stop != nullptr && m_stop->load(std::memory_order_relaxed)) {
+                return false;
+            }
+            if (!m_progress) {
+                return true;
+            }
+            // Every megabyte, and at least every 50 ms: the caller's window then answers a click to
+            // cancel at once, and comes up in time on a slow disk.
+            const auto now = std::chrono::steady_clock::now();
+            if (read >= m_nextProgress || now >= m_nextProgressTime) {
+                m_nextProgress = read + ProgressStep;
+                m_nextProgressTime = now + ProgressInterval;
+                return m_progress(read, m_total);
+            }
+            return true;
+        });
+    }
+
+    static constexpr qint64 ProgressStep = 1 << 20;
+    static constexpr std::chrono::milliseconds ProgressInterval{50};
     LineReader m_lines;
     const ReadProgress& m_progress;
+    const std::atomic<bool>* m_stop;
+    qint64 m_nextProgress = ProgressStep;
+    std::chrono::steady_clock::time_point m_nextProgressTime =
+        std::chrono::steady_clock::now() + ProgressInterval;
     qint64 m_total = -1;
     bool m_unicodeSource = false;
     VcardReadResult m_result;
@@ -901,8 +942,6 @@ void Reader::apply(const Pending& pending, QByteArrayView line) {
 }
 
 VcardReadResult Reader::run() {
-    constexpr qint64 ProgressStep = 4 << 20;
-    qint64 nextProgress = ProgressStep;
     Pending pending;
     bool active = false;
     bool softBreak = false;
@@ -913,10 +952,6 @@ VcardReadResult Reader::run() {
         if (first) {
             m_unicodeSource = m_lines.encoding() != LineReader::Encoding::Bytes;
             first = false;
-        }
-        if (m_progress && m_lines.bytesRead() >= nextProgress) {
-            m_progress(m_lines.bytesRead(), m_total);
-            nextProgress = m_lines.bytesRead() + ProgressStep;
         }
         if (active) {
             if (softBreak && (is(line, "END:VCARD") || is(line, "BEGIN:VCARD"))) {
@@ -984,6 +1019,11 @@ VcardReadResult Reader::run() {
         stopped = true;
     }
     closeCard();
+    if (m_lines.cancelled()) {
+        VcardReadResult cancelled;
+        cancelled.status = VcardReadResult::Status::Cancelled;
+        return cancelled;
+    }
     if (m_lines.failed()) {
         m_result.status = VcardReadResult::Status::ReadError;
         m_result.error = m_lines.errorString();
@@ -996,14 +1036,24 @@ VcardReadResult Reader::run() {
     return std::move(m_result);
 }
 
-// A device of its own on the same bytes, for a reader on another thread; null where there is none.
-std::unique_ptr<QIODevice> reopened(QIODevice& device) {
-    if (auto* file = qobject_cast<QFile*>(&device); file != nullptr && !file->fileName().isEmpty()) {
-        auto copy = std::make_unique<QFile>(file->fileName());
-        if (copy->open(QIODevice::ReadOnly) && copy->size() == file->size()) {
-            return copy;
+// A device of its own on the same bytes, for a reader on another thread; null where there is none. A file
+// is opened again through its descriptor's link under /proc, which names the very file open here even
+// when it was renamed, removed or opened without a name; an own open file has its own read offset.
+std::unique_ptr<QIODevice> reopened(QIODevice& device, qint64 size) {
+    if (auto* file = qobject_cast<QFile*>(&device)) {
+        if (file->handle() < 0) {
+            return nullptr;
         }
-        return nullptr;
+        auto copy = std::make_unique<QFile>();
+        FileStamp stamp;
+        struct stat info {};
+        if (::fstat(file->handle(), &info) != 0 ||
+            !openRegularFile(QStringLiteral("/proc/self/fd/%1").arg(file->handle()), *copy, &stamp) ||
+            stamp.device != quint64(info.st_dev) || stamp.inode != quint64(info.st_ino) ||
+            stamp.size < size) {
+            return nullptr;
+        }
+        return copy;
     }
     if (auto* buffer = qobject_cast<QBuffer*>(&device)) {
         auto copy = std::make_unique<QBuffer>();
@@ -1063,16 +1113,25 @@ qint64 nextCardStart(QIODevice& device, qint64 from, qint64 size) {
 
 } // namespace
 
-VcardReadResult readVcardInParts(QIODevice& device, const ReadProgress& progress, qint64 segmentBytes) {
+namespace {
+
+VcardReadResult cancelledResult() {
+    VcardReadResult result;
+    result.status = VcardReadResult::Status::Cancelled;
+    return result;
+}
+
+// readVcardInParts for the first `size` bytes of the device.
+VcardReadResult readInParts(QIODevice& device, const ReadProgress& progress, qint64 segmentBytes,
+                            qint64 size) {
     const auto sequential = [&]() {
-        Reader reader(device, progress);
+        Reader reader(device, progress, size);
         return reader.run();
     };
-    if (device.isSequential() || device.pos() != 0 || segmentBytes <= 0 || device.size() <= segmentBytes) {
+    if (device.isSequential() || device.pos() != 0 || segmentBytes <= 0 || size <= segmentBytes) {
         return sequential();
     }
-    const qint64 size = device.size();
-    std::unique_ptr<QIODevice> second = reopened(device);
+    std::unique_ptr<QIODevice> second = reopened(device, size);
     if (second == nullptr) {
         return sequential();
     }
@@ -1110,54 +1169,66 @@ VcardReadResult readVcardInParts(QIODevice& device, const ReadProgress& progress
     std::atomic<size_t> next{0};
     std::atomic<size_t> firstStop{parts.size()}; // parts after one that stops the reading are not needed
     std::atomic<qint64> bytesDone{0};
-    const auto readParts = [&](QIODevice& source, const std::function<void()>& report) {
-        for (size_t k = next++; k < parts.size() && k <= firstStop; k = next++) {
+    std::atomic<bool> stop{false}; // cancelled, or the other thread failed: both threads leave
+    const std::function<bool()> report = [&] {
+        if (progress && !stop && !progress(bytesDone, size)) {
+            stop = true;
+        }
+        return !stop;
+    };
+    const auto readParts = [&](QIODevice& source, bool reporting) {
+        for (size_t k = next++; k < parts.size() && k <= firstStop && !stop; k = next++) {
             Part& part = parts[k];
             qint64 counted = part.start;
             const ReadProgress onProgress = [&](qint64 done, qint64) {
                 bytesDone += done - counted;
                 counted = done;
-                if (report) {
-                    report();
-                }
+                return reporting ? report() : !stop;
             };
-            Reader reader(source, onProgress, part.start, part.end);
+            Reader reader(source, onProgress, part.start, part.end, size, &stop);
             part.result = reader.run();
             if (part.result.status != VcardReadResult::Status::ReadToEnd) {
-                size_t stop = firstStop;
-                while (k < stop && !firstStop.compare_exchange_weak(stop, k)) {
+                size_t stopAt = firstStop;
+                while (k < stopAt && !firstStop.compare_exchange_weak(stopAt, k)) {
                 }
             }
         }
     };
-    const std::function<void()> report =
-        progress ? std::function<void()>([&] { progress(bytesDone, size); }) : std::function<void()>();
     std::exception_ptr failure;
     std::promise<void> helperDone;
     std::future<void> helperFinished = helperDone.get_future();
-    std::thread helper([&] {
-        try {
-            readParts(*second, {});
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        helperDone.set_value();
-    });
+    std::thread helper;
     try {
-        readParts(device, report);
+        helper = std::thread([&] {
+            try {
+                readParts(*second, false);
+            } catch (...) {
+                failure = std::current_exception();
+                stop = true;
+            }
+            helperDone.set_value();
+        });
+    } catch (const std::system_error&) {
+        // No thread to be had (memory or process limits): one reader does it all.
+        return sequential();
+    }
+    try {
+        readParts(device, true);
     } catch (...) {
+        stop = true;
         helper.join();
         throw;
     }
     // The caller's progress display lives on this thread, so this thread reports while the helper works.
     while (helperFinished.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
-        if (report) {
-            report();
-        }
+        report();
     }
     helper.join();
     if (failure) {
         std::rethrow_exception(failure);
+    }
+    if (stop) {
+        return cancelledResult();
     }
 
     VcardReadResult result;
@@ -1175,48 +1246,58 @@ VcardReadResult readVcardInParts(QIODevice& device, const ReadProgress& progress
     return result;
 }
 
-VcardReadResult readVcard(QIODevice& device, const ReadProgress& progress) {
+VcardReadResult readUpTo(QIODevice& device, const ReadProgress& progress, qint64 size) {
     // Large files are read by two threads; below this the second thread costs more than it saves.
     constexpr qint64 TwoThreadsFrom = 16 << 20;
-    if (!device.isSequential() && device.size() >= TwoThreadsFrom &&
-        std::thread::hardware_concurrency() >= 2) {
+    if (!device.isSequential() && size >= TwoThreadsFrom && std::thread::hardware_concurrency() >= 2) {
         // Eight parts, which the two threads take in turn: a thread that gets less of the processor
         // from other programs then reads fewer of them, rather than keeping the other waiting.
-        return readVcardInParts(device, progress, (device.size() + 7) / 8);
+        return readInParts(device, progress, (size + 7) / 8, size);
     }
-    Reader reader(device, progress);
+    Reader reader(device, progress, size);
     return reader.run();
 }
 
+} // namespace
+
+VcardReadResult readVcardInParts(QIODevice& device, const ReadProgress& progress, qint64 segmentBytes) {
+    return readInParts(device, progress, segmentBytes, device.isSequential() ? -1 : device.size());
+}
+
+VcardReadResult readVcard(QIODevice& device, const ReadProgress& progress) {
+    return readUpTo(device, progress, device.isSequential() ? -1 : device.size());
+}
+
 QString readFailureReason(const QString& path, const QString& deviceError) {
-    const QFileInfo info(path);
-    if (info.isDir()) {
-        return QStringLiteral("Das ist ein Ordner, keine Datei.");
-    }
-    if (!info.exists()) {
-        return info.isSymLink() ? QStringLiteral("Die Verknüpfung zeigt auf keine vorhandene Datei.")
-                                : QStringLiteral("Die Datei existiert nicht.");
-    }
-    if (!info.isReadable()) {
-        return QStringLiteral("Keine Berechtigung, die Datei zu lesen.");
-    }
     if (deviceError.isEmpty()) {
         return QStringLiteral("Die Datei konnte nicht gelesen werden.");
     }
-    return QStringLiteral("Lesefehler: %1").arg(deviceError);
+    return deviceErrorReason(deviceError, path);
 }
 
 VcardReadResult readVcardFile(const QString& path, const ReadProgress& progress) {
-    QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
-        VcardReadResult result;
-        result.status = VcardReadResult::Status::ReadError;
-        result.error = readFailureReason(path, file.errorString());
-        return result;
-    }
-    VcardReadResult result = readVcard(file, progress);
-    if (result.status == VcardReadResult::Status::ReadError) {
-        result.error = readFailureReason(path, result.error);
+    VcardReadResult result;
+    try {
+        QFile file;
+        FileStamp stamp;
+        QString reason;
+        if (!openRegularFile(path, file, &stamp, &reason)) {
+            result.status = VcardReadResult::Status::ReadError;
+            result.error = reason;
+            return result;
+        }
+        result = readUpTo(file, progress, stamp.size);
+        result.stamp = stamp;
+        result.table->setSourceStamp(stamp);
+        if (result.status == VcardReadResult::Status::ReadError) {
+            result.error = readFailureReason(path, result.error);
+        }
+    } catch (const std::bad_alloc&) {
+        // The partial tables are gone with the unwinding; what is left is enough for the message.
+        result.table.reset();
+        result.table = std::make_shared<ContactTable>();
+        result.status = VcardReadResult::Status::OutOfMemory;
+        result.error.clear();
     }
     return result;
 }

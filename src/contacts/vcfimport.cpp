@@ -5,6 +5,7 @@
 #include "filetypes.h"
 
 #include <QFileInfo>
+#include <new>
 
 namespace {
 const QString CheckFileLine = QStringLiteral("Bitte prüfen Sie die Datei / das Format");
@@ -35,15 +36,40 @@ void OpenVcf(const QString& path, AddressTableModel& adressen, AddressTableModel
         hooks.fileChosen(path);
     }
     // The lists are emptied before reading, so a failed read never leaves the previous file's rows
-    // under this file's name.
+    // under this file's name. The previous table is held meanwhile, for a reading that is given up.
+    std::shared_ptr<const ContactTable> previousAdressen = adressen.sharedTable();
+    std::shared_ptr<const ContactTable> previousAdrData = adrData.sharedTable();
     adressen.setTable(nullptr);
     adrData.setTable(nullptr);
 
-    VcardReadResult result = hooks.read ? hooks.read(path) : readVcardFile(path, hooks.progress);
+    VcardReadResult result;
+    try {
+        result = hooks.read ? hooks.read(path) : readVcardFile(path, hooks.progress);
+    } catch (const std::bad_alloc&) {
+        result.status = VcardReadResult::Status::OutOfMemory;
+    }
+    if (result.status == VcardReadResult::Status::Cancelled ||
+        result.status == VcardReadResult::Status::OutOfMemory) {
+        result.table.reset();
+        adressen.setTable(std::move(previousAdressen));
+        adrData.setTable(std::move(previousAdrData));
+        if (hooks.fileAbandoned) {
+            hooks.fileAbandoned();
+        }
+        if (result.status == VcardReadResult::Status::OutOfMemory) {
+            dialogs.message(ImportMessages::outOfMemory(path));
+        }
+        return;
+    }
+    previousAdressen.reset();
+    previousAdrData.reset();
     adressen.setTable(result.table);
     adrData.setTable(result.table);
 
     switch (result.status) {
+    case VcardReadResult::Status::Cancelled:
+    case VcardReadResult::Status::OutOfMemory:
+        return; // handled above
     case VcardReadResult::Status::ReadError:
         dialogs.message(ImportMessages::cannotRead(path, result.error));
         return;

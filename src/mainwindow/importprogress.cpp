@@ -3,32 +3,43 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QVBoxLayout>
+#include <functional>
 
 namespace {
 // The bar counts in thousandths: files beyond 2 GB do not fit the bar's int range in bytes.
 constexpr int Steps = 1000;
 
-// The reading cannot be stopped halfway, so the window offers no way to close it.
+// Every way of closing the window (Esc, the title bar, the button) cancels the reading; the window itself
+// stays until the reading has stopped, so the half-read program never shows.
 class ProgressDialog final : public QDialog {
 public:
-    using QDialog::QDialog;
+    ProgressDialog(QWidget* parent, Qt::WindowFlags flags, std::function<void()> cancel)
+        : QDialog(parent, flags), m_cancel(std::move(cancel)) {}
 
 protected:
-    void closeEvent(QCloseEvent* event) override { event->ignore(); }
-    void keyPressEvent(QKeyEvent* event) override {
-        // Escape would otherwise reject the dialog and hand the half-read program back to the user.
-        event->accept();
+    void closeEvent(QCloseEvent* event) override {
+        event->ignore();
+        m_cancel();
     }
+    void reject() override { m_cancel(); }
+
+private:
+    std::function<void()> m_cancel;
 };
 } // namespace
 
 QString ImportProgress::labelText() {
     return QStringLiteral("Lese Kontakte …");
+}
+
+QString ImportProgress::cancelText() {
+    return QStringLiteral("Abbrechen");
 }
 
 ImportProgress::ImportProgress(QWidget* parent, int delayMs) : m_parent(parent), m_delayMs(delayMs) {
@@ -41,11 +52,14 @@ ImportProgress::~ImportProgress() {
     QGuiApplication::restoreOverrideCursor();
 }
 
-void ImportProgress::update(qint64 done, qint64 total) {
+bool ImportProgress::update(qint64 done, qint64 total) {
+    if (m_cancelled) {
+        return false;
+    }
     if (!m_dialog) {
         // A short import stays free of any window and of event handling.
         if (m_clock.elapsed() < m_delayMs) {
-            return;
+            return true;
         }
         showDialog();
     }
@@ -56,10 +70,13 @@ void ImportProgress::update(qint64 done, qint64 total) {
         m_bar->setRange(0, 0); // size unknown: a busy bar
     }
     QCoreApplication::processEvents();
+    return !m_cancelled;
 }
 
 void ImportProgress::showDialog() {
-    auto* dialog = new ProgressDialog(m_parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    auto* dialog = new ProgressDialog(
+        m_parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint,
+        [this] { m_cancelled = true; });
     dialog->setObjectName(QStringLiteral("ImportProgress"));
     dialog->setWindowTitle(QStringLiteral("Tovanel"));
     dialog->setWindowModality(Qt::ApplicationModal);
@@ -70,6 +87,11 @@ void ImportProgress::showDialog() {
     auto* layout = new QVBoxLayout(dialog);
     layout->addWidget(label);
     layout->addWidget(m_bar);
+    auto* buttons = new QDialogButtonBox(dialog);
+    QPushButton* cancel = buttons->addButton(cancelText(), QDialogButtonBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("ImportCancel"));
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    layout->addWidget(buttons);
     dialog->setMinimumWidth(320);
     m_dialog = dialog;
     dialog->show();

@@ -179,9 +179,18 @@ void Window1::OpenVcf(const QString& path) {
     }
     const QScopedValueRollback<bool> importing(m_importing, true);
     ImportHooks hooks;
-    hooks.fileChosen = [this](const QString& file) {
+    // What the last fileChosen replaced; an import after an "END" line outside a card chooses again.
+    QString previousFile;
+    QString previousTitle;
+    hooks.fileChosen = [&, this](const QString& file) {
+        previousFile = m_vcfFile;
+        previousTitle = windowTitle();
         m_vcfFile = file;
         setWindowTitle(QStringLiteral("file name: ") + QFileInfo(file).fileName());
+    };
+    hooks.fileAbandoned = [&, this] {
+        m_vcfFile = previousFile;
+        setWindowTitle(previousTitle);
     };
     hooks.readToEnd = [this] {
         emit fileReadToEnd();
@@ -190,7 +199,8 @@ void Window1::OpenVcf(const QString& path) {
     // The lists stay empty until the table is complete: the import hands it over after the reading.
     hooks.read = [this](const QString& file) {
         ImportProgress progress(this, m_progressDelay);
-        return readVcardFile(file, [&progress](qint64 done, qint64 total) { progress.update(done, total); });
+        return readVcardFile(file,
+                             [&progress](qint64 done, qint64 total) { return progress.update(done, total); });
     };
     ::OpenVcf(path, *m_adressenModel, *m_adrDataModel, m_dialogs, hooks);
 }

@@ -68,6 +68,12 @@ bool LineReader::fill() {
         return false;
     }
     m_end += got;
+    if (m_hook && !m_hook(bytesRead())) {
+        // Taken as a failure without a reason, so every reading loop ends at once.
+        m_cancelled = true;
+        m_failed = true;
+        return false;
+    }
     return true;
 }
 

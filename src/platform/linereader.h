@@ -3,8 +3,8 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
-
 #include <algorithm>
+#include <functional>
 #include <limits>
 
 class QIODevice;
@@ -50,8 +50,18 @@ public:
     // line. Without a limit a file without line breaks would be held whole.
     void setMaxLineLength(qsizetype bytes) { m_maxLine = std::max<qsizetype>(bytes, 2); }
 
+    // Reads no byte at or past this file offset: a file that grows meanwhile is read as it was.
+    void setEnd(qint64 end) { m_limit = end; }
+
+    // Called after every chunk taken from the device with bytesRead(). Returning false stops the reading
+    // as if the file ended there, with cancelled() set. A line of any length is read chunk by chunk, so
+    // the caller hears from the reader however the file looks.
+    using ChunkHook = std::function<bool(qint64 bytesRead)>;
+    void setChunkHook(ChunkHook hook) { m_hook = std::move(hook); }
+
     Encoding encoding() const { return m_encoding; }
     bool failed() const { return m_failed; }
+    bool cancelled() const { return m_cancelled; }
     QString errorString() const { return m_error; }
 
 private:
@@ -73,6 +83,8 @@ private:
     bool m_eof = false;
     bool m_started = false;
     bool m_failed = false;
+    bool m_cancelled = false;
+    ChunkHook m_hook;
     QString m_error;
     Encoding m_encoding = Encoding::Bytes;
     qint64 m_lineStart = 0;

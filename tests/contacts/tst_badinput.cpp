@@ -4,6 +4,7 @@
 #include "addresstablemodel.h"
 #include "cardsource.h"
 #include "dialogs.h"
+#include "regularfile.h"
 #include "vcardreader.h"
 #include "vcfimport.h"
 
@@ -14,9 +15,14 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QImage>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
+#include <cstring>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -110,6 +116,9 @@ private slots:
     void valueAtChunkBorder();
     void unreadablePaths_data();
     void unreadablePaths();
+    void systemErrorsInGerman_data();
+    void systemErrorsInGerman();
+    void outOfMemoryIsAMessage();
     void regressionInputs_data();
     void regressionInputs();
     void sourceAfterFileChanged_data();
@@ -298,8 +307,7 @@ void TestBadInput::unreadablePaths_data() {
     const QString loopB = m_dir.filePath(QStringLiteral("loop-b.vcf"));
     QFile::link(loopB, loopA);
     QFile::link(loopA, loopB);
-    QTest::newRow("symlink loop") << loopA
-                                  << QStringLiteral("Die Verknüpfung zeigt auf keine vorhandene Datei.");
+    QTest::newRow("symlink loop") << loopA << QStringLiteral("Zu viele Verknüpfungen hintereinander.");
 
     const QString dangling = m_dir.filePath(QStringLiteral("dangling.vcf"));
     QFile::link(m_dir.filePath(QStringLiteral("gone.vcf")), dangling);
@@ -319,22 +327,105 @@ void TestBadInput::unreadablePaths_data() {
     QTest::newRow("no read permission")
         << locked << QStringLiteral("Keine Berechtigung, die Datei zu lesen.");
 
-    // Opens, then fails on the first read.
-    QTest::newRow("read error") << QStringLiteral("/proc/self/mem")
-                                << QStringLiteral("Lesefehler: Input/output error");
+    // Root enters every folder; the row is skipped then.
+    const QString closed = m_dir.filePath(QStringLiteral("closed"));
+    QDir().mkpath(closed);
+    QFile(closed + QStringLiteral("/inside.vcf")).open(QIODevice::WriteOnly);
+    QFile::setPermissions(closed, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QTest::newRow("file in a folder one may not enter")
+        << (geteuid() != 0 ? closed + QStringLiteral("/inside.vcf") : QString())
+        << QStringLiteral("Keine Berechtigung, den Ordner „%1“ zu öffnen.").arg(closed);
+
+    // Not files: reading them would block for good, or never end.
+    const QString fifo = m_dir.filePath(QStringLiteral("fifo.vcf"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& device : {fifo, QStringLiteral("/dev/zero"), QStringLiteral("/dev/full"),
+                                  QStringLiteral("/dev/urandom"), QStringLiteral("/dev/null")}) {
+        QTest::newRow(qPrintable(QFileInfo(device).fileName())) << device << notRegularFileReason(device);
+    }
 }
 
 void TestBadInput::unreadablePaths() {
     QFETCH(QString, path);
     QFETCH(QString, reason);
-    if (path.startsWith(QLatin1String("/proc/")) && !QFileInfo::exists(path)) {
-        QSKIP("no such file on this system");
+    if (path.isEmpty()) {
+        QSKIP("this user may enter any folder (root)");
+    }
+    if (path.startsWith(QLatin1String("/dev/")) && !QFileInfo::exists(path)) {
+        QSKIP("no such device on this system");
     }
 
     const Import import(path);
     QCOMPARE(import.dialogs.messages, QStringList{ImportMessages::cannotRead(path, reason)});
     QCOMPARE(import.adressen.rowCount(), 0);
     QCOMPARE(import.dialogs.openDialogs, 0);
+}
+
+void TestBadInput::systemErrorsInGerman_data() {
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("no such file") << ENOENT << QStringLiteral("Die Datei existiert nicht.");
+    QTest::newRow("no permission") << EACCES << QStringLiteral("Keine Berechtigung, die Datei zu lesen.");
+    QTest::newRow("a folder") << EISDIR << QStringLiteral("Das ist ein Ordner, keine Datei.");
+    QTest::newRow("too many links") << ELOOP << QStringLiteral("Zu viele Verknüpfungen hintereinander.");
+    QTest::newRow("no such device") << ENXIO << QStringLiteral("Das Gerät ist nicht vorhanden.");
+    QTest::newRow("input/output error")
+        << EIO << QStringLiteral("Ein-/Ausgabefehler beim Lesen des Datenträgers.");
+    QTest::newRow("out of memory") << ENOMEM << QStringLiteral("Nicht genug Arbeitsspeicher.");
+    QTest::newRow("file too big") << EFBIG << QStringLiteral("Die Datei ist zu groß.");
+    QTest::newRow("unknown: the system's text") << EDOM << QString::fromLocal8Bit(std::strerror(EDOM));
+}
+
+// The import and the source view get their reasons as a number (opening) or as the system's text that Qt
+// passes on (reading); either way the user reads German.
+void TestBadInput::systemErrorsInGerman() {
+    QFETCH(int, number);
+    QFETCH(QString, reason);
+    QCOMPARE(systemErrorReason(number), reason);
+    QCOMPARE(readFailureReason(QString(), QString::fromLocal8Bit(std::strerror(number))), reason);
+}
+
+// Memory running out in the middle of an import ends in the message, not in an abort: the bench's import
+// runs in a child whose address space is limited to twice the file's size.
+void TestBadInput::outOfMemoryIsAMessage() {
+    const QString bench = qEnvironmentVariable("TOVANEL_BENCH");
+    if (bench.isEmpty() || !QFileInfo::exists(bench)) {
+        QSKIP("tovanel-bench not built");
+    }
+    QFile small(m_dir.filePath(QStringLiteral("small.vcf")));
+    QVERIFY(small.open(QIODevice::WriteOnly));
+    small.write(card("FN:Anna"));
+    small.close();
+    const QString path = m_dir.filePath(QStringLiteral("gross.vcf"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QByteArray note = "NOTE:" + QByteArray(3 << 19, 'x') + "\r\n";
+        for (int i = 0; i < 64; ++i) {
+            file.write(card("FN:Name " + QByteArray::number(i) + "\r\n" + note));
+        }
+    }
+    const rlim_t limit = rlim_t(QFileInfo(path).size()) * 2;
+    const auto run = [&](const QString& file) {
+        auto process = std::make_unique<QProcess>();
+        process->setChildProcessModifier([limit] {
+            const rlimit value{limit, limit};
+            ::setrlimit(RLIMIT_AS, &value);
+        });
+        process->start(bench, {QStringLiteral("import"), file});
+        process->waitForFinished(60000);
+        return process;
+    };
+    // A build with sanitizers reserves more address space than that before it starts.
+    if (const auto small = run(m_dir.filePath(QStringLiteral("small.vcf")));
+        small->exitStatus() != QProcess::NormalExit || small->exitCode() != 0) {
+        QSKIP("the bench does not start under this limit");
+    }
+    const auto big = run(path);
+    QCOMPARE(big->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(big->exitCode(), 0);
+    QVERIFY2(QString::fromUtf8(big->readAllStandardError()).contains(ImportMessages::outOfMemory(path)),
+             "no message");
 }
 
 void TestBadInput::regressionInputs_data() {
@@ -367,22 +458,36 @@ void TestBadInput::sourceAfterFileChanged_data() {
     QTest::addColumn<bool>("ok");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("error");
+    QTest::addColumn<bool>("checked"); // the table's stamp is handed over
 
     const QString gone = QStringLiteral("Die Datei existiert nicht.");
-    QTest::newRow("deleted") << QStringLiteral("delete") << 0 << false << QString() << gone;
+    QTest::newRow("deleted") << QStringLiteral("delete") << 0 << false << QString() << gone << false;
     QTest::newRow("truncated in the first card")
-        << QStringLiteral("truncate") << 0 << true << QStringLiteral("BEGIN:VCAR") << QString();
+        << QStringLiteral("truncate") << 0 << true << QStringLiteral("BEGIN:VCAR") << QString() << false;
     QTest::newRow("truncated before the second card")
-        << QStringLiteral("truncate") << 1 << true << QString() << QString();
+        << QStringLiteral("truncate") << 1 << true << QString() << QString() << false;
     QTest::newRow("replaced by a folder") << QStringLiteral("folder") << 1 << false << QString()
-                                          << QStringLiteral("Das ist ein Ordner, keine Datei.");
+                                          << QStringLiteral("Das ist ein Ordner, keine Datei.") << false;
     QTest::newRow("replaced by a symlink loop")
         << QStringLiteral("loop") << 0 << false << QString()
-        << QStringLiteral("Die Verknüpfung zeigt auf keine vorhandene Datei.");
+        << QStringLiteral("Zu viele Verknüpfungen hintereinander.") << false;
     QTest::newRow("replaced by zeros")
-        << QStringLiteral("zeros") << 1 << true << QString(34, QChar(0)) << QString();
+        << QStringLiteral("zeros") << 1 << true << QString(34, QChar(0)) << QString() << false;
     QTest::newRow("replaced by UTF-16 of odd length")
-        << QStringLiteral("utf16") << 0 << true << QStringLiteral("BEGIN:VCARD\r\nFN") << QString();
+        << QStringLiteral("utf16") << 0 << true << QStringLiteral("BEGIN:VCARD\r\nFN") << QString() << false;
+    const QString changed = QStringLiteral("Die Datei wurde seit dem Einlesen geändert.");
+    QTest::newRow("untouched, checked")
+        << QStringLiteral("none") << 1 << true << QStringLiteral("BEGIN:VCARD\r\nFN:Bernd\r\nEND:VCARD")
+        << QString() << true;
+    QTest::newRow("truncated, checked")
+        << QStringLiteral("truncate") << 0 << false << QString() << changed << true;
+    QTest::newRow("appended to, checked")
+        << QStringLiteral("append") << 0 << false << QString() << changed << true;
+    QTest::newRow("replaced by zeros, checked")
+        << QStringLiteral("zeros") << 1 << false << QString() << changed << true;
+    QTest::newRow("deleted, checked") << QStringLiteral("delete") << 0 << false << QString() << gone << true;
+    QTest::newRow("replaced by a FIFO") << QStringLiteral("fifo") << 0 << false << QString()
+                                        << notRegularFileReason(QStringLiteral("kontakte.vcf")) << false;
 }
 
 // The source is read again when asked for; whatever became of the file meanwhile, the answer is the
@@ -393,6 +498,7 @@ void TestBadInput::sourceAfterFileChanged() {
     QFETCH(bool, ok);
     QFETCH(QString, text);
     QFETCH(QString, error);
+    QFETCH(bool, checked);
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("kontakte.vcf"));
@@ -405,8 +511,16 @@ void TestBadInput::sourceAfterFileChanged() {
     QCOMPARE(import.adressen.rowCount(), 2);
     const CardSourceRange range = cardSourceRange(import.adressen.table(), contact);
 
-    if (change == QLatin1String("delete")) {
+    if (change == QLatin1String("none")) {
+    } else if (change == QLatin1String("delete")) {
         QVERIFY(QFile::remove(path));
+    } else if (change == QLatin1String("fifo")) {
+        QVERIFY(QFile::remove(path));
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (change == QLatin1String("append")) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::Append));
+        file.write(card("FN:Carla"));
     } else if (change == QLatin1String("truncate")) {
         QVERIFY(QFile::resize(path, 10));
     } else if (change == QLatin1String("folder")) {
@@ -426,10 +540,12 @@ void TestBadInput::sourceAfterFileChanged() {
         }
     }
 
-    const CardSourceText source = readCardSource(path, range);
+    const CardSourceText source =
+        readCardSource(path, range, checked ? import.adressen.table().sourceStamp() : FileStamp());
     QCOMPARE(source.ok, ok);
     QCOMPARE(source.text, text);
     QCOMPARE(source.error, error);
+    QCOMPARE(source.changed, error.endsWith(QStringLiteral("geändert.")));
 }
 
 namespace {

@@ -1,12 +1,15 @@
 // Large files are read in parts on two threads. Cut into parts anywhere, every file must give exactly
 // the table that reading it line by line gives: texts, bold marks, positions and status.
 #include "contacttable.h"
+#include "regularfile.h"
+#include "tempfiles.h"
 #include "vcardreader.h"
 #include "vcardreader_p.h"
 
 #include <QBuffer>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 #include <QThread>
 
@@ -43,6 +46,8 @@ private slots:
     void buffersGiveTheSameTable_data();
     void buffersGiveTheSameTable();
     void progressComesOnTheCallingThread();
+    void fileIsReadAsItWasOpened_data();
+    void fileIsReadAsItWasOpened();
 };
 
 void tst_ReaderParts::filesGiveTheSameTable_data() {
@@ -65,8 +70,9 @@ void tst_ReaderParts::filesGiveTheSameTable() {
     QFETCH(QString, path);
     const QStringList expected = describe(readVcardFile(path));
     for (const qint64 partSize : PartSizes) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
+        // Opened by descriptor, as the import does: the second reader cannot go by the name.
+        QFile file;
+        QVERIFY(openRegularFile(path, file));
         const QStringList inParts = describe(readVcardInParts(file, {}, partSize));
         QCOMPARE(inParts, expected);
     }
@@ -124,12 +130,59 @@ void tst_ReaderParts::progressComesOnTheCallingThread() {
         [&](qint64 done, qint64 total) {
             foreign += QThread::currentThread() != caller ? 1 : 0;
             last = done;
-            QCOMPARE(total, data.size());
+            [&] { QCOMPARE(total, data.size()); }();
+            return true;
         },
         1000);
     QCOMPARE(result.table->size(), 2000);
     QCOMPARE(foreign, 0);
     QCOMPARE(last, data.size());
+}
+
+void tst_ReaderParts::fileIsReadAsItWasOpened_data() {
+    QTest::addColumn<qint64>("partSize"); // 0: in one go
+    QTest::addColumn<bool>("cancel");
+    QTest::newRow("one thread, grows") << qint64(0) << false;
+    QTest::newRow("two threads, grows") << qint64(300000) << false;
+    QTest::newRow("one thread, cancelled") << qint64(0) << true;
+    QTest::newRow("two threads, cancelled") << qint64(300000) << true;
+}
+
+// A writer appending while the file is read is not followed, on one thread or two; stopping in the
+// progress ends the reading with nothing.
+void tst_ReaderParts::fileIsReadAsItWasOpened() {
+    QFETCH(qint64, partSize);
+    QFETCH(bool, cancel);
+    QByteArray data;
+    for (int i = 0; i < 40000; ++i) {
+        data += "BEGIN:VCARD\r\nFN:Name " + QByteArray::number(i) + "\r\nEND:VCARD\r\n";
+    }
+    const TempFiles files;
+    const QString path = files.write(QStringLiteral("wachsend.vcf"), data);
+    QFile appender(path);
+    QVERIFY(appender.open(QIODevice::Append));
+    QFile file;
+    QVERIFY(openRegularFile(path, file));
+    int calls = 0;
+    const ReadProgress progress = [&](qint64, qint64) {
+        ++calls;
+        appender.write(data.left(4096));
+        appender.flush();
+        return !cancel;
+    };
+    const VcardReadResult result =
+        partSize > 0 ? readVcardInParts(file, progress, partSize) : readVcard(file, progress);
+    QVERIFY(calls > 0);
+    QVERIFY(QFileInfo(path).size() > data.size());
+    if (cancel) {
+        QCOMPARE(result.status, VcardReadResult::Status::Cancelled);
+        QCOMPARE(result.table->size(), 0);
+        QCOMPARE(calls, 1);
+        return;
+    }
+    QCOMPARE(result.status, VcardReadResult::Status::ReadToEnd);
+    QCOMPARE(result.table->size(), 40000);
+    QCOMPARE(result.table->endPosition(39999), data.size());
 }
 
 QTEST_MAIN(tst_ReaderParts)

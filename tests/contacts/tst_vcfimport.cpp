@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -87,6 +88,8 @@ private slots:
     void strayEndAgainInTheOtherFile();
     void readErrorKeepsRowsReadSoFar();
     void keepsPositionsBeyondTwoGigabytes();
+    void givenUpImportKeepsEverything_data();
+    void givenUpImportKeepsEverything();
 
 private:
     QStringList names() const;
@@ -282,6 +285,46 @@ void tst_VcfImport::keepsPositionsBeyondTwoGigabytes() {
     AddressTableModel adressen(AddressTableModel::List::Adressen);
     adressen.setTable(result.table);
     QCOMPARE(adressen.cell(1, 7), QString::number(device.total));
+}
+
+void tst_VcfImport::givenUpImportKeepsEverything_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QStringList>("messages");
+    QTest::newRow("cancelled in the progress") << QStringLiteral("progress") << QStringList();
+    QTest::newRow("cancelled reading") << QStringLiteral("cancelled") << QStringList();
+    QTest::newRow("memory ran out") << QStringLiteral("memory")
+                                    << QStringList{ImportMessages::outOfMemory(QStringLiteral("neu.vcf"))};
+}
+
+// A cancelled import, and one that ran out of memory, put back the previous list and file.
+void tst_VcfImport::givenUpImportKeepsEverything() {
+    QFETCH(QString, how);
+    QFETCH(QStringList, messages);
+    preload();
+    const QStringList before = names();
+    // Large enough for the progress to be asked on the way.
+    const QString path = m_files->write(QStringLiteral("neu.vcf"), TwoCards.repeated(40000));
+    int abandoned = 0;
+    m_hooks.fileAbandoned = [&] { ++abandoned; };
+    if (how == QLatin1String("progress")) {
+        m_hooks.progress = [](qint64, qint64) { return false; };
+    } else {
+        m_hooks.read = [&](const QString&) -> VcardReadResult {
+            if (how == QLatin1String("memory")) {
+                throw std::bad_alloc();
+            }
+            VcardReadResult result;
+            result.status = VcardReadResult::Status::Cancelled;
+            return result;
+        };
+    }
+    OpenVcf(path, *m_adressen, *m_adrData, m_dialogs, m_hooks);
+    QCOMPARE(names(), before);
+    QCOMPARE(m_adrData->rowCount(), 3);
+    QCOMPARE(m_chosen, QStringList{path});
+    QCOMPARE(abandoned, 1);
+    QCOMPARE(m_readToEnd, 0);
+    QCOMPARE(m_dialogs.messages, messages);
 }
 
 QTEST_MAIN(tst_VcfImport)

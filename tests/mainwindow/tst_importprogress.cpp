@@ -1,4 +1,5 @@
 #include "importprogress.h"
+#include "regularfile.h"
 #include "tempfiles.h"
 #include "vcfimport.h"
 #include "windowfixture.h"
@@ -9,8 +10,10 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTest>
 #include <QUrl>
+#include <cerrno>
 #include <memory>
 #include <optional>
 
@@ -60,6 +63,8 @@ private slots:
     void cursorAndWindowAreGoneBeforeEveryMessage_data();
     void cursorAndWindowAreGoneBeforeEveryMessage();
     void smallImportShowsNoWindow();
+    void cancelledImportLeavesEverythingAsItWas_data();
+    void cancelledImportLeavesEverythingAsItWas();
 
 private:
     ScriptedDialogs m_dialogs;
@@ -208,9 +213,8 @@ void tst_ImportProgress::cursorAndWindowAreGoneBeforeEveryMessage_data() {
     QTest::newRow("END before BEGIN, open cancelled")
         << QByteArray("END:VCARD\r\n") << QStringList{ImportMessages::strayEnd()};
     QTest::newRow("file missing") << QByteArray()
-                                  << QStringList{ImportMessages::cannotRead(
-                                         QStringLiteral("fehlt.vcf"),
-                                         readFailureReason(QStringLiteral("x"), {}))};
+                                  << QStringList{ImportMessages::cannotRead(QStringLiteral("fehlt.vcf"),
+                                                                            systemErrorReason(ENOENT))};
 }
 
 void tst_ImportProgress::cursorAndWindowAreGoneBeforeEveryMessage() {
@@ -246,6 +250,51 @@ void tst_ImportProgress::smallImportShowsNoWindow() {
     m_window->OpenVcf(path);
     QCOMPARE(m_window->adressenModel()->rowCount(), 1);
     QCOMPARE(during.shown, 0);
+}
+
+void tst_ImportProgress::cancelledImportLeavesEverythingAsItWas_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Abbrechen") << QStringLiteral("button");
+    QTest::newRow("Esc") << QStringLiteral("escape");
+    QTest::newRow("closing the window") << QStringLiteral("close");
+}
+
+void tst_ImportProgress::cancelledImportLeavesEverythingAsItWas() {
+    QFETCH(QString, how);
+    const QString first = m_files->write(QStringLiteral("erste.vcf"),
+                                         cards(named({QStringLiteral("Anna"), QStringLiteral("Bernd")})));
+    m_window->OpenVcf(first);
+    const QString title = m_window->windowTitle();
+    // Megabytes without a single line break: the reading still asks whether to go on.
+    const QString big =
+        m_files->write(QStringLiteral("gross.vcf"), "BEGIN:VCARD\r\nNOTE:" + QByteArray(8 << 20, 'x'));
+    m_window->setProgressDelay(0);
+    int readToEnd = 0;
+    connect(m_window.get(), &Window1::fileReadToEnd, this, [&] { ++readToEnd; });
+    WhenProgressShows during([&](QWidget* dialog) {
+        auto* cancel = dialog->findChild<QPushButton*>(QStringLiteral("ImportCancel"));
+        QVERIFY(cancel);
+        QCOMPARE(cancel->text(), QStringLiteral("Abbrechen"));
+        if (how == QLatin1String("button")) {
+            cancel->click();
+        } else if (how == QLatin1String("escape")) {
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        } else {
+            dialog->close();
+        }
+    });
+    m_window->OpenVcf(big);
+
+    QCOMPARE(during.shown, 1);
+    QCOMPARE(m_window->VcfFile(), first);
+    QCOMPARE(m_window->windowTitle(), title);
+    QCOMPARE(m_window->adressenModel()->rowCount(), 2);
+    QCOMPARE(m_window->adrDataModel()->rowCount(), 2);
+    QCOMPARE(m_window->adressenModel()->cell(1, 1), QStringLiteral("Bernd"));
+    QCOMPARE(readToEnd, 0);
+    QCOMPARE(m_dialogs.messages, QStringList());
+    QVERIFY(!m_window->importing());
+    QCOMPARE(m_window->findChild<QWidget*>(QStringLiteral("ImportProgress")), nullptr);
 }
 
 QTEST_MAIN(tst_ImportProgress)

@@ -51,6 +51,8 @@ private slots:
     void splitsLinesWithBytePositions_data();
     void splitsLinesWithBytePositions();
     void reportsReadError();
+    void chunkHookSeesEveryChunkAndStops_data();
+    void chunkHookSeesEveryChunkAndStops();
 };
 
 void tst_LineReader::splitsLinesWithBytePositions_data() {
@@ -195,6 +197,56 @@ void tst_LineReader::reportsReadError() {
     QVERIFY(!reader.readLine(line));
     QVERIFY(reader.failed());
     QCOMPARE(reader.errorString(), QStringLiteral("Eingabe-/Ausgabefehler"));
+}
+
+void tst_LineReader::chunkHookSeesEveryChunkAndStops_data() {
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<qint64>("end");     // -1: no end set
+    QTest::addColumn<int>("stopAtCall"); // 0: never stop
+    QTest::addColumn<int>("calls");
+    QTest::addColumn<int>("lines");
+    const QByteArray noBreak(1000, 'x');
+    QTest::newRow("line without a break") << noBreak << qint64(-1) << 0 << 11 << 1;
+    QTest::newRow("line without a break, stopped") << noBreak << qint64(-1) << 5 << 5 << 0;
+    QTest::newRow("UTF-16 line without a break")
+        << "\xFF\xFE" + QByteArray(1000, 'x') << qint64(-1) << 0 << 11 << 1;
+    QTest::newRow("UTF-16 line without a break, stopped")
+        << "\xFF\xFE" + QByteArray(1000, 'x') << qint64(-1) << 3 << 3 << 0;
+    QTest::newRow("short lines, stopped")
+        << QByteArray("a\nb\nc\n").repeated(100) << qint64(-1) << 2 << 2 << 8;
+    QTest::newRow("end before the device's end")
+        << QByteArray("a\nb\nc\n").repeated(100) << qint64(9) << 0 << 1 << 5;
+}
+
+// Whatever the lines look like, the hook hears from every chunk, and stopping in it ends the reading at
+// once: lines read to that point are kept, the rest is not read.
+void tst_LineReader::chunkHookSeesEveryChunkAndStops() {
+    QFETCH(QByteArray, input);
+    QFETCH(qint64, end);
+    QFETCH(int, stopAtCall);
+    QFETCH(int, calls);
+    QFETCH(int, lines);
+    QBuffer buffer(&input);
+    buffer.open(QIODevice::ReadOnly);
+    LineReader reader(buffer, 16);
+    if (end >= 0) {
+        reader.setEnd(end);
+    }
+    int called = 0;
+    qint64 lastRead = 0;
+    reader.setChunkHook([&](qint64 read) {
+        ++called;
+        lastRead = read;
+        return called != stopAtCall;
+    });
+    QCOMPARE(readAll(reader).lines.size(), lines);
+    QCOMPARE(called, calls);
+    QCOMPARE(reader.cancelled(), stopAtCall > 0);
+    QCOMPARE(reader.errorString(), QString());
+    QCOMPARE(lastRead, reader.bytesRead());
+    if (end >= 0) {
+        QCOMPARE(reader.bytesRead(), end);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_LineReader)
