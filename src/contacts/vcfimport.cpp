@@ -22,6 +22,11 @@ QString cannotRead(const QString& path, const QString& reason) {
     return QStringLiteral("Die Datei „%1“ konnte nicht gelesen werden.\n%2")
         .arg(QFileInfo(path).fileName(), reason);
 }
+QString changedSinceRead(const QString& path) {
+    return QStringLiteral("Die Datei „%1“ wurde seit dem Einlesen geändert.\nBitte öffnen Sie sie neu, um den "
+                          "Quelltext zu sehen.")
+        .arg(QFileInfo(path).fileName());
+}
 QString outOfMemory(const QString& path) {
     return QStringLiteral("Nicht genug Arbeitsspeicher, um „%1“ zu lesen.").arg(QFileInfo(path).fileName());
 }

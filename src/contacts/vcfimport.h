@@ -30,6 +30,8 @@ namespace ImportMessages {
 QString strayEnd();
 QString nothingImported();
 QString cannotRead(const QString& path, const QString& reason);
+// The file is no longer what the import read, so a card's bytes cannot be found in it again.
+QString changedSinceRead(const QString& path);
 // Memory ran out while the file was read; the previous list stays.
 QString outOfMemory(const QString& path);
 } // namespace ImportMessages

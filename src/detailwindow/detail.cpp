@@ -238,9 +238,11 @@ void Detail::sourceButton_Action() {
                                 germanNumber(SourceLimits::MaxCardBytes >> 20)));
                 return;
             }
-            CardSourceText source = readCardSource(path, range);
+            CardSourceText source = readCardSource(path, range, m_source.adressen->table().sourceStamp());
             if (!source.ok) {
-                refuse(ImportMessages::cannotRead(path, source.error));
+                // Bytes at the old offsets of a changed file would be another card, or none.
+                refuse(source.changed ? ImportMessages::changedSinceRead(path)
+                                      : ImportMessages::cannotRead(path, source.error));
                 return;
             }
             text = std::move(source.text);

@@ -3,6 +3,7 @@
 #include "addresstablemodel.h"
 #include "detail.h"
 #include "dialogs.h"
+#include "displaytext.h"
 #include "edgelocks.h"
 #include "filetypes.h"
 #include "importprogress.h"
@@ -186,7 +187,8 @@ void Window1::OpenVcf(const QString& path) {
         previousFile = m_vcfFile;
         previousTitle = windowTitle();
         m_vcfFile = file;
-        setWindowTitle(QStringLiteral("file name: ") + QFileInfo(file).fileName());
+        // A direction control in the name must not turn "gnp.exe" into "exe.png" in the title either.
+        setWindowTitle(QStringLiteral("file name: ") + displayText(QFileInfo(file).fileName()));
     };
     hooks.fileAbandoned = [&, this] {
         m_vcfFile = previousFile;
