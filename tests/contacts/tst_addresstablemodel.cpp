@@ -15,7 +15,8 @@ std::atomic<std::size_t> failFrom{0}; // 0: never
 std::atomic<int> failAt{0};
 } // namespace
 
-void* operator new(std::size_t size) {
+namespace {
+void* allocate(std::size_t size) {
     if (const std::size_t from = failFrom.load(); from != 0 && size >= from && --failAt == 0) {
         failFrom = 0;
         throw std::bad_alloc();
@@ -25,10 +26,44 @@ void* operator new(std::size_t size) {
     }
     throw std::bad_alloc();
 }
+void* allocate(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return allocate(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+} // namespace
+
+// Every plain form, so that no allocation made by one runtime is freed by another.
+void* operator new(std::size_t size) {
+    return allocate(size);
+}
+void* operator new[](std::size_t size) {
+    return allocate(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t& tag) noexcept {
+    return allocate(size, tag);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+    return allocate(size, tag);
+}
 void operator delete(void* p) noexcept {
     std::free(p);
 }
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
 void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
     std::free(p);
 }
 
