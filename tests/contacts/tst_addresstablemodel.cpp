@@ -13,9 +13,7 @@
 namespace {
 std::atomic<std::size_t> failFrom{0}; // 0: never
 std::atomic<int> failAt{0};
-} // namespace
 
-namespace {
 void* allocate(std::size_t size) {
     if (const std::size_t from = failFrom.load(); from != 0 && size >= from && --failAt == 0) {
         failFrom = 0;
