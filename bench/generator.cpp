@@ -1,6 +1,8 @@
 #include "generator.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -619,4 +621,39 @@ void generateCards(std::FILE* out, std::int64_t count, std::uint64_t seed) {
     }
     std::fwrite(buffer.data(), 1, buffer.size(), out);
     std::fflush(out);
+}
+
+namespace {
+
+void repeat(std::FILE* out, std::string_view unit, std::int64_t count) {
+    // Whole buffers at a time: ten million single writes would measure stdio, not the file.
+    std::string buffer;
+    const std::int64_t perBuffer = std::max<std::int64_t>(1, (1 << 20) / std::int64_t(unit.size()));
+    for (std::int64_t i = 0; i < std::min(count, perBuffer); ++i) {
+        buffer += unit;
+    }
+    for (std::int64_t left = count; left > 0; left -= perBuffer) {
+        const std::int64_t n = std::min(left, perBuffer);
+        std::fwrite(buffer.data(), 1, size_t(n) * unit.size(), out);
+    }
+}
+
+} // namespace
+
+bool generatePathological(std::FILE* out, const char* kind, std::int64_t count) {
+    if (std::strcmp(kind, "begin-flood") == 0) {
+        repeat(out, "BEGIN\n", count);
+    } else if (std::strcmp(kind, "empty-cards") == 0) {
+        repeat(out, "BEGIN:VCARD\nEND:VCARD\n", count);
+    } else if (std::strcmp(kind, "huge-line") == 0) {
+        std::fputs("BEGIN:VCARD\nVERSION:3.0\nFN:Lang\nNOTE:", out);
+        repeat(out, "x", count);
+    } else if (std::strcmp(kind, "tiny-properties") == 0) {
+        std::fputs("BEGIN:VCARD\nVERSION:3.0\nFN:Klein\n", out);
+        repeat(out, "TEL:1\n", count);
+        std::fputs("END:VCARD\n", out);
+    } else {
+        return false;
+    }
+    return true;
 }

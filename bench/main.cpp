@@ -42,6 +42,8 @@ int usage() {
     std::fprintf(stderr, "usage: tovanel-bench dump FILE\n"
                          "       tovanel-bench import FILE\n"
                          "       tovanel-bench generate N SEED   (vCard file of N cards to standard output)\n"
+                         "       tovanel-bench generate-pathological KIND N\n"
+                         "                 (KIND: begin-flood, empty-cards, huge-line, tiny-properties)\n"
                          "       tovanel-bench linescan FILE\n"
                          "       tovanel-bench compare FILE      (line pass, import, line pass; ratios)\n"
                          "       tovanel-bench sort FILE         (import, then sort by Name and reset)\n");
@@ -137,12 +139,28 @@ int dump(const QString& path) {
     return 0;
 }
 
+// The most memory a file of `bytes` may cost: eight times its size plus a fixed allowance for the
+// program itself.
+double memoryLimitMb(qint64 bytes) {
+    return 8.0 * double(bytes) / (1024.0 * 1024.0) + 64.0;
+}
+
+void printMemoryLimit(qint64 bytes, double peakMb) {
+    const double limit = memoryLimitMb(bytes);
+    std::printf("limit_mb=%.1f (8 x file + 64 MB) peak_of_limit=%.2f within_limit=%s\n", limit,
+                peakMb / limit, peakMb <= limit ? "yes" : "no");
+}
+
 int import(const QString& path) {
     AddressTableModel adressen(AddressTableModel::List::Adressen);
     AddressTableModel adrData(AddressTableModel::List::AdrData);
     const Import run = timedImport(path, adressen, adrData);
-    std::printf("cards=%d bytes=%lld seconds=%.3f peak_rss_mb=%.1f\n", run.cards,
-                static_cast<long long>(fileSize(path)), run.seconds, peakRssMb());
+    const qint64 bytes = fileSize(path);
+    const double peak = peakRssMb();
+    std::printf("cards=%d bytes=%lld seconds=%.3f peak_rss_mb=%.1f table_mb=%.1f\n", run.cards,
+                static_cast<long long>(bytes), run.seconds, peak,
+                double(adressen.table().bytesUsed()) / (1024.0 * 1024.0));
+    printMemoryLimit(bytes, peak);
     return 0;
 }
 
@@ -155,6 +173,15 @@ int generate(const QString& count, const QString& seed) {
         return usage();
     }
     generateCards(stdout, n, s);
+    return std::ferror(stdout) ? 1 : 0;
+}
+
+int generatePathological(const QString& kind, const QString& count) {
+    bool countOk = false;
+    const qint64 n = count.toLongLong(&countOk);
+    if (!countOk || n < 0 || !generatePathological(stdout, kind.toUtf8().constData(), n)) {
+        return usage();
+    }
     return std::ferror(stdout) ? 1 : 0;
 }
 
@@ -210,6 +237,8 @@ int sort(const QString& path) {
     AddressTableModel adrData(AddressTableModel::List::AdrData);
     const Import run = timedImport(path, adressen, adrData);
     const double afterImportMb = peakRssMb();
+    int failures = 0;
+    QObject::connect(&adressen, &AddressTableModel::sortFailed, [&failures] { ++failures; });
     constexpr int NameColumn = 1;
     QElapsedTimer timer;
     timer.start();
@@ -230,7 +259,9 @@ int sort(const QString& path) {
     std::printf("name_order_hash=%016llx descending_hash=%016llx reset_order_hash=%016llx\n",
                 static_cast<unsigned long long>(nameHash), static_cast<unsigned long long>(descendingHash),
                 static_cast<unsigned long long>(orderHash(adressen)));
-    std::printf("peak_rss_mb_after_import=%.1f peak_rss_mb=%.1f\n", afterImportMb, peakRssMb());
+    std::printf("peak_rss_mb_after_import=%.1f peak_rss_mb=%.1f sorts_failed=%d\n", afterImportMb,
+                peakRssMb(), failures);
+    printMemoryLimit(fileSize(path), peakRssMb());
     return 0;
 }
 
@@ -245,6 +276,9 @@ int main(int argc, char* argv[]) {
     const QString& command = args.at(1);
     if (command == QLatin1String("generate")) {
         return args.size() == 4 ? generate(args.at(2), args.at(3)) : usage();
+    }
+    if (command == QLatin1String("generate-pathological")) {
+        return args.size() == 4 ? generatePathological(args.at(2), args.at(3)) : usage();
     }
     // The import reports running out of memory itself; whatever else fails for it ends with a word too.
     try {

@@ -7,6 +7,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <new>
 #include <numeric>
 #include <optional>
 
@@ -124,45 +125,66 @@ void AddressTableModel::sort(int column, Qt::SortOrder order) {
     if (m_list != List::Adressen || column < 0 || column >= ColumnCount) {
         return;
     }
+    // Everything that needs memory happens before the views hear of a change, so that running out of
+    // it leaves the list as it was, with no half-announced layout.
+    std::vector<std::uint32_t> newOrder;
+    std::vector<std::uint32_t> rowOf;
+    try {
+        newOrder = sortedOrder(column, order);
+        rowOf.resize(newOrder.size());
+    } catch (const std::bad_alloc&) {
+        emit sortFailed();
+        return;
+    }
+    for (size_t row = 0; row < newOrder.size(); ++row) {
+        rowOf[newOrder[row]] = std::uint32_t(row);
+    }
+
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    const QModelIndexList before = persistentIndexList();
-    std::vector<std::uint32_t> oldOrder = m_order;
-
-    const std::optional<Field> field = fieldForColumn(m_list, column);
-    if (!field) {
-        // The number columns: contact number, or the end position (a card without "END" sorts first).
-        if (column == 0) {
-            // Contact numbers are unique: the sorted order is simply file order, or its reverse.
-            std::iota(m_order.begin(), m_order.end(), 0u);
-            if (order == Qt::DescendingOrder) {
-                std::reverse(m_order.begin(), m_order.end());
-            }
-        } else {
-            const auto key = [&](std::uint32_t contact) -> qint64 { return m_table->endPosition(contact); };
-            std::stable_sort(m_order.begin(), m_order.end(), [&](std::uint32_t a, std::uint32_t b) {
-                return order == Qt::AscendingOrder ? key(a) < key(b) : key(b) < key(a);
-            });
-        }
-    } else {
-        QCollator collator{QLocale(QLocale::German, QLocale::Germany)};
-        collator.setCaseSensitivity(Qt::CaseInsensitive);
-        std::vector<QStringView> texts(size_t(m_table->size()));
-        for (size_t c = 0; c < texts.size(); ++c) {
-            texts[c] = m_table->text(qsizetype(c), *field);
-        }
-        sortByCollation(m_order, texts, collator, order);
-    }
-
     // Keep every persistent index (selection, current row) on its contact.
-    std::vector<int> rowOf(m_order.size());
-    for (size_t row = 0; row < m_order.size(); ++row) {
-        rowOf[m_order[row]] = int(row);
+    try {
+        const QModelIndexList before = persistentIndexList();
+        QModelIndexList after;
+        after.reserve(before.size());
+        for (const QModelIndex& index : before) {
+            after.append(this->index(int(rowOf[m_order[size_t(index.row())]]), index.column()));
+        }
+        changePersistentIndexList(before, after);
+        m_order.swap(newOrder);
+    } catch (const std::bad_alloc&) {
+        emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+        emit sortFailed();
+        return;
     }
-    QModelIndexList after;
-    after.reserve(before.size());
-    for (const QModelIndex& index : before) {
-        after.append(this->index(rowOf[oldOrder[size_t(index.row())]], index.column()));
-    }
-    changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+std::vector<std::uint32_t> AddressTableModel::sortedOrder(int column, Qt::SortOrder order) const {
+    std::vector<std::uint32_t> sorted;
+    const std::optional<Field> field = fieldForColumn(m_list, column);
+    if (!field && column == 0) {
+        // Contact numbers are unique: the sorted order is simply file order, or its reverse.
+        sorted.resize(m_order.size());
+        std::iota(sorted.begin(), sorted.end(), 0u);
+        if (order == Qt::DescendingOrder) {
+            std::reverse(sorted.begin(), sorted.end());
+        }
+        return sorted;
+    }
+    sorted = m_order;
+    if (!field) {
+        // The end position; a card without "END" sorts first.
+        const auto key = [&](std::uint32_t contact) -> qint64 { return m_table->endPosition(contact); };
+        std::stable_sort(sorted.begin(), sorted.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return order == Qt::AscendingOrder ? key(a) < key(b) : key(b) < key(a);
+        });
+        return sorted;
+    }
+    QCollator collator{QLocale(QLocale::German, QLocale::Germany)};
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    const ContactTable& table = *m_table;
+    sortByCollation(
+        sorted, size_t(table.size()),
+        [&](std::uint32_t contact) { return table.text(qsizetype(contact), *field); }, collator, order);
+    return sorted;
 }

@@ -5,10 +5,8 @@
 #include <QAbstractTableModel>
 #include <QFont>
 #include <QStringList>
-
-#include <optional>
-
 #include <memory>
+#include <optional>
 #include <vector>
 
 // One of the two lists over the imported contacts: `Adressen` (what the main window shows, sortable)
@@ -41,10 +39,15 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
-    // Stable; the number columns sort as numbers, the text columns in German collation.
+    // Stable; the number columns sort as numbers, the text columns in German collation. When memory
+    // runs out the order stays as it was and sortFailed() is emitted instead of a layout change.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
+signals:
+    void sortFailed();
+
 private:
+    std::vector<std::uint32_t> sortedOrder(int column, Qt::SortOrder order) const;
     QString numberCell(qsizetype contact, int column) const;
 
     List m_list;

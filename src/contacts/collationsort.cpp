@@ -118,19 +118,19 @@ quint64 hashOf(QStringView text) {
 // From this many distinct texts in a run on, one sort key each is cheaper than comparing texts.
 constexpr size_t ManyDistinct = 32;
 
+constexpr std::uint32_t NoRow = 0xFFFFFFFF;
+
 struct Item {
     quint64 high;
     quint64 low;
-    quint64 hash;
+    quint64 tag; // the text's hash, then its rank among the distinct texts of its run
     std::uint32_t contact;
-    std::uint32_t row;  // position before sorting: ties keep it
-    std::uint32_t rank; // among the distinct texts of a run of equal prefixes
-    bool valid;
+    std::uint32_t row; // position before sorting: ties keep it
 };
 
 } // namespace
 
-void sortByCollation(std::vector<std::uint32_t>& order, const std::vector<QStringView>& texts,
+void sortByCollation(std::vector<std::uint32_t>& order, std::size_t contactCount, const TextOf& textOf,
                      const QCollator& collator, Qt::SortOrder sortOrder) {
     const bool ascending = sortOrder == Qt::AscendingOrder;
     // The order of collator sort keys. QCollator::compare differs from it only in putting an empty text
@@ -147,39 +147,55 @@ void sortByCollation(std::vector<std::uint32_t>& order, const std::vector<QStrin
     const auto inOrder = [&](int comparison) { return ascending ? comparison < 0 : comparison > 0; };
     // The complete order: the collator's, then the position before sorting.
     const auto before = [&](const Item& a, const Item& b) {
-        const int c = collate(texts[a.contact], texts[b.contact]);
+        const int c = collate(textOf(a.contact), textOf(b.contact));
         return c != 0 ? inOrder(c) : a.row < b.row;
     };
 
-    // Keys in the texts' own order, which is the order they lie in memory.
+    // Keys are made in the texts' own order, which is the order they lie in memory; each item carries
+    // its row, so the order they are made in does not matter.
+    std::vector<std::uint32_t> rowOf(contactCount, NoRow);
+    for (size_t row = 0; row < order.size(); ++row) {
+        rowOf[order[row]] = std::uint32_t(row);
+    }
     const PrimaryPrefix prefixes(collator);
-    std::vector<PrimaryPrefix::Key> keys(texts.size());
-    std::vector<quint64> hashes(texts.size());
-    for (size_t c = 0; c < texts.size(); ++c) {
-        keys[c] = prefixes.key(texts[c]);
-        hashes[c] = keys[c].valid ? hashOf(texts[c]) : 0;
+    size_t emptyCount = 0;
+    for (std::uint32_t c = 0; c < contactCount; ++c) {
+        emptyCount += rowOf[c] != NoRow && textOf(c).isEmpty() ? 1 : 0;
+    }
+    // Empty texts are all alike: kept aside, in row order, and never collated.
+    std::vector<std::uint32_t> empties;
+    empties.reserve(emptyCount);
+    for (const std::uint32_t c : order) {
+        if (textOf(c).isEmpty()) {
+            empties.push_back(c);
+        }
     }
     std::vector<Item> valid;
     std::vector<Item> others;
-    valid.reserve(order.size());
-    for (size_t row = 0; row < order.size(); ++row) {
-        const std::uint32_t c = order[row];
-        const Item item{keys[c].high, keys[c].low, hashes[c], c, std::uint32_t(row), 0, keys[c].valid};
-        (item.valid ? valid : others).push_back(item);
+    valid.reserve(order.size() - emptyCount);
+    for (std::uint32_t c = 0; c < contactCount; ++c) {
+        const QStringView text = rowOf[c] != NoRow ? textOf(c) : QStringView();
+        if (text.isEmpty()) {
+            continue;
+        }
+        const PrimaryPrefix::Key key = prefixes.key(text);
+        const Item item{key.high, key.low, key.valid ? hashOf(text) : 0, c, rowOf[c]};
+        (key.valid ? valid : others).push_back(item);
     }
-    keys = {};
-    hashes = {};
 
     // Texts with a prefix: by prefix, then each run of equal prefixes by the collator. A run mostly
-    // holds the same name many times, so the collator ranks its distinct texts only.
-    std::stable_sort(valid.begin(), valid.end(), [&](const Item& a, const Item& b) {
+    // holds the same name many times, so the collator ranks its distinct texts only. Every sort here
+    // ends in the row, so none needs to be stable, and none takes memory of its own.
+    std::sort(valid.begin(), valid.end(), [&](const Item& a, const Item& b) {
         if (a.high != b.high) {
             return ascending ? a.high < b.high : a.high > b.high;
         }
-        return ascending ? a.low < b.low : a.low > b.low;
+        if (a.low != b.low) {
+            return ascending ? a.low < b.low : a.low > b.low;
+        }
+        return a.row < b.row;
     });
-    std::vector<Item*> run;
-    std::vector<Item*> distinct;
+    std::vector<std::uint32_t> distinct; // contacts
     for (size_t begin = 0; begin < valid.size();) {
         size_t end = begin + 1;
         while (end < valid.size() && valid[end].high == valid[begin].high &&
@@ -187,27 +203,28 @@ void sortByCollation(std::vector<std::uint32_t>& order, const std::vector<QStrin
             ++end;
         }
         if (end - begin > 1) {
-            run.clear();
-            for (size_t k = begin; k < end; ++k) {
-                run.push_back(&valid[k]);
-            }
+            const auto first = valid.begin() + qsizetype(begin);
+            const auto last = valid.begin() + qsizetype(end);
             // Group equal texts: by hash, then by the text itself.
-            std::sort(run.begin(), run.end(), [](const Item* a, const Item* b) { return a->hash < b->hash; });
+            std::sort(first, last, [](const Item& a, const Item& b) { return a.tag < b.tag; });
             distinct.clear();
             size_t sameHash = 0; // first entry of `distinct` with the current hash
-            for (size_t k = 0; k < run.size(); ++k) {
-                if (k == 0 || run[k]->hash != run[k - 1]->hash) {
+            quint64 previousHash = 0;
+            for (size_t k = begin; k < end; ++k) {
+                const quint64 hash = valid[k].tag;
+                if (k == begin || hash != previousHash) {
                     sameHash = distinct.size();
                 }
-                const QStringView text = texts[run[k]->contact];
+                previousHash = hash;
+                const QStringView text = textOf(valid[k].contact);
                 size_t d = sameHash;
-                while (d < distinct.size() && texts[distinct[d]->contact] != text) {
+                while (d < distinct.size() && textOf(distinct[d]) != text) {
                     ++d;
                 }
                 if (d == distinct.size()) {
-                    distinct.push_back(run[k]);
+                    distinct.push_back(valid[k].contact);
                 }
-                run[k]->rank = std::uint32_t(d);
+                valid[k].tag = d;
             }
             if (distinct.size() > 1) {
                 std::vector<std::uint32_t> byCollation(distinct.size());
@@ -220,15 +237,15 @@ void sortByCollation(std::vector<std::uint32_t>& order, const std::vector<QStrin
                 std::function<int(std::uint32_t, std::uint32_t)> compare;
                 if (distinct.size() > ManyDistinct) {
                     sortKeys.reserve(distinct.size());
-                    for (const Item* item : distinct) {
-                        sortKeys.push_back(collator.sortKey(texts[item->contact].toString()));
+                    for (const std::uint32_t contact : distinct) {
+                        sortKeys.push_back(collator.sortKey(textOf(contact).toString()));
                     }
                     compare = [&](std::uint32_t a, std::uint32_t b) {
                         return sortKeys[a].compare(sortKeys[b]);
                     };
                 } else {
                     compare = [&](std::uint32_t a, std::uint32_t b) {
-                        return collate(texts[distinct[a]->contact], texts[distinct[b]->contact]);
+                        return collate(textOf(distinct[a]), textOf(distinct[b]));
                     };
                 }
                 std::sort(byCollation.begin(), byCollation.end(),
@@ -242,30 +259,89 @@ void sortByCollation(std::vector<std::uint32_t>& order, const std::vector<QStrin
                     rankOf[byCollation[k]] = rank;
                 }
                 for (size_t k = begin; k < end; ++k) {
-                    valid[k].rank = rankOf[valid[k].rank];
+                    valid[k].tag = rankOf[valid[k].tag];
                 }
-                std::stable_sort(valid.begin() + qsizetype(begin), valid.begin() + qsizetype(end),
-                                 [&](const Item& a, const Item& b) {
-                                     return ascending ? a.rank < b.rank : a.rank > b.rank;
-                                 });
+            } else {
+                for (size_t k = begin; k < end; ++k) {
+                    valid[k].tag = 0;
+                }
             }
+            std::sort(first, last, [&](const Item& a, const Item& b) {
+                if (a.tag != b.tag) {
+                    return ascending ? a.tag < b.tag : a.tag > b.tag;
+                }
+                return a.row < b.row;
+            });
         }
         begin = end;
     }
+    distinct = {};
 
-    // The rest by the collator alone, then each put in its place among the others.
+    // The rest by the collator alone.
     std::stable_sort(others.begin(), others.end(), before);
-    size_t next = 0;
+
+    // An empty text's sort key is the least of all, so the texts that collate like it (ignorable
+    // characters only, which never have a prefix) are the first of `others`, or the last when
+    // descending; with the empty texts they form one group ordered by row.
+    const auto likeEmpty = [&](const Item& item) { return collate(textOf(item.contact), {}) == 0; };
+    auto emptyLikeBegin = ascending ? others.begin() : others.end();
+    auto emptyLikeEnd = emptyLikeBegin;
+    if (!empties.empty()) {
+        if (ascending) {
+            emptyLikeBegin = others.begin();
+            emptyLikeEnd = std::partition_point(others.begin(), others.end(), likeEmpty);
+        } else {
+            emptyLikeBegin = std::partition_point(others.begin(), others.end(),
+                                                  [&](const Item& item) { return !likeEmpty(item); });
+        }
+    }
+    // Where each of the rest of `others` goes among the texts with a prefix.
+    const auto restBegin = ascending ? emptyLikeEnd : others.begin();
+    const auto restEnd = ascending ? others.end() : emptyLikeBegin;
+    std::vector<std::uint32_t> places;
+    places.reserve(size_t(restEnd - restBegin));
+    for (auto item = restBegin; item != restEnd; ++item) {
+        const auto from = valid.begin() + qsizetype(places.empty() ? 0 : places.back());
+        places.push_back(std::uint32_t(std::lower_bound(from, valid.end(), *item, before) - valid.begin()));
+    }
+
+    // Nothing is allocated or collated from here on, so `order` is either left as it was or sorted.
     size_t row = 0;
-    for (const Item& item : others) {
-        const size_t at = size_t(
-            std::lower_bound(valid.begin() + qsizetype(next), valid.end(), item, before) - valid.begin());
-        for (; next < at; ++next) {
+    const auto putEmptyGroup = [&] {
+        auto like = emptyLikeBegin;
+        for (const std::uint32_t contact : empties) {
+            for (; like != emptyLikeEnd && like->row < rowOf[contact]; ++like) {
+                order[row++] = like->contact;
+            }
+            order[row++] = contact;
+        }
+        for (; like != emptyLikeEnd; ++like) {
+            order[row++] = like->contact;
+        }
+    };
+    const auto putTexts = [&] {
+        size_t next = 0;
+        for (size_t k = 0; k < places.size(); ++k) {
+            for (; next < places[k]; ++next) {
+                order[row++] = valid[next].contact;
+            }
+            order[row++] = restBegin[qsizetype(k)].contact;
+        }
+        for (; next < valid.size(); ++next) {
             order[row++] = valid[next].contact;
         }
-        order[row++] = item.contact;
+    };
+    if (ascending) {
+        putEmptyGroup();
+        putTexts();
+    } else {
+        putTexts();
+        putEmptyGroup();
     }
-    for (; next < valid.size(); ++next) {
-        order[row++] = valid[next].contact;
-    }
+}
+
+void sortByCollation(std::vector<std::uint32_t>& order, const std::vector<QStringView>& texts,
+                     const QCollator& collator, Qt::SortOrder sortOrder) {
+    sortByCollation(
+        order, texts.size(), [&](std::uint32_t contact) { return texts[contact]; }, collator, sortOrder);
 }

@@ -1,6 +1,7 @@
 #include "contacttable.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -36,14 +37,31 @@ ContactTable::Block ContactTable::allocateBlock(qsizetype characters) {
     return Block(static_cast<char16_t*>(block));
 }
 
+namespace {
+
+// Two code units per end offset keep the header in the block's own element type.
+std::uint32_t readEnd(const char16_t* header, int index) {
+    std::uint32_t end;
+    std::memcpy(&end, header + 2 * index, sizeof end);
+    return end;
+}
+
+// Empty fields are not stored; they still read as an empty, not a null, text.
+constexpr char16_t NoText[1] = {0};
+
+} // namespace
+
 QStringView ContactTable::text(qsizetype contact, Field field) const {
     const Contact& c = at(contact);
-    const int f = int(field);
-    qsizetype offset = c.offset;
-    for (int i = 0; i < f; ++i) {
-        offset += c.length[size_t(i)];
+    const unsigned bit = 1u << int(field);
+    if ((c.present & bit) == 0) {
+        return QStringView(NoText, 0);
     }
-    return QStringView(m_blocks[c.block].get() + offset, qsizetype(c.length[size_t(f)]));
+    const int index = std::popcount(unsigned(c.present) & (bit - 1));
+    const int count = std::popcount(unsigned(c.present));
+    const char16_t* header = m_blocks[c.block].get() + c.offset;
+    const std::uint32_t from = index == 0 ? 0 : readEnd(header, index - 1);
+    return QStringView(header + 2 * count + from, qsizetype(readEnd(header, index) - from));
 }
 
 bool ContactTable::isBold(qsizetype contact, Field field) const {
@@ -53,40 +71,99 @@ bool ContactTable::isBold(qsizetype contact, Field field) const {
     return (at(contact).bold & boldBit(field)) != 0;
 }
 
+std::uint32_t ContactTable::endDeltaOf(qint64 begin, qint64 end, bool* far) {
+    *far = false;
+    if (end == -1) {
+        return NoEnd;
+    }
+    if (end >= begin && end - begin < qint64(FarEnd)) {
+        return std::uint32_t(end - begin);
+    }
+    *far = true;
+    return FarEnd;
+}
+
+// Only ever called for the contact added last, so `m_farEnds` stays in contact order.
+void ContactTable::setEnd(qsizetype contact, qint64 end) {
+    Contact& c = at(contact);
+    bool far = false;
+    c.endDelta = endDeltaOf(c.begin, end, &far);
+    const bool listed = !m_farEnds.empty() && m_farEnds.back().first == contact;
+    if (far && listed) {
+        m_farEnds.back().second = end;
+    } else if (far) {
+        m_farEnds.emplace_back(contact, end);
+    } else if (listed) {
+        m_farEnds.pop_back();
+    }
+}
+
+qint64 ContactTable::endPosition(qsizetype contact) const {
+    const Contact& c = at(contact);
+    if (c.endDelta == NoEnd) {
+        return -1;
+    }
+    if (c.endDelta != FarEnd) {
+        return c.begin + qint64(c.endDelta);
+    }
+    const auto it = std::lower_bound(m_farEnds.begin(), m_farEnds.end(), contact,
+                                     [](const auto& entry, qsizetype key) { return entry.first < key; });
+    return it->second;
+}
+
+void ContactTable::setLastEndPosition(qint64 end) {
+    setEnd(m_size - 1, end);
+}
+
 void ContactTable::append(const std::array<QStringView, FieldCount>& texts, std::uint8_t boldMask,
                           qint64 begin, qint64 end) {
+    // The end offsets are 32 bits: what lies beyond 4 G characters of one contact is cut.
+    constexpr qsizetype MaxTotal = 0xFFFFFFFF;
+    std::array<qsizetype, FieldCount> lengths{};
     qsizetype total = 0;
-    for (const QStringView& t : texts) {
-        total += t.size();
-    }
-    // A field longer than 4 G characters cannot be described by the lengths; such a value is cut.
-    constexpr qsizetype MaxField = 0xFFFFFFFF;
-    if (m_blocks.empty() || m_blockUsed + total > m_blockSizes.back()) {
-        const qsizetype size = std::max(BlockSize, total);
-        m_blocks.push_back(allocateBlock(size));
-        m_blockSizes.push_back(size);
-        m_blockUsed = 0;
-    }
-    Contact contact{};
-    contact.block = std::uint32_t(m_blocks.size() - 1);
-    contact.offset = std::uint32_t(m_blockUsed);
-    contact.bold = boldMask;
-    contact.begin = begin;
-    contact.end = end;
-    char16_t* dst = m_blocks.back().get() + m_blockUsed;
+    int count = 0;
+    std::uint16_t present = 0;
     for (size_t i = 0; i < texts.size(); ++i) {
-        const qsizetype n = std::min(texts[i].size(), MaxField);
-        if (n > 0) { // an empty view may carry no data pointer at all
-            std::memcpy(dst, texts[i].utf16(), size_t(n) * sizeof(char16_t));
+        lengths[i] = std::min(texts[i].size(), MaxTotal - total);
+        if (lengths[i] > 0) {
+            total += lengths[i];
+            present = std::uint16_t(present | (1u << i));
+            ++count;
         }
-        dst += n;
-        contact.length[i] = std::uint32_t(n);
-        m_blockUsed += n;
     }
     if ((m_size & (ChunkSize - 1)) == 0) {
         m_chunks.push_back(std::make_unique_for_overwrite<Contact[]>(size_t(ChunkSize)));
     }
+    Contact contact{};
+    contact.begin = begin;
+    contact.present = present;
+    contact.bold = boldMask;
+    if (count > 0) {
+        const qsizetype needed = 2 * count + total;
+        if (m_blocks.empty() || m_blockUsed + needed > m_blockSizes.back()) {
+            const qsizetype size = std::max(BlockSize, needed);
+            m_blocks.push_back(allocateBlock(size));
+            m_blockSizes.push_back(size);
+            m_blockUsed = 0;
+        }
+        contact.block = std::uint32_t(m_blocks.size() - 1);
+        contact.offset = std::uint32_t(m_blockUsed);
+        char16_t* header = m_blocks.back().get() + m_blockUsed;
+        char16_t* dst = header + 2 * count;
+        std::uint32_t fieldEnd = 0;
+        for (size_t i = 0; i < texts.size(); ++i) {
+            const qsizetype n = lengths[i];
+            if (n > 0) { // an empty view may carry no data pointer at all
+                std::memcpy(dst + fieldEnd, texts[i].utf16(), size_t(n) * sizeof(char16_t));
+                fieldEnd += std::uint32_t(n);
+                std::memcpy(header, &fieldEnd, sizeof fieldEnd);
+                header += 2;
+            }
+        }
+        m_blockUsed += needed;
+    }
     at(m_size++) = contact;
+    setEnd(m_size - 1, end);
 }
 
 void ContactTable::appendTable(ContactTable& other) {
@@ -97,6 +174,9 @@ void ContactTable::appendTable(ContactTable& other) {
     m_blockSizes.insert(m_blockSizes.end(), other.m_blockSizes.begin(), other.m_blockSizes.end());
     if (!other.m_blocks.empty()) {
         m_blockUsed = other.m_blockUsed;
+    }
+    for (const auto& [contact, end] : other.m_farEnds) {
+        m_farEnds.emplace_back(contact + m_size, end);
     }
     for (qsizetype i = 0; i < other.m_size; ++i) {
         if ((m_size & (ChunkSize - 1)) == 0) {
@@ -112,6 +192,7 @@ void ContactTable::appendTable(ContactTable& other) {
     other.m_chunks.clear();
     other.m_blocks.clear();
     other.m_blockSizes.clear();
+    other.m_farEnds.clear();
     other.m_blockUsed = 0;
     other.m_size = 0;
 }
@@ -121,5 +202,6 @@ qsizetype ContactTable::bytesUsed() const {
     for (qsizetype size : m_blockSizes) {
         bytes += size * qsizetype(sizeof(char16_t));
     }
+    bytes += qsizetype(m_farEnds.capacity() * sizeof(m_farEnds[0]));
     return bytes;
 }

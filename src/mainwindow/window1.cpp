@@ -139,6 +139,11 @@ void Window1::connectHandlers() {
         Event_EnableMenuItems();
     });
     connect(m_adressenModel, &QAbstractItemModel::layoutChanged, this, &Window1::Event_EnableMenuItems);
+    // Queued: the header's click handler is still on the stack when the sort gives up.
+    connect(
+        m_adressenModel, &AddressTableModel::sortFailed, this,
+        [this] { m_dialogs.message(QStringLiteral("Nicht genug Arbeitsspeicher, um die Liste zu sortieren.")); },
+        Qt::QueuedConnection);
     connect(m_menuBar->menu(QStringLiteral("FileMenu")), &QMenu::aboutToShow, this,
             &Window1::Event_EnableMenuItems);
 

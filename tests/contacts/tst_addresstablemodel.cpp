@@ -4,7 +4,66 @@
 #include <QFont>
 #include <QSignalSpy>
 #include <QTest>
+#include <atomic>
+#include <cstdlib>
 #include <memory>
+#include <new>
+
+// Allocation failure on demand: the `failAt`-th allocation of at least `failFrom` bytes throws, once.
+namespace {
+std::atomic<std::size_t> failFrom{0}; // 0: never
+std::atomic<int> failAt{0};
+
+void* allocate(std::size_t size) {
+    if (const std::size_t from = failFrom.load(); from != 0 && size >= from && --failAt == 0) {
+        failFrom = 0;
+        throw std::bad_alloc();
+    }
+    if (void* p = std::malloc(size != 0 ? size : 1)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+void* allocate(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return allocate(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+} // namespace
+
+// Every plain form, so that no allocation made by one runtime is freed by another.
+void* operator new(std::size_t size) {
+    return allocate(size);
+}
+void* operator new[](std::size_t size) {
+    return allocate(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t& tag) noexcept {
+    return allocate(size, tag);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+    return allocate(size, tag);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -75,6 +134,8 @@ private slots:
     void contactNumberFindsAdrDataRowAfterSort_data();
     void contactNumberFindsAdrDataRowAfterSort();
     void persistentIndexesFollowTheirContact();
+    void failedSortKeepsTheOrder_data();
+    void failedSortKeepsTheOrder();
     void adrDataKeepsFileOrder();
 
 private:
@@ -281,6 +342,42 @@ void tst_AddressTableModel::persistentIndexesFollowTheirContact() {
     m_adressen->sort(0, Qt::DescendingOrder);
     QCOMPARE(otto.row(), 4);
     QCOMPARE(zander.row(), 11);
+}
+
+void tst_AddressTableModel::failedSortKeepsTheOrder_data() {
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("failingAllocation");
+    // Any allocation as large as a row index per row: the sort's own buffers, and the collator's.
+    QTest::newRow("Name, first") << 1 << 1;
+    QTest::newRow("Name, third") << 1 << 3;
+    QTest::newRow("Firma, fifth") << 2 << 5;
+    QTest::newRow("Pos") << 7 << 1;
+    QTest::newRow("ID") << 0 << 1;
+}
+
+void tst_AddressTableModel::failedSortKeepsTheOrder() {
+    QFETCH(int, column);
+    QFETCH(int, failingAllocation);
+    m_adressen->sort(2, Qt::DescendingOrder);
+    const QStringList names = ::column(*m_adressen, 1);
+    const QPersistentModelIndex otto =
+        m_adressen->match(m_adressen->index(0, 1), Qt::DisplayRole, QStringLiteral("Otto")).value(0);
+    QSignalSpy failed(m_adressen.get(), &AddressTableModel::sortFailed);
+    QSignalSpy aboutToChange(m_adressen.get(), &QAbstractItemModel::layoutAboutToBeChanged);
+    failAt = failingAllocation;
+    failFrom = sizeof(std::uint32_t) * size_t(m_adressen->rowCount());
+    m_adressen->sort(column, Qt::DescendingOrder);
+    const bool injected = failFrom == 0;
+    failFrom = 0;
+    QVERIFY(injected);
+    QCOMPARE(failed.count(), 1);
+    QCOMPARE(aboutToChange.count(), 0);
+    QCOMPARE(::column(*m_adressen, 1), names);
+    QCOMPARE(otto.data().toString(), QStringLiteral("Otto"));
+
+    m_adressen->sort(column, Qt::DescendingOrder); // memory back: the sort goes through
+    QCOMPARE(failed.count(), 1);
+    QCOMPARE(aboutToChange.count(), 1);
 }
 
 void tst_AddressTableModel::adrDataKeepsFileOrder() {

@@ -89,6 +89,8 @@ void TestCollationSort::sortsLikeCollatorSortKeys_data() {
     QTest::newRow("names with titles and particles")
         << names("Dr. Hans Müller|Hans Müller|hans müller|von Bülow|Von Bülow|de Maizière|d'Artagnan|"
                  "DArtagnan|van der Berg|Van der Berg|Müller, Hans|Müller Hans");
+    QTest::newRow("mostly empty, among ignorables")
+        << repeated(names("|||\u200b|a||\u0001|||Müller|\u00ad"), 100);
     QTest::newRow("many repeats") << repeated(names("Müller|Muller"), 300) +
                                          repeated(names("Mueller|Müllerin|Muller|MÜLLER"), 200);
     QTest::newRow("many distinct texts behind a common prefix")
