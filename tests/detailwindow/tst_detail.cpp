@@ -80,7 +80,7 @@ private slots:
 
     void sourceShowsTheContactsOwnCard_data();
     void sourceShowsTheContactsOwnCard();
-    void sourceIsReadAnewOnEverySwitch();
+    void sourceOfAChangedFileIsNotShown();
     void unreadableCardIsReportedAndTheListStays_data();
     void unreadableCardIsReportedAndTheListStays();
     void hugeCardIsShownShortenedAndCopiedWhole_data();
@@ -331,7 +331,7 @@ void TestDetail::sourceShowsTheContactsOwnCard() {
     QCOMPARE(m_dialogs.messages, QStringList());
 }
 
-void TestDetail::sourceIsReadAnewOnEverySwitch() {
+void TestDetail::sourceOfAChangedFileIsNotShown() {
     open(1);
     QPushButton* toggle = m_detail->sourceButton();
     QTest::mouseClick(toggle, Qt::LeftButton);
@@ -341,16 +341,13 @@ void TestDetail::sourceIsReadAnewOnEverySwitch() {
     QVERIFY(!toggle->isChecked());
     QVERIFY(m_detail->Liste()->isVisible());
     QVERIFY(!m_detail->sourceText()->isVisible());
-    writeFile(QByteArray(Fixture).replace("Anton Adler", "Anna Amsel!"));
+    // The bytes at the card's old offsets now belong to another text: they are not shown. (The size
+    // changes too, so the check does not depend on how fine the file system keeps modification times.)
+    writeFile(QByteArray(Fixture).replace("Anton Adler", "Anna Amsel-Adler"));
     QTest::mouseClick(toggle, Qt::LeftButton);
-    QCOMPARE(m_detail->sourceText()->toPlainText(),
-             QString(cardSource(1)).replace(QStringLiteral("Anton Adler"), QStringLiteral("Anna Amsel!")));
-
-    QTest::mouseClick(toggle, Qt::LeftButton);
-    writeFile(Fixture.left(Fixture.indexOf("FN:Anton")));
-    QTest::mouseClick(toggle, Qt::LeftButton);
-    QCOMPARE(m_detail->sourceText()->toPlainText(), QStringLiteral("BEGIN:VCARD\nVERSION:3.0"));
-    QCOMPARE(m_dialogs.messages, QStringList());
+    QVERIFY(!toggle->isChecked());
+    QVERIFY(m_detail->Liste()->isVisible());
+    QCOMPARE(m_dialogs.messages, QStringList{ImportMessages::changedSinceRead(m_path)});
 }
 
 void TestDetail::unreadableCardIsReportedAndTheListStays_data() {
