@@ -17,6 +17,10 @@ run_ctest() {
     tests_run=$((tests_run + $(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$2/ctest.log")))
 }
 
+step "format check"
+# Every C++ file as the repository's .clang-format has it; a difference fails with the file and line.
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
+
 step "normal build and tests"
 cmake --preset normal >/dev/null
 cmake --build --preset normal

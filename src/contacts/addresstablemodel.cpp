@@ -5,7 +5,6 @@
 
 #include <QCollator>
 #include <QLocale>
-
 #include <algorithm>
 #include <new>
 #include <numeric>
@@ -31,13 +30,13 @@ AddressTableModel::AddressTableModel(List list, QObject* parent)
 
 QStringList AddressTableModel::headings(List list) {
     if (list == List::Adressen) {
-        return {QStringLiteral("ID"),         QStringLiteral("Name"),       QStringLiteral("Firma"),
-                QStringLiteral("Tel-Mobil"),  QStringLiteral("Tel-Privat"), QStringLiteral("Tel-Arbeit"),
-                QStringLiteral("e-mail"),     QStringLiteral("Pos")};
+        return {QStringLiteral("ID"),        QStringLiteral("Name"),       QStringLiteral("Firma"),
+                QStringLiteral("Tel-Mobil"), QStringLiteral("Tel-Privat"), QStringLiteral("Tel-Arbeit"),
+                QStringLiteral("e-mail"),    QStringLiteral("Pos")};
     }
-    return {QStringLiteral("ID"),         QStringLiteral("Adresse"), QStringLiteral("PLZ"),
-            QStringLiteral("Ort"),        QStringLiteral("Adr.Arbeit"), QStringLiteral("PLZ"),
-            QStringLiteral("Ort"),        QStringLiteral("Notizen")};
+    return {QStringLiteral("ID"),  QStringLiteral("Adresse"),    QStringLiteral("PLZ"),
+            QStringLiteral("Ort"), QStringLiteral("Adr.Arbeit"), QStringLiteral("PLZ"),
+            QStringLiteral("Ort"), QStringLiteral("Notizen")};
 }
 
 void AddressTableModel::setTable(std::shared_ptr<const ContactTable> table) {
@@ -86,7 +85,9 @@ int AddressTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(m_table->size());
 }
 
-int AddressTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
+int AddressTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
 
 QVariant AddressTableModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid)) {

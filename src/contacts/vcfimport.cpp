@@ -23,8 +23,9 @@ QString cannotRead(const QString& path, const QString& reason) {
         .arg(QFileInfo(path).fileName(), reason);
 }
 QString changedSinceRead(const QString& path) {
-    return QStringLiteral("Die Datei „%1“ wurde seit dem Einlesen geändert.\nBitte öffnen Sie sie neu, um den "
-                          "Quelltext zu sehen.")
+    return QStringLiteral(
+               "Die Datei „%1“ wurde seit dem Einlesen geändert.\nBitte öffnen Sie sie neu, um den "
+               "Quelltext zu sehen.")
         .arg(QFileInfo(path).fileName());
 }
 QString outOfMemory(const QString& path) {

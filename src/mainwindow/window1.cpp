@@ -142,7 +142,9 @@ void Window1::connectHandlers() {
     // Queued: the header's click handler is still on the stack when the sort gives up.
     connect(
         m_adressenModel, &AddressTableModel::sortFailed, this,
-        [this] { m_dialogs.message(QStringLiteral("Nicht genug Arbeitsspeicher, um die Liste zu sortieren.")); },
+        [this] {
+            m_dialogs.message(QStringLiteral("Nicht genug Arbeitsspeicher, um die Liste zu sortieren."));
+        },
         Qt::QueuedConnection);
     connect(m_menuBar->menu(QStringLiteral("FileMenu")), &QMenu::aboutToShow, this,
             &Window1::Event_EnableMenuItems);

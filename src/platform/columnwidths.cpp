@@ -1,7 +1,6 @@
 #include "columnwidths.h"
 
 #include <QStringList>
-
 #include <cmath>
 
 ColumnWidths::ColumnWidths(const QString& widths) {
