@@ -8,7 +8,6 @@ set -u
 
 BIN=${1:-}
 skip() { echo "SKIP: $*"; exit 77; }
-fail() { echo "FAIL: $*"; exit 1; }
 
 [ -n "$BIN" ] && [ -x "$BIN" ] || skip "program not found: '$BIN'"
 for tool in Xvfb xdotool xclip; do

@@ -30,24 +30,6 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
-fail() {
-    echo "FAIL: $*"
-    exit 1
-}
-
-# Polls until the command succeeds (up to about 30 s on a busy machine); windows appear asynchronously.
-eventually() {
-    tries=0
-    until "$@" >/dev/null 2>&1; do
-        tries=$((tries + 1))
-        [ "$tries" -ge 150 ] && return 1
-        sleep 0.2
-    done
-}
-
-# Visible windows whose title matches (a regular expression), one id per line.
-windows() { xdotool search --onlyvisible --name "$1" 2>/dev/null; }
-has_window() { [ -n "$(windows "$1")" ]; }
 # press TITLE KEY: focuses the one window with that title and sends it the key.
 press() {
     eventually has_window "$1" || fail "no window titled $1: $(cat "$WORK/first.log")"

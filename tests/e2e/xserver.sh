@@ -1,4 +1,24 @@
-# Shared by the end-to-end scripts (sourced): a virtual X server on a free display.
+# Shared by the end-to-end scripts (sourced): a virtual X server on a free display, and the few
+# helpers every script uses to wait for windows.
+
+fail() {
+    echo "FAIL: $*"
+    exit 1
+}
+
+# Polls until the command succeeds (up to about 30 s on a busy machine); windows appear asynchronously.
+eventually() {
+    tries=0
+    until "$@" >/dev/null 2>&1; do
+        tries=$((tries + 1))
+        [ "$tries" -ge 150 ] && return 1
+        sleep 0.2
+    done
+}
+
+# Visible windows whose title matches (a regular expression), one id per line.
+windows() { xdotool search --onlyvisible --name "$1" 2>/dev/null; }
+has_window() { [ -n "$(windows "$1")" ]; }
 
 # start_xserver WORKDIR LOGFILE: starts Xvfb, exports DISPLAY and sets XSERVER_PID; fails when the
 # server does not come up.
