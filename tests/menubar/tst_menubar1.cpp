@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <memory>
@@ -96,6 +97,8 @@ void tst_MenuBar1::itemIsFoundByNameAndFiresOnItsShortcut() {
     focused->setFocusPolicy(Qt::StrongFocus);
     showWith(focused);
     QSignalSpy triggered(item, &QAction::triggered);
+    // The focused widget has no editing slots: an edit item leaves it alone without a word.
+    QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
     QTest::keySequence(m_window.get(), shortcut);
     QCOMPARE(triggered.size(), 1);
 }
