@@ -120,8 +120,7 @@ int runCase(const Case& c) {
     source.selected = [] { return 0; };
     source.vcfFile = [&] { return path; };
     Detail detail(source, dialogs);
-    detail.newDetail = true;
-    detail.showModal();
+    detail.showSelectedContact();
     if (!QTest::qWaitForWindowExposed(&detail)) {
         std::fprintf(stderr, "the window was not shown\n");
         return 1;
@@ -151,7 +150,7 @@ int runCase(const Case& c) {
 
     // The double-click box's text, for the note's row.
     dialogs.messages.clear();
-    ListBox* liste = detail.Liste();
+    ListBox* liste = detail.list();
     const QPoint note = liste->visualRect(liste->model()->index(liste->model()->rowCount() - 1, 1)).center();
     QTest::mouseClick(liste->viewport(), Qt::LeftButton, {}, note);
     timer.restart();

@@ -5,8 +5,10 @@
 #include "dialogs.h"
 #include "generator.h"
 #include "listbox.h"
+#include "menubar1.h"
 #include "window1.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -177,16 +179,16 @@ int main(int argc, char* argv[]) {
 
     Detail* detail = window.detail();
     const Times detailMs = timed(detail, [&] {
-        window.AblageDetail()->trigger();
+        window.appMenuBar()->detailAction()->trigger();
         QElapsedTimer waiting;
         waiting.start();
-        while ((!detail->isVisible() || detail->Liste()->model()->rowCount() == 0) &&
+        while ((!detail->isVisible() || detail->list()->model()->rowCount() == 0) &&
                waiting.elapsed() < 10'000) {
             QCoreApplication::processEvents();
         }
     });
     report("open the detail window", detailMs, 100,
-           [&] { return QStringLiteral("%1 rows").arg(detail->Liste()->model()->rowCount()); });
+           [&] { return QStringLiteral("%1 rows").arg(detail->list()->model()->rowCount()); });
     detail->hide();
     window.activateWindow();
     settle(&window);
@@ -200,13 +202,14 @@ int main(int argc, char* argv[]) {
     report("sort by Name descending",
            timed(&window, [&] { QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, nameHeading); }),
            2000, [&] { return QStringLiteral("first: %1").arg(model->cell(0, 1)); });
-    report("reset the sort (x)", timed(&window, [&] { QTest::mouseClick(window.Label1(), Qt::LeftButton); }),
-           2000, [&] { return QStringLiteral("first: contact %1").arg(model->contactAt(0) + 1); });
+    report("reset the sort (x)",
+           timed(&window, [&] { QTest::mouseClick(window.clearSortLabel(), Qt::LeftButton); }), 2000,
+           [&] { return QStringLiteral("first: contact %1").arg(model->contactAt(0) + 1); });
 
     const auto search = [&](const QString& text) {
-        window.SearchField()->setText(text);
+        window.searchField()->setText(text);
         dialogs.messages.clear();
-        return timed(&window, [&] { QTest::mouseClick(window.SearchButton(), Qt::LeftButton); });
+        return timed(&window, [&] { QTest::mouseClick(window.searchButton(), Qt::LeftButton); });
     };
     const Times notFound = search(QStringLiteral("Nirgendwo Niemand"));
     report("Name finden, not found", notFound, 200, [&] { return dialogs.messages.value(0); });

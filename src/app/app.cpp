@@ -2,6 +2,7 @@
 
 #include "dialogs.h"
 #include "filetypes.h"
+#include "menubar1.h"
 #include "regularfile.h"
 #include "vcfimport.h"
 #include "window1.h"
@@ -13,6 +14,7 @@
 #include <QFileOpenEvent>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <QTranslator>
 #include <QUrl>
@@ -21,22 +23,10 @@
 namespace {
 // While a modal dialog is open a waiting request is looked at again this often.
 constexpr int RetryMs = 200;
-
-class BusyScope {
-public:
-    explicit BusyScope(bool& busy) : m_busy(busy), m_was(busy) { m_busy = true; }
-    ~BusyScope() { m_busy = m_was; }
-    Q_DISABLE_COPY_MOVE(BusyScope)
-
-private:
-    bool& m_busy;
-    bool m_was;
-};
 } // namespace
 
 App::App(Dialogs& dialogs, QObject* parent)
     : QObject(parent), m_dialogs(dialogs), m_quit([] { QCoreApplication::quit(); }) {
-    registerFileTypes();
     if (QCoreApplication* application = QCoreApplication::instance()) {
         application->installEventFilter(this);
     }
@@ -44,15 +34,6 @@ App::App(Dialogs& dialogs, QObject* parent)
 
 App::~App() {
     delete m_window.data();
-}
-
-void App::registerFileTypes() {
-    FileTypes::registerType(
-        {FileTypes::VcfFiles, {QStringLiteral(".vcf")}, QString(), QStringLiteral("????")});
-    const QString textExtensions =
-        QStringLiteral(".asc;.ascii;.bas;.c;.class;.cp;.cpp;.h;.hp;.hpp;.i3;.java;.m2;.m3;.mak;.text;.txt");
-    FileTypes::registerType({FileTypes::TextFile, textExtensions.split(QLatin1Char(';')),
-                             QStringLiteral("TEXT"), QStringLiteral("????")});
 }
 
 std::unique_ptr<QTranslator> App::installGermanQtTranslations() {
@@ -130,7 +111,7 @@ void App::start(const QString& path) {
 
 void App::Event_OpenDocument(const QString& path) {
     {
-        BusyScope busy(m_busy);
+        const QScopedValueRollback<bool> busy(m_busy, true);
         m_documentRequested = true;
         window1().OpenVcf(path);
         showOrQuit();
@@ -140,7 +121,7 @@ void App::Event_OpenDocument(const QString& path) {
 
 void App::Event_NewDocument() {
     {
-        BusyScope busy(m_busy);
+        const QScopedValueRollback<bool> busy(m_busy, true);
         m_documentRequested = true;
         Window1& window = window1();
         window.OpenVcf(m_dialogs.openFile(FileTypes::OpenFilter));
@@ -149,19 +130,17 @@ void App::Event_NewDocument() {
     processPending();
 }
 
-bool App::UeberTovanel_Action() {
+void App::UeberTovanel_Action() {
     m_dialogs.message(aboutText());
-    return true;
 }
 
-bool App::FileQuit_Action() {
+void App::FileQuit_Action() {
     // Closing the main window ends the program through the window's own close handling.
     if (m_window) {
         m_window->close();
     } else {
         m_quit();
     }
-    return true;
 }
 
 void App::requestDocument(const QString& path) {
@@ -205,12 +184,9 @@ Window1& App::window1() {
 }
 
 void App::connectMenuActions() {
-    if (QAction* quit = m_window->FileQuit()) {
-        connect(quit, &QAction::triggered, this, &App::FileQuit_Action);
-    }
-    if (QAction* about = m_window->UeberTovanel()) {
-        connect(about, &QAction::triggered, this, &App::UeberTovanel_Action);
-    }
+    const MenuBar1* menus = m_window->appMenuBar();
+    connect(menus->quitAction(), &QAction::triggered, this, &App::FileQuit_Action);
+    connect(menus->aboutAction(), &QAction::triggered, this, &App::UeberTovanel_Action);
 }
 
 void App::showOrQuit() {

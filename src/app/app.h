@@ -22,8 +22,6 @@ public:
     ~App() override;
     Q_DISABLE_COPY_MOVE(App)
 
-    // The file types every open dialog and the drop filter refer to by name.
-    static void registerFileTypes();
     // Qt's own dialog texts in German, whatever the system language; the interface is German.
     // Returns the installed translator, or nullptr when Qt's translations are not there.
     static std::unique_ptr<QTranslator> installGermanQtTranslations();
@@ -42,8 +40,8 @@ public:
 
     void Event_OpenDocument(const QString& path);
     void Event_NewDocument();
-    bool UeberTovanel_Action();
-    bool FileQuit_Action();
+    void UeberTovanel_Action();
+    void FileQuit_Action();
 
     // A document request from outside (another launch, the desktop). It is handled from the event
     // loop, after the caller has returned, and waits while a dialog or an import is running, so it

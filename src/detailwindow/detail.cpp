@@ -53,10 +53,10 @@ void Detail::createControls() {
     setCentralWidget(panel);
     panel->resize(DesignedSize);
 
-    m_pushButton1 = new QPushButton(QStringLiteral("Close"), panel);
-    m_pushButton1->setObjectName(QStringLiteral("PushButton1"));
-    m_pushButton1->setDefault(true);
-    connect(m_pushButton1, &QPushButton::clicked, this, &Detail::PushButton1_Action);
+    m_closeButton = new QPushButton(QStringLiteral("Close"), panel);
+    m_closeButton->setObjectName(QStringLiteral("PushButton1"));
+    m_closeButton->setDefault(true);
+    connect(m_closeButton, &QPushButton::clicked, this, &Detail::hide);
 
     m_liste = new ListBox(panel);
     m_liste->setObjectName(QStringLiteral("Liste"));
@@ -67,20 +67,20 @@ void Detail::createControls() {
     m_liste->setDragEnabled(true);
     m_liste->setDragDropMode(QAbstractItemView::DragOnly);
     m_liste->setDefaultDropAction(Qt::CopyAction);
-    connect(m_liste, &QAbstractItemView::doubleClicked, this, &Detail::Liste_DoubleClick);
+    connect(m_liste, &QAbstractItemView::doubleClicked, this, &Detail::showRowMessage);
     connect(m_liste->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &Detail::updateCopyEnabled);
     connect(m_rows, &QAbstractItemModel::modelReset, this, &Detail::updateCopyEnabled);
 
-    m_label1 =
+    m_hintLabel =
         new QLabel(QStringLiteral("Doppelklick zeigt mehr Details,\nsource zeigt vollständiges vcf"), panel);
-    m_label1->setObjectName(QStringLiteral("Label1"));
-    m_label1->setWordWrap(false);
+    m_hintLabel->setObjectName(QStringLiteral("Label1"));
+    m_hintLabel->setWordWrap(false);
 
     m_sourceButton = new QPushButton(QStringLiteral("source"), panel);
     m_sourceButton->setObjectName(QStringLiteral("sourceButton"));
     m_sourceButton->setCheckable(true);
-    connect(m_sourceButton, &QPushButton::clicked, this, &Detail::sourceButton_Action);
+    connect(m_sourceButton, &QPushButton::clicked, this, &Detail::toggleSource);
 
     m_sourceText = new SourceView(panel);
     m_sourceText->setObjectName(QStringLiteral("sourceText"));
@@ -94,15 +94,15 @@ void Detail::createControls() {
     m_sourceText->setPalette(white);
     m_sourceText->hide();
 
-    setTabOrder(m_pushButton1, m_liste);
+    setTabOrder(m_closeButton, m_liste);
     setTabOrder(m_liste, m_sourceButton);
     setTabOrder(m_sourceButton, m_sourceText);
 
     const Qt::Edges all = Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge;
     auto* locks = new EdgeLocks(panel, DesignedSize);
-    locks->place(m_pushButton1, {300, 376, 80, 20}, Qt::RightEdge | Qt::BottomEdge);
+    locks->place(m_closeButton, {300, 376, 80, 20}, Qt::RightEdge | Qt::BottomEdge);
     locks->place(m_liste, {20, 14, 360, 344}, all);
-    locks->place(m_label1, {20, 366, 196, 40}, Qt::LeftEdge | Qt::BottomEdge);
+    locks->place(m_hintLabel, {20, 366, 196, 40}, Qt::LeftEdge | Qt::BottomEdge);
     locks->place(m_sourceButton, {228, 376, 60, 22}, Qt::RightEdge | Qt::BottomEdge);
     locks->place(m_sourceText, {20, 14, 360, 344}, all);
 }
@@ -112,14 +112,12 @@ void Detail::createMenuBar() {
     setMenuBar(m_menuBar);
     // "Wert Kopieren" is this window's command; opening files and contacts is the main window's, which
     // takes no input while this window is shown.
-    m_editCopyVal = m_menuBar->item(QStringLiteral("EditCopyVal"));
-    m_editCopyVal->setEnabled(false);
-    connect(m_editCopyVal, &QAction::triggered, this, &Detail::EditCopyVal_Action);
-    m_menuBar->item(QStringLiteral("AblageOeffnen"))->setEnabled(false);
-    m_menuBar->item(QStringLiteral("AblageDetail"))->setEnabled(false);
+    m_menuBar->copyValueAction()->setEnabled(false);
+    connect(m_menuBar->copyValueAction(), &QAction::triggered, this, &Detail::copyValue);
+    m_menuBar->openAction()->setEnabled(false);
+    m_menuBar->detailAction()->setEnabled(false);
     // "Schließen" closes the front window the way its "Close" button does.
-    connect(m_menuBar->item(QStringLiteral("AblageSchließen")), &QAction::triggered, this,
-            &Detail::PushButton1_Action);
+    connect(m_menuBar->closeAction(), &QAction::triggered, this, &Detail::hide);
 }
 
 bool Detail::event(QEvent* event) {
@@ -134,19 +132,21 @@ void Detail::keyPressEvent(QKeyEvent* event) {
     const bool plain = event->modifiers() == Qt::NoModifier ||
                        (event->key() == Qt::Key_Enter && event->modifiers() == Qt::KeypadModifier);
     if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
-        m_pushButton1->isVisible() && m_pushButton1->isEnabled()) {
-        m_pushButton1->click();
+        m_closeButton->isVisible() && m_closeButton->isEnabled()) {
+        m_closeButton->click();
         return;
     }
     QMainWindow::keyPressEvent(event);
 }
 
-void Detail::clearListe() {
-    m_rows->clear();
-    m_contact = -1;
+QAction* Detail::copyValueAction() const {
+    return m_menuBar->copyValueAction();
 }
 
-void Detail::showModal() {
+void Detail::showSelectedContact() {
+    m_rows->clear();
+    m_contact = -1;
+    m_newDetail = true;
     setWindowModality(Qt::ApplicationModal);
     show();
     raise();
@@ -165,10 +165,10 @@ qsizetype Detail::selectedContact() const {
 }
 
 void Detail::Event_Activate() {
-    if (!newDetail) {
+    if (!m_newDetail) {
         return;
     }
-    newDetail = false;
+    m_newDetail = false;
     QList<DetailRows::Row> rows;
     const int row = m_source.selected ? m_source.selected() : -1;
     const qsizetype contact = selectedContact();
@@ -201,11 +201,7 @@ void Detail::showList() {
     m_liste->show();
 }
 
-void Detail::PushButton1_Action() {
-    hide();
-}
-
-void Detail::Liste_DoubleClick() {
+void Detail::showRowMessage() {
     const int row = m_liste->listIndex();
     if (row < 0) {
         return;
@@ -214,7 +210,7 @@ void Detail::Liste_DoubleClick() {
     m_dialogs.message(boxText(r.label, r.value));
 }
 
-void Detail::sourceButton_Action() {
+void Detail::toggleSource() {
     if (!m_sourceButton->isChecked()) {
         showList();
         return;
@@ -257,15 +253,13 @@ void Detail::sourceButton_Action() {
     m_sourceText->show();
 }
 
-bool Detail::EditCopyVal_Action() {
+void Detail::copyValue() {
     const int row = m_liste->listIndex();
-    if (row < 0) {
-        return false;
+    if (row >= 0) {
+        QGuiApplication::clipboard()->setText(m_rows->row(row).value);
     }
-    QGuiApplication::clipboard()->setText(m_rows->row(row).value);
-    return true;
 }
 
 void Detail::updateCopyEnabled() {
-    m_editCopyVal->setEnabled(m_liste->listIndex() >= 0);
+    m_menuBar->copyValueAction()->setEnabled(m_liste->listIndex() >= 0);
 }

@@ -33,22 +33,18 @@ public:
 
     Detail(Source source, Dialogs& dialogs, QWidget* parent = nullptr);
 
-    // Empties the label/value list (the main window does this before handing over a contact).
-    void clearListe();
-    // Set by the main window when it hands over a contact; the next activation builds the list.
-    bool newDetail = false;
-    // Shows the window modally (application-modal, returns at once).
-    void showModal();
+    // Shows the main window's selected contact as a fresh list, application-modal; returns at once.
+    void showSelectedContact();
 
-    ListBox* Liste() const { return m_liste; }
-    QPushButton* PushButton1() const { return m_pushButton1; }
-    QLabel* Label1() const { return m_label1; }
+    ListBox* list() const { return m_liste; }
+    QPushButton* closeButton() const { return m_closeButton; }
+    QLabel* hintLabel() const { return m_hintLabel; }
     QPushButton* sourceButton() const { return m_sourceButton; }
     QPlainTextEdit* sourceText() const { return m_sourceText; }
     // "Wert Kopieren" (Ctrl+Y), live while this window is the active one.
-    QAction* EditCopyVal() const { return m_editCopyVal; }
+    QAction* copyValueAction() const;
     // The application's menu bar in this window; the main window forwards its application items.
-    MenuBar1* menuBar1() const { return m_menuBar; }
+    MenuBar1* appMenuBar() const { return m_menuBar; }
 
 protected:
     bool event(QEvent* event) override;
@@ -58,10 +54,9 @@ private:
     void createControls();
     void createMenuBar();
     void Event_Activate();
-    void PushButton1_Action();
-    void Liste_DoubleClick();
-    void sourceButton_Action();
-    bool EditCopyVal_Action();
+    void showRowMessage();
+    void toggleSource();
+    void copyValue();
     void updateCopyEnabled();
     void showList();
     // The contact (file order) of row `selected` of Adressen, -1 when that is no row.
@@ -71,11 +66,12 @@ private:
     Dialogs& m_dialogs;
     DetailRows* m_rows;
     ListBox* m_liste = nullptr;
-    QPushButton* m_pushButton1 = nullptr;
-    QLabel* m_label1 = nullptr;
+    QPushButton* m_closeButton = nullptr;
+    QLabel* m_hintLabel = nullptr;
     QPushButton* m_sourceButton = nullptr;
     SourceView* m_sourceText = nullptr;
-    QAction* m_editCopyVal = nullptr;
     MenuBar1* m_menuBar = nullptr;
+    // A contact was handed over; the next activation builds its list.
+    bool m_newDetail = false;
     qsizetype m_contact = -1; // file order; -1: the list shows no contact
 };

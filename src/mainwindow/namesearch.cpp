@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QStringMatcher>
 
-int Window1::SearchName(const QString& text, int start) {
+int Window1::searchName(const QString& text, int start) {
     const int count = m_adressenModel->rowCount();
     int i = start >= 0 && start < count ? start : 0;
     bool passedOver = false;
@@ -40,18 +40,18 @@ int Window1::SearchName(const QString& text, int start) {
     return -1;
 }
 
-void Window1::SearchField_TextChange() {
+void Window1::searchTextChanged() {
     m_searchButton->setDefault(true);
     m_nextButton->setDefault(false);
 }
 
-void Window1::SearchButton_Action() {
-    m_selected = SearchName(m_searchField->text(), 0);
+void Window1::findFromTop() {
+    m_selected = searchName(m_searchField->text(), 0);
     showSearchResult();
 }
 
-void Window1::NextButton_Action() {
-    m_selected = SearchName(m_searchField->text(), m_selected + 1);
+void Window1::findNext() {
+    m_selected = searchName(m_searchField->text(), m_selected + 1);
     showSearchResult();
 }
 

@@ -72,17 +72,17 @@ void Window1::createControls() {
     m_adressen->setDragEnabled(true);
     m_adressen->setDragDropMode(QAbstractItemView::DragOnly);
     m_adressen->setTypeAheadEnabled(false);
-    m_adressen->setDragText([this] { return Adressen_DragRow(); });
+    m_adressen->setDragText([this] { return dragText(); });
     locks->place(m_adressen, {30, 14, 910, 414}, allEdges);
 
-    m_label2 = new QLabel(QStringLiteral("Doppelclick zeigt mehr Details || Nr. Fett = Favorit"), central);
-    m_label2->setObjectName(QStringLiteral("Label2"));
-    QPalette grey = m_label2->palette();
+    m_hintLabel = new QLabel(QStringLiteral("Doppelclick zeigt mehr Details || Nr. Fett = Favorit"), central);
+    m_hintLabel->setObjectName(QStringLiteral("Label2"));
+    QPalette grey = m_hintLabel->palette();
     grey.setColor(QPalette::WindowText, QColor(0x4A, 0x4A, 0x4A));
-    m_label2->setPalette(grey);
-    m_label2->setAutoFillBackground(true);
-    m_label2->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    locks->place(m_label2, {478, 441, 516, 20}, Qt::LeftEdge | Qt::BottomEdge);
+    m_hintLabel->setPalette(grey);
+    m_hintLabel->setAutoFillBackground(true);
+    m_hintLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    locks->place(m_hintLabel, {478, 441, 516, 20}, Qt::LeftEdge | Qt::BottomEdge);
 
     m_adrData = new ListBox(central);
     m_adrData->setObjectName(QStringLiteral("adrData"));
@@ -114,11 +114,11 @@ void Window1::createControls() {
     m_nextButton->setEnabled(false);
     locks->place(m_nextButton, {408, 441, 58, 20}, Qt::LeftEdge | Qt::TopEdge);
 
-    m_label1 = new QLabel(QStringLiteral("x"), central);
-    m_label1->setObjectName(QStringLiteral("Label1"));
-    m_label1->setAlignment(Qt::AlignCenter);
-    m_label1->setToolTip(QStringLiteral("clear the sort"));
-    locks->place(m_label1, {10, 12, 15, 20}, Qt::LeftEdge | Qt::TopEdge);
+    m_clearSortLabel = new QLabel(QStringLiteral("x"), central);
+    m_clearSortLabel->setObjectName(QStringLiteral("Label1"));
+    m_clearSortLabel->setAlignment(Qt::AlignCenter);
+    m_clearSortLabel->setToolTip(QStringLiteral("clear the sort"));
+    locks->place(m_clearSortLabel, {10, 12, 15, 20}, Qt::LeftEdge | Qt::TopEdge);
 
     setTabOrder(m_adressen, m_searchField);
     setTabOrder(m_searchField, m_searchButton);
@@ -126,19 +126,19 @@ void Window1::createControls() {
 }
 
 void Window1::connectHandlers() {
-    connect(m_adressen, &ListBox::doubleClick, this, &Window1::Adressen_DoubleClick);
+    connect(m_adressen, &ListBox::doubleClick, this, &Window1::openDetail);
     m_adressen->installEventFilter(this);
-    m_label1->installEventFilter(this);
+    m_clearSortLabel->installEventFilter(this);
 
     // "Detail" follows the selection at once, so its shortcut is right without the menu being opened.
     connect(m_adressen->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &Window1::Event_EnableMenuItems);
+            &Window1::updateDetailAction);
     // A new table drops the selection without a selection signal.
     connect(m_adressenModel, &QAbstractItemModel::modelReset, this, [this] {
         m_adressen->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
-        Event_EnableMenuItems();
+        updateDetailAction();
     });
-    connect(m_adressenModel, &QAbstractItemModel::layoutChanged, this, &Window1::Event_EnableMenuItems);
+    connect(m_adressenModel, &QAbstractItemModel::layoutChanged, this, &Window1::updateDetailAction);
     // Queued: the header's click handler is still on the stack when the sort gives up.
     connect(
         m_adressenModel, &AddressTableModel::sortFailed, this,
@@ -146,21 +146,16 @@ void Window1::connectHandlers() {
             m_dialogs.message(QStringLiteral("Nicht genug Arbeitsspeicher, um die Liste zu sortieren."));
         },
         Qt::QueuedConnection);
-    connect(m_menuBar->menu(QStringLiteral("FileMenu")), &QMenu::aboutToShow, this,
-            &Window1::Event_EnableMenuItems);
+    connect(m_menuBar->fileMenu(), &QMenu::aboutToShow, this, &Window1::updateDetailAction);
 
-    connect(AblageOeffnen(), &QAction::triggered, this, &Window1::AblageOeffnen_Action);
-    connect(AblageDetail(), &QAction::triggered, this, &Window1::AblageDetail_Action);
-    connect(AblageSchliessen(), &QAction::triggered, this, &Window1::AblageSchliessen_Action);
+    connect(m_menuBar->openAction(), &QAction::triggered, this, &Window1::askAndOpen);
+    connect(m_menuBar->detailAction(), &QAction::triggered, this, &Window1::openDetail);
+    connect(m_menuBar->closeAction(), &QAction::triggered, this, &Window1::close);
 
-    connect(m_searchField, &QLineEdit::textChanged, this, &Window1::SearchField_TextChange);
-    connect(m_searchButton, &QPushButton::clicked, this, &Window1::SearchButton_Action);
-    connect(m_nextButton, &QPushButton::clicked, this, &Window1::NextButton_Action);
-    Event_EnableMenuItems();
-}
-
-QAction* Window1::menuItem(const QString& name) const {
-    return m_menuBar->item(name);
+    connect(m_searchField, &QLineEdit::textChanged, this, &Window1::searchTextChanged);
+    connect(m_searchButton, &QPushButton::clicked, this, &Window1::findFromTop);
+    connect(m_nextButton, &QPushButton::clicked, this, &Window1::findNext);
+    updateDetailAction();
 }
 
 Detail* Window1::detail() {
@@ -172,9 +167,9 @@ Detail* Window1::detail() {
         source.vcfFile = [this] { return m_vcfFile; };
         m_detail = new Detail(std::move(source), m_dialogs, this);
         // The application's own items work from the detail window's menu bar as from this one.
-        for (const QString& name : {QStringLiteral("FileQuit"), QStringLiteral("UeberTovanel")}) {
-            connect(m_detail->menuBar1()->item(name), &QAction::triggered, menuItem(name), &QAction::trigger);
-        }
+        const MenuBar1* detailMenus = m_detail->appMenuBar();
+        connect(detailMenus->quitAction(), &QAction::triggered, m_menuBar->quitAction(), &QAction::trigger);
+        connect(detailMenus->aboutAction(), &QAction::triggered, m_menuBar->aboutAction(), &QAction::trigger);
     }
     return m_detail;
 }
@@ -233,17 +228,13 @@ void Window1::Event_Activate() {
 
 void Window1::closeEvent(QCloseEvent* event) {
     event->accept();
-    Event_Close();
-}
-
-void Window1::Event_Close() {
     if (m_quit) {
         m_quit();
     }
 }
 
-void Window1::Event_EnableMenuItems() {
-    AblageDetail()->setEnabled(m_adressen->listIndex() > -1);
+void Window1::updateDetailAction() {
+    m_menuBar->detailAction()->setEnabled(m_adressen->listIndex() > -1);
 }
 
 void Window1::keyPressEvent(QKeyEvent* event) {
@@ -303,8 +294,8 @@ bool Window1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_adressen && event->type() == QEvent::KeyPress) {
         return Adressen_KeyDown(static_cast<QKeyEvent*>(event));
     }
-    if (watched == m_label1 && event->type() == QEvent::MouseButtonPress) {
-        Label1_MouseDown();
+    if (watched == m_clearSortLabel && event->type() == QEvent::MouseButtonPress) {
+        clearSort();
         return false;
     }
     return QMainWindow::eventFilter(watched, event);
@@ -312,11 +303,7 @@ bool Window1::eventFilter(QObject* watched, QEvent* event) {
 
 // Adressen
 
-void Window1::Adressen_DoubleClick() {
-    openDetail();
-}
-
-QString Window1::Adressen_DragRow() const {
+QString Window1::dragText() const {
     const int row = m_adressen->listIndex();
     if (row < 0) {
         return {};
@@ -349,11 +336,11 @@ bool Window1::Adressen_KeyDown(QKeyEvent* event) {
     m_searchField->setText(text);
     m_searchField->setCursorPosition(int(text.size()));
     // The text may not have changed (the same letter again); the search starts from the top all the same.
-    SearchField_TextChange();
+    searchTextChanged();
     return true;
 }
 
-void Window1::Label1_MouseDown() {
+void Window1::clearSort() {
     // Back to file order: the contact number is the sort column again, ascending.
     m_adressen->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     m_adressenModel->sort(0, Qt::AscendingOrder);
@@ -361,7 +348,7 @@ void Window1::Label1_MouseDown() {
 
 // Menu items
 
-void Window1::AblageOeffnen_Action() {
+void Window1::askAndOpen() {
     // No file is asked for that could not be read now.
     if (m_importing) {
         return;
@@ -369,18 +356,7 @@ void Window1::AblageOeffnen_Action() {
     OpenVcf(m_dialogs.openFile(FileTypes::OpenFilter));
 }
 
-void Window1::AblageDetail_Action() {
-    openDetail();
-}
-
-void Window1::AblageSchliessen_Action() {
-    close();
-}
-
 void Window1::openDetail() {
     m_selected = m_adressen->listIndex();
-    Detail* window = detail();
-    window->clearListe();
-    window->newDetail = true;
-    window->showModal();
+    detail()->showSelectedContact();
 }

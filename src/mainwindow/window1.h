@@ -9,7 +9,6 @@ class Detail;
 class Dialogs;
 class ListBox;
 class MenuBar1;
-class QAction;
 class QLabel;
 class QLineEdit;
 class QMimeData;
@@ -31,7 +30,7 @@ public:
     void setProgressDelay(int ms) { m_progressDelay = ms; }
     // The first row at or after `start` whose name contains `text` (ignoring case), or -1. Switches the
     // default button as the search goes on.
-    int SearchName(const QString& text, int start);
+    int searchName(const QString& text, int start);
 
     QString VcfFile() const { return m_vcfFile; }
     int selected() const { return m_selected; }
@@ -45,25 +44,19 @@ public:
     // Controls.
     ListBox* Adressen() const { return m_adressen; }
     ListBox* adrData() const { return m_adrData; }
-    QLabel* Label2() const { return m_label2; }
-    QLineEdit* SearchField() const { return m_searchField; }
-    QPushButton* SearchButton() const { return m_searchButton; }
-    QPushButton* NextButton() const { return m_nextButton; }
-    QLabel* Label1() const { return m_label1; }
+    QLabel* hintLabel() const { return m_hintLabel; }
+    QLineEdit* searchField() const { return m_searchField; }
+    QPushButton* searchButton() const { return m_searchButton; }
+    QPushButton* nextButton() const { return m_nextButton; }
+    // The "x" before the list that brings back file order.
+    QLabel* clearSortLabel() const { return m_clearSortLabel; }
     AddressTableModel* adressenModel() const { return m_adressenModel; }
     AddressTableModel* adrDataModel() const { return m_adrDataModel; }
-
-    // Menu items, looked up by their names in the window's menu bar.
-    MenuBar1* menuBar1() const { return m_menuBar; }
-    QAction* menuItem(const QString& name) const;
-    QAction* AblageOeffnen() const { return menuItem(QStringLiteral("AblageOeffnen")); }
-    QAction* AblageDetail() const { return menuItem(QStringLiteral("AblageDetail")); }
-    QAction* AblageSchliessen() const { return menuItem(QStringLiteral("AblageSchließen")); }
-    QAction* FileQuit() const { return menuItem(QStringLiteral("FileQuit")); }
-    QAction* UeberTovanel() const { return menuItem(QStringLiteral("UeberTovanel")); }
+    // The window's menu bar; the application attaches its own items to it.
+    MenuBar1* appMenuBar() const { return m_menuBar; }
 
     // The drag text of the selected row: the cells from "Name" to "Pos", each followed by a tab.
-    QString Adressen_DragRow() const;
+    QString dragText() const;
 
 signals:
     // An import read its file to the end (the application's "openOK").
@@ -83,17 +76,13 @@ private:
     void connectHandlers();
 
     void Event_Activate();
-    void Event_Close();
-    void Event_EnableMenuItems();
-    void Adressen_DoubleClick();
+    void updateDetailAction();
     bool Adressen_KeyDown(QKeyEvent* event);
-    void Label1_MouseDown();
-    void AblageOeffnen_Action();
-    void AblageDetail_Action();
-    void AblageSchliessen_Action();
-    void SearchField_TextChange();
-    void SearchButton_Action();
-    void NextButton_Action();
+    void clearSort();
+    void askAndOpen();
+    void searchTextChanged();
+    void findFromTop();
+    void findNext();
 
     void openDetail();
     void showSearchResult();
@@ -105,12 +94,12 @@ private:
     AddressTableModel* m_adrDataModel;
     MenuBar1* m_menuBar = nullptr;
     ListBox* m_adressen = nullptr;
-    QLabel* m_label2 = nullptr;
+    QLabel* m_hintLabel = nullptr;
     ListBox* m_adrData = nullptr;
     QLineEdit* m_searchField = nullptr;
     QPushButton* m_searchButton = nullptr;
     QPushButton* m_nextButton = nullptr;
-    QLabel* m_label1 = nullptr;
+    QLabel* m_clearSortLabel = nullptr;
     QPointer<Detail> m_detail;
     std::function<void()> m_quit;
     QString m_vcfFile;

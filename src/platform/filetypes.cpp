@@ -1,29 +1,25 @@
 #include "filetypes.h"
 
-#include <vector>
-
 namespace {
-std::vector<FileType>& registry() {
-    static std::vector<FileType> types;
-    return types;
-}
+constexpr QLatin1String VcfExtensions[] = {QLatin1String(".vcf")};
+constexpr QLatin1String TextExtensions[] = {
+    QLatin1String(".asc"),   QLatin1String(".ascii"), QLatin1String(".bas"), QLatin1String(".c"),
+    QLatin1String(".class"), QLatin1String(".cp"),    QLatin1String(".cpp"), QLatin1String(".h"),
+    QLatin1String(".hp"),    QLatin1String(".hpp"),   QLatin1String(".i3"),  QLatin1String(".java"),
+    QLatin1String(".m2"),    QLatin1String(".m3"),    QLatin1String(".mak"), QLatin1String(".text"),
+    QLatin1String(".txt")};
+
+constexpr FileType KnownTypes[] = {
+    {QLatin1String("vcf Files"), VcfExtensions},
+    {QLatin1String("text File"), TextExtensions},
+};
 } // namespace
 
 namespace FileTypes {
 
-void registerType(const FileType& type) {
-    for (FileType& known : registry()) {
-        if (known.name == type.name) {
-            known = type;
-            return;
-        }
-    }
-    registry().push_back(type);
-}
-
 const FileType* find(const QString& name) {
-    for (const FileType& known : registry()) {
-        if (known.name.compare(name, Qt::CaseInsensitive) == 0) {
+    for (const FileType& known : KnownTypes) {
+        if (name.compare(known.name, Qt::CaseInsensitive) == 0) {
             return &known;
         }
     }
@@ -35,7 +31,7 @@ bool matches(const QString& typeName, const QString& fileName) {
     if (!type) {
         return false;
     }
-    for (const QString& extension : type->extensions) {
+    for (const QLatin1String extension : type->extensions) {
         if (fileName.endsWith(extension, Qt::CaseInsensitive)) {
             return true;
         }
@@ -51,7 +47,7 @@ QStringList dialogFilters(const QString& typeNames) {
             continue;
         }
         QStringList patterns;
-        for (const QString& extension : type->extensions) {
+        for (const QLatin1String extension : type->extensions) {
             patterns << QLatin1Char('*') + extension;
         }
         filters << QStringLiteral("%1 (%2)").arg(type->name, patterns.join(QLatin1Char(' ')));

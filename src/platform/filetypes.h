@@ -1,14 +1,14 @@
 #pragma once
 
+#include <QLatin1String>
 #include <QString>
 #include <QStringList>
+#include <span>
 
 // The file types the program knows by name; dialogs and the drop filter are given names, not patterns.
 struct FileType {
-    QString name;
-    QStringList extensions; // with the leading dot
-    QString macType;
-    QString macCreator;
+    QLatin1String name;
+    std::span<const QLatin1String> extensions; // with the leading dot
 };
 
 namespace FileTypes {
@@ -16,8 +16,7 @@ inline const QString VcfFiles = QStringLiteral("vcf Files");
 inline const QString TextFile = QStringLiteral("text File");
 inline const QString OpenFilter = QStringLiteral("vcf Files;text File");
 
-void registerType(const FileType& type);
-// The registered type of that name, or nullptr.
+// The known type of that name (ignoring case), or nullptr.
 const FileType* find(const QString& name);
 // True when the file name ends with one of the type's extensions (ignoring case).
 bool matches(const QString& typeName, const QString& fileName);

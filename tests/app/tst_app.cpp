@@ -1,7 +1,10 @@
 #include "addresstablemodel.h"
 #include "app.h"
-#include "dialogs.h"
+#include "detail.h"
+#include "fakedialogs.h"
 #include "filetypes.h"
+#include "menubar1.h"
+#include "tempfiles.h"
 #include "window1.h"
 
 #include <QAction>
@@ -11,11 +14,9 @@
 #include <QDir>
 #include <QFileOpenEvent>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTranslator>
 #include <fcntl.h>
-#include <functional>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,29 +29,6 @@ QString dataFile(const QString& name) {
 QString missingFile() {
     return dataFile(QStringLiteral("gibt-es-nicht.vcf"));
 }
-
-class FakeDialogs final : public Dialogs {
-public:
-    void message(const QString& text) override {
-        messages << text;
-        if (onMessage) {
-            onMessage();
-        }
-    }
-    QString openFile(const QString& fileTypes) override {
-        openFilters << fileTypes;
-        if (onOpenFile) {
-            onOpenFile();
-        }
-        return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
-    }
-
-    QStringList messages;
-    QStringList openFilters;
-    QStringList openAnswers; // taken in order; none left means the user cancels
-    std::function<void()> onMessage;
-    std::function<void()> onOpenFile;
-};
 
 QWidgetList visibleTopLevels() {
     QWidgetList visible;
@@ -90,9 +68,8 @@ private slots:
     void fileHandedOverDuringStartDialogKeepsTheProgramRunning();
 
     // Application commands
-    void beendenClosesTheWindowAndEndsTheProgram();
-    void aboutBoxNamesProgramVersionAndPurpose();
-    void menuItemsReachTheHandlers();
+    void beendenWithoutAWindowEndsTheProgram();
+    void menuItemsOfBothWindowsReachTheHandlers();
 
     // Desktop integration
     void qtDialogsSpeakGerman();
@@ -152,13 +129,13 @@ void TestApp::startOpensTheFirstDocument() {
     QFETCH(bool, shown);
     QFETCH(int, rows);
 
-    m_dialogs->openAnswers = openAnswers;
+    m_dialogs->nextFiles = openAnswers;
     m_app->start(argument);
     QVERIFY(!m_app->mainWindow()); // nothing before the event loop hands over the first request
     QTRY_VERIFY(m_app->mainWindow());
 
-    QCOMPARE(m_dialogs->openFilters.size(), dialogsAsked);
-    for (const QString& filter : std::as_const(m_dialogs->openFilters)) {
+    QCOMPARE(m_dialogs->openFileTypes.size(), dialogsAsked);
+    for (const QString& filter : std::as_const(m_dialogs->openFileTypes)) {
         QCOMPARE(filter, FileTypes::OpenFilter);
     }
     QCOMPARE(m_dialogs->messages.size(), messages);
@@ -212,11 +189,11 @@ void TestApp::launchHandsOverOnlyWhatAnotherProcessCanRead() {
     QFETCH(bool, accepted);
     QFETCH(QString, handedOver);
 
-    QTemporaryDir dir;
+    const TempFiles dir;
     const QString kontakte = dataFile(QStringLiteral("kontakte.vcf"));
     int fds[2] = {-1, -1};
     if (argument == QLatin1String("fifo")) {
-        argument = dir.filePath(QStringLiteral("kontakte.vcf"));
+        argument = dir.path(QStringLiteral("kontakte.vcf"));
         QVERIFY(::mkfifo(QFile::encodeName(argument).constData(), 0600) == 0);
     } else if (argument == QLatin1String("pipe fd")) {
         QVERIFY(::pipe(fds) == 0);
@@ -297,14 +274,14 @@ void TestApp::launchWithoutFileOnlyBringsTheWindowForward() {
     m_app->requestDocument(QString());
     QCoreApplication::processEvents();
     QCOMPARE(m_app->mainWindow()->VcfFile(), kontakte);
-    QVERIFY(m_dialogs->openFilters.isEmpty());
+    QVERIFY(m_dialogs->openFileTypes.isEmpty());
     QVERIFY(m_app->mainWindow()->isVisible());
 }
 
 void TestApp::requestWaitsForTheRunningImport() {
     const QString andere = dataFile(QStringLiteral("andere.vcf"));
     QString fileDuringMessage;
-    m_dialogs->onMessage = [&] {
+    m_dialogs->onMessage = [&](const QString&) {
         m_app->requestDocument(andere);
         fileDuringMessage = m_app->mainWindow()->VcfFile();
     };
@@ -371,29 +348,21 @@ void TestApp::fileHandedOverDuringStartDialogKeepsTheProgramRunning() {
 
 // --- Application commands ----------------------------------------------------------------------
 
-void TestApp::beendenClosesTheWindowAndEndsTheProgram() {
-    m_app->Event_OpenDocument(dataFile(QStringLiteral("kontakte.vcf")));
-    QVERIFY(m_app->mainWindow()->isVisible());
-
-    QCOMPARE(m_app->FileQuit_Action(), true);
-    QVERIFY(!m_app->mainWindow()->isVisible());
+void TestApp::beendenWithoutAWindowEndsTheProgram() {
+    m_app->FileQuit_Action();
     QCOMPARE(m_quits, 1);
 }
 
-void TestApp::aboutBoxNamesProgramVersionAndPurpose() {
-    QCOMPARE(m_app->UeberTovanel_Action(), true);
-    QCOMPARE(m_dialogs->messages,
-             QStringList{QStringLiteral("Tovanel " TOVANEL_VERSION "\nBetrachter für vCard-Dateien (.vcf)")});
-}
-
-void TestApp::menuItemsReachTheHandlers() {
+void TestApp::menuItemsOfBothWindowsReachTheHandlers() {
     m_app->Event_OpenDocument(dataFile(QStringLiteral("kontakte.vcf")));
     Window1* window = m_app->mainWindow();
-    QVERIFY(window->UeberTovanel() && window->FileQuit());
+    const QString about = App::aboutText();
+    QVERIFY2(about.contains(QStringLiteral(TOVANEL_VERSION)), qPrintable(about));
 
-    window->UeberTovanel()->trigger();
-    QCOMPARE(m_dialogs->messages, QStringList{App::aboutText()});
-    window->FileQuit()->trigger();
+    window->appMenuBar()->aboutAction()->trigger();
+    window->detail()->appMenuBar()->aboutAction()->trigger();
+    QCOMPARE(m_dialogs->messages, QStringList({about, about}));
+    window->detail()->appMenuBar()->quitAction()->trigger();
     QVERIFY(!window->isVisible());
     QCOMPARE(m_quits, 1);
 }

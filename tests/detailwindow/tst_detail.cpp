@@ -1,32 +1,24 @@
 #include "addresstablemodel.h"
 #include "detail.h"
 #include "detailrows.h"
-#include "dialogs.h"
+#include "fakedialogs.h"
 #include "listbox.h"
 #include "sourcedisplay.h"
+#include "tempfiles.h"
 #include "vcfimport.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QFile>
 #include <QLabel>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
-
-class RecordingDialogs final : public Dialogs {
-public:
-    void message(const QString& text) override { messages.append(text); }
-    QString openFile(const QString&) override { return {}; }
-    QStringList messages;
-};
 
 // Contact 1 fills every field, contact 2 a few, contact 3 none.
 const QByteArray Fixture = "BEGIN:VCARD\n"
@@ -106,9 +98,9 @@ private:
     void writeFile(const QByteArray& bytes);
     void reimport(const QByteArray& bytes);
 
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TempFiles> m_files;
     QString m_path;
-    RecordingDialogs m_dialogs;
+    FakeDialogs m_dialogs;
     std::unique_ptr<AddressTableModel> m_adressen;
     std::unique_ptr<AddressTableModel> m_adrData;
     std::unique_ptr<QAbstractItemModelTester> m_adressenTester;
@@ -122,10 +114,8 @@ void TestDetail::initTestCase() {
 }
 
 void TestDetail::init() {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_path = m_dir->filePath(QStringLiteral("kontakte.vcf"));
-    writeFile(Fixture);
+    m_files = std::make_unique<TempFiles>();
+    m_path = m_files->write(QStringLiteral("kontakte.vcf"), Fixture);
     m_dialogs.messages.clear();
     m_adressen = std::make_unique<AddressTableModel>(AddressTableModel::List::Adressen);
     m_adrData = std::make_unique<AddressTableModel>(AddressTableModel::List::AdrData);
@@ -140,7 +130,7 @@ void TestDetail::init() {
     source.selected = [this] { return m_selected; };
     source.vcfFile = [this] { return m_path; };
     m_detail = new Detail(source, m_dialogs);
-    m_listeTester = std::make_unique<QAbstractItemModelTester>(m_detail->Liste()->model());
+    m_listeTester = std::make_unique<QAbstractItemModelTester>(m_detail->list()->model());
 }
 
 void TestDetail::cleanup() {
@@ -154,9 +144,7 @@ void TestDetail::cleanup() {
 }
 
 void TestDetail::writeFile(const QByteArray& bytes) {
-    QFile file(m_path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
+    m_files->write(QStringLiteral("kontakte.vcf"), bytes);
 }
 
 void TestDetail::reimport(const QByteArray& bytes) {
@@ -168,10 +156,7 @@ void TestDetail::reimport(const QByteArray& bytes) {
 // What the main window does when it hands over a contact.
 void TestDetail::open(int selected) {
     m_selected = selected;
-    m_detail->clearListe();
-    m_detail->newDetail = true;
-    m_detail->showModal();
-    QVERIFY(!m_detail->newDetail);
+    m_detail->showSelectedContact();
 }
 
 int TestDetail::rowOfContact(qsizetype contact) const {
@@ -184,14 +169,14 @@ int TestDetail::rowOfContact(qsizetype contact) const {
 }
 
 void TestDetail::selectRow(int row) {
-    ListBox* liste = m_detail->Liste();
+    ListBox* liste = m_detail->list();
     QTest::mouseClick(liste->viewport(), Qt::LeftButton, {},
                       liste->visualRect(liste->model()->index(row, 1)).center());
     QCOMPARE(liste->listIndex(), row);
 }
 
 QStringList TestDetail::column(int c) const {
-    const QAbstractItemModel* model = m_detail->Liste()->model();
+    const QAbstractItemModel* model = m_detail->list()->model();
     QStringList texts;
     for (int row = 0; row < model->rowCount(); ++row) {
         texts.append(model->index(row, c).data().toString());
@@ -202,7 +187,6 @@ QStringList TestDetail::column(int c) const {
 // --- window ---
 
 void TestDetail::windowAndControlsFollowTheirEdges() {
-    QCOMPARE(m_detail->windowTitle(), QStringLiteral("Detail-Ansicht"));
     // The sizes are the content's; a menu bar inside the window comes on top.
     const int menuHeight = m_detail->size().height() - m_detail->centralWidget()->height();
     QCOMPARE(m_detail->centralWidget()->size(), QSize(400, 410));
@@ -211,9 +195,9 @@ void TestDetail::windowAndControlsFollowTheirEdges() {
     open(0);
 
     const QList<std::tuple<QWidget*, QRect, QRect>> controls = {
-        {m_detail->PushButton1(), {300, 376, 80, 20}, {500, 466, 80, 20}},
-        {m_detail->Liste(), {20, 14, 360, 344}, {20, 14, 560, 434}},
-        {m_detail->Label1(), {20, 366, 196, 40}, {20, 456, 196, 40}},
+        {m_detail->closeButton(), {300, 376, 80, 20}, {500, 466, 80, 20}},
+        {m_detail->list(), {20, 14, 360, 344}, {20, 14, 560, 434}},
+        {m_detail->hintLabel(), {20, 366, 196, 40}, {20, 456, 196, 40}},
         {m_detail->sourceButton(), {228, 376, 60, 22}, {428, 466, 60, 22}},
         {m_detail->sourceText(), {20, 14, 360, 344}, {20, 14, 560, 434}},
     };
@@ -224,7 +208,7 @@ void TestDetail::windowAndControlsFollowTheirEdges() {
     for (const auto& [control, designed, grown] : controls) {
         QTRY_COMPARE(control->geometry(), grown);
     }
-    ListBox* liste = m_detail->Liste();
+    ListBox* liste = m_detail->list();
     QCOMPARE(liste->columnWidth(0), 120);
     QCOMPARE(liste->columnWidth(0) + liste->columnWidth(1), liste->viewport()->width());
     QCOMPARE(liste->rowHeight(0), 24);
@@ -258,7 +242,7 @@ void TestDetail::listShowsThirteenRowsInOrder() {
     open(rowOfContact(contact));
     QCOMPARE(column(0), Labels);
     QCOMPARE(column(1), values);
-    QVERIFY(m_detail->Liste()->isVisible());
+    QVERIFY(m_detail->list()->isVisible());
     QVERIFY(!m_detail->sourceText()->isVisible());
     QVERIFY(!m_detail->sourceButton()->isChecked());
 }
@@ -272,14 +256,14 @@ void TestDetail::noContactGivesAnEmptyListAndNoCommands_data() {
 void TestDetail::noContactGivesAnEmptyListAndNoCommands() {
     QFETCH(int, selected);
     open(selected);
-    QCOMPARE(m_detail->Liste()->model()->rowCount(), 0);
-    QVERIFY(!m_detail->EditCopyVal()->isEnabled());
+    QCOMPARE(m_detail->list()->model()->rowCount(), 0);
+    QVERIFY(!m_detail->copyValueAction()->isEnabled());
 
     QGuiApplication::clipboard()->setText(QStringLiteral("vorher"));
     QTRY_VERIFY(m_detail->isActiveWindow());
-    QTest::keyClick(m_detail->Liste(), Qt::Key_Y, Qt::ControlModifier);
-    QTest::mouseClick(m_detail->Liste()->viewport(), Qt::LeftButton, {}, {50, 50});
-    QTest::mouseDClick(m_detail->Liste()->viewport(), Qt::LeftButton, {}, {50, 50});
+    QTest::keyClick(m_detail->list(), Qt::Key_Y, Qt::ControlModifier);
+    QTest::mouseClick(m_detail->list()->viewport(), Qt::LeftButton, {}, {50, 50});
+    QTest::mouseDClick(m_detail->list()->viewport(), Qt::LeftButton, {}, {50, 50});
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("vorher"));
 
     QTest::mouseClick(m_detail->sourceButton(), Qt::LeftButton);
@@ -296,7 +280,7 @@ void TestDetail::laterActivationLeavesTheViewAsItIs() {
     QApplication::sendEvent(m_detail, &activate);
     QVERIFY(m_detail->sourceButton()->isChecked());
     QVERIFY(m_detail->sourceText()->isVisible());
-    QCOMPARE(m_detail->Liste()->model()->rowCount(), 13);
+    QCOMPARE(m_detail->list()->model()->rowCount(), 13);
 }
 
 // --- the source view ---
@@ -325,7 +309,7 @@ void TestDetail::sourceShowsTheContactsOwnCard() {
     QTest::mouseClick(m_detail->sourceButton(), Qt::LeftButton);
     QVERIFY(m_detail->sourceButton()->isChecked());
     QVERIFY(m_detail->sourceText()->isVisible());
-    QVERIFY(!m_detail->Liste()->isVisible());
+    QVERIFY(!m_detail->list()->isVisible());
     QVERIFY(m_detail->sourceText()->isReadOnly());
     QCOMPARE(m_detail->sourceText()->toPlainText(), cardSource(contact));
     QCOMPARE(m_dialogs.messages, QStringList());
@@ -339,14 +323,14 @@ void TestDetail::sourceOfAChangedFileIsNotShown() {
 
     QTest::mouseClick(toggle, Qt::LeftButton);
     QVERIFY(!toggle->isChecked());
-    QVERIFY(m_detail->Liste()->isVisible());
+    QVERIFY(m_detail->list()->isVisible());
     QVERIFY(!m_detail->sourceText()->isVisible());
     // The bytes at the card's old offsets now belong to another text: they are not shown. (The size
     // changes too, so the check does not depend on how fine the file system keeps modification times.)
     writeFile(QByteArray(Fixture).replace("Anton Adler", "Anna Amsel-Adler"));
     QTest::mouseClick(toggle, Qt::LeftButton);
     QVERIFY(!toggle->isChecked());
-    QVERIFY(m_detail->Liste()->isVisible());
+    QVERIFY(m_detail->list()->isVisible());
     QCOMPARE(m_dialogs.messages, QStringList{ImportMessages::changedSinceRead(m_path)});
 }
 
@@ -377,9 +361,9 @@ void TestDetail::unreadableCardIsReportedAndTheListStays() {
     QTest::mouseClick(m_detail->sourceButton(), Qt::LeftButton);
     QCOMPARE(m_dialogs.messages, QStringList(message));
     QVERIFY(!m_detail->sourceButton()->isChecked());
-    QVERIFY(m_detail->Liste()->isVisible());
+    QVERIFY(m_detail->list()->isVisible());
     QVERIFY(!m_detail->sourceText()->isVisible());
-    QCOMPARE(m_detail->Liste()->model()->rowCount(), 13);
+    QCOMPARE(m_detail->list()->model()->rowCount(), 13);
 }
 
 void TestDetail::toggleIsReleasedForTheNextContact() {
@@ -387,16 +371,16 @@ void TestDetail::toggleIsReleasedForTheNextContact() {
     selectRow(TelMobil);
     QTest::mouseClick(m_detail->sourceButton(), Qt::LeftButton);
     QVERIFY(m_detail->sourceText()->isVisible());
-    QTest::mouseClick(m_detail->PushButton1(), Qt::LeftButton);
+    QTest::mouseClick(m_detail->closeButton(), Qt::LeftButton);
     QVERIFY(m_detail);
     QVERIFY(m_detail->isHidden());
 
     open(1);
     QVERIFY(!m_detail->sourceButton()->isChecked());
-    QVERIFY(m_detail->Liste()->isVisible());
+    QVERIFY(m_detail->list()->isVisible());
     QVERIFY(!m_detail->sourceText()->isVisible());
     QCOMPARE(column(1).at(Name), QStringLiteral("Anton Adler"));
-    QVERIFY(!m_detail->EditCopyVal()->isEnabled());
+    QVERIFY(!m_detail->copyValueAction()->isEnabled());
     m_detail->hide();
 }
 
@@ -471,14 +455,12 @@ void TestDetail::copyPutsTheValueAloneOnTheClipboard() {
     QFETCH(int, row);
     QFETCH(QString, value);
     open(0);
-    QCOMPARE(m_detail->EditCopyVal()->objectName(), QStringLiteral("EditCopyVal"));
-    QCOMPARE(m_detail->EditCopyVal()->text(), QStringLiteral("Wert Kopieren"));
-    QVERIFY(!m_detail->EditCopyVal()->isEnabled());
+    QVERIFY(!m_detail->copyValueAction()->isEnabled());
     selectRow(row);
-    QVERIFY(m_detail->EditCopyVal()->isEnabled());
+    QVERIFY(m_detail->copyValueAction()->isEnabled());
     QGuiApplication::clipboard()->setText(QStringLiteral("vorher"));
     QTRY_VERIFY(m_detail->isActiveWindow()); // the shortcut belongs to the active window
-    QTest::keyClick(m_detail->Liste(), Qt::Key_Y, Qt::ControlModifier);
+    QTest::keyClick(m_detail->list(), Qt::Key_Y, Qt::ControlModifier);
     QCOMPARE(QGuiApplication::clipboard()->text(), value);
 
     // Also from the source view, whose text area would otherwise take the keys as its own.
@@ -504,7 +486,7 @@ void TestDetail::doubleClickShowsLabelAndValue() {
     QFETCH(QString, message);
     open(contact);
     selectRow(row);
-    ListBox* liste = m_detail->Liste();
+    ListBox* liste = m_detail->list();
     QTest::mouseDClick(liste->viewport(), Qt::LeftButton, {},
                        liste->visualRect(liste->model()->index(row, 1)).center());
     QTRY_COMPARE(m_dialogs.messages, QStringList(message));
@@ -512,7 +494,7 @@ void TestDetail::doubleClickShowsLabelAndValue() {
 
 void TestDetail::dragCarriesTheValueAsText() {
     open(0);
-    ListBox* liste = m_detail->Liste();
+    ListBox* liste = m_detail->list();
     QVERIFY(liste->dragEnabled());
     selectRow(TelPrivat);
     const QModelIndexList dragged = liste->selectionModel()->selectedIndexes();
@@ -562,12 +544,12 @@ void TestDetail::directionControlsAreShownAsMarksButCopiedAsRead() {
 
     selectRow(Name);
     const std::unique_ptr<QMimeData> mime(
-        m_detail->Liste()->model()->mimeData(m_detail->Liste()->selectionModel()->selectedIndexes()));
+        m_detail->list()->model()->mimeData(m_detail->list()->selectionModel()->selectedIndexes()));
     QCOMPARE(mime->text(), name);
     QTRY_VERIFY(m_detail->isActiveWindow());
-    QTest::keyClick(m_detail->Liste(), Qt::Key_Y, Qt::ControlModifier);
+    QTest::keyClick(m_detail->list(), Qt::Key_Y, Qt::ControlModifier);
     QCOMPARE(QGuiApplication::clipboard()->text(), name);
-    ListBox* liste = m_detail->Liste();
+    ListBox* liste = m_detail->list();
     QTest::mouseDClick(liste->viewport(), Qt::LeftButton, {},
                        liste->visualRect(liste->model()->index(Name, 1)).center());
     QTRY_COMPARE(m_dialogs.messages, QStringList(QStringLiteral("Name:\n") + shown));
@@ -581,11 +563,18 @@ void TestDetail::directionControlsAreShownAsMarksButCopiedAsRead() {
 
 void TestDetail::closeHidesReturnHidesCloseBoxDestroys() {
     open(0);
-    QVERIFY(m_detail->PushButton1()->isDefault());
-    QTest::keyClick(m_detail->Liste(), Qt::Key_Return);
+    QVERIFY(m_detail->closeButton()->isDefault());
+    QTest::keyClick(m_detail->list(), Qt::Key_Return);
     QVERIFY(m_detail);
     QVERIFY(m_detail->isHidden());
-    QCOMPARE(m_detail->Liste()->model()->rowCount(), 13);
+    QCOMPARE(m_detail->list()->model()->rowCount(), 13);
+
+    // "Schließen" (Ctrl+W) closes the front window like its button.
+    open(1);
+    QTRY_VERIFY(m_detail->isActiveWindow());
+    QTest::keyClick(m_detail->list(), Qt::Key_W, Qt::ControlModifier);
+    QVERIFY(m_detail);
+    QVERIFY(m_detail->isHidden());
 
     open(1);
     m_detail->close();

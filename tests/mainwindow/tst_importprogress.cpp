@@ -67,7 +67,7 @@ private slots:
     void cancelledImportLeavesEverythingAsItWas();
 
 private:
-    ScriptedDialogs m_dialogs;
+    FakeDialogs m_dialogs;
     std::unique_ptr<TempFiles> m_files;
     std::unique_ptr<Window1> m_window;
     std::unique_ptr<QAbstractItemModelTester> m_tester;
@@ -75,12 +75,11 @@ private:
 
 void tst_ImportProgress::initTestCase() {
     QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
-    registerFileTypes();
 }
 
 void tst_ImportProgress::init() {
     m_dialogs.messages.clear();
-    m_dialogs.openAnswers.clear();
+    m_dialogs.nextFiles.clear();
     m_dialogs.openFileTypes.clear();
     m_dialogs.onMessage = nullptr;
     m_files = std::make_unique<TempFiles>();
@@ -154,7 +153,7 @@ void tst_ImportProgress::importBlocksEverythingWhileTheWindowShows() {
                                          cards(named({QStringLiteral("Anna"), QStringLiteral("Bernd")})));
     const QString second =
         m_files->write(QStringLiteral("zweite.vcf"), cards(named({QStringLiteral("Carla")})));
-    m_dialogs.openAnswers << second;
+    m_dialogs.nextFiles << second;
     m_window->setProgressDelay(0);
 
     struct Seen {
@@ -173,7 +172,7 @@ void tst_ImportProgress::importBlocksEverythingWhileTheWindowShows() {
         seen.adrDataRows = m_window->adrDataModel()->rowCount();
         // Every road to a second import: the application handing over a document, the menu item, a drop.
         m_window->OpenVcf(second);
-        m_window->AblageOeffnen()->trigger();
+        m_window->appMenuBar()->openAction()->trigger();
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(second)});
         QDragEnterEvent enter(QPoint(200, 200), Qt::CopyAction, &data, Qt::LeftButton, {});

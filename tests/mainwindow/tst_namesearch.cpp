@@ -1,7 +1,6 @@
 #include "listbox.h"
 #include "windowfixture.h"
 
-#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -10,7 +9,7 @@
 #include <memory>
 
 // The name search driven through the real buttons, the search field and the Return key.
-class tst_NameSearch : public QObject {
+class tst_NameSearch : public QObject, private WindowFixture {
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -27,51 +26,37 @@ private slots:
 
 private:
     // Runs steps separated by ";": "text=X" sets the search text, "find" and "next" click the buttons,
-    // "return" presses Return in the search field, "search=X@N" calls SearchName directly.
+    // "return" presses Return in the search field, "search=X@N" calls searchName directly.
     void run(const QString& steps);
-
-    ScriptedDialogs m_dialogs;
-    std::unique_ptr<Window1> m_window;
-    std::unique_ptr<QAbstractItemModelTester> m_tester;
 };
 
 void tst_NameSearch::initTestCase() {
     QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
-    registerFileTypes();
 }
 
 void tst_NameSearch::init() {
-    m_dialogs.messages.clear();
-    m_dialogs.onMessage = {};
-    m_window = std::make_unique<Window1>(m_dialogs);
-    m_window->setQuitHandler({});
-    m_tester = std::make_unique<QAbstractItemModelTester>(m_window->adressenModel());
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QVERIFY(open());
 }
 
 void tst_NameSearch::cleanup() {
-    m_tester.reset();
-    m_window.reset();
-    QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty() ||
-                std::none_of(QApplication::topLevelWidgets().cbegin(), QApplication::topLevelWidgets().cend(),
-                             [](QWidget* w) { return w->isVisible(); }));
+    close();
+    QTRY_VERIFY(noWindowVisible());
 }
 
 void tst_NameSearch::run(const QString& steps) {
     for (const QString& step : steps.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         if (step.startsWith(QLatin1String("text="))) {
-            m_window->SearchField()->setText(step.mid(5));
+            window->searchField()->setText(step.mid(5));
         } else if (step == QLatin1String("find")) {
-            QTest::mouseClick(m_window->SearchButton(), Qt::LeftButton);
+            QTest::mouseClick(window->searchButton(), Qt::LeftButton);
         } else if (step == QLatin1String("next")) {
-            QTest::mouseClick(m_window->NextButton(), Qt::LeftButton);
+            QTest::mouseClick(window->nextButton(), Qt::LeftButton);
         } else if (step == QLatin1String("return")) {
-            m_window->SearchField()->setFocus();
-            QTest::keyClick(m_window->SearchField(), Qt::Key_Return);
+            window->searchField()->setFocus();
+            QTest::keyClick(window->searchField(), Qt::Key_Return);
         } else if (step.startsWith(QLatin1String("search="))) {
             const QStringList parts = step.mid(7).split(QLatin1Char('@'));
-            m_window->SearchName(parts.at(0), parts.at(1).toInt());
+            window->searchName(parts.at(0), parts.at(1).toInt());
         } else {
             QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
         }
@@ -116,64 +101,64 @@ void tst_NameSearch::buttonsFollowTheSearch_data() {
 void tst_NameSearch::buttonsFollowTheSearch() {
     QFETCH(QStringList, names);
     QFETCH(QString, steps);
-    load(*m_window, cards(named(names)));
+    load(*window, cards(named(names)));
 
     run(steps);
 
-    QTEST(m_window->selected(), "selected");
-    QTEST(m_window->SearchButton()->isDefault(), "findIsDefault");
-    QTEST(m_window->NextButton()->isEnabled(), "nextEnabled");
-    QTEST(m_window->NextButton()->isDefault(), "nextIsDefault");
-    QTEST(int(m_dialogs.messages.size()), "messages");
-    QVERIFY(m_window->SearchButton()->isEnabled());
-    for (const QString& message : std::as_const(m_dialogs.messages)) {
+    QTEST(window->selected(), "selected");
+    QTEST(window->searchButton()->isDefault(), "findIsDefault");
+    QTEST(window->nextButton()->isEnabled(), "nextEnabled");
+    QTEST(window->nextButton()->isDefault(), "nextIsDefault");
+    QTEST(int(dialogs.messages.size()), "messages");
+    QVERIFY(window->searchButton()->isEnabled());
+    for (const QString& message : std::as_const(dialogs.messages)) {
         QCOMPARE(message, QStringLiteral("Leider nicht gefunden"));
     }
 }
 
 void tst_NameSearch::missSelectsTheWholeSearchText() {
-    load(*m_window, cards(named({QStringLiteral("Anna")})));
-    m_window->SearchField()->setText(QStringLiteral("Otto"));
-    m_window->SearchField()->setCursorPosition(2);
+    load(*window, cards(named({QStringLiteral("Anna")})));
+    window->searchField()->setText(QStringLiteral("Otto"));
+    window->searchField()->setCursorPosition(2);
     // The text is selected once the message is dismissed, not while it is shown.
     QString selectedDuringMessage = QStringLiteral("unset");
-    m_dialogs.onMessage = [&](const QString&) {
-        selectedDuringMessage = m_window->SearchField()->selectedText();
+    dialogs.onMessage = [&](const QString&) {
+        selectedDuringMessage = window->searchField()->selectedText();
     };
 
     run(QStringLiteral("return"));
 
-    QCOMPARE(m_dialogs.messages, QStringList{QStringLiteral("Leider nicht gefunden")});
+    QCOMPARE(dialogs.messages, QStringList{QStringLiteral("Leider nicht gefunden")});
     QCOMPARE(selectedDuringMessage, QString());
-    QCOMPARE(m_window->SearchField()->selectedText(), QStringLiteral("Otto"));
-    QCOMPARE(QApplication::focusWidget(), m_window->SearchField());
-    QCOMPARE(m_window->Adressen()->listIndex(), -1);
+    QCOMPARE(window->searchField()->selectedText(), QStringLiteral("Otto"));
+    QCOMPARE(QApplication::focusWidget(), window->searchField());
+    QCOMPARE(window->Adressen()->listIndex(), -1);
 }
 
 void tst_NameSearch::hitSelectsTheRowAndFocusesTheList() {
-    load(*m_window, cards(named({QStringLiteral("Anna"), QStringLiteral("Bernd"), QStringLiteral("Hanna")})));
-    m_window->SearchField()->setFocus();
-    QTest::keyClicks(m_window->SearchField(), QStringLiteral("hann"));
-    QTest::keyClick(m_window->SearchField(), Qt::Key_Return);
+    load(*window, cards(named({QStringLiteral("Anna"), QStringLiteral("Bernd"), QStringLiteral("Hanna")})));
+    window->searchField()->setFocus();
+    QTest::keyClicks(window->searchField(), QStringLiteral("hann"));
+    QTest::keyClick(window->searchField(), Qt::Key_Return);
 
-    QCOMPARE(m_window->selected(), 2);
-    QCOMPARE(m_window->Adressen()->listIndex(), 2);
-    QTRY_COMPARE(QApplication::focusWidget(), m_window->Adressen());
+    QCOMPARE(window->selected(), 2);
+    QCOMPARE(window->Adressen()->listIndex(), 2);
+    QTRY_COMPARE(QApplication::focusWidget(), window->Adressen());
 }
 
 void tst_NameSearch::searchFollowsTheDisplayedOrder() {
     // Sorted by company, Bernd (A-Firma) comes before Anna Bernstein (Z-Firma).
-    load(*m_window, cards({{QStringLiteral("Anna Bernstein"), QStringLiteral("Zett GmbH")},
-                           {QStringLiteral("Bernd"), QStringLiteral("A-Firma")}}));
-    QHeaderView* header = m_window->Adressen()->horizontalHeader();
+    load(*window, cards({{QStringLiteral("Anna Bernstein"), QStringLiteral("Zett GmbH")},
+                         {QStringLiteral("Bernd"), QStringLiteral("A-Firma")}}));
+    QHeaderView* header = window->Adressen()->horizontalHeader();
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                       QPoint(header->sectionViewportPosition(2) + 5, header->height() / 2));
-    QCOMPARE(m_window->adressenModel()->cell(0, 1), QStringLiteral("Bernd"));
+    QCOMPARE(window->adressenModel()->cell(0, 1), QStringLiteral("Bernd"));
 
     run(QStringLiteral("text=bern;find"));
 
-    QCOMPARE(m_window->selected(), 0);
-    QCOMPARE(m_window->Adressen()->currentIndex().siblingAtColumn(1).data().toString(),
+    QCOMPARE(window->selected(), 0);
+    QCOMPARE(window->Adressen()->currentIndex().siblingAtColumn(1).data().toString(),
              QStringLiteral("Bernd"));
 }
 
@@ -190,8 +175,8 @@ void tst_NameSearch::searchNameStartsAgainAtTheTopOnlyPastTheLastRow_data() {
 
 void tst_NameSearch::searchNameStartsAgainAtTheTopOnlyPastTheLastRow() {
     QFETCH(int, start);
-    load(*m_window, cards(named({QStringLiteral("Anna"), QStringLiteral("Bernd"), QStringLiteral("Hanna")})));
-    QTEST(m_window->SearchName(QStringLiteral("nna"), start), "found");
+    load(*window, cards(named({QStringLiteral("Anna"), QStringLiteral("Bernd"), QStringLiteral("Hanna")})));
+    QTEST(window->searchName(QStringLiteral("nna"), start), "found");
 }
 
 QTEST_MAIN(tst_NameSearch)

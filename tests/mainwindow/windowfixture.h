@@ -1,42 +1,51 @@
 #pragma once
 
 #include "addresstablemodel.h"
-#include "dialogs.h"
-#include "filetypes.h"
+#include "fakedialogs.h"
+#include "menubar1.h"
 #include "vcardreader.h"
 #include "window1.h"
 
+#include <QAbstractItemModelTester>
+#include <QApplication>
 #include <QBuffer>
 #include <QStringList>
-#include <functional>
+#include <QTest>
+#include <algorithm>
+#include <memory>
 
-// Answers the window's questions the way a test told it to, and remembers what was asked.
-class ScriptedDialogs final : public Dialogs {
-public:
-    void message(const QString& text) override {
-        messages << text;
-        if (onMessage) {
-            onMessage(text);
-        }
-    }
-    QString openFile(const QString& fileTypes) override {
-        openFileTypes << fileTypes;
-        return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
-    }
+// A fresh main window for each test: shown, active, its list model checked by a model tester, its
+// questions answered by `dialogs` and its quit requests counted instead of ending the test.
+struct WindowFixture {
+    FakeDialogs dialogs;
+    std::unique_ptr<Window1> window;
+    std::unique_ptr<QAbstractItemModelTester> tester;
+    int quits = 0;
 
-    QStringList messages;
-    QStringList openFileTypes;
-    QStringList openAnswers;
-    std::function<void(const QString&)> onMessage;
+    // For init(); false when the window could not be shown and made active.
+    [[nodiscard]] bool open() {
+        dialogs.messages.clear();
+        dialogs.openFileTypes.clear();
+        dialogs.nextFiles.clear();
+        dialogs.onMessage = {};
+        dialogs.onOpenFile = {};
+        quits = 0;
+        window = std::make_unique<Window1>(dialogs);
+        window->setQuitHandler([this] { ++quits; });
+        tester = std::make_unique<QAbstractItemModelTester>(window->adressenModel());
+        window->show();
+        return QTest::qWaitForWindowActive(window.get());
+    }
+    void close() {
+        tester.reset();
+        window.reset();
+    }
 };
 
-// The file types the application registers at start.
-inline void registerFileTypes() {
-    FileTypes::registerType({FileTypes::VcfFiles, {QStringLiteral(".vcf")}, {}, QStringLiteral("????")});
-    FileTypes::registerType({FileTypes::TextFile,
-                             {QStringLiteral(".txt"), QStringLiteral(".text")},
-                             QStringLiteral("TEXT"),
-                             QStringLiteral("????")});
+// True when no top-level window is left on screen (a test's cleanup).
+inline bool noWindowVisible() {
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    return std::none_of(windows.cbegin(), windows.cend(), [](QWidget* w) { return w->isVisible(); });
 }
 
 // A vCard file text with one card per entry: the name, then optional company and mobile number.

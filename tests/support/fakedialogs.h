@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 // Answers the program's questions in advance: records every message and every open dialog, and hands the
 // open dialogs the queued file names in turn (an empty queue answers like "Abbrechen").
@@ -12,10 +13,21 @@ public:
     QStringList messages;
     QStringList openFileTypes; // the file types each open dialog was asked to offer
     QStringList nextFiles;
+    // Run while the message or the open dialog would be on screen, e.g. to look at the windows then.
+    std::function<void(const QString&)> onMessage;
+    std::function<void()> onOpenFile;
 
-    void message(const QString& text) override { messages.append(text); }
+    void message(const QString& text) override {
+        messages.append(text);
+        if (onMessage) {
+            onMessage(text);
+        }
+    }
     QString openFile(const QString& fileTypes) override {
         openFileTypes.append(fileTypes);
+        if (onOpenFile) {
+            onOpenFile();
+        }
         return nextFiles.isEmpty() ? QString() : nextFiles.takeFirst();
     }
 };

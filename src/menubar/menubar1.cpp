@@ -1,0 +1,111 @@
+#include "menubar1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QTextEdit>
+
+namespace {
+
+// Any text control has these slots; a focused widget without the slot (a list, a button) ignores the item.
+void invokeOnFocused(const char* slot) {
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus) {
+        return;
+    }
+    const QByteArray signature = QByteArray(slot) + "()";
+    if (focus->metaObject()->indexOfSlot(signature.constData()) >= 0) {
+        QMetaObject::invokeMethod(focus, slot);
+    }
+}
+
+// "Löschen" removes the selection; Qt's text controls have no slot for that, only for clearing all.
+void clearFocusedSelection() {
+    QWidget* focus = QApplication::focusWidget();
+    if (auto* line = qobject_cast<QLineEdit*>(focus)) {
+        if (!line->isReadOnly() && line->hasSelectedText()) {
+            line->del();
+        }
+    } else if (auto* text = qobject_cast<QTextEdit*>(focus)) {
+        if (!text->isReadOnly()) {
+            text->textCursor().removeSelectedText();
+        }
+    } else if (auto* plain = qobject_cast<QPlainTextEdit*>(focus)) {
+        if (!plain->isReadOnly()) {
+            plain->textCursor().removeSelectedText();
+        }
+    }
+}
+
+} // namespace
+
+MenuBar1::MenuBar1(QWidget* parent) : QMenuBar(parent) {
+    setObjectName(QStringLiteral("MenuBar1"));
+    createFileMenu();
+    createEditMenu();
+}
+
+void MenuBar1::createFileMenu() {
+    m_fileMenu = addNamedMenu(QStringLiteral("FileMenu"), QStringLiteral("&Ablage"));
+    m_open = addItem(m_fileMenu, QStringLiteral("AblageOeffnen"), QStringLiteral("Öffnen"),
+                     QStringLiteral("Ctrl+O"));
+    m_detail = addItem(m_fileMenu, QStringLiteral("AblageDetail"), QStringLiteral("Detail"),
+                       QStringLiteral("Ctrl+D"));
+    // Only a window that has a contact selected turns this one on.
+    m_detail->setEnabled(false);
+    m_fileMenu->addSeparator();
+    m_close = addItem(m_fileMenu, QStringLiteral("AblageSchließen"), QStringLiteral("Schließen"),
+                      QStringLiteral("Ctrl+W"));
+    m_quit =
+        addItem(m_fileMenu, QStringLiteral("FileQuit"), QStringLiteral("Beenden"), QStringLiteral("Ctrl+Q"));
+    m_quit->setMenuRole(QAction::QuitRole);
+    m_about = addItem(m_fileMenu, QStringLiteral("UeberTovanel"), QStringLiteral("Über Tovanel"));
+    m_about->setMenuRole(QAction::AboutRole);
+}
+
+void MenuBar1::createEditMenu() {
+    m_editMenu = addNamedMenu(QStringLiteral("EditMenu"), QStringLiteral("&Bearbeiten"));
+    m_undo = addItem(m_editMenu, QStringLiteral("EditUndo"), QStringLiteral("&Rückgängig"),
+                     QStringLiteral("Ctrl+Z"));
+    m_editMenu->addSeparator();
+    m_cut = addItem(m_editMenu, QStringLiteral("EditCut"), QStringLiteral("&Ausschneiden"),
+                    QStringLiteral("Ctrl+X"));
+    m_copy = addItem(m_editMenu, QStringLiteral("EditCopy"), QStringLiteral("&Kopieren"),
+                     QStringLiteral("Ctrl+C"));
+    m_copyValue = addItem(m_editMenu, QStringLiteral("EditCopyVal"), QStringLiteral("Wert Kopieren"),
+                          QStringLiteral("Ctrl+Y"));
+    m_paste = addItem(m_editMenu, QStringLiteral("EditPaste"), QStringLiteral("&Einfügen"),
+                      QStringLiteral("Ctrl+V"));
+    m_clear = addItem(m_editMenu, QStringLiteral("EditClear"), QStringLiteral("&Löschen"));
+    m_editMenu->addSeparator();
+    m_selectAll = addItem(m_editMenu, QStringLiteral("EditSelectAll"), QStringLiteral("&Alles auswählen"),
+                          QStringLiteral("Ctrl+A"));
+
+    connect(m_undo, &QAction::triggered, this, [] { invokeOnFocused("undo"); });
+    connect(m_cut, &QAction::triggered, this, [] { invokeOnFocused("cut"); });
+    connect(m_copy, &QAction::triggered, this, [] { invokeOnFocused("copy"); });
+    connect(m_paste, &QAction::triggered, this, [] { invokeOnFocused("paste"); });
+    connect(m_selectAll, &QAction::triggered, this, [] { invokeOnFocused("selectAll"); });
+    connect(m_clear, &QAction::triggered, this, &clearFocusedSelection);
+}
+
+QMenu* MenuBar1::addNamedMenu(const QString& name, const QString& caption) {
+    QMenu* menu = addMenu(caption);
+    menu->setObjectName(name);
+    menu->menuAction()->setObjectName(name);
+    return menu;
+}
+
+QAction* MenuBar1::addItem(QMenu* menu, const QString& name, const QString& caption,
+                           const QString& shortcut) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(name);
+    // Only the two items that say so belong in the application menu; no guessing from captions.
+    action->setMenuRole(QAction::NoRole);
+    if (!shortcut.isEmpty()) {
+        action->setShortcut(QKeySequence(shortcut));
+    }
+    return action;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QMenuBar>
+
+class QAction;
+class QMenu;
+
+// The application's menu bar: "&Ablage" and "&Bearbeiten". Each window carries its own and attaches its
+// handlers to the actions it serves; every item keeps a stable objectName for tests and accessibility.
+// The standard editing items work on whichever text control has the keyboard focus.
+class MenuBar1 final : public QMenuBar {
+    Q_OBJECT
+public:
+    explicit MenuBar1(QWidget* parent = nullptr);
+
+    QMenu* fileMenu() const { return m_fileMenu; }
+    QMenu* editMenu() const { return m_editMenu; }
+
+    QAction* openAction() const { return m_open; }
+    QAction* detailAction() const { return m_detail; }
+    QAction* closeAction() const { return m_close; }
+    QAction* quitAction() const { return m_quit; }
+    QAction* aboutAction() const { return m_about; }
+    QAction* undoAction() const { return m_undo; }
+    QAction* cutAction() const { return m_cut; }
+    QAction* copyAction() const { return m_copy; }
+    QAction* copyValueAction() const { return m_copyValue; }
+    QAction* pasteAction() const { return m_paste; }
+    QAction* clearAction() const { return m_clear; }
+    QAction* selectAllAction() const { return m_selectAll; }
+
+private:
+    void createFileMenu();
+    void createEditMenu();
+    QMenu* addNamedMenu(const QString& name, const QString& caption);
+    static QAction* addItem(QMenu* menu, const QString& name, const QString& caption,
+                            const QString& shortcut = {});
+
+    QMenu* m_fileMenu = nullptr;
+    QMenu* m_editMenu = nullptr;
+    QAction* m_open = nullptr;
+    QAction* m_detail = nullptr;
+    QAction* m_close = nullptr;
+    QAction* m_quit = nullptr;
+    QAction* m_about = nullptr;
+    QAction* m_undo = nullptr;
+    QAction* m_cut = nullptr;
+    QAction* m_copy = nullptr;
+    QAction* m_copyValue = nullptr;
+    QAction* m_paste = nullptr;
+    QAction* m_clear = nullptr;
+    QAction* m_selectAll = nullptr;
+};
