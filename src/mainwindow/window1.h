@@ -6,6 +6,7 @@
 
 class AddressTableModel;
 class Detail;
+class ImportFlow;
 class Dialogs;
 class ListBox;
 class MenuBar1;
@@ -114,6 +115,7 @@ private:
     QPointer<Detail> m_detail;
     std::function<void()> m_quit;
     QString m_vcfFile;
+    ImportFlow* m_importFlow = nullptr;
     int m_selected = 0;
     bool m_importing = false;
     int m_progressDelay;
