@@ -65,4 +65,21 @@ template <std::size_t N> [[gnu::always_inline]] inline bool is(QByteArrayView a,
     }
 }
 
+// Case-insensitive equality of two byte strings of the same size, eight bytes at a time.
+inline bool equalSized(QByteArrayView a, QByteArrayView b) {
+    qsizetype i = 0;
+    for (; i + 8 <= a.size(); i += 8) {
+        if (lowerWord(loadWord<std::uint64_t>(a.data() + i)) !=
+            lowerWord(loadWord<std::uint64_t>(b.data() + i))) {
+            return false;
+        }
+    }
+    for (; i < a.size(); ++i) {
+        if (lower(a[i]) != lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace AsciiCase

@@ -1,5 +1,7 @@
 #include "decoders.h"
 
+#include "asciicase.h"
+
 #include <QStringDecoder>
 #include <array>
 #include <cstring>
@@ -65,20 +67,6 @@ constexpr std::array<CharsetName, 11> CharsetNames = {{
     {"MacRoman", CharsetFamily::MacRoman},
 }};
 
-// The names are compared often, once per value that is not all ASCII: sizes first, then the bytes.
-bool equalsIgnoringCase(QByteArrayView a, QByteArrayView b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c; };
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 } // namespace
 
 bool isAscii(QByteArrayView bytes) {
@@ -94,8 +82,11 @@ CharsetFamily charsetFamily(QByteArrayView charset) {
     if (charset.isEmpty()) {
         return CharsetFamily::Utf8;
     }
+    // Asked once per value that is not all ASCII: the size and first letter rule out most names cheaply.
+    const char first = AsciiCase::lower(charset.front());
     for (const CharsetName& known : CharsetNames) {
-        if (equalsIgnoringCase(charset, known.name)) {
+        if (known.name.size() == charset.size() && AsciiCase::lower(known.name.front()) == first &&
+            AsciiCase::equalSized(charset, known.name)) {
             return known.family;
         }
     }

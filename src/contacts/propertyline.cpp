@@ -5,10 +5,6 @@
 
 #include <cstring>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 namespace PropertyLexer {
 
 namespace {
@@ -79,56 +75,6 @@ qsizetype keyEnd(QByteArrayView line, bool* unquoted) {
         }
     }
     return -1;
-}
-
-QByteArrayView propertyName(QByteArrayView line, qsizetype& end, bool& quote) {
-#ifdef __SSE2__
-    // Names are short: one vector of the line's start mostly holds the whole name.
-    if (line.size() >= 16) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data()));
-        const auto stops = unsigned(_mm_movemask_epi8(_mm_or_si128(
-            _mm_cmpeq_epi8(chunk, _mm_set1_epi8(';')), _mm_cmpeq_epi8(chunk, _mm_set1_epi8(':')))));
-        if (stops != 0) {
-            end = __builtin_ctz(stops);
-            const unsigned before = (1u << end) - 1;
-            const unsigned dots =
-                unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('.')))) & before;
-            quote = (unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('"')))) & before) != 0;
-            const qsizetype start = dots != 0 ? 32 - __builtin_clz(dots) : 0;
-            return line.sliced(start, end - start);
-        }
-    }
-#endif
-    qsizetype start = 0;
-    bool quoted = false;
-    end = 0;
-    for (; end < line.size(); ++end) {
-        const char c = line[end];
-        if (c == ';' || c == ':') {
-            break;
-        }
-        if (c == '.') {
-            start = end + 1;
-        }
-        quoted |= c == '"';
-    }
-    quote = quoted;
-    return line.sliced(start, end - start);
-}
-
-qsizetype keyEndAfterName(QByteArrayView line, qsizetype nameEnd, bool quoteInName, bool* unquoted) {
-    if (quoteInName) {
-        return keyEnd(line, unquoted);
-    }
-    if (nameEnd >= line.size()) {
-        return -1; // neither ":" nor '"' in the whole line
-    }
-    if (line[nameEnd] == ':') {
-        *unquoted = true;
-        return nameEnd;
-    }
-    const qsizetype rest = keyEnd(line.sliced(nameEnd), unquoted);
-    return rest < 0 ? -1 : nameEnd + rest;
 }
 
 bool declaresQuotedPrintable(QByteArrayView line, qsizetype end) {
@@ -275,29 +221,6 @@ PropertyLine::PropertyLine(QByteArrayView line, qsizetype knownEnd, bool unquote
             start = i + 1;
         }
     }
-}
-
-Components::Components(QByteArrayView value, qsizetype wanted) {
-    const char* const data = value.data();
-    const char* const end = data + value.size();
-    const char* start = data;
-    const char* p = data;
-    while ((p = findEither(p, end, ';', '\\')) != end) {
-        if (*p == '\\') {
-            p += end - p >= 2 ? 2 : 1;
-            continue;
-        }
-        parts[size_t(count++)] = QByteArrayView(start, p - start);
-        start = ++p;
-        if (count == wanted) {
-            return;
-        }
-    }
-    parts[size_t(count++)] = QByteArrayView(start, end - start);
-}
-
-QByteArrayView firstComponent(QByteArrayView value) {
-    return Components(value, 1)[0];
 }
 
 } // namespace PropertyLexer
