@@ -6,8 +6,8 @@
 
 class AddressTableModel;
 class Detail;
-class ImportFlow;
 class Dialogs;
+class ImportFlow;
 class ListBox;
 class MenuBar1;
 class QAction;
