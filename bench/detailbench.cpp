@@ -7,7 +7,7 @@
 #include "detail.h"
 #include "dialogs.h"
 #include "listbox.h"
-#include "vcfimport.h"
+#include "vcardreader.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -109,7 +109,9 @@ int runCase(const Case& c) {
     QuietDialogs dialogs;
     AddressTableModel adressen(AddressTableModel::List::Adressen);
     AddressTableModel adrData(AddressTableModel::List::AdrData);
-    OpenVcf(path, adressen, adrData, dialogs, {});
+    const VcardReadResult read = readVcardFile(path);
+    adressen.setTable(read.table);
+    adrData.setTable(read.table);
     if (adressen.rowCount() != 1) {
         std::fprintf(stderr, "%s: the import gave %d contacts\n", c.name, adressen.rowCount());
         return 1;

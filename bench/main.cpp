@@ -1,10 +1,10 @@
 // tovanel-bench: inspects and measures the import outside the viewer, through the viewer's own import
 // code and table model.
 #include "addresstablemodel.h"
-#include "dialogs.h"
 #include "generator.h"
+#include "importmessages.h"
 #include "tabledump.h"
-#include "vcfimport.h"
+#include "vcardreader.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -22,15 +22,16 @@
 
 namespace {
 
-// Answers the import's questions on the terminal: messages go to standard error, open dialogs are
-// cancelled.
-class StderrDialogs final : public Dialogs {
-public:
-    void message(const QString& text) override {
+// Reads a file into both lists as the window does, its messages to standard error; after an "END" line
+// outside a card no other file is asked for.
+void importFile(const QString& path, AddressTableModel& adressen, AddressTableModel& adrData) {
+    const VcardReadResult result = readVcardFile(path);
+    for (const QString& text : ImportMessages::forResult(result, path)) {
         std::fprintf(stderr, "%s\n", TableDump::message(text).toUtf8().constData());
     }
-    QString openFile(const QString&) override { return {}; }
-};
+    adressen.setTable(result.table);
+    adrData.setTable(result.table);
+}
 
 double peakRssMb() {
     rusage usage{};
@@ -118,19 +119,17 @@ struct Import {
 };
 
 Import timedImport(const QString& path, AddressTableModel& adressen, AddressTableModel& adrData) {
-    StderrDialogs dialogs;
     const double cpuStart = cpuSeconds();
     QElapsedTimer timer;
     timer.start();
-    OpenVcf(path, adressen, adrData, dialogs, {});
+    importFile(path, adressen, adrData);
     return {adressen.rowCount(), secondsSince(timer), cpuSeconds() - cpuStart};
 }
 
 int dump(const QString& path) {
-    StderrDialogs dialogs;
     AddressTableModel adressen(AddressTableModel::List::Adressen);
     AddressTableModel adrData(AddressTableModel::List::AdrData);
-    OpenVcf(path, adressen, adrData, dialogs, {});
+    importFile(path, adressen, adrData);
     QTextStream out(stdout);
     out.setEncoding(QStringConverter::Utf8);
     for (int row = 0; row < adressen.rowCount(); ++row) {

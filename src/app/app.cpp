@@ -4,7 +4,7 @@
 #include "filetypes.h"
 #include "menubar1.h"
 #include "regularfile.h"
-#include "vcfimport.h"
+#include "importmessages.h"
 #include "window1.h"
 
 #include <QAction>

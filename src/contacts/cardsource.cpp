@@ -2,6 +2,7 @@
 
 #include "contacttable.h"
 #include "decoders.h"
+#include "importmessages.h"
 #include "linereader.h"
 #include "vcardreader.h"
 

@@ -1,5 +1,7 @@
 #include "decoders.h"
 
+#include "asciicase.h"
+
 #include <QStringDecoder>
 #include <array>
 #include <cstring>
@@ -44,9 +46,28 @@ constexpr std::array<char16_t, 128> MacRomanHigh = {
     0x00CB, 0x00C8, 0x00CD, 0x00CE, 0x00CF, 0x00CC, 0x00D3, 0x00D4, 0xF8FF, 0x00D2, 0x00DA, 0x00DB, 0x00D9,
     0x0131, 0x02C6, 0x02DC, 0x00AF, 0x02D8, 0x02D9, 0x02DA, 0x00B8, 0x02DD, 0x02DB, 0x02C7};
 
-bool equalsIgnoringCase(QByteArrayView a, const char* b) {
-    return a.compare(QByteArrayView(b), Qt::CaseInsensitive) == 0;
-}
+struct CharsetName {
+    QByteArrayView name;
+    CharsetFamily family;
+};
+
+// Every charset name decoded here rather than by the library's codecs.
+constexpr std::array<CharsetName, 11> CharsetNames = {{
+    {"UTF-8", CharsetFamily::Utf8},
+    {"UTF8", CharsetFamily::Utf8},
+    {"US-ASCII", CharsetFamily::Utf8},
+    {"ASCII", CharsetFamily::Utf8},
+    // Files that say ISO-8859-1 are nearly always Windows-1252, which only adds characters to it.
+    {"windows-1252", CharsetFamily::Windows1252},
+    {"cp1252", CharsetFamily::Windows1252},
+    {"ISO-8859-1", CharsetFamily::Windows1252},
+    {"latin1", CharsetFamily::Windows1252},
+    {"macintosh", CharsetFamily::MacRoman},
+    {"x-mac-roman", CharsetFamily::MacRoman},
+    {"MacRoman", CharsetFamily::MacRoman},
+}};
+
+} // namespace
 
 bool isAscii(QByteArrayView bytes) {
     for (char c : bytes) {
@@ -57,7 +78,20 @@ bool isAscii(QByteArrayView bytes) {
     return true;
 }
 
-} // namespace
+CharsetFamily charsetFamily(QByteArrayView charset) {
+    if (charset.isEmpty()) {
+        return CharsetFamily::Utf8;
+    }
+    // Asked once per value that is not all ASCII: the size and first letter rule out most names cheaply.
+    const char first = AsciiCase::lower(charset.front());
+    for (const CharsetName& known : CharsetNames) {
+        if (known.name.size() == charset.size() && AsciiCase::lower(known.name.front()) == first &&
+            AsciiCase::equalSized(charset, known.name)) {
+            return known.family;
+        }
+    }
+    return CharsetFamily::Other;
+}
 
 qsizetype decodeQuotedPrintable(QByteArrayView value, char* out) {
     char* dst = out;
@@ -130,17 +164,14 @@ QString decodeUtf8OrWindows1252(QByteArrayView bytes) {
 }
 
 QString decodeCharset(QByteArrayView bytes, QByteArrayView charset) {
-    if (charset.isEmpty() || equalsIgnoringCase(charset, "UTF-8") || equalsIgnoringCase(charset, "UTF8") ||
-        equalsIgnoringCase(charset, "US-ASCII") || equalsIgnoringCase(charset, "ASCII") || isAscii(bytes)) {
+    const CharsetFamily family = charsetFamily(charset);
+    if (family == CharsetFamily::Utf8 || isAscii(bytes)) {
         return decodeUtf8OrWindows1252(bytes);
     }
-    if (equalsIgnoringCase(charset, "macintosh") || equalsIgnoringCase(charset, "x-mac-roman") ||
-        equalsIgnoringCase(charset, "MacRoman")) {
+    if (family == CharsetFamily::MacRoman) {
         return DecodeMAC(bytes);
     }
-    if (equalsIgnoringCase(charset, "windows-1252") || equalsIgnoringCase(charset, "cp1252") ||
-        equalsIgnoringCase(charset, "ISO-8859-1") || equalsIgnoringCase(charset, "latin1")) {
-        // Files that say ISO-8859-1 are nearly always Windows-1252, which only adds characters to it.
+    if (family == CharsetFamily::Windows1252) {
         return decodeWindows1252(bytes);
     }
     QStringDecoder decoder(charset.toByteArray().constData(), QStringDecoder::Flag::Stateless);

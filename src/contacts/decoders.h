@@ -28,6 +28,14 @@ QString decodeWindows1252(QByteArrayView bytes);
 // One byte of Windows-1252 as a character.
 char16_t windows1252Char(unsigned char b);
 
+// True when every byte is ASCII, which decodes alike under every charset name.
+bool isAscii(QByteArrayView bytes);
+
+// How decodeCharset reads a charset name (any case); no name is Utf8, names it leaves to the library's
+// codecs are Other.
+enum class CharsetFamily { Utf8, Windows1252, MacRoman, Other };
+CharsetFamily charsetFamily(QByteArrayView charset);
+
 // Bytes in the named charset. Unknown names are treated as no charset (UTF-8 or Windows-1252).
 QString decodeCharset(QByteArrayView bytes, QByteArrayView charset);
 

@@ -39,6 +39,3 @@ VcardReadResult readVcard(QIODevice& device, const ReadProgress& progress = {});
 // Reads only regular files, and of them only the bytes there when the file was opened. Running out of
 // memory is reported as OutOfMemory, not thrown.
 VcardReadResult readVcardFile(const QString& path, const ReadProgress& progress = {});
-
-// The German reason for a failed open or read, for messages.
-QString readFailureReason(const QString& path, const QString& deviceError);

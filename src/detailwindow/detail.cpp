@@ -9,7 +9,7 @@
 #include "menubar1.h"
 #include "sourcedisplay.h"
 #include "sourceview.h"
-#include "vcfimport.h"
+#include "importmessages.h"
 
 #include <QAction>
 #include <QClipboard>

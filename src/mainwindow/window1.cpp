@@ -3,18 +3,16 @@
 #include "addresstablemodel.h"
 #include "detail.h"
 #include "dialogs.h"
-#include "displaytext.h"
 #include "edgelocks.h"
 #include "filetypes.h"
+#include "importflow.h"
 #include "importprogress.h"
 #include "listbox.h"
 #include "menubar1.h"
-#include "vcfimport.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -43,6 +41,8 @@ Window1::Window1(Dialogs& dialogs, QWidget* parent)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     createControls();
+    m_importFlow = new ImportFlow(*this, m_vcfFile, *m_adressenModel, *m_adrDataModel, m_dialogs, m_adressen);
+    connect(m_importFlow, &ImportFlow::readToEnd, this, &Window1::fileReadToEnd);
     // The sizes are those of the window's content; a menu bar inside the window comes on top.
     const int menuHeight = m_menuBar->isNativeMenuBar() ? 0 : m_menuBar->sizeHint().height();
     resize(DesignSize.width(), DesignSize.height() + menuHeight);
@@ -181,32 +181,8 @@ void Window1::OpenVcf(const QString& path) {
         return;
     }
     const QScopedValueRollback<bool> importing(m_importing, true);
-    ImportHooks hooks;
-    // What the last fileChosen replaced; an import after an "END" line outside a card chooses again.
-    QString previousFile;
-    QString previousTitle;
-    hooks.fileChosen = [&, this](const QString& file) {
-        previousFile = m_vcfFile;
-        previousTitle = windowTitle();
-        m_vcfFile = file;
-        // A direction control in the name must not turn "gnp.exe" into "exe.png" in the title either.
-        setWindowTitle(QStringLiteral("file name: ") + displayText(QFileInfo(file).fileName()));
-    };
-    hooks.fileAbandoned = [&, this] {
-        m_vcfFile = previousFile;
-        setWindowTitle(previousTitle);
-    };
-    hooks.readToEnd = [this] {
-        emit fileReadToEnd();
-        m_adressen->setFocus();
-    };
-    // The lists stay empty until the table is complete: the import hands it over after the reading.
-    hooks.read = [this](const QString& file) {
-        ImportProgress progress(this, m_progressDelay);
-        return readVcardFile(file,
-                             [&progress](qint64 done, qint64 total) { return progress.update(done, total); });
-    };
-    ::OpenVcf(path, *m_adressenModel, *m_adrDataModel, m_dialogs, hooks);
+    m_importFlow->setProgressDelay(m_progressDelay);
+    m_importFlow->open(path);
 }
 
 // Window events

@@ -7,6 +7,7 @@
 class AddressTableModel;
 class Detail;
 class Dialogs;
+class ImportFlow;
 class ListBox;
 class MenuBar1;
 class QLabel;
@@ -103,6 +104,7 @@ private:
     QPointer<Detail> m_detail;
     std::function<void()> m_quit;
     QString m_vcfFile;
+    ImportFlow* m_importFlow = nullptr;
     int m_selected = 0;
     bool m_importing = false;
     int m_progressDelay;

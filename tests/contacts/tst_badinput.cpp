@@ -3,10 +3,10 @@
 // by regressionInputs().
 #include "addresstablemodel.h"
 #include "cardsource.h"
-#include "dialogs.h"
+#include "importmessages.h"
 #include "regularfile.h"
+#include "tempfiles.h"
 #include "vcardreader.h"
-#include "vcfimport.h"
 
 #include <QAbstractItemModelTester>
 #include <QBuffer>
@@ -27,26 +27,20 @@
 
 namespace {
 
-class RecordingDialogs final : public Dialogs {
-public:
-    QStringList messages;
-    int openDialogs = 0;
-    void message(const QString& text) override { messages.append(text); }
-    QString openFile(const QString&) override {
-        ++openDialogs;
-        return {};
-    }
-};
-
-// An import of one file into fresh lists.
+// A reading of one file into fresh lists, and the messages it calls for.
 struct Import {
-    RecordingDialogs dialogs;
+    VcardReadResult result;
+    QStringList messages;
     AddressTableModel adressen{AddressTableModel::List::Adressen};
     AddressTableModel adrData{AddressTableModel::List::AdrData};
     QAbstractItemModelTester adressenTester{&adressen};
     QAbstractItemModelTester adrDataTester{&adrData};
 
-    explicit Import(const QString& path) { OpenVcf(path, adressen, adrData, dialogs, {}); }
+    explicit Import(const QString& path)
+        : result(readVcardFile(path)), messages(ImportMessages::forResult(result, path)) {
+        adressen.setTable(result.table);
+        adrData.setTable(result.table);
+    }
 };
 
 QString nothingImported() {
@@ -126,7 +120,7 @@ private slots:
     void nothingWritten();
 
 private:
-    QTemporaryDir m_dir;
+    TempFiles m_files;
 };
 
 void TestBadInput::fileContents_data() {
@@ -192,14 +186,10 @@ void TestBadInput::fileContents() {
     QFETCH(int, rows);
     QFETCH(QString, name);
 
-    const QString path = m_dir.filePath(QStringLiteral("bad.vcf"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(content), content.size());
-    file.close();
+    const QString path = m_files.write(QStringLiteral("bad.vcf"), content);
 
     const Import import(path);
-    QCOMPARE(import.dialogs.messages, messages);
+    QCOMPARE(import.messages, messages);
     QCOMPARE(import.adressen.rowCount(), rows);
     checkConsistent(import, content.size());
     if (!name.isNull()) {
@@ -228,7 +218,7 @@ void TestBadInput::hugeLine() {
     QFETCH(qsizetype, lineSize);
     QFETCH(int, rows);
 
-    const QString path = m_dir.filePath(QStringLiteral("huge.vcf"));
+    const QString path = m_files.path(QStringLiteral("huge.vcf"));
     {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -243,10 +233,10 @@ void TestBadInput::hugeLine() {
     QFile::remove(path);
     QCOMPARE(import.adressen.rowCount(), rows);
     if (rows == 0) {
-        QCOMPARE(import.dialogs.messages, QStringList{nothingImported()});
+        QCOMPARE(import.messages, QStringList{nothingImported()});
         return;
     }
-    QCOMPARE(import.dialogs.messages, QStringList());
+    QCOMPARE(import.messages, QStringList());
     const qsizetype noteLine = qsizetype(sizeof("NOTE:") - 1) + lineSize;
     QCOMPARE(import.adrData.table().text(0, Field::Notizen).size(),
              std::min(noteLine, MaxLineLength) - qsizetype(sizeof("NOTE:") - 1));
@@ -280,14 +270,10 @@ void TestBadInput::valueAtChunkBorder() {
     const QByteArray head("BEGIN:VCARD\nNOTE:");
     const qsizetype fill = (1 << 20) + shift - head.size() - lineEnd.size();
     const QByteArray content = head + QByteArray(fill, 'x') + lineEnd + next + "\nEND:VCARD\n";
-    const QString path = m_dir.filePath(QStringLiteral("border.vcf"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
-    file.close();
+    const QString path = m_files.write(QStringLiteral("border.vcf"), content);
 
     const Import import(path);
-    QCOMPARE(import.dialogs.messages, QStringList());
+    QCOMPARE(import.messages, QStringList());
     QCOMPARE(import.adrData.cell(0, 7), QString(fill, QLatin1Char('x')) + tail);
     QCOMPARE(import.adressen.cell(0, 7), QString::number(content.size()));
 }
@@ -296,39 +282,34 @@ void TestBadInput::unreadablePaths_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("reason");
 
-    const QString folder = m_dir.filePath(QStringLiteral("folder.vcf"));
-    QDir().mkpath(folder);
+    const QString folder = m_files.folder(QStringLiteral("folder.vcf"));
     QTest::newRow("a folder") << folder << QStringLiteral("Das ist ein Ordner, keine Datei.");
 
-    QTest::newRow("missing file") << m_dir.filePath(QStringLiteral("missing.vcf"))
+    QTest::newRow("missing file") << m_files.path(QStringLiteral("missing.vcf"))
                                   << QStringLiteral("Die Datei existiert nicht.");
 
-    const QString loopA = m_dir.filePath(QStringLiteral("loop-a.vcf"));
-    const QString loopB = m_dir.filePath(QStringLiteral("loop-b.vcf"));
+    const QString loopA = m_files.path(QStringLiteral("loop-a.vcf"));
+    const QString loopB = m_files.path(QStringLiteral("loop-b.vcf"));
     QFile::link(loopB, loopA);
     QFile::link(loopA, loopB);
     QTest::newRow("symlink loop") << loopA << QStringLiteral("Zu viele Verknüpfungen hintereinander.");
 
-    const QString dangling = m_dir.filePath(QStringLiteral("dangling.vcf"));
-    QFile::link(m_dir.filePath(QStringLiteral("gone.vcf")), dangling);
+    const QString dangling = m_files.path(QStringLiteral("dangling.vcf"));
+    QFile::link(m_files.path(QStringLiteral("gone.vcf")), dangling);
     QTest::newRow("dangling symlink")
         << dangling << QStringLiteral("Die Verknüpfung zeigt auf keine vorhandene Datei.");
 
     // Root reads any file whatever its mode; a write-only kernel setting refuses even root.
     QString locked = QStringLiteral("/proc/sys/vm/compact_memory");
     if (geteuid() != 0) {
-        locked = m_dir.filePath(QStringLiteral("locked.vcf"));
-        QFile file(locked);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(card("FN:Geheim"));
-        file.close();
+        locked = m_files.write(QStringLiteral("locked.vcf"), card("FN:Geheim"));
         QFile::setPermissions(locked, QFileDevice::WriteOwner);
     }
     QTest::newRow("no read permission")
         << locked << QStringLiteral("Keine Berechtigung, die Datei zu lesen.");
 
     // Root enters every folder; the row is skipped then.
-    const QString closed = m_dir.filePath(QStringLiteral("closed"));
+    const QString closed = m_files.path(QStringLiteral("closed"));
     QDir().mkpath(closed);
     QFile(closed + QStringLiteral("/inside.vcf")).open(QIODevice::WriteOnly);
     QFile::setPermissions(closed, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
@@ -337,7 +318,7 @@ void TestBadInput::unreadablePaths_data() {
         << QStringLiteral("Keine Berechtigung, den Ordner „%1“ zu öffnen.").arg(closed);
 
     // Not files: reading them would block for good, or never end.
-    const QString fifo = m_dir.filePath(QStringLiteral("fifo.vcf"));
+    const QString fifo = m_files.path(QStringLiteral("fifo.vcf"));
     QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     for (const QString& device : {fifo, QStringLiteral("/dev/zero"), QStringLiteral("/dev/full"),
                                   QStringLiteral("/dev/urandom"), QStringLiteral("/dev/null")}) {
@@ -356,9 +337,9 @@ void TestBadInput::unreadablePaths() {
     }
 
     const Import import(path);
-    QCOMPARE(import.dialogs.messages, QStringList{ImportMessages::cannotRead(path, reason)});
+    QCOMPARE(import.messages, QStringList{ImportMessages::cannotRead(path, reason)});
     QCOMPARE(import.adressen.rowCount(), 0);
-    QCOMPARE(import.dialogs.openDialogs, 0);
+    QCOMPARE(import.result.status, VcardReadResult::Status::ReadError);
 }
 
 void TestBadInput::systemErrorsInGerman_data() {
@@ -392,11 +373,8 @@ void TestBadInput::outOfMemoryIsAMessage() {
     if (bench.isEmpty() || !QFileInfo::exists(bench)) {
         QSKIP("tovanel-bench not built");
     }
-    QFile small(m_dir.filePath(QStringLiteral("small.vcf")));
-    QVERIFY(small.open(QIODevice::WriteOnly));
-    small.write(card("FN:Anna"));
-    small.close();
-    const QString path = m_dir.filePath(QStringLiteral("gross.vcf"));
+    const QString smallPath = m_files.write(QStringLiteral("small.vcf"), card("FN:Anna"));
+    const QString path = m_files.path(QStringLiteral("gross.vcf"));
     {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -417,7 +395,7 @@ void TestBadInput::outOfMemoryIsAMessage() {
         return process;
     };
     // A build with sanitizers reserves more address space than that before it starts.
-    if (const auto small = run(m_dir.filePath(QStringLiteral("small.vcf")));
+    if (const auto small = run(smallPath);
         small->exitStatus() != QProcess::NormalExit || small->exitCode() != 0) {
         QSKIP("the bench does not start under this limit");
     }
@@ -449,7 +427,7 @@ void TestBadInput::regressionInputs() {
             }
         }
     }
-    QVERIFY(import.dialogs.messages.size() <= 1);
+    QVERIFY(import.messages.size() <= 1);
 }
 
 void TestBadInput::sourceAfterFileChanged_data() {
@@ -500,13 +478,8 @@ void TestBadInput::sourceAfterFileChanged() {
     QFETCH(QString, error);
     QFETCH(bool, checked);
 
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("kontakte.vcf"));
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(card("FN:Anna") + card("FN:Bernd"));
-    }
+    const TempFiles files;
+    const QString path = files.write(QStringLiteral("kontakte.vcf"), card("FN:Anna") + card("FN:Bernd"));
     const Import import(path);
     QCOMPARE(import.adressen.rowCount(), 2);
     const CardSourceRange range = cardSourceRange(import.adressen.table(), contact);
@@ -625,7 +598,7 @@ void TestBadInput::nothingWritten() {
         const QStringList before = snapshot(root.path());
         const Import import(path);
         QCOMPARE(import.adressen.rowCount(), 2);
-        QCOMPARE(import.dialogs.messages, QStringList());
+        QCOMPARE(import.messages, QStringList());
         for (int contact = 0; contact < 2; ++contact) {
             QVERIFY(readCardSource(path, cardSourceRange(import.adressen.table(), contact)).ok);
         }

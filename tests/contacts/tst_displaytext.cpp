@@ -1,8 +1,7 @@
 #include "addresstablemodel.h"
 #include "displaytext.h"
-#include "fakedialogs.h"
 #include "tempfiles.h"
-#include "vcfimport.h"
+#include "vcardreader.h"
 
 #include <QTest>
 
@@ -52,11 +51,10 @@ void TestDisplayText::listShowsMarksButKeepsTheCellAsRead() {
     TempFiles files;
     const QString path = files.write(QStringLiteral("k.vcf"), "BEGIN:VCARD\nFN:\xE2\x80\xAEgnp.exe\n"
                                                               "ORG:Zeta\nEND:VCARD\n");
-    FakeDialogs dialogs;
+    const VcardReadResult result = readVcardFile(path);
+    QCOMPARE(result.status, VcardReadResult::Status::ReadToEnd);
     AddressTableModel adressen(AddressTableModel::List::Adressen);
-    AddressTableModel adrData(AddressTableModel::List::AdrData);
-    OpenVcf(path, adressen, adrData, dialogs, {});
-    QCOMPARE(dialogs.messages, QStringList());
+    adressen.setTable(result.table);
     QCOMPARE(adressen.index(0, 1).data().toString(), QStringLiteral("\uFFFDgnp.exe"));
     QCOMPARE(adressen.index(0, 1).data(Qt::ToolTipRole).toString(), QStringLiteral("\uFFFDgnp.exe"));
     QCOMPARE(adressen.index(0, 2).data().toString(), QStringLiteral("Zeta"));

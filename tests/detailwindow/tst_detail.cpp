@@ -5,7 +5,8 @@
 #include "listbox.h"
 #include "sourcedisplay.h"
 #include "tempfiles.h"
-#include "vcfimport.h"
+#include "vcardreader.h"
+#include "importmessages.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
@@ -120,9 +121,11 @@ void TestDetail::init() {
     m_adressen = std::make_unique<AddressTableModel>(AddressTableModel::List::Adressen);
     m_adrData = std::make_unique<AddressTableModel>(AddressTableModel::List::AdrData);
     m_adressenTester = std::make_unique<QAbstractItemModelTester>(m_adressen.get());
-    OpenVcf(m_path, *m_adressen, *m_adrData, m_dialogs, {});
+    const VcardReadResult read = readVcardFile(m_path);
+    QCOMPARE(read.status, VcardReadResult::Status::ReadToEnd);
+    m_adressen->setTable(read.table);
+    m_adrData->setTable(read.table);
     QCOMPARE(m_adressen->rowCount(), 3);
-    QCOMPARE(m_dialogs.messages, QStringList());
 
     Detail::Source source;
     source.adressen = m_adressen.get();
@@ -149,8 +152,10 @@ void TestDetail::writeFile(const QByteArray& bytes) {
 
 void TestDetail::reimport(const QByteArray& bytes) {
     writeFile(bytes);
-    OpenVcf(m_path, *m_adressen, *m_adrData, m_dialogs, {});
-    QCOMPARE(m_dialogs.messages, QStringList());
+    const VcardReadResult read = readVcardFile(m_path);
+    QCOMPARE(read.status, VcardReadResult::Status::ReadToEnd);
+    m_adressen->setTable(read.table);
+    m_adrData->setTable(read.table);
 }
 
 // What the main window does when it hands over a contact.

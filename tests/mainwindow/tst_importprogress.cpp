@@ -1,7 +1,7 @@
+#include "importmessages.h"
 #include "importprogress.h"
 #include "regularfile.h"
 #include "tempfiles.h"
-#include "vcfimport.h"
 #include "windowfixture.h"
 
 #include <QAbstractItemModelTester>

@@ -1,16 +1,16 @@
+// The import as the window runs it: the file and title it sets and puts back, the lists it fills or keeps,
+// the messages it shows and the other file it asks for after an "END" line outside a card.
 #include "addresstablemodel.h"
 #include "fakedialogs.h"
 #include "filetypes.h"
+#include "importflow.h"
+#include "importmessages.h"
 #include "tempfiles.h"
-#include "trickledevice.h"
-#include "vcardreader.h"
-#include "vcfimport.h"
 
 #include <QAbstractItemModelTester>
 #include <QFile>
 #include <QTest>
-#include <algorithm>
-#include <cstring>
+#include <QWidget>
 #include <memory>
 #include <new>
 
@@ -22,55 +22,9 @@ const QByteArray ThreeCards = "BEGIN:VCARD\nFN:Xaver\nEND:VCARD\nBEGIN:VCARD\nFN
 const QByteArray StrayEndAfterOne =
     "BEGIN:VCARD\nFN:Vorher\nEND:VCARD\nEND:VCARD\nBEGIN:VCARD\nFN:Nie\nEND:VCARD\n";
 
-// A file of more than 2 GiB without the disk: a card, megabytes of lines outside any card, and a last
-// card, produced as they are read.
-class HugeFileDevice final : public QIODevice {
-public:
-    static constexpr qint64 PaddingLine = 1 << 16;
-    static constexpr qint64 PaddingLines = (qint64(1) << 31) / PaddingLine + 16;
-    const QByteArray head = "BEGIN:VCARD\nFN:Vorne\nEND:VCARD\n";
-    const QByteArray tail = "BEGIN:VCARD\nFN:Hinten\nEND:VCARD\n";
-    const qint64 total = head.size() + PaddingLines * PaddingLine + tail.size();
-
-    HugeFileDevice() { open(QIODevice::ReadOnly); }
-    bool isSequential() const override { return true; }
-
-protected:
-    qint64 readData(char* data, qint64 maxSize) override {
-        const qint64 n = std::min(maxSize, total - m_pos);
-        const qint64 paddingEnd = total - tail.size();
-        for (qint64 i = 0; i < n;) {
-            const qint64 at = m_pos + i;
-            if (at < head.size()) {
-                data[i++] = head[at];
-            } else if (at >= paddingEnd) {
-                data[i++] = tail[at - paddingEnd];
-            } else {
-                // "X-PAD:xxx...x\n" lines of PaddingLine bytes.
-                const qint64 inLine = (at - head.size()) % PaddingLine;
-                const qint64 run = std::min(n - i, PaddingLine - inLine);
-                std::memset(data + i, 'x', size_t(run));
-                if (inLine == 0 && run >= 6) {
-                    std::memcpy(data + i, "X-PAD:", 6);
-                }
-                if (inLine + run == PaddingLine) {
-                    data[i + run - 1] = '\n';
-                }
-                i += run;
-            }
-        }
-        m_pos += n;
-        return n;
-    }
-    qint64 writeData(const char*, qint64) override { return -1; }
-
-private:
-    qint64 m_pos = 0;
-};
-
 } // namespace
 
-class tst_VcfImport : public QObject {
+class tst_ImportFlow : public QObject {
     Q_OBJECT
 
 private slots:
@@ -86,8 +40,6 @@ private slots:
     void strayEndAsksForAnotherFile();
     void strayEndCancelledKeepsRowsReadBefore();
     void strayEndAgainInTheOtherFile();
-    void readErrorKeepsRowsReadSoFar();
-    void keepsPositionsBeyondTwoGigabytes();
     void givenUpImportKeepsEverything_data();
     void givenUpImportKeepsEverything();
 
@@ -96,17 +48,22 @@ private:
     void preload();
 
     std::unique_ptr<TempFiles> m_files;
+    std::unique_ptr<QWidget> m_window;
+    QString m_file;
     std::unique_ptr<AddressTableModel> m_adressen;
     std::unique_ptr<AddressTableModel> m_adrData;
     std::unique_ptr<QAbstractItemModelTester> m_tester;
     FakeDialogs m_dialogs;
-    QStringList m_chosen; // files handed to the import, in order
+    std::unique_ptr<ImportFlow> m_flow;
+    QStringList m_chosen; // files read, in order
     int m_readToEnd = 0;
-    ImportHooks m_hooks;
 };
 
-void tst_VcfImport::init() {
+void tst_ImportFlow::init() {
     m_files = std::make_unique<TempFiles>();
+    m_window = std::make_unique<QWidget>();
+    m_window->setWindowTitle(QStringLiteral("Adressen"));
+    m_file.clear();
     m_adressen = std::make_unique<AddressTableModel>(AddressTableModel::List::Adressen);
     m_adrData = std::make_unique<AddressTableModel>(AddressTableModel::List::AdrData);
     m_tester = std::make_unique<QAbstractItemModelTester>(
@@ -114,20 +71,27 @@ void tst_VcfImport::init() {
     m_dialogs.messages.clear();
     m_dialogs.openFileTypes.clear();
     m_dialogs.nextFiles.clear();
+    m_flow = std::make_unique<ImportFlow>(*m_window, m_file, *m_adressen, *m_adrData, m_dialogs, nullptr);
+    m_flow->setParent(nullptr); // owned here, not by the window
+    m_flow->setReading([this](const QString& path, const ReadProgress& progress) {
+        m_chosen << path;
+        return readVcardFile(path, progress);
+    });
+    connect(m_flow.get(), &ImportFlow::readToEnd, this, [this] { ++m_readToEnd; });
     m_chosen.clear();
     m_readToEnd = 0;
-    m_hooks.fileChosen = [this](const QString& path) { m_chosen << path; };
-    m_hooks.readToEnd = [this] { ++m_readToEnd; };
 }
 
-void tst_VcfImport::cleanup() {
+void tst_ImportFlow::cleanup() {
+    m_flow.reset();
     m_tester.reset();
     m_adressen.reset();
     m_adrData.reset();
+    m_window.reset();
     m_files.reset();
 }
 
-QStringList tst_VcfImport::names() const {
+QStringList tst_ImportFlow::names() const {
     QStringList out;
     for (int row = 0; row < m_adressen->rowCount(); ++row) {
         out << m_adressen->cell(row, 0) + QLatin1Char(' ') + m_adressen->cell(row, 1);
@@ -136,34 +100,37 @@ QStringList tst_VcfImport::names() const {
 }
 
 // Fills the lists from an earlier import, so a test sees what a later one leaves of them.
-void tst_VcfImport::preload() {
-    OpenVcf(m_files->write(QStringLiteral("vorher.vcf"), ThreeCards), *m_adressen, *m_adrData, m_dialogs, {});
+void tst_ImportFlow::preload() {
+    m_flow->open(m_files->write(QStringLiteral("vorher.vcf"), ThreeCards));
     QCOMPARE(m_adressen->rowCount(), 3);
+    m_chosen.clear();
+    m_readToEnd = 0;
 }
 
-void tst_VcfImport::importsFileAndReportsReadToEnd() {
+void tst_ImportFlow::importsFileAndReportsReadToEnd() {
     const QString path = m_files->write(QStringLiteral("kontakte.vcf"), TwoCards);
-    OpenVcf(path, *m_adressen, *m_adrData, m_dialogs, m_hooks);
+    m_flow->open(path);
     QCOMPARE(names(), (QStringList{QStringLiteral("1 Anna"), QStringLiteral("2 Bernd")}));
     QCOMPARE(m_adrData->rowCount(), 2);
     QCOMPARE(m_chosen, QStringList{path});
+    QCOMPARE(m_file, path);
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("file name: kontakte.vcf"));
     QCOMPARE(m_readToEnd, 1);
     QCOMPARE(m_dialogs.messages, QStringList());
     QCOMPARE(m_dialogs.openFileTypes, QStringList());
 }
 
-void tst_VcfImport::startsNumberingAgainOnEachImport() {
+void tst_ImportFlow::startsNumberingAgainOnEachImport() {
     preload();
-    OpenVcf(m_files->write(QStringLiteral("kontakte.vcf"), TwoCards), *m_adressen, *m_adrData, m_dialogs,
-            m_hooks);
+    m_flow->open(m_files->write(QStringLiteral("kontakte.vcf"), TwoCards));
     QCOMPARE(names(), (QStringList{QStringLiteral("1 Anna"), QStringLiteral("2 Bernd")}));
     QCOMPARE(m_adrData->cell(1, 0), QStringLiteral("2"));
 }
 
-void tst_VcfImport::emptyFileIsReadToEndButReportsNothingImported() {
+void tst_ImportFlow::emptyFileIsReadToEndButReportsNothingImported() {
     preload();
     const QString path = m_files->write(QStringLiteral("leer.vcf"), {});
-    OpenVcf(path, *m_adressen, *m_adrData, m_dialogs, m_hooks);
+    m_flow->open(path);
     QCOMPARE(m_adressen->rowCount(), 0);
     QCOMPARE(m_adrData->rowCount(), 0);
     QCOMPARE(m_chosen, QStringList{path});
@@ -173,16 +140,18 @@ void tst_VcfImport::emptyFileIsReadToEndButReportsNothingImported() {
                  "Es konnten keine Daten importiert werden\nBitte prüfen Sie die Datei / das Format")});
 }
 
-void tst_VcfImport::noFileChangesNothing() {
+void tst_ImportFlow::noFileChangesNothing() {
     preload();
-    OpenVcf(QString(), *m_adressen, *m_adrData, m_dialogs, m_hooks);
+    const QString title = m_window->windowTitle();
+    m_flow->open(QString());
     QCOMPARE(m_adressen->rowCount(), 3);
     QCOMPARE(m_chosen, QStringList());
+    QCOMPARE(m_window->windowTitle(), title);
     QCOMPARE(m_readToEnd, 0);
     QCOMPARE(m_dialogs.messages, QStringList());
 }
 
-void tst_VcfImport::unreadableFileIsReportedWithReason_data() {
+void tst_ImportFlow::unreadableFileIsReportedWithReason_data() {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("reason");
     QTest::newRow("missing file") << QStringLiteral("missing")
@@ -194,7 +163,7 @@ void tst_VcfImport::unreadableFileIsReportedWithReason_data() {
                                    << QStringLiteral("Keine Berechtigung, die Datei zu lesen.");
 }
 
-void tst_VcfImport::unreadableFileIsReportedWithReason() {
+void tst_ImportFlow::unreadableFileIsReportedWithReason() {
     QFETCH(QString, kind);
     QFETCH(QString, reason);
     const QString name = QStringLiteral("x.vcf");
@@ -212,22 +181,23 @@ void tst_VcfImport::unreadableFileIsReportedWithReason() {
         }
     }
     preload();
-    OpenVcf(path, *m_adressen, *m_adrData, m_dialogs, m_hooks);
+    m_flow->open(path);
 
     QCOMPARE(m_dialogs.messages,
              QStringList{QStringLiteral("Die Datei „x.vcf“ konnte nicht gelesen werden.\n") + reason});
     QCOMPARE(m_adressen->rowCount(), 0); // the previous file's rows are not left under this file's name
     QCOMPARE(m_adrData->rowCount(), 0);
     QCOMPARE(m_chosen, QStringList{path});
+    QCOMPARE(m_file, path);
     QCOMPARE(m_readToEnd, 0);
     QCOMPARE(m_dialogs.openFileTypes, QStringList());
 }
 
-void tst_VcfImport::strayEndAsksForAnotherFile() {
+void tst_ImportFlow::strayEndAsksForAnotherFile() {
     const QString bad = m_files->write(QStringLiteral("kaputt.vcf"), StrayEndAfterOne);
     const QString good = m_files->write(QStringLiteral("gut.vcf"), TwoCards);
     m_dialogs.nextFiles = {good};
-    OpenVcf(bad, *m_adressen, *m_adrData, m_dialogs, m_hooks);
+    m_flow->open(bad);
 
     QCOMPARE(m_dialogs.messages, QStringList{ImportMessages::strayEnd()});
     QCOMPARE(ImportMessages::strayEnd(),
@@ -235,25 +205,28 @@ void tst_VcfImport::strayEndAsksForAnotherFile() {
     QCOMPARE(m_dialogs.openFileTypes, QStringList{FileTypes::OpenFilter});
     QCOMPARE(names(), (QStringList{QStringLiteral("1 Anna"), QStringLiteral("2 Bernd")}));
     QCOMPARE(m_chosen, (QStringList{bad, good}));
+    QCOMPARE(m_file, good);
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("file name: gut.vcf"));
     QCOMPARE(m_readToEnd, 1); // only the other file was read to its end
 }
 
-void tst_VcfImport::strayEndCancelledKeepsRowsReadBefore() {
+void tst_ImportFlow::strayEndCancelledKeepsRowsReadBefore() {
     const QString bad = m_files->write(QStringLiteral("kaputt.vcf"), StrayEndAfterOne);
-    OpenVcf(bad, *m_adressen, *m_adrData, m_dialogs, m_hooks);
+    m_flow->open(bad);
 
     QCOMPARE(m_dialogs.messages, QStringList{ImportMessages::strayEnd()});
     QCOMPARE(m_dialogs.openFileTypes.size(), 1);
     QCOMPARE(names(), QStringList{QStringLiteral("1 Vorher")});
     QCOMPARE(m_chosen, QStringList{bad});
+    QCOMPARE(m_file, bad);
     QCOMPARE(m_readToEnd, 0);
 }
 
-void tst_VcfImport::strayEndAgainInTheOtherFile() {
+void tst_ImportFlow::strayEndAgainInTheOtherFile() {
     const QString bad = m_files->write(QStringLiteral("kaputt.vcf"), StrayEndAfterOne);
     const QString worse = m_files->write(QStringLiteral("schlimmer.vcf"), "END:VCARD\n");
     m_dialogs.nextFiles = {worse};
-    OpenVcf(bad, *m_adressen, *m_adrData, m_dialogs, m_hooks);
+    m_flow->open(bad);
 
     QCOMPARE(m_dialogs.messages, (QStringList{ImportMessages::strayEnd(), ImportMessages::strayEnd()}));
     QCOMPARE(m_dialogs.openFileTypes.size(), 2);
@@ -262,32 +235,7 @@ void tst_VcfImport::strayEndAgainInTheOtherFile() {
     QCOMPARE(m_readToEnd, 0);
 }
 
-void tst_VcfImport::readErrorKeepsRowsReadSoFar() {
-    const QByteArray data = TwoCards + "BEGIN:VCARD\nFN:Dahinter\nEND:VCARD\n";
-    TrickleDevice device(data, TwoCards.size() + 5);
-    const VcardReadResult result = readVcard(device);
-    QCOMPARE(result.status, VcardReadResult::Status::ReadError);
-    QCOMPARE(result.error, QStringLiteral("Eingabe-/Ausgabefehler"));
-    QCOMPARE(result.table->size(), 2);
-    QCOMPARE(result.table->text(1, Field::Name).toString(), QStringLiteral("Bernd"));
-}
-
-void tst_VcfImport::keepsPositionsBeyondTwoGigabytes() {
-    HugeFileDevice device;
-    QVERIFY(device.total > (qint64(1) << 31));
-    const VcardReadResult result = readVcard(device);
-    QCOMPARE(result.status, VcardReadResult::Status::ReadToEnd);
-    QCOMPARE(result.table->size(), 2);
-    QCOMPARE(result.table->text(1, Field::Name).toString(), QStringLiteral("Hinten"));
-    QCOMPARE(result.table->endPosition(0), qint64(device.head.size()));
-    QCOMPARE(result.table->endPosition(1), device.total);
-
-    AddressTableModel adressen(AddressTableModel::List::Adressen);
-    adressen.setTable(result.table);
-    QCOMPARE(adressen.cell(1, 7), QString::number(device.total));
-}
-
-void tst_VcfImport::givenUpImportKeepsEverything_data() {
+void tst_ImportFlow::givenUpImportKeepsEverything_data() {
     QTest::addColumn<QString>("how");
     QTest::addColumn<QStringList>("messages");
     QTest::newRow("cancelled in the progress") << QStringLiteral("progress") << QStringList();
@@ -296,36 +244,40 @@ void tst_VcfImport::givenUpImportKeepsEverything_data() {
                                     << QStringList{ImportMessages::outOfMemory(QStringLiteral("neu.vcf"))};
 }
 
-// A cancelled import, and one that ran out of memory, put back the previous list and file.
-void tst_VcfImport::givenUpImportKeepsEverything() {
+// A cancelled import, and one that ran out of memory, put back the previous list, file and title.
+void tst_ImportFlow::givenUpImportKeepsEverything() {
     QFETCH(QString, how);
     QFETCH(QStringList, messages);
     preload();
     const QStringList before = names();
+    const QString fileBefore = m_file;
+    const QString titleBefore = m_window->windowTitle();
     // Large enough for the progress to be asked on the way.
     const QString path = m_files->write(QStringLiteral("neu.vcf"), TwoCards.repeated(40000));
-    int abandoned = 0;
-    m_hooks.fileAbandoned = [&] { ++abandoned; };
-    if (how == QLatin1String("progress")) {
-        m_hooks.progress = [](qint64, qint64) { return false; };
-    } else {
-        m_hooks.read = [&](const QString&) -> VcardReadResult {
-            if (how == QLatin1String("memory")) {
-                throw std::bad_alloc();
-            }
-            VcardReadResult result;
-            result.status = VcardReadResult::Status::Cancelled;
-            return result;
-        };
-    }
-    OpenVcf(path, *m_adressen, *m_adrData, m_dialogs, m_hooks);
+    QString fileWhileRead;
+    m_flow->setReading([&](const QString& file, const ReadProgress&) -> VcardReadResult {
+        m_chosen << file;
+        fileWhileRead = m_file;
+        if (how == QLatin1String("progress")) {
+            return readVcardFile(file, [](qint64, qint64) { return false; });
+        }
+        if (how == QLatin1String("memory")) {
+            throw std::bad_alloc();
+        }
+        VcardReadResult result;
+        result.status = VcardReadResult::Status::Cancelled;
+        return result;
+    });
+    m_flow->open(path);
     QCOMPARE(names(), before);
     QCOMPARE(m_adrData->rowCount(), 3);
     QCOMPARE(m_chosen, QStringList{path});
-    QCOMPARE(abandoned, 1);
+    QCOMPARE(fileWhileRead, path);
+    QCOMPARE(m_file, fileBefore);
+    QCOMPARE(m_window->windowTitle(), titleBefore);
     QCOMPARE(m_readToEnd, 0);
     QCOMPARE(m_dialogs.messages, messages);
 }
 
-QTEST_MAIN(tst_VcfImport)
-#include "tst_vcfimport.moc"
+QTEST_MAIN(tst_ImportFlow)
+#include "tst_importflow.moc"

@@ -1,0 +1,76 @@
+#include "importflow.h"
+
+#include "addresstablemodel.h"
+#include "dialogs.h"
+#include "displaytext.h"
+#include "filetypes.h"
+#include "importmessages.h"
+#include "importprogress.h"
+
+#include <QFileInfo>
+#include <QWidget>
+#include <new>
+
+ImportFlow::ImportFlow(QWidget& window, QString& file, AddressTableModel& adressen,
+                       AddressTableModel& adrData, Dialogs& dialogs, QWidget* list)
+    : QObject(&window), m_window(window), m_file(file), m_adressen(adressen), m_adrData(adrData),
+      m_dialogs(dialogs), m_list(list), m_progressDelayMs(ImportProgress::DefaultDelayMs),
+      m_reading(
+          [](const QString& path, const ReadProgress& progress) { return readVcardFile(path, progress); }) {}
+
+void ImportFlow::open(const QString& path) {
+    QString next = path;
+    while (!next.isEmpty() && importOne(next)) {
+        next = m_dialogs.openFile(FileTypes::OpenFilter);
+    }
+}
+
+VcardReadResult ImportFlow::read(const QString& path) {
+    // The progress window and the wait cursor must be gone again before any message is shown.
+    ImportProgress progress(&m_window, m_progressDelayMs);
+    return m_reading(path, [&progress](qint64 done, qint64 total) { return progress.update(done, total); });
+}
+
+bool ImportFlow::importOne(const QString& path) {
+    const QString previousFile = m_file;
+    const QString previousTitle = m_window.windowTitle();
+    m_file = path;
+    // A direction control in the name must not turn "gnp.exe" into "exe.png" in the title either.
+    m_window.setWindowTitle(QStringLiteral("file name: ") + displayText(QFileInfo(path).fileName()));
+    // The previous tables are held while reading, for a reading that is given up.
+    std::shared_ptr<const ContactTable> previousAdressen = m_adressen.sharedTable();
+    std::shared_ptr<const ContactTable> previousAdrData = m_adrData.sharedTable();
+    m_adressen.setTable(nullptr);
+    m_adrData.setTable(nullptr);
+
+    VcardReadResult result;
+    try {
+        result = read(path);
+    } catch (const std::bad_alloc&) {
+        result.status = VcardReadResult::Status::OutOfMemory;
+    }
+    const QStringList messages = ImportMessages::forResult(result, path);
+    if (result.status == VcardReadResult::Status::Cancelled ||
+        result.status == VcardReadResult::Status::OutOfMemory) {
+        result.table.reset();
+        m_adressen.setTable(std::move(previousAdressen));
+        m_adrData.setTable(std::move(previousAdrData));
+        m_file = previousFile;
+        m_window.setWindowTitle(previousTitle);
+    } else {
+        previousAdressen.reset();
+        previousAdrData.reset();
+        m_adressen.setTable(result.table);
+        m_adrData.setTable(result.table);
+        if (result.status == VcardReadResult::Status::ReadToEnd) {
+            emit readToEnd();
+            if (m_list != nullptr) {
+                m_list->setFocus();
+            }
+        }
+    }
+    for (const QString& message : messages) {
+        m_dialogs.message(message);
+    }
+    return result.status == VcardReadResult::Status::StrayEnd;
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "vcardreader.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class AddressTableModel;
+class Dialogs;
+class QWidget;
+
+// Imports a vCard file into the window's two lists and tells the user what went wrong, if anything. The
+// reading itself shows nothing; this is where its result becomes the window's file, title, lists and
+// messages.
+class ImportFlow final : public QObject {
+    Q_OBJECT
+public:
+    // `window` shows the file's name in its title and parents the progress window; `file` is the window's
+    // remembered file; `list` takes the focus after a file was read to its end.
+    ImportFlow(QWidget& window, QString& file, AddressTableModel& adressen, AddressTableModel& adrData,
+               Dialogs& dialogs, QWidget* list);
+
+    // Reads `path` into both lists. An empty path (a cancelled open dialog) changes nothing. The lists are
+    // emptied before reading, so a failed read never leaves the previous file's rows under this file's
+    // name. After an "END" line outside a card the user is asked for another file, which is imported in
+    // place of this one. A cancelled reading, and one that ran out of memory, leave the lists, the file
+    // and the title as they were before.
+    void open(const QString& path);
+
+    // A file read takes longer than this before the progress window shows.
+    void setProgressDelay(int ms) { m_progressDelayMs = ms; }
+
+    // The reading, readVcardFile unless replaced (tests: a reading that is cancelled or runs out of
+    // memory). It may throw std::bad_alloc.
+    using Reading = std::function<VcardReadResult(const QString& path, const ReadProgress& progress)>;
+    void setReading(Reading reading) { m_reading = std::move(reading); }
+
+signals:
+    // A file was read to its end (the application's "openOK").
+    void readToEnd();
+
+private:
+    // Imports one file; returns whether it stopped at an "END" line outside a card.
+    bool importOne(const QString& path);
+    VcardReadResult read(const QString& path);
+
+    QWidget& m_window;
+    QString& m_file;
+    AddressTableModel& m_adressen;
+    AddressTableModel& m_adrData;
+    Dialogs& m_dialogs;
+    QWidget* m_list;
+    int m_progressDelayMs;
+    Reading m_reading;
+};
