@@ -2,9 +2,9 @@
 
 #include "dialogs.h"
 #include "filetypes.h"
+#include "importmessages.h"
 #include "menubar1.h"
 #include "regularfile.h"
-#include "importmessages.h"
 #include "window1.h"
 
 #include <QAction>

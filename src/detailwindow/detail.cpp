@@ -5,11 +5,11 @@
 #include "detailrows.h"
 #include "dialogs.h"
 #include "edgelocks.h"
+#include "importmessages.h"
 #include "listbox.h"
 #include "menubar1.h"
 #include "sourcedisplay.h"
 #include "sourceview.h"
-#include "importmessages.h"
 
 #include <QAction>
 #include <QClipboard>

@@ -2,11 +2,11 @@
 #include "detail.h"
 #include "detailrows.h"
 #include "fakedialogs.h"
+#include "importmessages.h"
 #include "listbox.h"
 #include "sourcedisplay.h"
 #include "tempfiles.h"
 #include "vcardreader.h"
-#include "importmessages.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
