@@ -50,6 +50,19 @@ void AddressTableModel::setTable(std::shared_ptr<const ContactTable> table) {
     endResetModel();
 }
 
+void AddressTableModel::restore(Shown shown) {
+    const bool fits =
+        m_list != List::Adressen || (shown.table && qsizetype(shown.order.size()) == shown.table->size());
+    if (!fits) {
+        setTable(std::move(shown.table));
+        return;
+    }
+    beginResetModel();
+    m_table = std::move(shown.table);
+    m_order = std::move(shown.order);
+    endResetModel();
+}
+
 qsizetype AddressTableModel::contactAt(int row) const {
     return m_list == List::Adressen ? qsizetype(m_order[size_t(row)]) : row;
 }

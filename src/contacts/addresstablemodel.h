@@ -26,6 +26,16 @@ public:
     const ContactTable& table() const { return *m_table; }
     std::shared_ptr<const ContactTable> sharedTable() const { return m_table; }
 
+    // The table with its rows in the order they are shown, for putting the list back as the user left
+    // it (an import that was given up).
+    struct Shown {
+        std::shared_ptr<const ContactTable> table;
+        std::vector<std::uint32_t> order;
+    };
+    Shown shown() const { return {m_table, m_order}; }
+    // Replaces every row in one reset, in the order `shown` had.
+    void restore(Shown shown);
+
     // The contact (0-based, file order) shown in a row.
     qsizetype contactAt(int row) const;
     // A cell's text as the list shows it.

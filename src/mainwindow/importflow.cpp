@@ -8,6 +8,9 @@
 #include "importprogress.h"
 
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QSignalBlocker>
+#include <QTableView>
 #include <QWidget>
 #include <new>
 
@@ -38,8 +41,12 @@ bool ImportFlow::importOne(const QString& path) {
     // A direction control in the name must not turn "gnp.exe" into "exe.png" in the title either.
     m_window.setWindowTitle(QStringLiteral("file name: ") + displayText(QFileInfo(path).fileName()));
     // The previous tables are held while reading, for a reading that is given up.
-    std::shared_ptr<const ContactTable> previousAdressen = m_adressen.sharedTable();
+    AddressTableModel::Shown previousAdressen = m_adressen.shown();
     std::shared_ptr<const ContactTable> previousAdrData = m_adrData.sharedTable();
+    auto* view = qobject_cast<QTableView*>(m_list);
+    const int previousSortColumn = view ? view->horizontalHeader()->sortIndicatorSection() : -1;
+    const Qt::SortOrder previousSortOrder =
+        view ? view->horizontalHeader()->sortIndicatorOrder() : Qt::AscendingOrder;
     m_adressen.setTable(nullptr);
     m_adrData.setTable(nullptr);
 
@@ -53,12 +60,17 @@ bool ImportFlow::importOne(const QString& path) {
     if (result.status == VcardReadResult::Status::Cancelled ||
         result.status == VcardReadResult::Status::OutOfMemory) {
         result.table.reset();
-        m_adressen.setTable(std::move(previousAdressen));
+        // Put back in the order the user left it, with its sort mark, without sorting anew.
+        m_adressen.restore(std::move(previousAdressen));
         m_adrData.setTable(std::move(previousAdrData));
+        if (view) {
+            const QSignalBlocker quiet(view->horizontalHeader());
+            view->horizontalHeader()->setSortIndicator(previousSortColumn, previousSortOrder);
+        }
         m_file = previousFile;
         m_window.setWindowTitle(previousTitle);
     } else {
-        previousAdressen.reset();
+        previousAdressen = {};
         previousAdrData.reset();
         m_adressen.setTable(result.table);
         m_adrData.setTable(result.table);
