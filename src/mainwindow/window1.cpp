@@ -95,24 +95,25 @@ void Window1::createControls() {
     m_adrData->setVisible(false);
     m_adrData->setEnabled(false);
 
+    // The search row stays with the window's bottom edge, below the list that grows above it.
     m_searchField = new QLineEdit(central);
     m_searchField->setObjectName(QStringLiteral("SearchField"));
     m_searchField->setPlaceholderText(QStringLiteral("Eingabe"));
-    locks->place(m_searchField, {25, 440, 259, 22}, Qt::LeftEdge | Qt::TopEdge);
+    locks->place(m_searchField, {25, 440, 259, 22}, Qt::LeftEdge | Qt::BottomEdge);
 
     // The buttons take no focus from a mouse click, so the search text keeps it and Return keeps working.
     m_searchButton = new QPushButton(QStringLiteral("Name finden"), central);
     m_searchButton->setObjectName(QStringLiteral("SearchButton"));
     m_searchButton->setToolTip(QStringLiteral("search name"));
     m_searchButton->setFocusPolicy(Qt::TabFocus);
-    locks->place(m_searchButton, {296, 441, 100, 20}, Qt::LeftEdge | Qt::TopEdge);
+    locks->place(m_searchButton, {296, 441, 100, 20}, Qt::LeftEdge | Qt::BottomEdge);
 
     m_nextButton = new QPushButton(QStringLiteral("Weiter"), central);
     m_nextButton->setObjectName(QStringLiteral("NextButton"));
     m_nextButton->setToolTip(QStringLiteral("search next"));
     m_nextButton->setFocusPolicy(Qt::TabFocus);
     m_nextButton->setEnabled(false);
-    locks->place(m_nextButton, {408, 441, 58, 20}, Qt::LeftEdge | Qt::TopEdge);
+    locks->place(m_nextButton, {408, 441, 58, 20}, Qt::LeftEdge | Qt::BottomEdge);
 
     m_clearSortLabel = new QLabel(QStringLiteral("x"), central);
     m_clearSortLabel->setObjectName(QStringLiteral("Label1"));

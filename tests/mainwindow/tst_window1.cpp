@@ -91,35 +91,46 @@ void tst_Window1::loadAbh() {
 
 void tst_Window1::controlsKeepTheirLockedEdges_data() {
     QTest::addColumn<QString>("control");
-    QTest::addColumn<QRect>("atStart");
-    QTest::addColumn<QRect>("widened"); // content 240 wider and 120 higher
+    QTest::addColumn<QRect>("atStart");   // content 960 × 480
+    QTest::addColumn<QRect>("atMinimum"); // content 800 × 480
+    QTest::addColumn<QRect>("large");     // content 1400 × 900
 
-    QTest::newRow("Adressen: all edges") << "Adressen" << QRect(30, 14, 910, 414) << QRect(30, 14, 1150, 534);
-    QTest::newRow("Label2: left, bottom") << "Label2" << QRect(478, 441, 516, 20) << QRect(478, 561, 516, 20);
+    QTest::newRow("Adressen: all edges")
+        << "Adressen" << QRect(30, 14, 910, 414) << QRect(30, 14, 750, 414) << QRect(30, 14, 1350, 834);
+    QTest::newRow("Label2: left, bottom")
+        << "Label2" << QRect(478, 441, 516, 20) << QRect(478, 441, 516, 20) << QRect(478, 861, 516, 20);
     QTest::newRow("adrData: right, bottom")
-        << "adrData" << QRect(724, 373, 201, 100) << QRect(964, 493, 201, 100);
-    QTest::newRow("SearchField: left, top")
-        << "SearchField" << QRect(25, 440, 259, 22) << QRect(25, 440, 259, 22);
-    QTest::newRow("SearchButton: left, top")
-        << "SearchButton" << QRect(296, 441, 100, 20) << QRect(296, 441, 100, 20);
-    QTest::newRow("NextButton: left, top")
-        << "NextButton" << QRect(408, 441, 58, 20) << QRect(408, 441, 58, 20);
-    QTest::newRow("Label1: left, top") << "Label1" << QRect(10, 12, 15, 20) << QRect(10, 12, 15, 20);
+        << "adrData" << QRect(724, 373, 201, 100) << QRect(564, 373, 201, 100) << QRect(1164, 793, 201, 100);
+    QTest::newRow("SearchField: left, bottom")
+        << "SearchField" << QRect(25, 440, 259, 22) << QRect(25, 440, 259, 22) << QRect(25, 860, 259, 22);
+    QTest::newRow("SearchButton: left, bottom")
+        << "SearchButton" << QRect(296, 441, 100, 20) << QRect(296, 441, 100, 20) << QRect(296, 861, 100, 20);
+    QTest::newRow("NextButton: left, bottom")
+        << "NextButton" << QRect(408, 441, 58, 20) << QRect(408, 441, 58, 20) << QRect(408, 861, 58, 20);
+    QTest::newRow("Label1: left, top")
+        << "Label1" << QRect(10, 12, 15, 20) << QRect(10, 12, 15, 20) << QRect(10, 12, 15, 20);
 }
 
 void tst_Window1::controlsKeepTheirLockedEdges() {
     QFETCH(QString, control);
-    auto* widget = window->centralWidget()->findChild<QWidget*>(control);
+    QWidget* content = window->centralWidget();
+    auto* widget = content->findChild<QWidget*>(control);
     QVERIFY(widget);
-    QCOMPARE(window->centralWidget()->size(), QSize(960, 480));
+    QCOMPARE(content->size(), QSize(960, 480));
     QTEST(widget->geometry(), "atStart");
 
-    window->resize(window->size() + QSize(240, 120));
-    QTRY_COMPARE(window->centralWidget()->size(), QSize(1200, 600));
-    QTEST(widget->geometry(), "widened");
+    // The window's frame around the content (the menu bar) stays the same at every size.
+    const QSize frame = window->size() - content->size();
+    window->resize(frame + QSize(1400, 900));
+    QTRY_COMPARE(content->size(), QSize(1400, 900));
+    QTEST(widget->geometry(), "large");
 
-    window->resize(window->size() - QSize(240, 120));
-    QTRY_COMPARE(window->centralWidget()->size(), QSize(960, 480));
+    window->resize(frame + QSize(100, 100));
+    QTRY_COMPARE(content->size(), QSize(800, 480));
+    QTEST(widget->geometry(), "atMinimum");
+
+    window->resize(frame + QSize(960, 480));
+    QTRY_COMPARE(content->size(), QSize(960, 480));
     QTEST(widget->geometry(), "atStart");
 }
 
