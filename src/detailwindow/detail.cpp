@@ -88,10 +88,6 @@ void Detail::createControls() {
     m_sourceText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_sourceText->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_sourceText->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    QPalette white = m_sourceText->palette();
-    white.setColor(QPalette::Base, Qt::white);
-    white.setColor(QPalette::Text, Qt::black);
-    m_sourceText->setPalette(white);
     m_sourceText->hide();
 
     setTabOrder(m_closeButton, m_liste);

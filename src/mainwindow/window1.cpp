@@ -22,10 +22,68 @@
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QUrl>
+#include <algorithm>
+#include <cmath>
 
 namespace {
 // The controls are laid out for a window of this size; the edge locks carry them along from there.
 constexpr QSize DesignSize(960, 480);
+
+// WCAG's relative luminance and contrast ratio; 4.5 is its least contrast for text of this size.
+double relativeLuminance(const QColor& colour) {
+    const auto linear = [](double value) {
+        return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+           0.0722 * linear(colour.blueF());
+}
+
+double contrastRatio(const QColor& a, const QColor& b) {
+    const double la = relativeLuminance(a);
+    const double lb = relativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+constexpr double ReadableContrast = 4.5;
+
+// The hint's dark grey is meant for a light window; on a dark one it would all but vanish, so there the
+// theme's own colour for secondary text takes over, or its plain text colour where that is too faint.
+// It follows the palette when the desktop's theme changes while the program runs.
+class HintLabel final : public QLabel {
+public:
+    using QLabel::QLabel;
+
+    void followPalette() {
+        const QColor window = palette().color(QPalette::Window);
+        QColor colour(0x4A, 0x4A, 0x4A);
+        if (window.lightnessF() < 0.5) {
+            // Themes often give it as the text colour half transparent: painted over the window colour.
+            const QColor placeholder = palette().color(QPalette::PlaceholderText);
+            const float alpha = placeholder.alphaF();
+            colour = QColor::fromRgbF(placeholder.redF() * alpha + window.redF() * (1 - alpha),
+                                      placeholder.greenF() * alpha + window.greenF() * (1 - alpha),
+                                      placeholder.blueF() * alpha + window.blueF() * (1 - alpha));
+            if (contrastRatio(colour, window) < ReadableContrast) {
+                colour = parentWidget() ? parentWidget()->palette().color(QPalette::WindowText) : Qt::white;
+            }
+        }
+        // Setting the palette comes back here as a palette change; the same colour ends the round.
+        if (palette().color(QPalette::WindowText) != colour ||
+            !palette().isBrushSet(QPalette::Active, QPalette::WindowText)) {
+            QPalette own;
+            own.setColor(QPalette::WindowText, colour);
+            setPalette(own);
+        }
+    }
+
+protected:
+    void changeEvent(QEvent* event) override {
+        QLabel::changeEvent(event);
+        if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange) {
+            followPalette();
+        }
+    }
+};
 } // namespace
 
 Window1::Window1(Dialogs& dialogs, QWidget* parent)
@@ -75,11 +133,11 @@ void Window1::createControls() {
     m_adressen->setDragText([this] { return dragText(); });
     locks->place(m_adressen, {30, 14, 910, 414}, allEdges);
 
-    m_hintLabel = new QLabel(QStringLiteral("Doppelclick zeigt mehr Details || Nr. Fett = Favorit"), central);
+    auto* hint =
+        new HintLabel(QStringLiteral("Doppelclick zeigt mehr Details || Nr. Fett = Favorit"), central);
+    hint->followPalette();
+    m_hintLabel = hint;
     m_hintLabel->setObjectName(QStringLiteral("Label2"));
-    QPalette grey = m_hintLabel->palette();
-    grey.setColor(QPalette::WindowText, QColor(0x4A, 0x4A, 0x4A));
-    m_hintLabel->setPalette(grey);
     m_hintLabel->setAutoFillBackground(true);
     m_hintLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     locks->place(m_hintLabel, {478, 441, 516, 20}, Qt::LeftEdge | Qt::BottomEdge);

@@ -1,4 +1,5 @@
 #include "addresstablemodel.h"
+#include "contrast.h"
 #include "detail.h"
 #include "detailrows.h"
 #include "fakedialogs.h"
@@ -74,6 +75,8 @@ private slots:
     void sourceShowsTheContactsOwnCard_data();
     void sourceShowsTheContactsOwnCard();
     void sourceOfAChangedFileIsNotShown();
+    void sourceViewFollowsThePalette_data();
+    void sourceViewFollowsThePalette();
     void unreadableCardIsReportedAndTheListStays_data();
     void unreadableCardIsReportedAndTheListStays();
     void hugeCardIsShownShortenedAndCopiedWhole_data();
@@ -318,6 +321,26 @@ void TestDetail::sourceShowsTheContactsOwnCard() {
     QVERIFY(m_detail->sourceText()->isReadOnly());
     QCOMPARE(m_detail->sourceText()->toPlainText(), cardSource(contact));
     QCOMPARE(m_dialogs.messages, QStringList());
+}
+
+void TestDetail::sourceViewFollowsThePalette_data() {
+    QTest::addColumn<bool>("dark");
+    QTest::newRow("light") << false;
+    QTest::newRow("dark") << true;
+}
+
+void TestDetail::sourceViewFollowsThePalette() {
+    QFETCH(bool, dark);
+    const QPalette before = QApplication::palette();
+    if (dark) {
+        switchPalette(darkPalette(QColor(0xa0, 0xa0, 0xa0)));
+    }
+    const QPalette theme = QApplication::palette();
+    const QPalette shown = m_detail->sourceText()->palette();
+    switchPalette(before);
+    QCOMPARE(shown.color(QPalette::Base), theme.color(QPalette::Base));
+    QCOMPARE(shown.color(QPalette::Text), theme.color(QPalette::Text));
+    QVERIFY(wcagContrast(shown.color(QPalette::Text), shown.color(QPalette::Base)) >= 4.5);
 }
 
 void TestDetail::sourceOfAChangedFileIsNotShown() {

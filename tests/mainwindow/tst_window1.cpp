@@ -1,3 +1,4 @@
+#include "contrast.h"
 #include "detail.h"
 #include "listbox.h"
 #include "menubar1.h"
@@ -26,6 +27,8 @@ private slots:
     // Layout
     void controlsKeepTheirLockedEdges_data();
     void controlsKeepTheirLockedEdges();
+    void hintTextStaysReadable_data();
+    void hintTextStaysReadable();
     void startsEmpty();
     void columnsShareTheListWidth();
 
@@ -132,6 +135,36 @@ void tst_Window1::controlsKeepTheirLockedEdges() {
     window->resize(frame + QSize(960, 480));
     QTRY_COMPARE(content->size(), QSize(960, 480));
     QTEST(widget->geometry(), "atStart");
+}
+
+void tst_Window1::hintTextStaysReadable_data() {
+    QTest::addColumn<bool>("dark");
+    QTest::addColumn<QColor>("placeholder"); // the dark theme's
+    QTest::addColumn<QColor>("hint");
+
+    QTest::newRow("light: the designed grey") << false << QColor() << QColor(0x4A, 0x4A, 0x4A);
+    QTest::newRow("dark: the theme's placeholder colour")
+        << true << QColor(0xa0, 0xa0, 0xa0) << QColor(0xa0, 0xa0, 0xa0);
+    QTest::newRow("dark: too faint a placeholder gives the text colour")
+        << true << QColor(0xfc, 0xfc, 0xfc, 100) << QColor(0xfc, 0xfc, 0xfc);
+}
+
+void tst_Window1::hintTextStaysReadable() {
+    QFETCH(bool, dark);
+    QFETCH(QColor, placeholder);
+    const QPalette before = QApplication::palette();
+    if (dark) {
+        // Switched while the window is open, as a desktop's theme switch does.
+        switchPalette(darkPalette(placeholder));
+    }
+    auto* hint = window->centralWidget()->findChild<QLabel*>(QStringLiteral("Label2"));
+    QVERIFY(hint);
+    const QColor text = hint->palette().color(QPalette::WindowText);
+    const QColor background = hint->palette().color(QPalette::Window);
+    switchPalette(before);
+    QTEST(text, "hint");
+    QVERIFY2(wcagContrast(text, background) >= 4.5,
+             qPrintable(QString::number(wcagContrast(text, background))));
 }
 
 void tst_Window1::startsEmpty() {
