@@ -122,6 +122,7 @@ void Window1::createControls() {
 
     m_adressen = new ListBox(central);
     m_adressen->setObjectName(QStringLiteral("Adressen"));
+    m_adressen->setAccessibleName(QStringLiteral("Kontakte"));
     m_adressen->setModel(m_adressenModel);
     // No sort column at start: the rows stay in file order until a heading is clicked.
     m_adressen->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
@@ -150,12 +151,16 @@ void Window1::createControls() {
     m_adrData->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_adrData->setDragEnabled(false);
     locks->place(m_adrData, {724, 373, 201, 100}, Qt::RightEdge | Qt::BottomEdge);
+    // A window of its own that is never shown: accessibility tools list a window's controls, hidden
+    // ones too, and this list is only the import's bookkeeping.
+    m_adrData->setWindowFlag(Qt::Window);
     m_adrData->setVisible(false);
     m_adrData->setEnabled(false);
 
     // The search row stays with the window's bottom edge, below the list that grows above it.
     m_searchField = new QLineEdit(central);
     m_searchField->setObjectName(QStringLiteral("SearchField"));
+    m_searchField->setAccessibleName(QStringLiteral("Name suchen"));
     m_searchField->setPlaceholderText(QStringLiteral("Eingabe"));
     locks->place(m_searchField, {25, 440, 259, 22}, Qt::LeftEdge | Qt::BottomEdge);
 
@@ -175,6 +180,7 @@ void Window1::createControls() {
 
     m_clearSortLabel = new QLabel(QStringLiteral("x"), central);
     m_clearSortLabel->setObjectName(QStringLiteral("Label1"));
+    m_clearSortLabel->setAccessibleName(QStringLiteral("Sortierung aufheben"));
     m_clearSortLabel->setAlignment(Qt::AlignCenter);
     m_clearSortLabel->setToolTip(QStringLiteral("clear the sort"));
     locks->place(m_clearSortLabel, {10, 12, 15, 20}, Qt::LeftEdge | Qt::TopEdge);
