@@ -1,5 +1,6 @@
 #include "window1.h"
 
+#include "accessiblelistbox.h"
 #include "addresstablemodel.h"
 #include "detail.h"
 #include "dialogs.h"
@@ -120,6 +121,7 @@ void Window1::createControls() {
     auto* locks = new EdgeLocks(central, DesignSize);
     const Qt::Edges allEdges = Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge;
 
+    installListBoxAccessibility();
     m_adressen = new ListBox(central);
     m_adressen->setObjectName(QStringLiteral("Adressen"));
     m_adressen->setAccessibleName(QStringLiteral("Kontakte"));

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 # Reads the running program's controls over AT-SPI, as a screen reader does, and checks what it is told:
-# the names of the lists, the search field and the "x", that the import's hidden second list is not
-# there, that a favourite number is announced, and that the "source" toggle's action shows the source.
+# the names of the lists, the search field and the "x"; that neither the import's hidden second list
+# nor the list's hidden columns are there; that a favourite number is announced; and that the
+# "source" toggle's action shows the source.
 # Usage: accessibility.py STEP  (main: the main window; detail: the detail window, already open)
 import sys
 import time
@@ -63,6 +64,9 @@ def main_window(title):
     check("Sortierung aufheben" in labels, f"the x named Sortierung aufheben: {labels}")
     if tables:
         table = tables[0].queryTable()
+        headings = [table.getColumnDescription(c) for c in range(table.nColumns)]
+        check(headings == ["Name", "Firma", "Tel-Mobil", "Tel-Privat", "Tel-Arbeit", "e-mail"],
+              f"the shown columns only: {headings}")
         favourites = []
         for row in range(table.nRows):
             for column in range(table.nColumns):
