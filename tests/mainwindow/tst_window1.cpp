@@ -347,6 +347,8 @@ void tst_Window1::dropImportsTheFirstVcfOnly_data() {
     QTest::newRow("two vcf: only the first")
         << QStringList{QStringLiteral("carla.vcf"), QStringLiteral("anna.vcf")} << true
         << QStringLiteral("file name: carla.vcf");
+    QTest::newRow("vcard, the other extension")
+        << QStringList{QStringLiteral("berta.vcard")} << true << QStringLiteral("file name: berta.vcard");
     QTest::newRow("text file refused")
         << QStringList{QStringLiteral("dora.txt")} << false << QStringLiteral("Adressen");
     QTest::newRow("vcf after a text file refused")
@@ -528,7 +530,7 @@ void tst_Window1::openAsksForAFileOfTheKnownTypes() {
 
     QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
 
-    QCOMPARE(dialogs.openFileTypes, QStringList{QStringLiteral("vcf Files;text File")});
+    QCOMPARE(dialogs.openFileTypes, QStringList{QStringLiteral("vcf Files;text File;all Files")});
     QTEST(window->windowTitle(), "title");
     QTEST(window->adressenModel()->rowCount(), "rows");
     QCOMPARE(dialogs.messages, QStringList());
