@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds Tovanel and runs the whole test suite headless: in the normal build, again under AddressSanitizer
-# and UBSan, and then runs each fuzz target for a bounded time. Any failure, sanitizer report or fuzzing
-# finding fails the script.
+# Builds Tovanel and runs the whole test suite headless: in the normal build (and checks the Debian
+# package made from it), again under AddressSanitizer and UBSan, and then runs each fuzz target for a
+# bounded time. Any failure, sanitizer report, fuzzing finding or packaging complaint fails the script.
 #   FUZZ_SECONDS=N   seconds per fuzz target (default 75; 0 skips fuzzing)
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -25,6 +25,14 @@ step "normal build and tests"
 cmake --preset normal >/dev/null
 cmake --build --preset normal
 run_ctest normal build
+
+step "package checks"
+# The Debian package as a user installs it, and the desktop and software-centre files it carries.
+(cd build && cpack -G DEB >/dev/null)
+lintian --pedantic --fail-on error,warning,pedantic build/tovanel_*.deb
+appstreamcli validate --pedantic --no-net packaging/org.example.tovanel.metainfo.xml
+desktop-file-validate packaging/tovanel.desktop
+echo "package, metainfo and desktop file clean"
 
 step "AddressSanitizer + UBSan build and tests"
 # halt_on_error/abort_on_error: the first report fails the test instead of scrolling past.

@@ -1,13 +1,10 @@
-# `cpack` in the build folder makes a Debian package of what `cmake --install` puts in place.
+# `cpack -G DEB` in the build folder makes a Debian package of what `cmake --install` puts in place.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tovanel)
 set(CPACK_PACKAGE_VENDOR "Tovanel")
 set(CPACK_PACKAGE_CONTACT "Tovanel-Entwicklung <tovanel@example.org>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Betrachter für vCard-Dateien (.vcf)")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Tovanel zeigt die Kontakte einer vCard-Datei als Liste mit Name, Firma, Telefonnummern und E-Mail, \
-findet Namen und zeigt alle Felder eines Kontakts samt seinem vCard-Text. Die Dateien werden nur gelesen.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
@@ -15,11 +12,20 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
-# The Qt 6 libraries the program links, the X11/Wayland platform plugins it needs to show a window,
-# and Qt's German texts for its dialogs.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6network6 (>= 6.4), \
-qt6-qpa-plugins, libc6, libstdc++6")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://tovanel.example.org/")
+# A synopsis line, then the long description in lines of at most 80 characters.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "viewer for vCard contact files
+Tovanel shows the contacts of a vCard file (.vcf, .vcard) as a list with
+name, company, telephone numbers and e-mail address, finds names, and shows
+every field of a contact together with its vCard source text. Preferred
+telephone numbers are shown in bold. Files are only read, never changed.
+.
+The user interface is in German.")
+# The libraries come from the binary itself (dpkg-shlibdeps); Qt's platform plugins are loaded at run
+# time, so no library link names them.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# Qt's German texts for its own dialogs.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 
 include(CPack)

@@ -6,7 +6,9 @@ set -euo pipefail
 packages=(g++ cmake ninja-build qt6-base-dev qt6-translations-l10n)
 if [ "${1:-build}" = test ]; then
     packages+=(xvfb xauth xdotool xclip imagemagick x11-utils fonts-dejavu-core desktop-file-utils
-               clang libclang-rt-14-dev clang-format)
+               clang libclang-rt-14-dev clang-format
+               at-spi2-core python3-pyatspi dbus-daemon
+               dpkg-dev file lintian appstream)
 fi
 
 missing=()

@@ -46,16 +46,62 @@ std::unique_ptr<QTranslator> App::installGermanQtTranslations() {
     return translator;
 }
 
-QString App::documentArgument(const QStringList& arguments) {
-    if (arguments.size() < 2 || arguments.at(1).isEmpty()) {
-        return {};
+App::CommandLine App::parseCommandLine(const QStringList& arguments) {
+    CommandLine line;
+    bool optionsEnded = false;
+    QString file;
+    bool fileSeen = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        // A lone "-" is a name, not an option.
+        if (!optionsEnded && argument.size() > 1 && argument.startsWith(QLatin1Char('-'))) {
+            if (argument == QLatin1String("--")) {
+                optionsEnded = true;
+            } else if (argument == QLatin1String("-h") || argument == QLatin1String("--help")) {
+                line.action = CommandLine::Action::Help;
+                return line;
+            } else if (argument == QLatin1String("-V") || argument == QLatin1String("--version")) {
+                line.action = CommandLine::Action::Version;
+                return line;
+            } else {
+                line.action = CommandLine::Action::Fail;
+                line.message = QStringLiteral("tovanel: Unbekannte Option „%1“").arg(argument);
+                return line;
+            }
+            continue;
+        }
+        // Only the first file counts, as a desktop's "open with" hands over one.
+        if (!fileSeen) {
+            fileSeen = true;
+            file = argument;
+        }
     }
-    QString file = arguments.at(1);
     if (file.startsWith(QLatin1String("file:"))) {
         file = QUrl(file).toLocalFile();
     }
     // A later launch may run in another folder than the one that imports the file.
-    return file.isEmpty() ? QString() : QFileInfo(file).absoluteFilePath();
+    line.document = file.isEmpty() ? QString() : QFileInfo(file).absoluteFilePath();
+    return line;
+}
+
+QString App::usageText() {
+    return QStringLiteral("Aufruf: tovanel [OPTION …] [--] [DATEI]\n"
+                          "Zeigt die Kontakte einer vCard-Datei (.vcf, .vcard).\n"
+                          "\n"
+                          "  -h, --help     diese Hilfe zeigen und beenden\n"
+                          "  -V, --version  die Version zeigen und beenden\n"
+                          "  --             beendet die Optionen; danach ist alles ein Dateiname\n"
+                          "\n"
+                          "Ohne DATEI fragt Tovanel nach einer Datei. Läuft Tovanel schon, öffnet das\n"
+                          "laufende Programm die Datei.\n");
+}
+
+QString App::versionText() {
+    return QStringLiteral("Tovanel " TOVANEL_VERSION "\n");
+}
+
+QString App::documentArgument(const QStringList& arguments) {
+    return parseCommandLine(arguments).document;
 }
 
 bool App::resolveLaunchDocument(QString& path, QString* message) {

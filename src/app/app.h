@@ -25,6 +25,20 @@ public:
     // Qt's own dialog texts in German, whatever the system language; the interface is German.
     // Returns the installed translator, or nullptr when Qt's translations are not there.
     static std::unique_ptr<QTranslator> installGermanQtTranslations();
+    // What the command line asks for. Options come before the file; "--" ends them, so a file whose
+    // name starts with "-" can still be named.
+    struct CommandLine {
+        enum class Action { Run, Help, Version, Fail };
+        Action action = Action::Run;
+        // Run: the file named (made absolute), or empty when there is none.
+        QString document;
+        // Fail: one line saying what was wrong.
+        QString message;
+    };
+    static CommandLine parseCommandLine(const QStringList& arguments);
+    // The short usage text for --help and after a wrong option.
+    static QString usageText();
+    static QString versionText();
     // The file named on the command line (made absolute), or empty when there is none.
     static QString documentArgument(const QStringList& arguments);
     // Makes a launch's `path` mean the same in the running instance, which is another process: a

@@ -112,6 +112,9 @@ QVariant AddressTableModel::data(const QModelIndex& index, int role) const {
         return displayText(cell(index.row(), index.column()));
     case Qt::FontRole:
         return isBold(index.row(), index.column()) ? QVariant(m_boldFont) : QVariant();
+    case Qt::AccessibleDescriptionRole:
+        // A screen reader does not read bold type.
+        return isBold(index.row(), index.column()) ? QVariant(QStringLiteral("Favorit")) : QVariant();
     default:
         return {};
     }

@@ -60,6 +60,7 @@ void Detail::createControls() {
 
     m_liste = new ListBox(panel);
     m_liste->setObjectName(QStringLiteral("Liste"));
+    m_liste->setAccessibleName(QStringLiteral("Details"));
     m_liste->setModel(m_rows);
     m_liste->setColumnWidths(QStringLiteral("120, *"));
     m_liste->horizontalHeader()->hide();
@@ -80,7 +81,8 @@ void Detail::createControls() {
     m_sourceButton = new QPushButton(QStringLiteral("source"), panel);
     m_sourceButton->setObjectName(QStringLiteral("sourceButton"));
     m_sourceButton->setCheckable(true);
-    connect(m_sourceButton, &QPushButton::clicked, this, &Detail::toggleSource);
+    // Toggled, not clicked: a screen reader's toggle action switches the button without a click.
+    connect(m_sourceButton, &QPushButton::toggled, this, &Detail::toggleSource);
 
     m_sourceText = new SourceView(panel);
     m_sourceText->setObjectName(QStringLiteral("sourceText"));
@@ -88,10 +90,6 @@ void Detail::createControls() {
     m_sourceText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_sourceText->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_sourceText->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    QPalette white = m_sourceText->palette();
-    white.setColor(QPalette::Base, Qt::white);
-    white.setColor(QPalette::Text, Qt::black);
-    m_sourceText->setPalette(white);
     m_sourceText->hide();
 
     setTabOrder(m_closeButton, m_liste);

@@ -1,5 +1,6 @@
 #include "window1.h"
 
+#include "accessiblelistbox.h"
 #include "addresstablemodel.h"
 #include "detail.h"
 #include "dialogs.h"
@@ -22,10 +23,68 @@
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QUrl>
+#include <algorithm>
+#include <cmath>
 
 namespace {
 // The controls are laid out for a window of this size; the edge locks carry them along from there.
 constexpr QSize DesignSize(960, 480);
+
+// WCAG's relative luminance and contrast ratio; 4.5 is its least contrast for text of this size.
+double relativeLuminance(const QColor& colour) {
+    const auto linear = [](double value) {
+        return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+           0.0722 * linear(colour.blueF());
+}
+
+double contrastRatio(const QColor& a, const QColor& b) {
+    const double la = relativeLuminance(a);
+    const double lb = relativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+constexpr double ReadableContrast = 4.5;
+
+// The hint's dark grey is meant for a light window; on a dark one it would all but vanish, so there the
+// theme's own colour for secondary text takes over, or its plain text colour where that is too faint.
+// It follows the palette when the desktop's theme changes while the program runs.
+class HintLabel final : public QLabel {
+public:
+    using QLabel::QLabel;
+
+    void followPalette() {
+        const QColor window = palette().color(QPalette::Window);
+        QColor colour(0x4A, 0x4A, 0x4A);
+        if (window.lightnessF() < 0.5) {
+            // Themes often give it as the text colour half transparent: painted over the window colour.
+            const QColor placeholder = palette().color(QPalette::PlaceholderText);
+            const float alpha = placeholder.alphaF();
+            colour = QColor::fromRgbF(placeholder.redF() * alpha + window.redF() * (1 - alpha),
+                                      placeholder.greenF() * alpha + window.greenF() * (1 - alpha),
+                                      placeholder.blueF() * alpha + window.blueF() * (1 - alpha));
+            if (contrastRatio(colour, window) < ReadableContrast) {
+                colour = parentWidget() ? parentWidget()->palette().color(QPalette::WindowText) : Qt::white;
+            }
+        }
+        // Setting the palette comes back here as a palette change; the same colour ends the round.
+        if (palette().color(QPalette::WindowText) != colour ||
+            !palette().isBrushSet(QPalette::Active, QPalette::WindowText)) {
+            QPalette own;
+            own.setColor(QPalette::WindowText, colour);
+            setPalette(own);
+        }
+    }
+
+protected:
+    void changeEvent(QEvent* event) override {
+        QLabel::changeEvent(event);
+        if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange) {
+            followPalette();
+        }
+    }
+};
 } // namespace
 
 Window1::Window1(Dialogs& dialogs, QWidget* parent)
@@ -62,8 +121,10 @@ void Window1::createControls() {
     auto* locks = new EdgeLocks(central, DesignSize);
     const Qt::Edges allEdges = Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge;
 
+    installListBoxAccessibility();
     m_adressen = new ListBox(central);
     m_adressen->setObjectName(QStringLiteral("Adressen"));
+    m_adressen->setAccessibleName(QStringLiteral("Kontakte"));
     m_adressen->setModel(m_adressenModel);
     // No sort column at start: the rows stay in file order until a heading is clicked.
     m_adressen->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
@@ -75,11 +136,11 @@ void Window1::createControls() {
     m_adressen->setDragText([this] { return dragText(); });
     locks->place(m_adressen, {30, 14, 910, 414}, allEdges);
 
-    m_hintLabel = new QLabel(QStringLiteral("Doppelclick zeigt mehr Details || Nr. Fett = Favorit"), central);
+    auto* hint =
+        new HintLabel(QStringLiteral("Doppelclick zeigt mehr Details || Nr. Fett = Favorit"), central);
+    hint->followPalette();
+    m_hintLabel = hint;
     m_hintLabel->setObjectName(QStringLiteral("Label2"));
-    QPalette grey = m_hintLabel->palette();
-    grey.setColor(QPalette::WindowText, QColor(0x4A, 0x4A, 0x4A));
-    m_hintLabel->setPalette(grey);
     m_hintLabel->setAutoFillBackground(true);
     m_hintLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     locks->place(m_hintLabel, {478, 441, 516, 20}, Qt::LeftEdge | Qt::BottomEdge);
@@ -92,30 +153,36 @@ void Window1::createControls() {
     m_adrData->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_adrData->setDragEnabled(false);
     locks->place(m_adrData, {724, 373, 201, 100}, Qt::RightEdge | Qt::BottomEdge);
+    // A window of its own that is never shown: accessibility tools list a window's controls, hidden
+    // ones too, and this list is only the import's bookkeeping.
+    m_adrData->setWindowFlag(Qt::Window);
     m_adrData->setVisible(false);
     m_adrData->setEnabled(false);
 
+    // The search row stays with the window's bottom edge, below the list that grows above it.
     m_searchField = new QLineEdit(central);
     m_searchField->setObjectName(QStringLiteral("SearchField"));
+    m_searchField->setAccessibleName(QStringLiteral("Name suchen"));
     m_searchField->setPlaceholderText(QStringLiteral("Eingabe"));
-    locks->place(m_searchField, {25, 440, 259, 22}, Qt::LeftEdge | Qt::TopEdge);
+    locks->place(m_searchField, {25, 440, 259, 22}, Qt::LeftEdge | Qt::BottomEdge);
 
     // The buttons take no focus from a mouse click, so the search text keeps it and Return keeps working.
     m_searchButton = new QPushButton(QStringLiteral("Name finden"), central);
     m_searchButton->setObjectName(QStringLiteral("SearchButton"));
     m_searchButton->setToolTip(QStringLiteral("search name"));
     m_searchButton->setFocusPolicy(Qt::TabFocus);
-    locks->place(m_searchButton, {296, 441, 100, 20}, Qt::LeftEdge | Qt::TopEdge);
+    locks->place(m_searchButton, {296, 441, 100, 20}, Qt::LeftEdge | Qt::BottomEdge);
 
     m_nextButton = new QPushButton(QStringLiteral("Weiter"), central);
     m_nextButton->setObjectName(QStringLiteral("NextButton"));
     m_nextButton->setToolTip(QStringLiteral("search next"));
     m_nextButton->setFocusPolicy(Qt::TabFocus);
     m_nextButton->setEnabled(false);
-    locks->place(m_nextButton, {408, 441, 58, 20}, Qt::LeftEdge | Qt::TopEdge);
+    locks->place(m_nextButton, {408, 441, 58, 20}, Qt::LeftEdge | Qt::BottomEdge);
 
     m_clearSortLabel = new QLabel(QStringLiteral("x"), central);
     m_clearSortLabel->setObjectName(QStringLiteral("Label1"));
+    m_clearSortLabel->setAccessibleName(QStringLiteral("Sortierung aufheben"));
     m_clearSortLabel->setAlignment(Qt::AlignCenter);
     m_clearSortLabel->setToolTip(QStringLiteral("clear the sort"));
     locks->place(m_clearSortLabel, {10, 12, 15, 20}, Qt::LeftEdge | Qt::TopEdge);

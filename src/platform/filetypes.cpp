@@ -1,7 +1,8 @@
 #include "filetypes.h"
 
 namespace {
-constexpr QLatin1String VcfExtensions[] = {QLatin1String(".vcf")};
+// Both extensions registered for the format.
+constexpr QLatin1String VcfExtensions[] = {QLatin1String(".vcf"), QLatin1String(".vcard")};
 constexpr QLatin1String TextExtensions[] = {
     QLatin1String(".asc"),   QLatin1String(".ascii"), QLatin1String(".bas"), QLatin1String(".c"),
     QLatin1String(".class"), QLatin1String(".cp"),    QLatin1String(".cpp"), QLatin1String(".h"),
@@ -9,9 +10,13 @@ constexpr QLatin1String TextExtensions[] = {
     QLatin1String(".m2"),    QLatin1String(".m3"),    QLatin1String(".mak"), QLatin1String(".text"),
     QLatin1String(".txt")};
 
+// Every name ends with the empty extension.
+constexpr QLatin1String AnyExtension[] = {QLatin1String("")};
+
 constexpr FileType KnownTypes[] = {
-    {QLatin1String("vcf Files"), VcfExtensions},
-    {QLatin1String("text File"), TextExtensions},
+    {QLatin1String("vcf Files"), u"vCard-Dateien", VcfExtensions},
+    {QLatin1String("text File"), u"Textdateien", TextExtensions},
+    {QLatin1String("all Files"), u"Alle Dateien", AnyExtension},
 };
 } // namespace
 
@@ -50,7 +55,8 @@ QStringList dialogFilters(const QString& typeNames) {
         for (const QLatin1String extension : type->extensions) {
             patterns << QLatin1Char('*') + extension;
         }
-        filters << QStringLiteral("%1 (%2)").arg(type->name, patterns.join(QLatin1Char(' ')));
+        filters << QStringLiteral("%1 (%2)").arg(QString::fromUtf16(type->label),
+                                                 patterns.join(QLatin1Char(' ')));
     }
     return filters;
 }

@@ -146,24 +146,54 @@ void TestApp::startOpensTheFirstDocument() {
 }
 
 void TestApp::commandLineNamesTheDocument_data() {
+    using Action = App::CommandLine::Action;
     QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<Action>("action");
     QTest::addColumn<QString>("document");
+    QTest::addColumn<QString>("message");
 
-    QTest::newRow("no argument") << QStringList{QStringLiteral("tovanel")} << QString();
-    QTest::newRow("absolute path") << QStringList{QStringLiteral("tovanel"), QStringLiteral("/tmp/a b.vcf")}
-                                   << QStringLiteral("/tmp/a b.vcf");
+    const auto args = [](std::initializer_list<const char*> list) {
+        QStringList arguments{QStringLiteral("tovanel")};
+        for (const char* argument : list) {
+            arguments << QString::fromUtf8(argument);
+        }
+        return arguments;
+    };
+    const QString cwd = QDir::currentPath() + QLatin1Char('/');
+    QTest::newRow("no argument") << args({}) << Action::Run << QString() << QString();
+    QTest::newRow("absolute path") << args({"/tmp/a b.vcf"}) << Action::Run << QStringLiteral("/tmp/a b.vcf")
+                                   << QString();
     QTest::newRow("relative path is made absolute")
-        << QStringList{QStringLiteral("tovanel"), QStringLiteral("Kontakte/ü.vcf")}
-        << QDir::current().absoluteFilePath(QStringLiteral("Kontakte/ü.vcf"));
-    QTest::newRow("file URL") << QStringList{QStringLiteral("tovanel"),
-                                             QStringLiteral("file:///tmp/a%20b.vcf")}
-                              << QStringLiteral("/tmp/a b.vcf");
+        << args({"Kontakte/ü.vcf"}) << Action::Run << cwd + QStringLiteral("Kontakte/ü.vcf") << QString();
+    QTest::newRow("file URL") << args({"file:///tmp/a%20b.vcf"}) << Action::Run
+                              << QStringLiteral("/tmp/a b.vcf") << QString();
+    QTest::newRow("first file counts")
+        << args({"/tmp/a.vcf", "/tmp/b.vcf"}) << Action::Run << QStringLiteral("/tmp/a.vcf") << QString();
+    QTest::newRow("--help") << args({"--help"}) << Action::Help << QString() << QString();
+    QTest::newRow("-h after a file") << args({"/tmp/a.vcf", "-h"}) << Action::Help << QString() << QString();
+    QTest::newRow("--version") << args({"--version"}) << Action::Version << QString() << QString();
+    QTest::newRow("-V") << args({"-V"}) << Action::Version << QString() << QString();
+    QTest::newRow("-- ends the options")
+        << args({"--", "-x.vcf"}) << Action::Run << cwd + QStringLiteral("-x.vcf") << QString();
+    QTest::newRow("--help after -- is a file")
+        << args({"--", "--help"}) << Action::Run << cwd + QStringLiteral("--help") << QString();
+    QTest::newRow("lone dash is a file")
+        << args({"-"}) << Action::Run << cwd + QStringLiteral("-") << QString();
+    QTest::newRow("unknown option") << args({"--farbe", "/tmp/a.vcf"}) << Action::Fail << QString()
+                                    << QStringLiteral("tovanel: Unbekannte Option „--farbe“");
+    QTest::newRow("file with a dash, no --") << args({"-x.vcf"}) << Action::Fail << QString()
+                                             << QStringLiteral("tovanel: Unbekannte Option „-x.vcf“");
 }
 
 void TestApp::commandLineNamesTheDocument() {
     QFETCH(QStringList, arguments);
+    QFETCH(App::CommandLine::Action, action);
     QFETCH(QString, document);
-    QCOMPARE(App::documentArgument(arguments), document);
+    QFETCH(QString, message);
+    const App::CommandLine line = App::parseCommandLine(arguments);
+    QCOMPARE(line.action, action);
+    QCOMPARE(line.document, document);
+    QCOMPARE(line.message, message);
 }
 
 void TestApp::launchHandsOverOnlyWhatAnotherProcessCanRead_data() {

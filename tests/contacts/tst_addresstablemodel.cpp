@@ -218,9 +218,12 @@ void tst_AddressTableModel::marksFavouritesBoldOnTelephoneColumnsOnly() {
         QList<int> bold;
         for (int c = 0; c < 8; ++c) {
             const QVariant font = m_adressen->index(row, c).data(Qt::FontRole);
-            if (font.isValid() && font.value<QFont>().bold()) {
+            const bool isBold = font.isValid() && font.value<QFont>().bold();
+            if (isBold) {
                 bold << c;
             }
+            QCOMPARE(m_adressen->index(row, c).data(Qt::AccessibleDescriptionRole).toString(),
+                     isBold ? QStringLiteral("Favorit") : QString());
             QVERIFY(!m_adrData->index(row, c).data(Qt::FontRole).isValid());
         }
         QCOMPARE(bold, boldColumns[row]);

@@ -1,4 +1,5 @@
 #include "addresstablemodel.h"
+#include "contrast.h"
 #include "detail.h"
 #include "detailrows.h"
 #include "fakedialogs.h"
@@ -74,6 +75,8 @@ private slots:
     void sourceShowsTheContactsOwnCard_data();
     void sourceShowsTheContactsOwnCard();
     void sourceOfAChangedFileIsNotShown();
+    void sourceViewFollowsThePalette_data();
+    void sourceViewFollowsThePalette();
     void unreadableCardIsReportedAndTheListStays_data();
     void unreadableCardIsReportedAndTheListStays();
     void hugeCardIsShownShortenedAndCopiedWhole_data();
@@ -293,13 +296,15 @@ void TestDetail::laterActivationLeavesTheViewAsItIs() {
 void TestDetail::sourceShowsTheContactsOwnCard_data() {
     QTest::addColumn<int>("contact");
     QTest::addColumn<bool>("sorted");
+    QTest::addColumn<bool>("toggled"); // as a screen reader's toggle action does, without a click
 
-    QTest::newRow("first") << 0 << false;
-    QTest::newRow("middle") << 1 << false;
-    QTest::newRow("last") << 2 << false;
-    QTest::newRow("first, re-sorted") << 0 << true;
-    QTest::newRow("middle, re-sorted") << 1 << true;
-    QTest::newRow("last, re-sorted") << 2 << true;
+    QTest::newRow("first") << 0 << false << false;
+    QTest::newRow("middle") << 1 << false << false;
+    QTest::newRow("last") << 2 << false << false;
+    QTest::newRow("first, re-sorted") << 0 << true << false;
+    QTest::newRow("middle, re-sorted") << 1 << true << false;
+    QTest::newRow("last, re-sorted") << 2 << true << false;
+    QTest::newRow("middle, toggle action") << 1 << false << true;
 }
 
 void TestDetail::sourceShowsTheContactsOwnCard() {
@@ -310,14 +315,45 @@ void TestDetail::sourceShowsTheContactsOwnCard() {
         m_adressen->sort(1);
         QCOMPARE(rowOfContact(2), 0);
     }
+    QFETCH(bool, toggled);
     open(rowOfContact(contact));
-    QTest::mouseClick(m_detail->sourceButton(), Qt::LeftButton);
+    const auto press = [&] {
+        if (toggled) {
+            m_detail->sourceButton()->toggle();
+        } else {
+            QTest::mouseClick(m_detail->sourceButton(), Qt::LeftButton);
+        }
+    };
+    press();
     QVERIFY(m_detail->sourceButton()->isChecked());
     QVERIFY(m_detail->sourceText()->isVisible());
     QVERIFY(!m_detail->list()->isVisible());
     QVERIFY(m_detail->sourceText()->isReadOnly());
     QCOMPARE(m_detail->sourceText()->toPlainText(), cardSource(contact));
     QCOMPARE(m_dialogs.messages, QStringList());
+    press();
+    QVERIFY(!m_detail->sourceText()->isVisible());
+    QVERIFY(m_detail->list()->isVisible());
+}
+
+void TestDetail::sourceViewFollowsThePalette_data() {
+    QTest::addColumn<bool>("dark");
+    QTest::newRow("light") << false;
+    QTest::newRow("dark") << true;
+}
+
+void TestDetail::sourceViewFollowsThePalette() {
+    QFETCH(bool, dark);
+    const QPalette before = QApplication::palette();
+    if (dark) {
+        switchPalette(darkPalette(QColor(0xa0, 0xa0, 0xa0)));
+    }
+    const QPalette theme = QApplication::palette();
+    const QPalette shown = m_detail->sourceText()->palette();
+    switchPalette(before);
+    QCOMPARE(shown.color(QPalette::Base), theme.color(QPalette::Base));
+    QCOMPARE(shown.color(QPalette::Text), theme.color(QPalette::Text));
+    QVERIFY(wcagContrast(shown.color(QPalette::Text), shown.color(QPalette::Base)) >= 4.5);
 }
 
 void TestDetail::sourceOfAChangedFileIsNotShown() {

@@ -1,3 +1,4 @@
+#include "contrast.h"
 #include "detail.h"
 #include "listbox.h"
 #include "menubar1.h"
@@ -26,6 +27,8 @@ private slots:
     // Layout
     void controlsKeepTheirLockedEdges_data();
     void controlsKeepTheirLockedEdges();
+    void hintTextStaysReadable_data();
+    void hintTextStaysReadable();
     void startsEmpty();
     void columnsShareTheListWidth();
 
@@ -91,36 +94,77 @@ void tst_Window1::loadAbh() {
 
 void tst_Window1::controlsKeepTheirLockedEdges_data() {
     QTest::addColumn<QString>("control");
-    QTest::addColumn<QRect>("atStart");
-    QTest::addColumn<QRect>("widened"); // content 240 wider and 120 higher
+    QTest::addColumn<QRect>("atStart");   // content 960 × 480
+    QTest::addColumn<QRect>("atMinimum"); // content 800 × 480
+    QTest::addColumn<QRect>("large");     // content 1400 × 900
 
-    QTest::newRow("Adressen: all edges") << "Adressen" << QRect(30, 14, 910, 414) << QRect(30, 14, 1150, 534);
-    QTest::newRow("Label2: left, bottom") << "Label2" << QRect(478, 441, 516, 20) << QRect(478, 561, 516, 20);
+    QTest::newRow("Adressen: all edges")
+        << "Adressen" << QRect(30, 14, 910, 414) << QRect(30, 14, 750, 414) << QRect(30, 14, 1350, 834);
+    QTest::newRow("Label2: left, bottom")
+        << "Label2" << QRect(478, 441, 516, 20) << QRect(478, 441, 516, 20) << QRect(478, 861, 516, 20);
     QTest::newRow("adrData: right, bottom")
-        << "adrData" << QRect(724, 373, 201, 100) << QRect(964, 493, 201, 100);
-    QTest::newRow("SearchField: left, top")
-        << "SearchField" << QRect(25, 440, 259, 22) << QRect(25, 440, 259, 22);
-    QTest::newRow("SearchButton: left, top")
-        << "SearchButton" << QRect(296, 441, 100, 20) << QRect(296, 441, 100, 20);
-    QTest::newRow("NextButton: left, top")
-        << "NextButton" << QRect(408, 441, 58, 20) << QRect(408, 441, 58, 20);
-    QTest::newRow("Label1: left, top") << "Label1" << QRect(10, 12, 15, 20) << QRect(10, 12, 15, 20);
+        << "adrData" << QRect(724, 373, 201, 100) << QRect(564, 373, 201, 100) << QRect(1164, 793, 201, 100);
+    QTest::newRow("SearchField: left, bottom")
+        << "SearchField" << QRect(25, 440, 259, 22) << QRect(25, 440, 259, 22) << QRect(25, 860, 259, 22);
+    QTest::newRow("SearchButton: left, bottom")
+        << "SearchButton" << QRect(296, 441, 100, 20) << QRect(296, 441, 100, 20) << QRect(296, 861, 100, 20);
+    QTest::newRow("NextButton: left, bottom")
+        << "NextButton" << QRect(408, 441, 58, 20) << QRect(408, 441, 58, 20) << QRect(408, 861, 58, 20);
+    QTest::newRow("Label1: left, top")
+        << "Label1" << QRect(10, 12, 15, 20) << QRect(10, 12, 15, 20) << QRect(10, 12, 15, 20);
 }
 
 void tst_Window1::controlsKeepTheirLockedEdges() {
     QFETCH(QString, control);
-    auto* widget = window->centralWidget()->findChild<QWidget*>(control);
+    QWidget* content = window->centralWidget();
+    auto* widget = content->findChild<QWidget*>(control);
     QVERIFY(widget);
-    QCOMPARE(window->centralWidget()->size(), QSize(960, 480));
+    QCOMPARE(content->size(), QSize(960, 480));
     QTEST(widget->geometry(), "atStart");
 
-    window->resize(window->size() + QSize(240, 120));
-    QTRY_COMPARE(window->centralWidget()->size(), QSize(1200, 600));
-    QTEST(widget->geometry(), "widened");
+    // The window's frame around the content (the menu bar) stays the same at every size.
+    const QSize frame = window->size() - content->size();
+    window->resize(frame + QSize(1400, 900));
+    QTRY_COMPARE(content->size(), QSize(1400, 900));
+    QTEST(widget->geometry(), "large");
 
-    window->resize(window->size() - QSize(240, 120));
-    QTRY_COMPARE(window->centralWidget()->size(), QSize(960, 480));
+    window->resize(frame + QSize(100, 100));
+    QTRY_COMPARE(content->size(), QSize(800, 480));
+    QTEST(widget->geometry(), "atMinimum");
+
+    window->resize(frame + QSize(960, 480));
+    QTRY_COMPARE(content->size(), QSize(960, 480));
     QTEST(widget->geometry(), "atStart");
+}
+
+void tst_Window1::hintTextStaysReadable_data() {
+    QTest::addColumn<bool>("dark");
+    QTest::addColumn<QColor>("placeholder"); // the dark theme's
+    QTest::addColumn<QColor>("hint");
+
+    QTest::newRow("light: the designed grey") << false << QColor() << QColor(0x4A, 0x4A, 0x4A);
+    QTest::newRow("dark: the theme's placeholder colour")
+        << true << QColor(0xa0, 0xa0, 0xa0) << QColor(0xa0, 0xa0, 0xa0);
+    QTest::newRow("dark: too faint a placeholder gives the text colour")
+        << true << QColor(0xfc, 0xfc, 0xfc, 100) << QColor(0xfc, 0xfc, 0xfc);
+}
+
+void tst_Window1::hintTextStaysReadable() {
+    QFETCH(bool, dark);
+    QFETCH(QColor, placeholder);
+    const QPalette before = QApplication::palette();
+    if (dark) {
+        // Switched while the window is open, as a desktop's theme switch does.
+        switchPalette(darkPalette(placeholder));
+    }
+    auto* hint = window->centralWidget()->findChild<QLabel*>(QStringLiteral("Label2"));
+    QVERIFY(hint);
+    const QColor text = hint->palette().color(QPalette::WindowText);
+    const QColor background = hint->palette().color(QPalette::Window);
+    switchPalette(before);
+    QTEST(text, "hint");
+    QVERIFY2(wcagContrast(text, background) >= 4.5,
+             qPrintable(QString::number(wcagContrast(text, background))));
 }
 
 void tst_Window1::startsEmpty() {
@@ -303,6 +347,8 @@ void tst_Window1::dropImportsTheFirstVcfOnly_data() {
     QTest::newRow("two vcf: only the first")
         << QStringList{QStringLiteral("carla.vcf"), QStringLiteral("anna.vcf")} << true
         << QStringLiteral("file name: carla.vcf");
+    QTest::newRow("vcard, the other extension")
+        << QStringList{QStringLiteral("berta.vcard")} << true << QStringLiteral("file name: berta.vcard");
     QTest::newRow("text file refused")
         << QStringList{QStringLiteral("dora.txt")} << false << QStringLiteral("Adressen");
     QTest::newRow("vcf after a text file refused")
@@ -484,7 +530,7 @@ void tst_Window1::openAsksForAFileOfTheKnownTypes() {
 
     QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
 
-    QCOMPARE(dialogs.openFileTypes, QStringList{QStringLiteral("vcf Files;text File")});
+    QCOMPARE(dialogs.openFileTypes, QStringList{QStringLiteral("vcf Files;text File;all Files")});
     QTEST(window->windowTitle(), "title");
     QTEST(window->adressenModel()->rowCount(), "rows");
     QCOMPARE(dialogs.messages, QStringList());

@@ -16,12 +16,13 @@ void tst_FileTypes::dialogFiltersListEachNamedType_data() {
     QTest::addColumn<QStringList>("filters");
     QTest::newRow("open dialog") << FileTypes::OpenFilter
                                  << QStringList{
-                                        QStringLiteral("vcf Files (*.vcf)"),
-                                        QStringLiteral("text File (*.asc *.ascii *.bas *.c *.class *.cp "
+                                        QStringLiteral("vCard-Dateien (*.vcf *.vcard)"),
+                                        QStringLiteral("Textdateien (*.asc *.ascii *.bas *.c *.class *.cp "
                                                        "*.cpp *.h *.hp *.hpp *.i3 *.java *.m2 *.m3 "
-                                                       "*.mak *.text *.txt)")};
+                                                       "*.mak *.text *.txt)"),
+                                        QStringLiteral("Alle Dateien (*)")};
     QTest::newRow("unknown name left out")
-        << QStringLiteral("VCF FILES;pdf") << QStringList{QStringLiteral("vcf Files (*.vcf)")};
+        << QStringLiteral("VCF FILES;pdf") << QStringList{QStringLiteral("vCard-Dateien (*.vcf *.vcard)")};
     QTest::newRow("none") << QString() << QStringList();
 }
 
@@ -39,6 +40,9 @@ void tst_FileTypes::matchesByExtensionIgnoringCase_data() {
     QTest::newRow("text is no vcf") << FileTypes::VcfFiles << QStringLiteral("/tmp/a.txt") << false;
     QTest::newRow("vcf only in the middle")
         << FileTypes::VcfFiles << QStringLiteral("/tmp/a.vcf.gz") << false;
+    QTest::newRow("vcard, the other extension")
+        << FileTypes::VcfFiles << QStringLiteral("/tmp/a.VCard") << true;
+    QTest::newRow("any file") << FileTypes::AllFiles << QStringLiteral("/tmp/a.pdf") << true;
     QTest::newRow("text") << FileTypes::TextFile << QStringLiteral("/tmp/a.txt") << true;
     QTest::newRow("unknown type") << QStringLiteral("pdf") << QStringLiteral("/tmp/a.pdf") << false;
 }
