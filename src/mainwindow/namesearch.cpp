@@ -50,6 +50,27 @@ int Window1::findRow(const QString& text, int from, int to, Field column) const 
     return firstRow(model, from, to, {column}, [&](QStringView field) { return needle.foundIn(field); });
 }
 
+int Window1::findNameOrCompany(const QString& text, int from, int to, int* company) const {
+    const FoldedNeedle needle(text);
+    *company = -1;
+    if (needle.isEmpty()) {
+        return -1;
+    }
+    // One pass for both columns: a miss reads every row once, not twice.
+    const AddressTableModel& model = *m_adressenModel;
+    const ContactTable& table = model.table();
+    for (int row = from; row < to; ++row) {
+        const qsizetype contact = model.contactAt(row);
+        if (needle.foundIn(table.text(contact, Field::Name))) {
+            return row;
+        }
+        if (*company < 0 && needle.foundIn(table.text(contact, Field::Firma))) {
+            *company = row;
+        }
+    }
+    return -1;
+}
+
 int Window1::searchName(const QString& text, int start) {
     const int count = m_adressenModel->rowCount();
     const int from = start >= 0 && start < count ? start : 0;
@@ -66,11 +87,14 @@ int Window1::searchName(const QString& text, int start) {
         if (text != m_searchText) {
             m_searchColumn = Field::Name;
         }
-        hit = findRow(text, from, count, m_searchColumn);
-        // Companies are searched only for a text that is in no name at all, above the start or below.
-        if (hit < 0 && m_searchColumn == Field::Name && findRow(text, 0, from, Field::Name) < 0) {
+        if (m_searchColumn == Field::Firma) {
             hit = findRow(text, from, count, Field::Firma);
-            if (hit >= 0) {
+        } else {
+            // A company counts only for a text that is in no name at all, above the start or below.
+            int company = -1;
+            hit = findNameOrCompany(text, from, count, &company);
+            if (hit < 0 && company >= 0 && findRow(text, 0, from, Field::Name) < 0) {
+                hit = company;
                 m_searchColumn = Field::Firma;
             }
         }

@@ -137,6 +137,17 @@ FoldedNeedle::FoldedNeedle(QStringView text) {
         const char16_t* units = table.fold(c, &size);
         m_folded.append(reinterpret_cast<const QChar*>(units), size);
     }
+    if (m_folded.isEmpty()) {
+        return;
+    }
+    const char16_t first = m_folded.at(0).unicode();
+    for (char32_t c = 0; c < 0x10000; ++c) {
+        int size = 0;
+        const char16_t* units = table.fold(char16_t(c), &size);
+        if (std::find(units, units + size, first) != units + size) {
+            m_starts[c >> 6] |= std::uint64_t(1) << (c & 63);
+        }
+    }
 }
 
 bool FoldedNeedle::foundIn(QStringView text) const {
@@ -149,8 +160,12 @@ bool FoldedNeedle::foundIn(QStringView text) const {
     const char16_t* hay = text.utf16();
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = hay[i];
+        if ((m_starts[c >> 6] & (std::uint64_t(1) << (c & 63))) == 0) {
+            continue;
+        }
         int size = 0;
-        const char16_t* units = table.fold(hay[i], &size);
+        const char16_t* units = table.fold(c, &size);
         // A match may begin inside a character's folding: "s" is in "ß".
         for (int k = 0; k < size; ++k) {
             if (units[k] != needle[0]) {

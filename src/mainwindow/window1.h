@@ -96,6 +96,9 @@ private:
     void openDetail();
     void showSearchResult();
     int findRow(const QString& text, int from, int to, Field column) const;
+    // The first row in [from, to) whose name holds `text`, or -1 and in `company` the first whose company
+    // does.
+    int findNameOrCompany(const QString& text, int from, int to, int* company) const;
     // The first file of a drag if it is a vCard file, else empty.
     static QString droppedVcf(const QMimeData* data);
 
