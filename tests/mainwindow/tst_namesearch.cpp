@@ -168,6 +168,13 @@ void tst_NameSearch::missSelectsTheWholeSearchText() {
     QCOMPARE(window->searchField()->selectedText(), QStringLiteral("Otto"));
     QCOMPARE(QApplication::focusWidget(), window->searchField());
     QCOMPARE(window->Adressen()->listIndex(), -1);
+
+    // A miss started from the list hands the focus back to the field as well.
+    window->Adressen()->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), window->Adressen());
+    run(QStringLiteral("find"));
+    QCOMPARE(QApplication::focusWidget(), window->searchField());
+    QCOMPARE(window->searchField()->selectedText(), QStringLiteral("Otto"));
 }
 
 void tst_NameSearch::hitSelectsTheRowAndFocusesTheList() {
