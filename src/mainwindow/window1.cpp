@@ -359,8 +359,10 @@ QString Window1::copyText() const {
     if (row < 0) {
         return {};
     }
+    // Neither the contact number before "Name" nor the file position after "e-mail": only what the list
+    // shows.
     QStringList cells;
-    for (int column = 1; column <= MenuBar1::SortColumns; ++column) {
+    for (int column = 1; column < AddressTableModel::ColumnCount - 1; ++column) {
         cells << m_adressenModel->cell(row, column);
     }
     return cells.join(QLatin1Char('\t'));
