@@ -80,7 +80,7 @@ const FoldTable& foldTable() {
     return table;
 }
 
-// Appends the digits of `text` to `digits`, the German country code read as the trunk prefix "0".
+// Fills the empty `digits` with those of `text`, the German country code read as the trunk prefix "0".
 template <typename Digits> void numberDigits(QStringView text, Digits& digits) {
     const char16_t* p = text.utf16();
     const char16_t* end = p + text.size();
