@@ -12,6 +12,7 @@
 #include "sourceview.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QEvent>
 #include <QFileInfo>
@@ -116,6 +117,12 @@ void Detail::createMenuBar() {
     m_menuBar->detailAction()->setEnabled(false);
     // "Schließen" closes the front window the way its "Close" button does.
     connect(m_menuBar->closeAction(), &QAction::triggered, this, &Detail::hide);
+    // "Kopieren" in the list copies the selected row's value; the source text copies for itself.
+    connect(m_menuBar->copyAction(), &QAction::triggered, this, [this] {
+        if (QApplication::focusWidget() == m_liste) {
+            copyValue();
+        }
+    });
 }
 
 bool Detail::event(QEvent* event) {
@@ -126,6 +133,10 @@ bool Detail::event(QEvent* event) {
 }
 
 void Detail::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        hide();
+        return;
+    }
     // A main window has no default button of its own: Return and Enter that no control took press "Close".
     const bool plain = event->modifiers() == Qt::NoModifier ||
                        (event->key() == Qt::Key_Enter && event->modifiers() == Qt::KeypadModifier);
@@ -197,6 +208,7 @@ void Detail::showList() {
     // A card can be tens of megabytes; it is read anew for the next switch anyway.
     m_sourceText->clearCard();
     m_liste->show();
+    updateCopyEnabled();
 }
 
 void Detail::showRowMessage() {
@@ -249,9 +261,14 @@ void Detail::toggleSource() {
     }
     m_liste->hide();
     m_sourceText->show();
+    updateCopyEnabled();
 }
 
 void Detail::copyValue() {
+    if (!m_sourceText->isHidden()) {
+        m_sourceText->copyToClipboard();
+        return;
+    }
     const int row = m_liste->listIndex();
     if (row >= 0) {
         QGuiApplication::clipboard()->setText(m_rows->row(row).value);
@@ -259,5 +276,5 @@ void Detail::copyValue() {
 }
 
 void Detail::updateCopyEnabled() {
-    m_menuBar->copyValueAction()->setEnabled(m_liste->listIndex() >= 0);
+    m_menuBar->copyValueAction()->setEnabled(!m_sourceText->isHidden() || m_liste->listIndex() >= 0);
 }

@@ -36,9 +36,13 @@ bool SourceView::event(QEvent* event) {
     return QPlainTextEdit::event(event);
 }
 
+void SourceView::copyToClipboard() const {
+    QGuiApplication::clipboard()->setMimeData(createMimeDataFromSelection());
+}
+
 void SourceView::keyPressEvent(QKeyEvent* event) {
     if (event->matches(QKeySequence::Copy)) {
-        QGuiApplication::clipboard()->setMimeData(createMimeDataFromSelection());
+        copyToClipboard();
         event->accept();
         return;
     }

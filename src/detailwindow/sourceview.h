@@ -14,6 +14,8 @@ public:
     void clearCard() { setCard({}); }
     // The text a copy of everything gives: the whole card, one line break for CR LF, CR or LF.
     QString fullText() const;
+    // Copies the selected text, or the whole card when nothing or everything is selected.
+    void copyToClipboard() const;
 
 protected:
     bool event(QEvent* event) override;

@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -91,7 +92,8 @@ Window1::Window1(Dialogs& dialogs, QWidget* parent)
     : QMainWindow(parent), m_dialogs(dialogs),
       m_adressenModel(new AddressTableModel(AddressTableModel::List::Adressen, this)),
       m_adrDataModel(new AddressTableModel(AddressTableModel::List::AdrData, this)),
-      m_quit([] { QCoreApplication::quit(); }), m_progressDelay(ImportProgress::DefaultDelayMs) {
+      m_quit([] { QCoreApplication::quit(); }), m_searchColumn(Field::Name),
+      m_progressDelay(ImportProgress::DefaultDelayMs) {
     setObjectName(QStringLiteral("Window1"));
     m_menuBar = new MenuBar1(this);
     setMenuBar(m_menuBar);
@@ -185,11 +187,15 @@ void Window1::createControls() {
     m_clearSortLabel->setAccessibleName(QStringLiteral("Sortierung aufheben"));
     m_clearSortLabel->setAlignment(Qt::AlignCenter);
     m_clearSortLabel->setToolTip(QStringLiteral("clear the sort"));
+    // Reached by Tab after the list and pressed with Space or Return; a label draws no focus of its own.
+    m_clearSortLabel->setFocusPolicy(Qt::StrongFocus);
+    m_clearSortLabel->setStyleSheet(QStringLiteral("QLabel:focus { border: 1px solid palette(highlight); }"));
     locks->place(m_clearSortLabel, {10, 12, 15, 20}, Qt::LeftEdge | Qt::TopEdge);
 
-    setTabOrder(m_adressen, m_searchField);
     setTabOrder(m_searchField, m_searchButton);
     setTabOrder(m_searchButton, m_nextButton);
+    setTabOrder(m_nextButton, m_adressen);
+    setTabOrder(m_adressen, m_clearSortLabel);
 }
 
 void Window1::connectHandlers() {
@@ -203,6 +209,7 @@ void Window1::connectHandlers() {
     // A new table drops the selection without a selection signal.
     connect(m_adressenModel, &QAbstractItemModel::modelReset, this, [this] {
         m_adressen->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+        m_searchText.clear();
         updateDetailAction();
     });
     connect(m_adressenModel, &QAbstractItemModel::layoutChanged, this, &Window1::updateDetailAction);
@@ -218,6 +225,19 @@ void Window1::connectHandlers() {
     connect(m_menuBar->openAction(), &QAction::triggered, this, &Window1::askAndOpen);
     connect(m_menuBar->detailAction(), &QAction::triggered, this, &Window1::openDetail);
     connect(m_menuBar->closeAction(), &QAction::triggered, this, &Window1::close);
+    // The menu's own handler copies from a focused text control; the list has none, so this one serves it.
+    connect(m_menuBar->copyAction(), &QAction::triggered, this, [this] {
+        if (QApplication::focusWidget() == m_adressen) {
+            copySelected();
+        }
+    });
+    for (int column = 1; column <= MenuBar1::SortColumns; ++column) {
+        QAction* sort = m_menuBar->sortAction(column);
+        sort->setEnabled(true);
+        connect(sort, &QAction::triggered, this, [this, column] { sortByColumn(column); });
+    }
+    m_menuBar->fileOrderAction()->setEnabled(true);
+    connect(m_menuBar->fileOrderAction(), &QAction::triggered, this, &Window1::clearSort);
 
     connect(m_searchField, &QLineEdit::textChanged, this, &Window1::searchTextChanged);
     connect(m_searchButton, &QPushButton::clicked, this, &Window1::findFromTop);
@@ -341,6 +361,13 @@ bool Window1::eventFilter(QObject* watched, QEvent* event) {
         clearSort();
         return false;
     }
+    if (watched == m_clearSortLabel && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+            clearSort();
+            return true;
+        }
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -360,7 +387,18 @@ QString Window1::dragText() const {
 
 bool Window1::Adressen_KeyDown(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        // Return in the list does nothing, and must not reach the default button either.
+        // After a hit Return walks on through the hits; otherwise it opens the selected contact. It
+        // never starts a search of its own from here.
+        if (m_nextButton->isDefault() && m_nextButton->isEnabled()) {
+            m_nextButton->click();
+        } else if (m_adressen->listIndex() >= 0) {
+            openDetail();
+        }
+        event->accept();
+        return true;
+    }
+    if (event->matches(QKeySequence::Copy)) {
+        copySelected();
         event->accept();
         return true;
     }
@@ -381,6 +419,34 @@ bool Window1::Adressen_KeyDown(QKeyEvent* event) {
     // The text may not have changed (the same letter again); the search starts from the top all the same.
     searchTextChanged();
     return true;
+}
+
+QString Window1::copyText() const {
+    const int row = m_adressen->listIndex();
+    if (row < 0) {
+        return {};
+    }
+    // Neither the contact number before "Name" nor the file position after "e-mail": only what the list
+    // shows.
+    QStringList cells;
+    for (int column = 1; column < AddressTableModel::ColumnCount - 1; ++column) {
+        cells << m_adressenModel->cell(row, column);
+    }
+    return cells.join(QLatin1Char('\t'));
+}
+
+void Window1::copySelected() {
+    const QString text = copyText();
+    if (!text.isEmpty()) {
+        QGuiApplication::clipboard()->setText(text);
+    }
+}
+
+void Window1::sortByColumn(int column) {
+    const QHeaderView* header = m_adressen->horizontalHeader();
+    const bool turn =
+        header->sortIndicatorSection() == column && header->sortIndicatorOrder() == Qt::AscendingOrder;
+    m_adressen->sortByColumn(column, turn ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void Window1::clearSort() {

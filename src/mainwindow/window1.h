@@ -2,8 +2,10 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <cstdint>
 #include <functional>
 
+enum class Field : std::uint8_t;
 class AddressTableModel;
 class Detail;
 class Dialogs;
@@ -29,8 +31,9 @@ public:
     bool importing() const { return m_importing; }
     // How long a reading may take before the progress window shows.
     void setProgressDelay(int ms) { m_progressDelay = ms; }
-    // The first row at or after `start` whose name contains `text` (ignoring case), or -1. Switches the
-    // default button as the search goes on.
+    // The first row at or after `start` that holds `text` (ignoring case), or -1: a number in the
+    // telephone columns, an e-mail address in the e-mail column, other text in the names, or in the
+    // companies when no name holds it. Switches the default button as the search goes on.
     int searchName(const QString& text, int start);
 
     QString VcfFile() const { return m_vcfFile; }
@@ -58,6 +61,8 @@ public:
 
     // The drag text of the selected row: the cells from "Name" to "Pos", each followed by a tab.
     QString dragText() const;
+    // What "Kopieren" copies from the list: the selected row's cells from "Name" to "e-mail", tab-separated.
+    QString copyText() const;
 
 signals:
     // An import read its file to the end (the application's "openOK").
@@ -80,6 +85,9 @@ private:
     void updateDetailAction();
     bool Adressen_KeyDown(QKeyEvent* event);
     void clearSort();
+    // Sorts by a column from the keyboard or menu; the column already sorted by turns round.
+    void sortByColumn(int column);
+    void copySelected();
     void askAndOpen();
     void searchTextChanged();
     void findFromTop();
@@ -87,6 +95,10 @@ private:
 
     void openDetail();
     void showSearchResult();
+    int findRow(const QString& text, int from, int to, Field column) const;
+    // The first row in [from, to) whose name holds `text`, or -1 and in `company` the first whose company
+    // does.
+    int findNameOrCompany(const QString& text, int from, int to, int* company) const;
     // The first file of a drag if it is a vCard file, else empty.
     static QString droppedVcf(const QMimeData* data);
 
@@ -106,6 +118,9 @@ private:
     QString m_vcfFile;
     ImportFlow* m_importFlow = nullptr;
     int m_selected = 0;
+    // The text and column of the last search in names or companies, for "Weiter".
+    QString m_searchText;
+    Field m_searchColumn;
     bool m_importing = false;
     int m_progressDelay;
 };

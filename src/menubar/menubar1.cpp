@@ -89,6 +89,33 @@ void MenuBar1::createEditMenu() {
     connect(m_paste, &QAction::triggered, this, [] { invokeOnFocused("paste"); });
     connect(m_selectAll, &QAction::triggered, this, [] { invokeOnFocused("selectAll"); });
     connect(m_clear, &QAction::triggered, this, &clearFocusedSelection);
+    createSortMenu();
+}
+
+void MenuBar1::createSortMenu() {
+    m_editMenu->addSeparator();
+    m_sortMenu = m_editMenu->addMenu(QStringLiteral("&Sortieren"));
+    m_sortMenu->setObjectName(QStringLiteral("SortMenu"));
+    m_sortMenu->menuAction()->setObjectName(QStringLiteral("SortMenu"));
+    // The headings of the list's visible columns, in their order.
+    const QString captions[SortColumns] = {QStringLiteral("Name"),       QStringLiteral("Firma"),
+                                           QStringLiteral("Tel-Mobil"),  QStringLiteral("Tel-Privat"),
+                                           QStringLiteral("Tel-Arbeit"), QStringLiteral("e-mail")};
+    for (int i = 0; i < SortColumns; ++i) {
+        m_sort[i] = addItem(m_sortMenu, QStringLiteral("Sort%1").arg(i + 1), captions[i],
+                            QStringLiteral("Ctrl+%1").arg(i + 1));
+    }
+    m_sortMenu->addSeparator();
+    m_fileOrder = addItem(m_sortMenu, QStringLiteral("SortFileOrder"),
+                          QStringLiteral("Reihenfolge der Datei"), QStringLiteral("Ctrl+0"));
+    // Only a window with a list to sort turns these on.
+    for (QAction* action : m_sortMenu->actions()) {
+        action->setEnabled(false);
+    }
+}
+
+QAction* MenuBar1::sortAction(int column) const {
+    return column >= 1 && column <= SortColumns ? m_sort[column - 1] : nullptr;
 }
 
 QMenu* MenuBar1::addNamedMenu(const QString& name, const QString& caption) {

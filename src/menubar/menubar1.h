@@ -15,6 +15,8 @@ public:
 
     QMenu* fileMenu() const { return m_fileMenu; }
     QMenu* editMenu() const { return m_editMenu; }
+    // "Sortieren" in "Bearbeiten": one item per visible list column, and the file order.
+    QMenu* sortMenu() const { return m_sortMenu; }
 
     QAction* openAction() const { return m_open; }
     QAction* detailAction() const { return m_detail; }
@@ -28,16 +30,25 @@ public:
     QAction* pasteAction() const { return m_paste; }
     QAction* clearAction() const { return m_clear; }
     QAction* selectAllAction() const { return m_selectAll; }
+    // Sorting by list column `column` (1 "Name" … 6 "e-mail", Ctrl+1 … Ctrl+6); nullptr for others.
+    QAction* sortAction(int column) const;
+    // Back to the order of the file (Ctrl+0), as the "x" before the list does.
+    QAction* fileOrderAction() const { return m_fileOrder; }
+    static constexpr int SortColumns = 6;
 
 private:
     void createFileMenu();
     void createEditMenu();
+    void createSortMenu();
     QMenu* addNamedMenu(const QString& name, const QString& caption);
     static QAction* addItem(QMenu* menu, const QString& name, const QString& caption,
                             const QString& shortcut = {});
 
     QMenu* m_fileMenu = nullptr;
     QMenu* m_editMenu = nullptr;
+    QMenu* m_sortMenu = nullptr;
+    QAction* m_sort[SortColumns] = {};
+    QAction* m_fileOrder = nullptr;
     QAction* m_open = nullptr;
     QAction* m_detail = nullptr;
     QAction* m_close = nullptr;

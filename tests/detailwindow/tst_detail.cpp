@@ -503,14 +503,27 @@ void TestDetail::copyPutsTheValueAloneOnTheClipboard() {
     QTRY_VERIFY(m_detail->isActiveWindow()); // the shortcut belongs to the active window
     QTest::keyClick(m_detail->list(), Qt::Key_Y, Qt::ControlModifier);
     QCOMPARE(QGuiApplication::clipboard()->text(), value);
-
-    // Also from the source view, whose text area would otherwise take the keys as its own.
+    // "Kopieren" in the list copies the same value.
     QGuiApplication::clipboard()->setText(QStringLiteral("vorher"));
-    QTest::mouseClick(m_detail->sourceButton(), Qt::LeftButton);
-    m_detail->sourceText()->setFocus();
-    m_detail->sourceText()->selectAll();
-    QTest::keyClick(m_detail->sourceText(), Qt::Key_Y, Qt::ControlModifier);
+    QTest::keyClick(m_detail->list(), Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QGuiApplication::clipboard()->text(), value);
+
+    // In the source view it copies the selected source text, or with nothing selected the whole card,
+    // although the text area would otherwise take the keys as its own.
+    QTest::mouseClick(m_detail->sourceButton(), Qt::LeftButton);
+    QPlainTextEdit* view = m_detail->sourceText();
+    QVERIFY(m_detail->copyValueAction()->isEnabled());
+    view->setFocus();
+    QTextCursor part = view->textCursor();
+    part.setPosition(0);
+    part.setPosition(5, QTextCursor::KeepAnchor);
+    view->setTextCursor(part);
+    QTest::keyClick(view, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("BEGIN"));
+    view->moveCursor(QTextCursor::End);
+    QTest::keyClick(view, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), view->toPlainText());
+    QVERIFY(view->toPlainText().endsWith(QStringLiteral("END:VCARD")));
 }
 
 void TestDetail::doubleClickShowsLabelAndValue_data() {
@@ -616,6 +629,20 @@ void TestDetail::closeHidesReturnHidesCloseBoxDestroys() {
     QTest::keyClick(m_detail->list(), Qt::Key_W, Qt::ControlModifier);
     QVERIFY(m_detail);
     QVERIFY(m_detail->isHidden());
+
+    // Escape closes it too, from the list and from the source text.
+    for (const bool source : {false, true}) {
+        open(1);
+        QWidget* focus = m_detail->list();
+        if (source) {
+            QTest::mouseClick(m_detail->sourceButton(), Qt::LeftButton);
+            focus = m_detail->sourceText();
+            focus->setFocus();
+        }
+        QTest::keyClick(focus, Qt::Key_Escape);
+        QVERIFY(m_detail);
+        QVERIFY(m_detail->isHidden());
+    }
 
     open(1);
     m_detail->close();

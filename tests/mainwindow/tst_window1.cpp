@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -49,12 +50,16 @@ private slots:
     // Keyboard in the list
     void typingInTheListStartsASearch_data();
     void typingInTheListStartsASearch();
-    void returnInTheListDoesNothing();
+    void returnInTheListOpensTheSelectedContact_data();
+    void returnInTheListOpensTheSelectedContact();
+    void tabGoesFieldFindNextListX();
     void firstKeySelectsTheFirstRow_data();
     void firstKeySelectsTheFirstRow();
 
     // Sorting
     void labelXRestoresFileOrder();
+    void keyboardSorts_data();
+    void keyboardSorts();
 
     // Menu commands
     void openAsksForAFileOfTheKnownTypes_data();
@@ -314,12 +319,20 @@ void tst_Window1::activationHidesTheDetailWindow() {
 void tst_Window1::dragCarriesTheSelectedRowAsText_data() {
     QTest::addColumn<QStringList>("contact");
     QTest::addColumn<QString>("cellsBeforePos");
+    QTest::addColumn<QString>("copied"); // by Ctrl+C in the list: "Name" to "e-mail"
     QTest::newRow("name only: six tabs before Pos")
-        << QStringList{QStringLiteral("Anna")} << QStringLiteral("Anna\t\t\t\t\t\t");
+        << QStringList{QStringLiteral("Anna")} << QStringLiteral("Anna\t\t\t\t\t\t")
+        << QStringLiteral("Anna\t\t\t\t\t");
     QTest::newRow("name, company, mobile")
         << QStringList{QStringLiteral("Jürgen Müller"), QStringLiteral("Bäckerei"),
                        QStringLiteral("+49 171 1")}
-        << QStringLiteral("Jürgen Müller\tBäckerei\t0171 1\t\t\t\t");
+        << QStringLiteral("Jürgen Müller\tBäckerei\t0171 1\t\t\t\t")
+        << QStringLiteral("Jürgen Müller\tBäckerei\t0171 1\t\t\t");
+    QTest::newRow("all six columns") << QStringList{QStringLiteral("Eva"), QStringLiteral("F"),
+                                                    QStringLiteral("1"),   QStringLiteral("e@x.de"),
+                                                    QStringLiteral("2"),   QStringLiteral("3")}
+                                     << QStringLiteral("Eva\tF\t1\t2\t3\te@x.de\t")
+                                     << QStringLiteral("Eva\tF\t1\t2\t3\te@x.de");
 }
 
 void tst_Window1::dragCarriesTheSelectedRowAsText() {
@@ -336,6 +349,11 @@ void tst_Window1::dragCarriesTheSelectedRowAsText() {
     QCOMPARE(data->formats(), QStringList{QStringLiteral("text/plain")});
     QCOMPARE(data->text(), cellsBeforePos + pos + QLatin1Char('\t'));
     QCOMPARE(data->text().count(QLatin1Char('\t')), 7);
+
+    QGuiApplication::clipboard()->clear();
+    window->Adressen()->setFocus();
+    QTest::keyClick(window->Adressen(), Qt::Key_C, Qt::ControlModifier);
+    QTEST(QGuiApplication::clipboard()->text(), "copied");
 }
 
 void tst_Window1::dropImportsTheFirstVcfOnly_data() {
@@ -440,20 +458,41 @@ void tst_Window1::typingInTheListStartsASearch() {
     }
 }
 
-void tst_Window1::returnInTheListDoesNothing() {
+void tst_Window1::returnInTheListOpensTheSelectedContact_data() {
+    QTest::addColumn<int>("row"); // clicked first, -1: none
+    QTest::newRow("a row selected: its detail window") << 1;
+    QTest::newRow("nothing selected: nothing") << -1;
+}
+
+void tst_Window1::returnInTheListOpensTheSelectedContact() {
+    QFETCH(int, row);
     loadAbh();
     window->searchField()->setText(QStringLiteral("zzz")); // "Name finden" is the default and would miss
     QVERIFY(window->searchButton()->isDefault());
-    clickRow(0);
+    if (row >= 0) {
+        clickRow(row);
+    }
     window->Adressen()->setFocus();
 
     QTest::keyClick(window->Adressen(), Qt::Key_Return);
 
     QCOMPARE(dialogs.messages, QStringList());
     QCOMPARE(window->searchField()->text(), QStringLiteral("zzz"));
-    QCOMPARE(window->Adressen()->listIndex(), 0);
-    QCOMPARE(window->selected(), 0);
-    QVERIFY(!window->detail()->isVisible());
+    QCOMPARE(window->detail()->isVisible(), row >= 0);
+    QCOMPARE(window->selected(), row >= 0 ? row : 0);
+    window->detail()->hide();
+}
+
+void tst_Window1::tabGoesFieldFindNextListX() {
+    loadAbh();
+    window->nextButton()->setEnabled(true);
+    window->searchField()->setFocus();
+    const QList<QWidget*> order{window->searchButton(), window->nextButton(), window->Adressen(),
+                                window->clearSortLabel(), window->searchField()};
+    for (QWidget* next : order) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), next);
+    }
 }
 
 void tst_Window1::firstKeySelectsTheFirstRow_data() {
@@ -510,6 +549,48 @@ void tst_Window1::labelXRestoresFileOrder() {
              (QStringList{QStringLiteral("Zora"), QStringLiteral("Anton"), QStringLiteral("Moritz")}));
     QCOMPARE(header->sortIndicatorSection(), -1);
     QCOMPARE(column(window->adrDataModel(), 0), adrDataIds);
+}
+
+void tst_Window1::keyboardSorts_data() {
+    QTest::addColumn<QString>("keys"); // "1".."6", "0" with Ctrl; "space"/"return" on the x
+    QTest::addColumn<int>("section");
+    QTest::addColumn<QStringList>("names");
+    const QString zam = QStringLiteral("Zora,Anton,Moritz");
+    QTest::newRow("Ctrl+1 by name") << "1" << 1 << QStringLiteral("Anton,Moritz,Zora").split(u',');
+    QTest::newRow("Ctrl+1 again reverses") << "1,1" << 1 << QStringLiteral("Zora,Moritz,Anton").split(u',');
+    QTest::newRow("three times: ascending again")
+        << "1,1,1" << 1 << QStringLiteral("Anton,Moritz,Zora").split(u',');
+    QTest::newRow("Ctrl+2 by company") << "1,2" << 2 << QStringLiteral("Moritz,Zora,Anton").split(u',');
+    QTest::newRow("Ctrl+6 by e-mail") << "6" << 6 << QStringLiteral("Anton,Zora,Moritz").split(u',');
+    QTest::newRow("Ctrl+0 file order") << "1,0" << -1 << zam.split(u',');
+    QTest::newRow("space on the x") << "1,space" << -1 << zam.split(u',');
+    QTest::newRow("return on the x") << "2,return" << -1 << zam.split(u',');
+}
+
+void tst_Window1::keyboardSorts() {
+    QFETCH(QString, keys);
+    load(*window, cards({{QStringLiteral("Zora"), QStringLiteral("B"), {}, QStringLiteral("a@x")},
+                         {QStringLiteral("Anton"), QStringLiteral("C"), {}, QStringLiteral("")},
+                         {QStringLiteral("Moritz"), QStringLiteral("A"), {}, QStringLiteral("b@x")}}));
+    window->Adressen()->setFocus();
+    for (const QString& key : keys.split(u',')) {
+        if (key == QLatin1String("space") || key == QLatin1String("return")) {
+            window->clearSortLabel()->setFocus();
+            QCOMPARE(QApplication::focusWidget(), window->clearSortLabel());
+            QTest::keyClick(window->clearSortLabel(),
+                            key == QLatin1String("space") ? Qt::Key_Space : Qt::Key_Return);
+        } else {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(Qt::Key_0 + key.toInt()),
+                            Qt::ControlModifier);
+        }
+    }
+    QTEST(window->Adressen()->horizontalHeader()->sortIndicatorSection(), "section");
+    QStringList names;
+    for (int r = 0; r < window->adressenModel()->rowCount(); ++r) {
+        names << window->adressenModel()->cell(r, 1);
+    }
+    QTEST(names, "names");
+    QCOMPARE(dialogs.messages, QStringList());
 }
 
 // ---- Menu commands

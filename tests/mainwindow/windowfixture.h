@@ -48,7 +48,8 @@ inline bool noWindowVisible() {
     return std::none_of(windows.cbegin(), windows.cend(), [](QWidget* w) { return w->isVisible(); });
 }
 
-// A vCard file text with one card per entry: the name, then optional company and mobile number.
+// A vCard file text with one card per entry: the name, then optional company, mobile number, e-mail
+// address, home and work number.
 inline QByteArray cards(const QList<QStringList>& contacts) {
     QByteArray text;
     for (const QStringList& contact : contacts) {
@@ -58,6 +59,15 @@ inline QByteArray cards(const QList<QStringList>& contacts) {
         }
         if (!contact.value(2).isEmpty()) {
             text += "TEL;TYPE=CELL:" + contact.value(2).toUtf8() + "\r\n";
+        }
+        if (!contact.value(3).isEmpty()) {
+            text += "EMAIL:" + contact.value(3).toUtf8() + "\r\n";
+        }
+        if (!contact.value(4).isEmpty()) {
+            text += "TEL;TYPE=HOME:" + contact.value(4).toUtf8() + "\r\n";
+        }
+        if (!contact.value(5).isEmpty()) {
+            text += "TEL;TYPE=WORK:" + contact.value(5).toUtf8() + "\r\n";
         }
         text += "END:VCARD\r\n";
     }

@@ -10,9 +10,10 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+#include <functional>
 #include <memory>
 
-using ActionOf = QAction* (MenuBar1::*)() const;
+using ActionOf = std::function<QAction*(const MenuBar1&)>;
 Q_DECLARE_METATYPE(ActionOf)
 
 class tst_MenuBar1 : public QObject {
@@ -24,7 +25,7 @@ private slots:
 
     void itemIsFoundByNameAndFiresOnItsShortcut_data();
     void itemIsFoundByNameAndFiresOnItsShortcut();
-    void onlyDetailStartsDisabled();
+    void onlyDetailAndSortingStartDisabled();
 
     void editItemsActOnTheFocusedTextControl_data();
     void editItemsActOnTheFocusedTextControl();
@@ -81,13 +82,18 @@ void tst_MenuBar1::itemIsFoundByNameAndFiresOnItsShortcut_data() {
     row("EditPaste", &MenuBar1::pasteAction, QKeySequence(Qt::CTRL | Qt::Key_V));
     row("EditClear", &MenuBar1::clearAction);
     row("EditSelectAll", &MenuBar1::selectAllAction, QKeySequence(Qt::CTRL | Qt::Key_A));
+    row(
+        "Sort1", [](const MenuBar1& bar) { return bar.sortAction(1); }, QKeySequence(Qt::CTRL | Qt::Key_1));
+    row(
+        "Sort6", [](const MenuBar1& bar) { return bar.sortAction(6); }, QKeySequence(Qt::CTRL | Qt::Key_6));
+    row("SortFileOrder", &MenuBar1::fileOrderAction, QKeySequence(Qt::CTRL | Qt::Key_0));
 }
 
 void tst_MenuBar1::itemIsFoundByNameAndFiresOnItsShortcut() {
     QFETCH(ActionOf, action);
     QFETCH(QString, name);
     QFETCH(QKeySequence, shortcut);
-    QAction* item = (m_bar->*action)();
+    QAction* item = action(*m_bar);
     QCOMPARE(m_window->findChild<QAction*>(name), item);
     if (shortcut.isEmpty()) {
         return;
@@ -103,12 +109,23 @@ void tst_MenuBar1::itemIsFoundByNameAndFiresOnItsShortcut() {
     QCOMPARE(triggered.size(), 1);
 }
 
-void tst_MenuBar1::onlyDetailStartsDisabled() {
+void tst_MenuBar1::onlyDetailAndSortingStartDisabled() {
     for (QMenu* menu : {m_bar->fileMenu(), m_bar->editMenu()}) {
         for (const QAction* item : menu->actions()) {
             QCOMPARE(item->isEnabled(), item != m_bar->detailAction());
         }
     }
+    // The sort items are found by the list's headings; only a window with a list turns them on.
+    QCOMPARE(m_bar->sortMenu()->menuAction()->text(), QStringLiteral("&Sortieren"));
+    QStringList captions;
+    for (const QAction* item : m_bar->sortMenu()->actions()) {
+        QVERIFY(item->isSeparator() || !item->isEnabled());
+        captions << item->text();
+    }
+    QCOMPARE(captions,
+             (QStringList{QStringLiteral("Name"), QStringLiteral("Firma"), QStringLiteral("Tel-Mobil"),
+                          QStringLiteral("Tel-Privat"), QStringLiteral("Tel-Arbeit"),
+                          QStringLiteral("e-mail"), QString(), QStringLiteral("Reihenfolge der Datei")}));
 }
 
 // ---- editing items
