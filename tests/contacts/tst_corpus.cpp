@@ -43,7 +43,22 @@ bool startsWithBlank(const QByteArray& line) {
 struct Expectation {
     int cards = 0;
     bool strayEnd = false;
+    // Per card: it has an N with a family, given or additional name, an ORG or an EMAIL, so it has a name.
+    QList<bool> namable;
 };
+
+// Whether a line gives a card a name: the raw value, split as the importer does, holds text where it counts.
+bool givesName(const QByteArray& name, const QByteArray& line) {
+    const QByteArray value = line.mid(line.indexOf(':') + 1);
+    const QList<QByteArray> parts = value.split(';');
+    const auto text = [&](int index) {
+        return index < parts.size() && !parts[index].trimmed().replace(',', "").replace('\\', "").isEmpty();
+    };
+    if (name == "N") {
+        return text(0) || text(1) || text(2);
+    }
+    return (name == "ORG" || name == "EMAIL") && text(0);
+}
 
 Expectation countCards(const QByteArray& bytes) {
     Expectation e;
@@ -55,7 +70,10 @@ Expectation countCards(const QByteArray& bytes) {
         const QByteArray name = propertyName(line);
         if (name == "BEGIN") {
             ++e.cards;
+            e.namable << false;
             inCard = true;
+        } else if (inCard && givesName(name, line)) {
+            e.namable.last() = true;
         } else if (name == "END") {
             if (!inCard) {
                 e.strayEnd = true;
@@ -141,6 +159,13 @@ void tst_Corpus::importsEveryFileCleanly() {
         QCOMPARE(messages, QStringList{ImportMessages::nothingImported()});
     } else {
         QCOMPARE(messages, QStringList());
+    }
+
+    for (int row = 0; row < adressen.rowCount(); ++row) {
+        if (expected.namable.value(row)) {
+            QVERIFY2(!adressen.cell(row, 1).trimmed().isEmpty(),
+                     qPrintable(QStringLiteral("row %1 has N, ORG or EMAIL but no name").arg(row)));
+        }
     }
 
     // Source end positions lie inside the file and grow with the cards.
