@@ -179,8 +179,7 @@ int card(const QString& path, const QString& number) {
         return 1;
     }
     for (const CardRow& row : contactRows(adressen, &adrData, n - 1, path)) {
-        QString line =
-            TableDump::escaped(row.label) + QLatin1Char('\t') + TableDump::escaped(photoRowText(row));
+        QString line = TableDump::escaped(row.label) + QLatin1Char('\t') + TableDump::escaped(row.value);
         if (row.bold) {
             line += QStringLiteral("\tbold");
         }

@@ -406,7 +406,9 @@ CardRow photoRow(const Line& line) {
     }
     PhotoResult photo = decodePhoto(bytes);
     row.image = std::move(photo.image);
-    row.value = photo.text;
+    row.value = row.image.isNull()
+                    ? photo.text
+                    : QStringLiteral("[Bild %1x%2]").arg(row.image.width()).arg(row.image.height());
     return row;
 }
 
@@ -588,13 +590,6 @@ QList<CardRow> furtherCardRows(const QString& cardText) {
         personRows.append(std::move(row));
     }
     return telephoneRows + emailRows + addressRows + dateRows + personRows + photoRows;
-}
-
-QString photoRowText(const CardRow& row) {
-    if (row.image.isNull()) {
-        return row.value;
-    }
-    return QStringLiteral("[Bild %1x%2]").arg(row.image.width()).arg(row.image.height());
 }
 
 QList<CardRow> contactRows(const AddressTableModel& adressen, const AddressTableModel* adrData, int row,

@@ -6,8 +6,8 @@
 
 class AddressTableModel;
 
-// One row of a contact's detail list beyond the label and value: whether the value is shown bold, and the
-// picture of a photo row.
+// One row of a contact's detail list: label, value, whether the value is shown bold, and the picture of a
+// photo row, whose value is then "[Bild WIDTHxHEIGHT]".
 struct CardRow {
     QString label;
     QString value;
@@ -20,9 +20,6 @@ struct CardRow {
 // two addresses they show, dates, work and person, photos. `cardText` is the card as readCardSource
 // returns it. Everything else (UID, REV, unknown X- properties) stays in the source view.
 QList<CardRow> furtherCardRows(const QString& cardText);
-
-// What a photo row shows: the text "[Bild WIDTHxHEIGHT]" for a picture, else the row's text.
-QString photoRowText(const CardRow& row);
 
 // All rows of a contact's detail list: the 13 fixed cells of list row `row` (Adressen order), then the
 // further rows read from the card in `vcfFile`. A card that cannot be read (its file changed or gone)

@@ -1,21 +1,27 @@
 #pragma once
 
+#include "cardrows.h"
+
 #include <QAbstractTableModel>
 #include <QList>
+#include <QPixmap>
 #include <QString>
 
-// The rows of the detail list: a label and a value each. A dragged row carries its value alone, as text.
+// The rows of the detail list: a label and a value each, the value bold for a favourite number, a picture
+// for a photo. A dragged row carries its value alone, as text, and a photo's row its picture too.
 class DetailRows final : public QAbstractTableModel {
     Q_OBJECT
 public:
-    struct Row {
-        QString label;
-        QString value;
-    };
+    using Row = CardRow;
+    // Photos are shown at most this high.
+    static constexpr int MaxPictureHeight = 120;
 
     explicit DetailRows(QObject* parent = nullptr);
 
-    void setRows(QList<Row> rows);
+    // Photos are scaled to fit `pictureWidth`, the width of the value column.
+    void setRows(QList<Row> rows, int pictureWidth = 240);
+    // The height of row `index`'s picture, 0 for a row without one.
+    int pictureHeight(int index) const;
     void clear() { setRows({}); }
     const Row& row(int index) const { return m_rows.at(index); }
 
@@ -28,4 +34,5 @@ public:
 
 private:
     QList<Row> m_rows;
+    QList<QPixmap> m_pictures; // per row; null for a row without a picture
 };
