@@ -354,16 +354,32 @@ QString postalAddress(const Line& line) {
     return lines.join(QLatin1Char('\n'));
 }
 
-struct PhotoResult {
-    QImage image;
-    QString text;
-};
+// Base64 of a photo, which is folded over thousands of lines: the white space goes in one pass.
+QByteArray photoBase64(QByteArrayView value) {
+    QByteArray compact(value.size(), Qt::Uninitialized);
+    char* out = compact.data();
+    for (const char c : value) {
+        *out = c;
+        out += (c != ' ' && c != '\t' && c != '\r' && c != '\n') ? 1 : 0;
+    }
+    compact.truncate(out - compact.data());
+    return QByteArray::fromBase64(compact);
+}
 
-PhotoResult decodePhoto(const QByteArray& bytes) {
-    PhotoResult result;
-    result.text = QStringLiteral("(kein lesbares Bild)");
+CardRow textRow(QString label, QString value, bool bold = false) {
+    CardRow row;
+    row.label = std::move(label);
+    row.value = std::move(value);
+    row.bold = bold;
+    return row;
+}
+
+// Decodes a photo's bytes under the limits: at most `fit` when given (a JPEG is then decoded at a
+// fraction of its size, which is many times faster), else whole. `full` is set to the size the picture
+// claims. Null when the bytes are no picture, or claim too many pixels.
+QImage decodePhotoBytes(const QByteArray& bytes, QSize fit, QSize* full = nullptr, bool headerOnly = false) {
     if (bytes.isEmpty() || bytes.size() > MaxPhotoBytes) {
-        return result;
+        return {};
     }
     QByteArray data = bytes;
     QBuffer buffer(&data);
@@ -373,29 +389,38 @@ PhotoResult decodePhoto(const QByteArray& bytes) {
     const QSize claimed = reader.size();
     if (!claimed.isValid() || claimed.isEmpty() ||
         qint64(claimed.width()) * claimed.height() > MaxPhotoPixels) {
-        return result;
+        return {};
+    }
+    if (headerOnly) {
+        *full = claimed;
+        return {};
+    }
+    if (fit.isValid() && (claimed.width() > fit.width() || claimed.height() > fit.height())) {
+        reader.setScaledSize(claimed.scaled(fit, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
     }
     QImage image;
-    if (reader.read(&image) && !image.isNull()) {
-        result.image = std::move(image);
-        result.text.clear();
+    if (!reader.read(&image) || image.isNull()) {
+        return {};
     }
-    return result;
+    if (full != nullptr) {
+        *full = claimed;
+    }
+    return image;
 }
 
-CardRow photoRow(const Line& line) {
-    CardRow row{QStringLiteral("Foto"), {}, false, {}};
+CardRow photoRow(const Line& line, bool decode) {
+    CardRow row = textRow(QStringLiteral("Foto"), {});
     const QByteArray value = line.value.trimmed();
     QByteArray bytes;
     if (value.startsWith("data:")) {
         const qsizetype comma = value.indexOf(',');
         const QByteArray header = value.left(comma < 0 ? 0 : comma).toLower();
         if (comma >= 0 && header.endsWith(";base64")) {
-            bytes = decodeBase64(QByteArrayView(value).sliced(comma + 1));
+            bytes = photoBase64(QByteArrayView(value).sliced(comma + 1));
         }
     } else if (line.parameters.base64) {
         if (value.size() / 4 * 3 <= MaxPhotoBytes) {
-            bytes = decodeBase64(value);
+            bytes = photoBase64(value);
         }
     } else {
         // A photo given by its address: the program uses no network, so the address is all there is.
@@ -404,11 +429,15 @@ CardRow photoRow(const Line& line) {
             return row;
         }
     }
-    PhotoResult photo = decodePhoto(bytes);
-    row.image = std::move(photo.image);
-    row.value = row.image.isNull()
-                    ? photo.text
-                    : QStringLiteral("[Bild %1x%2]").arg(row.image.width()).arg(row.image.height());
+    QSize full;
+    row.image = decodePhotoBytes(bytes, QSize(PhotoPreviewWidth, PhotoPreviewHeight), &full, !decode);
+    if (!full.isValid()) {
+        row.value = QStringLiteral("(kein lesbares Bild)");
+    } else {
+        row.photo = std::move(bytes);
+        row.photoSize = full;
+        row.value = QStringLiteral("[Bild %1x%2]").arg(full.width()).arg(full.height());
+    }
     return row;
 }
 
@@ -460,7 +489,7 @@ QString messengerValue(const Line& line) {
 
 } // namespace
 
-QList<CardRow> furtherCardRows(const QString& cardText) {
+QList<CardRow> furtherCardRows(const QString& cardText, bool decodePhotos) {
     Card card;
     card.lines = logicalLines(cardText.toUtf8());
 
@@ -501,48 +530,43 @@ QList<CardRow> furtherCardRows(const QString& cardText) {
         const std::optional<QString> label = card.labelOf(line);
         if (name == "TEL") {
             if (!inCell(i)) {
-                telephoneRows.append(
-                    {label.value_or(telephoneLabel(line)), telephoneNumber(line), line.parameters.pref, {}});
+                telephoneRows.append(textRow(label.value_or(telephoneLabel(line)), telephoneNumber(line),
+                                             line.parameters.pref));
             }
         } else if (name == "EMAIL") {
             if (i != email) {
                 const QString fallback = hasType(line, "home")   ? QStringLiteral("e-mail privat")
                                          : hasType(line, "work") ? QStringLiteral("e-mail Arbeit")
                                                                  : QStringLiteral("e-mail");
-                emailRows.append({label.value_or(fallback),
-                                  decodeValue(line, PropertyLexer::firstComponent(line.value)),
-                                  false,
-                                  {}});
+                emailRows.append(textRow(label.value_or(fallback),
+                                         decodeValue(line, PropertyLexer::firstComponent(line.value))));
             }
         } else if (name == "ADR") {
             if (i == homeAddress || i == workAddress) {
                 const QString region = decodeValue(line, component(line.value, 4)).trimmed();
                 const QString country = decodeValue(line, component(line.value, 6)).trimmed();
                 if (!region.isEmpty()) {
-                    addressRows.append({QStringLiteral("Region"), region, false, {}});
+                    addressRows.append(textRow(QStringLiteral("Region"), region));
                 }
                 if (!country.isEmpty()) {
-                    addressRows.append({QStringLiteral("Land"), country, false, {}});
+                    addressRows.append(textRow(QStringLiteral("Land"), country));
                 }
             } else {
                 const QString fallback = hasType(line, "work")   ? QStringLiteral("Adr.Arbeit")
                                          : hasType(line, "home") ? QStringLiteral("Adr.Privat")
                                                                  : QStringLiteral("Adresse");
-                addressRows.append({label.value_or(fallback), postalAddress(line), false, {}});
+                addressRows.append(textRow(label.value_or(fallback), postalAddress(line)));
             }
         } else if (name == "BDAY") {
-            dateRows.append(
-                {QStringLiteral("Geburtstag"), germanDate(decodeValue(line, line.value)), false, {}});
+            dateRows.append(textRow(QStringLiteral("Geburtstag"), germanDate(decodeValue(line, line.value))));
         } else if (name == "ANNIVERSARY" || name == "X-ANNIVERSARY" || name == "X-MS-ANNIVERSARY" ||
                    name == "X-ABDATE") {
-            dateRows.append({label.value_or(QStringLiteral("Jahrestag")),
-                             germanDate(decodeValue(line, line.value)),
-                             false,
-                             {}});
+            dateRows.append(textRow(label.value_or(QStringLiteral("Jahrestag")),
+                                    germanDate(decodeValue(line, line.value))));
         } else if (name == "TITLE") {
-            person.push_back({0, {QStringLiteral("Position"), decodeValue(line, line.value), false, {}}});
+            person.push_back({0, textRow(QStringLiteral("Position"), decodeValue(line, line.value))});
         } else if (name == "ROLE") {
-            person.push_back({1, {QStringLiteral("Rolle"), decodeValue(line, line.value), false, {}}});
+            person.push_back({1, textRow(QStringLiteral("Rolle"), decodeValue(line, line.value))});
         } else if (name == "ORG") {
             QStringList departments;
             const QList<QByteArrayView> parts = splitUnescaped(line.value, ';');
@@ -554,7 +578,7 @@ QList<CardRow> furtherCardRows(const QString& cardText) {
             }
             if (!departments.isEmpty()) {
                 person.push_back(
-                    {2, {QStringLiteral("Abteilung"), departments.join(QStringLiteral(", ")), false, {}}});
+                    {2, textRow(QStringLiteral("Abteilung"), departments.join(QStringLiteral(", ")))});
             }
         } else if (name == "NICKNAME" || name == "CATEGORIES") {
             // Both are lists: "A,B" is shown "A, B".
@@ -567,21 +591,18 @@ QList<CardRow> furtherCardRows(const QString& cardText) {
             }
             const bool nickname = name == "NICKNAME";
             person.push_back({nickname ? 3 : 4,
-                              {nickname ? QStringLiteral("Spitzname") : QStringLiteral("Kategorien"),
-                               items.join(QStringLiteral(", ")),
-                               false,
-                               {}}});
+                              textRow(nickname ? QStringLiteral("Spitzname") : QStringLiteral("Kategorien"),
+                                      items.join(QStringLiteral(", ")))});
         } else if (name == "URL") {
             person.push_back(
-                {5, {label.value_or(QStringLiteral("Webseite")), decodeValue(line, line.value), false, {}}});
+                {5, textRow(label.value_or(QStringLiteral("Webseite")), decodeValue(line, line.value))});
         } else if (name == "IMPP" || messengerService(name)) {
-            person.push_back(
-                {6, {label.value_or(QStringLiteral("Messenger")), messengerValue(line), false, {}}});
+            person.push_back({6, textRow(label.value_or(QStringLiteral("Messenger")), messengerValue(line))});
         } else if (name == "RELATED" || name == "X-ABRELATEDNAMES") {
             person.push_back(
-                {7, {label.value_or(QStringLiteral("Beziehung")), decodeValue(line, line.value), false, {}}});
+                {7, textRow(label.value_or(QStringLiteral("Beziehung")), decodeValue(line, line.value))});
         } else if (name == "PHOTO") {
-            photoRows.append(photoRow(line));
+            photoRows.append(photoRow(line, decodePhotos));
         }
     }
     std::stable_sort(person.begin(), person.end(),
@@ -592,8 +613,17 @@ QList<CardRow> furtherCardRows(const QString& cardText) {
     return telephoneRows + emailRows + addressRows + dateRows + personRows + photoRows;
 }
 
+QImage previewPhoto(const QByteArray& photo) {
+    return decodePhotoBytes(photo, QSize(PhotoPreviewWidth, PhotoPreviewHeight));
+}
+
+QImage fullPhoto(const CardRow& row) {
+    const QImage image = decodePhotoBytes(row.photo, QSize());
+    return image.isNull() ? row.image : image;
+}
+
 QList<CardRow> contactRows(const AddressTableModel& adressen, const AddressTableModel* adrData, int row,
-                           const QString& vcfFile) {
+                           const QString& vcfFile, bool decodePhotos) {
     QList<CardRow> rows;
     if (row < 0 || row >= adressen.rowCount()) {
         return rows;
@@ -601,15 +631,13 @@ QList<CardRow> contactRows(const AddressTableModel& adressen, const AddressTable
     const qsizetype contact = adressen.contactAt(row);
     // Every column but the contact number and the end position.
     for (int i = 1; i <= adressen.columnCount() - 2; ++i) {
-        rows.append({adressen.headerData(i, Qt::Horizontal).toString(), adressen.cell(row, i), false, {}});
+        rows.append(textRow(adressen.headerData(i, Qt::Horizontal).toString(), adressen.cell(row, i)));
     }
     if (adrData != nullptr) {
         // adrData stays in file order, so the contact's row there is its number less one.
         for (int k = 1; k <= adrData->columnCount() - 1; ++k) {
-            rows.append({adrData->headerData(k, Qt::Horizontal).toString(),
-                         adrData->cell(int(contact), k),
-                         false,
-                         {}});
+            rows.append(
+                textRow(adrData->headerData(k, Qt::Horizontal).toString(), adrData->cell(int(contact), k)));
         }
     }
     if (vcfFile.isEmpty()) {
@@ -622,13 +650,11 @@ QList<CardRow> contactRows(const AddressTableModel& adressen, const AddressTable
     }
     const CardSourceText source = readCardSource(vcfFile, range, adressen.table().sourceStamp());
     if (!source.ok) {
-        rows.append({QStringLiteral("Hinweis"),
-                     source.changed ? ImportMessages::changedSinceRead(vcfFile)
-                                    : ImportMessages::cannotRead(vcfFile, source.error),
-                     false,
-                     {}});
+        rows.append(textRow(QStringLiteral("Hinweis"),
+                            source.changed ? ImportMessages::changedSinceRead(vcfFile)
+                                           : ImportMessages::cannotRead(vcfFile, source.error)));
         return rows;
     }
-    rows += furtherCardRows(source.text);
+    rows += furtherCardRows(source.text, decodePhotos);
     return rows;
 }

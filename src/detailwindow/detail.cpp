@@ -178,7 +178,7 @@ void Detail::Event_Activate() {
         // The card's further rows are read from its file now: the table keeps only the 13 cells.
         const QString path = m_source.vcfFile ? m_source.vcfFile() : QString();
         try {
-            rows = contactRows(*m_source.adressen, m_source.adrData, row, path);
+            rows = contactRows(*m_source.adressen, m_source.adrData, row, path, false);
         } catch (const std::bad_alloc&) {
             rows = contactRows(*m_source.adressen, m_source.adrData, row, QString());
         }
@@ -258,9 +258,9 @@ void Detail::copyValue() {
     const int row = m_liste->listIndex();
     if (row >= 0) {
         const DetailRows::Row& r = m_rows->row(row);
-        if (!r.image.isNull()) {
+        if (isPicture(r)) {
             // A photo is copied as the picture it is.
-            QGuiApplication::clipboard()->setImage(r.image);
+            QGuiApplication::clipboard()->setImage(fullPhoto(r));
         } else {
             QGuiApplication::clipboard()->setText(r.value);
         }

@@ -4,7 +4,11 @@
 #include "sourcedisplay.h"
 
 #include <QFont>
+#include <QFutureWatcher>
 #include <QMimeData>
+#include <QPromise>
+#include <QThreadPool>
+#include <memory>
 
 namespace {
 // Wider than any cell can be at the window's largest size.
@@ -13,28 +17,71 @@ constexpr qsizetype MaxCellChars = 1000;
 
 DetailRows::DetailRows(QObject* parent) : QAbstractTableModel(parent) {}
 
+namespace {
+QSize pictureSize(QSize image, int width) {
+    if (image.isEmpty()) {
+        return {};
+    }
+    const QSize fit = image.scaled(std::max(width, 16), DetailRows::MaxPictureHeight, Qt::KeepAspectRatio);
+    return fit.height() < image.height() ? fit.expandedTo(QSize(1, 1)) : image;
+}
+} // namespace
+
 void DetailRows::setRows(QList<Row> rows, int pictureWidth) {
     beginResetModel();
+    ++m_generation;
     m_rows = std::move(rows);
+    m_pictureWidth = pictureWidth;
     m_pictures.clear();
-    for (const Row& row : std::as_const(m_rows)) {
-        QPixmap picture;
-        if (!row.image.isNull()) {
-            // Scaled once here rather than at every paint; the row keeps the picture itself for copying.
-            const QSize fit =
-                row.image.size().scaled(std::max(pictureWidth, 16), MaxPictureHeight, Qt::KeepAspectRatio);
-            picture =
-                QPixmap::fromImage(row.image.size().height() > fit.height()
-                                       ? row.image.scaled(fit, Qt::KeepAspectRatio, Qt::SmoothTransformation)
-                                       : row.image);
-        }
-        m_pictures.append(picture);
-    }
+    m_pictures.resize(m_rows.size());
     endResetModel();
+    for (int i = 0; i < int(m_rows.size()); ++i) {
+        const Row& row = m_rows.at(i);
+        if (!row.image.isNull()) {
+            setPicture(i, row.image);
+        } else if (!row.photo.isEmpty()) {
+            // Decoding a photo of megabytes takes longer than the whole list: it comes when it is ready.
+            auto promise = std::make_shared<QPromise<QImage>>();
+            auto* watcher = new QFutureWatcher<QImage>(this);
+            connect(watcher, &QFutureWatcherBase::finished, this,
+                    [this, watcher, i, generation = m_generation] {
+                        if (generation == m_generation && i < m_rows.size()) {
+                            const QImage image = watcher->result();
+                            if (image.isNull()) {
+                                m_rows[i].value = QStringLiteral("(kein lesbares Bild)");
+                                m_rows[i].photo.clear();
+                                emit dataChanged(index(i, 1), index(i, 1));
+                            } else {
+                                setPicture(i, image);
+                            }
+                        }
+                        watcher->deleteLater();
+                    });
+            watcher->setFuture(promise->future());
+            promise->start();
+            QThreadPool::globalInstance()->start([promise, photo = row.photo] {
+                promise->addResult(previewPhoto(photo));
+                promise->finish();
+            });
+        }
+    }
+}
+
+void DetailRows::setPicture(int index, const QImage& image) {
+    m_rows[index].image = image;
+    // Scaled once here rather than at every paint; the row keeps its photo's bytes for copying.
+    const QSize size = pictureSize(image.size(), m_pictureWidth);
+    m_pictures[index] = QPixmap::fromImage(
+        size == image.size() ? image : image.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    emit dataChanged(this->index(index, 1), this->index(index, 1));
 }
 
 int DetailRows::pictureHeight(int index) const {
-    return index >= 0 && index < m_pictures.size() ? m_pictures.at(index).height() : 0;
+    if (index < 0 || index >= m_rows.size()) {
+        return 0;
+    }
+    const Row& row = m_rows.at(index);
+    return pictureSize(row.image.isNull() ? row.photoSize : row.image.size(), m_pictureWidth).height();
 }
 
 int DetailRows::rowCount(const QModelIndex& parent) const {
@@ -96,8 +143,8 @@ QMimeData* DetailRows::mimeData(const QModelIndexList& indexes) const {
             auto* mime = new QMimeData;
             const Row& row = m_rows.at(index.row());
             mime->setText(row.value);
-            if (!row.image.isNull()) {
-                mime->setImageData(row.image);
+            if (isPicture(row)) {
+                mime->setImageData(fullPhoto(row));
             }
             return mime;
         }

@@ -18,9 +18,10 @@ public:
 
     explicit DetailRows(QObject* parent = nullptr);
 
-    // Photos are scaled to fit `pictureWidth`, the width of the value column.
+    // Photos are scaled to fit `pictureWidth`, the width of the value column. A photo row that holds only
+    // its photo's bytes is decoded on another thread, so the list shows at once; its picture follows.
     void setRows(QList<Row> rows, int pictureWidth = 240);
-    // The height of row `index`'s picture, 0 for a row without one.
+    // The height row `index`'s picture takes, 0 for a row without one.
     int pictureHeight(int index) const;
     void clear() { setRows({}); }
     const Row& row(int index) const { return m_rows.at(index); }
@@ -33,6 +34,11 @@ public:
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
 
 private:
+    void setPicture(int index, const QImage& image);
+
     QList<Row> m_rows;
+    int m_pictureWidth = 240;
+    // Counts setRows calls: a picture decoded for an earlier list is dropped.
+    quint64 m_generation = 0;
     QList<QPixmap> m_pictures; // per row; null for a row without a picture
 };
