@@ -13,6 +13,7 @@
 #include <QBuffer>
 #include <QDate>
 #include <QFileInfo>
+#include <QHash>
 #include <QImageReader>
 #include <algorithm>
 #include <array>
@@ -255,20 +256,22 @@ QString appleLabel(const QString& label) {
 
 struct Card {
     std::vector<Line> lines;
-    // The label a group's X-ABLABEL gives, if any.
-    std::optional<QString> labelOf(const Line& line) const {
-        if (line.group.isEmpty()) {
-            return std::nullopt;
-        }
-        for (const Line& other : lines) {
-            if (other.group == line.group && other.name == "X-ABLABEL") {
-                const QString label = appleLabel(decodeValue(other, other.value).trimmed());
+    // Each group's label from its first X-ABLABEL with text, gathered once: a card may hold many groups.
+    QHash<QByteArray, QString> labels;
+
+    void gatherLabels() {
+        for (const Line& line : lines) {
+            if (!line.group.isEmpty() && line.name == "X-ABLABEL" && !labels.contains(line.group)) {
+                const QString label = appleLabel(decodeValue(line, line.value).trimmed());
                 if (!label.isEmpty()) {
-                    return label;
+                    labels.insert(line.group, label);
                 }
             }
         }
-        return std::nullopt;
+    }
+    std::optional<QString> labelOf(const Line& line) const {
+        const auto found = line.group.isEmpty() ? labels.constEnd() : labels.constFind(line.group);
+        return found == labels.constEnd() ? std::nullopt : std::optional<QString>(*found);
     }
 };
 
@@ -492,6 +495,7 @@ QString messengerValue(const Line& line) {
 QList<CardRow> furtherCardRows(const QString& cardText, bool decodePhotos) {
     Card card;
     card.lines = logicalLines(cardText.toUtf8());
+    card.gatherLabels();
 
     // Which TEL, EMAIL and ADR lines the import put in the fixed cells, by its own rules.
     struct Held {
