@@ -29,8 +29,9 @@ using PropertyLexer::Parameters;
 constexpr qsizetype MaxPhotoBytes = qsizetype(16) << 20;
 constexpr qint64 MaxPhotoPixels = qint64(25) << 20;
 constexpr int PhotoAllocationLimitMb = 128;
-// A card larger than this is shown with its fixed rows only, as the source view refuses it.
-constexpr qint64 MaxCardBytes = qint64(64) << 20;
+// A card larger than this is shown with its fixed rows and a word why: reading it whole would make the
+// window slow to open, and no card of a real exporter comes near (a photo that can be shown fits).
+constexpr qint64 MaxCardBytes = qint64(24) << 20;
 
 // One logical property line of the card, unfolded.
 struct Line {
@@ -658,6 +659,10 @@ QList<CardRow> contactRows(const AddressTableModel& adressen, const AddressTable
     const CardSourceRange range = cardSourceRange(adressen.table(), contact);
     const qint64 end = range.end >= 0 ? range.end : QFileInfo(vcfFile).size();
     if (end - range.start > MaxCardBytes) {
+        rows.append(textRow(QStringLiteral("Hinweis"),
+                            QStringLiteral("Die Karte ist %1 MB groß; ihre weiteren Angaben zeigt nur die "
+                                           "Quelltext-Ansicht.")
+                                .arg(((end - range.start) + (1 << 20) - 1) >> 20)));
         return rows;
     }
     const CardSourceText source = readCardSource(vcfFile, range, adressen.table().sourceStamp());
