@@ -187,7 +187,10 @@ private:
     Text m_scratch;
     std::string m_bytes;
     std::uint8_t m_bold = 0;
-    // What names a card that has no FN: its N composed, and its first e-mail address.
+    // What names a card that has no FN: its N line, composed only for such a card, and its first e-mail.
+    std::string m_nLine;
+    Pending m_nPending;
+    bool m_nSeen = false;
     Text m_nName;
     bool m_nUsable = false;
     Text m_firstEmail;
@@ -202,8 +205,7 @@ void Reader::openCard(qint64 begin) {
     m_cardBegin = begin;
     m_cardEnd = -1;
     m_bold = 0;
-    m_nName.clear();
-    m_nUsable = false;
+    m_nSeen = false;
     m_firstEmail.clear();
     m_emailSeen = false;
     for (Text& field : m_fields) {
@@ -222,6 +224,12 @@ void Reader::fallBackName() {
         return;
     }
     Text& name = m_fields[size_t(Field::Name)];
+    m_nUsable = false;
+    if (m_nSeen) {
+        const PropertyLine n(QByteArrayView(m_nLine.data(), qsizetype(m_nLine.size())), m_nPending.keyEnd,
+                             m_nPending.unquotedKey);
+        composeName(n.value, n.parameters);
+    }
     if (m_nUsable) {
         name.swap(m_nName);
     } else if (const QStringView firma = m_fields[size_t(Field::Firma)].view(); !isBlankText(firma)) {
@@ -364,7 +372,10 @@ void Reader::apply(const Pending& pending, QByteArrayView line) {
         decode(clearedField(Field::Firma), firstComponent(p.value), params, false);
         break;
     case Property::N:
-        composeName(p.value, params);
+        // Most cards have an FN: the N is composed at the card's end only when it is needed.
+        m_nLine.assign(line.data(), size_t(line.size()));
+        m_nPending = pending;
+        m_nSeen = true;
         break;
     case Property::EMAIL: {
         Text& email = clearedField(Field::Email);
