@@ -1,6 +1,7 @@
 // tovanel-bench: inspects and measures the import outside the viewer, through the viewer's own import
 // code and table model.
 #include "addresstablemodel.h"
+#include "cardrows.h"
 #include "generator.h"
 #include "importmessages.h"
 #include "tabledump.h"
@@ -41,6 +42,7 @@ double peakRssMb() {
 
 int usage() {
     std::fprintf(stderr, "usage: tovanel-bench dump FILE\n"
+                         "       tovanel-bench card FILE N       (the detail rows of contact N)\n"
                          "       tovanel-bench import FILE\n"
                          "       tovanel-bench generate N SEED   (vCard file of N cards to standard output)\n"
                          "       tovanel-bench generate-pathological KIND N\n"
@@ -163,6 +165,29 @@ int import(const QString& path) {
     return 0;
 }
 
+// The rows the detail window shows for contact `number` (counted from 1, in file order).
+int card(const QString& path, const QString& number) {
+    bool ok = false;
+    const int n = number.toInt(&ok);
+    const VcardReadResult result = readVcardFile(path);
+    AddressTableModel adressen(AddressTableModel::List::Adressen);
+    AddressTableModel adrData(AddressTableModel::List::AdrData);
+    adressen.setTable(result.table);
+    adrData.setTable(result.table);
+    if (!ok || n < 1 || n > adressen.rowCount()) {
+        std::fprintf(stderr, "no contact %s in %s\n", qPrintable(number), qPrintable(path));
+        return 1;
+    }
+    for (const CardRow& row : contactRows(adressen, &adrData, n - 1, path)) {
+        QString line = TableDump::escaped(row.label) + QLatin1Char('\t') + TableDump::escaped(row.value);
+        if (row.bold) {
+            line += QStringLiteral("\tbold");
+        }
+        std::printf("%s\n", line.toUtf8().constData());
+    }
+    return std::ferror(stdout) ? 1 : 0;
+}
+
 int generate(const QString& count, const QString& seed) {
     bool countOk = false;
     bool seedOk = false;
@@ -283,6 +308,9 @@ int main(int argc, char* argv[]) {
     try {
         if (command == QLatin1String("dump")) {
             return dump(args.at(2));
+        }
+        if (command == QLatin1String("card")) {
+            return args.size() == 4 ? card(args.at(2), args.at(3)) : usage();
         }
         if (command == QLatin1String("import")) {
             return import(args.at(2));

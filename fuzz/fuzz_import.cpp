@@ -1,7 +1,9 @@
 // Bytes -> import -> both lists, every cell read back. Besides crashes it checks what the rest of the
 // program relies on: card positions inside the file and in order, and line positions that do not depend
-// on how the file happens to be cut into chunks.
+// on how the file happens to be cut into chunks. The first cards are also read whole, as the detail window
+// reads them, and the bytes are offered to the photo decoding as a picture.
 #include "addresstablemodel.h"
+#include "cardrows.h"
 #include "linereader.h"
 #include "vcardreader.h"
 
@@ -70,6 +72,14 @@ void readBack(const AddressTableModel& model) {
     }
 }
 
+void checkRows(const QList<CardRow>& rows) {
+    for (const CardRow& row : rows) {
+        check(!row.label.isEmpty());
+        // A picture stays within what the decoding allows.
+        check(row.image.isNull() || qint64(row.image.width()) * row.image.height() <= qint64(25) << 20);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -102,6 +112,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(adressen.rowCount() == adrData.rowCount());
     readBack(adressen);
     readBack(adrData);
+
+    // The whole-card reading of the first few cards, from the bytes the detail window would read.
+    for (qsizetype i = 0; i < std::min<qsizetype>(table.size(), 4); ++i) {
+        const qint64 end = table.endPosition(i) >= 0 ? table.endPosition(i) : bytes.size();
+        const qint64 begin = table.beginPosition(i);
+        checkRows(furtherCardRows(QString::fromUtf8(bytes.sliced(begin, end - begin))));
+    }
+    // The input as a photo, in the three forms cards embed one.
+    const QByteArray base64 = bytes.toBase64();
+    for (const QByteArray& photo : {"PHOTO;ENCODING=b:" + base64, "PHOTO;ENCODING=BASE64;TYPE=JPEG:" + base64,
+                                    "PHOTO:data:image/png;base64," + base64}) {
+        checkRows(
+            furtherCardRows(QString::fromLatin1("BEGIN:VCARD\nVERSION:3.0\n" + photo + "\nEND:VCARD\n")));
+    }
 
     // Small chunks put every line ending and every UTF-16 code unit on a chunk border somewhere.
     const qsizetype chunk = size > 0 ? 16 + data[0] % 48 : 16;

@@ -3,6 +3,7 @@
 #include "vcardreader.h"
 
 #include "asciicase.h"
+#include "cardrules.h"
 #include "decoders.h"
 #include "fastdecoders.h"
 #include "importmessages.h"
@@ -30,10 +31,12 @@ using PropertyLexer::isBlank;
 using PropertyLexer::Parameters;
 using PropertyLexer::PropertyLine;
 
-enum class Property { Other, Begin, End, FN, ORG, TEL, EMAIL, ADR, NOTE };
+enum class Property { Other, Begin, End, FN, N, ORG, TEL, EMAIL, ADR, NOTE };
 
 Property propertyOf(QByteArrayView name) {
     switch (name.size()) {
+    case 1:
+        return is(name, "N") ? Property::N : Property::Other;
     case 2:
         return is(name, "FN") ? Property::FN : Property::Other;
     case 3:
@@ -135,6 +138,10 @@ private:
     }
     void openCard(qint64 begin);
     void closeCard();
+    // Composes the name an N value gives into m_nName; m_nUsable tells whether it is a name at all.
+    void composeName(QByteArrayView value, const Parameters& parameters);
+    // A card without a name of its own is named by its N, else its company, else its first e-mail.
+    void fallBackName();
 
     // Progress is told per chunk rather than per line, so a file without line breaks is no different.
     void watchChunks() {
@@ -180,6 +187,14 @@ private:
     Text m_scratch;
     std::string m_bytes;
     std::uint8_t m_bold = 0;
+    // What names a card that has no FN: its N line, composed only for such a card, and its first e-mail.
+    std::string m_nLine;
+    Pending m_nPending;
+    bool m_nSeen = false;
+    Text m_nName;
+    bool m_nUsable = false;
+    Text m_firstEmail;
+    bool m_emailSeen = false;
     qint64 m_cardBegin = 0;
     qint64 m_cardEnd = -1;
 };
@@ -190,8 +205,39 @@ void Reader::openCard(qint64 begin) {
     m_cardBegin = begin;
     m_cardEnd = -1;
     m_bold = 0;
+    m_nSeen = false;
+    m_firstEmail.clear();
+    m_emailSeen = false;
     for (Text& field : m_fields) {
         field.clear();
+    }
+}
+
+namespace {
+bool isBlankText(QStringView text) {
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.isSpace(); });
+}
+} // namespace
+
+void Reader::fallBackName() {
+    if (!isBlankText(m_fields[size_t(Field::Name)].view())) {
+        return;
+    }
+    Text& name = m_fields[size_t(Field::Name)];
+    m_nUsable = false;
+    if (m_nSeen) {
+        const PropertyLine n(QByteArrayView(m_nLine.data(), qsizetype(m_nLine.size())), m_nPending.keyEnd,
+                             m_nPending.unquotedKey);
+        composeName(n.value, n.parameters);
+    }
+    if (m_nUsable) {
+        name.swap(m_nName);
+    } else if (const QStringView firma = m_fields[size_t(Field::Firma)].view(); !isBlankText(firma)) {
+        name.clear();
+        appendString(name, firma.trimmed());
+    } else if (!isBlankText(m_firstEmail.view())) {
+        name.clear();
+        appendString(name, m_firstEmail.view().trimmed());
     }
 }
 
@@ -199,6 +245,7 @@ void Reader::closeCard() {
     if (!m_cardOpen) {
         return;
     }
+    fallBackName();
     std::array<QStringView, FieldCount> texts;
     for (size_t i = 0; i < texts.size(); ++i) {
         texts[i] = m_fields[i].view();
@@ -282,6 +329,35 @@ void Reader::decode(Text& out, QByteArrayView raw, const Parameters& parameters,
     }
 }
 
+void Reader::composeName(QByteArrayView value, const Parameters& parameters) {
+    m_nName.clear();
+    m_nUsable = false;
+    const Components parts(value, CardRules::NameParts);
+    for (const int index : CardRules::NameOrder) {
+        // Several values of one part ("Hans,Peter") are separated by commas that no backslash escapes.
+        QByteArrayView rest = parts[index];
+        while (!rest.isEmpty()) {
+            qsizetype comma = 0;
+            while (comma < rest.size() && rest[comma] != ',') {
+                comma += rest[comma] == '\\' ? 2 : 1;
+            }
+            comma = std::min(comma, rest.size());
+            Text& piece = m_scratch;
+            piece.clear();
+            decode(piece, rest.first(comma), parameters, true);
+            const QStringView text = piece.view().trimmed();
+            if (!text.isEmpty()) {
+                if (m_nName.size() != 0) {
+                    m_nName.push_back(u' ');
+                }
+                appendString(m_nName, text);
+                m_nUsable |= CardRules::isNamePart(index);
+            }
+            rest = comma < rest.size() ? rest.sliced(comma + 1) : QByteArrayView();
+        }
+    }
+}
+
 void Reader::apply(const Pending& pending, QByteArrayView line) {
     const PropertyLine p(line, pending.keyEnd, pending.unquotedKey);
     const Parameters& params = p.parameters;
@@ -295,21 +371,30 @@ void Reader::apply(const Pending& pending, QByteArrayView line) {
     case Property::ORG:
         decode(clearedField(Field::Firma), firstComponent(p.value), params, false);
         break;
-    case Property::EMAIL:
-        decode(clearedField(Field::Email), firstComponent(p.value), params, false);
+    case Property::N:
+        // Most cards have an FN: the N is composed at the card's end only when it is needed.
+        m_nLine.assign(line.data(), size_t(line.size()));
+        m_nPending = pending;
+        m_nSeen = true;
         break;
+    case Property::EMAIL: {
+        Text& email = clearedField(Field::Email);
+        decode(email, firstComponent(p.value), params, false);
+        if (!m_emailSeen) {
+            m_emailSeen = true;
+            m_firstEmail.append(email.data(), email.size());
+        }
+        break;
+    }
     case Property::TEL: {
-        if (params.faxOrPager) {
+        const std::optional<Field> telephone = CardRules::telephoneField(params);
+        if (!telephone) {
             break;
         }
-        Field field;
-        if (params.cell) {
-            field = Field::TelMobil;
-        } else if (params.home) {
-            field = Field::TelPrivat;
-        } else if (params.work) {
-            field = Field::TelArbeit;
-        } else {
+        const Field field = *telephone;
+        const std::uint8_t bold = ContactTable::boldBit(field);
+        if (!CardRules::replacesNumber(m_fields[size_t(field)].size() != 0, (m_bold & bold) != 0,
+                                       params.pref)) {
             break;
         }
         Text& number = m_scratch;
@@ -325,13 +410,11 @@ void Reader::apply(const Pending& pending, QByteArrayView line) {
         } else {
             cell.swap(number);
         }
-        if (params.pref) {
-            m_bold |= ContactTable::boldBit(field);
-        }
+        m_bold = params.pref ? std::uint8_t(m_bold | bold) : std::uint8_t(m_bold & ~bold);
         break;
     }
     case Property::ADR: {
-        const bool work = params.work;
+        const bool work = CardRules::isWorkAddress(params);
         const Components parts(p.value, 7);
         const auto part = [&](Field field, qsizetype index) {
             Text& text = m_scratch;

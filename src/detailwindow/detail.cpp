@@ -1,6 +1,7 @@
 #include "detail.h"
 
 #include "addresstablemodel.h"
+#include "cardrows.h"
 #include "cardsource.h"
 #include "detailrows.h"
 #include "dialogs.h"
@@ -183,20 +184,20 @@ void Detail::Event_Activate() {
     const qsizetype contact = selectedContact();
     m_contact = contact;
     if (contact >= 0) {
-        const AddressTableModel& adressen = *m_source.adressen;
-        // Every column but the contact number and the end position.
-        for (int i = 1; i <= adressen.columnCount() - 2; ++i) {
-            rows.append({adressen.headerData(i, Qt::Horizontal).toString(), adressen.cell(row, i)});
-        }
-        if (const AddressTableModel* adrData = m_source.adrData) {
-            // adrData stays in file order, so the contact's row there is its number less one.
-            for (int k = 1; k <= adrData->columnCount() - 1; ++k) {
-                rows.append(
-                    {adrData->headerData(k, Qt::Horizontal).toString(), adrData->cell(int(contact), k)});
-            }
+        // The card's further rows are read from its file now: the table keeps only the 13 cells.
+        const QString path = m_source.vcfFile ? m_source.vcfFile() : QString();
+        try {
+            rows = contactRows(*m_source.adressen, m_source.adrData, row, path, false);
+        } catch (const std::bad_alloc&) {
+            rows = contactRows(*m_source.adressen, m_source.adrData, row, QString());
         }
     }
-    m_rows->setRows(std::move(rows));
+    m_rows->setRows(std::move(rows), m_liste->columnWidth(1) > 0 ? m_liste->columnWidth(1) : 240);
+    for (int i = 0; i < m_rows->rowCount(); ++i) {
+        if (const int picture = m_rows->pictureHeight(i); picture > 0) {
+            m_liste->setRowHeight(i, std::max(RowHeight, picture + 4));
+        }
+    }
     m_sourceButton->setChecked(false);
     showList();
     // Arrow keys and "Wert Kopieren" work from the keyboard straight away.
@@ -271,7 +272,13 @@ void Detail::copyValue() {
     }
     const int row = m_liste->listIndex();
     if (row >= 0) {
-        QGuiApplication::clipboard()->setText(m_rows->row(row).value);
+        const DetailRows::Row& r = m_rows->row(row);
+        if (isPicture(r)) {
+            // A photo is copied as the picture it is.
+            QGuiApplication::clipboard()->setImage(fullPhoto(r));
+        } else {
+            QGuiApplication::clipboard()->setText(r.value);
+        }
     }
 }
 

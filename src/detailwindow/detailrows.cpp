@@ -3,7 +3,12 @@
 #include "displaytext.h"
 #include "sourcedisplay.h"
 
+#include <QFont>
+#include <QFutureWatcher>
 #include <QMimeData>
+#include <QPromise>
+#include <QThreadPool>
+#include <memory>
 
 namespace {
 // Wider than any cell can be at the window's largest size.
@@ -12,10 +17,71 @@ constexpr qsizetype MaxCellChars = 1000;
 
 DetailRows::DetailRows(QObject* parent) : QAbstractTableModel(parent) {}
 
-void DetailRows::setRows(QList<Row> rows) {
+namespace {
+QSize pictureSize(QSize image, int width) {
+    if (image.isEmpty()) {
+        return {};
+    }
+    const QSize fit = image.scaled(std::max(width, 16), DetailRows::MaxPictureHeight, Qt::KeepAspectRatio);
+    return fit.height() < image.height() ? fit.expandedTo(QSize(1, 1)) : image;
+}
+} // namespace
+
+void DetailRows::setRows(QList<Row> rows, int pictureWidth) {
     beginResetModel();
+    ++m_generation;
     m_rows = std::move(rows);
+    m_pictureWidth = pictureWidth;
+    m_pictures.clear();
+    m_pictures.resize(m_rows.size());
     endResetModel();
+    for (int i = 0; i < int(m_rows.size()); ++i) {
+        const Row& row = m_rows.at(i);
+        if (!row.image.isNull()) {
+            setPicture(i, row.image);
+        } else if (!row.photo.isEmpty()) {
+            // Decoding a photo of megabytes takes longer than the whole list: it comes when it is ready.
+            auto promise = std::make_shared<QPromise<QImage>>();
+            auto* watcher = new QFutureWatcher<QImage>(this);
+            connect(watcher, &QFutureWatcherBase::finished, this,
+                    [this, watcher, i, generation = m_generation] {
+                        if (generation == m_generation && i < m_rows.size()) {
+                            const QImage image = watcher->result();
+                            if (image.isNull()) {
+                                m_rows[i].value = QStringLiteral("(kein lesbares Bild)");
+                                m_rows[i].photo.clear();
+                                emit dataChanged(index(i, 1), index(i, 1));
+                            } else {
+                                setPicture(i, image);
+                            }
+                        }
+                        watcher->deleteLater();
+                    });
+            watcher->setFuture(promise->future());
+            promise->start();
+            QThreadPool::globalInstance()->start([promise, photo = row.photo] {
+                promise->addResult(previewPhoto(photo));
+                promise->finish();
+            });
+        }
+    }
+}
+
+void DetailRows::setPicture(int index, const QImage& image) {
+    m_rows[index].image = image;
+    // Scaled once here rather than at every paint; the row keeps its photo's bytes for copying.
+    const QSize size = pictureSize(image.size(), m_pictureWidth);
+    m_pictures[index] = QPixmap::fromImage(
+        size == image.size() ? image : image.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    emit dataChanged(this->index(index, 1), this->index(index, 1));
+}
+
+int DetailRows::pictureHeight(int index) const {
+    if (index < 0 || index >= m_rows.size()) {
+        return 0;
+    }
+    const Row& row = m_rows.at(index);
+    return pictureSize(row.image.isNull() ? row.photoSize : row.image.size(), m_pictureWidth).height();
 }
 
 int DetailRows::rowCount(const QModelIndex& parent) const {
@@ -36,6 +102,15 @@ QVariant DetailRows::data(const QModelIndex& index, int role) const {
         return index.column() == 0 ? r.label
                                    : boxText(QStringView(r.value).first(
                                          std::min(r.value.size(), SourceLimits::MaxBoxChars + 1)));
+    }
+    if (index.column() == 1 && !m_pictures.at(index.row()).isNull()) {
+        // The picture stands for itself; its size is in the value for copying and the double-click box.
+        return role == Qt::DecorationRole ? QVariant(m_pictures.at(index.row())) : QVariant();
+    }
+    if (role == Qt::FontRole && index.column() == 1 && r.bold) {
+        QFont bold;
+        bold.setBold(true);
+        return bold;
     }
     if (role != Qt::DisplayRole) {
         return {};
@@ -66,7 +141,11 @@ QMimeData* DetailRows::mimeData(const QModelIndexList& indexes) const {
     for (const QModelIndex& index : indexes) {
         if (checkIndex(index, CheckIndexOption::IndexIsValid)) {
             auto* mime = new QMimeData;
-            mime->setText(m_rows.at(index.row()).value);
+            const Row& row = m_rows.at(index.row());
+            mime->setText(row.value);
+            if (isPicture(row)) {
+                mime->setImageData(fullPhoto(row));
+            }
             return mime;
         }
     }

@@ -1,21 +1,28 @@
 #pragma once
 
+#include "cardrows.h"
+
 #include <QAbstractTableModel>
 #include <QList>
+#include <QPixmap>
 #include <QString>
 
-// The rows of the detail list: a label and a value each. A dragged row carries its value alone, as text.
+// The rows of the detail list: a label and a value each, the value bold for a favourite number, a picture
+// for a photo. A dragged row carries its value alone, as text, and a photo's row its picture too.
 class DetailRows final : public QAbstractTableModel {
     Q_OBJECT
 public:
-    struct Row {
-        QString label;
-        QString value;
-    };
+    using Row = CardRow;
+    // Photos are shown at most this high.
+    static constexpr int MaxPictureHeight = 120;
 
     explicit DetailRows(QObject* parent = nullptr);
 
-    void setRows(QList<Row> rows);
+    // Photos are scaled to fit `pictureWidth`, the width of the value column. A photo row that holds only
+    // its photo's bytes is decoded on another thread, so the list shows at once; its picture follows.
+    void setRows(QList<Row> rows, int pictureWidth = 240);
+    // The height row `index`'s picture takes, 0 for a row without one.
+    int pictureHeight(int index) const;
     void clear() { setRows({}); }
     const Row& row(int index) const { return m_rows.at(index); }
 
@@ -27,5 +34,11 @@ public:
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
 
 private:
+    void setPicture(int index, const QImage& image);
+
     QList<Row> m_rows;
+    int m_pictureWidth = 240;
+    // Counts setRows calls: a picture decoded for an earlier list is dropped.
+    quint64 m_generation = 0;
+    QList<QPixmap> m_pictures; // per row; null for a row without a picture
 };

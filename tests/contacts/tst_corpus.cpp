@@ -1,6 +1,7 @@
 // Real-world vCard files exported by many programs: every one must import without a crash or a hang,
 // with one row per card and no garbled or undecoded text.
 #include "addresstablemodel.h"
+#include "cardrows.h"
 #include "importmessages.h"
 #include "vcardreader.h"
 
@@ -42,20 +43,59 @@ bool startsWithBlank(const QByteArray& line) {
 // not a continuation line), up to an "END" line outside a card.
 struct Expectation {
     int cards = 0;
+    // Per card: the raw values of its TEL and EMAIL lines, unfolded, with the line's key.
+    QList<QList<QPair<QByteArray, QByteArray>>> reachable;
     bool strayEnd = false;
+    // Per card: it has an N with a family, given or additional name, an ORG or an EMAIL, so it has a name.
+    QList<bool> namable;
 };
+
+// Whether a line gives a card a name: the raw value, split as the importer does, holds text where it counts.
+bool givesName(const QByteArray& name, const QByteArray& line) {
+    const QByteArray value = line.mid(line.indexOf(':') + 1);
+    const QList<QByteArray> parts = value.split(';');
+    const auto text = [&](int index) {
+        return index < parts.size() && !parts[index].trimmed().replace(',', "").replace('\\', "").isEmpty();
+    };
+    if (name == "N") {
+        return text(0) || text(1) || text(2);
+    }
+    return (name == "ORG" || name == "EMAIL") && text(0);
+}
 
 Expectation countCards(const QByteArray& bytes) {
     Expectation e;
     bool inCard = false;
-    for (const QByteArray& line : physicalLines(bytes)) {
+    const QList<QByteArray> lines = physicalLines(bytes);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QByteArray& line = lines[i];
         if (startsWithBlank(line)) {
             continue;
         }
         const QByteArray name = propertyName(line);
         if (name == "BEGIN") {
             ++e.cards;
+            e.namable << false;
             inCard = true;
+        } else if (inCard && givesName(name, line)) {
+            e.namable.last() = true;
+        }
+        if (inCard && (name == "TEL" || name == "EMAIL")) {
+            QByteArray whole = line;
+            const bool quotedPrintable = line.toUpper().contains("QUOTED-PRINTABLE");
+            for (qsizetype k = i + 1; k < lines.size(); ++k) {
+                if (quotedPrintable && whole.endsWith('=')) {
+                    whole.chop(1);
+                    whole += lines[k];
+                } else if (startsWithBlank(lines[k])) {
+                    whole += lines[k].mid(1);
+                } else {
+                    break;
+                }
+            }
+            const qsizetype colon = whole.indexOf(':');
+            e.reachable.resize(e.cards);
+            e.reachable.last() << qMakePair(whole.left(std::max<qsizetype>(colon, 0)), whole.mid(colon + 1));
         } else if (name == "END") {
             if (!inCard) {
                 e.strayEnd = true;
@@ -86,6 +126,47 @@ QByteArray textOutsideQuotedPrintable(const QByteArray& bytes) {
     return plain;
 }
 
+// The digits of a number as a row may show it: "+49 (0)89" and "089" alike.
+QString numberKey(QString number) {
+    number.remove(QRegularExpression(QStringLiteral("[^0-9+]")));
+    if (number.startsWith(QLatin1String("+49"))) {
+        number = number.mid(3);
+    }
+    while (number.startsWith(QLatin1Char('0'))) {
+        number.remove(0, 1);
+    }
+    return number;
+}
+
+// Whether a TEL or EMAIL line's value is the value of one of the rows.
+bool reaches(const QByteArray& key, const QByteArray& raw, const QList<CardRow>& rows) {
+    qsizetype end = 0;
+    while (end < raw.size() && raw[end] != ';') {
+        end += raw[end] == '\\' ? 2 : 1;
+    }
+    QByteArray value = raw.left(end).trimmed().replace("\\;", ";");
+    if (key.toUpper().contains("QUOTED-PRINTABLE")) {
+        value = QByteArray::fromPercentEncoding(value, '=');
+    }
+    QString text = QString::fromUtf8(value).replace(QStringLiteral("\\,"), QStringLiteral(","));
+    if (propertyName(key) == "TEL") {
+        text.remove(QRegularExpression(QStringLiteral("^tel:"), QRegularExpression::CaseInsensitiveOption));
+        const QString wanted = numberKey(text);
+        return std::any_of(rows.begin(), rows.end(), [&](const CardRow& r) {
+            return !r.value.isEmpty() && numberKey(r.value) == wanted;
+        });
+    }
+    return std::any_of(rows.begin(), rows.end(), [&](const CardRow& r) { return r.value.trimmed() == text; });
+}
+
+// Across the whole corpus: TEL and EMAIL lines, and how many reach a row of the detail window.
+struct Reach {
+    int telephones = 0;
+    int telephonesShown = 0;
+    int emails = 0;
+    int emailsShown = 0;
+} reach;
+
 } // namespace
 
 class tst_Corpus : public QObject {
@@ -94,7 +175,15 @@ class tst_Corpus : public QObject {
 private slots:
     void importsEveryFileCleanly_data();
     void importsEveryFileCleanly();
+    void cleanupTestCase();
 };
+
+void tst_Corpus::cleanupTestCase() {
+    if (reach.telephones + reach.emails > 0) {
+        qInfo("detail rows: %d of %d TEL lines, %d of %d EMAIL lines", reach.telephonesShown,
+              reach.telephones, reach.emailsShown, reach.emails);
+    }
+}
 
 void tst_Corpus::importsEveryFileCleanly_data() {
     QTest::addColumn<QString>("path");
@@ -141,6 +230,27 @@ void tst_Corpus::importsEveryFileCleanly() {
         QCOMPARE(messages, QStringList{ImportMessages::nothingImported()});
     } else {
         QCOMPARE(messages, QStringList());
+    }
+
+    for (int row = 0; row < adressen.rowCount(); ++row) {
+        if (expected.namable.value(row)) {
+            QVERIFY2(!adressen.cell(row, 1).trimmed().isEmpty(),
+                     qPrintable(QStringLiteral("row %1 has N, ORG or EMAIL but no name").arg(row)));
+        }
+    }
+
+    // Every number and e-mail address of a card is the value of one of its detail rows.
+    for (int row = 0; row < adressen.rowCount() && row < expected.reachable.size(); ++row) {
+        const QList<CardRow> rows = contactRows(adressen, &adrData, row, path);
+        for (const auto& [key, value] : expected.reachable[row]) {
+            const bool telephone = propertyName(key) == "TEL";
+            const bool shown = reaches(key, value, rows);
+            (telephone ? reach.telephones : reach.emails) += 1;
+            (telephone ? reach.telephonesShown : reach.emailsShown) += shown ? 1 : 0;
+            QVERIFY2(shown, qPrintable(QStringLiteral("card %1: %2:%3 is in no detail row")
+                                           .arg(row + 1)
+                                           .arg(QString::fromUtf8(key), QString::fromUtf8(value))));
+        }
     }
 
     // Source end positions lie inside the file and grow with the cards.

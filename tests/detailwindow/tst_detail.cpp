@@ -12,6 +12,7 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QLabel>
 #include <QMimeData>
@@ -22,11 +23,11 @@
 
 namespace {
 
-// Contact 1 fills every field, contact 2 a few, contact 3 none.
+// Contact 1 fills every field, contact 2 a few and has two further rows, contact 3 none.
 const QByteArray Fixture = "BEGIN:VCARD\n"
                            "VERSION:3.0\n"
                            "FN:Zora Ziegler\n"
-                           "ORG:Zeta GmbH;Vertrieb\n"
+                           "ORG:Zeta GmbH\n"
                            "TEL;TYPE=CELL:+49 171 1111111\n"
                            "TEL;TYPE=HOME:089 2222\n"
                            "TEL;TYPE=WORK:030 3333\n"
@@ -39,6 +40,8 @@ const QByteArray Fixture = "BEGIN:VCARD\n"
                            "VERSION:3.0\n"
                            "FN:Anton Adler\n"
                            "TEL;TYPE=CELL:0160 444\n"
+                           "TEL;TYPE=FAX:030 5555\n"
+                           "BDAY:1980-04-15\n"
                            "END:VCARD\n"
                            "BEGIN:VCARD\n"
                            "END:VCARD\n";
@@ -88,6 +91,7 @@ private slots:
     void doubleClickShowsLabelAndValue_data();
     void doubleClickShowsLabelAndValue();
     void dragCarriesTheValueAsText();
+    void photoRowShowsThePictureAndCopiesIt();
     void boxTextFitsOnTheScreen_data();
     void boxTextFitsOnTheScreen();
     void directionControlsAreShownAsMarksButCopiedAsRead();
@@ -228,28 +232,49 @@ void TestDetail::listShowsThirteenRowsInOrder_data() {
     QTest::addColumn<int>("contact");
     QTest::addColumn<bool>("sorted");
     QTest::addColumn<QStringList>("values");
+    QTest::addColumn<bool>("changed");        // the file changes before the window opens
+    QTest::addColumn<QStringList>("further"); // "label|value" of the rows below the 13
 
     const QStringList zora =
         QStringLiteral("Zora Ziegler|Zeta GmbH|0171 1111111|089 2222|030 3333|"
                        "zora@example.org|Hausweg 1|80331|München|Werkstr. 2|10115|Berlin|"
                        "Erste Zeile\nZweite Zeile")
             .split(QLatin1Char('|'));
-    QTest::newRow("every field") << 0 << false << zora;
-    QTest::newRow("every field, list re-sorted") << 0 << true << zora;
-    QTest::newRow("no field") << 2 << false << QStringList(13, QString());
+    QStringList anton(13, QString());
+    anton[Name] = QStringLiteral("Anton Adler");
+    anton[TelMobil] = QStringLiteral("0160 444");
+    const QStringList antonFurther{QStringLiteral("Fax|030 5555"), QStringLiteral("Geburtstag|15.04.1980")};
+    QTest::newRow("every field") << 0 << false << zora << false << QStringList();
+    QTest::newRow("every field, list re-sorted") << 0 << true << zora << false << QStringList();
+    QTest::newRow("no field") << 2 << false << QStringList(13, QString()) << false << QStringList();
+    QTest::newRow("further rows") << 1 << false << anton << false << antonFurther;
+    QTest::newRow("further rows, list re-sorted") << 1 << true << anton << false << antonFurther;
+    QTest::newRow("file changed: the 13 rows and why no more")
+        << 1 << false << anton << true << QStringList(QStringLiteral("Hinweis|changed"));
 }
 
 void TestDetail::listShowsThirteenRowsInOrder() {
     QFETCH(int, contact);
     QFETCH(bool, sorted);
     QFETCH(QStringList, values);
+    QFETCH(bool, changed);
+    QFETCH(QStringList, further);
     if (sorted) {
         m_adressen->sort(1);
         QCOMPARE(rowOfContact(0), 2);
     }
+    if (changed) {
+        writeFile(QByteArray(Fixture).replace("Anton Adler", "Anna Amsel-Adler"));
+        further = QStringList(QStringLiteral("Hinweis|") + ImportMessages::changedSinceRead(m_path));
+    }
     open(rowOfContact(contact));
-    QCOMPARE(column(0), Labels);
-    QCOMPARE(column(1), values);
+    QCOMPARE(column(0).first(13), Labels);
+    QCOMPARE(column(1).first(13), values);
+    QStringList rest;
+    for (int row = 13; row < column(0).size(); ++row) {
+        rest << column(0).at(row) + u'|' + column(1).at(row);
+    }
+    QCOMPARE(rest, further);
     QVERIFY(m_detail->list()->isVisible());
     QVERIFY(!m_detail->sourceText()->isVisible());
     QVERIFY(!m_detail->sourceButton()->isChecked());
@@ -404,7 +429,8 @@ void TestDetail::unreadableCardIsReportedAndTheListStays() {
     QVERIFY(!m_detail->sourceButton()->isChecked());
     QVERIFY(m_detail->list()->isVisible());
     QVERIFY(!m_detail->sourceText()->isVisible());
-    QCOMPARE(m_detail->list()->model()->rowCount(), 13);
+    // A card too large to be read whole shows its 13 rows and a word why there are no more.
+    QCOMPARE(column(0).mid(13), gone ? QStringList() : QStringList(QStringLiteral("Hinweis")));
 }
 
 void TestDetail::toggleIsReleasedForTheNextContact() {
@@ -559,6 +585,40 @@ void TestDetail::dragCarriesTheValueAsText() {
     const std::unique_ptr<QMimeData> mime(liste->model()->mimeData(dragged));
     QVERIFY(mime);
     QCOMPARE(mime->text(), QStringLiteral("089 2222"));
+}
+
+// A photo row shows the picture, at most 120 pixels high; it is copied and dragged as the picture.
+void TestDetail::photoRowShowsThePictureAndCopiesIt() {
+    QImage image(400, 300, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QByteArray png;
+    QBuffer buffer(&png);
+    QVERIFY(buffer.open(QIODevice::WriteOnly));
+    QVERIFY(image.save(&buffer, "PNG"));
+    reimport("BEGIN:VCARD\nFN:Zora\nTEL;PREF:030 1\nPHOTO;ENCODING=b;TYPE=PNG:" + png.toBase64() +
+             "\nEND:VCARD\n");
+    open(0);
+    ListBox* liste = m_detail->list();
+    const int photo = 14;
+    QCOMPARE(column(0).mid(13), (QStringList{QStringLiteral("Telefon"), QStringLiteral("Foto")}));
+    QVERIFY(liste->model()->index(13, 1).data(Qt::FontRole).value<QFont>().bold());
+    // The picture is decoded after the list is shown; until then the row shows its size.
+    QTRY_COMPARE(liste->model()->index(photo, 1).data(Qt::DecorationRole).value<QPixmap>().size(),
+                 QSize(160, 120));
+    QVERIFY(liste->rowHeight(photo) >= 120);
+
+    selectRow(photo);
+    QTRY_VERIFY(m_detail->isActiveWindow());
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(liste, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->image().size(), image.size());
+    const std::unique_ptr<QMimeData> mime(
+        liste->model()->mimeData(liste->selectionModel()->selectedIndexes()));
+    QCOMPARE(qvariant_cast<QImage>(mime->imageData()).size(), image.size());
+    QCOMPARE(mime->text(), QStringLiteral("[Bild 400x300]"));
+    QTest::mouseDClick(liste->viewport(), Qt::LeftButton, {},
+                       liste->visualRect(liste->model()->index(photo, 1)).center());
+    QTRY_COMPARE(m_dialogs.messages, QStringList(QStringLiteral("Foto:\n[Bild 400x300]")));
 }
 
 void TestDetail::boxTextFitsOnTheScreen_data() {

@@ -1,0 +1,130 @@
+// The whole card: each tests/data/cards/NAME.vcf, one per exporter family, gives the detail rows in
+// NAME.rows (label TAB value, TAB "bold" for a bold row, as `tovanel-bench card` prints them); hostile
+// values give a row of text and neither a crash nor a picture.
+#include "addresstablemodel.h"
+#include "cardrows.h"
+#include "tabledump.h"
+#include "vcardreader.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTest>
+
+namespace {
+
+QString cardsDir() {
+    return qEnvironmentVariable("TOVANEL_TEST_DATA") + QStringLiteral("/cards");
+}
+
+QString rowLine(const CardRow& row) {
+    QString line = TableDump::escaped(row.label) + u'\t' + TableDump::escaped(row.value);
+    return row.bold ? line + QStringLiteral("\tbold") : line;
+}
+
+QByteArray encoded(const QImage& image, const char* format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
+// A PNG whose header claims `width` x `height` pixels, followed by no image data.
+QByteArray claimedPng(quint32 width, quint32 height) {
+    QByteArray png = encoded(QImage(1, 1, QImage::Format_RGB32), "PNG");
+    for (int i = 0; i < 4; ++i) {
+        png[16 + i] = char(width >> (24 - 8 * i));
+        png[20 + i] = char(height >> (24 - 8 * i));
+    }
+    return png.left(33);
+}
+
+} // namespace
+
+class tst_CardRows : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cardGivesItsGoldenRows_data();
+    void cardGivesItsGoldenRows();
+    void hostileValueGivesATextRow_data();
+    void hostileValueGivesATextRow();
+};
+
+void tst_CardRows::cardGivesItsGoldenRows_data() {
+    QTest::addColumn<QString>("base");
+    const QDir dir(cardsDir());
+    const QStringList cards = dir.entryList({QStringLiteral("*.vcf")}, QDir::Files, QDir::Name);
+    QVERIFY2(!cards.isEmpty(), qPrintable(QStringLiteral("no cards in ") + dir.path()));
+    for (const QString& card : cards) {
+        QTest::newRow(qPrintable(card)) << dir.filePath(card.chopped(4));
+    }
+}
+
+void tst_CardRows::cardGivesItsGoldenRows() {
+    QFETCH(QString, base);
+    const QString path = base + QStringLiteral(".vcf");
+    const VcardReadResult result = readVcardFile(path);
+    AddressTableModel adressen(AddressTableModel::List::Adressen);
+    AddressTableModel adrData(AddressTableModel::List::AdrData);
+    adressen.setTable(result.table);
+    adrData.setTable(result.table);
+    QCOMPARE(adressen.rowCount(), 1);
+    QStringList actual;
+    for (const CardRow& row : contactRows(adressen, &adrData, 0, path)) {
+        actual << rowLine(row);
+    }
+    QFile expected(base + QStringLiteral(".rows"));
+    QVERIFY(expected.open(QIODevice::ReadOnly));
+    QCOMPARE(actual.join(u'\n') + u'\n', QString::fromUtf8(expected.readAll()));
+}
+
+void tst_CardRows::hostileValueGivesATextRow_data() {
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<QString>("row");
+    const QString unreadable = QStringLiteral("Foto\t(kein lesbares Bild)");
+    const QImage picture = [] {
+        QImage image(64, 48, QImage::Format_RGB32);
+        image.fill(Qt::darkGreen);
+        return image;
+    }();
+    QTest::newRow("photo claiming 100000x100000 pixels")
+        << "PHOTO;ENCODING=b;TYPE=PNG:" + claimedPng(100000, 100000).toBase64() << unreadable;
+    QTest::newRow("broken base64") << QByteArray("PHOTO;ENCODING=b:!!**@@~~") << unreadable;
+    QTest::newRow("base64 of no image")
+        << "PHOTO;ENCODING=BASE64:" + QByteArray("kein Bild").toBase64() << unreadable;
+    QTest::newRow("data URL that is not base64") << QByteArray("PHOTO:data:image/jpeg,abc") << unreadable;
+    const QByteArray jpeg = encoded(picture, "JPEG");
+    QTest::newRow("truncated JPEG header") << "PHOTO;ENCODING=b:" + jpeg.left(20).toBase64() << unreadable;
+    QTest::newRow("photo of 50 MB") << "PHOTO;ENCODING=b:" + QByteArray(50 << 20, 'A') << unreadable;
+    QTest::newRow("photo as an address, not fetched")
+        << QByteArray("PHOTO;VALUE=uri:https://example.com/a.jpg")
+        << QStringLiteral("Foto\thttps://example.com/a.jpg");
+    QTest::newRow("whole JPEG") << "PHOTO;ENCODING=b:" + jpeg.toBase64()
+                                << QStringLiteral("Foto\t[Bild 64x48]");
+    QTest::newRow("BDAY of eight nines")
+        << QByteArray("BDAY:99999999") << QStringLiteral("Geburtstag\t99999999");
+    QTest::newRow("BDAY in month 13") << QByteArray("BDAY:--1399") << QStringLiteral("Geburtstag\t--1399");
+    QTest::newRow("BDAY 30 February")
+        << QByteArray("BDAY:2001-02-30") << QStringLiteral("Geburtstag\t2001-02-30");
+    QTest::newRow("BDAY of text") << QByteArray("BDAY:im Sommer") << QStringLiteral("Geburtstag\tim Sommer");
+    QTest::newRow("BDAY with a time")
+        << QByteArray("BDAY:19800415T120000Z") << QStringLiteral("Geburtstag\t15.04.1980");
+}
+
+void tst_CardRows::hostileValueGivesATextRow() {
+    QFETCH(QByteArray, lines);
+    QFETCH(QString, row);
+    const QString card =
+        QString::fromUtf8("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:X\r\n" + lines + "\r\nEND:VCARD");
+    QStringList rows;
+    for (const CardRow& r : furtherCardRows(card)) {
+        rows << rowLine(r);
+    }
+    QCOMPARE(rows, QStringList(row));
+}
+
+QTEST_GUILESS_MAIN(tst_CardRows)
+#include "tst_cardrows.moc"
