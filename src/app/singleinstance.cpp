@@ -77,7 +77,7 @@ SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::defaultServerName() {
     // One running instance per user and display: a launch on another display (a second X server, a
-    // remote session) gets a window of its own there instead of raising one nobody sees.
+    // remote login) gets a window of its own there instead of raising one nobody sees.
     QString display;
     for (const char* variable : {"WAYLAND_DISPLAY", "DISPLAY"}) {
         QString value = qEnvironmentVariable(variable);

@@ -1,6 +1,6 @@
 #!/bin/sh
 # The real program on a virtual X display, read over the accessibility bus (AT-SPI) as a screen reader
-# reads it. Runs itself inside a private D-Bus session. Exit 77 means skipped (a tool is missing).
+# reads it. Runs itself on a private D-Bus bus of its own. Exit 77 means skipped (a tool is missing).
 # Usage: accessibility.sh TOVANEL_BINARY SAMPLE.vcf
 set -u
 
