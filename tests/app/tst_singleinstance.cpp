@@ -17,15 +17,19 @@
 #include <unistd.h>
 
 namespace {
-// A later launch runs in its own thread: its blocking waits would otherwise stall the listening side.
-std::unique_ptr<QThread> launchInThread(const QString& serverName, const QString& path,
-                                        SingleInstance::Claim* result) {
-    std::unique_ptr<QThread> thread(QThread::create([=] {
+// A later launch with `path`, run to its end. It runs in its own thread while this one keeps handling
+// events: its blocking waits would otherwise stall the listening side.
+SingleInstance::Claim laterLaunch(const QString& serverName, const QString& path) {
+    auto result = SingleInstance::Claim::Alone;
+    const std::unique_ptr<QThread> thread(QThread::create([&] {
         SingleInstance later(serverName);
-        *result = later.claim(path);
+        result = later.claim(path);
     }));
     thread->start();
-    return thread;
+    if (!QTest::qWaitFor([&] { return thread->isFinished(); }, 20000)) {
+        qFatal("a later launch did not finish");
+    }
+    return result;
 }
 
 sockaddr_un addressOf(const QString& path) {
@@ -131,10 +135,7 @@ void TestSingleInstance::laterLaunchHandsItsFileOver() {
     QCOMPARE(first.claim(QString()), SingleInstance::Claim::Primary);
     QSignalSpy requests(&first, &SingleInstance::documentRequested);
 
-    auto result = SingleInstance::Claim::Alone;
-    const std::unique_ptr<QThread> later = launchInThread(m_name, path, &result);
-    QTRY_VERIFY(later->isFinished());
-    QCOMPARE(result, SingleInstance::Claim::HandedOver);
+    QCOMPARE(laterLaunch(m_name, path), SingleInstance::Claim::HandedOver);
     QCoreApplication::processEvents();
     QCOMPARE(requests.size(), requested ? 1 : 0);
     if (requested) {
@@ -150,10 +151,7 @@ void TestSingleInstance::staleSocketOfCrashedInstanceIsReplaced() {
     QCOMPARE(first.claim(QString()), SingleInstance::Claim::Primary);
 
     QSignalSpy requests(&first, &SingleInstance::documentRequested);
-    auto result = SingleInstance::Claim::Alone;
-    const std::unique_ptr<QThread> later = launchInThread(m_name, QStringLiteral("/tmp/b.vcf"), &result);
-    QTRY_VERIFY(later->isFinished());
-    QCOMPARE(result, SingleInstance::Claim::HandedOver);
+    QCOMPARE(laterLaunch(m_name, QStringLiteral("/tmp/b.vcf")), SingleInstance::Claim::HandedOver);
     QTRY_COMPARE(requests.size(), 1);
 }
 
@@ -248,10 +246,7 @@ void TestSingleInstance::misbehavingClientsAreDropped() {
 
     // The instance still takes requests afterwards.
     QVERIFY(first.isListening());
-    auto result = SingleInstance::Claim::Alone;
-    const std::unique_ptr<QThread> later = launchInThread(m_name, QStringLiteral("/tmp/b.vcf"), &result);
-    QTRY_VERIFY(later->isFinished());
-    QCOMPARE(result, SingleInstance::Claim::HandedOver);
+    QCOMPARE(laterLaunch(m_name, QStringLiteral("/tmp/b.vcf")), SingleInstance::Claim::HandedOver);
     QTRY_COMPARE(requests.size(), 1);
 }
 
@@ -287,10 +282,7 @@ void TestSingleInstance::lostServerListensAgain() {
     QVERIFY(QFile::remove(m_name));
     QTRY_VERIFY(QFileInfo(m_name).exists());
     QSignalSpy requests(&first, &SingleInstance::documentRequested);
-    auto result = SingleInstance::Claim::Alone;
-    const std::unique_ptr<QThread> later = launchInThread(m_name, QStringLiteral("/tmp/b.vcf"), &result);
-    QTRY_VERIFY(later->isFinished());
-    QCOMPARE(result, SingleInstance::Claim::HandedOver);
+    QCOMPARE(laterLaunch(m_name, QStringLiteral("/tmp/b.vcf")), SingleInstance::Claim::HandedOver);
     QTRY_COMPARE(requests.size(), 1);
 }
 

@@ -7,16 +7,13 @@
 set -u
 
 BIN=${1:-}
-skip() { echo "SKIP: $*"; exit 77; }
 
+. "$(dirname "$0")/xserver.sh"
 [ -n "$BIN" ] && [ -x "$BIN" ] || skip "program not found: '$BIN'"
-for tool in Xvfb xdotool xclip; do
-    command -v "$tool" >/dev/null 2>&1 || skip "$tool not installed"
-done
+require_tools Xvfb xdotool xclip
 
 WORK=$(mktemp -d)
 APP_PID=
-. "$(dirname "$0")/xserver.sh"
 cleanup() {
     [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null
     stop_xserver

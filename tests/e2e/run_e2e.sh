@@ -9,17 +9,12 @@ bin=$1
 sample=$2
 out=$3
 
-for tool in Xvfb xdotool import; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "SKIP: $tool is not installed"
-        exit 77
-    fi
-done
+. "$(dirname "$0")/xserver.sh"
+require_tools Xvfb xdotool import
 mkdir -p "$out"
 
 work=$(mktemp -d)
 app_pid=
-. "$(dirname "$0")/xserver.sh"
 cleanup() {
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
     stop_xserver

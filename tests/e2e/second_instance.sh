@@ -6,16 +6,11 @@ set -u
 
 BIN=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 DATA=$(cd "$2" && pwd)
-for tool in Xvfb xdotool; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "SKIP: $tool is not installed"
-        exit 77
-    fi
-done
+. "$(dirname "$0")/xserver.sh"
+require_tools Xvfb xdotool
 
 WORK=$(mktemp -d)
 FIRST_PID=
-. "$(dirname "$0")/xserver.sh"
 cleanup() {
     # shellcheck disable=SC2086 # one or two process ids
     [ -n "$FIRST_PID" ] && kill $FIRST_PID 2>/dev/null

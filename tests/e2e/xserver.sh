@@ -1,6 +1,18 @@
 # Shared by the end-to-end scripts (sourced): a virtual X server on a free display, and the few
 # helpers every script uses to wait for windows.
 
+skip() {
+    echo "SKIP: $*"
+    exit 77
+}
+
+# require_tools TOOL...: skips the test (exit 77) when one of the programs is not installed.
+require_tools() {
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
+    done
+}
+
 fail() {
     echo "FAIL: $*"
     exit 1
