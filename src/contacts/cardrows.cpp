@@ -358,18 +358,6 @@ QString postalAddress(const Line& line) {
     return lines.join(QLatin1Char('\n'));
 }
 
-// Base64 of a photo, which is folded over thousands of lines: the white space goes in one pass.
-QByteArray photoBase64(QByteArrayView value) {
-    QByteArray compact(value.size(), Qt::Uninitialized);
-    char* out = compact.data();
-    for (const char c : value) {
-        *out = c;
-        out += (c != ' ' && c != '\t' && c != '\r' && c != '\n') ? 1 : 0;
-    }
-    compact.truncate(out - compact.data());
-    return QByteArray::fromBase64(compact);
-}
-
 CardRow textRow(QString label, QString value, bool bold = false) {
     CardRow row;
     row.label = std::move(label);
@@ -420,11 +408,11 @@ CardRow photoRow(const Line& line, bool decode) {
         const qsizetype comma = value.indexOf(',');
         const QByteArray header = value.left(comma < 0 ? 0 : comma).toLower();
         if (comma >= 0 && header.endsWith(";base64")) {
-            bytes = photoBase64(QByteArrayView(value).sliced(comma + 1));
+            bytes = decodeBase64(QByteArrayView(value).sliced(comma + 1));
         }
     } else if (line.parameters.base64) {
         if (value.size() / 4 * 3 <= MaxPhotoBytes) {
-            bytes = photoBase64(value);
+            bytes = decodeBase64(value);
         }
     } else {
         // A photo given by its address: the program uses no network, so the address is all there is.

@@ -128,13 +128,14 @@ bool containsQuotedPrintableEscape(QByteArrayView value) {
 }
 
 QByteArray decodeBase64(QByteArrayView value) {
-    QByteArray compact;
-    compact.reserve(value.size());
-    for (char c : value) {
-        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') {
-            compact.append(c);
-        }
+    // Photos are folded over thousands of lines: the white space goes in one branch-free pass.
+    QByteArray compact(value.size(), Qt::Uninitialized);
+    char* out = compact.data();
+    for (const char c : value) {
+        *out = c;
+        out += (c != ' ' && c != '\t' && c != '\r' && c != '\n') ? 1 : 0;
     }
+    compact.truncate(out - compact.data());
     return QByteArray::fromBase64(compact);
 }
 
