@@ -181,8 +181,7 @@ QString decodeValue(const Line& line, QByteArrayView raw) {
     const Parameters& p = line.parameters;
     const QByteArray charset = charsetOf(line);
     QString text;
-    if (p.quotedPrintable || (!p.base64 && !p.encodingGiven && is(charset, "UTF-8") && isAscii(raw) &&
-                              containsQuotedPrintableEscape(raw))) {
+    if (PropertyLexer::isQuotedPrintable(p, charset, raw)) {
         text = decodeCharset(decodeQuotedPrintable(raw), charset);
     } else if (p.base64) {
         text = decodeCharset(decodeBase64(raw), charset);

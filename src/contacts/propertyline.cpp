@@ -2,6 +2,7 @@
 
 #include "asciicase.h"
 #include "bytesearch.h"
+#include "decoders.h"
 
 #include <cstring>
 
@@ -221,6 +222,13 @@ PropertyLine::PropertyLine(QByteArrayView line, qsizetype knownEnd, bool unquote
             start = i + 1;
         }
     }
+}
+
+bool isQuotedPrintable(const Parameters& parameters, QByteArrayView charset, QByteArrayView value,
+                       bool guess) {
+    return parameters.quotedPrintable ||
+           (guess && !parameters.base64 && !parameters.encodingGiven && is(charset, "UTF-8") &&
+            isAscii(value) && containsQuotedPrintableEscape(value));
 }
 
 } // namespace PropertyLexer

@@ -111,6 +111,12 @@ struct PropertyLine {
     explicit PropertyLine(QByteArrayView line, qsizetype knownEnd = -1, bool unquoted = false);
 };
 
+// Whether a value is quoted-printable: declared so, or, as some exporters write it, declared only as
+// CHARSET=UTF-8 (`charset`) while it is ASCII holding "=XX" escapes. Without `guess` only a declaration
+// counts.
+bool isQuotedPrintable(const Parameters& parameters, QByteArrayView charset, QByteArrayView value,
+                       bool guess = true);
+
 // The first `wanted` (at most 7) ";"-separated components of a value; a ";" after a backslash belongs
 // to the text. Components past the last one present are empty.
 struct Components {

@@ -284,10 +284,7 @@ void Reader::decode(Text& out, QByteArrayView raw, const Parameters& parameters,
     QByteArray transferDecoded;
     QByteArrayView bytes = raw;
     bool direct = true;
-    if (parameters.quotedPrintable ||
-        (!parameters.base64 && allowImplicitQuotedPrintable && !parameters.encodingGiven &&
-         is(parameters.charset, "UTF-8") && isAscii(raw) && containsQuotedPrintableEscape(raw))) {
-        // The second case: some exporters declare only CHARSET=UTF-8 and still write quoted-printable.
+    if (PropertyLexer::isQuotedPrintable(parameters, parameters.charset, raw, allowImplicitQuotedPrintable)) {
         m_bytes.resize(size_t(raw.size()));
         m_bytes.resize(size_t(decodeQuotedPrintable(raw, m_bytes.data())));
         bytes = QByteArrayView(m_bytes.data(), qsizetype(m_bytes.size()));
