@@ -96,9 +96,9 @@ QString systemErrorReason(int errorNumber, const QString& path) {
 }
 
 QString deviceErrorReason(const QString& deviceError, const QString& path) {
-    // Qt reports system errors with strerror()'s text; map the ones we know back to their number.
-    for (int number : {ENOENT, EACCES, EPERM, EISDIR, ENOTDIR, ELOOP, ENAMETOOLONG, ENXIO, ENODEV, EIO,
-                       ENOMEM, EFBIG, EOVERFLOW, EMFILE, ENFILE, ETXTBSY, EBUSY, EAGAIN}) {
+    // Qt reports system errors with strerror()'s text: find the number back, and systemErrorReason decides
+    // which get a German sentence. Only ever run for a failure, so the scan costs nothing that matters.
+    for (int number = 1; number < 256; ++number) {
         if (deviceError == QString::fromLocal8Bit(std::strerror(number))) {
             return systemErrorReason(number, path);
         }
