@@ -4,7 +4,7 @@
 // source view until it has repainted, scrolling it to the end, and the double-click box's text. Each card
 // runs in a child process of its own, so that the peak memory printed is that card's.
 #include "addresstablemodel.h"
-#include "detail.h"
+#include "detailwindow.h"
 #include "dialogs.h"
 #include "listbox.h"
 #include "vcardreader.h"
@@ -138,8 +138,8 @@ int runCase(const Case& c) {
     const double fileMb = double(QFile(path).size()) / 1e6;
 
     QuietDialogs dialogs;
-    AddressTableModel adressen(AddressTableModel::List::Adressen);
-    AddressTableModel adrData(AddressTableModel::List::AdrData);
+    AddressTableModel adressen(AddressTableModel::List::Contacts);
+    AddressTableModel adrData(AddressTableModel::List::Addresses);
     const VcardReadResult read = readVcardFile(path);
     adressen.setTable(read.table);
     adrData.setTable(read.table);
@@ -147,12 +147,12 @@ int runCase(const Case& c) {
         std::fprintf(stderr, "%s: the import gave %d contacts\n", c.name, adressen.rowCount());
         return 1;
     }
-    Detail::Source source;
+    DetailWindow::Source source;
     source.adressen = &adressen;
     source.adrData = &adrData;
     source.selected = [] { return 0; };
     source.vcfFile = [&] { return path; };
-    Detail detail(source, dialogs);
+    DetailWindow detail(source, dialogs);
     // Opening: from the hand-over until the list, with the rows read from the card, has painted.
     // The first opening also loads the image plugins; the second is what every later contact costs.
     QElapsedTimer opening;

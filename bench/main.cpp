@@ -129,8 +129,8 @@ Import timedImport(const QString& path, AddressTableModel& adressen, AddressTabl
 }
 
 int dump(const QString& path) {
-    AddressTableModel adressen(AddressTableModel::List::Adressen);
-    AddressTableModel adrData(AddressTableModel::List::AdrData);
+    AddressTableModel adressen(AddressTableModel::List::Contacts);
+    AddressTableModel adrData(AddressTableModel::List::Addresses);
     importFile(path, adressen, adrData);
     QTextStream out(stdout);
     out.setEncoding(QStringConverter::Utf8);
@@ -153,8 +153,8 @@ void printMemoryLimit(qint64 bytes, double peakMb) {
 }
 
 int import(const QString& path) {
-    AddressTableModel adressen(AddressTableModel::List::Adressen);
-    AddressTableModel adrData(AddressTableModel::List::AdrData);
+    AddressTableModel adressen(AddressTableModel::List::Contacts);
+    AddressTableModel adrData(AddressTableModel::List::Addresses);
     const Import run = timedImport(path, adressen, adrData);
     const qint64 bytes = fileSize(path);
     const double peak = peakRssMb();
@@ -170,8 +170,8 @@ int card(const QString& path, const QString& number) {
     bool ok = false;
     const int n = number.toInt(&ok);
     const VcardReadResult result = readVcardFile(path);
-    AddressTableModel adressen(AddressTableModel::List::Adressen);
-    AddressTableModel adrData(AddressTableModel::List::AdrData);
+    AddressTableModel adressen(AddressTableModel::List::Contacts);
+    AddressTableModel adrData(AddressTableModel::List::Addresses);
     adressen.setTable(result.table);
     adrData.setTable(result.table);
     if (!ok || n < 1 || n > adressen.rowCount()) {
@@ -227,8 +227,8 @@ int compare(const QString& path) {
         std::fprintf(stderr, "cannot read %s\n", qPrintable(path));
         return 1;
     }
-    AddressTableModel adressen(AddressTableModel::List::Adressen);
-    AddressTableModel adrData(AddressTableModel::List::AdrData);
+    AddressTableModel adressen(AddressTableModel::List::Contacts);
+    AddressTableModel adrData(AddressTableModel::List::Addresses);
     const Import run = timedImport(path, adressen, adrData);
     const LineScan after = lineScan(path);
     const double scanSeconds = std::min(before.seconds, after.seconds);
@@ -257,8 +257,8 @@ quint64 orderHash(const AddressTableModel& model) {
 }
 
 int sort(const QString& path) {
-    AddressTableModel adressen(AddressTableModel::List::Adressen);
-    AddressTableModel adrData(AddressTableModel::List::AdrData);
+    AddressTableModel adressen(AddressTableModel::List::Contacts);
+    AddressTableModel adrData(AddressTableModel::List::Addresses);
     const Import run = timedImport(path, adressen, adrData);
     const double afterImportMb = peakRssMb();
     int failures = 0;

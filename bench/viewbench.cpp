@@ -1,12 +1,12 @@
 // tovanel-viewbench: drives the real main window (offscreen unless a platform is chosen) through a big
 // file and prints how long each step takes until its events are handled and the window has repainted.
 #include "addresstablemodel.h"
-#include "detail.h"
+#include "appmenubar.h"
+#include "detailwindow.h"
 #include "dialogs.h"
 #include "generator.h"
 #include "listbox.h"
-#include "menubar1.h"
-#include "window1.h"
+#include "mainwindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -127,15 +127,15 @@ int main(int argc, char* argv[]) {
     }
 
     QuietDialogs dialogs;
-    Window1 window(dialogs);
+    MainWindow window(dialogs);
     window.setQuitHandler([] {});
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) {
         std::fprintf(stderr, "the window was not shown\n");
         return 1;
     }
-    ListBox* list = window.Adressen();
-    AddressTableModel* model = window.adressenModel();
+    ListBox* list = window.contactList();
+    AddressTableModel* model = window.contactModel();
 
     // Import: the reading ends where the import hands the finished table to the list.
     QElapsedTimer clock;
@@ -147,7 +147,7 @@ int main(int argc, char* argv[]) {
         tableHandedOver = clock.nsecsElapsed();
         tableHandedOverCpu = cpuMs();
     });
-    window.OpenVcf(file);
+    window.openFile(file);
     const qint64 importReturned = clock.nsecsElapsed();
     settle(&window);
     const Times listShown{double(clock.nsecsElapsed() - tableHandedOver) / 1e6, cpuMs() - tableHandedOverCpu};
@@ -165,7 +165,7 @@ int main(int argc, char* argv[]) {
     report("scroll to end", timed(&window, [&] { bar->setValue(bar->maximum()); }), 100);
     report("scroll to top", timed(&window, [&] { bar->setValue(0); }), 100);
     const int visibleRow = list->rowAt(list->viewport()->height() / 2);
-    const QModelIndex target = model->index(visibleRow, 1);
+    const QModelIndex target = model->index(visibleRow, ContactColumn::Name);
     report("select a row (click)",
            timed(&window,
                  [&] {
@@ -177,7 +177,7 @@ int main(int argc, char* argv[]) {
     report("End key", timed(&window, [&] { QTest::keyClick(list, Qt::Key_End); }), 100,
            [&] { return QStringLiteral("row %1").arg(list->listIndex()); });
 
-    Detail* detail = window.detail();
+    DetailWindow* detail = window.detail();
     const Times detailMs = timed(detail, [&] {
         window.appMenuBar()->detailAction()->trigger();
         QElapsedTimer waiting;
@@ -198,10 +198,10 @@ int main(int argc, char* argv[]) {
                              header->height() / 2);
     report("sort by Name (click)",
            timed(&window, [&] { QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, nameHeading); }),
-           2000, [&] { return QStringLiteral("first: %1").arg(model->cell(0, 1)); });
+           2000, [&] { return QStringLiteral("first: %1").arg(model->cell(0, ContactColumn::Name)); });
     report("sort by Name descending",
            timed(&window, [&] { QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, nameHeading); }),
-           2000, [&] { return QStringLiteral("first: %1").arg(model->cell(0, 1)); });
+           2000, [&] { return QStringLiteral("first: %1").arg(model->cell(0, ContactColumn::Name)); });
     report("reset the sort (x)",
            timed(&window, [&] { QTest::mouseClick(window.clearSortLabel(), Qt::LeftButton); }), 2000,
            [&] { return QStringLiteral("first: contact %1").arg(model->contactAt(0) + 1); });
@@ -222,7 +222,7 @@ int main(int argc, char* argv[]) {
            [&] { return dialogs.messages.value(0); });
     report("not found, e-mail", search(QStringLiteral("niemand@nirgendwo.invalid")), 200,
            [&] { return dialogs.messages.value(0); });
-    const QString last = model->cell(rows - 1, 1);
+    const QString last = model->cell(rows - 1, ContactColumn::Name);
     const Times foundAtEnd = search(last);
     report("Name finden, found at end", foundAtEnd, 200, [&] {
         return QStringLiteral("\"%1\" in row %2 of %3").arg(last).arg(window.selected()).arg(rows);

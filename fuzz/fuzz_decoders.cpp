@@ -25,9 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QByteArray b64 = decodeBase64(value);
     check(b64.size() <= value.size());
 
-    const QString utf = DecodeUTF(value);
+    const QString utf = decodeQuotedPrintableUtf8(value);
     check(utf.size() <= value.size());
-    const QString mac = DecodeMAC(value);
+    const QString mac = decodeMacRoman(value);
     check(mac.size() == value.size());
     check(decodeWindows1252(value).size() == value.size());
     (void)decodeUtf8OrWindows1252(value);
@@ -35,10 +35,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)decodeCharset(qp, charset);
 
     const QString text = QString::fromUtf8(value);
-    const QString number = ex49(text);
+    const QString number = nationalNumber(text);
     check(number.size() <= text.size());
     const QString unescaped = unescapeText(text);
     check(unescaped.size() <= text.size());
-    (void)ex49(unescaped);
+    (void)nationalNumber(unescaped);
     return 0;
 }

@@ -105,8 +105,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         previousBegin = begin;
     }
 
-    AddressTableModel adressen(AddressTableModel::List::Adressen);
-    AddressTableModel adrData(AddressTableModel::List::AdrData);
+    AddressTableModel adressen(AddressTableModel::List::Contacts);
+    AddressTableModel adrData(AddressTableModel::List::Addresses);
     adressen.setTable(result.table);
     adrData.setTable(result.table);
     check(adressen.rowCount() == adrData.rowCount());

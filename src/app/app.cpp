@@ -1,11 +1,11 @@
 #include "app.h"
 
+#include "appmenubar.h"
 #include "dialogs.h"
 #include "filetypes.h"
 #include "importmessages.h"
-#include "menubar1.h"
+#include "mainwindow.h"
 #include "regularfile.h"
-#include "window1.h"
 
 #include <QAction>
 #include <QApplication>
@@ -100,10 +100,6 @@ QString App::versionText() {
     return QStringLiteral("Tovanel " TOVANEL_VERSION "\n");
 }
 
-QString App::documentArgument(const QStringList& arguments) {
-    return parseCommandLine(arguments).document;
-}
-
 bool App::resolveLaunchDocument(QString& path, QString* message) {
     if (path.isEmpty()) {
         return true;
@@ -147,40 +143,40 @@ void App::start(const QString& path) {
         this,
         [this, path] {
             if (!path.isEmpty()) {
-                Event_OpenDocument(path);
+                openDocument(path);
             } else if (!m_documentRequested) {
-                Event_NewDocument();
+                askForDocument();
             }
         },
         Qt::QueuedConnection);
 }
 
-void App::Event_OpenDocument(const QString& path) {
+void App::openDocument(const QString& path) {
     {
         const QScopedValueRollback<bool> busy(m_busy, true);
         m_documentRequested = true;
-        window1().OpenVcf(path);
+        ensureMainWindow().openFile(path);
         showOrQuit();
     }
     processPending();
 }
 
-void App::Event_NewDocument() {
+void App::askForDocument() {
     {
         const QScopedValueRollback<bool> busy(m_busy, true);
         m_documentRequested = true;
-        Window1& window = window1();
-        window.OpenVcf(m_dialogs.openFile(FileTypes::OpenFilter));
+        MainWindow& window = ensureMainWindow();
+        window.openFile(m_dialogs.openFile(FileTypes::OpenFilter));
         showOrQuit();
     }
     processPending();
 }
 
-void App::UeberTovanel_Action() {
+void App::showAbout() {
     m_dialogs.message(aboutText());
 }
 
-void App::FileQuit_Action() {
+void App::quit() {
     // Closing the main window ends the program through the window's own close handling.
     if (m_window) {
         m_window->close();
@@ -217,10 +213,10 @@ bool App::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-Window1& App::window1() {
+MainWindow& App::ensureMainWindow() {
     if (!m_window) {
-        m_window = new Window1(m_dialogs);
-        connect(m_window, &Window1::fileReadToEnd, this, [this] { m_openOK = true; });
+        m_window = new MainWindow(m_dialogs);
+        connect(m_window, &MainWindow::fileReadToEnd, this, [this] { m_openOK = true; });
         m_window->setQuitHandler([this] { m_quit(); });
         connectMenuActions();
         emit mainWindowCreated(m_window);
@@ -230,9 +226,9 @@ Window1& App::window1() {
 }
 
 void App::connectMenuActions() {
-    const MenuBar1* menus = m_window->appMenuBar();
-    connect(menus->quitAction(), &QAction::triggered, this, &App::FileQuit_Action);
-    connect(menus->aboutAction(), &QAction::triggered, this, &App::UeberTovanel_Action);
+    const AppMenuBar* menus = m_window->appMenuBar();
+    connect(menus->quitAction(), &QAction::triggered, this, &App::quit);
+    connect(menus->aboutAction(), &QAction::triggered, this, &App::showAbout);
 }
 
 void App::showOrQuit() {
@@ -266,7 +262,7 @@ void App::processPending() {
         }
         const QString path = m_pending.takeFirst();
         if (!path.isEmpty()) {
-            Event_OpenDocument(path);
+            openDocument(path);
         } else if (m_window && m_window->isVisible()) {
             m_window->raise();
             m_window->activateWindow();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "window1.h"
+#include "mainwindow.h"
 
 #include <QObject>
 #include <QPointer>
@@ -39,8 +39,6 @@ public:
     // The short usage text for --help and after a wrong option.
     static QString usageText();
     static QString versionText();
-    // The file named on the command line (made absolute), or empty when there is none.
-    static QString documentArgument(const QStringList& arguments);
     // Makes a launch's `path` mean the same in the running instance, which is another process: a
     // descriptor name such as /dev/stdin or /dev/fd/N becomes the real file behind it. Returns false
     // with `message` set when only this launch could read the file (a pipe, a device); a missing file
@@ -52,10 +50,10 @@ public:
     // Once the event loop runs: imports `path`, or asks for a file when it is empty.
     void start(const QString& path);
 
-    void Event_OpenDocument(const QString& path);
-    void Event_NewDocument();
-    void UeberTovanel_Action();
-    void FileQuit_Action();
+    void openDocument(const QString& path);
+    void askForDocument();
+    void showAbout();
+    void quit();
 
     // A document request from outside (another launch, the desktop). It is handled from the event
     // loop, after the caller has returned, and waits while a dialog or an import is running, so it
@@ -67,26 +65,27 @@ public:
     // True once any import has read its file to the end; never reset.
     bool openOK() const { return m_openOK; }
     // The main window, or nullptr before the first document request.
-    Window1* mainWindow() const { return m_window.data(); }
+    MainWindow* mainWindow() const { return m_window.data(); }
 
     // What ends the program; QCoreApplication::quit by default. Tests watch it instead.
     void setQuitHandler(std::function<void()> quit) { m_quit = std::move(quit); }
 
 signals:
     // The main window was just created; real dialogs take it as their parent.
-    void mainWindowCreated(Window1* window);
+    void mainWindowCreated(MainWindow* window);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    Window1& window1();
+    // The main window, created on its first reference.
+    MainWindow& ensureMainWindow();
     void connectMenuActions();
     void showOrQuit();
     void processPending();
 
     Dialogs& m_dialogs;
-    QPointer<Window1> m_window;
+    QPointer<MainWindow> m_window;
     std::function<void()> m_quit;
     QStringList m_pending;
     bool m_openOK = false;

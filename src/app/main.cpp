@@ -1,7 +1,7 @@
 #include "app.h"
+#include "mainwindow.h"
 #include "singleinstance.h"
 #include "widgetdialogs.h"
-#include "window1.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -79,7 +79,7 @@ int main(int argc, char* argv[]) {
     WidgetDialogs dialogs;
     App app(dialogs);
     QObject::connect(&app, &App::mainWindowCreated, &app,
-                     [&dialogs](Window1* window) { dialogs.setParent(window); });
+                     [&dialogs](MainWindow* window) { dialogs.setParent(window); });
     QObject::connect(&instance, &SingleInstance::documentRequested, &app, &App::requestDocument);
     app.start(file);
     return QApplication::exec();

@@ -11,14 +11,14 @@
 #include <optional>
 
 std::optional<Field> fieldForColumn(AddressTableModel::List list, int column) {
-    if (list == AddressTableModel::List::Adressen) {
-        if (column >= 1 && column <= 6) {
-            return Field(column - 1);
+    if (list == AddressTableModel::List::Contacts) {
+        if (column >= ContactColumn::Name && column <= ContactColumn::Email) {
+            return Field(int(Field::Name) + column - ContactColumn::Name);
         }
         return std::nullopt;
     }
-    if (column >= 1 && column <= 7) {
-        return Field(int(Field::Adresse) + column - 1);
+    if (column >= AddressColumn::HomeStreet && column <= AddressColumn::Note) {
+        return Field(int(Field::HomeStreet) + column - AddressColumn::HomeStreet);
     }
     return std::nullopt;
 }
@@ -29,21 +29,23 @@ AddressTableModel::AddressTableModel(List list, QObject* parent)
 }
 
 QStringList AddressTableModel::headings(List list) {
-    if (list == List::Adressen) {
-        return {QStringLiteral("ID"),        QStringLiteral("Name"),       QStringLiteral("Firma"),
-                QStringLiteral("Tel-Mobil"), QStringLiteral("Tel-Privat"), QStringLiteral("Tel-Arbeit"),
-                QStringLiteral("e-mail"),    QStringLiteral("Pos")};
+    QStringList headings;
+    const int count = list == List::Contacts ? int(ContactColumn::Count) : int(AddressColumn::Count);
+    for (int column = 0; column < count; ++column) {
+        if (const std::optional<Field> field = fieldForColumn(list, column)) {
+            headings << fieldCaption(*field);
+        } else {
+            headings << (column == 0 ? QStringLiteral("ID") : QStringLiteral("Pos"));
+        }
     }
-    return {QStringLiteral("ID"),  QStringLiteral("Adresse"),    QStringLiteral("PLZ"),
-            QStringLiteral("Ort"), QStringLiteral("Adr.Arbeit"), QStringLiteral("PLZ"),
-            QStringLiteral("Ort"), QStringLiteral("Notizen")};
+    return headings;
 }
 
 void AddressTableModel::setTable(std::shared_ptr<const ContactTable> table) {
     beginResetModel();
     m_table = table ? std::move(table) : std::make_shared<ContactTable>();
     m_order.clear();
-    if (m_list == List::Adressen) {
+    if (m_list == List::Contacts) {
         m_order.resize(size_t(m_table->size()));
         std::iota(m_order.begin(), m_order.end(), 0u);
     }
@@ -52,7 +54,7 @@ void AddressTableModel::setTable(std::shared_ptr<const ContactTable> table) {
 
 void AddressTableModel::restore(Shown shown) {
     const bool fits =
-        m_list != List::Adressen || (shown.table && qsizetype(shown.order.size()) == shown.table->size());
+        m_list != List::Contacts || (shown.table && qsizetype(shown.order.size()) == shown.table->size());
     if (!fits) {
         setTable(std::move(shown.table));
         return;
@@ -64,11 +66,11 @@ void AddressTableModel::restore(Shown shown) {
 }
 
 qsizetype AddressTableModel::contactAt(int row) const {
-    return m_list == List::Adressen ? qsizetype(m_order[size_t(row)]) : row;
+    return m_list == List::Contacts ? qsizetype(m_order[size_t(row)]) : row;
 }
 
 QString AddressTableModel::numberCell(qsizetype contact, int column) const {
-    if (column == 0) {
+    if (column == ContactColumn::Number) {
         return QString::number(contact + 1);
     }
     const qint64 end = m_table->endPosition(contact);
@@ -87,7 +89,7 @@ QString AddressTableModel::cell(int row, int column) const {
 }
 
 bool AddressTableModel::isBold(int row, int column) const {
-    if (m_list != List::Adressen || row < 0 || row >= rowCount()) {
+    if (m_list != List::Contacts || row < 0 || row >= rowCount()) {
         return false;
     }
     const std::optional<Field> field = fieldForColumn(m_list, column);
@@ -132,14 +134,14 @@ Qt::ItemFlags AddressTableModel::flags(const QModelIndex& index) const {
         return Qt::NoItemFlags;
     }
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
-    if (m_list == List::Adressen) {
+    if (m_list == List::Contacts) {
         f |= Qt::ItemIsDragEnabled;
     }
     return f;
 }
 
 void AddressTableModel::sort(int column, Qt::SortOrder order) {
-    if (m_list != List::Adressen || column < 0 || column >= ColumnCount) {
+    if (m_list != List::Contacts || column < 0 || column >= ColumnCount) {
         return;
     }
     // Everything that needs memory happens before the views hear of a change, so that running out of
@@ -179,7 +181,7 @@ void AddressTableModel::sort(int column, Qt::SortOrder order) {
 std::vector<std::uint32_t> AddressTableModel::sortedOrder(int column, Qt::SortOrder order) const {
     std::vector<std::uint32_t> sorted;
     const std::optional<Field> field = fieldForColumn(m_list, column);
-    if (!field && column == 0) {
+    if (!field && column == ContactColumn::Number) {
         // Contact numbers are unique: the sorted order is simply file order, or its reverse.
         sorted.resize(m_order.size());
         std::iota(sorted.begin(), sorted.end(), 0u);

@@ -9,14 +9,15 @@
 #include <optional>
 #include <vector>
 
-// One of the two lists over the imported contacts: `Adressen` (what the main window shows, sortable)
-// or `adrData` (addresses and note, always in file order). Both read the same ContactTable; column 0
-// is the contact number, and in `Adressen` column 7 the byte offset just past the card's "END" line.
+// One of the two lists over the imported contacts: the contact list (what the main window shows,
+// sortable; columns ContactColumn) or the hidden address list (addresses and note, always in file order;
+// columns AddressColumn). Both read the same ContactTable.
 class AddressTableModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum class List { Adressen, AdrData };
-    static constexpr int ColumnCount = 8;
+    enum class List { Contacts, Addresses };
+    static constexpr int ColumnCount = ContactColumn::Count;
+    static_assert(int(ContactColumn::Count) == int(AddressColumn::Count));
 
     explicit AddressTableModel(List list, QObject* parent = nullptr);
 
@@ -62,7 +63,7 @@ private:
 
     List m_list;
     std::shared_ptr<const ContactTable> m_table;
-    std::vector<std::uint32_t> m_order; // row -> contact (Adressen only)
+    std::vector<std::uint32_t> m_order; // row -> contact (contact list only)
     QFont m_boldFont;
 };
 

@@ -280,7 +280,7 @@ QString telephoneNumber(const Line& line) {
     if (number.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive)) {
         number.remove(0, 4);
     }
-    return ex49(number);
+    return nationalNumber(number);
 }
 
 QString telephoneLabel(const Line& line) {
@@ -499,7 +499,7 @@ QList<CardRow> furtherCardRows(const QString& cardText, bool decodePhotos) {
         const Line& line = card.lines[size_t(i)];
         if (line.name == "TEL") {
             if (const std::optional<Field> field = CardRules::telephoneField(line.parameters)) {
-                Held& held = telephones[size_t(int(*field) - int(Field::TelMobil))];
+                Held& held = telephones[size_t(int(*field) - int(Field::MobilePhone))];
                 if (CardRules::replacesNumber(held.holds, held.preferred, line.parameters.pref)) {
                     held = {i, line.parameters.pref, !telephoneNumber(line).isEmpty()};
                 }

@@ -15,13 +15,13 @@ inline std::optional<Field> telephoneField(const PropertyLexer::Parameters& para
         return std::nullopt;
     }
     if (parameters.cell) {
-        return Field::TelMobil;
+        return Field::MobilePhone;
     }
     if (parameters.home) {
-        return Field::TelPrivat;
+        return Field::HomePhone;
     }
     if (parameters.work) {
-        return Field::TelArbeit;
+        return Field::WorkPhone;
     }
     return std::nullopt;
 }

@@ -65,7 +65,7 @@ QStringView ContactTable::text(qsizetype contact, Field field) const {
 }
 
 bool ContactTable::isBold(qsizetype contact, Field field) const {
-    if (field < Field::TelMobil || field > Field::TelArbeit) {
+    if (field < Field::MobilePhone || field > Field::WorkPhone) {
         return false;
     }
     return (at(contact).bold & boldBit(field)) != 0;

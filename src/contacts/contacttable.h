@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fields.h"
 #include "regularfile.h"
 
 #include <QString>
@@ -9,24 +10,6 @@
 #include <memory>
 #include <utility>
 #include <vector>
-
-// The text fields kept per contact, in the order the two lists show them.
-enum class Field : std::uint8_t {
-    Name,      // Adressen 1
-    Firma,     // Adressen 2
-    TelMobil,  // Adressen 3
-    TelPrivat, // Adressen 4
-    TelArbeit, // Adressen 5
-    Email,     // Adressen 6
-    Adresse,   // adrData 1
-    Plz,       // adrData 2
-    Ort,       // adrData 3
-    AdrArbeit, // adrData 4
-    PlzArbeit, // adrData 5
-    OrtArbeit, // adrData 6
-    Notizen,   // adrData 7
-};
-inline constexpr int FieldCount = 13;
 
 // All contacts of one import, in file order. Built once by the import and read-only afterwards, so the
 // views can share it.
@@ -61,7 +44,7 @@ public:
     void setLastEndPosition(qint64 end);
 
     static std::uint8_t boldBit(Field field) {
-        return std::uint8_t(1u << (int(field) - int(Field::TelMobil)));
+        return std::uint8_t(1u << (int(field) - int(Field::MobilePhone)));
     }
 
     // Memory held, for the benchmarks.

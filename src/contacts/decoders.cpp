@@ -170,7 +170,7 @@ QString decodeCharset(QByteArrayView bytes, QByteArrayView charset) {
         return decodeUtf8OrWindows1252(bytes);
     }
     if (family == CharsetFamily::MacRoman) {
-        return DecodeMAC(bytes);
+        return decodeMacRoman(bytes);
     }
     if (family == CharsetFamily::Windows1252) {
         return decodeWindows1252(bytes);
@@ -187,11 +187,11 @@ QString decodeCharset(QByteArrayView bytes, QByteArrayView charset) {
     return text;
 }
 
-QString DecodeUTF(QByteArrayView value) {
+QString decodeQuotedPrintableUtf8(QByteArrayView value) {
     return decodeUtf8OrWindows1252(decodeQuotedPrintable(value));
 }
 
-QString DecodeMAC(QByteArrayView value) {
+QString decodeMacRoman(QByteArrayView value) {
     QString out(value.size(), Qt::Uninitialized);
     QChar* dst = out.data();
     for (char c : value) {
@@ -211,7 +211,7 @@ QStringView leftTrimmed(QStringView text) {
 }
 } // namespace
 
-std::optional<QStringView> ex49Rest(QStringView number) {
+std::optional<QStringView> nationalNumberRest(QStringView number) {
     if (number.size() < 3 || number[0] != u'+' || number[1] != u'4' || number[2] != u'9') {
         return std::nullopt;
     }
@@ -227,8 +227,8 @@ std::optional<QStringView> ex49Rest(QStringView number) {
     return rest;
 }
 
-QString ex49(const QString& number) {
-    const std::optional<QStringView> rest = ex49Rest(number);
+QString nationalNumber(const QString& number) {
+    const std::optional<QStringView> rest = nationalNumberRest(number);
     return rest ? QLatin1Char('0') + rest->toString() : number;
 }
 

@@ -40,16 +40,17 @@ CharsetFamily charsetFamily(QByteArrayView charset);
 QString decodeCharset(QByteArrayView bytes, QByteArrayView charset);
 
 // A quoted-printable value whose bytes are UTF-8.
-QString DecodeUTF(QByteArrayView value);
+QString decodeQuotedPrintableUtf8(QByteArrayView value);
 
 // A value in the Mac OS Roman character set.
-QString DecodeMAC(QByteArrayView value);
+QString decodeMacRoman(QByteArrayView value);
 
 // A "+49" telephone number in German national form: "+49 89 1234" -> "089 1234". An optional "(0)" and
 // one separator after the country code are dropped; other numbers are returned unchanged.
-QString ex49(const QString& number);
-// What ex49 puts after the leading "0" of the national form, or nothing for a number ex49 leaves alone.
-std::optional<QStringView> ex49Rest(QStringView number);
+QString nationalNumber(const QString& number);
+// What nationalNumber puts after the leading "0" of the national form, or nothing for a number nationalNumber
+// leaves alone.
+std::optional<QStringView> nationalNumberRest(QStringView number);
 
 // vCard text escapes: "\n" and "\N" become a line feed; "\,", "\;", "\\" and the "\:" some exporters
 // write become the character itself.

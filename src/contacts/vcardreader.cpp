@@ -232,7 +232,7 @@ void Reader::fallBackName() {
     }
     if (m_nUsable) {
         name.swap(m_nName);
-    } else if (const QStringView firma = m_fields[size_t(Field::Firma)].view(); !isBlankText(firma)) {
+    } else if (const QStringView firma = m_fields[size_t(Field::Company)].view(); !isBlankText(firma)) {
         name.clear();
         appendString(name, firma.trimmed());
     } else if (!isBlankText(m_firstEmail.view())) {
@@ -363,10 +363,10 @@ void Reader::apply(const Pending& pending, QByteArrayView line) {
         decode(clearedField(Field::Name), p.value, params, true);
         break;
     case Property::NOTE:
-        decode(clearedField(Field::Notizen), p.value, params, true);
+        decode(clearedField(Field::Note), p.value, params, true);
         break;
     case Property::ORG:
-        decode(clearedField(Field::Firma), firstComponent(p.value), params, false);
+        decode(clearedField(Field::Company), firstComponent(p.value), params, false);
         break;
     case Property::N:
         // Most cards have an FN: the N is composed at the card's end only when it is needed.
@@ -401,7 +401,7 @@ void Reader::apply(const Pending& pending, QByteArrayView line) {
             number.eraseFront(4);
         }
         Text& cell = clearedField(field);
-        if (const std::optional<QStringView> rest = ex49Rest(number.view())) {
+        if (const std::optional<QStringView> rest = nationalNumberRest(number.view())) {
             cell.push_back(u'0');
             appendString(cell, *rest);
         } else {
@@ -424,9 +424,9 @@ void Reader::apply(const Pending& pending, QByteArrayView line) {
                 appendString(cell, replaceLineEndings(text.view().toString(), QStringLiteral(", ")));
             }
         };
-        part(work ? Field::AdrArbeit : Field::Adresse, 2);
-        part(work ? Field::OrtArbeit : Field::Ort, 3);
-        part(work ? Field::PlzArbeit : Field::Plz, 5);
+        part(work ? Field::WorkStreet : Field::HomeStreet, 2);
+        part(work ? Field::WorkCity : Field::HomeCity, 3);
+        part(work ? Field::WorkPostalCode : Field::HomePostalCode, 5);
         break;
     }
     default:

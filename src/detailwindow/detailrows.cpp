@@ -50,7 +50,7 @@ void DetailRows::setRows(QList<Row> rows, int pictureWidth) {
                             if (image.isNull()) {
                                 m_rows[i].value = QStringLiteral("(kein lesbares Bild)");
                                 m_rows[i].photo.clear();
-                                emit dataChanged(index(i, 1), index(i, 1));
+                                emit dataChanged(index(i, DetailRows::Value), index(i, DetailRows::Value));
                             } else {
                                 setPicture(i, image);
                             }
@@ -73,7 +73,7 @@ void DetailRows::setPicture(int index, const QImage& image) {
     const QSize size = pictureSize(image.size(), m_pictureWidth);
     m_pictures[index] = QPixmap::fromImage(
         size == image.size() ? image : image.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    emit dataChanged(this->index(index, 1), this->index(index, 1));
+    emit dataChanged(this->index(index, DetailRows::Value), this->index(index, DetailRows::Value));
 }
 
 int DetailRows::pictureHeight(int index) const {
@@ -89,7 +89,7 @@ int DetailRows::rowCount(const QModelIndex& parent) const {
 }
 
 int DetailRows::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : 2;
+    return parent.isValid() ? 0 : ColumnCount;
 }
 
 QVariant DetailRows::data(const QModelIndex& index, int role) const {
@@ -99,15 +99,15 @@ QVariant DetailRows::data(const QModelIndex& index, int role) const {
     const Row& r = m_rows.at(index.row());
     if (role == Qt::ToolTipRole) {
         // A tip, like the double-click box, has to fit on the screen.
-        return index.column() == 0 ? r.label
-                                   : boxText(QStringView(r.value).first(
-                                         std::min(r.value.size(), SourceLimits::MaxBoxChars + 1)));
+        return index.column() == Label ? r.label
+                                       : boxText(QStringView(r.value).first(
+                                             std::min(r.value.size(), SourceLimits::MaxBoxChars + 1)));
     }
-    if (index.column() == 1 && !m_pictures.at(index.row()).isNull()) {
+    if (index.column() == Value && !m_pictures.at(index.row()).isNull()) {
         // The picture stands for itself; its size is in the value for copying and the double-click box.
         return role == Qt::DecorationRole ? QVariant(m_pictures.at(index.row())) : QVariant();
     }
-    if (role == Qt::FontRole && index.column() == 1 && r.bold) {
+    if (role == Qt::FontRole && index.column() == Value && r.bold) {
         QFont bold;
         bold.setBold(true);
         return bold;
@@ -115,7 +115,7 @@ QVariant DetailRows::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole) {
         return {};
     }
-    if (index.column() == 0) {
+    if (index.column() == Label) {
         return r.label;
     }
     // A cell shows one elided line; laying out megabytes only to elide them would stall painting.

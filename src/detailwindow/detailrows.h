@@ -13,6 +13,7 @@ class DetailRows final : public QAbstractTableModel {
     Q_OBJECT
 public:
     using Row = CardRow;
+    enum Column : int { Label, Value, ColumnCount };
     // Photos are shown at most this high.
     static constexpr int MaxPictureHeight = 120;
 

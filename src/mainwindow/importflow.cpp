@@ -16,7 +16,7 @@
 
 ImportFlow::ImportFlow(QWidget& window, QString& file, AddressTableModel& adressen,
                        AddressTableModel& adrData, Dialogs& dialogs, QWidget* list)
-    : QObject(&window), m_window(window), m_file(file), m_adressen(adressen), m_adrData(adrData),
+    : QObject(&window), m_window(window), m_file(file), m_contactList(adressen), m_addressList(adrData),
       m_dialogs(dialogs), m_list(list), m_progressDelayMs(ImportProgress::DefaultDelayMs),
       m_reading(
           [](const QString& path, const ReadProgress& progress) { return readVcardFile(path, progress); }) {}
@@ -41,14 +41,14 @@ bool ImportFlow::importOne(const QString& path) {
     // A direction control in the name must not turn "gnp.exe" into "exe.png" in the title either.
     m_window.setWindowTitle(QStringLiteral("file name: ") + displayText(QFileInfo(path).fileName()));
     // The previous tables are held while reading, for a reading that is given up.
-    AddressTableModel::Shown previousAdressen = m_adressen.shown();
-    std::shared_ptr<const ContactTable> previousAdrData = m_adrData.sharedTable();
+    AddressTableModel::Shown previousAdressen = m_contactList.shown();
+    std::shared_ptr<const ContactTable> previousAdrData = m_addressList.sharedTable();
     auto* view = qobject_cast<QTableView*>(m_list);
     const int previousSortColumn = view ? view->horizontalHeader()->sortIndicatorSection() : -1;
     const Qt::SortOrder previousSortOrder =
         view ? view->horizontalHeader()->sortIndicatorOrder() : Qt::AscendingOrder;
-    m_adressen.setTable(nullptr);
-    m_adrData.setTable(nullptr);
+    m_contactList.setTable(nullptr);
+    m_addressList.setTable(nullptr);
 
     VcardReadResult result;
     try {
@@ -61,8 +61,8 @@ bool ImportFlow::importOne(const QString& path) {
         result.status == VcardReadResult::Status::OutOfMemory) {
         result.table.reset();
         // Put back in the order the user left it, with its sort mark, without sorting anew.
-        m_adressen.restore(std::move(previousAdressen));
-        m_adrData.setTable(std::move(previousAdrData));
+        m_contactList.restore(std::move(previousAdressen));
+        m_addressList.setTable(std::move(previousAdrData));
         if (view) {
             const QSignalBlocker quiet(view->horizontalHeader());
             view->horizontalHeader()->setSortIndicator(previousSortColumn, previousSortOrder);
@@ -72,8 +72,8 @@ bool ImportFlow::importOne(const QString& path) {
     } else {
         previousAdressen = {};
         previousAdrData.reset();
-        m_adressen.setTable(result.table);
-        m_adrData.setTable(result.table);
+        m_contactList.setTable(result.table);
+        m_addressList.setTable(result.table);
         if (result.status == VcardReadResult::Status::ReadToEnd) {
             emit readToEnd();
             if (m_list != nullptr) {

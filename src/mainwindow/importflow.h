@@ -47,8 +47,8 @@ private:
 
     QWidget& m_window;
     QString& m_file;
-    AddressTableModel& m_adressen;
-    AddressTableModel& m_adrData;
+    AddressTableModel& m_contactList;
+    AddressTableModel& m_addressList;
     Dialogs& m_dialogs;
     QWidget* m_list;
     int m_progressDelayMs;

@@ -5,8 +5,8 @@
 #include "addresstablemodel.h"
 #include "dialogs.h"
 #include "listbox.h"
+#include "mainwindow.h"
 #include "searchtext.h"
-#include "window1.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -34,12 +34,12 @@ int firstRow(const AddressTableModel& model, int from, int to, std::initializer_
 
 } // namespace
 
-int Window1::findRow(const QString& text, int from, int to, Field column) const {
-    const AddressTableModel& model = *m_adressenModel;
-    if (column == Field::TelMobil) {
+int MainWindow::findRow(const QString& text, int from, int to, Field column) const {
+    const AddressTableModel& model = *m_contactModel;
+    if (column == Field::MobilePhone) {
         const NumberNeedle needle(text);
         QVarLengthArray<char, 64> scratch;
-        return firstRow(model, from, to, {Field::TelMobil, Field::TelPrivat, Field::TelArbeit},
+        return firstRow(model, from, to, {Field::MobilePhone, Field::HomePhone, Field::WorkPhone},
                         [&](QStringView number) { return needle.foundIn(number, scratch); });
     }
     const FoldedNeedle needle(text);
@@ -50,34 +50,34 @@ int Window1::findRow(const QString& text, int from, int to, Field column) const 
     return firstRow(model, from, to, {column}, [&](QStringView field) { return needle.foundIn(field); });
 }
 
-int Window1::findNameOrCompany(const QString& text, int from, int to, int* company) const {
+int MainWindow::findNameOrCompany(const QString& text, int from, int to, int* company) const {
     const FoldedNeedle needle(text);
     *company = -1;
     if (needle.isEmpty()) {
         return -1;
     }
     // One pass for both columns: a miss reads every row once, not twice.
-    const AddressTableModel& model = *m_adressenModel;
+    const AddressTableModel& model = *m_contactModel;
     const ContactTable& table = model.table();
     for (int row = from; row < to; ++row) {
         const qsizetype contact = model.contactAt(row);
         if (needle.foundIn(table.text(contact, Field::Name))) {
             return row;
         }
-        if (*company < 0 && needle.foundIn(table.text(contact, Field::Firma))) {
+        if (*company < 0 && needle.foundIn(table.text(contact, Field::Company))) {
             *company = row;
         }
     }
     return -1;
 }
 
-int Window1::searchName(const QString& text, int start) {
-    const int count = m_adressenModel->rowCount();
+int MainWindow::searchName(const QString& text, int start) {
+    const int count = m_contactModel->rowCount();
     const int from = start >= 0 && start < count ? start : 0;
     int hit = -1;
     switch (searchKind(text)) {
     case SearchKind::Number:
-        hit = findRow(text, from, count, Field::TelMobil);
+        hit = findRow(text, from, count, Field::MobilePhone);
         break;
     case SearchKind::Email:
         hit = findRow(text, from, count, Field::Email);
@@ -87,15 +87,15 @@ int Window1::searchName(const QString& text, int start) {
         if (text != m_searchText) {
             m_searchColumn = Field::Name;
         }
-        if (m_searchColumn == Field::Firma) {
-            hit = findRow(text, from, count, Field::Firma);
+        if (m_searchColumn == Field::Company) {
+            hit = findRow(text, from, count, Field::Company);
         } else {
             // A company counts only for a text that is in no name at all, above the start or below.
             int company = -1;
             hit = findNameOrCompany(text, from, count, &company);
             if (hit < 0 && company >= 0 && findRow(text, 0, from, Field::Name) < 0) {
                 hit = company;
-                m_searchColumn = Field::Firma;
+                m_searchColumn = Field::Company;
             }
         }
         m_searchText = text;
@@ -116,30 +116,30 @@ int Window1::searchName(const QString& text, int start) {
     return -1;
 }
 
-void Window1::searchTextChanged() {
+void MainWindow::searchTextChanged() {
     m_searchButton->setDefault(true);
     m_nextButton->setDefault(false);
 }
 
-void Window1::findFromTop() {
+void MainWindow::findFromTop() {
     // A search from the top decides the column afresh.
     m_searchText.clear();
     m_selected = searchName(m_searchField->text(), 0);
     showSearchResult();
 }
 
-void Window1::findNext() {
+void MainWindow::findNext() {
     m_selected = searchName(m_searchField->text(), m_selected + 1);
     showSearchResult();
 }
 
-void Window1::showSearchResult() {
+void MainWindow::showSearchResult() {
     if (m_selected == -1) {
         m_dialogs.message(QStringLiteral("Leider nicht gefunden"));
         m_searchField->setFocus();
         m_searchField->selectAll();
         return;
     }
-    m_adressen->setListIndex(m_selected);
-    m_adressen->setFocus();
+    m_contactList->setListIndex(m_selected);
+    m_contactList->setFocus();
 }

@@ -1,11 +1,11 @@
 #include "addresstablemodel.h"
 #include "app.h"
-#include "detail.h"
+#include "appmenubar.h"
+#include "detailwindow.h"
 #include "fakedialogs.h"
 #include "filetypes.h"
-#include "menubar1.h"
+#include "mainwindow.h"
 #include "tempfiles.h"
-#include "window1.h"
 
 #include <QAction>
 #include <QApplication>
@@ -142,7 +142,7 @@ void TestApp::startOpensTheFirstDocument() {
     QCOMPARE(m_app->openOK(), shown);
     QCOMPARE(m_app->mainWindow()->isVisible(), shown);
     QCOMPARE(m_quits, shown ? 0 : 1);
-    QCOMPARE(m_app->mainWindow()->adressenModel()->rowCount(), rows);
+    QCOMPARE(m_app->mainWindow()->contactModel()->rowCount(), rows);
 }
 
 void TestApp::commandLineNamesTheDocument_data() {
@@ -274,8 +274,8 @@ void TestApp::secondDocumentIsImportedIntoTheSameWindow() {
     QFETCH(int, rows);
     QFETCH(int, messages);
 
-    m_app->Event_OpenDocument(dataFile(QStringLiteral("kontakte.vcf")));
-    Window1* window = m_app->mainWindow();
+    m_app->openDocument(dataFile(QStringLiteral("kontakte.vcf")));
+    MainWindow* window = m_app->mainWindow();
     QVERIFY(window && window->isVisible());
 
     if (fileOpenEvent) {
@@ -285,9 +285,9 @@ void TestApp::secondDocumentIsImportedIntoTheSameWindow() {
         m_app->requestDocument(second);
     }
     // Not inside the call: a socket's signal or an event filter must be off the stack first.
-    QCOMPARE(window->VcfFile(), dataFile(QStringLiteral("kontakte.vcf")));
-    QTRY_COMPARE(window->VcfFile(), second);
-    QCOMPARE(window->adressenModel()->rowCount(), rows);
+    QCOMPARE(window->filePath(), dataFile(QStringLiteral("kontakte.vcf")));
+    QTRY_COMPARE(window->filePath(), second);
+    QCOMPARE(window->contactModel()->rowCount(), rows);
     QCOMPARE(m_dialogs->messages.size(), messages);
     QCOMPARE(m_app->mainWindow(), window);
     QVERIFY(window->isVisible());
@@ -300,10 +300,10 @@ void TestApp::launchWithoutFileOnlyBringsTheWindowForward() {
     QVERIFY(!m_app->mainWindow());
 
     const QString kontakte = dataFile(QStringLiteral("kontakte.vcf"));
-    m_app->Event_OpenDocument(kontakte);
+    m_app->openDocument(kontakte);
     m_app->requestDocument(QString());
     QCoreApplication::processEvents();
-    QCOMPARE(m_app->mainWindow()->VcfFile(), kontakte);
+    QCOMPARE(m_app->mainWindow()->filePath(), kontakte);
     QVERIFY(m_dialogs->openFileTypes.isEmpty());
     QVERIFY(m_app->mainWindow()->isVisible());
 }
@@ -313,17 +313,17 @@ void TestApp::requestWaitsForTheRunningImport() {
     QString fileDuringMessage;
     m_dialogs->onMessage = [&](const QString&) {
         m_app->requestDocument(andere);
-        fileDuringMessage = m_app->mainWindow()->VcfFile();
+        fileDuringMessage = m_app->mainWindow()->filePath();
     };
-    m_app->Event_OpenDocument(dataFile(QStringLiteral("ohne-karten.vcf")));
+    m_app->openDocument(dataFile(QStringLiteral("ohne-karten.vcf")));
 
     QCOMPARE(fileDuringMessage, dataFile(QStringLiteral("ohne-karten.vcf")));
-    QCOMPARE(m_app->mainWindow()->VcfFile(), andere);
-    QCOMPARE(m_app->mainWindow()->adressenModel()->rowCount(), 1);
+    QCOMPARE(m_app->mainWindow()->filePath(), andere);
+    QCOMPARE(m_app->mainWindow()->contactModel()->rowCount(), 1);
 }
 
 void TestApp::requestWaitsWhileAModalDialogIsOpen() {
-    m_app->Event_OpenDocument(dataFile(QStringLiteral("kontakte.vcf")));
+    m_app->openDocument(dataFile(QStringLiteral("kontakte.vcf")));
     QDialog modal(m_app->mainWindow());
     modal.setModal(true);
     modal.show();
@@ -331,10 +331,10 @@ void TestApp::requestWaitsWhileAModalDialogIsOpen() {
 
     const QString andere = dataFile(QStringLiteral("andere.vcf"));
     m_app->requestDocument(andere);
-    QCOMPARE(m_app->mainWindow()->VcfFile(), dataFile(QStringLiteral("kontakte.vcf")));
+    QCOMPARE(m_app->mainWindow()->filePath(), dataFile(QStringLiteral("kontakte.vcf")));
 
     modal.close();
-    QTRY_COMPARE(m_app->mainWindow()->VcfFile(), andere);
+    QTRY_COMPARE(m_app->mainWindow()->filePath(), andere);
 }
 
 void TestApp::waitingRequestsAreBounded_data() {
@@ -356,7 +356,7 @@ void TestApp::waitingRequestsAreBounded() {
     QFETCH(QStringList, requests);
     QFETCH(int, imports);
 
-    m_app->Event_OpenDocument(dataFile(QStringLiteral("kontakte.vcf")));
+    m_app->openDocument(dataFile(QStringLiteral("kontakte.vcf")));
     for (const QString& path : std::as_const(requests)) {
         m_app->requestDocument(path); // all arrive before the event loop takes the first
     }
@@ -369,23 +369,23 @@ void TestApp::waitingRequestsAreBounded() {
 void TestApp::fileHandedOverDuringStartDialogKeepsTheProgramRunning() {
     const QString andere = dataFile(QStringLiteral("andere.vcf"));
     m_dialogs->onOpenFile = [&] { m_app->requestDocument(andere); };
-    m_app->Event_NewDocument(); // the user cancels the dialog
+    m_app->askForDocument(); // the user cancels the dialog
 
     QCOMPARE(m_quits, 0);
-    QCOMPARE(m_app->mainWindow()->VcfFile(), andere);
+    QCOMPARE(m_app->mainWindow()->filePath(), andere);
     QVERIFY(m_app->mainWindow()->isVisible());
 }
 
 // --- Application commands ----------------------------------------------------------------------
 
 void TestApp::beendenWithoutAWindowEndsTheProgram() {
-    m_app->FileQuit_Action();
+    m_app->quit();
     QCOMPARE(m_quits, 1);
 }
 
 void TestApp::menuItemsOfBothWindowsReachTheHandlers() {
-    m_app->Event_OpenDocument(dataFile(QStringLiteral("kontakte.vcf")));
-    Window1* window = m_app->mainWindow();
+    m_app->openDocument(dataFile(QStringLiteral("kontakte.vcf")));
+    MainWindow* window = m_app->mainWindow();
     const QString about = App::aboutText();
     QVERIFY2(about.contains(QStringLiteral(TOVANEL_VERSION)), qPrintable(about));
 

@@ -82,9 +82,9 @@ std::shared_ptr<ContactTable> tableOf(const QList<Contact>& contacts) {
         const QString note = QStringLiteral("Notiz ") + c.name;
         std::array<QStringView, FieldCount> texts{};
         texts[size_t(Field::Name)] = c.name;
-        texts[size_t(Field::Firma)] = c.firma;
-        texts[size_t(Field::TelMobil)] = tel;
-        texts[size_t(Field::Notizen)] = note;
+        texts[size_t(Field::Company)] = c.firma;
+        texts[size_t(Field::MobilePhone)] = tel;
+        texts[size_t(Field::Note)] = note;
         table->append(texts, c.bold, 0, c.end);
     }
     return table;
@@ -139,40 +139,40 @@ private slots:
     void adrDataKeepsFileOrder();
 
 private:
-    std::unique_ptr<AddressTableModel> m_adressen;
-    std::unique_ptr<AddressTableModel> m_adrData;
+    std::unique_ptr<AddressTableModel> m_contactList;
+    std::unique_ptr<AddressTableModel> m_addressList;
     std::unique_ptr<QAbstractItemModelTester> m_adressenTester;
     std::unique_ptr<QAbstractItemModelTester> m_adrDataTester;
 };
 
 void tst_AddressTableModel::init() {
-    m_adressen = std::make_unique<AddressTableModel>(AddressTableModel::List::Adressen);
-    m_adrData = std::make_unique<AddressTableModel>(AddressTableModel::List::AdrData);
+    m_contactList = std::make_unique<AddressTableModel>(AddressTableModel::List::Contacts);
+    m_addressList = std::make_unique<AddressTableModel>(AddressTableModel::List::Addresses);
     m_adressenTester = std::make_unique<QAbstractItemModelTester>(
-        m_adressen.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        m_contactList.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     m_adrDataTester = std::make_unique<QAbstractItemModelTester>(
-        m_adrData.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        m_addressList.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     const auto table = tableOf(Names);
-    m_adressen->setTable(table);
-    m_adrData->setTable(table);
+    m_contactList->setTable(table);
+    m_addressList->setTable(table);
 }
 
 void tst_AddressTableModel::cleanup() {
     m_adressenTester.reset();
     m_adrDataTester.reset();
-    m_adressen.reset();
-    m_adrData.reset();
+    m_contactList.reset();
+    m_addressList.reset();
 }
 
 void tst_AddressTableModel::showsHeadings_data() {
     QTest::addColumn<AddressTableModel::List>("list");
     QTest::addColumn<QStringList>("headings");
-    QTest::newRow("Adressen") << AddressTableModel::List::Adressen
+    QTest::newRow("Adressen") << AddressTableModel::List::Contacts
                               << QStringList{QStringLiteral("ID"),         QStringLiteral("Name"),
                                              QStringLiteral("Firma"),      QStringLiteral("Tel-Mobil"),
                                              QStringLiteral("Tel-Privat"), QStringLiteral("Tel-Arbeit"),
                                              QStringLiteral("e-mail"),     QStringLiteral("Pos")};
-    QTest::newRow("adrData") << AddressTableModel::List::AdrData
+    QTest::newRow("adrData") << AddressTableModel::List::Addresses
                              << QStringList{QStringLiteral("ID"),         QStringLiteral("Adresse"),
                                             QStringLiteral("PLZ"),        QStringLiteral("Ort"),
                                             QStringLiteral("Adr.Arbeit"), QStringLiteral("PLZ"),
@@ -182,7 +182,8 @@ void tst_AddressTableModel::showsHeadings_data() {
 void tst_AddressTableModel::showsHeadings() {
     QFETCH(AddressTableModel::List, list);
     QFETCH(QStringList, headings);
-    const AddressTableModel& model = list == AddressTableModel::List::Adressen ? *m_adressen : *m_adrData;
+    const AddressTableModel& model =
+        list == AddressTableModel::List::Contacts ? *m_contactList : *m_addressList;
     QCOMPARE(model.columnCount(), 8);
     QStringList shown;
     for (int c = 0; c < model.columnCount(); ++c) {
@@ -192,39 +193,39 @@ void tst_AddressTableModel::showsHeadings() {
 }
 
 void tst_AddressTableModel::loadsTableInOneReset() {
-    QSignalSpy resets(m_adressen.get(), &QAbstractItemModel::modelReset);
-    QSignalSpy inserts(m_adressen.get(), &QAbstractItemModel::rowsInserted);
-    m_adressen->setTable(tableOf(
+    QSignalSpy resets(m_contactList.get(), &QAbstractItemModel::modelReset);
+    QSignalSpy inserts(m_contactList.get(), &QAbstractItemModel::rowsInserted);
+    m_contactList->setTable(tableOf(
         {{QStringLiteral("A"), {}, 1, 0}, {QStringLiteral("B"), {}, 2, 0}, {QStringLiteral("C"), {}, 3, 0}}));
     QCOMPARE(resets.size(), 1);
     QCOMPARE(inserts.size(), 0);
-    QCOMPARE(column(*m_adressen, 0),
+    QCOMPARE(column(*m_contactList, 0),
              (QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")}));
-    m_adressen->setTable(nullptr);
-    QCOMPARE(m_adressen->rowCount(), 0);
+    m_contactList->setTable(nullptr);
+    QCOMPARE(m_contactList->rowCount(), 0);
 }
 
 void tst_AddressTableModel::marksFavouritesBoldOnTelephoneColumnsOnly() {
-    const std::uint8_t all = ContactTable::boldBit(Field::TelMobil) |
-                             ContactTable::boldBit(Field::TelPrivat) |
-                             ContactTable::boldBit(Field::TelArbeit);
+    const std::uint8_t all = ContactTable::boldBit(Field::MobilePhone) |
+                             ContactTable::boldBit(Field::HomePhone) |
+                             ContactTable::boldBit(Field::WorkPhone);
     const auto table = tableOf({{QStringLiteral("Alle"), {}, 10, all},
-                                {QStringLiteral("Privat"), {}, 20, ContactTable::boldBit(Field::TelPrivat)},
+                                {QStringLiteral("Privat"), {}, 20, ContactTable::boldBit(Field::HomePhone)},
                                 {QStringLiteral("Keiner"), {}, 30, 0}});
-    m_adressen->setTable(table);
-    m_adrData->setTable(table);
+    m_contactList->setTable(table);
+    m_addressList->setTable(table);
     const QList<QList<int>> boldColumns = {{3, 4, 5}, {4}, {}};
     for (int row = 0; row < 3; ++row) {
         QList<int> bold;
         for (int c = 0; c < 8; ++c) {
-            const QVariant font = m_adressen->index(row, c).data(Qt::FontRole);
+            const QVariant font = m_contactList->index(row, c).data(Qt::FontRole);
             const bool isBold = font.isValid() && font.value<QFont>().bold();
             if (isBold) {
                 bold << c;
             }
-            QCOMPARE(m_adressen->index(row, c).data(Qt::AccessibleDescriptionRole).toString(),
+            QCOMPARE(m_contactList->index(row, c).data(Qt::AccessibleDescriptionRole).toString(),
                      isBold ? QStringLiteral("Favorit") : QString());
-            QVERIFY(!m_adrData->index(row, c).data(Qt::FontRole).isValid());
+            QVERIFY(!m_addressList->index(row, c).data(Qt::FontRole).isValid());
         }
         QCOMPARE(bold, boldColumns[row]);
     }
@@ -259,19 +260,19 @@ void tst_AddressTableModel::sortsNamesInGermanOrderIgnoringCase_data() {
 void tst_AddressTableModel::sortsNamesInGermanOrderIgnoringCase() {
     QFETCH(Qt::SortOrder, order);
     QFETCH(QStringList, names);
-    m_adressen->sort(1, order);
-    QCOMPARE(column(*m_adressen, 1), names);
+    m_contactList->sort(1, order);
+    QCOMPARE(column(*m_contactList, 1), names);
 }
 
 void tst_AddressTableModel::sortsStably() {
     // Sorted by company first, rows with the same name keep the company order.
-    m_adressen->sort(2, Qt::DescendingOrder);
-    m_adressen->sort(1, Qt::AscendingOrder);
-    const QStringList names = column(*m_adressen, 1);
+    m_contactList->sort(2, Qt::DescendingOrder);
+    m_contactList->sort(1, Qt::AscendingOrder);
+    const QStringList names = column(*m_contactList, 1);
     const qsizetype first = names.indexOf(QStringLiteral("Meier"));
     QCOMPARE(names.mid(first, 3),
              (QStringList{QStringLiteral("Meier"), QStringLiteral("MEIER"), QStringLiteral("meier")}));
-    QCOMPARE(column(*m_adressen, 2).mid(first, 3),
+    QCOMPARE(column(*m_contactList, 2).mid(first, 3),
              (QStringList{QStringLiteral("c"), QStringLiteral("b"), QStringLiteral("a")}));
 }
 
@@ -304,9 +305,9 @@ void tst_AddressTableModel::sortsNumberColumnsAsNumbers() {
     QFETCH(int, column);
     QFETCH(Qt::SortOrder, order);
     QFETCH(QStringList, cells);
-    m_adressen->sort(1, Qt::DescendingOrder); // start from an order that is not the file's
-    m_adressen->sort(column, order);
-    QCOMPARE(::column(*m_adressen, column), cells);
+    m_contactList->sort(1, Qt::DescendingOrder); // start from an order that is not the file's
+    m_contactList->sort(column, order);
+    QCOMPARE(::column(*m_contactList, column), cells);
 }
 
 void tst_AddressTableModel::contactNumberFindsAdrDataRowAfterSort_data() {
@@ -314,7 +315,7 @@ void tst_AddressTableModel::contactNumberFindsAdrDataRowAfterSort_data() {
     QTest::addColumn<Qt::SortOrder>("order");
     for (int c = 0; c < 8; ++c) {
         const QByteArray heading =
-            AddressTableModel::headings(AddressTableModel::List::Adressen).at(c).toUtf8();
+            AddressTableModel::headings(AddressTableModel::List::Contacts).at(c).toUtf8();
         QTest::addRow("%s ascending", heading.constData()) << c << Qt::AscendingOrder;
         QTest::addRow("%s descending", heading.constData()) << c << Qt::DescendingOrder;
     }
@@ -323,26 +324,27 @@ void tst_AddressTableModel::contactNumberFindsAdrDataRowAfterSort_data() {
 void tst_AddressTableModel::contactNumberFindsAdrDataRowAfterSort() {
     QFETCH(int, column);
     QFETCH(Qt::SortOrder, order);
-    m_adressen->sort(1, Qt::DescendingOrder);
-    m_adressen->sort(column, order);
-    for (int row = 0; row < m_adressen->rowCount(); ++row) {
-        const int number = m_adressen->cell(row, 0).toInt();
-        QCOMPARE(m_adrData->cell(number - 1, 0), QString::number(number));
-        QCOMPARE(m_adrData->cell(number - 1, 7), QStringLiteral("Notiz ") + m_adressen->cell(row, 1));
-        QCOMPARE(m_adressen->contactAt(row), qsizetype(number - 1));
+    m_contactList->sort(1, Qt::DescendingOrder);
+    m_contactList->sort(column, order);
+    for (int row = 0; row < m_contactList->rowCount(); ++row) {
+        const int number = m_contactList->cell(row, ContactColumn::Number).toInt();
+        QCOMPARE(m_addressList->cell(number - 1, AddressColumn::Number), QString::number(number));
+        QCOMPARE(m_addressList->cell(number - 1, AddressColumn::Note),
+                 QStringLiteral("Notiz ") + m_contactList->cell(row, ContactColumn::Name));
+        QCOMPARE(m_contactList->contactAt(row), qsizetype(number - 1));
     }
 }
 
 void tst_AddressTableModel::persistentIndexesFollowTheirContact() {
-    const QPersistentModelIndex otto = m_adressen->index(7, 3);
-    const QPersistentModelIndex zander = m_adressen->index(0, 1);
+    const QPersistentModelIndex otto = m_contactList->index(7, ContactColumn::MobilePhone);
+    const QPersistentModelIndex zander = m_contactList->index(0, ContactColumn::Name);
     QCOMPARE(otto.sibling(otto.row(), 1).data().toString(), QStringLiteral("Otto"));
-    m_adressen->sort(1, Qt::AscendingOrder);
+    m_contactList->sort(1, Qt::AscendingOrder);
     QCOMPARE(otto.row(), 9);
     QCOMPARE(otto.column(), 3);
     QCOMPARE(otto.data().toString(), QStringLiteral("0171 8"));
     QCOMPARE(zander.data().toString(), QStringLiteral("Zander"));
-    m_adressen->sort(0, Qt::DescendingOrder);
+    m_contactList->sort(0, Qt::DescendingOrder);
     QCOMPARE(otto.row(), 4);
     QCOMPARE(zander.row(), 11);
 }
@@ -361,33 +363,35 @@ void tst_AddressTableModel::failedSortKeepsTheOrder_data() {
 void tst_AddressTableModel::failedSortKeepsTheOrder() {
     QFETCH(int, column);
     QFETCH(int, failingAllocation);
-    m_adressen->sort(2, Qt::DescendingOrder);
-    const QStringList names = ::column(*m_adressen, 1);
+    m_contactList->sort(2, Qt::DescendingOrder);
+    const QStringList names = ::column(*m_contactList, 1);
     const QPersistentModelIndex otto =
-        m_adressen->match(m_adressen->index(0, 1), Qt::DisplayRole, QStringLiteral("Otto")).value(0);
-    QSignalSpy failed(m_adressen.get(), &AddressTableModel::sortFailed);
-    QSignalSpy aboutToChange(m_adressen.get(), &QAbstractItemModel::layoutAboutToBeChanged);
+        m_contactList
+            ->match(m_contactList->index(0, ContactColumn::Name), Qt::DisplayRole, QStringLiteral("Otto"))
+            .value(0);
+    QSignalSpy failed(m_contactList.get(), &AddressTableModel::sortFailed);
+    QSignalSpy aboutToChange(m_contactList.get(), &QAbstractItemModel::layoutAboutToBeChanged);
     failAt = failingAllocation;
-    failFrom = sizeof(std::uint32_t) * size_t(m_adressen->rowCount());
-    m_adressen->sort(column, Qt::DescendingOrder);
+    failFrom = sizeof(std::uint32_t) * size_t(m_contactList->rowCount());
+    m_contactList->sort(column, Qt::DescendingOrder);
     const bool injected = failFrom == 0;
     failFrom = 0;
     QVERIFY(injected);
     QCOMPARE(failed.count(), 1);
     QCOMPARE(aboutToChange.count(), 0);
-    QCOMPARE(::column(*m_adressen, 1), names);
+    QCOMPARE(::column(*m_contactList, 1), names);
     QCOMPARE(otto.data().toString(), QStringLiteral("Otto"));
 
-    m_adressen->sort(column, Qt::DescendingOrder); // memory back: the sort goes through
+    m_contactList->sort(column, Qt::DescendingOrder); // memory back: the sort goes through
     QCOMPARE(failed.count(), 1);
     QCOMPARE(aboutToChange.count(), 1);
 }
 
 void tst_AddressTableModel::adrDataKeepsFileOrder() {
-    const QStringList before = column(*m_adrData, 7);
-    m_adrData->sort(7, Qt::AscendingOrder);
-    QCOMPARE(column(*m_adrData, 7), before);
-    QCOMPARE(column(*m_adrData, 0).first(3),
+    const QStringList before = column(*m_addressList, 7);
+    m_addressList->sort(7, Qt::AscendingOrder);
+    QCOMPARE(column(*m_addressList, 7), before);
+    QCOMPARE(column(*m_addressList, 0).first(3),
              (QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")}));
 }
 

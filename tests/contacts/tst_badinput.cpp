@@ -31,8 +31,8 @@ namespace {
 struct Import {
     VcardReadResult result;
     QStringList messages;
-    AddressTableModel adressen{AddressTableModel::List::Adressen};
-    AddressTableModel adrData{AddressTableModel::List::AdrData};
+    AddressTableModel adressen{AddressTableModel::List::Contacts};
+    AddressTableModel adrData{AddressTableModel::List::Addresses};
     QAbstractItemModelTester adressenTester{&adressen};
     QAbstractItemModelTester adrDataTester{&adrData};
 
@@ -193,7 +193,7 @@ void TestBadInput::fileContents() {
     QCOMPARE(import.adressen.rowCount(), rows);
     checkConsistent(import, content.size());
     if (!name.isNull()) {
-        QCOMPARE(import.adressen.cell(rows - 1, 1), name);
+        QCOMPARE(import.adressen.cell(rows - 1, ContactColumn::Name), name);
     }
 }
 
@@ -238,9 +238,10 @@ void TestBadInput::hugeLine() {
     }
     QCOMPARE(import.messages, QStringList());
     const qsizetype noteLine = qsizetype(sizeof("NOTE:") - 1) + lineSize;
-    QCOMPARE(import.adrData.table().text(0, Field::Notizen).size(),
+    QCOMPARE(import.adrData.table().text(0, Field::Note).size(),
              std::min(noteLine, MaxLineLength) - qsizetype(sizeof("NOTE:") - 1));
-    QCOMPARE(import.adressen.cell(0, 7), QString::number(before.size() + lineSize + after.size()));
+    QCOMPARE(import.adressen.cell(0, ContactColumn::EndPosition),
+             QString::number(before.size() + lineSize + after.size()));
 }
 
 void TestBadInput::valueAtChunkBorder_data() {
@@ -274,8 +275,8 @@ void TestBadInput::valueAtChunkBorder() {
 
     const Import import(path);
     QCOMPARE(import.messages, QStringList());
-    QCOMPARE(import.adrData.cell(0, 7), QString(fill, QLatin1Char('x')) + tail);
-    QCOMPARE(import.adressen.cell(0, 7), QString::number(content.size()));
+    QCOMPARE(import.adrData.cell(0, AddressColumn::Note), QString(fill, QLatin1Char('x')) + tail);
+    QCOMPARE(import.adressen.cell(0, ContactColumn::EndPosition), QString::number(content.size()));
 }
 
 void TestBadInput::unreadablePaths_data() {

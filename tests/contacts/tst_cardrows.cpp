@@ -67,8 +67,8 @@ void tst_CardRows::cardGivesItsGoldenRows() {
     QFETCH(QString, base);
     const QString path = base + QStringLiteral(".vcf");
     const VcardReadResult result = readVcardFile(path);
-    AddressTableModel adressen(AddressTableModel::List::Adressen);
-    AddressTableModel adrData(AddressTableModel::List::AdrData);
+    AddressTableModel adressen(AddressTableModel::List::Contacts);
+    AddressTableModel adrData(AddressTableModel::List::Addresses);
     adressen.setTable(result.table);
     adrData.setTable(result.table);
     QCOMPARE(adressen.rowCount(), 1);

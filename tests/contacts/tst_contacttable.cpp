@@ -34,7 +34,7 @@ void verify(const ContactTable& table, qsizetype contact, const QStringList& fie
         const QStringView text = table.text(contact, Field(f));
         QCOMPARE(text.toString(), fields.value(f));
         QVERIFY(!text.isNull());
-        const bool telephone = f >= int(Field::TelMobil) && f <= int(Field::TelArbeit);
+        const bool telephone = f >= int(Field::MobilePhone) && f <= int(Field::WorkPhone);
         QCOMPARE(table.isBold(contact, Field(f)), telephone && (bold & ContactTable::boldBit(Field(f))) != 0);
     }
     QCOMPARE(table.beginPosition(contact), begin);

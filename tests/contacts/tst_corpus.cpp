@@ -214,8 +214,8 @@ void tst_Corpus::importsEveryFileCleanly() {
     const Expectation expected = countCards(bytes);
 
     const VcardReadResult result = readVcardFile(path);
-    AddressTableModel adressen(AddressTableModel::List::Adressen);
-    AddressTableModel adrData(AddressTableModel::List::AdrData);
+    AddressTableModel adressen(AddressTableModel::List::Contacts);
+    AddressTableModel adrData(AddressTableModel::List::Addresses);
     adressen.setTable(result.table);
     adrData.setTable(result.table);
 
@@ -234,7 +234,7 @@ void tst_Corpus::importsEveryFileCleanly() {
 
     for (int row = 0; row < adressen.rowCount(); ++row) {
         if (expected.namable.value(row)) {
-            QVERIFY2(!adressen.cell(row, 1).trimmed().isEmpty(),
+            QVERIFY2(!adressen.cell(row, ContactColumn::Name).trimmed().isEmpty(),
                      qPrintable(QStringLiteral("row %1 has N, ORG or EMAIL but no name").arg(row)));
         }
     }
@@ -256,7 +256,7 @@ void tst_Corpus::importsEveryFileCleanly() {
     // Source end positions lie inside the file and grow with the cards.
     qint64 previous = 0;
     for (int row = 0; row < adressen.rowCount(); ++row) {
-        const QString pos = adressen.cell(row, 7);
+        const QString pos = adressen.cell(row, ContactColumn::EndPosition);
         if (pos.isEmpty()) {
             continue;
         }

@@ -66,7 +66,7 @@ void tst_Decoders::decodeUtfReadsQuotedPrintableUtf8_data() {
 void tst_Decoders::decodeUtfReadsQuotedPrintableUtf8() {
     QFETCH(QByteArray, value);
     QFETCH(QString, expected);
-    QCOMPARE(DecodeUTF(value), expected);
+    QCOMPARE(decodeQuotedPrintableUtf8(value), expected);
 }
 
 void tst_Decoders::decodeQuotedPrintableGivesEveryByte_data() {
@@ -122,7 +122,7 @@ void tst_Decoders::decodeMacKnowsMacRoman_data() {
 void tst_Decoders::decodeMacKnowsMacRoman() {
     QFETCH(QByteArray, value);
     QFETCH(QString, expected);
-    QCOMPARE(DecodeMAC(value), expected);
+    QCOMPARE(decodeMacRoman(value), expected);
 }
 
 void tst_Decoders::decodeMacCoversEveryHighByte() {
@@ -135,7 +135,7 @@ void tst_Decoders::decodeMacCoversEveryHighByte() {
     for (int b = 0x80; b <= 0xFF; ++b) {
         bytes.append(char(b));
     }
-    const QString decoded = DecodeMAC(bytes);
+    const QString decoded = decodeMacRoman(bytes);
     QCOMPARE(decoded.size(), 128);
     QCOMPARE(decoded, macRoman);
 }
@@ -169,7 +169,7 @@ void tst_Decoders::ex49WritesGermanNumbersNationally_data() {
 void tst_Decoders::ex49WritesGermanNumbersNationally() {
     QFETCH(QString, number);
     QFETCH(QString, expected);
-    QCOMPARE(ex49(number), expected);
+    QCOMPARE(nationalNumber(number), expected);
 }
 
 void tst_Decoders::decodeCharsetHonoursTheDeclaredCharset_data() {

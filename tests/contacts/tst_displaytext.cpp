@@ -53,12 +53,13 @@ void TestDisplayText::listShowsMarksButKeepsTheCellAsRead() {
                                                               "ORG:Zeta\nEND:VCARD\n");
     const VcardReadResult result = readVcardFile(path);
     QCOMPARE(result.status, VcardReadResult::Status::ReadToEnd);
-    AddressTableModel adressen(AddressTableModel::List::Adressen);
+    AddressTableModel adressen(AddressTableModel::List::Contacts);
     adressen.setTable(result.table);
-    QCOMPARE(adressen.index(0, 1).data().toString(), QStringLiteral("\uFFFDgnp.exe"));
-    QCOMPARE(adressen.index(0, 1).data(Qt::ToolTipRole).toString(), QStringLiteral("\uFFFDgnp.exe"));
-    QCOMPARE(adressen.index(0, 2).data().toString(), QStringLiteral("Zeta"));
-    QCOMPARE(adressen.cell(0, 1), QStringLiteral("\u202Egnp.exe"));
+    QCOMPARE(adressen.index(0, ContactColumn::Name).data().toString(), QStringLiteral("\uFFFDgnp.exe"));
+    QCOMPARE(adressen.index(0, ContactColumn::Name).data(Qt::ToolTipRole).toString(),
+             QStringLiteral("\uFFFDgnp.exe"));
+    QCOMPARE(adressen.index(0, ContactColumn::Company).data().toString(), QStringLiteral("Zeta"));
+    QCOMPARE(adressen.cell(0, ContactColumn::Name), QStringLiteral("\u202Egnp.exe"));
 }
 
 QTEST_GUILESS_MAIN(TestDisplayText)

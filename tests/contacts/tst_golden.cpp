@@ -41,8 +41,8 @@ struct Dump {
 
 Dump importAndDump(const QString& path) {
     const VcardReadResult result = readVcardFile(path);
-    AddressTableModel adressen(AddressTableModel::List::Adressen);
-    AddressTableModel adrData(AddressTableModel::List::AdrData);
+    AddressTableModel adressen(AddressTableModel::List::Contacts);
+    AddressTableModel adrData(AddressTableModel::List::Addresses);
     adressen.setTable(result.table);
     adrData.setTable(result.table);
     Dump dump{result.status, {}, {}};
@@ -133,8 +133,8 @@ void tst_Golden::sameTableWhenReadByteByByte() {
     QVERIFY(file.open(QIODevice::ReadOnly));
     TrickleDevice device(file.readAll());
     const VcardReadResult result = readVcard(device);
-    AddressTableModel adressen(AddressTableModel::List::Adressen);
-    AddressTableModel adrData(AddressTableModel::List::AdrData);
+    AddressTableModel adressen(AddressTableModel::List::Contacts);
+    AddressTableModel adrData(AddressTableModel::List::Addresses);
     adressen.setTable(result.table);
     adrData.setTable(result.table);
     QStringList rows;

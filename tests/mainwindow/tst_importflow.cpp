@@ -50,8 +50,8 @@ private:
     std::unique_ptr<TempFiles> m_files;
     std::unique_ptr<QWidget> m_window;
     QString m_file;
-    std::unique_ptr<AddressTableModel> m_adressen;
-    std::unique_ptr<AddressTableModel> m_adrData;
+    std::unique_ptr<AddressTableModel> m_contactList;
+    std::unique_ptr<AddressTableModel> m_addressList;
     std::unique_ptr<QAbstractItemModelTester> m_tester;
     FakeDialogs m_dialogs;
     std::unique_ptr<ImportFlow> m_flow;
@@ -64,14 +64,15 @@ void tst_ImportFlow::init() {
     m_window = std::make_unique<QWidget>();
     m_window->setWindowTitle(QStringLiteral("Adressen"));
     m_file.clear();
-    m_adressen = std::make_unique<AddressTableModel>(AddressTableModel::List::Adressen);
-    m_adrData = std::make_unique<AddressTableModel>(AddressTableModel::List::AdrData);
+    m_contactList = std::make_unique<AddressTableModel>(AddressTableModel::List::Contacts);
+    m_addressList = std::make_unique<AddressTableModel>(AddressTableModel::List::Addresses);
     m_tester = std::make_unique<QAbstractItemModelTester>(
-        m_adressen.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        m_contactList.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     m_dialogs.messages.clear();
     m_dialogs.openFileTypes.clear();
     m_dialogs.nextFiles.clear();
-    m_flow = std::make_unique<ImportFlow>(*m_window, m_file, *m_adressen, *m_adrData, m_dialogs, nullptr);
+    m_flow =
+        std::make_unique<ImportFlow>(*m_window, m_file, *m_contactList, *m_addressList, m_dialogs, nullptr);
     m_flow->setParent(nullptr); // owned here, not by the window
     m_flow->setReading([this](const QString& path, const ReadProgress& progress) {
         m_chosen << path;
@@ -85,16 +86,17 @@ void tst_ImportFlow::init() {
 void tst_ImportFlow::cleanup() {
     m_flow.reset();
     m_tester.reset();
-    m_adressen.reset();
-    m_adrData.reset();
+    m_contactList.reset();
+    m_addressList.reset();
     m_window.reset();
     m_files.reset();
 }
 
 QStringList tst_ImportFlow::names() const {
     QStringList out;
-    for (int row = 0; row < m_adressen->rowCount(); ++row) {
-        out << m_adressen->cell(row, 0) + QLatin1Char(' ') + m_adressen->cell(row, 1);
+    for (int row = 0; row < m_contactList->rowCount(); ++row) {
+        out << m_contactList->cell(row, ContactColumn::Number) + QLatin1Char(' ') +
+                   m_contactList->cell(row, ContactColumn::Name);
     }
     return out;
 }
@@ -102,7 +104,7 @@ QStringList tst_ImportFlow::names() const {
 // Fills the lists from an earlier import, so a test sees what a later one leaves of them.
 void tst_ImportFlow::preload() {
     m_flow->open(m_files->write(QStringLiteral("vorher.vcf"), ThreeCards));
-    QCOMPARE(m_adressen->rowCount(), 3);
+    QCOMPARE(m_contactList->rowCount(), 3);
     m_chosen.clear();
     m_readToEnd = 0;
 }
@@ -111,7 +113,7 @@ void tst_ImportFlow::importsFileAndReportsReadToEnd() {
     const QString path = m_files->write(QStringLiteral("kontakte.vcf"), TwoCards);
     m_flow->open(path);
     QCOMPARE(names(), (QStringList{QStringLiteral("1 Anna"), QStringLiteral("2 Bernd")}));
-    QCOMPARE(m_adrData->rowCount(), 2);
+    QCOMPARE(m_addressList->rowCount(), 2);
     QCOMPARE(m_chosen, QStringList{path});
     QCOMPARE(m_file, path);
     QCOMPARE(m_window->windowTitle(), QStringLiteral("file name: kontakte.vcf"));
@@ -124,15 +126,15 @@ void tst_ImportFlow::startsNumberingAgainOnEachImport() {
     preload();
     m_flow->open(m_files->write(QStringLiteral("kontakte.vcf"), TwoCards));
     QCOMPARE(names(), (QStringList{QStringLiteral("1 Anna"), QStringLiteral("2 Bernd")}));
-    QCOMPARE(m_adrData->cell(1, 0), QStringLiteral("2"));
+    QCOMPARE(m_addressList->cell(1, AddressColumn::Number), QStringLiteral("2"));
 }
 
 void tst_ImportFlow::emptyFileIsReadToEndButReportsNothingImported() {
     preload();
     const QString path = m_files->write(QStringLiteral("leer.vcf"), {});
     m_flow->open(path);
-    QCOMPARE(m_adressen->rowCount(), 0);
-    QCOMPARE(m_adrData->rowCount(), 0);
+    QCOMPARE(m_contactList->rowCount(), 0);
+    QCOMPARE(m_addressList->rowCount(), 0);
     QCOMPARE(m_chosen, QStringList{path});
     QCOMPARE(m_readToEnd, 1);
     QCOMPARE(m_dialogs.messages,
@@ -144,7 +146,7 @@ void tst_ImportFlow::noFileChangesNothing() {
     preload();
     const QString title = m_window->windowTitle();
     m_flow->open(QString());
-    QCOMPARE(m_adressen->rowCount(), 3);
+    QCOMPARE(m_contactList->rowCount(), 3);
     QCOMPARE(m_chosen, QStringList());
     QCOMPARE(m_window->windowTitle(), title);
     QCOMPARE(m_readToEnd, 0);
@@ -185,8 +187,8 @@ void tst_ImportFlow::unreadableFileIsReportedWithReason() {
 
     QCOMPARE(m_dialogs.messages,
              QStringList{QStringLiteral("Die Datei „x.vcf“ konnte nicht gelesen werden.\n") + reason});
-    QCOMPARE(m_adressen->rowCount(), 0); // the previous file's rows are not left under this file's name
-    QCOMPARE(m_adrData->rowCount(), 0);
+    QCOMPARE(m_contactList->rowCount(), 0); // the previous file's rows are not left under this file's name
+    QCOMPARE(m_addressList->rowCount(), 0);
     QCOMPARE(m_chosen, QStringList{path});
     QCOMPARE(m_file, path);
     QCOMPARE(m_readToEnd, 0);
@@ -230,7 +232,7 @@ void tst_ImportFlow::strayEndAgainInTheOtherFile() {
 
     QCOMPARE(m_dialogs.messages, (QStringList{ImportMessages::strayEnd(), ImportMessages::strayEnd()}));
     QCOMPARE(m_dialogs.openFileTypes.size(), 2);
-    QCOMPARE(m_adressen->rowCount(), 0);
+    QCOMPARE(m_contactList->rowCount(), 0);
     QCOMPARE(m_chosen, (QStringList{bad, worse}));
     QCOMPARE(m_readToEnd, 0);
 }
@@ -249,7 +251,7 @@ void tst_ImportFlow::givenUpImportKeepsEverything() {
     QFETCH(QString, how);
     QFETCH(QStringList, messages);
     preload();
-    m_adressen->sort(1, Qt::DescendingOrder); // a sort the user made stays too
+    m_contactList->sort(1, Qt::DescendingOrder); // a sort the user made stays too
     const QStringList before = names();
     QCOMPARE(before.first(), QStringLiteral("3 Zacharias"));
     const QString fileBefore = m_file;
@@ -272,7 +274,7 @@ void tst_ImportFlow::givenUpImportKeepsEverything() {
     });
     m_flow->open(path);
     QCOMPARE(names(), before);
-    QCOMPARE(m_adrData->rowCount(), 3);
+    QCOMPARE(m_addressList->rowCount(), 3);
     QCOMPARE(m_chosen, QStringList{path});
     QCOMPARE(fileWhileRead, path);
     QCOMPARE(m_file, fileBefore);

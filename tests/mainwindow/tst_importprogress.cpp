@@ -71,7 +71,7 @@ private slots:
 private:
     FakeDialogs m_dialogs;
     std::unique_ptr<TempFiles> m_files;
-    std::unique_ptr<Window1> m_window;
+    std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<QAbstractItemModelTester> m_tester;
 };
 
@@ -85,9 +85,9 @@ void tst_ImportProgress::init() {
     m_dialogs.openFileTypes.clear();
     m_dialogs.onMessage = nullptr;
     m_files = std::make_unique<TempFiles>();
-    m_window = std::make_unique<Window1>(m_dialogs);
+    m_window = std::make_unique<MainWindow>(m_dialogs);
     m_window->setQuitHandler([] {});
-    m_tester = std::make_unique<QAbstractItemModelTester>(m_window->adressenModel());
+    m_tester = std::make_unique<QAbstractItemModelTester>(m_window->contactModel());
     m_window->show();
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
 }
@@ -170,10 +170,10 @@ void tst_ImportProgress::importBlocksEverythingWhileTheWindowShows() {
         seen.label = dialog->findChild<QLabel*>()->text();
         seen.modal = QApplication::activeModalWidget() == dialog;
         seen.cursor = overrideCursor();
-        seen.adressenRows = m_window->adressenModel()->rowCount();
-        seen.adrDataRows = m_window->adrDataModel()->rowCount();
+        seen.adressenRows = m_window->contactModel()->rowCount();
+        seen.adrDataRows = m_window->addressModel()->rowCount();
         // Every road to a second import: the application handing over a document, the menu item, a drop.
-        m_window->OpenVcf(second);
+        m_window->openFile(second);
         m_window->appMenuBar()->openAction()->trigger();
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(second)});
@@ -184,7 +184,7 @@ void tst_ImportProgress::importBlocksEverythingWhileTheWindowShows() {
         seen.dropAccepted = enter.isAccepted() || drop.isAccepted();
     });
 
-    m_window->OpenVcf(first);
+    m_window->openFile(first);
 
     QCOMPARE(during.shown, 1);
     QCOMPARE(seen.label, QStringLiteral("Lese Kontakte …"));
@@ -194,16 +194,16 @@ void tst_ImportProgress::importBlocksEverythingWhileTheWindowShows() {
     QCOMPARE(seen.adrDataRows, 0);
     QVERIFY(!seen.dropAccepted);
     QCOMPARE(m_dialogs.openFileTypes, QStringList());
-    QCOMPARE(m_window->VcfFile(), first);
-    QCOMPARE(m_window->adressenModel()->rowCount(), 2);
-    QCOMPARE(m_window->adressenModel()->cell(1, 1), QStringLiteral("Bernd"));
+    QCOMPARE(m_window->filePath(), first);
+    QCOMPARE(m_window->contactModel()->rowCount(), 2);
+    QCOMPARE(m_window->contactModel()->cell(1, ContactColumn::Name), QStringLiteral("Bernd"));
     QVERIFY(!m_window->importing());
     QCOMPARE(m_window->findChild<QWidget*>(QStringLiteral("ImportProgress")), nullptr);
 
     // Once it is over, the next import goes ahead.
-    m_window->OpenVcf(second);
-    QCOMPARE(m_window->VcfFile(), second);
-    QCOMPARE(m_window->adressenModel()->rowCount(), 1);
+    m_window->openFile(second);
+    QCOMPARE(m_window->filePath(), second);
+    QCOMPARE(m_window->contactModel()->rowCount(), 1);
 }
 
 void tst_ImportProgress::cursorAndWindowAreGoneBeforeEveryMessage_data() {
@@ -233,23 +233,23 @@ void tst_ImportProgress::cursorAndWindowAreGoneBeforeEveryMessage() {
         auto* progress = m_window->findChild<QWidget*>(QStringLiteral("ImportProgress"));
         progressShown << (progress && progress->isVisible());
         // The message is a modal loop of its own, in which the application may hand over a document.
-        m_window->OpenVcf(other);
+        m_window->openFile(other);
     };
 
-    m_window->OpenVcf(path);
+    m_window->openFile(path);
 
     QTEST(m_dialogs.messages, "messages");
     QCOMPARE(cursors, QList<std::optional<Qt::CursorShape>>{std::nullopt});
     QCOMPARE(progressShown, QList<bool>{false});
-    QCOMPARE(m_window->VcfFile(), path);
+    QCOMPARE(m_window->filePath(), path);
     QVERIFY(!m_window->importing());
 }
 
 void tst_ImportProgress::smallImportShowsNoWindow() {
     const QString path = m_files->write(QStringLiteral("klein.vcf"), cards(named({QStringLiteral("Anna")})));
     WhenProgressShows during([](QWidget*) {});
-    m_window->OpenVcf(path);
-    QCOMPARE(m_window->adressenModel()->rowCount(), 1);
+    m_window->openFile(path);
+    QCOMPARE(m_window->contactModel()->rowCount(), 1);
     QCOMPARE(during.shown, 0);
 }
 
@@ -264,15 +264,15 @@ void tst_ImportProgress::cancelledImportLeavesEverythingAsItWas() {
     QFETCH(QString, how);
     const QString first = m_files->write(QStringLiteral("erste.vcf"),
                                          cards(named({QStringLiteral("Anna"), QStringLiteral("Bernd")})));
-    m_window->OpenVcf(first);
-    m_window->Adressen()->sortByColumn(1, Qt::DescendingOrder);
+    m_window->openFile(first);
+    m_window->contactList()->sortByColumn(ContactColumn::Name, Qt::DescendingOrder);
     const QString title = m_window->windowTitle();
     // Megabytes without a single line break: the reading still asks whether to go on.
     const QString big =
         m_files->write(QStringLiteral("gross.vcf"), "BEGIN:VCARD\r\nNOTE:" + QByteArray(8 << 20, 'x'));
     m_window->setProgressDelay(0);
     int readToEnd = 0;
-    connect(m_window.get(), &Window1::fileReadToEnd, this, [&] { ++readToEnd; });
+    connect(m_window.get(), &MainWindow::fileReadToEnd, this, [&] { ++readToEnd; });
     WhenProgressShows during([&](QWidget* dialog) {
         auto* cancel = dialog->findChild<QPushButton*>(QStringLiteral("ImportCancel"));
         QVERIFY(cancel);
@@ -285,17 +285,17 @@ void tst_ImportProgress::cancelledImportLeavesEverythingAsItWas() {
             dialog->close();
         }
     });
-    m_window->OpenVcf(big);
+    m_window->openFile(big);
 
     QCOMPARE(during.shown, 1);
-    QCOMPARE(m_window->VcfFile(), first);
+    QCOMPARE(m_window->filePath(), first);
     QCOMPARE(m_window->windowTitle(), title);
-    QCOMPARE(m_window->adressenModel()->rowCount(), 2);
-    QCOMPARE(m_window->adrDataModel()->rowCount(), 2);
+    QCOMPARE(m_window->contactModel()->rowCount(), 2);
+    QCOMPARE(m_window->addressModel()->rowCount(), 2);
     // In the order the user sorted it, with the sort mark where it was.
-    QCOMPARE(m_window->adressenModel()->cell(0, 1), QStringLiteral("Bernd"));
-    QCOMPARE(m_window->Adressen()->horizontalHeader()->sortIndicatorSection(), 1);
-    QCOMPARE(m_window->Adressen()->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
+    QCOMPARE(m_window->contactModel()->cell(0, ContactColumn::Name), QStringLiteral("Bernd"));
+    QCOMPARE(m_window->contactList()->horizontalHeader()->sortIndicatorSection(), 1);
+    QCOMPARE(m_window->contactList()->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
     QCOMPARE(readToEnd, 0);
     QCOMPARE(m_dialogs.messages, QStringList());
     QVERIFY(!m_window->importing());

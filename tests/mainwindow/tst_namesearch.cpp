@@ -56,8 +56,8 @@ void tst_NameSearch::run(const QString& steps) {
             window->searchField()->setFocus();
             QTest::keyClick(window->searchField(), Qt::Key_Return);
         } else if (step == QLatin1String("listreturn")) {
-            window->Adressen()->setFocus();
-            QTest::keyClick(window->Adressen(), Qt::Key_Return);
+            window->contactList()->setFocus();
+            QTest::keyClick(window->contactList(), Qt::Key_Return);
         } else if (step.startsWith(QLatin1String("search="))) {
             const QStringList parts = step.mid(7).split(QLatin1Char('@'));
             window->searchName(parts.at(0), parts.at(1).toInt());
@@ -167,11 +167,11 @@ void tst_NameSearch::missSelectsTheWholeSearchText() {
     QCOMPARE(selectedDuringMessage, QString());
     QCOMPARE(window->searchField()->selectedText(), QStringLiteral("Otto"));
     QCOMPARE(QApplication::focusWidget(), window->searchField());
-    QCOMPARE(window->Adressen()->listIndex(), -1);
+    QCOMPARE(window->contactList()->listIndex(), -1);
 
     // A miss started from the list hands the focus back to the field as well.
-    window->Adressen()->setFocus();
-    QTRY_COMPARE(QApplication::focusWidget(), window->Adressen());
+    window->contactList()->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), window->contactList());
     run(QStringLiteral("find"));
     QCOMPARE(QApplication::focusWidget(), window->searchField());
     QCOMPARE(window->searchField()->selectedText(), QStringLiteral("Otto"));
@@ -184,23 +184,23 @@ void tst_NameSearch::hitSelectsTheRowAndFocusesTheList() {
     QTest::keyClick(window->searchField(), Qt::Key_Return);
 
     QCOMPARE(window->selected(), 2);
-    QCOMPARE(window->Adressen()->listIndex(), 2);
-    QTRY_COMPARE(QApplication::focusWidget(), window->Adressen());
+    QCOMPARE(window->contactList()->listIndex(), 2);
+    QTRY_COMPARE(QApplication::focusWidget(), window->contactList());
 }
 
 void tst_NameSearch::searchFollowsTheDisplayedOrder() {
     // Sorted by company, Bernd (A-Firma) comes before Anna Bernstein (Z-Firma).
     load(*window, cards({{QStringLiteral("Anna Bernstein"), QStringLiteral("Zett GmbH")},
                          {QStringLiteral("Bernd"), QStringLiteral("A-Firma")}}));
-    QHeaderView* header = window->Adressen()->horizontalHeader();
+    QHeaderView* header = window->contactList()->horizontalHeader();
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                       QPoint(header->sectionViewportPosition(2) + 5, header->height() / 2));
-    QCOMPARE(window->adressenModel()->cell(0, 1), QStringLiteral("Bernd"));
+    QCOMPARE(window->contactModel()->cell(0, ContactColumn::Name), QStringLiteral("Bernd"));
 
     run(QStringLiteral("text=bern;find"));
 
     QCOMPARE(window->selected(), 0);
-    QCOMPARE(window->Adressen()->currentIndex().siblingAtColumn(1).data().toString(),
+    QCOMPARE(window->contactList()->currentIndex().siblingAtColumn(ContactColumn::Name).data().toString(),
              QStringLiteral("Bernd"));
 }
 

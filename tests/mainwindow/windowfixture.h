@@ -1,10 +1,10 @@
 #pragma once
 
 #include "addresstablemodel.h"
+#include "appmenubar.h"
 #include "fakedialogs.h"
-#include "menubar1.h"
+#include "mainwindow.h"
 #include "vcardreader.h"
-#include "window1.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -18,7 +18,7 @@
 // questions answered by `dialogs` and its quit requests counted instead of ending the test.
 struct WindowFixture {
     FakeDialogs dialogs;
-    std::unique_ptr<Window1> window;
+    std::unique_ptr<MainWindow> window;
     std::unique_ptr<QAbstractItemModelTester> tester;
     int quits = 0;
 
@@ -30,9 +30,9 @@ struct WindowFixture {
         dialogs.onMessage = {};
         dialogs.onOpenFile = {};
         quits = 0;
-        window = std::make_unique<Window1>(dialogs);
+        window = std::make_unique<MainWindow>(dialogs);
         window->setQuitHandler([this] { ++quits; });
-        tester = std::make_unique<QAbstractItemModelTester>(window->adressenModel());
+        tester = std::make_unique<QAbstractItemModelTester>(window->contactModel());
         window->show();
         return QTest::qWaitForWindowActive(window.get());
     }
@@ -83,13 +83,13 @@ inline QList<QStringList> named(const QStringList& names) {
 }
 
 // Fills both lists of the window as an import of that text would.
-inline void load(Window1& window, const QByteArray& vcf) {
+inline void load(MainWindow& window, const QByteArray& vcf) {
     QByteArray bytes = vcf;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     const VcardReadResult result = readVcard(buffer);
-    window.adressenModel()->setTable(result.table);
-    window.adrDataModel()->setTable(result.table);
+    window.contactModel()->setTable(result.table);
+    window.addressModel()->setTable(result.table);
 }
 
 inline QString dataFile(const QString& name) {

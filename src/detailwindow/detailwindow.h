@@ -10,7 +10,7 @@
 class AddressTableModel;
 class DetailRows;
 class Dialogs;
-class MenuBar1;
+class AppMenuBar;
 class ListBox;
 class QAction;
 class QLabel;
@@ -20,7 +20,7 @@ class QPushButton;
 // The detail window of one contact: its 13 fields as label/value rows, or its vCard text read anew from
 // the file. A value is shown with its label on double-click, dragged out as text, or copied with
 // "Wert Kopieren".
-class Detail final : public QMainWindow {
+class DetailWindow final : public QMainWindow {
     Q_OBJECT
 public:
     // Everything the window reads from the main window, read afresh whenever it is needed.
@@ -31,12 +31,12 @@ public:
         std::function<QString()> vcfFile; // the main window's `VcfFile`
     };
 
-    Detail(Source source, Dialogs& dialogs, QWidget* parent = nullptr);
+    DetailWindow(Source source, Dialogs& dialogs, QWidget* parent = nullptr);
 
     // Shows the main window's selected contact as a fresh list, application-modal; returns at once.
     void showSelectedContact();
 
-    ListBox* list() const { return m_liste; }
+    ListBox* list() const { return m_list; }
     QPushButton* closeButton() const { return m_closeButton; }
     QLabel* hintLabel() const { return m_hintLabel; }
     QPushButton* sourceButton() const { return m_sourceButton; }
@@ -44,7 +44,7 @@ public:
     // "Wert Kopieren" (Ctrl+Y), live while this window is the active one.
     QAction* copyValueAction() const;
     // The application's menu bar in this window; the main window forwards its application items.
-    MenuBar1* appMenuBar() const { return m_menuBar; }
+    AppMenuBar* appMenuBar() const { return m_menuBar; }
 
 protected:
     bool event(QEvent* event) override;
@@ -53,7 +53,7 @@ protected:
 private:
     void createControls();
     void createMenuBar();
-    void Event_Activate();
+    void rebuildRows();
     void showRowMessage();
     void toggleSource();
     void copyValue();
@@ -65,12 +65,12 @@ private:
     Source m_source;
     Dialogs& m_dialogs;
     DetailRows* m_rows;
-    ListBox* m_liste = nullptr;
+    ListBox* m_list = nullptr;
     QPushButton* m_closeButton = nullptr;
     QLabel* m_hintLabel = nullptr;
     QPushButton* m_sourceButton = nullptr;
     SourceView* m_sourceText = nullptr;
-    MenuBar1* m_menuBar = nullptr;
+    AppMenuBar* m_menuBar = nullptr;
     // A contact was handed over; the next activation builds its list.
     bool m_newDetail = false;
     qsizetype m_contact = -1; // file order; -1: the list shows no contact

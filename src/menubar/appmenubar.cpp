@@ -1,4 +1,6 @@
-#include "menubar1.h"
+#include "appmenubar.h"
+
+#include "fields.h"
 
 #include <QAction>
 #include <QApplication>
@@ -41,13 +43,13 @@ void clearFocusedSelection() {
 
 } // namespace
 
-MenuBar1::MenuBar1(QWidget* parent) : QMenuBar(parent) {
+AppMenuBar::AppMenuBar(QWidget* parent) : QMenuBar(parent) {
     setObjectName(QStringLiteral("MenuBar1"));
     createFileMenu();
     createEditMenu();
 }
 
-void MenuBar1::createFileMenu() {
+void AppMenuBar::createFileMenu() {
     m_fileMenu = addNamedMenu(QStringLiteral("FileMenu"), QStringLiteral("&Ablage"));
     m_open = addItem(m_fileMenu, QStringLiteral("AblageOeffnen"), QStringLiteral("Öffnen"),
                      QStringLiteral("Ctrl+O"));
@@ -65,7 +67,7 @@ void MenuBar1::createFileMenu() {
     m_about->setMenuRole(QAction::AboutRole);
 }
 
-void MenuBar1::createEditMenu() {
+void AppMenuBar::createEditMenu() {
     m_editMenu = addNamedMenu(QStringLiteral("EditMenu"), QStringLiteral("&Bearbeiten"));
     m_undo = addItem(m_editMenu, QStringLiteral("EditUndo"), QStringLiteral("&Rückgängig"),
                      QStringLiteral("Ctrl+Z"));
@@ -92,18 +94,15 @@ void MenuBar1::createEditMenu() {
     createSortMenu();
 }
 
-void MenuBar1::createSortMenu() {
+void AppMenuBar::createSortMenu() {
     m_editMenu->addSeparator();
     m_sortMenu = m_editMenu->addMenu(QStringLiteral("&Sortieren"));
     m_sortMenu->setObjectName(QStringLiteral("SortMenu"));
     m_sortMenu->menuAction()->setObjectName(QStringLiteral("SortMenu"));
-    // The headings of the list's visible columns, in their order.
-    const QString captions[SortColumns] = {QStringLiteral("Name"),       QStringLiteral("Firma"),
-                                           QStringLiteral("Tel-Mobil"),  QStringLiteral("Tel-Privat"),
-                                           QStringLiteral("Tel-Arbeit"), QStringLiteral("e-mail")};
+    // The list's visible columns, in their order, under their headings.
     for (int i = 0; i < SortColumns; ++i) {
-        m_sort[i] = addItem(m_sortMenu, QStringLiteral("Sort%1").arg(i + 1), captions[i],
-                            QStringLiteral("Ctrl+%1").arg(i + 1));
+        m_sort[i] = addItem(m_sortMenu, QStringLiteral("Sort%1").arg(i + 1),
+                            fieldCaption(Field(int(Field::Name) + i)), QStringLiteral("Ctrl+%1").arg(i + 1));
     }
     m_sortMenu->addSeparator();
     m_fileOrder = addItem(m_sortMenu, QStringLiteral("SortFileOrder"),
@@ -114,19 +113,21 @@ void MenuBar1::createSortMenu() {
     }
 }
 
-QAction* MenuBar1::sortAction(int column) const {
-    return column >= 1 && column <= SortColumns ? m_sort[column - 1] : nullptr;
+QAction* AppMenuBar::sortAction(int column) const {
+    return column >= ContactColumn::Name && column <= ContactColumn::Email
+               ? m_sort[column - ContactColumn::Name]
+               : nullptr;
 }
 
-QMenu* MenuBar1::addNamedMenu(const QString& name, const QString& caption) {
+QMenu* AppMenuBar::addNamedMenu(const QString& name, const QString& caption) {
     QMenu* menu = addMenu(caption);
     menu->setObjectName(name);
     menu->menuAction()->setObjectName(name);
     return menu;
 }
 
-QAction* MenuBar1::addItem(QMenu* menu, const QString& name, const QString& caption,
-                           const QString& shortcut) {
+QAction* AppMenuBar::addItem(QMenu* menu, const QString& name, const QString& caption,
+                             const QString& shortcut) {
     QAction* action = menu->addAction(caption);
     action->setObjectName(name);
     // Only the two items that say so belong in the application menu; no guessing from captions.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fields.h"
+
 #include <QMenuBar>
 
 class QAction;
@@ -8,10 +10,10 @@ class QMenu;
 // The application's menu bar: "&Ablage" and "&Bearbeiten". Each window carries its own and attaches its
 // handlers to the actions it serves; every item keeps a stable objectName for tests and accessibility.
 // The standard editing items work on whichever text control has the keyboard focus.
-class MenuBar1 final : public QMenuBar {
+class AppMenuBar final : public QMenuBar {
     Q_OBJECT
 public:
-    explicit MenuBar1(QWidget* parent = nullptr);
+    explicit AppMenuBar(QWidget* parent = nullptr);
 
     QMenu* fileMenu() const { return m_fileMenu; }
     QMenu* editMenu() const { return m_editMenu; }
@@ -30,11 +32,12 @@ public:
     QAction* pasteAction() const { return m_paste; }
     QAction* clearAction() const { return m_clear; }
     QAction* selectAllAction() const { return m_selectAll; }
-    // Sorting by list column `column` (1 "Name" … 6 "e-mail", Ctrl+1 … Ctrl+6); nullptr for others.
+    // Sorting by contact list column `column` (ContactColumn::Name … Email, Ctrl+1 … Ctrl+6); nullptr for
+    // others.
     QAction* sortAction(int column) const;
     // Back to the order of the file (Ctrl+0), as the "x" before the list does.
     QAction* fileOrderAction() const { return m_fileOrder; }
-    static constexpr int SortColumns = 6;
+    static constexpr int SortColumns = ContactColumn::Email - ContactColumn::Name + 1;
 
 private:
     void createFileMenu();

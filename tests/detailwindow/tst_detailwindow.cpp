@@ -1,7 +1,7 @@
 #include "addresstablemodel.h"
 #include "contrast.h"
-#include "detail.h"
 #include "detailrows.h"
+#include "detailwindow.h"
 #include "fakedialogs.h"
 #include "importmessages.h"
 #include "listbox.h"
@@ -56,11 +56,14 @@ const QStringList Labels = QStringLiteral("Name|Firma|Tel-Mobil|Tel-Privat|Tel-A
                                           "Adresse|PLZ|Ort|Adr.Arbeit|PLZ|Ort|Notizen")
                                .split(QLatin1Char('|'));
 // Rows of the list used by name below.
-enum Row { Name = 0, Firma = 1, TelMobil = 2, TelPrivat = 3, OrtArbeit = 11, Notizen = 12 };
+// The fixed rows come first, one per field in field order.
+constexpr int rowOf(Field field) {
+    return int(field);
+}
 
 } // namespace
 
-class TestDetail final : public QObject {
+class TestDetailWindow final : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -109,41 +112,41 @@ private:
     std::unique_ptr<TempFiles> m_files;
     QString m_path;
     FakeDialogs m_dialogs;
-    std::unique_ptr<AddressTableModel> m_adressen;
-    std::unique_ptr<AddressTableModel> m_adrData;
+    std::unique_ptr<AddressTableModel> m_contactList;
+    std::unique_ptr<AddressTableModel> m_addressList;
     std::unique_ptr<QAbstractItemModelTester> m_adressenTester;
     std::unique_ptr<QAbstractItemModelTester> m_listeTester;
     int m_selected = 0;
-    QPointer<Detail> m_detail;
+    QPointer<DetailWindow> m_detail;
 };
 
-void TestDetail::initTestCase() {
+void TestDetailWindow::initTestCase() {
     QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
 }
 
-void TestDetail::init() {
+void TestDetailWindow::init() {
     m_files = std::make_unique<TempFiles>();
     m_path = m_files->write(QStringLiteral("kontakte.vcf"), Fixture);
     m_dialogs.messages.clear();
-    m_adressen = std::make_unique<AddressTableModel>(AddressTableModel::List::Adressen);
-    m_adrData = std::make_unique<AddressTableModel>(AddressTableModel::List::AdrData);
-    m_adressenTester = std::make_unique<QAbstractItemModelTester>(m_adressen.get());
+    m_contactList = std::make_unique<AddressTableModel>(AddressTableModel::List::Contacts);
+    m_addressList = std::make_unique<AddressTableModel>(AddressTableModel::List::Addresses);
+    m_adressenTester = std::make_unique<QAbstractItemModelTester>(m_contactList.get());
     const VcardReadResult read = readVcardFile(m_path);
     QCOMPARE(read.status, VcardReadResult::Status::ReadToEnd);
-    m_adressen->setTable(read.table);
-    m_adrData->setTable(read.table);
-    QCOMPARE(m_adressen->rowCount(), 3);
+    m_contactList->setTable(read.table);
+    m_addressList->setTable(read.table);
+    QCOMPARE(m_contactList->rowCount(), 3);
 
-    Detail::Source source;
-    source.adressen = m_adressen.get();
-    source.adrData = m_adrData.get();
+    DetailWindow::Source source;
+    source.adressen = m_contactList.get();
+    source.adrData = m_addressList.get();
     source.selected = [this] { return m_selected; };
     source.vcfFile = [this] { return m_path; };
-    m_detail = new Detail(source, m_dialogs);
+    m_detail = new DetailWindow(source, m_dialogs);
     m_listeTester = std::make_unique<QAbstractItemModelTester>(m_detail->list()->model());
 }
 
-void TestDetail::cleanup() {
+void TestDetailWindow::cleanup() {
     m_listeTester.reset();
     delete m_detail;
     m_adressenTester.reset();
@@ -153,41 +156,41 @@ void TestDetail::cleanup() {
     }
 }
 
-void TestDetail::writeFile(const QByteArray& bytes) {
+void TestDetailWindow::writeFile(const QByteArray& bytes) {
     m_files->write(QStringLiteral("kontakte.vcf"), bytes);
 }
 
-void TestDetail::reimport(const QByteArray& bytes) {
+void TestDetailWindow::reimport(const QByteArray& bytes) {
     writeFile(bytes);
     const VcardReadResult read = readVcardFile(m_path);
     QCOMPARE(read.status, VcardReadResult::Status::ReadToEnd);
-    m_adressen->setTable(read.table);
-    m_adrData->setTable(read.table);
+    m_contactList->setTable(read.table);
+    m_addressList->setTable(read.table);
 }
 
 // What the main window does when it hands over a contact.
-void TestDetail::open(int selected) {
+void TestDetailWindow::open(int selected) {
     m_selected = selected;
     m_detail->showSelectedContact();
 }
 
-int TestDetail::rowOfContact(qsizetype contact) const {
-    for (int row = 0; row < m_adressen->rowCount(); ++row) {
-        if (m_adressen->contactAt(row) == contact) {
+int TestDetailWindow::rowOfContact(qsizetype contact) const {
+    for (int row = 0; row < m_contactList->rowCount(); ++row) {
+        if (m_contactList->contactAt(row) == contact) {
             return row;
         }
     }
     return -1;
 }
 
-void TestDetail::selectRow(int row) {
+void TestDetailWindow::selectRow(int row) {
     ListBox* liste = m_detail->list();
     QTest::mouseClick(liste->viewport(), Qt::LeftButton, {},
-                      liste->visualRect(liste->model()->index(row, 1)).center());
+                      liste->visualRect(liste->model()->index(row, DetailRows::Value)).center());
     QCOMPARE(liste->listIndex(), row);
 }
 
-QStringList TestDetail::column(int c) const {
+QStringList TestDetailWindow::column(int c) const {
     const QAbstractItemModel* model = m_detail->list()->model();
     QStringList texts;
     for (int row = 0; row < model->rowCount(); ++row) {
@@ -198,7 +201,7 @@ QStringList TestDetail::column(int c) const {
 
 // --- window ---
 
-void TestDetail::windowAndControlsFollowTheirEdges() {
+void TestDetailWindow::windowAndControlsFollowTheirEdges() {
     // The sizes are the content's; a menu bar inside the window comes on top.
     const int menuHeight = m_detail->size().height() - m_detail->centralWidget()->height();
     QCOMPARE(m_detail->centralWidget()->size(), QSize(400, 410));
@@ -228,7 +231,7 @@ void TestDetail::windowAndControlsFollowTheirEdges() {
 
 // --- the list ---
 
-void TestDetail::listShowsThirteenRowsInOrder_data() {
+void TestDetailWindow::listShowsThirteenRowsInOrder_data() {
     QTest::addColumn<int>("contact");
     QTest::addColumn<bool>("sorted");
     QTest::addColumn<QStringList>("values");
@@ -240,9 +243,9 @@ void TestDetail::listShowsThirteenRowsInOrder_data() {
                        "zora@example.org|Hausweg 1|80331|München|Werkstr. 2|10115|Berlin|"
                        "Erste Zeile\nZweite Zeile")
             .split(QLatin1Char('|'));
-    QStringList anton(13, QString());
-    anton[Name] = QStringLiteral("Anton Adler");
-    anton[TelMobil] = QStringLiteral("0160 444");
+    QStringList anton(FieldCount, QString());
+    anton[rowOf(Field::Name)] = QStringLiteral("Anton Adler");
+    anton[rowOf(Field::MobilePhone)] = QStringLiteral("0160 444");
     const QStringList antonFurther{QStringLiteral("Fax|030 5555"), QStringLiteral("Geburtstag|15.04.1980")};
     QTest::newRow("every field") << 0 << false << zora << false << QStringList();
     QTest::newRow("every field, list re-sorted") << 0 << true << zora << false << QStringList();
@@ -253,14 +256,14 @@ void TestDetail::listShowsThirteenRowsInOrder_data() {
         << 1 << false << anton << true << QStringList(QStringLiteral("Hinweis|changed"));
 }
 
-void TestDetail::listShowsThirteenRowsInOrder() {
+void TestDetailWindow::listShowsThirteenRowsInOrder() {
     QFETCH(int, contact);
     QFETCH(bool, sorted);
     QFETCH(QStringList, values);
     QFETCH(bool, changed);
     QFETCH(QStringList, further);
     if (sorted) {
-        m_adressen->sort(1);
+        m_contactList->sort(1);
         QCOMPARE(rowOfContact(0), 2);
     }
     if (changed) {
@@ -268,11 +271,11 @@ void TestDetail::listShowsThirteenRowsInOrder() {
         further = QStringList(QStringLiteral("Hinweis|") + ImportMessages::changedSinceRead(m_path));
     }
     open(rowOfContact(contact));
-    QCOMPARE(column(0).first(13), Labels);
-    QCOMPARE(column(1).first(13), values);
+    QCOMPARE(column(DetailRows::Label).first(FieldCount), Labels);
+    QCOMPARE(column(DetailRows::Value).first(FieldCount), values);
     QStringList rest;
-    for (int row = 13; row < column(0).size(); ++row) {
-        rest << column(0).at(row) + u'|' + column(1).at(row);
+    for (int row = FieldCount; row < column(DetailRows::Label).size(); ++row) {
+        rest << column(DetailRows::Label).at(row) + u'|' + column(DetailRows::Value).at(row);
     }
     QCOMPARE(rest, further);
     QVERIFY(m_detail->list()->isVisible());
@@ -280,13 +283,13 @@ void TestDetail::listShowsThirteenRowsInOrder() {
     QVERIFY(!m_detail->sourceButton()->isChecked());
 }
 
-void TestDetail::noContactGivesAnEmptyListAndNoCommands_data() {
+void TestDetailWindow::noContactGivesAnEmptyListAndNoCommands_data() {
     QTest::addColumn<int>("selected");
     QTest::newRow("no row (-1)") << -1;
     QTest::newRow("past the last row") << 3;
 }
 
-void TestDetail::noContactGivesAnEmptyListAndNoCommands() {
+void TestDetailWindow::noContactGivesAnEmptyListAndNoCommands() {
     QFETCH(int, selected);
     open(selected);
     QCOMPARE(m_detail->list()->model()->rowCount(), 0);
@@ -305,7 +308,7 @@ void TestDetail::noContactGivesAnEmptyListAndNoCommands() {
     QCOMPARE(m_dialogs.messages, QStringList());
 }
 
-void TestDetail::laterActivationLeavesTheViewAsItIs() {
+void TestDetailWindow::laterActivationLeavesTheViewAsItIs() {
     open(0);
     QTest::mouseClick(m_detail->sourceButton(), Qt::LeftButton);
     QVERIFY(m_detail->sourceText()->isVisible());
@@ -313,12 +316,12 @@ void TestDetail::laterActivationLeavesTheViewAsItIs() {
     QApplication::sendEvent(m_detail, &activate);
     QVERIFY(m_detail->sourceButton()->isChecked());
     QVERIFY(m_detail->sourceText()->isVisible());
-    QCOMPARE(m_detail->list()->model()->rowCount(), 13);
+    QCOMPARE(m_detail->list()->model()->rowCount(), FieldCount);
 }
 
 // --- the source view ---
 
-void TestDetail::sourceShowsTheContactsOwnCard_data() {
+void TestDetailWindow::sourceShowsTheContactsOwnCard_data() {
     QTest::addColumn<int>("contact");
     QTest::addColumn<bool>("sorted");
     QTest::addColumn<bool>("toggled"); // as a screen reader's toggle action does, without a click
@@ -332,12 +335,12 @@ void TestDetail::sourceShowsTheContactsOwnCard_data() {
     QTest::newRow("middle, toggle action") << 1 << false << true;
 }
 
-void TestDetail::sourceShowsTheContactsOwnCard() {
+void TestDetailWindow::sourceShowsTheContactsOwnCard() {
     QFETCH(int, contact);
     QFETCH(bool, sorted);
     if (sorted) {
         // By name: the empty card first, then Anton, then Zora; every row above another contact now.
-        m_adressen->sort(1);
+        m_contactList->sort(1);
         QCOMPARE(rowOfContact(2), 0);
     }
     QFETCH(bool, toggled);
@@ -361,13 +364,13 @@ void TestDetail::sourceShowsTheContactsOwnCard() {
     QVERIFY(m_detail->list()->isVisible());
 }
 
-void TestDetail::sourceViewFollowsThePalette_data() {
+void TestDetailWindow::sourceViewFollowsThePalette_data() {
     QTest::addColumn<bool>("dark");
     QTest::newRow("light") << false;
     QTest::newRow("dark") << true;
 }
 
-void TestDetail::sourceViewFollowsThePalette() {
+void TestDetailWindow::sourceViewFollowsThePalette() {
     QFETCH(bool, dark);
     const QPalette before = QApplication::palette();
     if (dark) {
@@ -381,7 +384,7 @@ void TestDetail::sourceViewFollowsThePalette() {
     QVERIFY(wcagContrast(shown.color(QPalette::Text), shown.color(QPalette::Base)) >= 4.5);
 }
 
-void TestDetail::sourceOfAChangedFileIsNotShown() {
+void TestDetailWindow::sourceOfAChangedFileIsNotShown() {
     open(1);
     QPushButton* toggle = m_detail->sourceButton();
     QTest::mouseClick(toggle, Qt::LeftButton);
@@ -400,7 +403,7 @@ void TestDetail::sourceOfAChangedFileIsNotShown() {
     QCOMPARE(m_dialogs.messages, QStringList{ImportMessages::changedSinceRead(m_path)});
 }
 
-void TestDetail::unreadableCardIsReportedAndTheListStays_data() {
+void TestDetailWindow::unreadableCardIsReportedAndTheListStays_data() {
     QTest::addColumn<bool>("gone");
     QTest::addColumn<QString>("message");
     QTest::newRow("file gone") << true
@@ -410,7 +413,7 @@ void TestDetail::unreadableCardIsReportedAndTheListStays_data() {
         << false << QStringLiteral("Die Karte ist 65 MB groß; die Quelltext-Ansicht zeigt Karten bis 64 MB.");
 }
 
-void TestDetail::unreadableCardIsReportedAndTheListStays() {
+void TestDetailWindow::unreadableCardIsReportedAndTheListStays() {
     QFETCH(bool, gone);
     QFETCH(QString, message);
     if (gone) {
@@ -430,12 +433,13 @@ void TestDetail::unreadableCardIsReportedAndTheListStays() {
     QVERIFY(m_detail->list()->isVisible());
     QVERIFY(!m_detail->sourceText()->isVisible());
     // A card too large to be read whole shows its 13 rows and a word why there are no more.
-    QCOMPARE(column(0).mid(13), gone ? QStringList() : QStringList(QStringLiteral("Hinweis")));
+    QCOMPARE(column(DetailRows::Label).mid(FieldCount),
+             gone ? QStringList() : QStringList(QStringLiteral("Hinweis")));
 }
 
-void TestDetail::toggleIsReleasedForTheNextContact() {
+void TestDetailWindow::toggleIsReleasedForTheNextContact() {
     open(0);
-    selectRow(TelMobil);
+    selectRow(rowOf(Field::MobilePhone));
     QTest::mouseClick(m_detail->sourceButton(), Qt::LeftButton);
     QVERIFY(m_detail->sourceText()->isVisible());
     QTest::mouseClick(m_detail->closeButton(), Qt::LeftButton);
@@ -446,12 +450,12 @@ void TestDetail::toggleIsReleasedForTheNextContact() {
     QVERIFY(!m_detail->sourceButton()->isChecked());
     QVERIFY(m_detail->list()->isVisible());
     QVERIFY(!m_detail->sourceText()->isVisible());
-    QCOMPARE(column(1).at(Name), QStringLiteral("Anton Adler"));
+    QCOMPARE(column(DetailRows::Value).at(rowOf(Field::Name)), QStringLiteral("Anton Adler"));
     QVERIFY(!m_detail->copyValueAction()->isEnabled());
     m_detail->hide();
 }
 
-void TestDetail::hugeCardIsShownShortenedAndCopiedWhole_data() {
+void TestDetailWindow::hugeCardIsShownShortenedAndCopiedWhole_data() {
     QTest::addColumn<QByteArray>("property"); // lines between FN and END, each ending in CR LF
     QTest::addColumn<QString>("note");        // where the view is cut; empty: shown as it is
 
@@ -469,7 +473,7 @@ void TestDetail::hugeCardIsShownShortenedAndCopiedWhole_data() {
                                         << QStringLiteral("567\nX-A:1234567\n… (noch 86.693 Zeichen)");
 }
 
-void TestDetail::hugeCardIsShownShortenedAndCopiedWhole() {
+void TestDetailWindow::hugeCardIsShownShortenedAndCopiedWhole() {
     QFETCH(QByteArray, property);
     QFETCH(QString, note);
     const QByteArray card = "BEGIN:VCARD\r\nFN:Zora\r\n" + property + "END:VCARD";
@@ -510,15 +514,15 @@ void TestDetail::hugeCardIsShownShortenedAndCopiedWhole() {
 
 // --- copy, double-click, drag ---
 
-void TestDetail::copyPutsTheValueAloneOnTheClipboard_data() {
+void TestDetailWindow::copyPutsTheValueAloneOnTheClipboard_data() {
     QTest::addColumn<int>("row");
     QTest::addColumn<QString>("value");
-    QTest::newRow("Tel-Mobil") << int(TelMobil) << QStringLiteral("0171 1111111");
-    QTest::newRow("Notizen") << int(Notizen) << QStringLiteral("Erste Zeile\nZweite Zeile");
-    QTest::newRow("second Ort") << int(OrtArbeit) << QStringLiteral("Berlin");
+    QTest::newRow("Tel-Mobil") << int(rowOf(Field::MobilePhone)) << QStringLiteral("0171 1111111");
+    QTest::newRow("Notizen") << int(rowOf(Field::Note)) << QStringLiteral("Erste Zeile\nZweite Zeile");
+    QTest::newRow("second Ort") << int(rowOf(Field::WorkCity)) << QStringLiteral("Berlin");
 }
 
-void TestDetail::copyPutsTheValueAloneOnTheClipboard() {
+void TestDetailWindow::copyPutsTheValueAloneOnTheClipboard() {
     QFETCH(int, row);
     QFETCH(QString, value);
     open(0);
@@ -552,15 +556,16 @@ void TestDetail::copyPutsTheValueAloneOnTheClipboard() {
     QVERIFY(view->toPlainText().endsWith(QStringLiteral("END:VCARD")));
 }
 
-void TestDetail::doubleClickShowsLabelAndValue_data() {
+void TestDetailWindow::doubleClickShowsLabelAndValue_data() {
     QTest::addColumn<int>("contact");
     QTest::addColumn<int>("row");
     QTest::addColumn<QString>("message");
-    QTest::newRow("Tel-Mobil") << 0 << int(TelMobil) << QStringLiteral("Tel-Mobil:\n0171 1111111");
-    QTest::newRow("empty value") << 1 << int(Firma) << QStringLiteral("Firma:\n");
+    QTest::newRow("Tel-Mobil") << 0 << int(rowOf(Field::MobilePhone))
+                               << QStringLiteral("Tel-Mobil:\n0171 1111111");
+    QTest::newRow("empty value") << 1 << int(rowOf(Field::Company)) << QStringLiteral("Firma:\n");
 }
 
-void TestDetail::doubleClickShowsLabelAndValue() {
+void TestDetailWindow::doubleClickShowsLabelAndValue() {
     QFETCH(int, contact);
     QFETCH(int, row);
     QFETCH(QString, message);
@@ -568,15 +573,15 @@ void TestDetail::doubleClickShowsLabelAndValue() {
     selectRow(row);
     ListBox* liste = m_detail->list();
     QTest::mouseDClick(liste->viewport(), Qt::LeftButton, {},
-                       liste->visualRect(liste->model()->index(row, 1)).center());
+                       liste->visualRect(liste->model()->index(row, DetailRows::Value)).center());
     QTRY_COMPARE(m_dialogs.messages, QStringList(message));
 }
 
-void TestDetail::dragCarriesTheValueAsText() {
+void TestDetailWindow::dragCarriesTheValueAsText() {
     open(0);
     ListBox* liste = m_detail->list();
     QVERIFY(liste->dragEnabled());
-    selectRow(TelPrivat);
+    selectRow(rowOf(Field::HomePhone));
     const QModelIndexList dragged = liste->selectionModel()->selectedIndexes();
     QCOMPARE(dragged.size(), 2);
     for (const QModelIndex& index : dragged) {
@@ -588,7 +593,7 @@ void TestDetail::dragCarriesTheValueAsText() {
 }
 
 // A photo row shows the picture, at most 120 pixels high; it is copied and dragged as the picture.
-void TestDetail::photoRowShowsThePictureAndCopiesIt() {
+void TestDetailWindow::photoRowShowsThePictureAndCopiesIt() {
     QImage image(400, 300, QImage::Format_RGB32);
     image.fill(Qt::darkCyan);
     QByteArray png;
@@ -600,11 +605,13 @@ void TestDetail::photoRowShowsThePictureAndCopiesIt() {
     open(0);
     ListBox* liste = m_detail->list();
     const int photo = 14;
-    QCOMPARE(column(0).mid(13), (QStringList{QStringLiteral("Telefon"), QStringLiteral("Foto")}));
-    QVERIFY(liste->model()->index(13, 1).data(Qt::FontRole).value<QFont>().bold());
+    QCOMPARE(column(DetailRows::Label).mid(FieldCount),
+             (QStringList{QStringLiteral("Telefon"), QStringLiteral("Foto")}));
+    QVERIFY(liste->model()->index(FieldCount, DetailRows::Value).data(Qt::FontRole).value<QFont>().bold());
     // The picture is decoded after the list is shown; until then the row shows its size.
-    QTRY_COMPARE(liste->model()->index(photo, 1).data(Qt::DecorationRole).value<QPixmap>().size(),
-                 QSize(160, 120));
+    QTRY_COMPARE(
+        liste->model()->index(photo, DetailRows::Value).data(Qt::DecorationRole).value<QPixmap>().size(),
+        QSize(160, 120));
     QVERIFY(liste->rowHeight(photo) >= 120);
 
     selectRow(photo);
@@ -617,11 +624,11 @@ void TestDetail::photoRowShowsThePictureAndCopiesIt() {
     QCOMPARE(qvariant_cast<QImage>(mime->imageData()).size(), image.size());
     QCOMPARE(mime->text(), QStringLiteral("[Bild 400x300]"));
     QTest::mouseDClick(liste->viewport(), Qt::LeftButton, {},
-                       liste->visualRect(liste->model()->index(photo, 1)).center());
+                       liste->visualRect(liste->model()->index(photo, DetailRows::Value)).center());
     QTRY_COMPARE(m_dialogs.messages, QStringList(QStringLiteral("Foto:\n[Bild 400x300]")));
 }
 
-void TestDetail::boxTextFitsOnTheScreen_data() {
+void TestDetailWindow::boxTextFitsOnTheScreen_data() {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("box");
     const QString x = QStringLiteral("x");
@@ -640,23 +647,23 @@ void TestDetail::boxTextFitsOnTheScreen_data() {
         << QStringLiteral("Notizen:\n") + (x.repeated(101) + u'\n').repeated(14) + x.repeated(100) + u'…';
 }
 
-void TestDetail::boxTextFitsOnTheScreen() {
+void TestDetailWindow::boxTextFitsOnTheScreen() {
     QFETCH(QString, value);
     QFETCH(QString, box);
     QCOMPARE(boxText(QStringLiteral("Notizen"), value), box);
 }
 
-void TestDetail::directionControlsAreShownAsMarksButCopiedAsRead() {
+void TestDetailWindow::directionControlsAreShownAsMarksButCopiedAsRead() {
     // "gnp.exe" behind a right-to-left override would read "exe.png".
     const QString name = QStringLiteral("\u202Egnp.exe \u2066x\u2069");
     const QString shown = QStringLiteral("\uFFFDgnp.exe \uFFFDx\uFFFD");
     reimport("BEGIN:VCARD\nFN:" + name.toUtf8() + "\nEND:VCARD\n");
-    QCOMPARE(m_adressen->index(0, 1).data().toString(), shown);
-    QCOMPARE(m_adressen->cell(0, 1), name);
+    QCOMPARE(m_contactList->index(0, ContactColumn::Name).data().toString(), shown);
+    QCOMPARE(m_contactList->cell(0, ContactColumn::Name), name);
     open(0);
-    QCOMPARE(column(1).at(Name), shown);
+    QCOMPARE(column(DetailRows::Value).at(rowOf(Field::Name)), shown);
 
-    selectRow(Name);
+    selectRow(rowOf(Field::Name));
     const std::unique_ptr<QMimeData> mime(
         m_detail->list()->model()->mimeData(m_detail->list()->selectionModel()->selectedIndexes()));
     QCOMPARE(mime->text(), name);
@@ -664,8 +671,9 @@ void TestDetail::directionControlsAreShownAsMarksButCopiedAsRead() {
     QTest::keyClick(m_detail->list(), Qt::Key_Y, Qt::ControlModifier);
     QCOMPARE(QGuiApplication::clipboard()->text(), name);
     ListBox* liste = m_detail->list();
-    QTest::mouseDClick(liste->viewport(), Qt::LeftButton, {},
-                       liste->visualRect(liste->model()->index(Name, 1)).center());
+    QTest::mouseDClick(
+        liste->viewport(), Qt::LeftButton, {},
+        liste->visualRect(liste->model()->index(rowOf(Field::Name), DetailRows::Value)).center());
     QTRY_COMPARE(m_dialogs.messages, QStringList(QStringLiteral("Name:\n") + shown));
 
     QTest::mouseClick(m_detail->sourceButton(), Qt::LeftButton);
@@ -675,13 +683,13 @@ void TestDetail::directionControlsAreShownAsMarksButCopiedAsRead() {
 
 // --- closing ---
 
-void TestDetail::closeHidesReturnHidesCloseBoxDestroys() {
+void TestDetailWindow::closeHidesReturnHidesCloseBoxDestroys() {
     open(0);
     QVERIFY(m_detail->closeButton()->isDefault());
     QTest::keyClick(m_detail->list(), Qt::Key_Return);
     QVERIFY(m_detail);
     QVERIFY(m_detail->isHidden());
-    QCOMPARE(m_detail->list()->model()->rowCount(), 13);
+    QCOMPARE(m_detail->list()->model()->rowCount(), FieldCount);
 
     // "Schließen" (Ctrl+W) closes the front window like its button.
     open(1);
@@ -709,5 +717,5 @@ void TestDetail::closeHidesReturnHidesCloseBoxDestroys() {
     QTRY_VERIFY(m_detail.isNull());
 }
 
-QTEST_MAIN(TestDetail)
-#include "tst_detail.moc"
+QTEST_MAIN(TestDetailWindow)
+#include "tst_detailwindow.moc"

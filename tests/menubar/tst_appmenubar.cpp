@@ -1,4 +1,4 @@
-#include "menubar1.h"
+#include "appmenubar.h"
 
 #include <QAction>
 #include <QApplication>
@@ -13,10 +13,10 @@
 #include <functional>
 #include <memory>
 
-using ActionOf = std::function<QAction*(const MenuBar1&)>;
+using ActionOf = std::function<QAction*(const AppMenuBar&)>;
 Q_DECLARE_METATYPE(ActionOf)
 
-class tst_MenuBar1 : public QObject {
+class tst_AppMenuBar : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -37,24 +37,24 @@ private:
     void showWith(QWidget* central);
 
     std::unique_ptr<QMainWindow> m_window;
-    MenuBar1* m_bar = nullptr;
+    AppMenuBar* m_bar = nullptr;
 };
 
-void tst_MenuBar1::initTestCase() {
+void tst_AppMenuBar::initTestCase() {
     QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
 }
 
-void tst_MenuBar1::init() {
+void tst_AppMenuBar::init() {
     m_window = std::make_unique<QMainWindow>();
-    m_bar = new MenuBar1(m_window.get());
+    m_bar = new AppMenuBar(m_window.get());
     m_window->setMenuBar(m_bar);
 }
 
-void tst_MenuBar1::cleanup() {
+void tst_AppMenuBar::cleanup() {
     m_window.reset();
 }
 
-void tst_MenuBar1::showWith(QWidget* central) {
+void tst_AppMenuBar::showWith(QWidget* central) {
     m_window->setCentralWidget(central);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
@@ -63,33 +63,35 @@ void tst_MenuBar1::showWith(QWidget* central) {
 }
 
 // Tests and accessibility find the items by these names; the windows reach them through the accessors.
-void tst_MenuBar1::itemIsFoundByNameAndFiresOnItsShortcut_data() {
+void tst_AppMenuBar::itemIsFoundByNameAndFiresOnItsShortcut_data() {
     QTest::addColumn<ActionOf>("action");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QKeySequence>("shortcut");
     const auto row = [](const char* name, ActionOf action, const QKeySequence& shortcut = {}) {
         QTest::newRow(name) << action << QString::fromUtf8(name) << shortcut;
     };
-    row("AblageOeffnen", &MenuBar1::openAction, QKeySequence(Qt::CTRL | Qt::Key_O));
-    row("AblageDetail", &MenuBar1::detailAction, QKeySequence(Qt::CTRL | Qt::Key_D));
-    row("AblageSchließen", &MenuBar1::closeAction, QKeySequence(Qt::CTRL | Qt::Key_W));
-    row("FileQuit", &MenuBar1::quitAction, QKeySequence(Qt::CTRL | Qt::Key_Q));
-    row("UeberTovanel", &MenuBar1::aboutAction);
-    row("EditUndo", &MenuBar1::undoAction, QKeySequence(Qt::CTRL | Qt::Key_Z));
-    row("EditCut", &MenuBar1::cutAction, QKeySequence(Qt::CTRL | Qt::Key_X));
-    row("EditCopy", &MenuBar1::copyAction, QKeySequence(Qt::CTRL | Qt::Key_C));
-    row("EditCopyVal", &MenuBar1::copyValueAction, QKeySequence(Qt::CTRL | Qt::Key_Y));
-    row("EditPaste", &MenuBar1::pasteAction, QKeySequence(Qt::CTRL | Qt::Key_V));
-    row("EditClear", &MenuBar1::clearAction);
-    row("EditSelectAll", &MenuBar1::selectAllAction, QKeySequence(Qt::CTRL | Qt::Key_A));
+    row("AblageOeffnen", &AppMenuBar::openAction, QKeySequence(Qt::CTRL | Qt::Key_O));
+    row("AblageDetail", &AppMenuBar::detailAction, QKeySequence(Qt::CTRL | Qt::Key_D));
+    row("AblageSchließen", &AppMenuBar::closeAction, QKeySequence(Qt::CTRL | Qt::Key_W));
+    row("FileQuit", &AppMenuBar::quitAction, QKeySequence(Qt::CTRL | Qt::Key_Q));
+    row("UeberTovanel", &AppMenuBar::aboutAction);
+    row("EditUndo", &AppMenuBar::undoAction, QKeySequence(Qt::CTRL | Qt::Key_Z));
+    row("EditCut", &AppMenuBar::cutAction, QKeySequence(Qt::CTRL | Qt::Key_X));
+    row("EditCopy", &AppMenuBar::copyAction, QKeySequence(Qt::CTRL | Qt::Key_C));
+    row("EditCopyVal", &AppMenuBar::copyValueAction, QKeySequence(Qt::CTRL | Qt::Key_Y));
+    row("EditPaste", &AppMenuBar::pasteAction, QKeySequence(Qt::CTRL | Qt::Key_V));
+    row("EditClear", &AppMenuBar::clearAction);
+    row("EditSelectAll", &AppMenuBar::selectAllAction, QKeySequence(Qt::CTRL | Qt::Key_A));
     row(
-        "Sort1", [](const MenuBar1& bar) { return bar.sortAction(1); }, QKeySequence(Qt::CTRL | Qt::Key_1));
+        "Sort1", [](const AppMenuBar& bar) { return bar.sortAction(ContactColumn::Name); },
+        QKeySequence(Qt::CTRL | Qt::Key_1));
     row(
-        "Sort6", [](const MenuBar1& bar) { return bar.sortAction(6); }, QKeySequence(Qt::CTRL | Qt::Key_6));
-    row("SortFileOrder", &MenuBar1::fileOrderAction, QKeySequence(Qt::CTRL | Qt::Key_0));
+        "Sort6", [](const AppMenuBar& bar) { return bar.sortAction(ContactColumn::Email); },
+        QKeySequence(Qt::CTRL | Qt::Key_6));
+    row("SortFileOrder", &AppMenuBar::fileOrderAction, QKeySequence(Qt::CTRL | Qt::Key_0));
 }
 
-void tst_MenuBar1::itemIsFoundByNameAndFiresOnItsShortcut() {
+void tst_AppMenuBar::itemIsFoundByNameAndFiresOnItsShortcut() {
     QFETCH(ActionOf, action);
     QFETCH(QString, name);
     QFETCH(QKeySequence, shortcut);
@@ -109,7 +111,7 @@ void tst_MenuBar1::itemIsFoundByNameAndFiresOnItsShortcut() {
     QCOMPARE(triggered.size(), 1);
 }
 
-void tst_MenuBar1::onlyDetailAndSortingStartDisabled() {
+void tst_AppMenuBar::onlyDetailAndSortingStartDisabled() {
     for (QMenu* menu : {m_bar->fileMenu(), m_bar->editMenu()}) {
         for (const QAction* item : menu->actions()) {
             QCOMPARE(item->isEnabled(), item != m_bar->detailAction());
@@ -130,7 +132,7 @@ void tst_MenuBar1::onlyDetailAndSortingStartDisabled() {
 
 // ---- editing items
 
-void tst_MenuBar1::editItemsActOnTheFocusedTextControl_data() {
+void tst_AppMenuBar::editItemsActOnTheFocusedTextControl_data() {
     QTest::addColumn<QString>("item");
     QTest::addColumn<QString>("textAfter");
     QTest::addColumn<QString>("selectedAfter");
@@ -162,7 +164,7 @@ void tst_MenuBar1::editItemsActOnTheFocusedTextControl_data() {
                                       << "Jürgen";
 }
 
-void tst_MenuBar1::editItemsActOnTheFocusedTextControl() {
+void tst_AppMenuBar::editItemsActOnTheFocusedTextControl() {
     QFETCH(QString, item);
     auto* edit = new QLineEdit(QStringLiteral("Müller Jürgen"));
     showWith(edit);
@@ -178,14 +180,14 @@ void tst_MenuBar1::editItemsActOnTheFocusedTextControl() {
     QTEST(QApplication::clipboard()->text(), "clipboardAfter");
 }
 
-void tst_MenuBar1::editItemsLeaveAReadOnlyTextAlone_data() {
+void tst_AppMenuBar::editItemsLeaveAReadOnlyTextAlone_data() {
     QTest::addColumn<QString>("item");
     QTest::newRow("cut") << "EditCut";
     QTest::newRow("paste") << "EditPaste";
     QTest::newRow("clear") << "EditClear";
 }
 
-void tst_MenuBar1::editItemsLeaveAReadOnlyTextAlone() {
+void tst_AppMenuBar::editItemsLeaveAReadOnlyTextAlone() {
     QFETCH(QString, item);
     const QString card = QStringLiteral("BEGIN:VCARD\nFN:Anna\nEND:VCARD");
     auto* view = new QPlainTextEdit(card);
@@ -201,5 +203,5 @@ void tst_MenuBar1::editItemsLeaveAReadOnlyTextAlone() {
     QCOMPARE(QApplication::clipboard()->text(), card);
 }
 
-QTEST_MAIN(tst_MenuBar1)
-#include "tst_menubar1.moc"
+QTEST_MAIN(tst_AppMenuBar)
+#include "tst_appmenubar.moc"

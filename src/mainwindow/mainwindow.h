@@ -7,11 +7,11 @@
 
 enum class Field : std::uint8_t;
 class AddressTableModel;
-class Detail;
+class DetailWindow;
 class Dialogs;
 class ImportFlow;
 class ListBox;
-class MenuBar1;
+class AppMenuBar;
 class QLabel;
 class QLineEdit;
 class QMimeData;
@@ -19,15 +19,15 @@ class QPushButton;
 
 // The program's one document window: the contact list `Adressen`, its hidden companion `adrData`, the
 // name search below the list, and every road into a file.
-class Window1 final : public QMainWindow {
+class MainWindow final : public QMainWindow {
     Q_OBJECT
 public:
-    explicit Window1(Dialogs& dialogs, QWidget* parent = nullptr);
-    ~Window1() override;
+    explicit MainWindow(Dialogs& dialogs, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // Reads a vCard file into the lists; an empty path changes nothing, and so does any path while an
     // import is still running (a document handed over meanwhile is not queued).
-    void OpenVcf(const QString& path);
+    void openFile(const QString& path);
     bool importing() const { return m_importing; }
     // How long a reading may take before the progress window shows.
     void setProgressDelay(int ms) { m_progressDelay = ms; }
@@ -36,28 +36,28 @@ public:
     // companies when no name holds it. Switches the default button as the search goes on.
     int searchName(const QString& text, int start);
 
-    QString VcfFile() const { return m_vcfFile; }
+    QString filePath() const { return m_filePath; }
     int selected() const { return m_selected; }
 
     // The one detail window, created on first use and again after it was destroyed.
-    Detail* detail();
+    DetailWindow* detail();
 
     // What closing the window does; by default the application quits.
     void setQuitHandler(std::function<void()> quit) { m_quit = std::move(quit); }
 
     // Controls.
-    ListBox* Adressen() const { return m_adressen; }
-    ListBox* adrData() const { return m_adrData; }
+    ListBox* contactList() const { return m_contactList; }
+    ListBox* addressList() const { return m_addressList; }
     QLabel* hintLabel() const { return m_hintLabel; }
     QLineEdit* searchField() const { return m_searchField; }
     QPushButton* searchButton() const { return m_searchButton; }
     QPushButton* nextButton() const { return m_nextButton; }
     // The "x" before the list that brings back file order.
     QLabel* clearSortLabel() const { return m_clearSortLabel; }
-    AddressTableModel* adressenModel() const { return m_adressenModel; }
-    AddressTableModel* adrDataModel() const { return m_adrDataModel; }
+    AddressTableModel* contactModel() const { return m_contactModel; }
+    AddressTableModel* addressModel() const { return m_addressModel; }
     // The window's menu bar; the application attaches its own items to it.
-    MenuBar1* appMenuBar() const { return m_menuBar; }
+    AppMenuBar* appMenuBar() const { return m_menuBar; }
 
     // The drag text of the selected row: the cells from "Name" to "Pos", each followed by a tab.
     QString dragText() const;
@@ -81,9 +81,9 @@ private:
     void createControls();
     void connectHandlers();
 
-    void Event_Activate();
+    void hideDetailWindow();
     void updateDetailAction();
-    bool Adressen_KeyDown(QKeyEvent* event);
+    bool handleListKey(QKeyEvent* event);
     void clearSort();
     // Sorts by a column from the keyboard or menu; the column already sorted by turns round.
     void sortByColumn(int column);
@@ -103,19 +103,19 @@ private:
     static QString droppedVcf(const QMimeData* data);
 
     Dialogs& m_dialogs;
-    AddressTableModel* m_adressenModel;
-    AddressTableModel* m_adrDataModel;
-    MenuBar1* m_menuBar = nullptr;
-    ListBox* m_adressen = nullptr;
+    AddressTableModel* m_contactModel;
+    AddressTableModel* m_addressModel;
+    AppMenuBar* m_menuBar = nullptr;
+    ListBox* m_contactList = nullptr;
     QLabel* m_hintLabel = nullptr;
-    ListBox* m_adrData = nullptr;
+    ListBox* m_addressList = nullptr;
     QLineEdit* m_searchField = nullptr;
     QPushButton* m_searchButton = nullptr;
     QPushButton* m_nextButton = nullptr;
     QLabel* m_clearSortLabel = nullptr;
-    QPointer<Detail> m_detail;
+    QPointer<DetailWindow> m_detail;
     std::function<void()> m_quit;
-    QString m_vcfFile;
+    QString m_filePath;
     ImportFlow* m_importFlow = nullptr;
     int m_selected = 0;
     // The text and column of the last search in names or companies, for "Weiter".

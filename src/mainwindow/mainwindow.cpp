@@ -1,15 +1,15 @@
-#include "window1.h"
+#include "mainwindow.h"
 
 #include "accessiblelistbox.h"
 #include "addresstablemodel.h"
-#include "detail.h"
+#include "appmenubar.h"
+#include "detailwindow.h"
 #include "dialogs.h"
 #include "edgelocks.h"
 #include "filetypes.h"
 #include "importflow.h"
 #include "importprogress.h"
 #include "listbox.h"
-#include "menubar1.h"
 
 #include <QAction>
 #include <QApplication>
@@ -88,22 +88,23 @@ protected:
 };
 } // namespace
 
-Window1::Window1(Dialogs& dialogs, QWidget* parent)
+MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     : QMainWindow(parent), m_dialogs(dialogs),
-      m_adressenModel(new AddressTableModel(AddressTableModel::List::Adressen, this)),
-      m_adrDataModel(new AddressTableModel(AddressTableModel::List::AdrData, this)),
+      m_contactModel(new AddressTableModel(AddressTableModel::List::Contacts, this)),
+      m_addressModel(new AddressTableModel(AddressTableModel::List::Addresses, this)),
       m_quit([] { QCoreApplication::quit(); }), m_searchColumn(Field::Name),
       m_progressDelay(ImportProgress::DefaultDelayMs) {
     setObjectName(QStringLiteral("Window1"));
-    m_menuBar = new MenuBar1(this);
+    m_menuBar = new AppMenuBar(this);
     setMenuBar(m_menuBar);
 
     setWindowTitle(QStringLiteral("Adressen"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     createControls();
-    m_importFlow = new ImportFlow(*this, m_vcfFile, *m_adressenModel, *m_adrDataModel, m_dialogs, m_adressen);
-    connect(m_importFlow, &ImportFlow::readToEnd, this, &Window1::fileReadToEnd);
+    m_importFlow =
+        new ImportFlow(*this, m_filePath, *m_contactModel, *m_addressModel, m_dialogs, m_contactList);
+    connect(m_importFlow, &ImportFlow::readToEnd, this, &MainWindow::fileReadToEnd);
     // The sizes are those of the window's content; a menu bar inside the window comes on top.
     const int menuHeight = m_menuBar->isNativeMenuBar() ? 0 : m_menuBar->sizeHint().height();
     resize(DesignSize.width(), DesignSize.height() + menuHeight);
@@ -111,9 +112,9 @@ Window1::Window1(Dialogs& dialogs, QWidget* parent)
     setAcceptDrops(true);
 }
 
-Window1::~Window1() = default;
+MainWindow::~MainWindow() = default;
 
-void Window1::createControls() {
+void MainWindow::createControls() {
     auto* central = new QWidget(this);
     central->setObjectName(QStringLiteral("content"));
     central->setMinimumSize(800, 480);
@@ -124,19 +125,19 @@ void Window1::createControls() {
     const Qt::Edges allEdges = Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge;
 
     installListBoxAccessibility();
-    m_adressen = new ListBox(central);
-    m_adressen->setObjectName(QStringLiteral("Adressen"));
-    m_adressen->setAccessibleName(QStringLiteral("Kontakte"));
-    m_adressen->setModel(m_adressenModel);
+    m_contactList = new ListBox(central);
+    m_contactList->setObjectName(QStringLiteral("Adressen"));
+    m_contactList->setAccessibleName(QStringLiteral("Kontakte"));
+    m_contactList->setModel(m_contactModel);
     // No sort column at start: the rows stay in file order until a heading is clicked.
-    m_adressen->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
-    m_adressen->setSortingEnabled(true);
-    m_adressen->setColumnWidths(QStringLiteral("0,1.8*,0.8*,1*,1*,1*,1.4*, 0"));
-    m_adressen->setDragEnabled(true);
-    m_adressen->setDragDropMode(QAbstractItemView::DragOnly);
-    m_adressen->setTypeAheadEnabled(false);
-    m_adressen->setDragText([this] { return dragText(); });
-    locks->place(m_adressen, {30, 14, 910, 414}, allEdges);
+    m_contactList->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    m_contactList->setSortingEnabled(true);
+    m_contactList->setColumnWidths(QStringLiteral("0,1.8*,0.8*,1*,1*,1*,1.4*, 0"));
+    m_contactList->setDragEnabled(true);
+    m_contactList->setDragDropMode(QAbstractItemView::DragOnly);
+    m_contactList->setTypeAheadEnabled(false);
+    m_contactList->setDragText([this] { return dragText(); });
+    locks->place(m_contactList, {30, 14, 910, 414}, allEdges);
 
     auto* hint =
         new HintLabel(QStringLiteral("Doppelclick zeigt mehr Details || Nr. Fett = Favorit"), central);
@@ -147,19 +148,19 @@ void Window1::createControls() {
     m_hintLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     locks->place(m_hintLabel, {478, 441, 516, 20}, Qt::LeftEdge | Qt::BottomEdge);
 
-    m_adrData = new ListBox(central);
-    m_adrData->setObjectName(QStringLiteral("adrData"));
-    m_adrData->setModel(m_adrDataModel);
-    m_adrData->setFocusPolicy(Qt::NoFocus);
-    m_adrData->setFrameShape(QFrame::NoFrame);
-    m_adrData->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_adrData->setDragEnabled(false);
-    locks->place(m_adrData, {724, 373, 201, 100}, Qt::RightEdge | Qt::BottomEdge);
+    m_addressList = new ListBox(central);
+    m_addressList->setObjectName(QStringLiteral("adrData"));
+    m_addressList->setModel(m_addressModel);
+    m_addressList->setFocusPolicy(Qt::NoFocus);
+    m_addressList->setFrameShape(QFrame::NoFrame);
+    m_addressList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_addressList->setDragEnabled(false);
+    locks->place(m_addressList, {724, 373, 201, 100}, Qt::RightEdge | Qt::BottomEdge);
     // A window of its own that is never shown: accessibility tools list a window's controls, hidden
     // ones too, and this list is only the import's bookkeeping.
-    m_adrData->setWindowFlag(Qt::Window);
-    m_adrData->setVisible(false);
-    m_adrData->setEnabled(false);
+    m_addressList->setWindowFlag(Qt::Window);
+    m_addressList->setVisible(false);
+    m_addressList->setEnabled(false);
 
     // The search row stays with the window's bottom edge, below the list that grows above it.
     m_searchField = new QLineEdit(central);
@@ -194,74 +195,74 @@ void Window1::createControls() {
 
     setTabOrder(m_searchField, m_searchButton);
     setTabOrder(m_searchButton, m_nextButton);
-    setTabOrder(m_nextButton, m_adressen);
-    setTabOrder(m_adressen, m_clearSortLabel);
+    setTabOrder(m_nextButton, m_contactList);
+    setTabOrder(m_contactList, m_clearSortLabel);
 }
 
-void Window1::connectHandlers() {
-    connect(m_adressen, &ListBox::doubleClick, this, &Window1::openDetail);
-    m_adressen->installEventFilter(this);
+void MainWindow::connectHandlers() {
+    connect(m_contactList, &ListBox::doubleClick, this, &MainWindow::openDetail);
+    m_contactList->installEventFilter(this);
     m_clearSortLabel->installEventFilter(this);
 
     // "Detail" follows the selection at once, so its shortcut is right without the menu being opened.
-    connect(m_adressen->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &Window1::updateDetailAction);
+    connect(m_contactList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MainWindow::updateDetailAction);
     // A new table drops the selection without a selection signal.
-    connect(m_adressenModel, &QAbstractItemModel::modelReset, this, [this] {
-        m_adressen->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    connect(m_contactModel, &QAbstractItemModel::modelReset, this, [this] {
+        m_contactList->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
         m_searchText.clear();
         updateDetailAction();
     });
-    connect(m_adressenModel, &QAbstractItemModel::layoutChanged, this, &Window1::updateDetailAction);
+    connect(m_contactModel, &QAbstractItemModel::layoutChanged, this, &MainWindow::updateDetailAction);
     // Queued: the header's click handler is still on the stack when the sort gives up.
     connect(
-        m_adressenModel, &AddressTableModel::sortFailed, this,
+        m_contactModel, &AddressTableModel::sortFailed, this,
         [this] {
             m_dialogs.message(QStringLiteral("Nicht genug Arbeitsspeicher, um die Liste zu sortieren."));
         },
         Qt::QueuedConnection);
-    connect(m_menuBar->fileMenu(), &QMenu::aboutToShow, this, &Window1::updateDetailAction);
+    connect(m_menuBar->fileMenu(), &QMenu::aboutToShow, this, &MainWindow::updateDetailAction);
 
-    connect(m_menuBar->openAction(), &QAction::triggered, this, &Window1::askAndOpen);
-    connect(m_menuBar->detailAction(), &QAction::triggered, this, &Window1::openDetail);
-    connect(m_menuBar->closeAction(), &QAction::triggered, this, &Window1::close);
+    connect(m_menuBar->openAction(), &QAction::triggered, this, &MainWindow::askAndOpen);
+    connect(m_menuBar->detailAction(), &QAction::triggered, this, &MainWindow::openDetail);
+    connect(m_menuBar->closeAction(), &QAction::triggered, this, &MainWindow::close);
     // The menu's own handler copies from a focused text control; the list has none, so this one serves it.
     connect(m_menuBar->copyAction(), &QAction::triggered, this, [this] {
-        if (QApplication::focusWidget() == m_adressen) {
+        if (QApplication::focusWidget() == m_contactList) {
             copySelected();
         }
     });
-    for (int column = 1; column <= MenuBar1::SortColumns; ++column) {
+    for (int column = ContactColumn::Name; column <= ContactColumn::Email; ++column) {
         QAction* sort = m_menuBar->sortAction(column);
         sort->setEnabled(true);
         connect(sort, &QAction::triggered, this, [this, column] { sortByColumn(column); });
     }
     m_menuBar->fileOrderAction()->setEnabled(true);
-    connect(m_menuBar->fileOrderAction(), &QAction::triggered, this, &Window1::clearSort);
+    connect(m_menuBar->fileOrderAction(), &QAction::triggered, this, &MainWindow::clearSort);
 
-    connect(m_searchField, &QLineEdit::textChanged, this, &Window1::searchTextChanged);
-    connect(m_searchButton, &QPushButton::clicked, this, &Window1::findFromTop);
-    connect(m_nextButton, &QPushButton::clicked, this, &Window1::findNext);
+    connect(m_searchField, &QLineEdit::textChanged, this, &MainWindow::searchTextChanged);
+    connect(m_searchButton, &QPushButton::clicked, this, &MainWindow::findFromTop);
+    connect(m_nextButton, &QPushButton::clicked, this, &MainWindow::findNext);
     updateDetailAction();
 }
 
-Detail* Window1::detail() {
+DetailWindow* MainWindow::detail() {
     if (!m_detail) {
-        Detail::Source source;
-        source.adressen = m_adressenModel;
-        source.adrData = m_adrDataModel;
+        DetailWindow::Source source;
+        source.adressen = m_contactModel;
+        source.adrData = m_addressModel;
         source.selected = [this] { return m_selected; };
-        source.vcfFile = [this] { return m_vcfFile; };
-        m_detail = new Detail(std::move(source), m_dialogs, this);
+        source.vcfFile = [this] { return m_filePath; };
+        m_detail = new DetailWindow(std::move(source), m_dialogs, this);
         // The application's own items work from the detail window's menu bar as from this one.
-        const MenuBar1* detailMenus = m_detail->appMenuBar();
+        const AppMenuBar* detailMenus = m_detail->appMenuBar();
         connect(detailMenus->quitAction(), &QAction::triggered, m_menuBar->quitAction(), &QAction::trigger);
         connect(detailMenus->aboutAction(), &QAction::triggered, m_menuBar->aboutAction(), &QAction::trigger);
     }
     return m_detail;
 }
 
-void Window1::OpenVcf(const QString& path) {
+void MainWindow::openFile(const QString& path) {
     // The progress window lets events through while it shows; the application may hand over a document
     // then, and the messages after a reading are modal loops as well.
     if (m_importing) {
@@ -274,14 +275,14 @@ void Window1::OpenVcf(const QString& path) {
 
 // Window events
 
-void Window1::changeEvent(QEvent* event) {
+void MainWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
-        Event_Activate();
+        hideDetailWindow();
     }
 }
 
-void Window1::Event_Activate() {
+void MainWindow::hideDetailWindow() {
     // A detail window that was never opened need not be built just to be hidden; building it at the
     // first activation would hold up the window's first paint at start-up.
     if (m_detail) {
@@ -289,18 +290,18 @@ void Window1::Event_Activate() {
     }
 }
 
-void Window1::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
     if (m_quit) {
         m_quit();
     }
 }
 
-void Window1::updateDetailAction() {
-    m_menuBar->detailAction()->setEnabled(m_adressen->listIndex() > -1);
+void MainWindow::updateDetailAction() {
+    m_menuBar->detailAction()->setEnabled(m_contactList->listIndex() > -1);
 }
 
-void Window1::keyPressEvent(QKeyEvent* event) {
+void MainWindow::keyPressEvent(QKeyEvent* event) {
     // Not a dialog, so Return is not taken to the default button for us. What reaches the window here
     // was left alone by the focused control (the search field passes Return on).
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
@@ -315,7 +316,7 @@ void Window1::keyPressEvent(QKeyEvent* event) {
     QMainWindow::keyPressEvent(event);
 }
 
-QString Window1::droppedVcf(const QMimeData* data) {
+QString MainWindow::droppedVcf(const QMimeData* data) {
     if (!data || !data->hasUrls() || data->urls().isEmpty()) {
         return {};
     }
@@ -327,7 +328,7 @@ QString Window1::droppedVcf(const QMimeData* data) {
     return FileTypes::matches(FileTypes::VcfFiles, path) ? path : QString();
 }
 
-void Window1::dragEnterEvent(QDragEnterEvent* event) {
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
     if (m_importing || droppedVcf(event->mimeData()).isEmpty()) {
         event->ignore();
     } else {
@@ -335,7 +336,7 @@ void Window1::dragEnterEvent(QDragEnterEvent* event) {
     }
 }
 
-void Window1::dragMoveEvent(QDragMoveEvent* event) {
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
     if (m_importing || droppedVcf(event->mimeData()).isEmpty()) {
         event->ignore();
     } else {
@@ -343,19 +344,19 @@ void Window1::dragMoveEvent(QDragMoveEvent* event) {
     }
 }
 
-void Window1::dropEvent(QDropEvent* event) {
+void MainWindow::dropEvent(QDropEvent* event) {
     const QString path = droppedVcf(event->mimeData());
     if (m_importing || path.isEmpty()) {
         event->ignore();
         return;
     }
     event->acceptProposedAction();
-    OpenVcf(path);
+    openFile(path);
 }
 
-bool Window1::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_adressen && event->type() == QEvent::KeyPress) {
-        return Adressen_KeyDown(static_cast<QKeyEvent*>(event));
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_contactList && event->type() == QEvent::KeyPress) {
+        return handleListKey(static_cast<QKeyEvent*>(event));
     }
     if (watched == m_clearSortLabel && event->type() == QEvent::MouseButtonPress) {
         clearSort();
@@ -373,25 +374,25 @@ bool Window1::eventFilter(QObject* watched, QEvent* event) {
 
 // Adressen
 
-QString Window1::dragText() const {
-    const int row = m_adressen->listIndex();
+QString MainWindow::dragText() const {
+    const int row = m_contactList->listIndex();
     if (row < 0) {
         return {};
     }
     QString text;
-    for (int column = 1; column < AddressTableModel::ColumnCount; ++column) {
-        text += m_adressenModel->cell(row, column) + QLatin1Char('\t');
+    for (int column = ContactColumn::Name; column <= ContactColumn::EndPosition; ++column) {
+        text += m_contactModel->cell(row, column) + QLatin1Char('\t');
     }
     return text;
 }
 
-bool Window1::Adressen_KeyDown(QKeyEvent* event) {
+bool MainWindow::handleListKey(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         // After a hit Return walks on through the hits; otherwise it opens the selected contact. It
         // never starts a search of its own from here.
         if (m_nextButton->isDefault() && m_nextButton->isEnabled()) {
             m_nextButton->click();
-        } else if (m_adressen->listIndex() >= 0) {
+        } else if (m_contactList->listIndex() >= 0) {
             openDetail();
         }
         event->accept();
@@ -421,51 +422,51 @@ bool Window1::Adressen_KeyDown(QKeyEvent* event) {
     return true;
 }
 
-QString Window1::copyText() const {
-    const int row = m_adressen->listIndex();
+QString MainWindow::copyText() const {
+    const int row = m_contactList->listIndex();
     if (row < 0) {
         return {};
     }
     // Neither the contact number before "Name" nor the file position after "e-mail": only what the list
     // shows.
     QStringList cells;
-    for (int column = 1; column < AddressTableModel::ColumnCount - 1; ++column) {
-        cells << m_adressenModel->cell(row, column);
+    for (int column = ContactColumn::Name; column <= ContactColumn::Email; ++column) {
+        cells << m_contactModel->cell(row, column);
     }
     return cells.join(QLatin1Char('\t'));
 }
 
-void Window1::copySelected() {
+void MainWindow::copySelected() {
     const QString text = copyText();
     if (!text.isEmpty()) {
         QGuiApplication::clipboard()->setText(text);
     }
 }
 
-void Window1::sortByColumn(int column) {
-    const QHeaderView* header = m_adressen->horizontalHeader();
+void MainWindow::sortByColumn(int column) {
+    const QHeaderView* header = m_contactList->horizontalHeader();
     const bool turn =
         header->sortIndicatorSection() == column && header->sortIndicatorOrder() == Qt::AscendingOrder;
-    m_adressen->sortByColumn(column, turn ? Qt::DescendingOrder : Qt::AscendingOrder);
+    m_contactList->sortByColumn(column, turn ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
-void Window1::clearSort() {
+void MainWindow::clearSort() {
     // Back to file order: the contact number is the sort column again, ascending.
-    m_adressen->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
-    m_adressenModel->sort(0, Qt::AscendingOrder);
+    m_contactList->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    m_contactModel->sort(ContactColumn::Number, Qt::AscendingOrder);
 }
 
 // Menu items
 
-void Window1::askAndOpen() {
+void MainWindow::askAndOpen() {
     // No file is asked for that could not be read now.
     if (m_importing) {
         return;
     }
-    OpenVcf(m_dialogs.openFile(FileTypes::OpenFilter));
+    openFile(m_dialogs.openFile(FileTypes::OpenFilter));
 }
 
-void Window1::openDetail() {
-    m_selected = m_adressen->listIndex();
+void MainWindow::openDetail() {
+    m_selected = m_contactList->listIndex();
     detail()->showSelectedContact();
 }

@@ -1,6 +1,7 @@
-#include "detail.h"
+#include "detailwindow.h"
 
 #include "addresstablemodel.h"
+#include "appmenubar.h"
 #include "cardrows.h"
 #include "cardsource.h"
 #include "detailrows.h"
@@ -8,7 +9,6 @@
 #include "edgelocks.h"
 #include "importmessages.h"
 #include "listbox.h"
-#include "menubar1.h"
 #include "sourcedisplay.h"
 #include "sourceview.h"
 
@@ -32,7 +32,7 @@ constexpr QSize DesignedSize{400, 410};
 constexpr int RowHeight = 24;
 } // namespace
 
-Detail::Detail(Source source, Dialogs& dialogs, QWidget* parent)
+DetailWindow::DetailWindow(Source source, Dialogs& dialogs, QWidget* parent)
     : QMainWindow(parent), m_source(std::move(source)), m_dialogs(dialogs), m_rows(new DetailRows(this)) {
     setObjectName(QStringLiteral("Detail"));
     setWindowTitle(QStringLiteral("Detail-Ansicht"));
@@ -49,7 +49,7 @@ Detail::Detail(Source source, Dialogs& dialogs, QWidget* parent)
     setMaximumSize(2048, 32000);
 }
 
-void Detail::createControls() {
+void DetailWindow::createControls() {
     auto* panel = new QWidget(this);
     panel->setObjectName(QStringLiteral("DetailPanel"));
     setCentralWidget(panel);
@@ -58,22 +58,22 @@ void Detail::createControls() {
     m_closeButton = new QPushButton(QStringLiteral("Close"), panel);
     m_closeButton->setObjectName(QStringLiteral("PushButton1"));
     m_closeButton->setDefault(true);
-    connect(m_closeButton, &QPushButton::clicked, this, &Detail::hide);
+    connect(m_closeButton, &QPushButton::clicked, this, &DetailWindow::hide);
 
-    m_liste = new ListBox(panel);
-    m_liste->setObjectName(QStringLiteral("Liste"));
-    m_liste->setAccessibleName(QStringLiteral("Details"));
-    m_liste->setModel(m_rows);
-    m_liste->setColumnWidths(QStringLiteral("120, *"));
-    m_liste->horizontalHeader()->hide();
-    m_liste->verticalHeader()->setDefaultSectionSize(RowHeight);
-    m_liste->setDragEnabled(true);
-    m_liste->setDragDropMode(QAbstractItemView::DragOnly);
-    m_liste->setDefaultDropAction(Qt::CopyAction);
-    connect(m_liste, &QAbstractItemView::doubleClicked, this, &Detail::showRowMessage);
-    connect(m_liste->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &Detail::updateCopyEnabled);
-    connect(m_rows, &QAbstractItemModel::modelReset, this, &Detail::updateCopyEnabled);
+    m_list = new ListBox(panel);
+    m_list->setObjectName(QStringLiteral("Liste"));
+    m_list->setAccessibleName(QStringLiteral("Details"));
+    m_list->setModel(m_rows);
+    m_list->setColumnWidths(QStringLiteral("120, *"));
+    m_list->horizontalHeader()->hide();
+    m_list->verticalHeader()->setDefaultSectionSize(RowHeight);
+    m_list->setDragEnabled(true);
+    m_list->setDragDropMode(QAbstractItemView::DragOnly);
+    m_list->setDefaultDropAction(Qt::CopyAction);
+    connect(m_list, &QAbstractItemView::doubleClicked, this, &DetailWindow::showRowMessage);
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &DetailWindow::updateCopyEnabled);
+    connect(m_rows, &QAbstractItemModel::modelReset, this, &DetailWindow::updateCopyEnabled);
 
     m_hintLabel =
         new QLabel(QStringLiteral("Doppelklick zeigt mehr Details,\nsource zeigt vollständiges vcf"), panel);
@@ -84,7 +84,7 @@ void Detail::createControls() {
     m_sourceButton->setObjectName(QStringLiteral("sourceButton"));
     m_sourceButton->setCheckable(true);
     // Toggled, not clicked: a screen reader's toggle action switches the button without a click.
-    connect(m_sourceButton, &QPushButton::toggled, this, &Detail::toggleSource);
+    connect(m_sourceButton, &QPushButton::toggled, this, &DetailWindow::toggleSource);
 
     m_sourceText = new SourceView(panel);
     m_sourceText->setObjectName(QStringLiteral("sourceText"));
@@ -94,46 +94,46 @@ void Detail::createControls() {
     m_sourceText->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_sourceText->hide();
 
-    setTabOrder(m_closeButton, m_liste);
-    setTabOrder(m_liste, m_sourceButton);
+    setTabOrder(m_closeButton, m_list);
+    setTabOrder(m_list, m_sourceButton);
     setTabOrder(m_sourceButton, m_sourceText);
 
     const Qt::Edges all = Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge;
     auto* locks = new EdgeLocks(panel, DesignedSize);
     locks->place(m_closeButton, {300, 376, 80, 20}, Qt::RightEdge | Qt::BottomEdge);
-    locks->place(m_liste, {20, 14, 360, 344}, all);
+    locks->place(m_list, {20, 14, 360, 344}, all);
     locks->place(m_hintLabel, {20, 366, 196, 40}, Qt::LeftEdge | Qt::BottomEdge);
     locks->place(m_sourceButton, {228, 376, 60, 22}, Qt::RightEdge | Qt::BottomEdge);
     locks->place(m_sourceText, {20, 14, 360, 344}, all);
 }
 
-void Detail::createMenuBar() {
-    m_menuBar = new MenuBar1(this);
+void DetailWindow::createMenuBar() {
+    m_menuBar = new AppMenuBar(this);
     setMenuBar(m_menuBar);
     // "Wert Kopieren" is this window's command; opening files and contacts is the main window's, which
     // takes no input while this window is shown.
     m_menuBar->copyValueAction()->setEnabled(false);
-    connect(m_menuBar->copyValueAction(), &QAction::triggered, this, &Detail::copyValue);
+    connect(m_menuBar->copyValueAction(), &QAction::triggered, this, &DetailWindow::copyValue);
     m_menuBar->openAction()->setEnabled(false);
     m_menuBar->detailAction()->setEnabled(false);
     // "Schließen" closes the front window the way its "Close" button does.
-    connect(m_menuBar->closeAction(), &QAction::triggered, this, &Detail::hide);
+    connect(m_menuBar->closeAction(), &QAction::triggered, this, &DetailWindow::hide);
     // "Kopieren" in the list copies the selected row's value; the source text copies for itself.
     connect(m_menuBar->copyAction(), &QAction::triggered, this, [this] {
-        if (QApplication::focusWidget() == m_liste) {
+        if (QApplication::focusWidget() == m_list) {
             copyValue();
         }
     });
 }
 
-bool Detail::event(QEvent* event) {
+bool DetailWindow::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate) {
-        Event_Activate();
+        rebuildRows();
     }
     return QMainWindow::event(event);
 }
 
-void Detail::keyPressEvent(QKeyEvent* event) {
+void DetailWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         hide();
         return;
@@ -149,11 +149,11 @@ void Detail::keyPressEvent(QKeyEvent* event) {
     QMainWindow::keyPressEvent(event);
 }
 
-QAction* Detail::copyValueAction() const {
+QAction* DetailWindow::copyValueAction() const {
     return m_menuBar->copyValueAction();
 }
 
-void Detail::showSelectedContact() {
+void DetailWindow::showSelectedContact() {
     m_rows->clear();
     m_contact = -1;
     m_newDetail = true;
@@ -163,10 +163,10 @@ void Detail::showSelectedContact() {
     activateWindow();
     // The activation that follows builds the list; it is built here already because a window that was
     // the last active one before it was hidden is not always told that it is active again.
-    Event_Activate();
+    rebuildRows();
 }
 
-qsizetype Detail::selectedContact() const {
+qsizetype DetailWindow::selectedContact() const {
     const int row = m_source.selected ? m_source.selected() : -1;
     if (!m_source.adressen || row < 0 || row >= m_source.adressen->rowCount()) {
         return -1;
@@ -174,7 +174,7 @@ qsizetype Detail::selectedContact() const {
     return m_source.adressen->contactAt(row);
 }
 
-void Detail::Event_Activate() {
+void DetailWindow::rebuildRows() {
     if (!m_newDetail) {
         return;
     }
@@ -192,28 +192,28 @@ void Detail::Event_Activate() {
             rows = contactRows(*m_source.adressen, m_source.adrData, row, QString());
         }
     }
-    m_rows->setRows(std::move(rows), m_liste->columnWidth(1) > 0 ? m_liste->columnWidth(1) : 240);
+    m_rows->setRows(std::move(rows), m_list->columnWidth(1) > 0 ? m_list->columnWidth(1) : 240);
     for (int i = 0; i < m_rows->rowCount(); ++i) {
         if (const int picture = m_rows->pictureHeight(i); picture > 0) {
-            m_liste->setRowHeight(i, std::max(RowHeight, picture + 4));
+            m_list->setRowHeight(i, std::max(RowHeight, picture + 4));
         }
     }
     m_sourceButton->setChecked(false);
     showList();
     // Arrow keys and "Wert Kopieren" work from the keyboard straight away.
-    m_liste->setFocus();
+    m_list->setFocus();
 }
 
-void Detail::showList() {
+void DetailWindow::showList() {
     m_sourceText->hide();
     // A card can be tens of megabytes; it is read anew for the next switch anyway.
     m_sourceText->clearCard();
-    m_liste->show();
+    m_list->show();
     updateCopyEnabled();
 }
 
-void Detail::showRowMessage() {
-    const int row = m_liste->listIndex();
+void DetailWindow::showRowMessage() {
+    const int row = m_list->listIndex();
     if (row < 0) {
         return;
     }
@@ -221,7 +221,7 @@ void Detail::showRowMessage() {
     m_dialogs.message(boxText(r.label, r.value));
 }
 
-void Detail::toggleSource() {
+void DetailWindow::toggleSource() {
     if (!m_sourceButton->isChecked()) {
         showList();
         return;
@@ -260,17 +260,17 @@ void Detail::toggleSource() {
         refuse(QStringLiteral("Nicht genug Arbeitsspeicher, um die Karte anzuzeigen."));
         return;
     }
-    m_liste->hide();
+    m_list->hide();
     m_sourceText->show();
     updateCopyEnabled();
 }
 
-void Detail::copyValue() {
+void DetailWindow::copyValue() {
     if (!m_sourceText->isHidden()) {
         m_sourceText->copyToClipboard();
         return;
     }
-    const int row = m_liste->listIndex();
+    const int row = m_list->listIndex();
     if (row >= 0) {
         const DetailRows::Row& r = m_rows->row(row);
         if (isPicture(r)) {
@@ -282,6 +282,6 @@ void Detail::copyValue() {
     }
 }
 
-void Detail::updateCopyEnabled() {
-    m_menuBar->copyValueAction()->setEnabled(!m_sourceText->isHidden() || m_liste->listIndex() >= 0);
+void DetailWindow::updateCopyEnabled() {
+    m_menuBar->copyValueAction()->setEnabled(!m_sourceText->isHidden() || m_list->listIndex() >= 0);
 }

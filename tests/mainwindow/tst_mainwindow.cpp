@@ -1,7 +1,7 @@
+#include "appmenubar.h"
 #include "contrast.h"
-#include "detail.h"
+#include "detailwindow.h"
 #include "listbox.h"
-#include "menubar1.h"
 #include "windowfixture.h"
 
 #include <QAction>
@@ -18,7 +18,7 @@
 #include <QUrl>
 #include <memory>
 
-class tst_Window1 : public QObject, private WindowFixture {
+class tst_MainWindow : public QObject, private WindowFixture {
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -68,36 +68,36 @@ private slots:
     void closingQuitsTheApplication();
 
 private:
-    QModelIndex nameIndex(int row) const { return window->adressenModel()->index(row, 1); }
+    QModelIndex nameIndex(int row) const { return window->contactModel()->index(row, ContactColumn::Name); }
     void clickRow(int row);
     void loadAbh();
 };
 
-void tst_Window1::initTestCase() {
+void tst_MainWindow::initTestCase() {
     QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
 }
 
-void tst_Window1::init() {
+void tst_MainWindow::init() {
     QVERIFY(open());
 }
 
-void tst_Window1::cleanup() {
+void tst_MainWindow::cleanup() {
     close();
     QVERIFY(noWindowVisible());
 }
 
-void tst_Window1::clickRow(int row) {
-    ListBox* list = window->Adressen();
+void tst_MainWindow::clickRow(int row) {
+    ListBox* list = window->contactList();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(nameIndex(row)).center());
 }
 
-void tst_Window1::loadAbh() {
+void tst_MainWindow::loadAbh() {
     load(*window, cards(named({QStringLiteral("Anna"), QStringLiteral("Bernd"), QStringLiteral("Hanna")})));
 }
 
 // ---- Layout
 
-void tst_Window1::controlsKeepTheirLockedEdges_data() {
+void tst_MainWindow::controlsKeepTheirLockedEdges_data() {
     QTest::addColumn<QString>("control");
     QTest::addColumn<QRect>("atStart");   // content 960 × 480
     QTest::addColumn<QRect>("atMinimum"); // content 800 × 480
@@ -119,7 +119,7 @@ void tst_Window1::controlsKeepTheirLockedEdges_data() {
         << "Label1" << QRect(10, 12, 15, 20) << QRect(10, 12, 15, 20) << QRect(10, 12, 15, 20);
 }
 
-void tst_Window1::controlsKeepTheirLockedEdges() {
+void tst_MainWindow::controlsKeepTheirLockedEdges() {
     QFETCH(QString, control);
     QWidget* content = window->centralWidget();
     auto* widget = content->findChild<QWidget*>(control);
@@ -142,7 +142,7 @@ void tst_Window1::controlsKeepTheirLockedEdges() {
     QTEST(widget->geometry(), "atStart");
 }
 
-void tst_Window1::hintTextStaysReadable_data() {
+void tst_MainWindow::hintTextStaysReadable_data() {
     QTest::addColumn<bool>("dark");
     QTest::addColumn<QColor>("placeholder"); // the dark theme's
     QTest::addColumn<QColor>("hint");
@@ -154,7 +154,7 @@ void tst_Window1::hintTextStaysReadable_data() {
         << true << QColor(0xfc, 0xfc, 0xfc, 100) << QColor(0xfc, 0xfc, 0xfc);
 }
 
-void tst_Window1::hintTextStaysReadable() {
+void tst_MainWindow::hintTextStaysReadable() {
     QFETCH(bool, dark);
     QFETCH(QColor, placeholder);
     const QPalette before = QApplication::palette();
@@ -172,8 +172,8 @@ void tst_Window1::hintTextStaysReadable() {
              qPrintable(QString::number(wcagContrast(text, background))));
 }
 
-void tst_Window1::startsEmpty() {
-    Window1& w = *window;
+void tst_MainWindow::startsEmpty() {
+    MainWindow& w = *window;
     QCOMPARE(w.windowTitle(), QStringLiteral("Adressen"));
     QCOMPARE(w.centralWidget()->minimumSize(), QSize(800, 480));
     QVERIFY(!w.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
@@ -181,25 +181,25 @@ void tst_Window1::startsEmpty() {
     QVERIFY(!w.nextButton()->isEnabled());
     QVERIFY(!w.searchButton()->isDefault());
     QVERIFY(!w.nextButton()->isDefault());
-    QVERIFY(!w.adrData()->isVisible());
-    QVERIFY(!w.adrData()->isEnabled());
-    QCOMPARE(w.Adressen()->selectionMode(), QAbstractItemView::SingleSelection);
-    QVERIFY(!w.Adressen()->showGrid());
-    QVERIFY(w.Adressen()->horizontalHeader()->isVisible());
-    QCOMPARE(w.Adressen()->horizontalHeader()->sectionResizeMode(1), QHeaderView::Fixed);
-    QCOMPARE(w.Adressen()->horizontalHeader()->sortIndicatorSection(), -1);
-    QCOMPARE(w.Adressen()->model()->rowCount(), 0);
+    QVERIFY(!w.addressList()->isVisible());
+    QVERIFY(!w.addressList()->isEnabled());
+    QCOMPARE(w.contactList()->selectionMode(), QAbstractItemView::SingleSelection);
+    QVERIFY(!w.contactList()->showGrid());
+    QVERIFY(w.contactList()->horizontalHeader()->isVisible());
+    QCOMPARE(w.contactList()->horizontalHeader()->sectionResizeMode(1), QHeaderView::Fixed);
+    QCOMPARE(w.contactList()->horizontalHeader()->sortIndicatorSection(), -1);
+    QCOMPARE(w.contactList()->model()->rowCount(), 0);
     QCOMPARE(w.selected(), 0);
 }
 
-void tst_Window1::columnsShareTheListWidth() {
+void tst_MainWindow::columnsShareTheListWidth() {
     // Enough rows for the scroll bar: the columns then share the narrower viewport, with no gap.
     QStringList names;
     for (int i = 0; i < 60; ++i) {
         names << QStringLiteral("Kontakt %1").arg(i);
     }
     load(*window, cards(named(names)));
-    ListBox* list = window->Adressen();
+    ListBox* list = window->contactList();
     QTRY_VERIFY(list->verticalScrollBar()->isVisible());
     const auto visibleWidth = [list] {
         int sum = 0;
@@ -221,7 +221,7 @@ void tst_Window1::columnsShareTheListWidth() {
 
 // ---- Detail window
 
-void tst_Window1::detailItemFollowsTheSelection() {
+void tst_MainWindow::detailItemFollowsTheSelection() {
     QAction* detailItem = window->appMenuBar()->detailAction();
     QVERIFY(!detailItem->isEnabled());
     loadAbh();
@@ -229,24 +229,24 @@ void tst_Window1::detailItemFollowsTheSelection() {
 
     clickRow(1);
     QVERIFY(detailItem->isEnabled());
-    window->Adressen()->clearSelection();
+    window->contactList()->clearSelection();
     QVERIFY(!detailItem->isEnabled());
-    window->Adressen()->setListIndex(2);
+    window->contactList()->setListIndex(2);
     QVERIFY(detailItem->isEnabled());
     // A new table has no selection.
     loadAbh();
     QVERIFY(!detailItem->isEnabled());
 }
 
-void tst_Window1::detailShortcutDoesNothingWithoutSelection() {
+void tst_MainWindow::detailShortcutDoesNothingWithoutSelection() {
     loadAbh();
-    window->Adressen()->setFocus();
-    QTest::keyClick(window->Adressen(), Qt::Key_D, Qt::ControlModifier);
+    window->contactList()->setFocus();
+    QTest::keyClick(window->contactList(), Qt::Key_D, Qt::ControlModifier);
     QVERIFY(!window->detail()->isVisible());
     QCOMPARE(window->selected(), 0);
 }
 
-void tst_Window1::opensTheDetailWindow_data() {
+void tst_MainWindow::opensTheDetailWindow_data() {
     QTest::addColumn<QString>("how");
     QTest::addColumn<int>("row"); // clicked first
     QTest::addColumn<int>("selected");
@@ -256,12 +256,12 @@ void tst_Window1::opensTheDetailWindow_data() {
     QTest::newRow("menu item") << "menu" << 0 << 0;
 }
 
-void tst_Window1::opensTheDetailWindow() {
+void tst_MainWindow::opensTheDetailWindow() {
     QFETCH(QString, how);
     QFETCH(int, row);
     loadAbh();
     clickRow(row);
-    ListBox* list = window->Adressen();
+    ListBox* list = window->contactList();
     if (how == QLatin1String("double-click")) {
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(nameIndex(row)).center());
     } else if (how == QLatin1String("double-click below")) {
@@ -274,7 +274,7 @@ void tst_Window1::opensTheDetailWindow() {
         window->appMenuBar()->detailAction()->trigger();
     }
 
-    Detail* detail = window->detail();
+    DetailWindow* detail = window->detail();
     QTRY_VERIFY(detail->isVisible());
     QCOMPARE(detail->windowModality(), Qt::ApplicationModal);
     QTEST(window->selected(), "selected");
@@ -282,14 +282,14 @@ void tst_Window1::opensTheDetailWindow() {
     QTEST(window->selected(), "selected");
 }
 
-void tst_Window1::nextContinuesBelowTheContactLastOpened() {
+void tst_MainWindow::nextContinuesBelowTheContactLastOpened() {
     loadAbh();
     window->searchField()->setText(QStringLiteral("ber"));
     QTest::mouseClick(window->searchButton(), Qt::LeftButton); // Bernd, "Weiter" enabled
     window->searchField()->setText(QStringLiteral("nna"));
     clickRow(2);
-    QTest::mouseDClick(window->Adressen()->viewport(), Qt::LeftButton, {},
-                       window->Adressen()->visualRect(nameIndex(2)).center());
+    QTest::mouseDClick(window->contactList()->viewport(), Qt::LeftButton, {},
+                       window->contactList()->visualRect(nameIndex(2)).center());
     QTRY_VERIFY(window->detail()->isVisible());
     window->detail()->hide();
 
@@ -298,8 +298,8 @@ void tst_Window1::nextContinuesBelowTheContactLastOpened() {
     QCOMPARE(window->selected(), 0);
 }
 
-void tst_Window1::activationHidesTheDetailWindow() {
-    QPointer<Detail> first = window->detail();
+void tst_MainWindow::activationHidesTheDetailWindow() {
+    QPointer<DetailWindow> first = window->detail();
     QVERIFY(first);
     QCOMPARE(window->detail(), first.data());
     first->show();
@@ -316,7 +316,7 @@ void tst_Window1::activationHidesTheDetailWindow() {
 
 // ---- Drag and drop
 
-void tst_Window1::dragCarriesTheSelectedRowAsText_data() {
+void tst_MainWindow::dragCarriesTheSelectedRowAsText_data() {
     QTest::addColumn<QStringList>("contact");
     QTest::addColumn<QString>("cellsBeforePos");
     QTest::addColumn<QString>("copied"); // by Ctrl+C in the list: "Name" to "e-mail"
@@ -335,28 +335,28 @@ void tst_Window1::dragCarriesTheSelectedRowAsText_data() {
                                      << QStringLiteral("Eva\tF\t1\t2\t3\te@x.de");
 }
 
-void tst_Window1::dragCarriesTheSelectedRowAsText() {
+void tst_MainWindow::dragCarriesTheSelectedRowAsText() {
     QFETCH(QStringList, contact);
     QFETCH(QString, cellsBeforePos);
     load(*window, cards({{QStringLiteral("Erster")}, contact}));
-    const QString pos = window->adressenModel()->cell(1, 7);
+    const QString pos = window->contactModel()->cell(1, ContactColumn::EndPosition);
     QVERIFY(!pos.isEmpty());
 
-    QVERIFY(!window->Adressen()->createDragData()); // nothing selected, no drag
+    QVERIFY(!window->contactList()->createDragData()); // nothing selected, no drag
     clickRow(1);
-    std::unique_ptr<QMimeData> data(window->Adressen()->createDragData());
+    std::unique_ptr<QMimeData> data(window->contactList()->createDragData());
     QVERIFY(data);
     QCOMPARE(data->formats(), QStringList{QStringLiteral("text/plain")});
     QCOMPARE(data->text(), cellsBeforePos + pos + QLatin1Char('\t'));
     QCOMPARE(data->text().count(QLatin1Char('\t')), 7);
 
     QGuiApplication::clipboard()->clear();
-    window->Adressen()->setFocus();
-    QTest::keyClick(window->Adressen(), Qt::Key_C, Qt::ControlModifier);
+    window->contactList()->setFocus();
+    QTest::keyClick(window->contactList(), Qt::Key_C, Qt::ControlModifier);
     QTEST(QGuiApplication::clipboard()->text(), "copied");
 }
 
-void tst_Window1::dropImportsTheFirstVcfOnly_data() {
+void tst_MainWindow::dropImportsTheFirstVcfOnly_data() {
     QTest::addColumn<QStringList>("files");
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<QString>("title");
@@ -375,7 +375,7 @@ void tst_Window1::dropImportsTheFirstVcfOnly_data() {
     QTest::newRow("no file at all") << QStringList() << false << QStringLiteral("Adressen");
 }
 
-void tst_Window1::dropImportsTheFirstVcfOnly() {
+void tst_MainWindow::dropImportsTheFirstVcfOnly() {
     QFETCH(QStringList, files);
     QFETCH(bool, accepted);
     QMimeData data;
@@ -401,13 +401,13 @@ void tst_Window1::dropImportsTheFirstVcfOnly() {
     }
 
     QTEST(window->windowTitle(), "title");
-    QCOMPARE(window->adressenModel()->rowCount(), accepted ? window->adrDataModel()->rowCount() : 0);
+    QCOMPARE(window->contactModel()->rowCount(), accepted ? window->addressModel()->rowCount() : 0);
     QCOMPARE(dialogs.messages, QStringList());
 }
 
 // ---- Keyboard in the list
 
-void tst_Window1::typingInTheListStartsASearch_data() {
+void tst_MainWindow::typingInTheListStartsASearch_data() {
     QTest::addColumn<int>("key");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("modifiers");
@@ -430,7 +430,7 @@ void tst_Window1::typingInTheListStartsASearch_data() {
                             << 1;
 }
 
-void tst_Window1::typingInTheListStartsASearch() {
+void tst_MainWindow::typingInTheListStartsASearch() {
     QFETCH(int, key);
     QFETCH(QString, text);
     QFETCH(int, modifiers);
@@ -439,7 +439,7 @@ void tst_Window1::typingInTheListStartsASearch() {
     window->searchField()->setText(QStringLiteral("alt"));
     window->searchButton()->setDefault(false);
     clickRow(1);
-    ListBox* list = window->Adressen();
+    ListBox* list = window->contactList();
     list->setFocus();
     QTRY_COMPARE(QApplication::focusWidget(), list);
 
@@ -458,13 +458,13 @@ void tst_Window1::typingInTheListStartsASearch() {
     }
 }
 
-void tst_Window1::returnInTheListOpensTheSelectedContact_data() {
+void tst_MainWindow::returnInTheListOpensTheSelectedContact_data() {
     QTest::addColumn<int>("row"); // clicked first, -1: none
     QTest::newRow("a row selected: its detail window") << 1;
     QTest::newRow("nothing selected: nothing") << -1;
 }
 
-void tst_Window1::returnInTheListOpensTheSelectedContact() {
+void tst_MainWindow::returnInTheListOpensTheSelectedContact() {
     QFETCH(int, row);
     loadAbh();
     window->searchField()->setText(QStringLiteral("zzz")); // "Name finden" is the default and would miss
@@ -472,9 +472,9 @@ void tst_Window1::returnInTheListOpensTheSelectedContact() {
     if (row >= 0) {
         clickRow(row);
     }
-    window->Adressen()->setFocus();
+    window->contactList()->setFocus();
 
-    QTest::keyClick(window->Adressen(), Qt::Key_Return);
+    QTest::keyClick(window->contactList(), Qt::Key_Return);
 
     QCOMPARE(dialogs.messages, QStringList());
     QCOMPARE(window->searchField()->text(), QStringLiteral("zzz"));
@@ -483,11 +483,11 @@ void tst_Window1::returnInTheListOpensTheSelectedContact() {
     window->detail()->hide();
 }
 
-void tst_Window1::tabGoesFieldFindNextListX() {
+void tst_MainWindow::tabGoesFieldFindNextListX() {
     loadAbh();
     window->nextButton()->setEnabled(true);
     window->searchField()->setFocus();
-    const QList<QWidget*> order{window->searchButton(), window->nextButton(), window->Adressen(),
+    const QList<QWidget*> order{window->searchButton(), window->nextButton(), window->contactList(),
                                 window->clearSortLabel(), window->searchField()};
     for (QWidget* next : order) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -495,7 +495,7 @@ void tst_Window1::tabGoesFieldFindNextListX() {
     }
 }
 
-void tst_Window1::firstKeySelectsTheFirstRow_data() {
+void tst_MainWindow::firstKeySelectsTheFirstRow_data() {
     QTest::addColumn<int>("key");
     QTest::addColumn<bool>("lastRow");
     QTest::newRow("home") << int(Qt::Key_Home) << false;
@@ -504,25 +504,25 @@ void tst_Window1::firstKeySelectsTheFirstRow_data() {
     QTest::newRow("end goes to the last row") << int(Qt::Key_End) << true;
 }
 
-void tst_Window1::firstKeySelectsTheFirstRow() {
+void tst_MainWindow::firstKeySelectsTheFirstRow() {
     QFETCH(int, key);
     // An import hands the focus to the list with nothing selected.
     window->searchField()->setFocus();
     QTRY_COMPARE(QApplication::focusWidget(), window->searchField());
-    window->OpenVcf(dataFile(QStringLiteral("anna.vcf")));
-    QTRY_COMPARE(QApplication::focusWidget(), window->Adressen());
-    QCOMPARE(window->Adressen()->listIndex(), -1);
+    window->openFile(dataFile(QStringLiteral("anna.vcf")));
+    QTRY_COMPARE(QApplication::focusWidget(), window->contactList());
+    QCOMPARE(window->contactList()->listIndex(), -1);
 
-    QTest::keyClick(window->Adressen(), Qt::Key(key));
+    QTest::keyClick(window->contactList(), Qt::Key(key));
 
     QFETCH(bool, lastRow);
-    QCOMPARE(window->Adressen()->listIndex(), lastRow ? window->adressenModel()->rowCount() - 1 : 0);
+    QCOMPARE(window->contactList()->listIndex(), lastRow ? window->contactModel()->rowCount() - 1 : 0);
     QVERIFY(window->appMenuBar()->detailAction()->isEnabled());
 }
 
 // ---- Sorting
 
-void tst_Window1::labelXRestoresFileOrder() {
+void tst_MainWindow::labelXRestoresFileOrder() {
     load(*window, cards(named({QStringLiteral("Zora"), QStringLiteral("Anton"), QStringLiteral("Moritz")})));
     const auto column = [](const AddressTableModel* model, int c) {
         QStringList texts;
@@ -531,27 +531,27 @@ void tst_Window1::labelXRestoresFileOrder() {
         }
         return texts;
     };
-    const QStringList adrDataIds = column(window->adrDataModel(), 0);
-    QHeaderView* header = window->Adressen()->horizontalHeader();
+    const QStringList adrDataIds = column(window->addressModel(), 0);
+    QHeaderView* header = window->contactList()->horizontalHeader();
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                       QPoint(header->sectionViewportPosition(1) + 5, header->height() / 2));
 
-    QCOMPARE(column(window->adressenModel(), 1),
+    QCOMPARE(column(window->contactModel(), 1),
              (QStringList{QStringLiteral("Anton"), QStringLiteral("Moritz"), QStringLiteral("Zora")}));
     QCOMPARE(header->sortIndicatorSection(), 1);
-    QCOMPARE(column(window->adrDataModel(), 0), adrDataIds);
+    QCOMPARE(column(window->addressModel(), 0), adrDataIds);
 
     QTest::mouseClick(window->clearSortLabel(), Qt::LeftButton);
 
-    QCOMPARE(column(window->adressenModel(), 0),
+    QCOMPARE(column(window->contactModel(), 0),
              (QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")}));
-    QCOMPARE(column(window->adressenModel(), 1),
+    QCOMPARE(column(window->contactModel(), 1),
              (QStringList{QStringLiteral("Zora"), QStringLiteral("Anton"), QStringLiteral("Moritz")}));
     QCOMPARE(header->sortIndicatorSection(), -1);
-    QCOMPARE(column(window->adrDataModel(), 0), adrDataIds);
+    QCOMPARE(column(window->addressModel(), 0), adrDataIds);
 }
 
-void tst_Window1::keyboardSorts_data() {
+void tst_MainWindow::keyboardSorts_data() {
     QTest::addColumn<QString>("keys"); // "1".."6", "0" with Ctrl; "space"/"return" on the x
     QTest::addColumn<int>("section");
     QTest::addColumn<QStringList>("names");
@@ -567,12 +567,12 @@ void tst_Window1::keyboardSorts_data() {
     QTest::newRow("return on the x") << "2,return" << -1 << zam.split(u',');
 }
 
-void tst_Window1::keyboardSorts() {
+void tst_MainWindow::keyboardSorts() {
     QFETCH(QString, keys);
     load(*window, cards({{QStringLiteral("Zora"), QStringLiteral("B"), {}, QStringLiteral("a@x")},
                          {QStringLiteral("Anton"), QStringLiteral("C"), {}, QStringLiteral("")},
                          {QStringLiteral("Moritz"), QStringLiteral("A"), {}, QStringLiteral("b@x")}}));
-    window->Adressen()->setFocus();
+    window->contactList()->setFocus();
     for (const QString& key : keys.split(u',')) {
         if (key == QLatin1String("space") || key == QLatin1String("return")) {
             window->clearSortLabel()->setFocus();
@@ -584,10 +584,10 @@ void tst_Window1::keyboardSorts() {
                             Qt::ControlModifier);
         }
     }
-    QTEST(window->Adressen()->horizontalHeader()->sortIndicatorSection(), "section");
+    QTEST(window->contactList()->horizontalHeader()->sortIndicatorSection(), "section");
     QStringList names;
-    for (int r = 0; r < window->adressenModel()->rowCount(); ++r) {
-        names << window->adressenModel()->cell(r, 1);
+    for (int r = 0; r < window->contactModel()->rowCount(); ++r) {
+        names << window->contactModel()->cell(r, ContactColumn::Name);
     }
     QTEST(names, "names");
     QCOMPARE(dialogs.messages, QStringList());
@@ -595,7 +595,7 @@ void tst_Window1::keyboardSorts() {
 
 // ---- Menu commands
 
-void tst_Window1::openAsksForAFileOfTheKnownTypes_data() {
+void tst_MainWindow::openAsksForAFileOfTheKnownTypes_data() {
     QTest::addColumn<QString>("answer");
     QTest::addColumn<QString>("title");
     QTest::addColumn<int>("rows");
@@ -604,27 +604,27 @@ void tst_Window1::openAsksForAFileOfTheKnownTypes_data() {
     QTest::newRow("cancelled") << QString() << QStringLiteral("file name: carla.vcf") << 1;
 }
 
-void tst_Window1::openAsksForAFileOfTheKnownTypes() {
+void tst_MainWindow::openAsksForAFileOfTheKnownTypes() {
     QFETCH(QString, answer);
-    window->OpenVcf(dataFile(QStringLiteral("carla.vcf")));
+    window->openFile(dataFile(QStringLiteral("carla.vcf")));
     dialogs.nextFiles << answer;
 
     QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
 
     QCOMPARE(dialogs.openFileTypes, QStringList{QStringLiteral("vcf Files;text File;all Files")});
     QTEST(window->windowTitle(), "title");
-    QTEST(window->adressenModel()->rowCount(), "rows");
+    QTEST(window->contactModel()->rowCount(), "rows");
     QCOMPARE(dialogs.messages, QStringList());
 }
 
-void tst_Window1::closingQuitsTheApplication_data() {
+void tst_MainWindow::closingQuitsTheApplication_data() {
     QTest::addColumn<QString>("how");
     QTest::newRow("close box") << "close box";
     QTest::newRow("Schließen, Ctrl+W") << "shortcut";
     QTest::newRow("Schließen from the menu") << "menu";
 }
 
-void tst_Window1::closingQuitsTheApplication() {
+void tst_MainWindow::closingQuitsTheApplication() {
     QFETCH(QString, how);
     QVERIFY(window->detail()); // exists, hidden
     if (how == QLatin1String("close box")) {
@@ -638,5 +638,5 @@ void tst_Window1::closingQuitsTheApplication() {
     QVERIFY(!window->isVisible());
 }
 
-QTEST_MAIN(tst_Window1)
-#include "tst_window1.moc"
+QTEST_MAIN(tst_MainWindow)
+#include "tst_mainwindow.moc"

@@ -1,0 +1,31 @@
+#include "fields.h"
+
+QString fieldCaption(Field field) {
+    switch (field) {
+    case Field::Name:
+        return QStringLiteral("Name");
+    case Field::Company:
+        return QStringLiteral("Firma");
+    case Field::MobilePhone:
+        return QStringLiteral("Tel-Mobil");
+    case Field::HomePhone:
+        return QStringLiteral("Tel-Privat");
+    case Field::WorkPhone:
+        return QStringLiteral("Tel-Arbeit");
+    case Field::Email:
+        return QStringLiteral("e-mail");
+    case Field::HomeStreet:
+        return QStringLiteral("Adresse");
+    case Field::HomePostalCode:
+    case Field::WorkPostalCode:
+        return QStringLiteral("PLZ");
+    case Field::HomeCity:
+    case Field::WorkCity:
+        return QStringLiteral("Ort");
+    case Field::WorkStreet:
+        return QStringLiteral("Adr.Arbeit");
+    case Field::Note:
+        return QStringLiteral("Notizen");
+    }
+    return {};
+}
