@@ -1,7 +1,7 @@
 // tovanel-bench: inspects and measures the import outside the viewer, through the viewer's own import
 // code and table model.
 #include "addresstablemodel.h"
-#include "cardrows.h"
+#include "contactrows.h"
 #include "generator.h"
 #include "importmessages.h"
 #include "tabledump.h"

@@ -6,8 +6,6 @@
 #include <QSize>
 #include <QString>
 
-class AddressTableModel;
-
 // One row of a contact's detail list: label, value, whether the value is shown bold, and the picture of a
 // photo row, whose value is then "[Bild WIDTHxHEIGHT]".
 struct CardRow {
@@ -41,9 +39,3 @@ QImage fullPhoto(const CardRow& row);
 // `decodePhotos` a photo row holds its bytes, size and text but no picture yet: the caller decodes it
 // with previewPhoto where that may take its time.
 QList<CardRow> furtherCardRows(const QString& cardText, bool decodePhotos = true);
-
-// All rows of a contact's detail list: the 13 fixed cells of list row `row` (Adressen order), then the
-// further rows read from the card in `vcfFile`. A card that cannot be read (its file changed or gone)
-// gives the fixed rows and a row with the German reason.
-QList<CardRow> contactRows(const AddressTableModel& adressen, const AddressTableModel* adrData, int row,
-                           const QString& vcfFile, bool decodePhotos = true);

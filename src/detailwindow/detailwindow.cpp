@@ -2,7 +2,7 @@
 
 #include "addresstablemodel.h"
 #include "appmenubar.h"
-#include "cardrows.h"
+#include "contactrows.h"
 #include "cardsource.h"
 #include "detailrows.h"
 #include "dialogs.h"

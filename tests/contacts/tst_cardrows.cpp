@@ -2,7 +2,7 @@
 // NAME.rows (label TAB value, TAB "bold" for a bold row, as `tovanel-bench card` prints them); hostile
 // values give a row of text and neither a crash nor a picture.
 #include "addresstablemodel.h"
-#include "cardrows.h"
+#include "contactrows.h"
 #include "tabledump.h"
 #include "vcardreader.h"
 

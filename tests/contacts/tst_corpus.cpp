@@ -1,7 +1,7 @@
 // Real-world vCard files exported by many programs: every one must import without a crash or a hang,
 // with one row per card and no garbled or undecoded text.
 #include "addresstablemodel.h"
-#include "cardrows.h"
+#include "contactrows.h"
 #include "importmessages.h"
 #include "vcardreader.h"
 
