@@ -11,7 +11,7 @@ namespace CardRules {
 
 // The telephone cell a TEL line fills: none for fax and pager numbers and for numbers of no known kind.
 inline std::optional<Field> telephoneField(const PropertyLexer::Parameters& parameters) {
-    if (parameters.faxOrPager) {
+    if (parameters.faxOrPager()) {
         return std::nullopt;
     }
     if (parameters.cell) {

@@ -106,7 +106,7 @@ void Parameters::addType(QByteArrayView type) {
     type = unquoted(type);
     switch (type.size()) {
     case 3:
-        faxOrPager |= is(type, "fax");
+        fax |= is(type, "fax");
         break;
     case 4:
         // Told apart by their first letter, compared in full only then.
@@ -128,7 +128,7 @@ void Parameters::addType(QByteArrayView type) {
         }
         break;
     case 5:
-        faxOrPager |= is(type, "pager");
+        pager |= is(type, "pager");
         break;
     default:
         break;
@@ -190,6 +190,10 @@ void Parameters::add(QByteArrayView parameter) {
         charset = unquoted(value);
     } else if (is(name, "PREF")) {
         pref = true;
+    } else if (is(name, "VALUE")) {
+        valueType = unquoted(value);
+    } else if (is(name, "X-SERVICE-TYPE")) {
+        serviceType = unquoted(value);
     }
 }
 
@@ -229,6 +233,15 @@ bool isQuotedPrintable(const Parameters& parameters, QByteArrayView charset, QBy
     return parameters.quotedPrintable ||
            (guess && !parameters.base64 && !parameters.encodingGiven && is(charset, "UTF-8") &&
             isAscii(value) && containsQuotedPrintableEscape(value));
+}
+
+QList<QByteArrayView> splitComponents(QByteArrayView value, char separator) {
+    QList<QByteArrayView> parts;
+    bool more = true;
+    while (more) {
+        parts << takeComponent(value, separator, more);
+    }
+    return parts;
 }
 
 } // namespace PropertyLexer

@@ -3,6 +3,7 @@
 #include "bytesearch.h"
 
 #include <QByteArrayView>
+#include <QList>
 #include <array>
 
 #ifdef __SSE2__
@@ -81,7 +82,8 @@ inline qsizetype keyEndAfterName(QByteArrayView line, qsizetype nameEnd, bool qu
 bool declaresQuotedPrintable(QByteArrayView line, qsizetype end);
 
 // What the parameters of one property line say, in the vCard 2.1 form ("HOME;CELL;QUOTED-PRINTABLE")
-// and the later one ("TYPE=home,cell;ENCODING=b"), quoted or not.
+// and the later one ("TYPE=home,cell;ENCODING=b"), quoted or not. The import and the reading of the whole
+// card both go by this one reading.
 struct Parameters {
     bool quotedPrintable = false;
     bool base64 = false;
@@ -90,8 +92,13 @@ struct Parameters {
     bool cell = false;
     bool home = false;
     bool work = false;
-    bool faxOrPager = false;
+    bool fax = false;
+    bool pager = false;
     QByteArrayView charset;
+    QByteArrayView valueType;   // VALUE=, such as "uri"
+    QByteArrayView serviceType; // X-SERVICE-TYPE=, the messenger an IMPP address is for
+
+    bool faxOrPager() const { return fax || pager; }
 
     // Adds one parameter, the bytes between two ";" of the key.
     void add(QByteArrayView parameter);
@@ -117,29 +124,39 @@ struct PropertyLine {
 bool isQuotedPrintable(const Parameters& parameters, QByteArrayView charset, QByteArrayView value,
                        bool guess = true);
 
-// The first `wanted` (at most 7) ";"-separated components of a value; a ";" after a backslash belongs
-// to the text. Components past the last one present are empty.
+// Takes the next `separator`-separated part off the front of `rest`; a separator after a backslash
+// belongs to the text. `more` is cleared when the part taken was the last one. The one rule by which
+// values are cut into components (";") and lists (",") everywhere.
+inline QByteArrayView takeComponent(QByteArrayView& rest, char separator, bool& more) {
+    const char* const data = rest.data();
+    const char* const end = data + rest.size();
+    const char* p = data;
+    while ((p = findEither(p, end, separator, '\\')) != end) {
+        if (*p == '\\') {
+            p += end - p >= 2 ? 2 : 1;
+            continue;
+        }
+        const QByteArrayView part(data, p - data);
+        rest = QByteArrayView(p + 1, end - p - 1);
+        return part;
+    }
+    more = false;
+    const QByteArrayView part = rest;
+    rest = QByteArrayView();
+    return part;
+}
+
+// The first `wanted` (at most 7) ";"-separated components of a value. Components past the last one present
+// are empty.
 struct Components {
     std::array<QByteArrayView, 7> parts{};
     qsizetype count = 0;
 
     Components(QByteArrayView value, qsizetype wanted) {
-        const char* const data = value.data();
-        const char* const end = data + value.size();
-        const char* start = data;
-        const char* p = data;
-        while ((p = findEither(p, end, ';', '\\')) != end) {
-            if (*p == '\\') {
-                p += end - p >= 2 ? 2 : 1;
-                continue;
-            }
-            parts[size_t(count++)] = QByteArrayView(start, p - start);
-            start = ++p;
-            if (count == wanted) {
-                return;
-            }
+        bool more = true;
+        while (more && count < wanted) {
+            parts[size_t(count++)] = takeComponent(value, ';', more);
         }
-        parts[size_t(count++)] = QByteArrayView(start, end - start);
     }
     QByteArrayView operator[](qsizetype index) const {
         return index < count ? parts[size_t(index)] : QByteArrayView();
@@ -148,15 +165,11 @@ struct Components {
 
 // Components(value, 1)[0], without filling the other six: most values are asked for only their first.
 inline QByteArrayView firstComponent(QByteArrayView value) {
-    const char* const end = value.data() + value.size();
-    const char* p = value.data();
-    while ((p = findEither(p, end, ';', '\\')) != end) {
-        if (*p != '\\') {
-            return QByteArrayView(value.data(), p - value.data());
-        }
-        p += end - p >= 2 ? 2 : 1;
-    }
-    return value;
+    bool more = true;
+    return takeComponent(value, ';', more);
 }
+
+// Every `separator`-separated part of a value.
+QList<QByteArrayView> splitComponents(QByteArrayView value, char separator);
 
 } // namespace PropertyLexer

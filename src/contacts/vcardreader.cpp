@@ -8,8 +8,10 @@
 #include "fastdecoders.h"
 #include "importmessages.h"
 #include "linereader.h"
+#include "logicallines.h"
 #include "propertyline.h"
 #include "textbuffer.h"
+#include "valuetext.h"
 #include "vcardreader_p.h"
 
 #include <QFile>
@@ -73,18 +75,9 @@ void appendString(Text& out, QStringView text) {
     out.append(text.utf16(), size_t(text.size()));
 }
 
-bool startsWithTelScheme(const Text& number) {
-    constexpr char16_t Scheme[] = u"tel:";
-    if (number.size() < 4) {
-        return false;
-    }
-    for (size_t i = 0; i < 4; ++i) {
-        const char16_t c = number.data()[i];
-        if ((c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c) != Scheme[i]) {
-            return false;
-        }
-    }
-    return true;
+// Whether a property's values may be read as quoted-printable by their look, by the one rule.
+template <size_t N> constexpr bool guesses(const char (&name)[N]) {
+    return ValueText::guessesQuotedPrintable(std::string_view(name, N - 1));
 }
 
 class Reader {
@@ -98,7 +91,6 @@ public:
             m_lines.setEnd(size);
         }
         m_lines.setMaxLineLength(MaxLineLength);
-        m_unicodeSource = false;
         watchChunks();
     }
     // Reads the bytes [start, end) of a file of single bytes, `total` long.
@@ -106,7 +98,6 @@ public:
            const std::atomic<bool>* stop)
         : m_lines(device, start, end), m_progress(progress), m_stop(stop) {
         m_total = total;
-        m_unicodeSource = false;
         m_nextProgress = start + ProgressStep;
         watchChunks();
     }
@@ -114,23 +105,13 @@ public:
     VcardReadResult run();
 
 private:
-    struct Pending {
-        Property property = Property::Other;
-        bool keep = false;            // the text is needed: a recognised property inside a card
-        bool quotedPrintable = false; // a trailing "=" continues the value on the next line
-        // Where the key of the first line ends, when looked for. Found there, it holds for the whole
-        // logical line: the lines that continue it only add to the value.
-        qsizetype keyEnd = -1;
-        bool unquotedKey = false;
-        qint64 start = 0;
-        qint64 end = 0;
-    };
+    using Pending = LogicalLines::Line;
 
     bool handle(const Pending& line, QByteArrayView text);
     void apply(const Pending& pending, QByteArrayView line);
-    // Appends the text of a raw value: transfer encoding, charset, then backslash escapes.
-    void decode(Text& out, QByteArrayView raw, const Parameters& parameters,
-                bool allowImplicitQuotedPrintable);
+    void decode(Text& out, QByteArrayView raw, const Parameters& parameters, bool guessQuotedPrintable) {
+        m_values.append(out, raw, parameters, guessQuotedPrintable);
+    }
     Text& clearedField(Field field) {
         Text& text = m_fields[size_t(field)];
         text.clear();
@@ -176,16 +157,14 @@ private:
     std::chrono::steady_clock::time_point m_nextProgressTime =
         std::chrono::steady_clock::now() + ProgressInterval;
     qint64 m_total = -1;
-    bool m_unicodeSource = false;
     VcardReadResult m_result;
 
     std::string m_logical;
-    QByteArrayView logical() const { return QByteArrayView(m_logical.data(), qsizetype(m_logical.size())); }
+    ValueText m_values;
     bool m_inCard = false;
     bool m_cardOpen = false;
     std::array<Text, FieldCount> m_fields;
     Text m_scratch;
-    std::string m_bytes;
     std::uint8_t m_bold = 0;
     // What names a card that has no FN: its N line, composed only for such a card, and its first e-mail.
     std::string m_nLine;
@@ -256,7 +235,7 @@ void Reader::closeCard() {
 
 // Returns false when the line stops the reading (an "END" outside a card).
 bool Reader::handle(const Pending& line, QByteArrayView text) {
-    switch (line.property) {
+    switch (Property(line.kind)) {
     case Property::Begin:
         openCard(line.start);
         m_inCard = true;
@@ -279,53 +258,6 @@ bool Reader::handle(const Pending& line, QByteArrayView text) {
     }
 }
 
-void Reader::decode(Text& out, QByteArrayView raw, const Parameters& parameters,
-                    bool allowImplicitQuotedPrintable) {
-    QByteArray transferDecoded;
-    QByteArrayView bytes = raw;
-    bool direct = true;
-    if (PropertyLexer::isQuotedPrintable(parameters, parameters.charset, raw, allowImplicitQuotedPrintable)) {
-        m_bytes.resize(size_t(raw.size()));
-        m_bytes.resize(size_t(decodeQuotedPrintable(raw, m_bytes.data())));
-        bytes = QByteArrayView(m_bytes.data(), qsizetype(m_bytes.size()));
-        direct = false;
-    } else if (parameters.base64) {
-        transferDecoded = decodeBase64(raw);
-        if (!transferDecoded.isNull()) {
-            bytes = transferDecoded;
-            direct = false;
-        }
-    }
-    const size_t start = out.size();
-    bool backslash = true;
-    if (direct && m_unicodeSource) {
-        // Lines of a UTF-16 file arrive as UTF-8 already; a charset can only describe encoded bytes there.
-        appendString(out, QString::fromUtf8(bytes));
-    } else {
-        // ASCII decodes alike under any charset name, and German UTF-8 needs no QString on the way.
-        out.resize(start + size_t(bytes.size()));
-        char16_t* const text = out.data() + start;
-        const size_t ascii = widenAscii(text, bytes.data(), size_t(bytes.size()), backslash);
-        if (ascii < size_t(bytes.size())) {
-            const CharsetFamily family = charsetFamily(parameters.charset);
-            qsizetype utf8 = -1;
-            if (family == CharsetFamily::Utf8 &&
-                (utf8 = continueTwoByteUtf8(text + ascii, bytes, qsizetype(ascii), backslash)) >= 0) {
-                out.resize(start + ascii + size_t(utf8));
-            } else if (family == CharsetFamily::Windows1252) {
-                continueWindows1252(text + ascii, bytes, qsizetype(ascii), backslash);
-            } else {
-                out.resize(start);
-                appendString(out, decodeCharset(bytes, parameters.charset));
-                backslash = true;
-            }
-        }
-    }
-    if (backslash) {
-        out.resize(start + size_t(unescapeText(out.data() + start, qsizetype(out.size() - start))));
-    }
-}
-
 void Reader::composeName(QByteArrayView value, const Parameters& parameters) {
     m_nName.clear();
     m_nUsable = false;
@@ -333,15 +265,12 @@ void Reader::composeName(QByteArrayView value, const Parameters& parameters) {
     for (const int index : CardRules::NameOrder) {
         // Several values of one part ("Hans,Peter") are separated by commas that no backslash escapes.
         QByteArrayView rest = parts[index];
-        while (!rest.isEmpty()) {
-            qsizetype comma = 0;
-            while (comma < rest.size() && rest[comma] != ',') {
-                comma += rest[comma] == '\\' ? 2 : 1;
-            }
-            comma = std::min(comma, rest.size());
+        bool more = !rest.isEmpty();
+        while (more) {
+            const QByteArrayView value = PropertyLexer::takeComponent(rest, ',', more);
             Text& piece = m_scratch;
             piece.clear();
-            decode(piece, rest.first(comma), parameters, true);
+            decode(piece, value, parameters, guesses("N"));
             const QStringView text = piece.view().trimmed();
             if (!text.isEmpty()) {
                 if (m_nName.size() != 0) {
@@ -350,7 +279,6 @@ void Reader::composeName(QByteArrayView value, const Parameters& parameters) {
                 appendString(m_nName, text);
                 m_nUsable |= CardRules::isNamePart(index);
             }
-            rest = comma < rest.size() ? rest.sliced(comma + 1) : QByteArrayView();
         }
     }
 }
@@ -358,15 +286,15 @@ void Reader::composeName(QByteArrayView value, const Parameters& parameters) {
 void Reader::apply(const Pending& pending, QByteArrayView line) {
     const PropertyLine p(line, pending.keyEnd, pending.unquotedKey);
     const Parameters& params = p.parameters;
-    switch (pending.property) {
+    switch (Property(pending.kind)) {
     case Property::FN:
-        decode(clearedField(Field::Name), p.value, params, true);
+        decode(clearedField(Field::Name), p.value, params, guesses("FN"));
         break;
     case Property::NOTE:
-        decode(clearedField(Field::Note), p.value, params, true);
+        decode(clearedField(Field::Note), p.value, params, guesses("NOTE"));
         break;
     case Property::ORG:
-        decode(clearedField(Field::Company), firstComponent(p.value), params, false);
+        decode(clearedField(Field::Company), firstComponent(p.value), params, guesses("ORG"));
         break;
     case Property::N:
         // Most cards have an FN: the N is composed at the card's end only when it is needed.
@@ -376,7 +304,7 @@ void Reader::apply(const Pending& pending, QByteArrayView line) {
         break;
     case Property::EMAIL: {
         Text& email = clearedField(Field::Email);
-        decode(email, firstComponent(p.value), params, false);
+        decode(email, firstComponent(p.value), params, guesses("EMAIL"));
         if (!m_emailSeen) {
             m_emailSeen = true;
             m_firstEmail.append(email.data(), email.size());
@@ -396,17 +324,8 @@ void Reader::apply(const Pending& pending, QByteArrayView line) {
         }
         Text& number = m_scratch;
         number.clear();
-        decode(number, firstComponent(p.value), params, false);
-        if (startsWithTelScheme(number)) {
-            number.eraseFront(4);
-        }
-        Text& cell = clearedField(field);
-        if (const std::optional<QStringView> rest = nationalNumberRest(number.view())) {
-            cell.push_back(u'0');
-            appendString(cell, *rest);
-        } else {
-            cell.swap(number);
-        }
+        decode(number, firstComponent(p.value), params, guesses("TEL"));
+        telephoneText(number, clearedField(field));
         m_bold = params.pref ? std::uint8_t(m_bold | bold) : std::uint8_t(m_bold & ~bold);
         break;
     }
@@ -416,7 +335,7 @@ void Reader::apply(const Pending& pending, QByteArrayView line) {
         const auto part = [&](Field field, qsizetype index) {
             Text& text = m_scratch;
             text.clear();
-            decode(text, parts[index], params, true);
+            decode(text, parts[index], params, guesses("ADR"));
             Text& cell = clearedField(field);
             if (!text.hasLineBreak()) {
                 cell.swap(text);
@@ -435,82 +354,20 @@ void Reader::apply(const Pending& pending, QByteArrayView line) {
 }
 
 VcardReadResult Reader::run() {
-    Pending pending;
-    bool active = false;
-    bool softBreak = false;
-    bool stopped = false;
-    QByteArrayView line;
     bool first = true;
-    while (m_lines.readLine(line)) {
+    const auto classify = [&](QByteArrayView name, Pending& line) {
         if (first) {
-            m_unicodeSource = m_lines.encoding() != LineReader::Encoding::Bytes;
+            m_values.setUnicodeSource(m_lines.encoding() != LineReader::Encoding::Bytes);
             first = false;
         }
-        if (active) {
-            if (softBreak && (is(line, "END:VCARD") || is(line, "BEGIN:VCARD"))) {
-                // Some exporters end a quoted-printable value with a dangling "=": taken as a soft line
-                // break it would swallow the card's last line. That "=" ends the value instead.
-                if (pending.keep && !m_logical.empty()) {
-                    m_logical.pop_back();
-                }
-                softBreak = false;
-            }
-            if (softBreak) {
-                // Quoted-printable soft line break: the value goes on, whitespace and all.
-                if (pending.keep) {
-                    if (!m_logical.empty()) {
-                        m_logical.pop_back();
-                    }
-                    m_logical.append(line.data(), size_t(line.size()));
-                }
-                pending.end = m_lines.position();
-                softBreak = line.endsWith('=');
-                continue;
-            }
-            if (!line.isEmpty() && isBlank(line.front())) {
-                // Folded line: the break and one whitespace character go.
-                if (pending.keep) {
-                    m_logical.append(line.data() + 1, size_t(line.size() - 1));
-                }
-                pending.end = m_lines.position();
-                softBreak = pending.quotedPrintable && line.endsWith('=');
-                continue;
-            }
-            if (!handle(pending, logical())) {
-                stopped = true;
-                active = false;
-                break;
-            }
-        }
-        pending = Pending{};
-        qsizetype nameEnd = 0;
-        bool quoteInName = false;
-        pending.property = propertyOf(PropertyLexer::propertyName(line, nameEnd, quoteInName));
-        pending.keep = m_inCard && pending.property != Property::Other &&
-                       pending.property != Property::Begin && pending.property != Property::End;
-        if (line.endsWith('=') || pending.keep) {
-            pending.keyEnd = PropertyLexer::keyEndAfterName(line, nameEnd, quoteInName, &pending.unquotedKey);
-            pending.quotedPrintable = PropertyLexer::declaresQuotedPrintable(line, pending.keyEnd);
-        }
-        pending.start = m_lines.lineStart();
-        pending.end = m_lines.position();
-        softBreak = pending.quotedPrintable && line.endsWith('=');
-        active = true;
-        if (pending.keep) {
-            // A value of one line is taken straight from the reader's buffer: a huge one is not copied.
-            const int next = m_lines.peek();
-            if (next < 0 || (!softBreak && next != ' ' && next != '\t')) {
-                handle(pending, m_lines.currentLine());
-                active = false;
-                continue;
-            }
-            const QByteArrayView current = m_lines.currentLine();
-            m_logical.assign(current.data(), size_t(current.size()));
-        }
-    }
-    if (active && !m_lines.failed() && !handle(pending, logical())) {
-        stopped = true;
-    }
+        const Property property = propertyOf(name);
+        line.kind = int(property);
+        line.keep = m_inCard && property != Property::Other && property != Property::Begin &&
+                    property != Property::End;
+    };
+    const bool stopped = !LogicalLines::forEach(
+        m_lines, m_logical, classify,
+        [this](const Pending& line, QByteArrayView text) { return handle(line, text); });
     closeCard();
     if (m_lines.cancelled()) {
         VcardReadResult cancelled;

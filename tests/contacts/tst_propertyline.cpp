@@ -11,12 +11,19 @@ namespace {
 QString flags(const Parameters& p) {
     QStringList out;
     const std::pair<bool, const char*> all[] = {
-        {p.quotedPrintable, "qp"}, {p.base64, "b64"}, {p.encodingGiven, "given"}, {p.pref, "pref"},
-        {p.cell, "cell"},          {p.home, "home"},  {p.work, "work"},           {p.faxOrPager, "fax"}};
+        {p.quotedPrintable, "qp"}, {p.base64, "b64"}, {p.encodingGiven, "given"},
+        {p.pref, "pref"},          {p.cell, "cell"},  {p.home, "home"},
+        {p.work, "work"},          {p.fax, "fax"},    {p.pager, "pager"}};
     for (const auto& [set, name] : all) {
         if (set) {
             out << QLatin1String(name);
         }
+    }
+    if (!p.valueType.isEmpty()) {
+        out << QStringLiteral("value=") + QString::fromLatin1(p.valueType);
+    }
+    if (!p.serviceType.isEmpty()) {
+        out << QStringLiteral("service=") + QString::fromLatin1(p.serviceType);
     }
     return out.join(QLatin1Char(','));
 }
@@ -54,6 +61,12 @@ void tst_PropertyLine::lexesLine_data() {
     QTest::newRow("2.1 bare types") << QByteArray("TEL;HOME;PREF;VOICE:089 1234") << QByteArray("TEL") << 19
                                     << QStringLiteral("pref,home") << QByteArray()
                                     << QByteArrayList{"089 1234"};
+    QTest::newRow("messenger service and value type")
+        << QByteArray("item2.IMPP;X-SERVICE-TYPE=\"Skype\";type=pref;VALUE=uri:skype:anna")
+        << QByteArray("IMPP") << 53 << QStringLiteral("pref,value=uri,service=Skype") << QByteArray()
+        << QByteArrayList{"skype:anna"};
+    QTest::newRow("pager is not fax") << QByteArray("TEL;TYPE=PAGER:0171") << QByteArray("TEL") << 14
+                                      << QStringLiteral("pager") << QByteArray() << QByteArrayList{"0171"};
     QTest::newRow("fax among types") << QByteArray("tel;type=WORK,FAX:089") << QByteArray("tel") << 17
                                      << QStringLiteral("work,fax") << QByteArray() << QByteArrayList{"089"};
     QTest::newRow("quoted-printable declared")
