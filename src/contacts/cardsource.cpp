@@ -64,54 +64,88 @@ CardSourceText failure(const QString& path, const QString& deviceError) {
 
 } // namespace
 
+namespace {
+
+// The range's bytes as the file holds them, and the file's encoding; `text` stays empty.
+CardSourceText readRange(const QString& path, CardSourceRange range, const FileStamp& expectedStamp,
+                         QByteArray& bytes, LineReader::Encoding& encoding) {
+    QFile file;
+    FileStamp stamp;
+    CardSourceText result;
+    if (!openRegularFile(path, file, &stamp, &result.error)) {
+        return result;
+    }
+    if (expectedStamp.isValid() &&
+        (stamp.size != expectedStamp.size || stamp.modifiedNs != expectedStamp.modifiedNs ||
+         stamp.inode != expectedStamp.inode)) {
+        result.changed = true;
+        result.error = QStringLiteral("Die Datei wurde seit dem Einlesen geändert.");
+        return result;
+    }
+    const QByteArray head = file.read(4);
+    if (head.size() < 4 && file.error() != QFileDevice::NoError) {
+        return failure(path, file.errorString());
+    }
+    qsizetype markLength = 0;
+    encoding = LineReader::encodingOf(head, markLength);
+
+    // The size at opening: what is appended meanwhile is not this file's card.
+    const qint64 size = stamp.size;
+    const qint64 end = range.end < 0 ? size : std::min(range.end, size);
+    const qint64 start = std::clamp(range.start, qint64(markLength), std::max(qint64(markLength), end));
+    qint64 length = end - start;
+    if (encoding != LineReader::Encoding::Bytes) {
+        length -= length % 2;
+    }
+
+    result.ok = true;
+    if (length <= 0) {
+        return result;
+    }
+    if (!file.seek(start)) {
+        return failure(path, file.errorString());
+    }
+    bytes = file.read(length);
+    if (bytes.size() != length && file.error() != QFileDevice::NoError) {
+        return failure(path, file.errorString());
+    }
+    return result;
+}
+
+CardSourceText outOfMemory() {
+    CardSourceText result;
+    result.error = systemErrorReason(ENOMEM);
+    return result;
+}
+
+} // namespace
+
 CardSourceText readCardSource(const QString& path, CardSourceRange range, const FileStamp& expectedStamp) {
     try {
-        QFile file;
-        FileStamp stamp;
-        CardSourceText result;
-        if (!openRegularFile(path, file, &stamp, &result.error)) {
-            return result;
+        QByteArray bytes;
+        LineReader::Encoding encoding = LineReader::Encoding::Bytes;
+        CardSourceText result = readRange(path, range, expectedStamp, bytes, encoding);
+        if (result.ok) {
+            result.text = decode(bytes, encoding);
+            dropLastLineBreak(result.text);
         }
-        if (expectedStamp.isValid() &&
-            (stamp.size != expectedStamp.size || stamp.modifiedNs != expectedStamp.modifiedNs ||
-             stamp.inode != expectedStamp.inode)) {
-            result.changed = true;
-            result.error = QStringLiteral("Die Datei wurde seit dem Einlesen geändert.");
-            return result;
-        }
-        const QByteArray head = file.read(4);
-        if (head.size() < 4 && file.error() != QFileDevice::NoError) {
-            return failure(path, file.errorString());
-        }
-        qsizetype markLength = 0;
-        const LineReader::Encoding encoding = LineReader::encodingOf(head, markLength);
-
-        // The size at opening: what is appended meanwhile is not this file's card.
-        const qint64 size = stamp.size;
-        const qint64 end = range.end < 0 ? size : std::min(range.end, size);
-        const qint64 start = std::clamp(range.start, qint64(markLength), std::max(qint64(markLength), end));
-        qint64 length = end - start;
-        if (encoding != LineReader::Encoding::Bytes) {
-            length -= length % 2;
-        }
-
-        result.ok = true;
-        if (length <= 0) {
-            return result;
-        }
-        if (!file.seek(start)) {
-            return failure(path, file.errorString());
-        }
-        const QByteArray bytes = file.read(length);
-        if (bytes.size() != length && file.error() != QFileDevice::NoError) {
-            return failure(path, file.errorString());
-        }
-        result.text = decode(bytes, encoding);
-        dropLastLineBreak(result.text);
         return result;
     } catch (const std::bad_alloc&) {
-        CardSourceText result;
-        result.error = systemErrorReason(ENOMEM);
+        return outOfMemory();
+    }
+}
+
+CardSourceText readCardBytes(const QString& path, CardSourceRange range, const FileStamp& expectedStamp) {
+    try {
+        QByteArray bytes;
+        LineReader::Encoding encoding = LineReader::Encoding::Bytes;
+        CardSourceText result = readRange(path, range, expectedStamp, bytes, encoding);
+        if (result.ok) {
+            result.unicode = encoding != LineReader::Encoding::Bytes;
+            result.bytes = result.unicode ? decode(bytes, encoding).toUtf8() : std::move(bytes);
+        }
         return result;
+    } catch (const std::bad_alloc&) {
+        return outOfMemory();
     }
 }

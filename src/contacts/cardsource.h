@@ -2,6 +2,7 @@
 
 #include "regularfile.h"
 
+#include <QByteArray>
 #include <QString>
 
 class ContactTable;
@@ -24,6 +25,10 @@ CardSourceRange cardSourceRange(const ContactTable& table, qsizetype contact);
 struct CardSourceText {
     bool ok = false;
     QString text;
+    // readCardBytes: the card's bytes as the file holds them; a UTF-16 file's converted to UTF-8, and then
+    // `unicode` is set.
+    QByteArray bytes;
+    bool unicode = false;
     // Why the file could not be read (German), when not ok.
     QString error;
     // Not ok because the file is no longer the one the range was taken from.
@@ -38,3 +43,5 @@ struct CardSourceText {
 // bytes past its end are not there.
 CardSourceText readCardSource(const QString& path, CardSourceRange range,
                               const FileStamp& expectedStamp = {});
+// The same range as bytes for reading its properties, which decode their values themselves.
+CardSourceText readCardBytes(const QString& path, CardSourceRange range, const FileStamp& expectedStamp = {});

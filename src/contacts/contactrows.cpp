@@ -52,14 +52,14 @@ QList<CardRow> contactRows(const AddressTableModel& adressen, const AddressTable
                                 .arg(((end - range.start) + (1 << 20) - 1) >> 20)));
         return rows;
     }
-    const CardSourceText source = readCardSource(vcfFile, range, adressen.table().sourceStamp());
+    const CardSourceText source = readCardBytes(vcfFile, range, adressen.table().sourceStamp());
     if (!source.ok) {
         rows.append(textRow(QStringLiteral("Hinweis"),
                             source.changed ? ImportMessages::changedSinceRead(vcfFile)
                                            : ImportMessages::cannotRead(vcfFile, source.error)));
         return rows;
     }
-    for (CardRow& further : furtherCardRows(source.text, decodePhotos)) {
+    for (CardRow& further : furtherCardRows(source.bytes, source.unicode, decodePhotos)) {
         rows.push_back(std::move(further));
     }
     return rows;

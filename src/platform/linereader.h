@@ -26,6 +26,10 @@ public:
     // `start`; positions still count from the beginning of the file.
     LineReader(QIODevice& device, qint64 start, qint64 end, qsizetype chunkSize = 1 << 17);
 
+    // Takes the device's bytes as single bytes from its start, without looking for a byte-order mark or
+    // UTF-16: for text whose encoding is known already, such as one card cut out of a file.
+    void assumeBytes() { m_started = true; }
+
     // The encoding of a file from its first (up to four) bytes, and the length of its byte-order mark.
     static Encoding encodingOf(QByteArrayView head, qsizetype& markLength);
     Q_DISABLE_COPY_MOVE(LineReader)

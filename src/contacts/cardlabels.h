@@ -1,0 +1,22 @@
+#pragma once
+
+#include "propertyline.h"
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+// The German labels of a card's further rows, where the card gives none of its own.
+namespace CardLabels {
+
+// An Apple label in German: the built-in ones such as "_$!<HomeFax>!$_" by a table, others as they stand.
+QString appleLabel(const QString& label);
+// The label of a telephone number that no fixed cell shows, by its types.
+QString telephone(const PropertyLexer::Parameters& parameters);
+// The label of an e-mail address or address that no fixed cell shows, by its types.
+QString email(const PropertyLexer::Parameters& parameters);
+QString address(const PropertyLexer::Parameters& parameters);
+// The service of a messenger property of the usual exporters ("X-AIM": "AIM"), or nothing.
+std::optional<QString> messengerService(const QByteArray& name);
+
+} // namespace CardLabels
