@@ -100,10 +100,12 @@ VcardReadResult cancelledResult() {
     return result;
 }
 
-// readVcardInParts for the first `size` bytes of the device.
-VcardReadResult readInParts(QIODevice& device, const ReadProgress& progress, qint64 segmentBytes,
-                            qint64 size) {
-    const auto sequential = [&]() { return readVcardLines(device, progress, size); };
+} // namespace
+
+VcardReadResult VcardReading::readInParts(QIODevice& device, const ReadOptions& options, qint64 segmentBytes,
+                                          qint64 size) {
+    const ReadProgress& progress = options.progress;
+    const auto sequential = [&]() { return readLines(device, options, size); };
     if (device.isSequential() || device.pos() != 0 || segmentBytes <= 0 || size <= segmentBytes) {
         return sequential();
     }
@@ -161,7 +163,12 @@ VcardReadResult readInParts(QIODevice& device, const ReadProgress& progress, qin
                 counted = done;
                 return reporting ? report() : !stop;
             };
-            part.result = readVcardRange(source, onProgress, part.start, part.end, size, &stop);
+            ReadOptions range;
+            range.progress = onProgress;
+            range.rangeStart = part.start;
+            range.rangeEnd = part.end;
+            range.stop = &stop;
+            part.result = readLines(source, range, size);
             if (part.result.status != VcardReadResult::Status::ReadToEnd) {
                 size_t stopAt = firstStop;
                 while (k < stopAt && !firstStop.compare_exchange_weak(stopAt, k)) {
@@ -219,21 +226,4 @@ VcardReadResult readInParts(QIODevice& device, const ReadProgress& progress, qin
         progress(bytesDone, size);
     }
     return result;
-}
-
-} // namespace
-
-VcardReadResult readVcardUpTo(QIODevice& device, const ReadProgress& progress, qint64 size) {
-    // Large files are read by two threads; below this the second thread costs more than it saves.
-    constexpr qint64 TwoThreadsFrom = 16 << 20;
-    if (!device.isSequential() && size >= TwoThreadsFrom && std::thread::hardware_concurrency() >= 2) {
-        // Eight parts, which the two threads take in turn: a thread that gets less of the processor
-        // from other programs then reads fewer of them, rather than keeping the other waiting.
-        return readInParts(device, progress, (size + 7) / 8, size);
-    }
-    return readVcardLines(device, progress, size);
-}
-
-VcardReadResult readVcardInParts(QIODevice& device, const ReadProgress& progress, qint64 segmentBytes) {
-    return readInParts(device, progress, segmentBytes, device.isSequential() ? -1 : device.size());
 }

@@ -23,6 +23,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -388,22 +389,34 @@ VcardReadResult Reader::run() {
 
 } // namespace
 
-VcardReadResult readVcardLines(QIODevice& device, const ReadProgress& progress, qint64 size) {
-    Reader reader(device, progress, size);
+VcardReadResult VcardReading::readLines(QIODevice& device, const ReadOptions& options, qint64 size) {
+    if (options.rangeStart >= 0) {
+        Reader reader(device, options.progress, options.rangeStart, options.rangeEnd, size, options.stop);
+        return reader.run();
+    }
+    Reader reader(device, options.progress, size, options.stop);
     return reader.run();
 }
 
-VcardReadResult readVcardRange(QIODevice& device, const ReadProgress& progress, qint64 start, qint64 end,
-                               qint64 total, const std::atomic<bool>* stop) {
-    Reader reader(device, progress, start, end, total, stop);
-    return reader.run();
+VcardReadResult readVcard(QIODevice& device, const ReadOptions& options) {
+    const qint64 size = options.size >= 0 ? options.size : device.isSequential() ? -1 : device.size();
+    if (options.rangeStart >= 0 || options.partBytes == ReadOptions::OneThread) {
+        return VcardReading::readLines(device, options, size);
+    }
+    if (options.partBytes > 0) {
+        return VcardReading::readInParts(device, options, options.partBytes, size);
+    }
+    // Large files are read by two threads; below this the second thread costs more than it saves.
+    constexpr qint64 TwoThreadsFrom = 16 << 20;
+    if (!device.isSequential() && size >= TwoThreadsFrom && std::thread::hardware_concurrency() >= 2) {
+        // Eight parts, which the two threads take in turn: a thread that gets less of the processor
+        // from other programs then reads fewer of them, rather than keeping the other waiting.
+        return VcardReading::readInParts(device, options, (size + 7) / 8, size);
+    }
+    return VcardReading::readLines(device, options, size);
 }
 
-VcardReadResult readVcard(QIODevice& device, const ReadProgress& progress) {
-    return readVcardUpTo(device, progress, device.isSequential() ? -1 : device.size());
-}
-
-VcardReadResult readVcardFile(const QString& path, const ReadProgress& progress) {
+VcardReadResult readVcardFile(const QString& path, ReadOptions options) {
     VcardReadResult result;
     try {
         QFile file;
@@ -414,7 +427,8 @@ VcardReadResult readVcardFile(const QString& path, const ReadProgress& progress)
             result.error = reason;
             return result;
         }
-        result = readVcardUpTo(file, progress, stamp.size);
+        options.size = stamp.size;
+        result = readVcard(file, options);
         result.stamp = stamp;
         result.table->setSourceStamp(stamp);
         if (result.status == VcardReadResult::Status::ReadError) {

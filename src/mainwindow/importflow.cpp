@@ -18,8 +18,9 @@ ImportFlow::ImportFlow(QWidget& window, QString& file, AddressTableModel& adress
                        AddressTableModel& adrData, Dialogs& dialogs, QWidget* list)
     : QObject(&window), m_window(window), m_file(file), m_contactList(adressen), m_addressList(adrData),
       m_dialogs(dialogs), m_list(list), m_progressDelayMs(ImportProgress::DefaultDelayMs),
-      m_reading(
-          [](const QString& path, const ReadProgress& progress) { return readVcardFile(path, progress); }) {}
+      m_reading([](const QString& path, const ReadProgress& progress) {
+          return readVcardFile(path, {.progress = progress});
+      }) {}
 
 void ImportFlow::open(const QString& path) {
     QString next = path;

@@ -4,7 +4,6 @@
 #include "regularfile.h"
 #include "tempfiles.h"
 #include "vcardreader.h"
-#include "vcardreader_p.h"
 
 #include <QBuffer>
 #include <QDirIterator>
@@ -76,7 +75,7 @@ void tst_ReaderParts::filesGiveTheSameTable() {
         // Opened by descriptor, as the import does: the second reader cannot go by the name.
         QFile file;
         QVERIFY(openRegularFile(path, file));
-        const QStringList inParts = describe(readVcardInParts(file, {}, partSize));
+        const QStringList inParts = describe(readVcard(file, {.partBytes = partSize}));
         QCOMPARE(inParts, expected);
     }
 }
@@ -114,7 +113,7 @@ void tst_ReaderParts::buffersGiveTheSameTable() {
     for (const qint64 partSize : PartSizes) {
         QBuffer buffer(&data);
         QVERIFY(buffer.open(QIODevice::ReadOnly));
-        QCOMPARE(describe(readVcardInParts(buffer, {}, partSize)), expected);
+        QCOMPARE(describe(readVcard(buffer, {.partBytes = partSize})), expected);
     }
 }
 
@@ -128,15 +127,14 @@ void tst_ReaderParts::progressComesOnTheCallingThread() {
     QThread* const caller = QThread::currentThread();
     int foreign = 0;
     qint64 last = -1;
-    const VcardReadResult result = readVcardInParts(
-        buffer,
-        [&](qint64 done, qint64 total) {
-            foreign += QThread::currentThread() != caller ? 1 : 0;
-            last = done;
-            [&] { QCOMPARE(total, data.size()); }();
-            return true;
-        },
-        1000);
+    const VcardReadResult result = readVcard(buffer, {.progress =
+                                                          [&](qint64 done, qint64 total) {
+                                                              foreign += QThread::currentThread() != caller;
+                                                              last = done;
+                                                              [&] { QCOMPARE(total, data.size()); }();
+                                                              return true;
+                                                          },
+                                                      .partBytes = 1000});
     QCOMPARE(result.table->size(), 2000);
     QCOMPARE(foreign, 0);
     QCOMPARE(last, data.size());
@@ -173,8 +171,8 @@ void tst_ReaderParts::fileIsReadAsItWasOpened() {
         appender.flush();
         return !cancel;
     };
-    const VcardReadResult result =
-        partSize > 0 ? readVcardInParts(file, progress, partSize) : readVcard(file, progress);
+    const VcardReadResult result = readVcard(
+        file, {.progress = progress, .partBytes = partSize > 0 ? partSize : ReadOptions::AutomaticParts});
     QVERIFY(calls > 0);
     QVERIFY(QFileInfo(path).size() > data.size());
     if (cancel) {

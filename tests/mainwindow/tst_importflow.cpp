@@ -76,7 +76,7 @@ void tst_ImportFlow::init() {
     m_flow->setParent(nullptr); // owned here, not by the window
     m_flow->setReading([this](const QString& path, const ReadProgress& progress) {
         m_chosen << path;
-        return readVcardFile(path, progress);
+        return readVcardFile(path, {.progress = progress});
     });
     connect(m_flow.get(), &ImportFlow::readToEnd, this, [this] { ++m_readToEnd; });
     m_chosen.clear();
@@ -263,7 +263,7 @@ void tst_ImportFlow::givenUpImportKeepsEverything() {
         m_chosen << file;
         fileWhileRead = m_file;
         if (how == QLatin1String("progress")) {
-            return readVcardFile(file, [](qint64, qint64) { return false; });
+            return readVcardFile(file, {.progress = [](qint64, qint64) { return false; }});
         }
         if (how == QLatin1String("memory")) {
             throw std::bad_alloc();
