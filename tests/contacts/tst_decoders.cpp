@@ -1,4 +1,5 @@
 #include "decoders.h"
+#include "valuetext.h"
 
 #include <QTest>
 
@@ -6,24 +7,26 @@ class tst_Decoders : public QObject {
     Q_OBJECT
 
 private slots:
-    void decodeUtfReadsQuotedPrintableUtf8_data();
-    void decodeUtfReadsQuotedPrintableUtf8();
+    void decodeQuotedPrintableUtf8ReadsUtf8_data();
+    void decodeQuotedPrintableUtf8ReadsUtf8();
     void decodeQuotedPrintableGivesEveryByte_data();
     void decodeQuotedPrintableGivesEveryByte();
     void decodeBase64IgnoresWhitespace_data();
     void decodeBase64IgnoresWhitespace();
-    void decodeMacKnowsMacRoman_data();
-    void decodeMacKnowsMacRoman();
-    void decodeMacCoversEveryHighByte();
-    void ex49WritesGermanNumbersNationally_data();
-    void ex49WritesGermanNumbersNationally();
+    void decodeMacRomanKnowsMacRoman_data();
+    void decodeMacRomanKnowsMacRoman();
+    void decodeMacRomanCoversEveryHighByte();
+    void nationalNumberWritesGermanNumbersNationally_data();
+    void nationalNumberWritesGermanNumbersNationally();
     void decodeCharsetHonoursTheDeclaredCharset_data();
     void decodeCharsetHonoursTheDeclaredCharset();
     void unescapeTextResolvesVcardEscapes_data();
     void unescapeTextResolvesVcardEscapes();
+    void valueTextAgreesWithTheGeneralDecoders_data();
+    void valueTextAgreesWithTheGeneralDecoders();
 };
 
-void tst_Decoders::decodeUtfReadsQuotedPrintableUtf8_data() {
+void tst_Decoders::decodeQuotedPrintableUtf8ReadsUtf8_data() {
     QTest::addColumn<QByteArray>("value");
     QTest::addColumn<QString>("expected");
 
@@ -63,7 +66,7 @@ void tst_Decoders::decodeUtfReadsQuotedPrintableUtf8_data() {
     QTest::newRow("UTF-8 then stray 80") << QByteArray("=C3=91=80") << QStringLiteral("Ã‘€");
 }
 
-void tst_Decoders::decodeUtfReadsQuotedPrintableUtf8() {
+void tst_Decoders::decodeQuotedPrintableUtf8ReadsUtf8() {
     QFETCH(QByteArray, value);
     QFETCH(QString, expected);
     QCOMPARE(decodeQuotedPrintableUtf8(value), expected);
@@ -102,7 +105,7 @@ void tst_Decoders::decodeBase64IgnoresWhitespace() {
     QCOMPARE(decodeBase64(value), expected);
 }
 
-void tst_Decoders::decodeMacKnowsMacRoman_data() {
+void tst_Decoders::decodeMacRomanKnowsMacRoman_data() {
     QTest::addColumn<QByteArray>("value");
     QTest::addColumn<QString>("expected");
 
@@ -119,13 +122,13 @@ void tst_Decoders::decodeMacKnowsMacRoman_data() {
                                     << QStringLiteral("a\u00A0b");
 }
 
-void tst_Decoders::decodeMacKnowsMacRoman() {
+void tst_Decoders::decodeMacRomanKnowsMacRoman() {
     QFETCH(QByteArray, value);
     QFETCH(QString, expected);
     QCOMPARE(decodeMacRoman(value), expected);
 }
 
-void tst_Decoders::decodeMacCoversEveryHighByte() {
+void tst_Decoders::decodeMacRomanCoversEveryHighByte() {
     // Apple's published Mac OS Roman table for 0x80..0xFF, in byte order.
     const QString macRoman =
         QStringLiteral("ÄÅÇÉÑÖÜáàâäãåçéèêëíìîïñóòôöõúùûü†°¢£§•¶ß®©™´¨≠ÆØ∞±≤≥¥µ∂∑∏π∫ªºΩæø¿¡¬√ƒ≈"
@@ -140,7 +143,7 @@ void tst_Decoders::decodeMacCoversEveryHighByte() {
     QCOMPARE(decoded, macRoman);
 }
 
-void tst_Decoders::ex49WritesGermanNumbersNationally_data() {
+void tst_Decoders::nationalNumberWritesGermanNumbersNationally_data() {
     QTest::addColumn<QString>("number");
     QTest::addColumn<QString>("expected");
 
@@ -166,7 +169,7 @@ void tst_Decoders::ex49WritesGermanNumbersNationally_data() {
     QTest::newRow("empty") << QString() << QString();
 }
 
-void tst_Decoders::ex49WritesGermanNumbersNationally() {
+void tst_Decoders::nationalNumberWritesGermanNumbersNationally() {
     QFETCH(QString, number);
     QFETCH(QString, expected);
     QCOMPARE(nationalNumber(number), expected);
@@ -235,6 +238,50 @@ void tst_Decoders::unescapeTextResolvesVcardEscapes() {
     QFETCH(QString, text);
     QFETCH(QString, expected);
     QCOMPARE(unescapeText(text), expected);
+}
+
+// The import's fast paths (ASCII, German UTF-8, Windows-1252 written straight into the cell) must give what
+// the general decoders give, or a value would read differently in the list and in the detail rows.
+void tst_Decoders::valueTextAgreesWithTheGeneralDecoders_data() {
+    QTest::addColumn<QByteArray>("line"); // a property line; its parameters say how to decode
+    QTest::addColumn<bool>("unicodeSource");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("ASCII with escapes")
+        << QByteArray("NOTE:a\\nb\\, c") << false << QStringLiteral("a\nb, c");
+    QTest::newRow("German UTF-8") << QByteArray("FN:M\xc3\xbcller") << false << QStringLiteral("Müller");
+    QTest::newRow("three-byte UTF-8") << QByteArray("FN:5 \xe2\x82\xac") << false << QStringLiteral("5 €");
+    QTest::newRow("undeclared Windows-1252")
+        << QByteArray("FN:M\xfcller") << false << QStringLiteral("Müller");
+    QTest::newRow("declared Windows-1252")
+        << QByteArray("FN;CHARSET=windows-1252:Reid\x92s") << false << QStringLiteral("Reid’s");
+    QTest::newRow("UTF-8 declared, Windows-1252 found") << QByteArray("FN;CHARSET=UTF-8:Gr\xfc\xdf"
+                                                                      "e")
+                                                        << false << QStringLiteral("Grüße");
+    QTest::newRow("Mac character set")
+        << QByteArray("FN;CHARSET=macintosh:M\x9fller") << false << QStringLiteral("Müller");
+    QTest::newRow("ISO-8859-15 by the library")
+        << QByteArray("FN;CHARSET=ISO-8859-15:\xa4 5") << false << QStringLiteral("€ 5");
+    QTest::newRow("quoted-printable declared")
+        << QByteArray("NOTE;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Gr=C3=BC=C3=9F") << false
+        << QStringLiteral("Grüß");
+    QTest::newRow("quoted-printable guessed")
+        << QByteArray("NOTE;CHARSET=UTF-8:Gr=C3=BC=C3=9F") << false << QStringLiteral("Grüß");
+    QTest::newRow("base64 in Latin-1")
+        << QByteArray("NOTE;ENCODING=b;CHARSET=ISO-8859-1:") + QByteArray("Gr\xfc\xdf").toBase64() << false
+        << QStringLiteral("Grüß");
+    QTest::newRow("UTF-16 file: the charset does not apply")
+        << QByteArray("FN;CHARSET=macintosh:M\xc3\xbcller") << true << QStringLiteral("Müller");
+}
+
+void tst_Decoders::valueTextAgreesWithTheGeneralDecoders() {
+    QFETCH(QByteArray, line);
+    QFETCH(bool, unicodeSource);
+    QFETCH(QString, expected);
+    const PropertyLexer::PropertyLine property(line);
+    ValueText values(unicodeSource);
+    QCOMPARE(values.text(property.value, property.parameters, true), expected);
+    QCOMPARE(values.generalText(property.value, property.parameters, true), expected);
 }
 
 QTEST_GUILESS_MAIN(tst_Decoders)
