@@ -3,6 +3,7 @@
 // by regressionInputs().
 #include "cardsource.h"
 #include "importedlists.h"
+#include "importmessages.h"
 #include "regularfile.h"
 #include "tempfiles.h"
 
@@ -24,12 +25,8 @@
 
 namespace {
 
-QString nothingImported() {
-    return ImportMessages::nothingImported();
-}
-QString strayEnd() {
-    return ImportMessages::strayEnd();
-}
+using ImportMessages::nothingImported;
+using ImportMessages::strayEnd;
 
 QByteArray repeated(const QByteArray& line, int times) {
     QByteArray out;

@@ -3,6 +3,7 @@
 #include "contactrows.h"
 #include "corpus.h"
 #include "importedlists.h"
+#include "importmessages.h"
 
 #include <QFile>
 #include <QRegularExpression>

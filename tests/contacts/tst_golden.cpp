@@ -2,6 +2,8 @@
 // the text form of `tovanel-bench dump` must equal NAME.expected line by line; the messages the result calls
 // for must equal NAME.messages (no file: none).
 #include "importedlists.h"
+#include "importmessages.h"
+#include "tabledump.h"
 #include "trickledevice.h"
 
 #include <QDir>
