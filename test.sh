@@ -3,9 +3,17 @@
 # package made from it), again under AddressSanitizer and UBSan, and then runs each fuzz target for a
 # bounded time. Any failure, sanitizer report, fuzzing finding or packaging complaint fails the script.
 #   FUZZ_SECONDS=N   seconds per fuzz target (default 75; 0 skips fuzzing)
+#   TOVANEL_CORPUS=DIR  real-world vCard files for the corpus tests and fuzz seeds (default ../shared/corpus)
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh test
+
+# Absolute, as the builds are configured with it.
+corpus_dir="${TOVANEL_CORPUS:-../shared/corpus}"
+case "$corpus_dir" in
+/*) ;;
+*) corpus_dir="$PWD/$corpus_dir" ;;
+esac
 
 step() { printf '\n== %s (%ds)\n' "$1" "$SECONDS"; }
 
@@ -22,7 +30,7 @@ step "format check"
 git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
 
 step "normal build and tests"
-cmake --preset normal >/dev/null
+cmake --preset normal -DTOVANEL_CORPUS_DIR="$corpus_dir" >/dev/null
 cmake --build --preset normal
 run_ctest normal build
 
@@ -41,7 +49,7 @@ step "AddressSanitizer + UBSan build and tests"
 export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1:detect_stack_use_after_return=1:strict_init_order=1"
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:abort_on_error=1:print_stacktrace=1"
-cmake --preset sanitize >/dev/null
+cmake --preset sanitize -DTOVANEL_CORPUS_DIR="$corpus_dir" >/dev/null
 cmake --build --preset sanitize
 run_ctest sanitize build-asan
 
@@ -51,7 +59,7 @@ if [ "$fuzz_seconds" -gt 0 ]; then
     cmake --preset fuzz >/dev/null
     cmake --build --preset fuzz
     seeds=()
-    for dir in tests/data/golden tests/regressions "${TOVANEL_CORPUS:-../shared/corpus}"; do
+    for dir in tests/data/golden tests/regressions "$corpus_dir"; do
         [ -d "$dir" ] && seeds+=("$dir")
     done
     for target in import decoders; do

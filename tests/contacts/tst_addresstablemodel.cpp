@@ -1,6 +1,5 @@
-#include "addresstablemodel.h"
+#include "importedlists.h"
 
-#include <QAbstractItemModelTester>
 #include <QFont>
 #include <QSignalSpy>
 #include <QTest>
@@ -139,29 +138,19 @@ private slots:
     void adrDataKeepsFileOrder();
 
 private:
-    std::unique_ptr<AddressTableModel> m_contactList;
-    std::unique_ptr<AddressTableModel> m_addressList;
-    std::unique_ptr<QAbstractItemModelTester> m_adressenTester;
-    std::unique_ptr<QAbstractItemModelTester> m_adrDataTester;
+    std::unique_ptr<ImportedLists> m_lists;
+    AddressTableModel* m_contactList = nullptr;
+    AddressTableModel* m_addressList = nullptr;
 };
 
 void tst_AddressTableModel::init() {
-    m_contactList = std::make_unique<AddressTableModel>(AddressTableModel::List::Contacts);
-    m_addressList = std::make_unique<AddressTableModel>(AddressTableModel::List::Addresses);
-    m_adressenTester = std::make_unique<QAbstractItemModelTester>(
-        m_contactList.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-    m_adrDataTester = std::make_unique<QAbstractItemModelTester>(
-        m_addressList.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-    const auto table = tableOf(Names);
-    m_contactList->setTable(table);
-    m_addressList->setTable(table);
+    m_lists = std::make_unique<ImportedLists>(tableOf(Names));
+    m_contactList = &m_lists->contacts;
+    m_addressList = &m_lists->addresses;
 }
 
 void tst_AddressTableModel::cleanup() {
-    m_adressenTester.reset();
-    m_adrDataTester.reset();
-    m_contactList.reset();
-    m_addressList.reset();
+    m_lists.reset();
 }
 
 void tst_AddressTableModel::showsHeadings_data() {
@@ -193,8 +182,8 @@ void tst_AddressTableModel::showsHeadings() {
 }
 
 void tst_AddressTableModel::loadsTableInOneReset() {
-    QSignalSpy resets(m_contactList.get(), &QAbstractItemModel::modelReset);
-    QSignalSpy inserts(m_contactList.get(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy resets(m_contactList, &QAbstractItemModel::modelReset);
+    QSignalSpy inserts(m_contactList, &QAbstractItemModel::rowsInserted);
     m_contactList->setTable(tableOf(
         {{QStringLiteral("A"), {}, 1, 0}, {QStringLiteral("B"), {}, 2, 0}, {QStringLiteral("C"), {}, 3, 0}}));
     QCOMPARE(resets.size(), 1);
@@ -369,8 +358,8 @@ void tst_AddressTableModel::failedSortKeepsTheOrder() {
         m_contactList
             ->match(m_contactList->index(0, ContactColumn::Name), Qt::DisplayRole, QStringLiteral("Otto"))
             .value(0);
-    QSignalSpy failed(m_contactList.get(), &AddressTableModel::sortFailed);
-    QSignalSpy aboutToChange(m_contactList.get(), &QAbstractItemModel::layoutAboutToBeChanged);
+    QSignalSpy failed(m_contactList, &AddressTableModel::sortFailed);
+    QSignalSpy aboutToChange(m_contactList, &QAbstractItemModel::layoutAboutToBeChanged);
     failAt = failingAllocation;
     failFrom = sizeof(std::uint32_t) * size_t(m_contactList->rowCount());
     m_contactList->sort(column, Qt::DescendingOrder);

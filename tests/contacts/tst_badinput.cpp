@@ -1,14 +1,12 @@
 // Hostile and broken files: each one ends in a clear German message or a correct partial table, never a
 // crash. The inputs are generated here; the fuzzers' findings live in tests/regressions and are imported
 // by regressionInputs().
-#include "addresstablemodel.h"
 #include "cardsource.h"
+#include "importedlists.h"
 #include "importmessages.h"
 #include "regularfile.h"
 #include "tempfiles.h"
-#include "vcardreader.h"
 
-#include <QAbstractItemModelTester>
 #include <QBuffer>
 #include <QDateTime>
 #include <QDir>
@@ -27,28 +25,8 @@
 
 namespace {
 
-// A reading of one file into fresh lists, and the messages it calls for.
-struct Import {
-    VcardReadResult result;
-    QStringList messages;
-    AddressTableModel adressen{AddressTableModel::List::Contacts};
-    AddressTableModel adrData{AddressTableModel::List::Addresses};
-    QAbstractItemModelTester adressenTester{&adressen};
-    QAbstractItemModelTester adrDataTester{&adrData};
-
-    explicit Import(const QString& path)
-        : result(readVcardFile(path)), messages(ImportMessages::forResult(result, path)) {
-        adressen.setTable(result.table);
-        adrData.setTable(result.table);
-    }
-};
-
-QString nothingImported() {
-    return ImportMessages::nothingImported();
-}
-QString strayEnd() {
-    return ImportMessages::strayEnd();
-}
+using ImportMessages::nothingImported;
+using ImportMessages::strayEnd;
 
 QByteArray repeated(const QByteArray& line, int times) {
     QByteArray out;
@@ -86,9 +64,9 @@ QByteArray utf16le(const QString& text) {
 }
 
 // Every property the program relies on after an import, whatever the file held.
-void checkConsistent(const Import& import, qint64 fileSize) {
-    QCOMPARE(import.adrData.rowCount(), import.adressen.rowCount());
-    const ContactTable& table = import.adressen.table();
+void checkConsistent(const ImportedLists& import, qint64 fileSize) {
+    QCOMPARE(import.addresses.rowCount(), import.contacts.rowCount());
+    const ContactTable& table = import.contacts.table();
     for (qsizetype i = 0; i < table.size(); ++i) {
         QVERIFY(table.beginPosition(i) >= 0 && table.beginPosition(i) < fileSize);
         const qint64 end = table.endPosition(i);
@@ -188,12 +166,12 @@ void TestBadInput::fileContents() {
 
     const QString path = m_files.write(QStringLiteral("bad.vcf"), content);
 
-    const Import import(path);
-    QCOMPARE(import.messages, messages);
-    QCOMPARE(import.adressen.rowCount(), rows);
+    const ImportedLists import(path);
+    QCOMPARE(import.messages(), messages);
+    QCOMPARE(import.contacts.rowCount(), rows);
     checkConsistent(import, content.size());
     if (!name.isNull()) {
-        QCOMPARE(import.adressen.cell(rows - 1, ContactColumn::Name), name);
+        QCOMPARE(import.contacts.cell(rows - 1, ContactColumn::Name), name);
     }
 }
 
@@ -229,18 +207,18 @@ void TestBadInput::hugeLine() {
         }
         file.write(after);
     }
-    const Import import(path);
+    const ImportedLists import(path);
     QFile::remove(path);
-    QCOMPARE(import.adressen.rowCount(), rows);
+    QCOMPARE(import.contacts.rowCount(), rows);
     if (rows == 0) {
-        QCOMPARE(import.messages, QStringList{nothingImported()});
+        QCOMPARE(import.messages(), QStringList{nothingImported()});
         return;
     }
-    QCOMPARE(import.messages, QStringList());
+    QCOMPARE(import.messages(), QStringList());
     const qsizetype noteLine = qsizetype(sizeof("NOTE:") - 1) + lineSize;
-    QCOMPARE(import.adrData.table().text(0, Field::Note).size(),
+    QCOMPARE(import.addresses.table().text(0, Field::Note).size(),
              std::min(noteLine, MaxLineLength) - qsizetype(sizeof("NOTE:") - 1));
-    QCOMPARE(import.adressen.cell(0, ContactColumn::EndPosition),
+    QCOMPARE(import.contacts.cell(0, ContactColumn::EndPosition),
              QString::number(before.size() + lineSize + after.size()));
 }
 
@@ -273,10 +251,10 @@ void TestBadInput::valueAtChunkBorder() {
     const QByteArray content = head + QByteArray(fill, 'x') + lineEnd + next + "\nEND:VCARD\n";
     const QString path = m_files.write(QStringLiteral("border.vcf"), content);
 
-    const Import import(path);
-    QCOMPARE(import.messages, QStringList());
-    QCOMPARE(import.adrData.cell(0, AddressColumn::Note), QString(fill, QLatin1Char('x')) + tail);
-    QCOMPARE(import.adressen.cell(0, ContactColumn::EndPosition), QString::number(content.size()));
+    const ImportedLists import(path);
+    QCOMPARE(import.messages(), QStringList());
+    QCOMPARE(import.addresses.cell(0, AddressColumn::Note), QString(fill, QLatin1Char('x')) + tail);
+    QCOMPARE(import.contacts.cell(0, ContactColumn::EndPosition), QString::number(content.size()));
 }
 
 void TestBadInput::unreadablePaths_data() {
@@ -337,9 +315,9 @@ void TestBadInput::unreadablePaths() {
         QSKIP("no such device on this system");
     }
 
-    const Import import(path);
-    QCOMPARE(import.messages, QStringList{ImportMessages::cannotRead(path, reason)});
-    QCOMPARE(import.adressen.rowCount(), 0);
+    const ImportedLists import(path);
+    QCOMPARE(import.messages(), QStringList{ImportMessages::cannotRead(path, reason)});
+    QCOMPARE(import.contacts.rowCount(), 0);
     QCOMPARE(import.result.status, VcardReadResult::Status::ReadError);
 }
 
@@ -419,16 +397,16 @@ void TestBadInput::regressionInputs_data() {
 // Inputs that once crashed the import or broke its positions.
 void TestBadInput::regressionInputs() {
     QFETCH(QString, path);
-    const Import import(path);
+    const ImportedLists import(path);
     checkConsistent(import, QFileInfo(path).size());
-    for (const AddressTableModel* model : {&import.adressen, &import.adrData}) {
+    for (const AddressTableModel* model : {&import.contacts, &import.addresses}) {
         for (int row = 0; row < model->rowCount(); ++row) {
             for (int column = 0; column < AddressTableModel::ColumnCount; ++column) {
                 (void)model->data(model->index(row, column));
             }
         }
     }
-    QVERIFY(import.messages.size() <= 1);
+    QVERIFY(import.messages().size() <= 1);
 }
 
 void TestBadInput::sourceAfterFileChanged_data() {
@@ -481,9 +459,9 @@ void TestBadInput::sourceAfterFileChanged() {
 
     const TempFiles files;
     const QString path = files.write(QStringLiteral("kontakte.vcf"), card("FN:Anna") + card("FN:Bernd"));
-    const Import import(path);
-    QCOMPARE(import.adressen.rowCount(), 2);
-    const CardSourceRange range = cardSourceRange(import.adressen.table(), contact);
+    const ImportedLists import(path);
+    QCOMPARE(import.contacts.rowCount(), 2);
+    const CardSourceRange range = cardSourceRange(import.contacts.table(), contact);
 
     if (change == QLatin1String("none")) {
     } else if (change == QLatin1String("delete")) {
@@ -515,7 +493,7 @@ void TestBadInput::sourceAfterFileChanged() {
     }
 
     const CardSourceText source =
-        readCardSource(path, range, checked ? import.adressen.table().sourceStamp() : FileStamp());
+        readCardSource(path, range, checked ? import.contacts.table().sourceStamp() : FileStamp());
     QCOMPARE(source.ok, ok);
     QCOMPARE(source.text, text);
     QCOMPARE(source.error, error);
@@ -597,11 +575,11 @@ void TestBadInput::nothingWritten() {
     {
         const IsolatedEnvironment environment(root.path());
         const QStringList before = snapshot(root.path());
-        const Import import(path);
-        QCOMPARE(import.adressen.rowCount(), 2);
-        QCOMPARE(import.messages, QStringList());
+        const ImportedLists import(path);
+        QCOMPARE(import.contacts.rowCount(), 2);
+        QCOMPARE(import.messages(), QStringList());
         for (int contact = 0; contact < 2; ++contact) {
-            QVERIFY(readCardSource(path, cardSourceRange(import.adressen.table(), contact)).ok);
+            QVERIFY(readCardSource(path, cardSourceRange(import.contacts.table(), contact)).ok);
         }
         QCOMPARE(snapshot(root.path()), before);
     }

@@ -1,7 +1,5 @@
-#include "addresstablemodel.h"
 #include "displaytext.h"
-#include "tempfiles.h"
-#include "vcardreader.h"
+#include "importedlists.h"
 
 #include <QTest>
 
@@ -48,13 +46,9 @@ void TestDisplayText::directionControlsBecomeMarks() {
 }
 
 void TestDisplayText::listShowsMarksButKeepsTheCellAsRead() {
-    TempFiles files;
-    const QString path = files.write(QStringLiteral("k.vcf"), "BEGIN:VCARD\nFN:\xE2\x80\xAEgnp.exe\n"
-                                                              "ORG:Zeta\nEND:VCARD\n");
-    const VcardReadResult result = readVcardFile(path);
-    QCOMPARE(result.status, VcardReadResult::Status::ReadToEnd);
-    AddressTableModel adressen(AddressTableModel::List::Contacts);
-    adressen.setTable(result.table);
+    const ImportedLists lists(QByteArray("BEGIN:VCARD\nFN:\xE2\x80\xAEgnp.exe\nORG:Zeta\nEND:VCARD\n"));
+    QCOMPARE(lists.result.status, VcardReadResult::Status::ReadToEnd);
+    const AddressTableModel& adressen = lists.contacts;
     QCOMPARE(adressen.index(0, ContactColumn::Name).data().toString(), QStringLiteral("\uFFFDgnp.exe"));
     QCOMPARE(adressen.index(0, ContactColumn::Name).data(Qt::ToolTipRole).toString(),
              QStringLiteral("\uFFFDgnp.exe"));

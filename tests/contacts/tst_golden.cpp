@@ -1,11 +1,10 @@
 // Golden-file import tests: each tests/data/golden/NAME.vcf is read as the viewer reads it, and the table in
 // the text form of `tovanel-bench dump` must equal NAME.expected line by line; the messages the result calls
 // for must equal NAME.messages (no file: none).
-#include "addresstablemodel.h"
+#include "importedlists.h"
 #include "importmessages.h"
 #include "tabledump.h"
 #include "trickledevice.h"
-#include "vcardreader.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,26 +32,12 @@ QStringList readLines(const QString& path) {
     return lines;
 }
 
-struct Dump {
-    VcardReadResult::Status status;
-    QStringList rows;
-    QStringList messages;
-};
-
-Dump importAndDump(const QString& path) {
-    const VcardReadResult result = readVcardFile(path);
-    AddressTableModel adressen(AddressTableModel::List::Contacts);
-    AddressTableModel adrData(AddressTableModel::List::Addresses);
-    adressen.setTable(result.table);
-    adrData.setTable(result.table);
-    Dump dump{result.status, {}, {}};
-    for (int row = 0; row < adressen.rowCount(); ++row) {
-        dump.rows << TableDump::row(adressen, adrData, row);
+QStringList messageLines(const ImportedLists& lists) {
+    QStringList lines;
+    for (const QString& message : lists.messages()) {
+        lines << TableDump::message(message);
     }
-    for (const QString& message : ImportMessages::forResult(result, path)) {
-        dump.messages << TableDump::message(message);
-    }
-    return dump;
+    return lines;
 }
 
 // Fails naming the first line that differs.
@@ -108,22 +93,22 @@ void tst_Golden::importMatchesGoldenFile_data() {
 void tst_Golden::importMatchesGoldenFile() {
     QFETCH(QString, base);
     QVERIFY2(QFile::exists(base + QStringLiteral(".expected")), "every fixture needs its .expected file");
-    const Dump dump = importAndDump(base + QStringLiteral(".vcf"));
-    compareLines(dump.rows, readLines(base + QStringLiteral(".expected")), "table");
+    const ImportedLists lists(base + QStringLiteral(".vcf"));
+    compareLines(lists.dumpLines(), readLines(base + QStringLiteral(".expected")), "table");
     const QStringList messages = readLines(base + QStringLiteral(".messages"));
-    compareLines(dump.messages, messages, "messages");
+    compareLines(messageLines(lists), messages, "messages");
     // Every fixture is readable: it is read to its end unless an "END" line outside a card stops it.
-    QCOMPARE(dump.status, messages.contains(TableDump::message(ImportMessages::strayEnd()))
-                              ? VcardReadResult::Status::StrayEnd
-                              : VcardReadResult::Status::ReadToEnd);
+    QCOMPARE(lists.result.status, messages.contains(TableDump::message(ImportMessages::strayEnd()))
+                                      ? VcardReadResult::Status::StrayEnd
+                                      : VcardReadResult::Status::ReadToEnd);
 }
 
 // The sample the viewer opens when started without a file.
 void tst_Golden::sampleFileShowsEveryContact() {
     const QString data = qEnvironmentVariable("TOVANEL_TEST_DATA");
-    const Dump dump = importAndDump(data + QStringLiteral("/../../examples/kontakte.vcf"));
-    compareLines(dump.rows, readLines(data + QStringLiteral("/kontakte.expected")), "table");
-    compareLines(dump.messages, {}, "messages");
+    const ImportedLists lists(data + QStringLiteral("/../../examples/kontakte.vcf"));
+    compareLines(lists.dumpLines(), readLines(data + QStringLiteral("/kontakte.expected")), "table");
+    compareLines(messageLines(lists), {}, "messages");
 }
 
 // A pipe or network drive hands the reader a few bytes at a time: every line then crosses a read.
@@ -132,16 +117,7 @@ void tst_Golden::sameTableWhenReadByteByByte() {
     QFile file(base + QStringLiteral(".vcf"));
     QVERIFY(file.open(QIODevice::ReadOnly));
     TrickleDevice device(file.readAll());
-    const VcardReadResult result = readVcard(device);
-    AddressTableModel adressen(AddressTableModel::List::Contacts);
-    AddressTableModel adrData(AddressTableModel::List::Addresses);
-    adressen.setTable(result.table);
-    adrData.setTable(result.table);
-    QStringList rows;
-    for (int row = 0; row < adressen.rowCount(); ++row) {
-        rows << TableDump::row(adressen, adrData, row);
-    }
-    compareLines(rows, readLines(base + QStringLiteral(".expected")), "table");
+    compareLines(ImportedLists(device).dumpLines(), readLines(base + QStringLiteral(".expected")), "table");
 }
 
 // The command-line tool prints the same text: table on standard output, messages on standard error.

@@ -1,8 +1,7 @@
 // Reading a vCard file returns a result: the table, how the reading ended, and the messages that calls for.
-#include "addresstablemodel.h"
+#include "importedlists.h"
 #include "importmessages.h"
 #include "trickledevice.h"
-#include "vcardreader.h"
 
 #include <QTest>
 #include <algorithm>
@@ -73,7 +72,7 @@ private slots:
 void tst_VcardReader::readErrorKeepsRowsReadSoFar() {
     const QByteArray data = TwoCards + "BEGIN:VCARD\nFN:Dahinter\nEND:VCARD\n";
     TrickleDevice device(data, TwoCards.size() + 5);
-    const VcardReadResult result = readVcard(device);
+    const VcardReadResult result = ImportedLists(device).result;
     QCOMPARE(result.status, VcardReadResult::Status::ReadError);
     QCOMPARE(result.error, QStringLiteral("Eingabe-/Ausgabefehler"));
     QCOMPARE(result.table->size(), 2);
@@ -83,16 +82,14 @@ void tst_VcardReader::readErrorKeepsRowsReadSoFar() {
 void tst_VcardReader::keepsPositionsBeyondTwoGigabytes() {
     HugeFileDevice device;
     QVERIFY(device.total > (qint64(1) << 31));
-    const VcardReadResult result = readVcard(device);
+    const ImportedLists lists(device);
+    const VcardReadResult& result = lists.result;
     QCOMPARE(result.status, VcardReadResult::Status::ReadToEnd);
     QCOMPARE(result.table->size(), 2);
     QCOMPARE(result.table->text(1, Field::Name).toString(), QStringLiteral("Hinten"));
     QCOMPARE(result.table->endPosition(0), qint64(device.head.size()));
     QCOMPARE(result.table->endPosition(1), device.total);
-
-    AddressTableModel adressen(AddressTableModel::List::Contacts);
-    adressen.setTable(result.table);
-    QCOMPARE(adressen.cell(1, ContactColumn::EndPosition), QString::number(device.total));
+    QCOMPARE(lists.contacts.cell(1, ContactColumn::EndPosition), QString::number(device.total));
 }
 
 void tst_VcardReader::messagesForResult_data() {

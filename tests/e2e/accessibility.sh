@@ -3,41 +3,18 @@
 # reads it. Runs itself on a private D-Bus bus of its own. Exit 77 means skipped (a tool is missing).
 # Usage: accessibility.sh TOVANEL_BINARY SAMPLE.vcf
 set -u
+HERE=$(dirname "$0")
+. "$HERE/xserver.sh"
 
 if [ -z "${TOVANEL_A11Y_SESSION:-}" ]; then
-    for tool in Xvfb xdotool dbus-run-session; do
-        if ! command -v "$tool" >/dev/null 2>&1; then
-            echo "SKIP: $tool is not installed"
-            exit 77
-        fi
-    done
-    if ! /usr/bin/python3 -c 'import pyatspi' 2>/dev/null; then
-        echo "SKIP: python3-pyatspi is not installed"
-        exit 77
-    fi
+    require_tools Xvfb xdotool dbus-run-session
+    /usr/bin/python3 -c 'import pyatspi' 2>/dev/null || skip "python3-pyatspi is not installed"
     TOVANEL_A11Y_SESSION=1 exec dbus-run-session -- "$0" "$@"
 fi
 
-BIN=$1
 SAMPLE=$2
-HERE=$(dirname "$0")
-WORK=$(mktemp -d)
-APP_PID=
-. "$HERE/xserver.sh"
-cleanup() {
-    [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null
-    stop_xserver
-    wait 2>/dev/null
-    rm -rf "$WORK"
-}
-trap cleanup EXIT INT TERM
-
-start_xserver "$WORK" "$WORK/xvfb.log" || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
-unset QT_QPA_PLATFORM
+e2e_setup "$1"
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
-# Its own socket folder, so no other running instance takes the file.
-export XDG_RUNTIME_DIR="$WORK/run"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 "$BIN" "$SAMPLE" >"$WORK/tovanel.log" 2>&1 &
 APP_PID=$!

@@ -5,47 +5,35 @@
 # real file.
 # Usage: handover_dialogs.sh TOVANEL_BINARY DATA_DIR. Exit 77 means skipped.
 set -u
-
-BIN=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 DATA=$(cd "$2" && pwd)
 . "$(dirname "$0")/xserver.sh"
-require_tools Xvfb xdotool
+e2e_setup "$1"
 
-WORK=$(mktemp -d)
-FIRST_PID=
+# Besides the running instance: a launch that is to refuse its file, and a writer into a named pipe.
 LAUNCH_PID=
 WRITER_PID=
-cleanup() {
-    [ -n "$FIRST_PID" ] && kill "$FIRST_PID" 2>/dev/null
-    [ -n "$LAUNCH_PID" ] && kill "$LAUNCH_PID" 2>/dev/null
-    [ -n "$WRITER_PID" ] && kill "$WRITER_PID" 2>/dev/null
-    stop_xserver
-    wait 2>/dev/null
-    rm -rf "$WORK"
+stop_programs() {
+    for pid in $APP_PID $LAUNCH_PID $WRITER_PID; do
+        kill "$pid" 2>/dev/null
+    done
 }
-trap cleanup EXIT INT TERM
 
 # press TITLE KEY: focuses the one window with that title and sends it the key.
 press() {
     eventually has_window "$1" || fail "no window titled $1: $(cat "$WORK/first.log")"
     xdotool windowfocus --sync "$(windows "$1" | head -n 1)" && xdotool key "$2"
 }
-alive() { kill -0 "$FIRST_PID" 2>/dev/null || fail "the running instance ended: $(cat "$WORK/first.log")"; }
+alive() { kill -0 "$APP_PID" 2>/dev/null || fail "the running instance ended: $(cat "$WORK/first.log")"; }
 # hand_over FILE: a later launch that must hand FILE over and exit at once.
 hand_over() {
     timeout 20 "$BIN" "$1" >"$WORK/launch.log" 2>&1 || fail "launch with $1 ended with $?: $(cat "$WORK/launch.log")"
 }
 
-start_xserver "$WORK" "$WORK/xvfb.log" || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
-mkdir -m 700 "$WORK/run"
-export XDG_RUNTIME_DIR="$WORK/run"
-export QT_QPA_PLATFORM=xcb
-unset QT_ACCESSIBILITY
 cp "$DATA/kontakte.vcf" "$DATA/andere.vcf" "$DATA/end-zuerst.vcf" "$WORK/"
 cd "$WORK" || fail "no work folder"
 
 "$BIN" kontakte.vcf >"$WORK/first.log" 2>&1 &
-FIRST_PID=$!
+APP_PID=$!
 eventually has_window 'file name: kontakte' || fail "first window did not appear: $(cat "$WORK/first.log")"
 
 # A file with a stray END line: the message, then the retry dialog ("Öffnen"), which is cancelled.

@@ -6,22 +6,8 @@
 # Usage: search_number.sh PATH-TO-tovanel
 # Exit 0 on success, 77 (skipped) when the program or an X tool is missing, 1 on failure.
 set -u
-
-BIN=${1:-}
-
 . "$(dirname "$0")/xserver.sh"
-[ -n "$BIN" ] && [ -x "$BIN" ] || skip "program not found: '$BIN'"
-require_tools Xvfb xdotool xclip
-
-WORK=$(mktemp -d)
-APP_PID=
-cleanup() {
-    [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null
-    stop_xserver
-    wait 2>/dev/null
-    rm -rf "$WORK"
-}
-trap cleanup EXIT INT TERM
+e2e_setup "${1:-}" xclip
 
 # The number is written differently each time: "+49 30 …" at home, "030 …-0" at work.
 cat >"$WORK/telefon.vcf" <<'VCF'
@@ -47,26 +33,21 @@ TEL;TYPE=WORK:030 12345-670
 END:VCARD
 VCF
 
-start_xserver "$WORK" "$WORK/xvfb.log" || fail "Xvfb did not start"
-
-QT_QPA_PLATFORM=xcb "$BIN" "$WORK/telefon.vcf" >"$WORK/app.log" 2>&1 &
+"$BIN" "$WORK/telefon.vcf" >"$WORK/app.log" 2>&1 &
 APP_PID=$!
 
 eventually has_window "telefon" || fail "main window did not appear"
 MAIN=$(windows "telefon" | head -n 1)
 
 # The name of the contact "Kopieren" copies from the list, once the clipboard holds one.
+copied_name_is() {
+    GOT=$(xclip -o -selection clipboard 2>/dev/null | cut -f1)
+    [ "$GOT" = "$1" ]
+}
 selected_is() {
     printf 'vorher' | xclip -selection clipboard
     xdotool key ctrl+c
-    tries=0
-    while [ $tries -lt 25 ]; do
-        GOT=$(xclip -o -selection clipboard 2>/dev/null | cut -f1)
-        [ "$GOT" = "$1" ] && return 0
-        sleep 0.2
-        tries=$((tries + 1))
-    done
-    return 1
+    within 25 copied_name_is "$1"
 }
 
 # There is no window manager: focus must be given before each batch of keys. The list has the focus

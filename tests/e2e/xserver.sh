@@ -1,5 +1,6 @@
-# Shared by the end-to-end scripts (sourced): a virtual X server on a free display, and the few
-# helpers every script uses to wait for windows.
+# shellcheck shell=sh
+# Shared by the end-to-end scripts (sourced): the program under a virtual X server on a free display in a
+# work folder of its own, and the few helpers every script uses to wait for windows.
 
 skip() {
     echo "SKIP: $*"
@@ -18,15 +19,57 @@ fail() {
     exit 1
 }
 
-# Polls until the command succeeds (up to about 30 s on a busy machine); windows appear asynchronously.
-eventually() {
-    tries=0
+# e2e_setup BINARY TOOL...: the start of every script. Skips unless the program and Xvfb, xdotool and
+# the TOOLs are there; sets BIN to the program's absolute path and WORK to a fresh folder, removed at exit
+# after stop_programs and the X server have ended; starts the X server. The program then runs on it with
+# a runtime folder of its own, so that a Tovanel the user runs elsewhere takes no file and leaves no socket
+# in the way.
+e2e_setup() {
+    BIN=$(cd "$(dirname "$1")" 2>/dev/null && pwd)/$(basename "$1")
+    if [ ! -f "$BIN" ] || [ ! -x "$BIN" ]; then
+        skip "program not found: '$1'"
+    fi
+    shift
+    require_tools Xvfb xdotool "$@"
+    WORK=$(mktemp -d)
+    APP_PID=
+    trap e2e_cleanup EXIT
+    trap 'exit 1' INT TERM
+    start_xserver "$WORK" "$WORK/xvfb.log" || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
+    export QT_QPA_PLATFORM=xcb
+    unset QT_ACCESSIBILITY
+    export XDG_RUNTIME_DIR="$WORK/run"
+    mkdir -m 700 "$XDG_RUNTIME_DIR"
+}
+
+# Ends what the script started: the program, whose process id (or ids) it keeps in APP_PID. A script that
+# starts more defines its own.
+stop_programs() {
+    # shellcheck disable=SC2086 # one or more process ids
+    [ -z "$APP_PID" ] || kill $APP_PID 2>/dev/null
+}
+
+e2e_cleanup() {
+    stop_programs
+    stop_xserver
+    wait 2>/dev/null
+    rm -rf "$WORK"
+}
+
+# within TRIES COMMAND...: polls until the command succeeds, TRIES times 0.2 s apart; windows appear
+# asynchronously.
+within() {
+    tries=$1
+    shift
     until "$@" >/dev/null 2>&1; do
-        tries=$((tries + 1))
-        [ "$tries" -ge 150 ] && return 1
+        tries=$((tries - 1))
+        [ "$tries" -le 0 ] && return 1
         sleep 0.2
     done
 }
+
+# eventually COMMAND...: polls for up to about 30 s, long enough on a busy machine.
+eventually() { within 150 "$@"; }
 
 # Visible windows whose title matches (a regular expression), one id per line.
 windows() { xdotool search --onlyvisible --name "$1" 2>/dev/null; }
@@ -44,12 +87,7 @@ start_xserver() {
     read -r xserver_display <"$1/display" || return 1
     export DISPLAY=":$xserver_display"
     unset WAYLAND_DISPLAY
-    xserver_tries=0
-    until xdotool getdisplaygeometry >/dev/null 2>&1; do
-        xserver_tries=$((xserver_tries + 1))
-        [ "$xserver_tries" -ge 100 ] && return 1
-        sleep 0.1
-    done
+    within 50 xdotool getdisplaygeometry
 }
 
 # stop_xserver: ends the server and waits for it. A server still shutting down removes its socket
