@@ -7,6 +7,7 @@
 #include "dialogs.h"
 #include "edgelocks.h"
 #include "filetypes.h"
+#include "hintlabel.h"
 #include "importflow.h"
 #include "importprogress.h"
 #include "listbox.h"
@@ -25,67 +26,11 @@
 #include <QScopedValueRollback>
 #include <QUrl>
 #include <algorithm>
-#include <cmath>
 
 namespace {
 // The controls are laid out for a window of this size; the edge locks carry them along from there.
 constexpr QSize DesignSize(960, 480);
 
-// WCAG's relative luminance and contrast ratio; 4.5 is its least contrast for text of this size.
-double relativeLuminance(const QColor& colour) {
-    const auto linear = [](double value) {
-        return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
-           0.0722 * linear(colour.blueF());
-}
-
-double contrastRatio(const QColor& a, const QColor& b) {
-    const double la = relativeLuminance(a);
-    const double lb = relativeLuminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
-constexpr double ReadableContrast = 4.5;
-
-// The hint's dark grey is meant for a light window; on a dark one it would all but vanish, so there the
-// theme's own colour for secondary text takes over, or its plain text colour where that is too faint.
-// It follows the palette when the desktop's theme changes while the program runs.
-class HintLabel final : public QLabel {
-public:
-    using QLabel::QLabel;
-
-    void followPalette() {
-        const QColor window = palette().color(QPalette::Window);
-        QColor colour(0x4A, 0x4A, 0x4A);
-        if (window.lightnessF() < 0.5) {
-            // Themes often give it as the text colour half transparent: painted over the window colour.
-            const QColor placeholder = palette().color(QPalette::PlaceholderText);
-            const float alpha = placeholder.alphaF();
-            colour = QColor::fromRgbF(placeholder.redF() * alpha + window.redF() * (1 - alpha),
-                                      placeholder.greenF() * alpha + window.greenF() * (1 - alpha),
-                                      placeholder.blueF() * alpha + window.blueF() * (1 - alpha));
-            if (contrastRatio(colour, window) < ReadableContrast) {
-                colour = parentWidget() ? parentWidget()->palette().color(QPalette::WindowText) : Qt::white;
-            }
-        }
-        // Setting the palette comes back here as a palette change; the same colour ends the round.
-        if (palette().color(QPalette::WindowText) != colour ||
-            !palette().isBrushSet(QPalette::Active, QPalette::WindowText)) {
-            QPalette own;
-            own.setColor(QPalette::WindowText, colour);
-            setPalette(own);
-        }
-    }
-
-protected:
-    void changeEvent(QEvent* event) override {
-        QLabel::changeEvent(event);
-        if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange) {
-            followPalette();
-        }
-    }
-};
 } // namespace
 
 MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
