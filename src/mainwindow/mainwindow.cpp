@@ -37,8 +37,7 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     : QMainWindow(parent), m_dialogs(dialogs),
       m_contactModel(new AddressTableModel(AddressTableModel::List::Contacts, this)),
       m_addressModel(new AddressTableModel(AddressTableModel::List::Addresses, this)),
-      m_quit([] { QCoreApplication::quit(); }), m_searchColumn(Field::Name),
-      m_progressDelay(ImportProgress::DefaultDelayMs) {
+      m_quit([] { QCoreApplication::quit(); }), m_progressDelay(ImportProgress::DefaultDelayMs) {
     setObjectName(QStringLiteral("Window1"));
     m_menuBar = new AppMenuBar(this);
     setMenuBar(m_menuBar);
@@ -155,7 +154,7 @@ void MainWindow::connectHandlers() {
     // A new table drops the selection without a selection signal.
     connect(m_contactModel, &QAbstractItemModel::modelReset, this, [this] {
         m_contactList->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
-        m_searchText.clear();
+        m_search.reset();
         updateDetailAction();
     });
     connect(m_contactModel, &QAbstractItemModel::layoutChanged, this, &MainWindow::updateDetailAction);
@@ -414,4 +413,56 @@ void MainWindow::askAndOpen() {
 void MainWindow::openDetail() {
     m_selected = m_contactList->listIndex();
     detail()->showSelectedContact();
+}
+
+// The name search
+
+ContactList MainWindow::shownContacts() const {
+    const AddressTableModel* model = m_contactModel;
+    return {model->table(), model->rowCount(), [model](int row) { return model->contactAt(row); }};
+}
+
+int MainWindow::searchName(const QString& text, int start) {
+    const ContactSearch::Hit hit = m_search.find(shownContacts(), text, start);
+    // Having passed over a row, the search can go on from the hit: "Weiter" takes Return from here.
+    if (hit.belowStart) {
+        m_searchButton->setDefault(false);
+        m_nextButton->setDefault(true);
+        m_nextButton->setEnabled(true);
+    }
+    if (hit.row >= 0) {
+        return hit.row;
+    }
+    m_nextButton->setDefault(false);
+    m_nextButton->setEnabled(false);
+    m_searchButton->setDefault(true);
+    return -1;
+}
+
+void MainWindow::searchTextChanged() {
+    m_searchButton->setDefault(true);
+    m_nextButton->setDefault(false);
+}
+
+void MainWindow::findFromTop() {
+    // A search from the top decides the column afresh.
+    m_search.reset();
+    m_selected = searchName(m_searchField->text(), 0);
+    showSearchResult();
+}
+
+void MainWindow::findNext() {
+    m_selected = searchName(m_searchField->text(), m_selected + 1);
+    showSearchResult();
+}
+
+void MainWindow::showSearchResult() {
+    if (m_selected == -1) {
+        m_dialogs.message(QStringLiteral("Leider nicht gefunden"));
+        m_searchField->setFocus();
+        m_searchField->selectAll();
+        return;
+    }
+    m_contactList->setListIndex(m_selected);
+    m_contactList->setFocus();
 }
