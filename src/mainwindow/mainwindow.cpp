@@ -192,12 +192,7 @@ void MainWindow::connectHandlers() {
 
 DetailWindow* MainWindow::detail() {
     if (!m_detail) {
-        DetailWindow::Source source;
-        source.adressen = m_contactModel;
-        source.adrData = m_addressModel;
-        source.selected = [this] { return m_selected; };
-        source.vcfFile = [this] { return m_filePath; };
-        m_detail = new DetailWindow(std::move(source), m_dialogs, this);
+        m_detail = new DetailWindow(m_dialogs, this);
         // The application's own items work from the detail window's menu bar as from this one.
         const AppMenuBar* detailMenus = m_detail->appMenuBar();
         connect(detailMenus->quitAction(), &QAction::triggered, m_menuBar->quitAction(), &QAction::trigger);
@@ -412,7 +407,12 @@ void MainWindow::askAndOpen() {
 
 void MainWindow::openDetail() {
     m_selected = m_contactList->listIndex();
-    detail()->showSelectedContact();
+    ContactRef contact;
+    if (m_selected >= 0 && m_selected < m_contactModel->rowCount()) {
+        contact = {m_contactModel->sharedTable(), m_contactModel->contactAt(m_selected),
+                   m_importFlow->source()};
+    }
+    detail()->showContact(contact);
 }
 
 // The name search
