@@ -408,6 +408,7 @@ void MainWindow::askAndOpen() {
 void MainWindow::openDetail() {
     m_selected = m_contactList->listIndex();
     ContactRef contact;
+    // The list's table and the file it was read from are both the last import's.
     if (m_selected >= 0 && m_selected < m_contactModel->rowCount()) {
         contact = {m_contactModel->sharedTable(), m_contactModel->contactAt(m_selected),
                    m_importFlow->source()};
