@@ -3,7 +3,7 @@
 // detail window (offscreen unless a platform is chosen), opening it with the card's rows, switching to the
 // source view until it has repainted, scrolling it to the end, and the double-click box's text. Each card
 // runs in a child process of its own, so that the peak memory printed is that card's.
-#include "addresstablemodel.h"
+#include "contactref.h"
 #include "detailwindow.h"
 #include "dialogs.h"
 #include "listbox.h"
@@ -138,26 +138,19 @@ int runCase(const Case& c) {
     const double fileMb = double(QFile(path).size()) / 1e6;
 
     QuietDialogs dialogs;
-    AddressTableModel adressen(AddressTableModel::List::Contacts);
-    AddressTableModel adrData(AddressTableModel::List::Addresses);
     const VcardReadResult read = readVcardFile(path);
-    adressen.setTable(read.table);
-    adrData.setTable(read.table);
-    if (adressen.rowCount() != 1) {
-        std::fprintf(stderr, "%s: the import gave %d contacts\n", c.name, adressen.rowCount());
+    if (read.table->size() != 1) {
+        std::fprintf(stderr, "%s: the import gave %lld contacts\n", c.name,
+                     static_cast<long long>(read.table->size()));
         return 1;
     }
-    DetailWindow::Source source;
-    source.adressen = &adressen;
-    source.adrData = &adrData;
-    source.selected = [] { return 0; };
-    source.vcfFile = [&] { return path; };
-    DetailWindow detail(source, dialogs);
+    const ContactRef contact = contactInFile(read.table, 0, path);
+    DetailWindow detail(dialogs);
     // Opening: from the hand-over until the list, with the rows read from the card, has painted.
     // The first opening also loads the image plugins; the second is what every later contact costs.
     QElapsedTimer opening;
     opening.start();
-    detail.showSelectedContact();
+    detail.showContact(contact);
     if (!QTest::qWaitForWindowExposed(&detail)) {
         std::fprintf(stderr, "the window was not shown\n");
         return 1;
@@ -167,7 +160,7 @@ int runCase(const Case& c) {
     detail.hide();
     opening.restart();
     const double reopenCpuBefore = cpuMs();
-    detail.showSelectedContact();
+    detail.showContact(contact);
     if (!QTest::qWaitForWindowExposed(&detail)) {
         std::fprintf(stderr, "the window was not shown again\n");
         return 1;

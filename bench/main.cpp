@@ -178,7 +178,8 @@ int card(const QString& path, const QString& number) {
         std::fprintf(stderr, "no contact %s in %s\n", qPrintable(number), qPrintable(path));
         return 1;
     }
-    for (const CardRow& row : contactRows(adressen, &adrData, n - 1, path)) {
+    for (const CardRow& row :
+         contactRows(contactInFile(adressen.sharedTable(), adressen.contactAt(n - 1), path))) {
         QString line = TableDump::escaped(row.label) + QLatin1Char('\t') + TableDump::escaped(row.value);
         if (row.bold) {
             line += QStringLiteral("\tbold");

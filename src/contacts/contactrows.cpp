@@ -1,17 +1,12 @@
-// A contact's detail rows: its fixed cells from the table, then the further rows its card holds.
 #include "contactrows.h"
 
-#include "addresstablemodel.h"
 #include "cardsource.h"
+#include "germannumber.h"
 #include "importmessages.h"
 
 #include <QFileInfo>
 
 namespace {
-
-// A card larger than this is shown with its fixed rows and a word why: reading it whole would make the
-// window slow to open, and no card of a real exporter comes near (a photo that can be shown fits).
-constexpr qint64 MaxCardBytes = qint64(24) << 20;
 
 CardRow textRow(QString label, QString value) {
     CardRow row;
@@ -20,46 +15,76 @@ CardRow textRow(QString label, QString value) {
     return row;
 }
 
+QString tooLarge(CardUse use, qint64 bytes) {
+    const qint64 megabytes = (bytes + (1 << 20) - 1) >> 20;
+    switch (use) {
+    case CardUse::FurtherRows:
+        return QStringLiteral("Die Karte ist %1 MB groß; ihre weiteren Angaben zeigt nur die "
+                              "Quelltext-Ansicht.")
+            .arg(megabytes);
+    case CardUse::SourceView:
+        return QStringLiteral("Die Karte ist %1 MB groß; die Quelltext-Ansicht zeigt Karten bis %2 MB.")
+            .arg(germanNumber(megabytes), germanNumber(CardLimits::SourceViewBytes >> 20));
+    }
+    return {};
+}
+
 } // namespace
 
-QList<CardRow> contactRows(const AddressTableModel& adressen, const AddressTableModel* adrData, int row,
-                           const QString& vcfFile, bool decodePhotos) {
-    QList<CardRow> rows;
-    if (row < 0 || row >= adressen.rowCount()) {
-        return rows;
+ContactCard readContactCard(const ContactRef& contact, CardUse use) {
+    ContactCard card;
+    if (!contact.isValid()) {
+        return card;
     }
-    const qsizetype contact = adressen.contactAt(row);
-    // Every column but the contact number and the end position.
-    for (int i = 1; i <= adressen.columnCount() - 2; ++i) {
-        rows.append(textRow(adressen.headerData(i, Qt::Horizontal).toString(), adressen.cell(row, i)));
+    const QString path = contact.path();
+    const CardSourceRange range = cardSourceRange(*contact.table, contact.contact);
+    const qint64 end = range.end >= 0 ? range.end : QFileInfo(path).size();
+    const qint64 limit =
+        use == CardUse::FurtherRows ? CardLimits::FurtherRowsBytes : CardLimits::SourceViewBytes;
+    if (end - range.start > limit) {
+        card.message = tooLarge(use, end - range.start);
+        return card;
     }
-    if (adrData != nullptr) {
-        // adrData stays in file order, so the contact's row there is its number less one.
-        for (int k = 1; k <= adrData->columnCount() - 1; ++k) {
-            rows.append(
-                textRow(adrData->headerData(k, Qt::Horizontal).toString(), adrData->cell(int(contact), k)));
-        }
-    }
-    if (vcfFile.isEmpty()) {
-        return rows;
-    }
-    const CardSourceRange range = cardSourceRange(adressen.table(), contact);
-    const qint64 end = range.end >= 0 ? range.end : QFileInfo(vcfFile).size();
-    if (end - range.start > MaxCardBytes) {
-        rows.append(textRow(QStringLiteral("Hinweis"),
-                            QStringLiteral("Die Karte ist %1 MB groß; ihre weiteren Angaben zeigt nur die "
-                                           "Quelltext-Ansicht.")
-                                .arg(((end - range.start) + (1 << 20) - 1) >> 20)));
-        return rows;
-    }
-    const CardSourceText source = readCardBytes(vcfFile, range, adressen.table().sourceStamp());
+    const FileStamp stamp = contact.source ? contact.source->stamp : FileStamp();
+    // The rows decode each value by its own parameters, so they take the card's bytes as they stand.
+    CardSourceText source =
+        use == CardUse::FurtherRows ? readCardBytes(path, range, stamp) : readCardSource(path, range, stamp);
     if (!source.ok) {
-        rows.append(textRow(QStringLiteral("Hinweis"),
-                            source.changed ? ImportMessages::changedSinceRead(vcfFile)
-                                           : ImportMessages::cannotRead(vcfFile, source.error)));
+        card.message = source.changed ? ImportMessages::changedSinceRead(path)
+                                      : ImportMessages::cannotRead(path, source.error);
+        return card;
+    }
+    card.ok = true;
+    card.text = std::move(source.text);
+    card.bytes = std::move(source.bytes);
+    card.unicode = source.unicode;
+    return card;
+}
+
+QList<CardRow> fixedContactRows(const ContactRef& contact) {
+    QList<CardRow> rows;
+    if (!contact.isValid()) {
         return rows;
     }
-    for (CardRow& further : furtherCardRows(source.bytes, source.unicode, decodePhotos)) {
+    rows.reserve(FieldCount);
+    for (int i = 0; i < FieldCount; ++i) {
+        const auto field = Field(i);
+        rows.append(textRow(fieldCaption(field), contact.table->text(contact.contact, field).toString()));
+    }
+    return rows;
+}
+
+QList<CardRow> contactRows(const ContactRef& contact, bool decodePhotos) {
+    QList<CardRow> rows = fixedContactRows(contact);
+    if (rows.isEmpty() || contact.path().isEmpty()) {
+        return rows;
+    }
+    const ContactCard card = readContactCard(contact, CardUse::FurtherRows);
+    if (!card.ok) {
+        rows.append(textRow(QStringLiteral("Hinweis"), card.message));
+        return rows;
+    }
+    for (CardRow& further : furtherCardRows(card.bytes, card.unicode, decodePhotos)) {
         rows.push_back(std::move(further));
     }
     return rows;

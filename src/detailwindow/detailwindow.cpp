@@ -1,13 +1,10 @@
 #include "detailwindow.h"
 
-#include "addresstablemodel.h"
 #include "appmenubar.h"
 #include "contactrows.h"
-#include "cardsource.h"
 #include "detailrows.h"
 #include "dialogs.h"
 #include "edgelocks.h"
-#include "importmessages.h"
 #include "listbox.h"
 #include "sourcedisplay.h"
 #include "sourceview.h"
@@ -16,9 +13,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QEvent>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QHideEvent>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
@@ -32,8 +29,8 @@ constexpr QSize DesignedSize{400, 410};
 constexpr int RowHeight = 24;
 } // namespace
 
-DetailWindow::DetailWindow(Source source, Dialogs& dialogs, QWidget* parent)
-    : QMainWindow(parent), m_source(std::move(source)), m_dialogs(dialogs), m_rows(new DetailRows(this)) {
+DetailWindow::DetailWindow(Dialogs& dialogs, QWidget* parent)
+    : QMainWindow(parent), m_dialogs(dialogs), m_rows(new DetailRows(this)) {
     setObjectName(QStringLiteral("Detail"));
     setWindowTitle(QStringLiteral("Detail-Ansicht"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -149,13 +146,23 @@ void DetailWindow::keyPressEvent(QKeyEvent* event) {
     QMainWindow::keyPressEvent(event);
 }
 
+void DetailWindow::hideEvent(QHideEvent* event) {
+    QMainWindow::hideEvent(event);
+    // Hidden, the window is shown again only with a contact handed over anew. It lets go of this one, so
+    // that a file opened meanwhile does not have to share the memory with the table it came from. (A
+    // window minimised by the desktop is hidden spontaneously and keeps it.)
+    if (!event->spontaneous()) {
+        m_contact = {};
+    }
+}
+
 QAction* DetailWindow::copyValueAction() const {
     return m_menuBar->copyValueAction();
 }
 
-void DetailWindow::showSelectedContact() {
+void DetailWindow::showContact(const ContactRef& contact) {
     m_rows->clear();
-    m_contact = -1;
+    m_contact = contact;
     m_newDetail = true;
     setWindowModality(Qt::ApplicationModal);
     show();
@@ -166,31 +173,17 @@ void DetailWindow::showSelectedContact() {
     rebuildRows();
 }
 
-qsizetype DetailWindow::selectedContact() const {
-    const int row = m_source.selected ? m_source.selected() : -1;
-    if (!m_source.adressen || row < 0 || row >= m_source.adressen->rowCount()) {
-        return -1;
-    }
-    return m_source.adressen->contactAt(row);
-}
-
 void DetailWindow::rebuildRows() {
     if (!m_newDetail) {
         return;
     }
     m_newDetail = false;
     QList<DetailRows::Row> rows;
-    const int row = m_source.selected ? m_source.selected() : -1;
-    const qsizetype contact = selectedContact();
-    m_contact = contact;
-    if (contact >= 0) {
-        // The card's further rows are read from its file now: the table keeps only the 13 cells.
-        const QString path = m_source.vcfFile ? m_source.vcfFile() : QString();
-        try {
-            rows = contactRows(*m_source.adressen, m_source.adrData, row, path, false);
-        } catch (const std::bad_alloc&) {
-            rows = contactRows(*m_source.adressen, m_source.adrData, row, QString());
-        }
+    // The card's further rows are read from its file now: the table keeps only the 13 fields.
+    try {
+        rows = contactRows(m_contact, false);
+    } catch (const std::bad_alloc&) {
+        rows = fixedContactRows(m_contact);
     }
     m_rows->setRows(std::move(rows), m_list->columnWidth(1) > 0 ? m_list->columnWidth(1) : 240);
     for (int i = 0; i < m_rows->rowCount(); ++i) {
@@ -230,29 +223,15 @@ void DetailWindow::toggleSource() {
         m_sourceButton->setChecked(false);
         m_dialogs.message(message);
     };
-    // The contact the list was built for, so that list and source always show the same card.
-    const qsizetype contact = m_contact;
     try {
         QString text;
-        if (contact >= 0 && m_source.adressen && contact < m_source.adressen->table().size()) {
-            const QString path = m_source.vcfFile ? m_source.vcfFile() : QString();
-            const CardSourceRange range = cardSourceRange(m_source.adressen->table(), contact);
-            const qint64 end = range.end >= 0 ? range.end : QFileInfo(path).size();
-            if (end - range.start > SourceLimits::MaxCardBytes) {
-                refuse(QStringLiteral("Die Karte ist %1 MB groß; die Quelltext-Ansicht zeigt Karten bis "
-                                      "%2 MB.")
-                           .arg(germanNumber(((end - range.start) + (1 << 20) - 1) >> 20),
-                                germanNumber(SourceLimits::MaxCardBytes >> 20)));
+        if (m_contact.isValid()) {
+            ContactCard card = readContactCard(m_contact, CardUse::SourceView);
+            if (!card.ok) {
+                refuse(card.message);
                 return;
             }
-            CardSourceText source = readCardSource(path, range, m_source.adressen->table().sourceStamp());
-            if (!source.ok) {
-                // Bytes at the old offsets of a changed file would be another card, or none.
-                refuse(source.changed ? ImportMessages::changedSinceRead(path)
-                                      : ImportMessages::cannotRead(path, source.error));
-                return;
-            }
-            text = std::move(source.text);
+            text = std::move(card.text);
         }
         m_sourceText->setCard(std::move(text));
     } catch (const std::bad_alloc&) {

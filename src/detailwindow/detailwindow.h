@@ -1,13 +1,12 @@
 #pragma once
 
+#include "contactref.h"
 #include "sourceview.h"
 
 #include <QList>
 #include <QMainWindow>
 #include <QRect>
-#include <functional>
 
-class AddressTableModel;
 class DetailRows;
 class Dialogs;
 class AppMenuBar;
@@ -23,18 +22,11 @@ class QPushButton;
 class DetailWindow final : public QMainWindow {
     Q_OBJECT
 public:
-    // Everything the window reads from the main window, read afresh whenever it is needed.
-    struct Source {
-        const AddressTableModel* adressen = nullptr;
-        const AddressTableModel* adrData = nullptr;
-        std::function<int()> selected;    // the main window's `selected`
-        std::function<QString()> vcfFile; // the main window's `VcfFile`
-    };
+    explicit DetailWindow(Dialogs& dialogs, QWidget* parent = nullptr);
 
-    DetailWindow(Source source, Dialogs& dialogs, QWidget* parent = nullptr);
-
-    // Shows the main window's selected contact as a fresh list, application-modal; returns at once.
-    void showSelectedContact();
+    // Shows `contact` as a fresh list, application-modal; returns at once. A reference to no contact
+    // gives an empty list.
+    void showContact(const ContactRef& contact);
 
     ListBox* list() const { return m_list; }
     QPushButton* closeButton() const { return m_closeButton; }
@@ -49,6 +41,7 @@ public:
 protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void createControls();
@@ -59,10 +52,7 @@ private:
     void copyValue();
     void updateCopyEnabled();
     void showList();
-    // The contact (file order) of row `selected` of Adressen, -1 when that is no row.
-    qsizetype selectedContact() const;
 
-    Source m_source;
     Dialogs& m_dialogs;
     DetailRows* m_rows;
     ListBox* m_list = nullptr;
@@ -73,5 +63,6 @@ private:
     AppMenuBar* m_menuBar = nullptr;
     // A contact was handed over; the next activation builds its list.
     bool m_newDetail = false;
-    qsizetype m_contact = -1; // file order; -1: the list shows no contact
+    // The contact the list shows, so that list and source always show the same card.
+    ContactRef m_contact;
 };

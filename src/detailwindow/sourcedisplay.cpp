@@ -1,8 +1,7 @@
 #include "sourcedisplay.h"
 
 #include "displaytext.h"
-
-#include <QLocale>
+#include "germannumber.h"
 
 using namespace SourceLimits;
 
@@ -34,11 +33,6 @@ bool isContinuation(QStringView text, qsizetype start) {
 }
 
 } // namespace
-
-QString germanNumber(qint64 n) {
-    static const QLocale german(QLocale::German);
-    return german.toString(n);
-}
 
 QString sourceDisplayText(QStringView card) {
     QString shown;

@@ -8,8 +8,6 @@
 // 500 KB line, a photo of many megabytes or a million folded lines would freeze the window for minutes;
 // these limits keep what is laid out small while ordinary cards are shown in full.
 namespace SourceLimits {
-// A card larger than this (in bytes of the file) is not read for the source view at all.
-constexpr qint64 MaxCardBytes = qint64(64) << 20;
 // A longer line is cut and ends in a note of how many characters are left out.
 constexpr qsizetype MaxLineChars = 2000;
 // A property folded over more lines than this (a photo, as a rule) shows only its first lines.
@@ -36,6 +34,3 @@ QString sourceCopyText(QStringView card);
 QString boxText(QStringView label, QStringView value);
 // `text` cut to the same limits, for a tooltip.
 QString boxText(QStringView text);
-
-// "123.456" — numbers in the notes are grouped the German way.
-QString germanNumber(qint64 n);

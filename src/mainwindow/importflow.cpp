@@ -73,6 +73,7 @@ bool ImportFlow::importOne(const QString& path) {
     } else {
         previousAdressen = {};
         previousAdrData.reset();
+        m_source = result.table ? tableSource(path, *result.table) : nullptr;
         m_contactList.setTable(result.table);
         m_addressList.setTable(result.table);
         if (result.status == VcardReadResult::Status::ReadToEnd) {

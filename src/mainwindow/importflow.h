@@ -1,10 +1,12 @@
 #pragma once
 
+#include "contactref.h"
 #include "vcardreader.h"
 
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <memory>
 
 class AddressTableModel;
 class Dialogs;
@@ -36,6 +38,9 @@ public:
     using Reading = std::function<VcardReadResult(const QString& path, const ReadProgress& progress)>;
     void setReading(Reading reading) { m_reading = std::move(reading); }
 
+    // The file the contacts in the lists were read from, as it was then; null before the first import.
+    const std::shared_ptr<const ContactSource>& source() const { return m_source; }
+
 signals:
     // A file was read to its end (the application's "openOK").
     void readToEnd();
@@ -53,4 +58,5 @@ private:
     QWidget* m_list;
     int m_progressDelayMs;
     Reading m_reading;
+    std::shared_ptr<const ContactSource> m_source;
 };

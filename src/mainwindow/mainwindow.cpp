@@ -7,6 +7,7 @@
 #include "dialogs.h"
 #include "edgelocks.h"
 #include "filetypes.h"
+#include "hintlabel.h"
 #include "importflow.h"
 #include "importprogress.h"
 #include "listbox.h"
@@ -25,75 +26,18 @@
 #include <QScopedValueRollback>
 #include <QUrl>
 #include <algorithm>
-#include <cmath>
 
 namespace {
 // The controls are laid out for a window of this size; the edge locks carry them along from there.
 constexpr QSize DesignSize(960, 480);
 
-// WCAG's relative luminance and contrast ratio; 4.5 is its least contrast for text of this size.
-double relativeLuminance(const QColor& colour) {
-    const auto linear = [](double value) {
-        return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
-           0.0722 * linear(colour.blueF());
-}
-
-double contrastRatio(const QColor& a, const QColor& b) {
-    const double la = relativeLuminance(a);
-    const double lb = relativeLuminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
-constexpr double ReadableContrast = 4.5;
-
-// The hint's dark grey is meant for a light window; on a dark one it would all but vanish, so there the
-// theme's own colour for secondary text takes over, or its plain text colour where that is too faint.
-// It follows the palette when the desktop's theme changes while the program runs.
-class HintLabel final : public QLabel {
-public:
-    using QLabel::QLabel;
-
-    void followPalette() {
-        const QColor window = palette().color(QPalette::Window);
-        QColor colour(0x4A, 0x4A, 0x4A);
-        if (window.lightnessF() < 0.5) {
-            // Themes often give it as the text colour half transparent: painted over the window colour.
-            const QColor placeholder = palette().color(QPalette::PlaceholderText);
-            const float alpha = placeholder.alphaF();
-            colour = QColor::fromRgbF(placeholder.redF() * alpha + window.redF() * (1 - alpha),
-                                      placeholder.greenF() * alpha + window.greenF() * (1 - alpha),
-                                      placeholder.blueF() * alpha + window.blueF() * (1 - alpha));
-            if (contrastRatio(colour, window) < ReadableContrast) {
-                colour = parentWidget() ? parentWidget()->palette().color(QPalette::WindowText) : Qt::white;
-            }
-        }
-        // Setting the palette comes back here as a palette change; the same colour ends the round.
-        if (palette().color(QPalette::WindowText) != colour ||
-            !palette().isBrushSet(QPalette::Active, QPalette::WindowText)) {
-            QPalette own;
-            own.setColor(QPalette::WindowText, colour);
-            setPalette(own);
-        }
-    }
-
-protected:
-    void changeEvent(QEvent* event) override {
-        QLabel::changeEvent(event);
-        if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange) {
-            followPalette();
-        }
-    }
-};
 } // namespace
 
 MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     : QMainWindow(parent), m_dialogs(dialogs),
       m_contactModel(new AddressTableModel(AddressTableModel::List::Contacts, this)),
       m_addressModel(new AddressTableModel(AddressTableModel::List::Addresses, this)),
-      m_quit([] { QCoreApplication::quit(); }), m_searchColumn(Field::Name),
-      m_progressDelay(ImportProgress::DefaultDelayMs) {
+      m_quit([] { QCoreApplication::quit(); }), m_progressDelay(ImportProgress::DefaultDelayMs) {
     setObjectName(QStringLiteral("Window1"));
     m_menuBar = new AppMenuBar(this);
     setMenuBar(m_menuBar);
@@ -210,7 +154,7 @@ void MainWindow::connectHandlers() {
     // A new table drops the selection without a selection signal.
     connect(m_contactModel, &QAbstractItemModel::modelReset, this, [this] {
         m_contactList->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
-        m_searchText.clear();
+        m_search.reset();
         updateDetailAction();
     });
     connect(m_contactModel, &QAbstractItemModel::layoutChanged, this, &MainWindow::updateDetailAction);
@@ -248,12 +192,7 @@ void MainWindow::connectHandlers() {
 
 DetailWindow* MainWindow::detail() {
     if (!m_detail) {
-        DetailWindow::Source source;
-        source.adressen = m_contactModel;
-        source.adrData = m_addressModel;
-        source.selected = [this] { return m_selected; };
-        source.vcfFile = [this] { return m_filePath; };
-        m_detail = new DetailWindow(std::move(source), m_dialogs, this);
+        m_detail = new DetailWindow(m_dialogs, this);
         // The application's own items work from the detail window's menu bar as from this one.
         const AppMenuBar* detailMenus = m_detail->appMenuBar();
         connect(detailMenus->quitAction(), &QAction::triggered, m_menuBar->quitAction(), &QAction::trigger);
@@ -468,5 +407,63 @@ void MainWindow::askAndOpen() {
 
 void MainWindow::openDetail() {
     m_selected = m_contactList->listIndex();
-    detail()->showSelectedContact();
+    ContactRef contact;
+    // The list's table and the file it was read from are both the last import's.
+    if (m_selected >= 0 && m_selected < m_contactModel->rowCount()) {
+        contact = {m_contactModel->sharedTable(), m_contactModel->contactAt(m_selected),
+                   m_importFlow->source()};
+    }
+    detail()->showContact(contact);
+}
+
+// The name search
+
+ContactList MainWindow::shownContacts() const {
+    const AddressTableModel* model = m_contactModel;
+    return {model->table(), model->rowCount(), [model](int row) { return model->contactAt(row); }};
+}
+
+int MainWindow::searchName(const QString& text, int start) {
+    const ContactSearch::Hit hit = m_search.find(shownContacts(), text, start);
+    // Having passed over a row, the search can go on from the hit: "Weiter" takes Return from here.
+    if (hit.belowStart) {
+        m_searchButton->setDefault(false);
+        m_nextButton->setDefault(true);
+        m_nextButton->setEnabled(true);
+    }
+    if (hit.row >= 0) {
+        return hit.row;
+    }
+    m_nextButton->setDefault(false);
+    m_nextButton->setEnabled(false);
+    m_searchButton->setDefault(true);
+    return -1;
+}
+
+void MainWindow::searchTextChanged() {
+    m_searchButton->setDefault(true);
+    m_nextButton->setDefault(false);
+}
+
+void MainWindow::findFromTop() {
+    // A search from the top decides the column afresh.
+    m_search.reset();
+    m_selected = searchName(m_searchField->text(), 0);
+    showSearchResult();
+}
+
+void MainWindow::findNext() {
+    m_selected = searchName(m_searchField->text(), m_selected + 1);
+    showSearchResult();
+}
+
+void MainWindow::showSearchResult() {
+    if (m_selected == -1) {
+        m_dialogs.message(QStringLiteral("Leider nicht gefunden"));
+        m_searchField->setFocus();
+        m_searchField->selectAll();
+        return;
+    }
+    m_contactList->setListIndex(m_selected);
+    m_contactList->setFocus();
 }

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "contactsearch.h"
+
 #include <QMainWindow>
 #include <QPointer>
-#include <cstdint>
 #include <functional>
 
-enum class Field : std::uint8_t;
 class AddressTableModel;
 class DetailWindow;
 class Dialogs;
@@ -31,9 +31,8 @@ public:
     bool importing() const { return m_importing; }
     // How long a reading may take before the progress window shows.
     void setProgressDelay(int ms) { m_progressDelay = ms; }
-    // The first row at or after `start` that holds `text` (ignoring case), or -1: a number in the
-    // telephone columns, an e-mail address in the e-mail column, other text in the names, or in the
-    // companies when no name holds it. Switches the default button as the search goes on.
+    // The first row at or after `start` that holds `text` (ignoring case), as ContactSearch finds it in
+    // the list as shown, or -1. Switches the default button as the search goes on.
     int searchName(const QString& text, int start);
 
     QString filePath() const { return m_filePath; }
@@ -95,10 +94,8 @@ private:
 
     void openDetail();
     void showSearchResult();
-    int findRow(const QString& text, int from, int to, Field column) const;
-    // The first row in [from, to) whose name holds `text`, or -1 and in `company` the first whose company
-    // does.
-    int findNameOrCompany(const QString& text, int from, int to, int* company) const;
+    // The contact list as it is shown, for the search.
+    ContactList shownContacts() const;
     // The first file of a drag if it is a vCard file, else empty.
     static QString droppedVcf(const QMimeData* data);
 
@@ -118,9 +115,7 @@ private:
     QString m_filePath;
     ImportFlow* m_importFlow = nullptr;
     int m_selected = 0;
-    // The text and column of the last search in names or companies, for "Weiter".
-    QString m_searchText;
-    Field m_searchColumn;
+    ContactSearch m_search;
     bool m_importing = false;
     int m_progressDelay;
 };

@@ -221,7 +221,8 @@ void tst_Corpus::importsEveryFileCleanly() {
 
     // Every number and e-mail address of a card is the value of one of its detail rows.
     for (int row = 0; row < adressen.rowCount() && row < expected.reachable.size(); ++row) {
-        const QList<CardRow> rows = contactRows(adressen, &adrData, row, path);
+        const QList<CardRow> rows =
+            contactRows(contactInFile(adressen.sharedTable(), adressen.contactAt(row), path));
         for (const auto& [key, value] : expected.reachable[row]) {
             const bool telephone = propertyName(key) == "TEL";
             const bool shown = reaches(key, value, rows);

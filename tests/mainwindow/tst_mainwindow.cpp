@@ -1,5 +1,6 @@
 #include "appmenubar.h"
 #include "contrast.h"
+#include "detailrows.h"
 #include "detailwindow.h"
 #include "listbox.h"
 #include "windowfixture.h"
@@ -250,16 +251,24 @@ void tst_MainWindow::opensTheDetailWindow_data() {
     QTest::addColumn<QString>("how");
     QTest::addColumn<int>("row"); // clicked first
     QTest::addColumn<int>("selected");
-    QTest::newRow("double-click") << "double-click" << 1 << 1;
-    QTest::newRow("double-click below the last row: no row") << "double-click below" << 1 << -1;
-    QTest::newRow("Ctrl+D") << "shortcut" << 2 << 2;
-    QTest::newRow("menu item") << "menu" << 0 << 0;
+    QTest::addColumn<bool>("sorted");  // by name, descending
+    QTest::addColumn<QString>("name"); // the one the detail window shows
+    QTest::newRow("double-click") << "double-click" << 1 << 1 << false << "Bernd";
+    QTest::newRow("double-click below the last row: no row")
+        << "double-click below" << 1 << -1 << false << "";
+    QTest::newRow("Ctrl+D") << "shortcut" << 2 << 2 << false << "Hanna";
+    QTest::newRow("menu item") << "menu" << 0 << 0 << false << "Anna";
+    QTest::newRow("menu item, list sorted") << "menu" << 0 << 0 << true << "Hanna";
 }
 
 void tst_MainWindow::opensTheDetailWindow() {
     QFETCH(QString, how);
     QFETCH(int, row);
+    QFETCH(bool, sorted);
     loadAbh();
+    if (sorted) {
+        window->contactList()->sortByColumn(ContactColumn::Name, Qt::DescendingOrder);
+    }
     clickRow(row);
     ListBox* list = window->contactList();
     if (how == QLatin1String("double-click")) {
@@ -278,6 +287,8 @@ void tst_MainWindow::opensTheDetailWindow() {
     QTRY_VERIFY(detail->isVisible());
     QCOMPARE(detail->windowModality(), Qt::ApplicationModal);
     QTEST(window->selected(), "selected");
+    const QAbstractItemModel* rows = detail->list()->model();
+    QTEST(rows->index(int(Field::Name), DetailRows::Value).data().toString(), "name");
     detail->hide();
     QTEST(window->selected(), "selected");
 }

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QLocale>
+#include <QString>
+
+// "123.456" — numbers in German messages are grouped the German way.
+inline QString germanNumber(qint64 n) {
+    static const QLocale german(QLocale::German);
+    return german.toString(n);
+}
