@@ -25,13 +25,13 @@ namespace {
 
 // Reads a file into both lists as the window does, its messages to standard error; after an "END" line
 // outside a card no other file is asked for.
-void importFile(const QString& path, AddressTableModel& adressen, AddressTableModel& adrData) {
+void importFile(const QString& path, AddressTableModel& contactModel, AddressTableModel& addressModel) {
     const VcardReadResult result = readVcardFile(path);
     for (const QString& text : ImportMessages::forResult(result, path)) {
         std::fprintf(stderr, "%s\n", TableDump::message(text).toUtf8().constData());
     }
-    adressen.setTable(result.table);
-    adrData.setTable(result.table);
+    contactModel.setTable(result.table);
+    addressModel.setTable(result.table);
 }
 
 double peakRssMb() {
@@ -120,22 +120,22 @@ struct Import {
     double cpu = 0;
 };
 
-Import timedImport(const QString& path, AddressTableModel& adressen, AddressTableModel& adrData) {
+Import timedImport(const QString& path, AddressTableModel& contactModel, AddressTableModel& addressModel) {
     const double cpuStart = cpuSeconds();
     QElapsedTimer timer;
     timer.start();
-    importFile(path, adressen, adrData);
-    return {adressen.rowCount(), secondsSince(timer), cpuSeconds() - cpuStart};
+    importFile(path, contactModel, addressModel);
+    return {contactModel.rowCount(), secondsSince(timer), cpuSeconds() - cpuStart};
 }
 
 int dump(const QString& path) {
-    AddressTableModel adressen(AddressTableModel::List::Contacts);
-    AddressTableModel adrData(AddressTableModel::List::Addresses);
-    importFile(path, adressen, adrData);
+    AddressTableModel contactModel(AddressTableModel::List::Contacts);
+    AddressTableModel addressModel(AddressTableModel::List::Addresses);
+    importFile(path, contactModel, addressModel);
     QTextStream out(stdout);
     out.setEncoding(QStringConverter::Utf8);
-    for (int row = 0; row < adressen.rowCount(); ++row) {
-        out << TableDump::row(adressen, adrData, row) << '\n';
+    for (int row = 0; row < contactModel.rowCount(); ++row) {
+        out << TableDump::row(contactModel, addressModel, row) << '\n';
     }
     return 0;
 }
@@ -153,14 +153,14 @@ void printMemoryLimit(qint64 bytes, double peakMb) {
 }
 
 int import(const QString& path) {
-    AddressTableModel adressen(AddressTableModel::List::Contacts);
-    AddressTableModel adrData(AddressTableModel::List::Addresses);
-    const Import run = timedImport(path, adressen, adrData);
+    AddressTableModel contactModel(AddressTableModel::List::Contacts);
+    AddressTableModel addressModel(AddressTableModel::List::Addresses);
+    const Import run = timedImport(path, contactModel, addressModel);
     const qint64 bytes = fileSize(path);
     const double peak = peakRssMb();
     std::printf("cards=%d bytes=%lld seconds=%.3f peak_rss_mb=%.1f table_mb=%.1f\n", run.cards,
                 static_cast<long long>(bytes), run.seconds, peak,
-                double(adressen.table().bytesUsed()) / (1024.0 * 1024.0));
+                double(contactModel.table().bytesUsed()) / (1024.0 * 1024.0));
     printMemoryLimit(bytes, peak);
     return 0;
 }
@@ -170,16 +170,16 @@ int card(const QString& path, const QString& number) {
     bool ok = false;
     const int n = number.toInt(&ok);
     const VcardReadResult result = readVcardFile(path);
-    AddressTableModel adressen(AddressTableModel::List::Contacts);
-    AddressTableModel adrData(AddressTableModel::List::Addresses);
-    adressen.setTable(result.table);
-    adrData.setTable(result.table);
-    if (!ok || n < 1 || n > adressen.rowCount()) {
+    AddressTableModel contactModel(AddressTableModel::List::Contacts);
+    AddressTableModel addressModel(AddressTableModel::List::Addresses);
+    contactModel.setTable(result.table);
+    addressModel.setTable(result.table);
+    if (!ok || n < 1 || n > contactModel.rowCount()) {
         std::fprintf(stderr, "no contact %s in %s\n", qPrintable(number), qPrintable(path));
         return 1;
     }
     for (const CardRow& row :
-         contactRows(contactInFile(adressen.sharedTable(), adressen.contactAt(n - 1), path))) {
+         contactRows(contactInFile(contactModel.sharedTable(), contactModel.contactAt(n - 1), path))) {
         QString line = TableDump::escaped(row.label) + QLatin1Char('\t') + TableDump::escaped(row.value);
         if (row.bold) {
             line += QStringLiteral("\tbold");
@@ -228,9 +228,9 @@ int compare(const QString& path) {
         std::fprintf(stderr, "cannot read %s\n", qPrintable(path));
         return 1;
     }
-    AddressTableModel adressen(AddressTableModel::List::Contacts);
-    AddressTableModel adrData(AddressTableModel::List::Addresses);
-    const Import run = timedImport(path, adressen, adrData);
+    AddressTableModel contactModel(AddressTableModel::List::Contacts);
+    AddressTableModel addressModel(AddressTableModel::List::Addresses);
+    const Import run = timedImport(path, contactModel, addressModel);
     const LineScan after = lineScan(path);
     const double scanSeconds = std::min(before.seconds, after.seconds);
     const double scanCpu = std::min(before.cpu, after.cpu);
@@ -244,7 +244,7 @@ int compare(const QString& path) {
                 run.cpu / scanCpu);
     std::printf("cards_per_second=%.0f mb_per_second=%.1f\n", run.cards / run.seconds, fileMb / run.seconds);
     std::printf("peak_rss_mb=%.1f rss_ratio=%.2f (target <= 2) table_mb=%.1f\n", rss, rss / fileMb,
-                double(adressen.table().bytesUsed()) / (1024.0 * 1024.0));
+                double(contactModel.table().bytesUsed()) / (1024.0 * 1024.0));
     return 0;
 }
 
@@ -258,24 +258,24 @@ quint64 orderHash(const AddressTableModel& model) {
 }
 
 int sort(const QString& path) {
-    AddressTableModel adressen(AddressTableModel::List::Contacts);
-    AddressTableModel adrData(AddressTableModel::List::Addresses);
-    const Import run = timedImport(path, adressen, adrData);
+    AddressTableModel contactModel(AddressTableModel::List::Contacts);
+    AddressTableModel addressModel(AddressTableModel::List::Addresses);
+    const Import run = timedImport(path, contactModel, addressModel);
     const double afterImportMb = peakRssMb();
     int failures = 0;
-    QObject::connect(&adressen, &AddressTableModel::sortFailed, [&failures] { ++failures; });
+    QObject::connect(&contactModel, &AddressTableModel::sortFailed, [&failures] { ++failures; });
     constexpr int NameColumn = 1;
     QElapsedTimer timer;
     timer.start();
-    adressen.sort(NameColumn, Qt::AscendingOrder);
+    contactModel.sort(NameColumn, Qt::AscendingOrder);
     const double byName = secondsSince(timer);
-    const quint64 nameHash = orderHash(adressen);
+    const quint64 nameHash = orderHash(contactModel);
     timer.restart();
-    adressen.sort(NameColumn, Qt::DescendingOrder);
+    contactModel.sort(NameColumn, Qt::DescendingOrder);
     const double byNameDescending = secondsSince(timer);
-    const quint64 descendingHash = orderHash(adressen);
+    const quint64 descendingHash = orderHash(contactModel);
     timer.restart();
-    adressen.sort(0, Qt::AscendingOrder);
+    contactModel.sort(0, Qt::AscendingOrder);
     const double reset = secondsSince(timer);
     std::printf("cards=%d import_seconds=%.3f\n", run.cards, run.seconds);
     std::printf("sort_name_seconds=%.3f sort_name_descending_seconds=%.3f sort_reset_seconds=%.3f "
@@ -283,7 +283,7 @@ int sort(const QString& path) {
                 byName, byNameDescending, reset);
     std::printf("name_order_hash=%016llx descending_hash=%016llx reset_order_hash=%016llx\n",
                 static_cast<unsigned long long>(nameHash), static_cast<unsigned long long>(descendingHash),
-                static_cast<unsigned long long>(orderHash(adressen)));
+                static_cast<unsigned long long>(orderHash(contactModel)));
     std::printf("peak_rss_mb_after_import=%.1f peak_rss_mb=%.1f sorts_failed=%d\n", afterImportMb,
                 peakRssMb(), failures);
     printMemoryLimit(fileSize(path), peakRssMb());

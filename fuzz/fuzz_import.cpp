@@ -105,13 +105,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         previousBegin = begin;
     }
 
-    AddressTableModel adressen(AddressTableModel::List::Contacts);
-    AddressTableModel adrData(AddressTableModel::List::Addresses);
-    adressen.setTable(result.table);
-    adrData.setTable(result.table);
-    check(adressen.rowCount() == adrData.rowCount());
-    readBack(adressen);
-    readBack(adrData);
+    AddressTableModel contactModel(AddressTableModel::List::Contacts);
+    AddressTableModel addressModel(AddressTableModel::List::Addresses);
+    contactModel.setTable(result.table);
+    addressModel.setTable(result.table);
+    check(contactModel.rowCount() == addressModel.rowCount());
+    readBack(contactModel);
+    readBack(addressModel);
 
     // The whole-card reading of the first few cards, from the bytes the detail window would read.
     for (qsizetype i = 0; i < std::min<qsizetype>(table.size(), 4); ++i) {

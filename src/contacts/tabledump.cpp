@@ -30,17 +30,17 @@ QString escaped(const QString& cell) {
     return out;
 }
 
-QString row(const AddressTableModel& adressen, const AddressTableModel& adrData, int row) {
+QString row(const AddressTableModel& contactModel, const AddressTableModel& addressModel, int row) {
     QStringList fields;
     QStringList bold;
     for (int c = 0; c < AddressTableModel::ColumnCount; ++c) {
-        fields << escaped(adressen.cell(row, c));
-        if (adressen.isBold(row, c)) {
+        fields << escaped(contactModel.cell(row, c));
+        if (contactModel.isBold(row, c)) {
             bold << QString::number(c);
         }
     }
     for (int c = 0; c < AddressTableModel::ColumnCount; ++c) {
-        fields << escaped(adrData.cell(row, c));
+        fields << escaped(addressModel.cell(row, c));
     }
     fields << bold.join(QLatin1Char(','));
     return fields.join(QLatin1Char('\t'));

@@ -12,7 +12,7 @@ QString escaped(const QString& cell);
 
 // One row pair: the 8 cells of `Adressen` row `row`, the 8 cells of the `adrData` row with the same
 // index, and the bold columns of the `Adressen` row as a comma-separated list, all joined by tabs.
-QString row(const AddressTableModel& adressen, const AddressTableModel& adrData, int row);
+QString row(const AddressTableModel& contactModel, const AddressTableModel& addressModel, int row);
 
 // A message box the import showed, as one line.
 QString message(const QString& text);

@@ -14,10 +14,11 @@
 #include <QWidget>
 #include <new>
 
-ImportFlow::ImportFlow(QWidget& window, QString& file, AddressTableModel& adressen,
-                       AddressTableModel& adrData, Dialogs& dialogs, QWidget* list)
-    : QObject(&window), m_window(window), m_file(file), m_contactList(adressen), m_addressList(adrData),
-      m_dialogs(dialogs), m_list(list), m_progressDelayMs(ImportProgress::DefaultDelayMs),
+ImportFlow::ImportFlow(QWidget& window, QString& file, AddressTableModel& contactModel,
+                       AddressTableModel& addressModel, Dialogs& dialogs, QWidget* list)
+    : QObject(&window), m_window(window), m_file(file), m_contactList(contactModel),
+      m_addressList(addressModel), m_dialogs(dialogs), m_list(list),
+      m_progressDelayMs(ImportProgress::DefaultDelayMs),
       m_reading([](const QString& path, const ReadProgress& progress) {
           return readVcardFile(path, {.progress = progress});
       }) {}

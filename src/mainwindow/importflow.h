@@ -20,8 +20,8 @@ class ImportFlow final : public QObject {
 public:
     // `window` shows the file's name in its title and parents the progress window; `file` is the window's
     // remembered file; `list` takes the focus after a file was read to its end.
-    ImportFlow(QWidget& window, QString& file, AddressTableModel& adressen, AddressTableModel& adrData,
-               Dialogs& dialogs, QWidget* list);
+    ImportFlow(QWidget& window, QString& file, AddressTableModel& contactModel,
+               AddressTableModel& addressModel, Dialogs& dialogs, QWidget* list);
 
     // Reads `path` into both lists. An empty path (a cancelled open dialog) changes nothing. The lists are
     // emptied before reading, so a failed read never leaves the previous file's rows under this file's

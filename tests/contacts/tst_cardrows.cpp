@@ -3,6 +3,7 @@
 // values give a row of text and neither a crash nor a picture.
 #include "addresstablemodel.h"
 #include "contactrows.h"
+#include "importedlists.h"
 #include "tabledump.h"
 #include "vcardreader.h"
 
@@ -66,15 +67,11 @@ void tst_CardRows::cardGivesItsGoldenRows_data() {
 void tst_CardRows::cardGivesItsGoldenRows() {
     QFETCH(QString, base);
     const QString path = base + QStringLiteral(".vcf");
-    const VcardReadResult result = readVcardFile(path);
-    AddressTableModel adressen(AddressTableModel::List::Contacts);
-    AddressTableModel adrData(AddressTableModel::List::Addresses);
-    adressen.setTable(result.table);
-    adrData.setTable(result.table);
-    QCOMPARE(adressen.rowCount(), 1);
+    const ImportedLists lists(path);
+    QCOMPARE(lists.contacts.rowCount(), 1);
     QStringList actual;
     for (const CardRow& row :
-         contactRows(contactInFile(adressen.sharedTable(), adressen.contactAt(0), path))) {
+         contactRows(contactInFile(lists.result.table, lists.contacts.contactAt(0), path))) {
         actual << rowLine(row);
     }
     QFile expected(base + QStringLiteral(".rows"));

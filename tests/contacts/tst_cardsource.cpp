@@ -1,5 +1,6 @@
 #include "cardsource.h"
 #include "contacttable.h"
+#include "importedlists.h"
 #include "vcardreader.h"
 
 #include <QBuffer>
@@ -19,9 +20,7 @@ const QByteArray Mixed = "pre\n"                          // 0..4
                          "BEGIN:VCARD\nFN:D\nEND:VCARD";  // 76..102, no final line break
 
 std::shared_ptr<ContactTable> tableOf(QByteArray bytes) {
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    return readVcard(buffer).table;
+    return ImportedLists::read(std::move(bytes)).table;
 }
 
 QByteArray utf16(const QString& text, bool littleEndian) {

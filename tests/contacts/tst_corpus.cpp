@@ -196,11 +196,11 @@ void tst_Corpus::importsEveryFileCleanly() {
     const Expectation expected = countCards(bytes);
 
     const ImportedLists lists(path);
-    const AddressTableModel& adressen = lists.contacts;
-    const AddressTableModel& adrData = lists.addresses;
+    const AddressTableModel& contactModel = lists.contacts;
+    const AddressTableModel& addressModel = lists.addresses;
 
-    QCOMPARE(adressen.rowCount(), expected.cards);
-    QCOMPARE(adrData.rowCount(), expected.cards);
+    QCOMPARE(contactModel.rowCount(), expected.cards);
+    QCOMPARE(addressModel.rowCount(), expected.cards);
     QCOMPARE(lists.result.status,
              expected.strayEnd ? VcardReadResult::Status::StrayEnd : VcardReadResult::Status::ReadToEnd);
     const QStringList messages = lists.messages();
@@ -212,17 +212,17 @@ void tst_Corpus::importsEveryFileCleanly() {
         QCOMPARE(messages, QStringList());
     }
 
-    for (int row = 0; row < adressen.rowCount(); ++row) {
+    for (int row = 0; row < contactModel.rowCount(); ++row) {
         if (expected.namable.value(row)) {
-            QVERIFY2(!adressen.cell(row, ContactColumn::Name).trimmed().isEmpty(),
+            QVERIFY2(!contactModel.cell(row, ContactColumn::Name).trimmed().isEmpty(),
                      qPrintable(QStringLiteral("row %1 has N, ORG or EMAIL but no name").arg(row)));
         }
     }
 
     // Every number and e-mail address of a card is the value of one of its detail rows.
-    for (int row = 0; row < adressen.rowCount() && row < expected.reachable.size(); ++row) {
+    for (int row = 0; row < contactModel.rowCount() && row < expected.reachable.size(); ++row) {
         const QList<CardRow> rows =
-            contactRows(contactInFile(adressen.sharedTable(), adressen.contactAt(row), path));
+            contactRows(contactInFile(contactModel.sharedTable(), contactModel.contactAt(row), path));
         for (const auto& [key, value] : expected.reachable[row]) {
             const bool telephone = propertyName(key) == "TEL";
             const bool shown = reaches(key, value, rows);
@@ -236,8 +236,8 @@ void tst_Corpus::importsEveryFileCleanly() {
 
     // Source end positions lie inside the file and grow with the cards.
     qint64 previous = 0;
-    for (int row = 0; row < adressen.rowCount(); ++row) {
-        const QString pos = adressen.cell(row, ContactColumn::EndPosition);
+    for (int row = 0; row < contactModel.rowCount(); ++row) {
+        const QString pos = contactModel.cell(row, ContactColumn::EndPosition);
         if (pos.isEmpty()) {
             continue;
         }
@@ -251,13 +251,13 @@ void tst_Corpus::importsEveryFileCleanly() {
     const bool binary = bytes.contains('\0');
     const QByteArray plain = textOutsideQuotedPrintable(bytes);
     static const QRegularExpression escape(QStringLiteral("=[0-9A-Fa-f]{2}"));
-    for (int row = 0; row < adressen.rowCount(); ++row) {
+    for (int row = 0; row < contactModel.rowCount(); ++row) {
         for (int column = 1; column < AddressTableModel::ColumnCount; ++column) {
-            for (const AddressTableModel* list : {&adressen, &adrData}) {
+            for (const AddressTableModel* list : {&contactModel, &addressModel}) {
                 const QString cell = list->cell(row, column);
                 const QString where =
                     QStringLiteral("%1 row %2 column %3: %4")
-                        .arg(list == &adressen ? QStringLiteral("Adressen") : QStringLiteral("adrData"))
+                        .arg(list == &contactModel ? QStringLiteral("Adressen") : QStringLiteral("adrData"))
                         .arg(row)
                         .arg(column)
                         .arg(cell);

@@ -48,12 +48,12 @@ void TestDisplayText::directionControlsBecomeMarks() {
 void TestDisplayText::listShowsMarksButKeepsTheCellAsRead() {
     const ImportedLists lists(QByteArray("BEGIN:VCARD\nFN:\xE2\x80\xAEgnp.exe\nORG:Zeta\nEND:VCARD\n"));
     QCOMPARE(lists.result.status, VcardReadResult::Status::ReadToEnd);
-    const AddressTableModel& adressen = lists.contacts;
-    QCOMPARE(adressen.index(0, ContactColumn::Name).data().toString(), QStringLiteral("\uFFFDgnp.exe"));
-    QCOMPARE(adressen.index(0, ContactColumn::Name).data(Qt::ToolTipRole).toString(),
+    const AddressTableModel& contactModel = lists.contacts;
+    QCOMPARE(contactModel.index(0, ContactColumn::Name).data().toString(), QStringLiteral("\uFFFDgnp.exe"));
+    QCOMPARE(contactModel.index(0, ContactColumn::Name).data(Qt::ToolTipRole).toString(),
              QStringLiteral("\uFFFDgnp.exe"));
-    QCOMPARE(adressen.index(0, ContactColumn::Company).data().toString(), QStringLiteral("Zeta"));
-    QCOMPARE(adressen.cell(0, ContactColumn::Name), QStringLiteral("\u202Egnp.exe"));
+    QCOMPARE(contactModel.index(0, ContactColumn::Company).data().toString(), QStringLiteral("Zeta"));
+    QCOMPARE(contactModel.cell(0, ContactColumn::Name), QStringLiteral("\u202Egnp.exe"));
 }
 
 QTEST_GUILESS_MAIN(TestDisplayText)

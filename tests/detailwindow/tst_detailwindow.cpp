@@ -4,6 +4,7 @@
 #include "detailrows.h"
 #include "detailwindow.h"
 #include "fakedialogs.h"
+#include "importedlists.h"
 #include "importmessages.h"
 #include "listbox.h"
 #include "sourcedisplay.h"
@@ -130,10 +131,8 @@ private:
     std::unique_ptr<TempFiles> m_files;
     QString m_path;
     FakeDialogs m_dialogs;
-    std::unique_ptr<AddressTableModel> m_contactList;
-    std::unique_ptr<AddressTableModel> m_addressList;
-    std::unique_ptr<QAbstractItemModelTester> m_adressenTester;
-    std::unique_ptr<QAbstractItemModelTester> m_listeTester;
+    std::unique_ptr<ImportedLists> m_lists;
+    std::unique_ptr<QAbstractItemModelTester> m_rowsTester;
     QPointer<DetailWindow> m_detail;
 };
 
@@ -145,23 +144,18 @@ void TestDetailWindow::init() {
     m_files = std::make_unique<TempFiles>();
     m_path = m_files->write(QStringLiteral("kontakte.vcf"), Fixture);
     m_dialogs.messages.clear();
-    m_contactList = std::make_unique<AddressTableModel>(AddressTableModel::List::Contacts);
-    m_addressList = std::make_unique<AddressTableModel>(AddressTableModel::List::Addresses);
-    m_adressenTester = std::make_unique<QAbstractItemModelTester>(m_contactList.get());
-    const VcardReadResult read = readVcardFile(m_path);
-    QCOMPARE(read.status, VcardReadResult::Status::ReadToEnd);
-    m_contactList->setTable(read.table);
-    m_addressList->setTable(read.table);
-    QCOMPARE(m_contactList->rowCount(), 3);
+    m_lists = std::make_unique<ImportedLists>(m_path);
+    QCOMPARE(m_lists->result.status, VcardReadResult::Status::ReadToEnd);
+    QCOMPARE(m_lists->contacts.rowCount(), 3);
 
     m_detail = new DetailWindow(m_dialogs);
-    m_listeTester = std::make_unique<QAbstractItemModelTester>(m_detail->list()->model());
+    m_rowsTester = std::make_unique<QAbstractItemModelTester>(m_detail->list()->model());
 }
 
 void TestDetailWindow::cleanup() {
-    m_listeTester.reset();
+    m_rowsTester.reset();
     delete m_detail;
-    m_adressenTester.reset();
+    m_lists.reset();
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (const QWidget* w : windows) {
         QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
@@ -174,14 +168,12 @@ void TestDetailWindow::writeFile(const QByteArray& bytes) {
 
 void TestDetailWindow::reimport(const QByteArray& bytes) {
     writeFile(bytes);
-    const VcardReadResult read = readVcardFile(m_path);
-    QCOMPARE(read.status, VcardReadResult::Status::ReadToEnd);
-    m_contactList->setTable(read.table);
-    m_addressList->setTable(read.table);
+    m_lists = std::make_unique<ImportedLists>(m_path);
+    QCOMPARE(m_lists->result.status, VcardReadResult::Status::ReadToEnd);
 }
 
 void TestDetailWindow::open(qsizetype contact) {
-    m_detail->showContact(contactInFile(m_contactList->sharedTable(), contact, m_path));
+    m_detail->showContact(contactInFile(m_lists->result.table, contact, m_path));
 }
 
 void TestDetailWindow::selectRow(int row) {
@@ -663,8 +655,8 @@ void TestDetailWindow::directionControlsAreShownAsMarksButCopiedAsRead() {
     const QString name = QStringLiteral("\u202Egnp.exe \u2066x\u2069");
     const QString shown = QStringLiteral("\uFFFDgnp.exe \uFFFDx\uFFFD");
     reimport("BEGIN:VCARD\nFN:" + name.toUtf8() + "\nEND:VCARD\n");
-    QCOMPARE(m_contactList->index(0, ContactColumn::Name).data().toString(), shown);
-    QCOMPARE(m_contactList->cell(0, ContactColumn::Name), name);
+    QCOMPARE(m_lists->contacts.index(0, ContactColumn::Name).data().toString(), shown);
+    QCOMPARE(m_lists->contacts.cell(0, ContactColumn::Name), name);
     open(0);
     QCOMPARE(column(DetailRows::Value).at(rowOf(Field::Name)), shown);
 

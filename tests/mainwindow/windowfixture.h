@@ -3,6 +3,7 @@
 #include "addresstablemodel.h"
 #include "appmenubar.h"
 #include "fakedialogs.h"
+#include "importedlists.h"
 #include "mainwindow.h"
 #include "vcardreader.h"
 
@@ -84,10 +85,7 @@ inline QList<QStringList> named(const QStringList& names) {
 
 // Fills both lists of the window as an import of that text would.
 inline void load(MainWindow& window, const QByteArray& vcf) {
-    QByteArray bytes = vcf;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    const VcardReadResult result = readVcard(buffer);
+    const VcardReadResult result = ImportedLists::read(vcf);
     window.contactModel()->setTable(result.table);
     window.addressModel()->setTable(result.table);
 }

@@ -32,6 +32,13 @@ public:
     // What the window would tell the user about this reading.
     QStringList messages() const { return ImportMessages::forResult(result, path); }
 
+    // Reads vCard text from memory without showing it, for lists of a window's own.
+    static VcardReadResult read(QByteArray bytes) {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        return readVcard(buffer);
+    }
+
     // The rows as `tovanel-bench dump` prints them.
     QStringList dumpLines() const {
         QStringList lines;
@@ -45,11 +52,6 @@ private:
     ImportedLists(VcardReadResult read, QString file) : result(std::move(read)), path(std::move(file)) {
         contacts.setTable(result.table);
         addresses.setTable(result.table);
-    }
-    static VcardReadResult read(QByteArray bytes) {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::ReadOnly);
-        return readVcard(buffer);
     }
     static VcardReadResult made(std::shared_ptr<ContactTable> table) {
         VcardReadResult result;
