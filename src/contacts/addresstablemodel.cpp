@@ -42,13 +42,18 @@ QStringList AddressTableModel::headings(List list) {
 }
 
 void AddressTableModel::setTable(std::shared_ptr<const ContactTable> table) {
-    beginResetModel();
-    m_table = table ? std::move(table) : std::make_shared<ContactTable>();
-    m_order.clear();
-    if (m_list == List::Contacts) {
-        m_order.resize(size_t(m_table->size()));
-        std::iota(m_order.begin(), m_order.end(), 0u);
+    // Allocated before the views hear of a reset: running out of memory here leaves the list as it was.
+    std::vector<std::uint32_t> order;
+    if (m_list == List::Contacts && table) {
+        order.resize(size_t(table->size()));
+        std::iota(order.begin(), order.end(), 0u);
     }
+    if (!table) {
+        table = std::make_shared<ContactTable>();
+    }
+    beginResetModel();
+    m_table = std::move(table);
+    m_order.swap(order);
     endResetModel();
 }
 
@@ -111,7 +116,11 @@ QVariant AddressTableModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-        return displayText(cell(index.row(), index.column()));
+        // Read where the table keeps it: only the part shown is copied, however long the value.
+        if (const std::optional<Field> field = fieldForColumn(m_list, index.column())) {
+            return cellText(m_table->text(contactAt(index.row()), *field));
+        }
+        return numberCell(contactAt(index.row()), index.column());
     case Qt::FontRole:
         return isBold(index.row(), index.column()) ? QVariant(m_boldFont) : QVariant();
     case Qt::AccessibleDescriptionRole:
@@ -202,8 +211,12 @@ std::vector<std::uint32_t> AddressTableModel::sortedOrder(int column, Qt::SortOr
     QCollator collator{QLocale(QLocale::German, QLocale::Germany)};
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     const ContactTable& table = *m_table;
-    sortByCollation(
-        sorted, size_t(table.size()),
-        [&](std::uint32_t contact) { return table.text(qsizetype(contact), *field); }, collator, order);
+    // Sorted by what the cells show: texts alike in all of that keep their order, and no collation
+    // key is made for megabytes of one cell.
+    const auto shownPart = [&](std::uint32_t contact) {
+        const QStringView text = table.text(qsizetype(contact), *field);
+        return text.size() <= MaxListCellChars ? text : text.first(MaxListCellChars);
+    };
+    sortByCollation(sorted, size_t(table.size()), shownPart, collator, order);
     return sorted;
 }

@@ -34,3 +34,16 @@ QString displayText(QString text) {
     }
     return text;
 }
+
+QString cellText(QStringView text) {
+    if (text.size() <= MaxListCellChars) {
+        return displayText(text.toString());
+    }
+    const qsizetype cut =
+        text.at(MaxListCellChars).isLowSurrogate() ? MaxListCellChars - 1 : MaxListCellChars;
+    QString shown;
+    shown.reserve(cut + 1);
+    shown.append(text.first(cut));
+    shown.append(u'…');
+    return displayText(std::move(shown));
+}

@@ -12,3 +12,11 @@ bool hasDirectionControls(QStringView text);
 // for "exe.png". Text without such controls comes back as it was handed in, without a copy. Only for
 // display: copying, dragging and the table dump keep the text as read.
 QString displayText(QString text);
+
+// The most characters a list cell shows, wider than any cell can be at the window's largest size.
+inline constexpr qsizetype MaxListCellChars = 1000;
+
+// `text` as a cell of a list shows it and its tooltip repeats it: as displayText, cut after MaxListCellChars
+// characters with "…". A cell shows one elided line, and laying out megabytes only to elide them would
+// stall every repaint. The cut never splits a surrogate pair.
+QString cellText(QStringView text);

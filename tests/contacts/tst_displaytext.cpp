@@ -8,7 +8,8 @@ class TestDisplayText final : public QObject {
 private slots:
     void directionControlsBecomeMarks_data();
     void directionControlsBecomeMarks();
-    void listShowsMarksButKeepsTheCellAsRead();
+    void listShowsCutAndMarkedCellsButKeepsThemAsRead_data();
+    void listShowsCutAndMarkedCellsButKeepsThemAsRead();
 };
 
 void TestDisplayText::directionControlsBecomeMarks_data() {
@@ -45,15 +46,49 @@ void TestDisplayText::directionControlsBecomeMarks() {
     }
 }
 
-void TestDisplayText::listShowsMarksButKeepsTheCellAsRead() {
-    const ImportedLists lists(QByteArray("BEGIN:VCARD\nFN:\xE2\x80\xAEgnp.exe\nORG:Zeta\nEND:VCARD\n"));
+void TestDisplayText::listShowsCutAndMarkedCellsButKeepsThemAsRead_data() {
+    QTest::addColumn<QByteArray>("property");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("shown"); // in the cell and its tooltip
+
+    const auto run = [](qsizetype count, char16_t c) { return QString(count, QChar(c)); };
+    const QString cut = QStringLiteral("…");
+    QTest::newRow("direction control") << QByteArray("FN") << int(ContactColumn::Name)
+                                       << QStringLiteral("\u202Egnp.exe") << QStringLiteral("\uFFFDgnp.exe");
+    QTest::newRow("1,000 characters whole")
+        << QByteArray("FN") << int(ContactColumn::Name) << run(1000, u'n') << run(1000, u'n');
+    QTest::newRow("1,001 characters cut")
+        << QByteArray("FN") << int(ContactColumn::Name) << run(1001, u'n') << run(1000, u'n') + cut;
+    QTest::newRow("a million in the company")
+        << QByteArray("ORG") << int(ContactColumn::Company) << run(1'000'000, u'f') << run(1000, u'f') + cut;
+    QTest::newRow("long e-mail") << QByteArray("EMAIL") << int(ContactColumn::Email)
+                                 << run(5000, u'e') + QStringLiteral("@x.de") << run(1000, u'e') + cut;
+    QTest::newRow("long number") << QByteArray("TEL;CELL") << int(ContactColumn::MobilePhone)
+                                 << run(5000, u'7') << run(1000, u'7') + cut;
+    QTest::newRow("no half surrogate pair at the cut")
+        << QByteArray("FN") << int(ContactColumn::Name) << run(999, u'n') + QStringLiteral("\U0001F600x")
+        << run(999, u'n') + cut;
+    QTest::newRow("direction control behind the cut") << QByteArray("FN") << int(ContactColumn::Name)
+                                                      << run(1000, u'n') + u'\u202E' << run(1000, u'n') + cut;
+    QTest::newRow("direction control before the cut")
+        << QByteArray("FN") << int(ContactColumn::Name) << u'\u202E' + run(1000, u'n')
+        << u'\uFFFD' + run(999, u'n') + cut;
+}
+
+// Copying, dragging and the table dump read cell(): the value as read, whatever its length.
+void TestDisplayText::listShowsCutAndMarkedCellsButKeepsThemAsRead() {
+    QFETCH(QByteArray, property);
+    QFETCH(int, column);
+    QFETCH(QString, value);
+    QFETCH(QString, shown);
+    const ImportedLists lists("BEGIN:VCARD\nFN:Anna\nEND:VCARD\nBEGIN:VCARD\n" + property + ':' +
+                              value.toUtf8() + "\nEND:VCARD\n");
     QCOMPARE(lists.result.status, VcardReadResult::Status::ReadToEnd);
-    const AddressTableModel& contactModel = lists.contacts;
-    QCOMPARE(contactModel.index(0, ContactColumn::Name).data().toString(), QStringLiteral("\uFFFDgnp.exe"));
-    QCOMPARE(contactModel.index(0, ContactColumn::Name).data(Qt::ToolTipRole).toString(),
-             QStringLiteral("\uFFFDgnp.exe"));
-    QCOMPARE(contactModel.index(0, ContactColumn::Company).data().toString(), QStringLiteral("Zeta"));
-    QCOMPARE(contactModel.cell(0, ContactColumn::Name), QStringLiteral("\u202Egnp.exe"));
+    const QModelIndex index = lists.contacts.index(1, column);
+    QCOMPARE(index.data().toString(), shown);
+    QCOMPARE(index.data(Qt::ToolTipRole).toString(), shown);
+    QCOMPARE(lists.contacts.cell(1, column), value);
 }
 
 QTEST_GUILESS_MAIN(TestDisplayText)
