@@ -16,6 +16,31 @@ bool isDigit(char16_t c) {
     return c >= u'0' && c <= u'9';
 }
 
+// The border table of Knuth–Morris–Pratt for `needle`.
+template <typename Unit> std::vector<qsizetype> bordersOf(const Unit* needle, qsizetype size) {
+    std::vector<qsizetype> borders(size_t(size), 0);
+    qsizetype border = 0;
+    for (qsizetype j = 1; j < size; ++j) {
+        while (border > 0 && needle[j] != needle[border]) {
+            border = borders[size_t(border - 1)];
+        }
+        if (needle[j] == needle[border]) {
+            ++border;
+        }
+        borders[size_t(j)] = border;
+    }
+    return borders;
+}
+
+// Takes `unit` after `matched` units of `needle`; returns how many match now.
+template <typename Unit>
+qsizetype matchOn(const Unit* needle, const std::vector<qsizetype>& borders, qsizetype matched, Unit unit) {
+    while (matched > 0 && needle[matched] != unit) {
+        matched = borders[size_t(matched - 1)];
+    }
+    return needle[matched] == unit ? matched + 1 : 0;
+}
+
 // The folded form of every code unit of the Basic Multilingual Plane. Most fold to one unit, kept in
 // `single`; the few that fold to more ("ß" to "ss", ligatures, some Greek) point into `multi`, marked
 // by a surrogate value that no other letter folds to. Surrogates stand for themselves.
@@ -66,9 +91,12 @@ public:
         return &f;
     }
 
+    // The most units a code unit folds to.
+    static constexpr int MaxUnits = 3;
+
 private:
     struct Multi {
-        std::array<char16_t, 3> units;
+        std::array<char16_t, MaxUnits> units;
         std::uint8_t size;
     };
     std::vector<char16_t> m_single;
@@ -140,6 +168,7 @@ FoldedNeedle::FoldedNeedle(QStringView text) {
     if (m_folded.isEmpty()) {
         return;
     }
+    m_borders = bordersOf(reinterpret_cast<const char16_t*>(m_folded.constData()), m_folded.size());
     const char16_t first = m_folded.at(0).unicode();
     for (char32_t c = 0; c < 0x10000; ++c) {
         int size = 0;
@@ -152,45 +181,26 @@ FoldedNeedle::FoldedNeedle(QStringView text) {
 
 bool FoldedNeedle::foundIn(QStringView text) const {
     const qsizetype m = m_folded.size();
-    if (m == 0) {
+    // No code unit folds to more units than that: a shorter text cannot hold the needle.
+    if (m == 0 || text.size() < (m + FoldTable::MaxUnits - 1) / FoldTable::MaxUnits) {
         return false;
     }
     const FoldTable& table = foldTable();
     const auto* needle = reinterpret_cast<const char16_t*>(m_folded.constData());
     const char16_t* hay = text.utf16();
     const qsizetype n = text.size();
+    qsizetype matched = 0;
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = hay[i];
-        if ((m_starts[c >> 6] & (std::uint64_t(1) << (c & 63))) == 0) {
+        if (matched == 0 && (m_starts[c >> 6] & (std::uint64_t(1) << (c & 63))) == 0) {
             continue;
         }
         int size = 0;
         const char16_t* units = table.fold(c, &size);
         // A match may begin inside a character's folding: "s" is in "ß".
         for (int k = 0; k < size; ++k) {
-            if (units[k] != needle[0]) {
-                continue;
-            }
-            qsizetype j = 1;
-            qsizetype at = i;
-            int from = k + 1;
-            const char16_t* current = units;
-            int currentSize = size;
-            while (j < m) {
-                if (from == currentSize) {
-                    if (++at == n) {
-                        break;
-                    }
-                    current = table.fold(hay[at], &currentSize);
-                    from = 0;
-                }
-                if (current[from] != needle[j]) {
-                    break;
-                }
-                ++from;
-                ++j;
-            }
-            if (j == m) {
+            matched = matchOn(needle, m_borders, matched, units[k]);
+            if (matched == m) {
                 return true;
             }
         }
@@ -200,6 +210,7 @@ bool FoldedNeedle::foundIn(QStringView text) const {
 
 NumberNeedle::NumberNeedle(QStringView text) {
     numberDigits(text, m_digits);
+    m_borders = bordersOf(m_digits.data(), m_digits.size());
 }
 
 bool NumberNeedle::foundIn(QStringView number, QVarLengthArray<char, 64>& scratch) const {
@@ -208,6 +219,16 @@ bool NumberNeedle::foundIn(QStringView number, QVarLengthArray<char, 64>& scratc
     }
     scratch.clear();
     numberDigits(number, scratch);
-    const std::string_view digits(scratch.data(), size_t(scratch.size()));
-    return digits.find(std::string_view(m_digits.data(), size_t(m_digits.size()))) != std::string_view::npos;
+    const qsizetype m = m_digits.size();
+    if (m == 0) {
+        return true;
+    }
+    qsizetype matched = 0;
+    for (const char digit : scratch) {
+        matched = matchOn(m_digits.data(), m_borders, matched, digit);
+        if (matched == m) {
+            return true;
+        }
+    }
+    return false;
 }

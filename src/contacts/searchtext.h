@@ -5,6 +5,7 @@
 #include <QVarLengthArray>
 #include <array>
 #include <cstdint>
+#include <vector>
 
 // What a search text is looked for in: a telephone number, an e-mail address, or a name (then company).
 enum class SearchKind { Text, Number, Email };
@@ -14,7 +15,9 @@ SearchKind searchKind(QStringView text);
 
 // A text looked for ignoring letter case the way readers expect: full case folding, so "STRAUSS",
 // "strauss" and "Strauß" find each other. The texts searched are folded as they are read, a code unit
-// at a time from a table, so a search through a million names copies none of them.
+// at a time from a table, so a search through a million names copies none of them. Each folded unit of
+// a text is looked at once (Knuth–Morris–Pratt), so a long pasted text costs no more per cell than its
+// own length and the cell's.
 class FoldedNeedle {
 public:
     explicit FoldedNeedle(QStringView text);
@@ -23,6 +26,9 @@ public:
 
 private:
     QString m_folded;
+    // Entry j: the length of the longest proper prefix of the first j + 1 folded units that also ends
+    // them, where a partial match goes on after a mismatch.
+    std::vector<qsizetype> m_borders;
     // Bit c: code unit c folds to something holding the needle's first unit. Small enough to stay in
     // the first-level cache, so most characters of a text are passed over with one bit test.
     std::array<std::uint64_t, 0x10000 / 64> m_starts{};
@@ -38,4 +44,5 @@ public:
 
 private:
     QVarLengthArray<char, 64> m_digits;
+    std::vector<qsizetype> m_borders; // as in FoldedNeedle
 };

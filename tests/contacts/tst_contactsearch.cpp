@@ -72,10 +72,13 @@ void tst_ContactSearch::findsTheRowsInTurn_data() {
     QTest::newRow("folding: strauss finds Strauß") << mixed << fileOrder << "strauss" << Hits{3};
     QTest::newRow("folding: STRAUẞ finds Strauß") << mixed << fileOrder << "STRAUẞ" << Hits{3};
     QTest::newRow("folding: Strauß finds Strauss") << named({QStringLiteral("Anna"), QStringLiteral("Johann Strauss")}) << fileOrder << "Strauß" << Hits{1};
+    QTest::newRow("a partial match gives way to a later one") << named({QStringLiteral("Anna"), QStringLiteral("Nananas")}) << fileOrder << "nanas" << Hits{1};
+    QTest::newRow("folding: a partial match into ß") << named({QStringLiteral("Anna"), QStringLiteral("Großstadt")}) << fileOrder << "SST" << Hits{1};
     QTest::newRow("folding: s inside ß") << named({QStringLiteral("Anna"), QStringLiteral("Grüße")}) << fileOrder << "üss" << Hits{1};
     QTest::newRow("number with blanks finds the mobile") << mixed << fileOrder << "0171 392" << Hits{1};
     QTest::newRow("number: +49 is 0, found as +49 (0) at home") << mixed << fileOrder << "+49171392;+" << Hits{1, 2};
     QTest::newRow("number: bare digits, found as 0049 at work") << mixed << fileOrder << "171392;+;+" << Hits{1, 2, 3};
+    QTest::newRow("number: a partial match gives way") << Contacts{{QStringLiteral("Otto"), QString(), QStringLiteral("0171 171 172")}} << fileOrder << "171172" << Hits{0};
     QTest::newRow("number: punctuation ignored") << mixed << fileOrder << "(089) 12-34" << Hits{4};
     QTest::newRow("number: names are not searched") << named({QStringLiteral("Zimmer 4711")}) << fileOrder << "4711" << Hits{-1};
     QTest::newRow("two digits are a name search") << named({QStringLiteral("Anna"), QStringLiteral("Zimmer 42")}) << fileOrder << "42" << Hits{1};
