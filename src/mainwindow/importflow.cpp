@@ -14,6 +14,20 @@
 #include <QWidget>
 #include <new>
 
+namespace {
+
+// Per row: the contact list's order (4 bytes) and the record the vertical header of each of the two list
+// views keeps for a section (8 bytes, hidden header or not: the table view asks it where each row lies).
+constexpr qsizetype ViewBytesPerRow = 4 + 2 * 8;
+// What showing the list takes after that: painting, the first sort's smaller buffers, a message box.
+constexpr qsizetype ViewHeadroom = 32 << 20;
+
+std::unique_ptr<char[]> roomForViews(qsizetype rows) {
+    return std::unique_ptr<char[]>(new char[size_t(rows * ViewBytesPerRow + ViewHeadroom)]);
+}
+
+} // namespace
+
 ImportFlow::ImportFlow(QWidget& window, QString& file, AddressTableModel& contactModel,
                        AddressTableModel& addressModel, Dialogs& dialogs, QWidget* list)
     : QObject(&window), m_window(window), m_file(file), m_contactList(contactModel),
@@ -21,7 +35,8 @@ ImportFlow::ImportFlow(QWidget& window, QString& file, AddressTableModel& contac
       m_progressDelayMs(ImportProgress::DefaultDelayMs),
       m_reading([](const QString& path, const ReadProgress& progress) {
           return readVcardFile(path, {.progress = progress});
-      }) {}
+      }),
+      m_viewRoom(roomForViews) {}
 
 void ImportFlow::open(const QString& path) {
     QString next = path;
@@ -53,8 +68,12 @@ bool ImportFlow::importOne(const QString& path) {
     m_addressList.setTable(nullptr);
 
     VcardReadResult result;
+    std::unique_ptr<char[]> viewRoom;
     try {
         result = read(path);
+        if (result.table && result.status != VcardReadResult::Status::Cancelled) {
+            viewRoom = m_viewRoom(result.table->size());
+        }
     } catch (const std::bad_alloc&) {
         result.status = VcardReadResult::Status::OutOfMemory;
     }
@@ -75,6 +94,7 @@ bool ImportFlow::importOne(const QString& path) {
         previousAdressen = {};
         previousAdrData.reset();
         m_source = result.table ? tableSource(path, *result.table) : nullptr;
+        viewRoom.reset();
         m_contactList.setTable(result.table);
         m_addressList.setTable(result.table);
         if (result.status == VcardReadResult::Status::ReadToEnd) {

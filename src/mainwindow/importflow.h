@@ -26,8 +26,8 @@ public:
     // Reads `path` into both lists. An empty path (a cancelled open dialog) changes nothing. The lists are
     // emptied before reading, so a failed read never leaves the previous file's rows under this file's
     // name. After an "END" line outside a card the user is asked for another file, which is imported in
-    // place of this one. A cancelled reading, and one that ran out of memory, leave the lists, the file
-    // and the title as they were before.
+    // place of this one. A cancelled reading, and one that ran out of memory (reading, or making room
+    // for the views), leave the lists, the file and the title as they were before.
     void open(const QString& path);
 
     // A file read takes longer than this before the progress window shows.
@@ -37,6 +37,12 @@ public:
     // memory). It may throw std::bad_alloc.
     using Reading = std::function<VcardReadResult(const QString& path, const ReadProgress& progress)>;
     void setReading(Reading reading) { m_reading = std::move(reading); }
+
+    // Takes the memory the lists and their views need besides the table for `rows` rows, held until the
+    // table is handed to them; throws std::bad_alloc when it is not there. Qt's views allocate it where a
+    // failure cannot be caught, so it is asked for first. Replaceable for tests.
+    using ViewRoom = std::function<std::unique_ptr<char[]>(qsizetype rows)>;
+    void setViewRoom(ViewRoom room) { m_viewRoom = std::move(room); }
 
     // The file the contacts in the lists were read from, as it was then; null before the first import.
     const std::shared_ptr<const ContactSource>& source() const { return m_source; }
@@ -58,5 +64,6 @@ private:
     QWidget* m_list;
     int m_progressDelayMs;
     Reading m_reading;
+    ViewRoom m_viewRoom;
     std::shared_ptr<const ContactSource> m_source;
 };

@@ -192,6 +192,16 @@ void tst_AddressTableModel::loadsTableInOneReset() {
              (QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")}));
     m_contactList->setTable(nullptr);
     QCOMPARE(m_contactList->rowCount(), 0);
+
+    // Memory running out for the row order is thrown before the views hear of a reset.
+    QSignalSpy aboutToReset(m_contactList, &QAbstractItemModel::modelAboutToBeReset);
+    const std::shared_ptr<ContactTable> table = tableOf(Names);
+    failAt = 1;
+    failFrom = sizeof(std::uint32_t) * size_t(table->size());
+    QVERIFY_THROWS_EXCEPTION(std::bad_alloc, m_contactList->setTable(table));
+    failFrom = 0;
+    QCOMPARE(aboutToReset.size(), 0);
+    QCOMPARE(m_contactList->rowCount(), 0);
 }
 
 void tst_AddressTableModel::marksFavouritesBoldOnTelephoneColumnsOnly() {

@@ -244,9 +244,12 @@ void tst_ImportFlow::givenUpImportKeepsEverything_data() {
     QTest::newRow("cancelled reading") << QStringLiteral("cancelled") << QStringList();
     QTest::newRow("memory ran out") << QStringLiteral("memory")
                                     << QStringList{ImportMessages::outOfMemory(QStringLiteral("neu.vcf"))};
+    QTest::newRow("no memory for the views")
+        << QStringLiteral("views") << QStringList{ImportMessages::outOfMemory(QStringLiteral("neu.vcf"))};
 }
 
-// A cancelled import, and one that ran out of memory, put back the previous list, file and title.
+// A cancelled import, and one that ran out of memory reading or showing the file, put back the previous list,
+// file and title.
 void tst_ImportFlow::givenUpImportKeepsEverything() {
     QFETCH(QString, how);
     QFETCH(QStringList, messages);
@@ -268,9 +271,18 @@ void tst_ImportFlow::givenUpImportKeepsEverything() {
         if (how == QLatin1String("memory")) {
             throw std::bad_alloc();
         }
+        if (how == QLatin1String("views")) {
+            return readVcardFile(file);
+        }
         VcardReadResult result;
         result.status = VcardReadResult::Status::Cancelled;
         return result;
+    });
+    m_flow->setViewRoom([&](qsizetype rows) {
+        if (how == QLatin1String("views") && rows == 80000) {
+            throw std::bad_alloc();
+        }
+        return std::unique_ptr<char[]>();
     });
     m_flow->open(path);
     QCOMPARE(names(), before);
