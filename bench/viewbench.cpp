@@ -10,9 +10,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -82,10 +84,111 @@ Times timed(QWidget* window, const std::function<void()>& action) {
 int usage() {
     std::fprintf(stderr,
                  "usage: tovanel-viewbench [FILE | N [SEED]]\n"
-                 "  FILE  a vCard file to open\n"
-                 "  N     generate N cards (default 1000000) with SEED (default 11) into a temporary\n"
-                 "        file; the last card gets a name no other card has\n");
+                 "       tovanel-viewbench long-cell MB\n"
+                 "       tovanel-viewbench long-search\n"
+                 "  FILE         a vCard file to open\n"
+                 "  N            generate N cards (default 1000000) with SEED (default 11) into a temporary\n"
+                 "               file; the last card gets a name no other card has\n"
+                 "  long-cell    one contact among three whose name, company and e-mail are MB megabytes\n"
+                 "               each: the list shown, a click on the row, Ctrl+C, a tooltip, a sort\n"
+                 "  long-search  a 1 MB file of one card with long runs of one letter and one digit,\n"
+                 "               searched for with 10,001 characters that differ only in the last\n");
     return 2;
+}
+
+double peakRssMb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+QString peakNote() {
+    return QStringLiteral("peak %1 MB").arg(peakRssMb(), 0, 'f', 0);
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile out(path);
+    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size();
+}
+
+// Shows `file` in `window`; returns the time from the table's hand-over to the repainted list.
+Times importShown(MainWindow& window, const QString& file) {
+    QElapsedTimer clock;
+    clock.start();
+    qint64 handedOver = 0;
+    double handedOverCpu = 0;
+    const QMetaObject::Connection watch =
+        QObject::connect(window.contactModel(), &QAbstractItemModel::modelAboutToBeReset, &window, [&] {
+            handedOver = clock.nsecsElapsed();
+            handedOverCpu = cpuMs();
+        });
+    window.openFile(file);
+    settle(&window);
+    QObject::disconnect(watch);
+    return {double(clock.nsecsElapsed() - handedOver) / 1e6, cpuMs() - handedOverCpu};
+}
+
+int longCell(MainWindow& window, QuietDialogs& dialogs, const QString& file, int megabytes) {
+    const QByteArray run(qsizetype(megabytes) << 20, 'x');
+    const QByteArray bytes = "BEGIN:VCARD\r\nFN:Anna\r\nEND:VCARD\r\nBEGIN:VCARD\r\nFN:M" + run +
+                             "\r\nORG:F" + run + "\r\nEMAIL:e" + run +
+                             "@example.org\r\nEND:VCARD\r\nBEGIN:VCARD\r\nFN:Zora\r\nEND:VCARD\r\n";
+    if (!writeFile(file, bytes)) {
+        return 1;
+    }
+    std::printf("file: %d MB name, company and e-mail; peak before the import %.0f MB\n", megabytes,
+                peakRssMb());
+    report("import end -> list shown", importShown(window, file), 1000, peakNote);
+    AddressTableModel* model = window.contactModel();
+    ListBox* list = window.contactList();
+    if (model->rowCount() != 3) {
+        std::printf("%d rows, messages: %s\n", model->rowCount(), qPrintable(dialogs.messages.join(u'|')));
+        return 1;
+    }
+    report("repaint", timed(&window, [&] { list->viewport()->repaint(); }), 100, peakNote);
+    const QRect row = list->visualRect(model->index(1, ContactColumn::Name));
+    report("select the row (click)",
+           timed(&window, [&] { QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center()); }),
+           100, peakNote);
+    report(
+        "Ctrl+C", timed(&window, [&] { QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier); }), 1000, [&] {
+            return QStringLiteral("%1 characters copied, ").arg(QGuiApplication::clipboard()->text().size()) +
+                   peakNote();
+        });
+    report("tooltip of the name",
+           timed(&window,
+                 [&] {
+                     QHelpEvent help(QEvent::ToolTip, row.center(),
+                                     list->viewport()->mapToGlobal(row.center()));
+                     QCoreApplication::sendEvent(list->viewport(), &help);
+                 }),
+           100, peakNote);
+    report("sort by Name",
+           timed(&window, [&] { list->sortByColumn(ContactColumn::Name, Qt::AscendingOrder); }), 1000,
+           peakNote);
+    return 0;
+}
+
+int longSearch(MainWindow& window, QuietDialogs& dialogs, const QString& file) {
+    const QByteArray bytes = "BEGIN:VCARD\r\nFN:" + QByteArray(400'000, 'a') +
+                             "\r\nORG:" + QByteArray(300'000, 'a') +
+                             "\r\nTEL;CELL:" + QByteArray(300'000, '1') + "\r\nEND:VCARD\r\n";
+    if (!writeFile(file, bytes)) {
+        return 1;
+    }
+    importShown(window, file);
+    const auto search = [&](const QString& text) {
+        window.searchField()->setText(text);
+        dialogs.messages.clear();
+        return timed(&window, [&] { QTest::keyClick(window.searchField(), Qt::Key_Return); });
+    };
+    const auto message = [&] { return dialogs.messages.value(0); };
+    report("10,001 letters, Return", search(QString(10'000, u'A') + u'b'), 200, message);
+    report("10,001 letters with ß", search(QString(5'000, u'ß') + u'b'), 200, message);
+    report("10,001 digits, Return", search(QString(10'000, u'1') + u'2'), 200, message);
+    report("10,001 letters found", search(QString(10'001, u'A')), 200,
+           [&] { return QStringLiteral("row %1").arg(window.selected()); });
+    return 0;
 }
 
 } // namespace
@@ -101,6 +204,21 @@ int main(int argc, char* argv[]) {
     }
 
     QTemporaryDir temp;
+    if (args.size() > 1 && (args.at(1) == u"long-cell" || args.at(1) == u"long-search")) {
+        QuietDialogs dialogs;
+        MainWindow window(dialogs);
+        window.setQuitHandler([] {});
+        window.show();
+        if (!QTest::qWaitForWindowExposed(&window)) {
+            return 1;
+        }
+        const QString file = temp.filePath(QStringLiteral("lang.vcf"));
+        const int result = args.at(1) == u"long-search"
+                               ? longSearch(window, dialogs, file)
+                               : longCell(window, dialogs, file, args.value(2, QStringLiteral("60")).toInt());
+        std::printf("%s\n", failures == 0 ? "all targets met" : "some targets missed");
+        return result;
+    }
     QString file;
     bool ok = false;
     const qint64 count = args.size() > 1 ? args.at(1).toLongLong(&ok) : 1'000'000;
