@@ -12,18 +12,24 @@
 #include <QSignalBlocker>
 #include <QTableView>
 #include <QWidget>
+#include <QtMath>
 #include <new>
 
 namespace {
 
-// Per row: the contact list's order (4 bytes) and the record the vertical header of each of the two list
-// views keeps for a section (8 bytes, hidden header or not: the table view asks it where each row lies).
-constexpr qsizetype ViewBytesPerRow = 4 + 2 * 8;
+// The contact list's order (4 bytes a row) and the record the vertical header of each of the two list
+// views keeps per row (8 bytes, hidden header or not: the table view asks it where each row lies), in an
+// array whose size Qt rounds up to a power of two.
+qsizetype viewBytes(qsizetype rows) {
+    constexpr quint64 ArrayHeader = 16;
+    return 4 * rows + 2 * qsizetype(qNextPowerOfTwo(quint64(8 * rows) + ArrayHeader));
+}
+
 // What showing the list takes after that: painting, the first sort's smaller buffers, a message box.
-constexpr qsizetype ViewHeadroom = 32 << 20;
+constexpr qsizetype ViewHeadroom = 16 << 20;
 
 std::unique_ptr<char[]> roomForViews(qsizetype rows) {
-    return std::unique_ptr<char[]>(new char[size_t(rows * ViewBytesPerRow + ViewHeadroom)]);
+    return std::unique_ptr<char[]>(new char[size_t(viewBytes(rows) + ViewHeadroom)]);
 }
 
 } // namespace
