@@ -25,7 +25,8 @@ The user interface is in German.")
 # time, so no library link names them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-# Qt's German texts for its own dialogs.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
+# Qt's German texts for its own dialogs, and its readers for the TIFF and WebP photos some exporters embed
+# (also loaded at run time).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, qt6-image-formats-plugins")
 
 include(CPack)

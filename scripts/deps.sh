@@ -3,7 +3,8 @@
 # Usage: scripts/deps.sh build|test
 set -euo pipefail
 
-packages=(g++ cmake ninja-build qt6-base-dev qt6-translations-l10n)
+# qt6-image-formats-plugins: the TIFF photos of Apple exports and the WebP ones of newer programs.
+packages=(g++ cmake ninja-build qt6-base-dev qt6-translations-l10n qt6-image-formats-plugins)
 if [ "${1:-build}" = test ]; then
     packages+=(xvfb xauth xdotool xclip imagemagick x11-utils fonts-dejavu-core desktop-file-utils
                clang libclang-rt-14-dev clang-format

@@ -3,6 +3,8 @@
 #include "displaytext.h"
 #include "germannumber.h"
 
+#include <QRegularExpression>
+
 using namespace SourceLimits;
 
 namespace {
@@ -12,15 +14,19 @@ struct Line {
     qsizetype next; // the start of the next line; end when the text ends without a break
 };
 
-// The line starting at `from`, ended by CR LF, CR or LF. The two searches run vectorised, which
-// matters when a card is tens of megabytes of short lines.
+// The line starting at `from`, ended by LF, by the CRs before an LF, or by a lone CR, as the import reads it.
+// The two searches run vectorised, which matters when a card is tens of megabytes of short lines.
 Line lineAt(QStringView text, qsizetype from) {
     const QStringView rest = text.sliced(from);
     qsizetype lf = rest.indexOf(u'\n');
     const qsizetype cr = (lf < 0 ? rest : rest.first(lf)).indexOf(u'\r');
     if (cr >= 0) {
-        const bool crlf = cr + 1 < rest.size() && rest[cr + 1] == u'\n';
-        return {from + cr, from + cr + (crlf ? 2 : 1)};
+        qsizetype run = cr;
+        while (run < rest.size() && rest[run] == u'\r') {
+            ++run;
+        }
+        const bool toLf = run < rest.size() && rest[run] == u'\n';
+        return {from + cr, from + (toLf ? run + 1 : cr + 1)};
     }
     if (lf >= 0) {
         return {from + lf, from + lf + 1};
@@ -82,7 +88,8 @@ QString sourceDisplayText(QStringView card) {
 
 QString sourceCopyText(QStringView card) {
     QString text = card.toString();
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    static const QRegularExpression crsBeforeLf(QStringLiteral("\r+\n"));
+    text.replace(crsBeforeLf, QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return text;
 }

@@ -150,14 +150,24 @@ bool LineReader::readByteLine(QByteArrayView& line) {
         const qsizetype breakAt = findEither(data + scanFrom, data + m_end, '\r', '\n') - data;
         qsizetype lineEnd = -1;
         qsizetype next = -1;
+        qsizetype waitingCr = -1; // a CR whose run of CRs reaches the end of the buffer
         if (breakAt < m_end) {
             if (data[breakAt] == '\n') {
                 lineEnd = breakAt;
                 next = breakAt + 1;
-            } else if (breakAt + 1 < m_end || m_eof) {
-                // A CR ends the line; the LF of a CR LF must already be in the buffer to be seen.
-                lineEnd = breakAt;
-                next = (breakAt + 1 < m_end && data[breakAt + 1] == '\n') ? breakAt + 2 : breakAt + 1;
+            } else {
+                // The CRs before an LF end one line together; only the LF after them tells, so it must
+                // already be in the buffer to be seen.
+                qsizetype run = breakAt;
+                while (run < m_end && data[run] == '\r' && run - breakAt < MaxCrRun) {
+                    ++run;
+                }
+                if (run < m_end || m_eof) {
+                    lineEnd = breakAt;
+                    next = run < m_end && data[run] == '\n' ? run + 1 : breakAt + 1;
+                } else {
+                    waitingCr = breakAt - m_begin;
+                }
             }
         }
         if (lineEnd < 0 && m_eof) {
@@ -187,20 +197,22 @@ bool LineReader::readByteLine(QByteArrayView& line) {
                 m_head = QByteArray(data + m_begin, m_maxLine);
             }
             if (m_end > m_begin) {
-                m_begin = data[m_end - 1] == '\r' ? m_end - 1 : m_end;
+                qsizetype keep = m_end;
+                while (keep > m_begin && data[keep - 1] == '\r' && m_end - keep < MaxCrRun) {
+                    --keep;
+                }
+                m_begin = keep;
+                waitingCr = waitingCr >= 0 ? 0 : -1;
             }
         }
-        // Read on, and only scan what is new.
+        // Read on, and only scan what is new (and a run of CRs that waits for what follows it).
         const qsizetype scanned = m_end - m_begin;
         if (!fill()) {
             if (m_failed) {
                 return false;
             }
         }
-        scanFrom = m_begin + (scanned > 0 ? scanned - 1 : 0);
-        if (scanFrom < m_begin) {
-            scanFrom = m_begin;
-        }
+        scanFrom = m_begin + (waitingCr >= 0 ? waitingCr : scanned > 0 ? scanned - 1 : 0);
     }
 }
 
@@ -236,12 +248,18 @@ bool LineReader::readUtf16Line(QByteArrayView& line) {
         while (i + 1 < m_end) {
             const char16_t u = unitAt(i);
             if (u == u'\n' || u == u'\r') {
-                if (u == u'\r' && i + 3 >= m_end && !m_eof) {
-                    break; // the LF of a CR LF may be in the next chunk
-                }
                 qsizetype next = i + 2;
-                if (u == u'\r' && i + 3 < m_end && unitAt(i + 2) == u'\n') {
-                    next = i + 4;
+                if (u == u'\r') {
+                    qsizetype run = i;
+                    while (run + 1 < m_end && unitAt(run) == u'\r' && (run - i) / 2 < MaxCrRun) {
+                        run += 2;
+                    }
+                    if (run + 1 >= m_end && !m_eof) {
+                        break; // the LF after the CRs may be in the next chunk
+                    }
+                    if (run + 1 < m_end && unitAt(run) == u'\n') {
+                        next = run + 2;
+                    }
                 }
                 takeUtf16Line(i);
                 line = QByteArrayView(m_converted);

@@ -11,9 +11,10 @@ class QIODevice;
 
 // Splits a file into lines while keeping track of byte offsets into the file as stored.
 //
-// Lines end at CR LF, LF or a lone CR. A UTF-8 byte-order mark is skipped. UTF-16 files (either byte
-// order, with or without a byte-order mark) are recognised from their first bytes; their lines are
-// handed out converted to UTF-8 while positions still count the file's own bytes.
+// Lines end at LF, at CRs before an LF (CR LF, and the CR CR LF of some phone exports), or at a lone CR. A
+// UTF-8 byte-order mark is skipped. UTF-16 files (either byte order, with or without a byte-order mark) are
+// recognised from their first bytes; their lines are handed out converted to UTF-8 while positions still
+// count the file's own bytes.
 //
 // The file is read in chunks, so memory stays at the chunk size plus the longest line.
 class LineReader final {
@@ -101,4 +102,6 @@ private:
     bool m_lineInHead = false; // the line last returned is m_head
     QByteArray m_head;
     QByteArray m_converted;
+    // Longer runs of CRs before an LF are not waited for: each of their CRs ends a line.
+    static constexpr qsizetype MaxCrRun = 64;
 };
