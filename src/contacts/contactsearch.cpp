@@ -92,5 +92,5 @@ ContactSearch::Hit ContactSearch::find(const ContactList& list, const QString& t
         m_text = text;
         break;
     }
-    return {row, row > from};
+    return {row, row > from, row >= 0 && row + 1 < list.rows};
 }

@@ -22,8 +22,10 @@ class ContactSearch final {
 public:
     struct Hit {
         int row = -1; // -1: found nowhere
-        // The hit lies below the row the search began on, so the search can go on from it.
+        // The hit lies below the row the search began on.
         bool belowStart = false;
+        // Rows remain below the hit, where the search can go on.
+        bool rowsBelow = false;
     };
 
     // The first row at or after `start` that holds `text`, ignoring letter case. A start that is no row

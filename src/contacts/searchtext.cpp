@@ -67,6 +67,24 @@ public:
                 }
                 s = std::move(next);
             }
+            // German readers without umlaut keys write "ae", "oe" and "ue" ("ss" for "ß" the folding
+            // gives already): the search takes each spelling for the other.
+            switch (c) {
+            case u'\u00C4':
+            case u'\u00E4':
+                s = QStringLiteral("ae");
+                break;
+            case u'\u00D6':
+            case u'\u00F6':
+                s = QStringLiteral("oe");
+                break;
+            case u'\u00DC':
+            case u'\u00FC':
+                s = QStringLiteral("ue");
+                break;
+            default:
+                break;
+            }
             if (s.size() == 1) {
                 m_single[c] = s.at(0).unicode();
             } else {

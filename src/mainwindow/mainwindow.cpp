@@ -425,8 +425,9 @@ ContactList MainWindow::shownContacts() const {
 
 int MainWindow::searchName(const QString& text, int start) {
     const ContactSearch::Hit hit = m_search.find(shownContacts(), text, start);
-    // Having passed over a row, the search can go on from the hit: "Weiter" takes Return from here.
-    if (hit.belowStart) {
+    // After a hit the search can go on below it: "Weiter" takes Return from here. A hit on the row the
+    // search began on counts too, or a list whose first row matches could never reach its second hit.
+    if (hit.belowStart || hit.rowsBelow) {
         m_searchButton->setDefault(false);
         m_nextButton->setDefault(true);
         m_nextButton->setEnabled(true);

@@ -74,6 +74,10 @@ void tst_ContactSearch::findsTheRowsInTurn_data() {
     QTest::newRow("folding: Strauß finds Strauss") << named({QStringLiteral("Anna"), QStringLiteral("Johann Strauss")}) << fileOrder << "Strauß" << Hits{1};
     QTest::newRow("a partial match gives way to a later one") << named({QStringLiteral("Anna"), QStringLiteral("Nananas")}) << fileOrder << "nanas" << Hits{1};
     QTest::newRow("folding: a partial match into ß") << named({QStringLiteral("Anna"), QStringLiteral("Großstadt")}) << fileOrder << "SST" << Hits{1};
+    QTest::newRow("transliterated: mueller finds Müller") << named({QStringLiteral("Anna"), QStringLiteral("Jürgen Müller")}) << fileOrder << "mueller" << Hits{1};
+    QTest::newRow("transliterated: Müller finds Mueller") << named({QStringLiteral("Anna"), QStringLiteral("Hans Mueller")}) << fileOrder << "Müller" << Hits{1};
+    QTest::newRow("transliterated: strasse finds Straße") << named({QStringLiteral("Anna"), QStringLiteral("Lange Straße")}) << fileOrder << "strasse" << Hits{1};
+    QTest::newRow("transliterated: OE finds Ö in a company") << Contacts{{QStringLiteral("Anna"), QStringLiteral("Öko GmbH")}} << fileOrder << "OEKO" << Hits{0};
     QTest::newRow("folding: s inside ß") << named({QStringLiteral("Anna"), QStringLiteral("Grüße")}) << fileOrder << "üss" << Hits{1};
     QTest::newRow("number with blanks finds the mobile") << mixed << fileOrder << "0171 392" << Hits{1};
     QTest::newRow("number: +49 is 0, found as +49 (0) at home") << mixed << fileOrder << "+49171392;+" << Hits{1, 2};

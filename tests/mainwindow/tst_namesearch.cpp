@@ -66,7 +66,8 @@ void tst_NameSearch::run(const QString& steps) {
     }
 }
 
-// ---- the button states: initial, text changed, hit below the start row, hit on it, miss
+// ---- the button states: initial, text changed, hit below the start row, hit on it, hit on the last row,
+// miss
 
 void tst_NameSearch::buttonsFollowTheSearch_data() {
     QTest::addColumn<QList<QStringList>>("contacts");
@@ -85,8 +86,10 @@ void tst_NameSearch::buttonsFollowTheSearch_data() {
     QTest::newRow("initial") << abh << "" << 0 << false << false << false << 0;
     QTest::newRow("text change makes find the default") << abh << "text=x" << 0 << true << false << false << 0;
     QTest::newRow("text change keeps next enabled") << abh << "text=ber;find;text=b" << 1 << true << true << false << 0;
-    QTest::newRow("hit on start row changes no button") << abh << "search=ann@0" << 0 << false << false << false << 0;
-    QTest::newRow("find hits start row, buttons as before") << abh << "text=ann;find" << 0 << true << false << false << 0;
+    QTest::newRow("hit on start row: next goes on below it") << abh << "search=ann@0" << 0 << false << true << true << 0;
+    QTest::newRow("find hits start row: next goes on below it") << abh << "text=ann;find" << 0 << false << true << true << 0;
+    QTest::newRow("return reaches the second hit after one on row 0") << abh << "text=nna;return;return" << 2 << false << true << true << 0;
+    QTest::newRow("hit on the start row, which is the last, changes no button") << abh << "search=hanna@2" << 0 << false << false << false << 0;
     QTest::newRow("find passes a row: next becomes default") << abh << "text=ber;find" << 1 << false << true << true << 0;
     QTest::newRow("next passes over Bernd to Hanna") << abh << "text=ber;find;text=ann;find;next" << 2 << false << true << true << 0;
     QTest::newRow("next after last row starts at the top") << abh << "text=ber;find;text=ann;find;next;next" << 0 << false << true << true << 0;
