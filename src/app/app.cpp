@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFileOpenEvent>
@@ -19,10 +20,64 @@
 #include <QTranslator>
 #include <QUrl>
 #include <algorithm>
+#include <array>
+#include <climits>
+#include <cstdlib>
+#include <unistd.h>
 
 namespace {
 // While a modal dialog is open a waiting request is looked at again this often.
 constexpr int RetryMs = 200;
+
+enum class QtOption { None, Flag, WithValue };
+
+// The options Qt takes out of the command line on Linux (QCoreApplication, QGuiApplication, QApplication
+// and the X11 platform), each also written with two dashes. Known here because they must be told from
+// wrong ones before Qt starts: without a display Qt would abort instead of saying what is wrong.
+QtOption qtOption(QByteArrayView argument) {
+    static constexpr std::array<const char*, 17> withValue = {"platform",        "platformpluginpath",
+                                                              "platformtheme",   "plugin",
+                                                              "qwindowgeometry", "qwindowtitle",
+                                                              "qwindowicon",     "geometry",
+                                                              "title",           "icon",
+                                                              "display",         "name",
+                                                              "visual",          "session",
+                                                              "style",           "stylesheet",
+                                                              "qmljsdebugger"};
+    static constexpr std::array<const char*, 7> flags = {"reverse", "testability", "widgetcount", "qdevel",
+                                                         "qdebug",  "nograb",      "dograb"};
+    static constexpr std::array<const char*, 3> joinedValue = {"style=", "stylesheet=", "qmljsdebugger="};
+    const QByteArrayView name = argument.sliced(argument.startsWith("--") ? 2 : 1);
+    const auto is = [&](const char* option) { return name == QByteArrayView(option); };
+    if (std::any_of(withValue.begin(), withValue.end(), is)) {
+        return QtOption::WithValue;
+    }
+    if (std::any_of(flags.begin(), flags.end(), is) ||
+        std::any_of(joinedValue.begin(), joinedValue.end(),
+                    [&](const char* option) { return name.startsWith(QByteArrayView(option)); })) {
+        return QtOption::Flag;
+    }
+    return QtOption::None;
+}
+
+// The current folder with its bytes kept; QDir::currentPath() loses those that are not UTF-8.
+QString workingFolder() {
+    std::unique_ptr<char, decltype(&std::free)> folder(::getcwd(nullptr, 0), &std::free);
+    return folder ? fileNameFromNative(QByteArray(folder.get())) : QDir::currentPath();
+}
+
+// The name behind a descriptor of this process, from its link under /proc, with its bytes kept; empty
+// when it has none (a pipe, a socket).
+QString descriptorTarget(int descriptor) {
+    const QByteArray link = "/proc/self/fd/" + QByteArray::number(descriptor);
+    QByteArray target(PATH_MAX, Qt::Uninitialized);
+    const ssize_t length = ::readlink(link.constData(), target.data(), size_t(target.size()));
+    if (length <= 0 || length >= target.size() || target.at(0) != '/') {
+        return {};
+    }
+    target.truncate(length);
+    return fileNameFromNative(target);
+}
 } // namespace
 
 App::App(Dialogs& dialogs, QObject* parent)
@@ -46,26 +101,35 @@ std::unique_ptr<QTranslator> App::installGermanQtTranslations() {
     return translator;
 }
 
-App::CommandLine App::parseCommandLine(const QStringList& arguments) {
+App::CommandLine App::parseCommandLine(const QByteArrayList& arguments) {
     CommandLine line;
+    line.qtArguments = int(arguments.size());
     bool optionsEnded = false;
-    QString file;
+    QByteArray file;
     bool fileSeen = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString& argument = arguments.at(i);
+        const QByteArray& argument = arguments.at(i);
         // A lone "-" is a name, not an option.
-        if (!optionsEnded && argument.size() > 1 && argument.startsWith(QLatin1Char('-'))) {
-            if (argument == QLatin1String("--")) {
+        if (!optionsEnded && argument.size() > 1 && argument.startsWith('-')) {
+            const QString shown = QString::fromLocal8Bit(argument);
+            if (argument == "--") {
                 optionsEnded = true;
-            } else if (argument == QLatin1String("-h") || argument == QLatin1String("--help")) {
+                line.qtArguments = int(i);
+            } else if (argument == "-h" || argument == "--help") {
                 line.action = CommandLine::Action::Help;
                 return line;
-            } else if (argument == QLatin1String("-V") || argument == QLatin1String("--version")) {
+            } else if (argument == "-V" || argument == "--version") {
                 line.action = CommandLine::Action::Version;
                 return line;
-            } else {
+            } else if (const QtOption option = qtOption(argument); option == QtOption::WithValue) {
+                if (++i == arguments.size()) {
+                    line.action = CommandLine::Action::Fail;
+                    line.message = QStringLiteral("tovanel: Der Option „%1“ fehlt ihr Wert").arg(shown);
+                    return line;
+                }
+            } else if (option == QtOption::None) {
                 line.action = CommandLine::Action::Fail;
-                line.message = QStringLiteral("tovanel: Unbekannte Option „%1“").arg(argument);
+                line.message = QStringLiteral("tovanel: Unbekannte Option „%1“").arg(shown);
                 return line;
             }
             continue;
@@ -76,11 +140,20 @@ App::CommandLine App::parseCommandLine(const QStringList& arguments) {
             file = argument;
         }
     }
-    if (file.startsWith(QLatin1String("file:"))) {
-        file = QUrl(file).toLocalFile();
+    QString name = fileNameFromNative(file);
+    if (file.startsWith("file:")) {
+        const QUrl url(QString::fromUtf8(file));
+        // A path's bytes that are not UTF-8 stay percent-encoded in the URL; toLocalFile() would lose them.
+        name =
+            url.isLocalFile() && url.host().isEmpty()
+                ? fileNameFromNative(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()))
+                : url.toLocalFile();
     }
     // A later launch may run in another folder than the one that imports the file.
-    line.document = file.isEmpty() ? QString() : QFileInfo(file).absoluteFilePath();
+    if (!name.isEmpty()) {
+        line.document =
+            QDir::cleanPath(QDir::isAbsolutePath(name) ? name : workingFolder() + QLatin1Char('/') + name);
+    }
     return line;
 }
 
@@ -124,7 +197,7 @@ bool App::resolveLaunchDocument(QString& path, QString* message) {
         return true;
     }
     // The descriptor's link names the file it was opened from, unless that is gone or has no name.
-    const QString real = QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(file.handle()));
+    const QString real = descriptorTarget(file.handle());
     const FileStamp realStamp = fileStampOf(real);
     if (real.isEmpty() || realStamp.device != stamp.device || realStamp.inode != stamp.inode) {
         return refuse(notRegularFileReason(path));

@@ -26,16 +26,21 @@ public:
     // Returns the installed translator, or nullptr when Qt's translations are not there.
     static std::unique_ptr<QTranslator> installGermanQtTranslations();
     // What the command line asks for. Options come before the file; "--" ends them, so a file whose
-    // name starts with "-" can still be named.
+    // name starts with "-" can still be named. Qt's own options (-platform, -style, -display …) are
+    // let through for Qt; any other is a mistake.
     struct CommandLine {
         enum class Action { Run, Help, Version, Fail };
         Action action = Action::Run;
-        // Run: the file named (made absolute), or empty when there is none.
+        // Run: the file named (made absolute), or empty when there is none. Its bytes that are not
+        // UTF-8 are kept (fileNameFromNative), so it names the file that was given.
         QString document;
         // Fail: one line saying what was wrong.
         QString message;
+        // How many arguments, the program's name included, Qt may look at: those before "--".
+        int qtArguments = 0;
     };
-    static CommandLine parseCommandLine(const QStringList& arguments);
+    // `arguments` as the system hands them to main(), the program's name first.
+    static CommandLine parseCommandLine(const QByteArrayList& arguments);
     // The short usage text for --help and after a wrong option.
     static QString usageText();
     static QString versionText();

@@ -4,55 +4,42 @@
 #include "widgetdialogs.h"
 
 #include <QApplication>
-#include <QStringList>
+#include <QByteArrayList>
 #include <QTranslator>
 #include <cstdio>
 #include <memory>
 
-namespace {
-QStringList rawArguments(int argc, char* argv[]) {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i) {
-        arguments << QString::fromLocal8Bit(argv[i]);
-    }
-    return arguments;
-}
-
-// Prints the answer to --help or --version; returns false when the command line asks for neither.
-bool answerInformation(const App::CommandLine& line) {
-    if (line.action == App::CommandLine::Action::Help) {
-        std::fputs(App::usageText().toLocal8Bit().constData(), stdout);
-        return true;
-    }
-    if (line.action == App::CommandLine::Action::Version) {
-        std::fputs(App::versionText().toLocal8Bit().constData(), stdout);
-        return true;
-    }
-    return false;
-}
-} // namespace
-
 int main(int argc, char* argv[]) {
-    // --help and --version answer before Qt starts, so they work without a display. Anything else
-    // waits until Qt has taken its own options (-platform, -style …) out of the list.
-    if (answerInformation(App::parseCommandLine(rawArguments(argc, argv)))) {
-        return 0;
+    // The command line is answered before Qt starts, so that a wrong option is reported also without a
+    // display, and from the bytes as given: Qt's arguments() turns a name that is not UTF-8 into one
+    // that names no file.
+    QByteArrayList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QByteArray(argv[i]);
     }
-    QApplication application(argc, argv);
+    const App::CommandLine line = App::parseCommandLine(arguments);
+    switch (line.action) {
+    case App::CommandLine::Action::Help:
+        std::fputs(App::usageText().toLocal8Bit().constData(), stdout);
+        return 0;
+    case App::CommandLine::Action::Version:
+        std::fputs(App::versionText().toLocal8Bit().constData(), stdout);
+        return 0;
+    case App::CommandLine::Action::Fail:
+        std::fputs((line.message + QLatin1Char('\n') + App::usageText()).toLocal8Bit().constData(), stderr);
+        return 2;
+    case App::CommandLine::Action::Run:
+        break;
+    }
+    // Qt sees only what stands before "--": a file named like one of its options stays a file.
+    int qtArgc = line.qtArguments;
+    QApplication application(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("Tovanel"));
     // No display name: Qt would append it to every window title, and the main window's title is the
     // file's name alone.
     QApplication::setApplicationVersion(QStringLiteral(TOVANEL_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("tovanel"));
 
-    const App::CommandLine line = App::parseCommandLine(QApplication::arguments());
-    if (answerInformation(line)) {
-        return 0;
-    }
-    if (line.action == App::CommandLine::Action::Fail) {
-        std::fputs((line.message + QLatin1Char('\n') + App::usageText()).toLocal8Bit().constData(), stderr);
-        return 2;
-    }
     QString file = line.document;
     QString refusal;
     if (!App::resolveLaunchDocument(file, &refusal)) {

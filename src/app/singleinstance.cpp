@@ -1,11 +1,15 @@
 #include "singleinstance.h"
 
+#include "regularfile.h"
+
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QThread>
 #include <QTimer>
 #include <cerrno>
 #include <memory>
@@ -13,8 +17,9 @@
 #include <unistd.h>
 
 namespace {
-// A request is the file's path in UTF-8 ended by a NUL byte (no path can hold one); the running
-// instance confirms it with one byte so the later launch knows it may exit.
+// A request is the file's path as the system names it (UTF-8 as a rule, any bytes in fact) ended by a
+// NUL byte (no path can hold one); the running instance confirms it with one byte so the later launch
+// knows it may exit.
 constexpr char Terminator = '\0';
 constexpr char Confirmation = 'k';
 // Socket paths are short (108 bytes); display names are too, but nothing guarantees it.
@@ -22,6 +27,10 @@ constexpr qsizetype MaxDisplayName = 32;
 constexpr int ConnectTimeoutMs = 3000;
 // The running instance answers as soon as a request is read, before it imports anything.
 constexpr int AnswerTimeoutMs = 15000;
+// Anyone of this user can take all of an instance's connections for a few seconds (its idle time); a
+// launch keeps trying that long instead of giving up at once.
+constexpr int BusyRetryMs = 5000;
+constexpr int BusyPauseMs = 100;
 // Only held while nobody listens, which takes a moment.
 constexpr int LockTimeoutMs = 5000;
 // Whether anyone listens on a socket file is known at once on a local socket.
@@ -114,14 +123,25 @@ SingleInstance::Claim SingleInstance::claim(const QString& path) {
         return Claim::Alone;
     }
     const auto handOver = [&](Claim* result) {
-        bool connected = false;
-        if (deliver(m_serverName, path, ConnectTimeoutMs, AnswerTimeoutMs, &connected)) {
+        const QDeadlineTimer patience(BusyRetryMs);
+        Delivery delivery = deliver(m_serverName, path);
+        while (delivery == Delivery::Busy && !patience.hasExpired()) {
+            QThread::msleep(BusyPauseMs);
+            delivery = deliver(m_serverName, path);
+        }
+        switch (delivery) {
+        case Delivery::Confirmed:
             *result = Claim::HandedOver;
             return true;
+        case Delivery::Busy:
+        case Delivery::NoAnswer:
+            // Someone listens but did not confirm: leave that instance its socket.
+            *result = Claim::NoAnswer;
+            return true;
+        case Delivery::NobodyListens:
+            break;
         }
-        // Someone listens but did not confirm: leave that instance its socket.
-        *result = Claim::NoAnswer;
-        return connected;
+        return false;
     };
     Claim result = Claim::Alone;
     if (handOver(&result)) {
@@ -145,30 +165,28 @@ SingleInstance::Claim SingleInstance::claim(const QString& path) {
     return Claim::Primary;
 }
 
-bool SingleInstance::deliver(const QString& serverName, const QString& path, int connectTimeoutMs,
-                             int answerTimeoutMs, bool* connected) {
-    if (connected) {
-        *connected = false;
-    }
+SingleInstance::Delivery SingleInstance::deliver(const QString& serverName, const QString& path) {
     QLocalSocket socket;
     socket.connectToServer(serverName);
-    if (!socket.waitForConnected(connectTimeoutMs)) {
-        return false;
+    if (!socket.waitForConnected(ConnectTimeoutMs)) {
+        // Refused or missing: no one listens. Anything else (a full queue, the time up) means someone does.
+        const QLocalSocket::LocalSocketError error = socket.error();
+        return error == QLocalSocket::ConnectionRefusedError || error == QLocalSocket::ServerNotFoundError
+                   ? Delivery::NobodyListens
+                   : Delivery::Busy;
     }
-    if (connected) {
-        *connected = true;
-    }
-    QByteArray request = path.toUtf8();
+    QByteArray request = nativeFileName(path);
     request.append(Terminator);
     socket.write(request);
     socket.flush();
     while (socket.bytesAvailable() < 1) {
-        if (!socket.waitForReadyRead(answerTimeoutMs)) {
-            return false;
+        if (!socket.waitForReadyRead(AnswerTimeoutMs)) {
+            // Closed before the answer: the instance had no room for this connection (or is gone).
+            return socket.state() == QLocalSocket::ConnectedState ? Delivery::NoAnswer : Delivery::Busy;
         }
     }
     char answer = 0;
-    return socket.getChar(&answer) && answer == Confirmation;
+    return socket.getChar(&answer) && answer == Confirmation ? Delivery::Confirmed : Delivery::NoAnswer;
 }
 
 bool SingleInstance::listen() {
@@ -253,7 +271,7 @@ void SingleInstance::readRequest(QLocalSocket* socket, QByteArray& buffer) {
         }
         return;
     }
-    const QString path = QString::fromUtf8(buffer.left(end));
+    const QString path = fileNameFromNative(buffer.left(end));
     buffer.clear();
     buffer.squeeze();
     socket->putChar(Confirmation);

@@ -38,7 +38,8 @@ public:
     static QString defaultServerName();
 
     // Hands `path` (absolute; empty = launched without a file) to a running instance, or becomes the
-    // running instance when there is none. A socket left behind by a crashed instance is replaced.
+    // running instance when there is none. A socket left behind by a crashed instance is replaced. An
+    // instance that turns the connection away (all its connections taken) is asked again for a while.
     Claim claim(const QString& path);
 
     // Before claim().
@@ -54,10 +55,14 @@ signals:
     void documentRequested(const QString& path);
 
 private:
-    // Delivers `path` to the instance listening on `serverName` and waits for its confirmation;
-    // `connected` tells whether anyone was listening at all.
-    static bool deliver(const QString& serverName, const QString& path, int connectTimeoutMs,
-                        int answerTimeoutMs, bool* connected);
+    enum class Delivery {
+        Confirmed,
+        NobodyListens,
+        Busy,     // refused for now: the instance closed the connection, or its queue was full
+        NoAnswer, // connected, but no confirmation in time
+    };
+    // Delivers `path` to the instance listening on `serverName` and waits for its confirmation.
+    static Delivery deliver(const QString& serverName, const QString& path);
 
     bool listen();
     bool listenReplacingLeftover();

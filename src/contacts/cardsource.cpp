@@ -75,9 +75,7 @@ CardSourceText readRange(const QString& path, CardSourceRange range, const FileS
     if (!openRegularFile(path, file, &stamp, &result.error)) {
         return result;
     }
-    if (expectedStamp.isValid() &&
-        (stamp.size != expectedStamp.size || stamp.modifiedNs != expectedStamp.modifiedNs ||
-         stamp.inode != expectedStamp.inode)) {
+    if (expectedStamp.isValid() && stamp != expectedStamp) {
         result.changed = true;
         result.error = QStringLiteral("Die Datei wurde seit dem Einlesen geändert.");
         return result;

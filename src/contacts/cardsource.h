@@ -38,9 +38,9 @@ struct CardSourceText {
 // Reads a range of a vCard file as text, decoded the way the import decodes the file: UTF-8 where valid,
 // else Windows-1252; UTF-16 files as UTF-16. A byte-order mark is not part of any card, and the line
 // break ending the range is dropped. Only a regular file is read. With a valid `expectedStamp` (the
-// table's sourceStamp()), a file whose size, modification time or identity differ from it is not read at
-// all: its bytes at the old offsets would be another card's. Without one, the file is read as it is now:
-// bytes past its end are not there.
+// table's sourceStamp()), a file whose size, modification or change time or identity differ from it is not
+// read at all: its bytes at the old offsets would be another card's. Without one, the file is read as it is
+// now: bytes past its end are not there.
 CardSourceText readCardSource(const QString& path, CardSourceRange range,
                               const FileStamp& expectedStamp = {});
 // The same range as bytes for reading its properties, which decode their values themselves.

@@ -15,9 +15,47 @@ FileStamp stampOf(const struct stat& info) {
     FileStamp stamp;
     stamp.size = qint64(info.st_size);
     stamp.modifiedNs = qint64(info.st_mtim.tv_sec) * 1000000000 + qint64(info.st_mtim.tv_nsec);
+    stamp.changedNs = qint64(info.st_ctim.tv_sec) * 1000000000 + qint64(info.st_ctim.tv_nsec);
     stamp.device = quint64(info.st_dev);
     stamp.inode = quint64(info.st_ino);
     return stamp;
+}
+
+// A name byte that is not part of well-formed UTF-8 is kept as this plus the byte (U+DC80–U+DCFF): a
+// lone surrogate, which no UTF-8 decodes to, so the two cannot be confused.
+constexpr char16_t EscapedByte = 0xDC00;
+
+// The length of the well-formed UTF-8 sequence starting at `i`; 0 where there is none. Overlong forms,
+// encoded surrogates and values past U+10FFFF are not well-formed, so their bytes are kept one by one.
+qsizetype utf8SequenceLength(const QByteArray& bytes, qsizetype i) {
+    const auto at = [&](qsizetype k) { return k < bytes.size() ? uchar(bytes.at(k)) : uchar(0); };
+    const uchar lead = at(i);
+    if (lead < 0x80) {
+        return 1;
+    }
+    qsizetype length = 0;
+    uchar low = 0x80;
+    uchar high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : low;
+        high = lead == 0xED ? 0x9F : high;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : low;
+        high = lead == 0xF4 ? 0x8F : high;
+    } else {
+        return 0;
+    }
+    for (qsizetype k = 1; k < length; ++k) {
+        const uchar c = at(i + k);
+        if (c < (k == 1 ? low : 0x80) || c > (k == 1 ? high : 0xBF)) {
+            return 0;
+        }
+    }
+    return length;
 }
 
 // The first folder on the way to `path` that this user may not enter, or empty.
@@ -27,7 +65,7 @@ QString unreachableFolder(const QString& path) {
     QString folder = QStringLiteral("/");
     for (qsizetype i = 0; i + 1 < parts.size(); ++i) {
         folder = QDir(folder).filePath(parts.at(i));
-        const QByteArray native = QFile::encodeName(folder);
+        const QByteArray native = nativeFileName(folder);
         if (::access(native.constData(), X_OK) != 0 && errno == EACCES) {
             return folder;
         }
@@ -37,12 +75,49 @@ QString unreachableFolder(const QString& path) {
 
 bool isDanglingLink(const QString& path) {
     struct stat info {};
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = nativeFileName(path);
     return ::lstat(native.constData(), &info) == 0 && S_ISLNK(info.st_mode) &&
            ::stat(native.constData(), &info) != 0;
 }
 
 } // namespace
+
+QString fileNameFromNative(const QByteArray& name) {
+    QString result;
+    qsizetype run = 0; // start of the well-formed bytes not yet taken over
+    qsizetype i = 0;
+    while (i < name.size()) {
+        const qsizetype length = utf8SequenceLength(name, i);
+        if (length > 0) {
+            i += length;
+            continue;
+        }
+        result += QString::fromUtf8(name.constData() + run, i - run);
+        result += QChar(char16_t(EscapedByte + uchar(name.at(i))));
+        run = ++i;
+    }
+    result += QString::fromUtf8(name.constData() + run, name.size() - run);
+    return result;
+}
+
+QByteArray nativeFileName(const QString& name) {
+    QByteArray result;
+    const QStringView view(name);
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < view.size(); ++i) {
+        const char16_t unit = view.at(i).unicode();
+        // The second half of a surrogate pair is a character of its own, not a kept byte.
+        if (unit < EscapedByte + 0x80 || unit > EscapedByte + 0xFF ||
+            (i > 0 && view.at(i - 1).isHighSurrogate())) {
+            continue;
+        }
+        result += view.sliced(run, i - run).toUtf8();
+        result += char(unit - EscapedByte);
+        run = i + 1;
+    }
+    result += view.sliced(run).toUtf8();
+    return result;
+}
 
 QString notRegularFileReason(const QString& path) {
     return QStringLiteral("„%1“ ist keine gewöhnliche Datei.").arg(QFileInfo(path).fileName());
@@ -108,7 +183,7 @@ QString deviceErrorReason(const QString& deviceError, const QString& path) {
 
 FileStamp fileStampOf(const QString& path) {
     struct stat info {};
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = nativeFileName(path);
     if (path.isEmpty() || ::stat(native.constData(), &info) != 0) {
         return {};
     }
@@ -125,7 +200,7 @@ bool openRegularFile(const QString& path, QFile& file, FileStamp* stamp, QString
     if (path.isEmpty()) {
         return fail(systemErrorReason(ENOENT));
     }
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = nativeFileName(path);
     const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         return fail(systemErrorReason(errno, path));

@@ -10,11 +10,21 @@ class QFile;
 struct FileStamp {
     qint64 size = -1;
     qint64 modifiedNs = 0; // last modification, nanoseconds since the epoch
+    // Last change of the file's inode. A rewrite in place can put the modification time back
+    // (rsync --inplace -t, cp -p, touch -r); this one nobody but the system can set.
+    qint64 changedNs = 0;
     quint64 device = 0;
     quint64 inode = 0;
     bool isValid() const { return size >= 0; }
     friend bool operator==(const FileStamp&, const FileStamp&) = default;
 };
+
+// File names as the system holds them: bytes, UTF-8 as a rule but not always. Qt's own conversion turns
+// every byte that is not UTF-8 into U+FFFD, and that name then opens nothing. Here each such byte becomes a
+// lone surrogate (U+DC80 + byte) and turns back into the same byte, so a name read from the system names
+// the same file again; UTF-8 reads as Qt reads it.
+QString fileNameFromNative(const QByteArray& name);
+QByteArray nativeFileName(const QString& name);
 
 // Opens `path` for reading and accepts it only when it is a regular file. The open itself never
 // blocks (a FIFO without a writer, a terminal or a device would otherwise hang the caller), and the

@@ -5,6 +5,7 @@
 #include "fakedialogs.h"
 #include "filetypes.h"
 #include "mainwindow.h"
+#include "regularfile.h"
 #include "tempfiles.h"
 
 #include <QAction>
@@ -13,6 +14,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileOpenEvent>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTranslator>
@@ -54,6 +56,8 @@ private slots:
     void startOpensTheFirstDocument();
     void commandLineNamesTheDocument_data();
     void commandLineNamesTheDocument();
+    void commandLineIsAnsweredWithoutADisplay_data();
+    void commandLineIsAnsweredWithoutADisplay();
     void launchHandsOverOnlyWhatAnotherProcessCanRead_data();
     void launchHandsOverOnlyWhatAnotherProcessCanRead();
 
@@ -147,15 +151,15 @@ void TestApp::startOpensTheFirstDocument() {
 
 void TestApp::commandLineNamesTheDocument_data() {
     using Action = App::CommandLine::Action;
-    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArrayList>("arguments");
     QTest::addColumn<Action>("action");
     QTest::addColumn<QString>("document");
     QTest::addColumn<QString>("message");
 
     const auto args = [](std::initializer_list<const char*> list) {
-        QStringList arguments{QStringLiteral("tovanel")};
+        QByteArrayList arguments{"tovanel"};
         for (const char* argument : list) {
-            arguments << QString::fromUtf8(argument);
+            arguments << argument;
         }
         return arguments;
     };
@@ -183,10 +187,24 @@ void TestApp::commandLineNamesTheDocument_data() {
                                     << QStringLiteral("tovanel: Unbekannte Option „--farbe“");
     QTest::newRow("file with a dash, no --") << args({"-x.vcf"}) << Action::Fail << QString()
                                              << QStringLiteral("tovanel: Unbekannte Option „-x.vcf“");
+    QTest::newRow("Qt's options and their values are no file")
+        << args({"-platform", "offscreen", "--style", "fusion", "-reverse", "/tmp/a.vcf"}) << Action::Run
+        << QStringLiteral("/tmp/a.vcf") << QString();
+    QTest::newRow("Qt's options, two dashes and joined values")
+        << args({"--platform", "offscreen", "-style=fusion", "-display", ":1", "/tmp/a.vcf"}) << Action::Run
+        << QStringLiteral("/tmp/a.vcf") << QString();
+    QTest::newRow("Qt's option without its value")
+        << args({"/tmp/a.vcf", "-style"}) << Action::Fail << QString()
+        << QStringLiteral("tovanel: Der Option „-style“ fehlt ihr Wert");
+    // A byte that is not UTF-8 is kept as U+DC00 plus the byte, which turns back into the same byte.
+    const QString mueller = QStringLiteral("/tmp/M") + QChar(0xDCFC) + QStringLiteral("ller.vcf");
+    QTest::newRow("name not UTF-8") << args({"/tmp/M\xfcller.vcf"}) << Action::Run << mueller << QString();
+    QTest::newRow("file URL of a name not UTF-8")
+        << args({"file:///tmp/M%FCller.vcf"}) << Action::Run << mueller << QString();
 }
 
 void TestApp::commandLineNamesTheDocument() {
-    QFETCH(QStringList, arguments);
+    QFETCH(QByteArrayList, arguments);
     QFETCH(App::CommandLine::Action, action);
     QFETCH(QString, document);
     QFETCH(QString, message);
@@ -194,6 +212,43 @@ void TestApp::commandLineNamesTheDocument() {
     QCOMPARE(line.action, action);
     QCOMPARE(line.document, document);
     QCOMPARE(line.message, message);
+}
+
+void TestApp::commandLineIsAnsweredWithoutADisplay_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output"); // how stdout, or else stderr, begins
+
+    QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << 0
+                            << QStringLiteral("Aufruf: tovanel");
+    QTest::newRow("unknown option") << QStringList{QStringLiteral("--bogus")} << 2
+                                    << QStringLiteral(
+                                           "tovanel: Unbekannte Option „--bogus“\nAufruf: tovanel");
+    QTest::newRow("unknown option after Qt's")
+        << QStringList{QStringLiteral("-platform"), QStringLiteral("xcb"), QStringLiteral("-x")} << 2
+        << QStringLiteral("tovanel: Unbekannte Option „-x“\nAufruf: tovanel");
+}
+
+// The real program, with no display to connect to: Qt must not be started before the answer.
+void TestApp::commandLineIsAnsweredWithoutADisplay() {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString& variable :
+         {QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("QT_QPA_PLATFORM")}) {
+        environment.remove(variable);
+    }
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(TOVANEL_BINARY), arguments);
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), exitCode);
+    const QString printed =
+        QString::fromUtf8(exitCode == 0 ? program.readAllStandardOutput() : program.readAllStandardError());
+    QVERIFY2(printed.startsWith(output), qPrintable(printed));
 }
 
 void TestApp::launchHandsOverOnlyWhatAnotherProcessCanRead_data() {
@@ -208,6 +263,8 @@ void TestApp::launchHandsOverOnlyWhatAnotherProcessCanRead_data() {
         << QStringLiteral(TOVANEL_APP_DATA) << true << QStringLiteral(TOVANEL_APP_DATA);
     QTest::newRow("redirected file: its real path")
         << QStringLiteral("file fd") << true << QStringLiteral("file");
+    QTest::newRow("redirected file named not in UTF-8: its real path")
+        << QStringLiteral("odd fd") << true << QStringLiteral("file");
     QTest::newRow("pipe") << QStringLiteral("pipe fd") << false << QString();
     QTest::newRow("named pipe") << QStringLiteral("fifo") << false << QString();
     QTest::newRow("device") << QStringLiteral("/dev/null") << false << QString();
@@ -220,8 +277,16 @@ void TestApp::launchHandsOverOnlyWhatAnotherProcessCanRead() {
     QFETCH(QString, handedOver);
 
     const TempFiles dir;
-    const QString kontakte = dataFile(QStringLiteral("kontakte.vcf"));
+    QString kontakte = dataFile(QStringLiteral("kontakte.vcf"));
     int fds[2] = {-1, -1};
+    if (argument == QLatin1String("odd fd")) {
+        const QString folder = QFileInfo(dir.path(QString())).canonicalFilePath();
+        const QByteArray odd = QFile::encodeName(folder) + "/M\xfcller.vcf";
+        const int out = ::open(odd.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+        QVERIFY(out >= 0 && ::write(out, "BEGIN:VCARD\n", 12) == 12 && ::close(out) == 0);
+        kontakte = folder + QStringLiteral("/M") + QChar(0xDCFC) + QStringLiteral("ller.vcf");
+        argument = QStringLiteral("file fd");
+    }
     if (argument == QLatin1String("fifo")) {
         argument = dir.path(QStringLiteral("kontakte.vcf"));
         QVERIFY(::mkfifo(QFile::encodeName(argument).constData(), 0600) == 0);
@@ -229,7 +294,7 @@ void TestApp::launchHandsOverOnlyWhatAnotherProcessCanRead() {
         QVERIFY(::pipe(fds) == 0);
         argument = QStringLiteral("/dev/fd/%1").arg(fds[0]);
     } else if (argument == QLatin1String("file fd")) {
-        fds[0] = ::open(QFile::encodeName(kontakte).constData(), O_RDONLY);
+        fds[0] = ::open(nativeFileName(kontakte).constData(), O_RDONLY);
         QVERIFY(fds[0] >= 0);
         argument = QStringLiteral("/proc/self/fd/%1").arg(fds[0]);
     }
@@ -243,8 +308,10 @@ void TestApp::launchHandsOverOnlyWhatAnotherProcessCanRead() {
     }
     QCOMPARE(result, accepted);
     if (accepted) {
-        QCOMPARE(path,
-                 handedOver == QLatin1String("file") ? QFileInfo(kontakte).canonicalFilePath() : handedOver);
+        const QString canonical = QFileInfo(kontakte).canonicalFilePath();
+        QCOMPARE(path, handedOver != QLatin1String("file") ? handedOver
+                       : canonical.isEmpty()               ? kontakte
+                                                           : canonical);
         QVERIFY(message.isEmpty());
     } else {
         QVERIFY2(message.startsWith(QStringLiteral("Die Datei „%1“ konnte nicht gelesen werden.")

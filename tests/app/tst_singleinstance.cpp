@@ -93,6 +93,7 @@ private slots:
     void plantedFilesTurnTheHandoverOffAtOnce();
     void misbehavingClientsAreDropped_data();
     void misbehavingClientsAreDropped();
+    void launchWaitsWhileIdleClientsHoldEveryConnection();
     void lostServerListensAgain();
     void socketLivesInTheUsersRuntimeFolder_data();
     void socketLivesInTheUsersRuntimeFolder();
@@ -125,6 +126,8 @@ void TestSingleInstance::laterLaunchHandsItsFileOver_data() {
         << QStringLiteral("/home/anna/Meine Kontakte/Müller.vcf") << true;
     QTest::newRow("launch without a file") << QString() << true;
     QTest::newRow("relative path is not trusted") << QStringLiteral("Kontakte/a.vcf") << false;
+    QTest::newRow("name not UTF-8, its byte kept as U+DC00 plus the byte")
+        << QStringLiteral("/home/anna/M") + QChar(0xDCFC) + QStringLiteral("ller.vcf") << true;
 }
 
 void TestSingleInstance::laterLaunchHandsItsFileOver() {
@@ -248,6 +251,27 @@ void TestSingleInstance::misbehavingClientsAreDropped() {
     QVERIFY(first.isListening());
     QCOMPARE(laterLaunch(m_name, QStringLiteral("/tmp/b.vcf")), SingleInstance::Claim::HandedOver);
     QTRY_COMPARE(requests.size(), 1);
+}
+
+void TestSingleInstance::launchWaitsWhileIdleClientsHoldEveryConnection() {
+    SingleInstance first(m_name);
+    SingleInstance::Limits limits;
+    limits.idleTimeoutMs = 1500;
+    first.setLimits(limits);
+    QCOMPARE(first.claim(QString()), SingleInstance::Claim::Primary);
+    QSignalSpy requests(&first, &SingleInstance::documentRequested);
+    QList<int> fds;
+    for (int i = 0; i < limits.maxConnections; ++i) {
+        fds << connectRaw(m_name);
+        QVERIFY(fds.constLast() >= 0);
+    }
+
+    // Turned away until the idle clients are dropped, then heard.
+    QCOMPARE(laterLaunch(m_name, QStringLiteral("/tmp/b.vcf")), SingleInstance::Claim::HandedOver);
+    QTRY_COMPARE(requests.size(), 1);
+    for (int fd : std::as_const(fds)) {
+        ::close(fd);
+    }
 }
 
 void TestSingleInstance::lostServerListensAgain() {

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 
 namespace {
 
@@ -33,6 +34,22 @@ QByteArray utf16(const QString& text, bool littleEndian) {
     return bytes;
 }
 
+// Writes `bytes` over the start of the file and puts its times back, as rsync --inplace -t, cp -p and
+// touch -r do. Written again until the system's coarse clock has passed `changedNs`, as it always has
+// for a rewrite a moment after the reading.
+void rewriteKeepingTimes(const QString& path, const QByteArray& bytes, qint64 changedNs) {
+    struct stat before {};
+    QVERIFY(::stat(QFile::encodeName(path).constData(), &before) == 0);
+    do {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QCOMPARE(file.write(bytes), bytes.size());
+        QVERIFY(file.flush());
+        const timespec times[2] = {before.st_atim, before.st_mtim};
+        QVERIFY(::futimens(file.handle(), times) == 0);
+    } while (fileStampOf(path).changedNs == changedNs && (QTest::qSleep(2), true));
+}
+
 } // namespace
 
 class TestCardSource final : public QObject {
@@ -47,6 +64,9 @@ private slots:
 
     void changedFileShowsTheBytesNowThere_data();
     void changedFileShowsTheBytesNowThere();
+
+    void rewrittenFileIsNotReadAtTheOldOffsets_data();
+    void rewrittenFileIsNotReadAtTheOldOffsets();
 
     void unreadableFileGivesTheReason_data();
     void unreadableFileGivesTheReason();
@@ -150,6 +170,34 @@ void TestCardSource::changedFileShowsTheBytesNowThere() {
     const auto table = tableOf(Mixed);
     const CardSourceText source = readCardSource(write(now), cardSourceRange(*table, contact));
     QVERIFY(source.ok);
+    QCOMPARE(source.text, text);
+}
+
+void TestCardSource::rewrittenFileIsNotReadAtTheOldOffsets_data() {
+    QTest::addColumn<QByteArray>("written"); // over the file in place, times put back; empty: untouched
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("changed");
+
+    QTest::newRow("untouched") << QByteArray() << QStringLiteral("\nBEGIN:VCARD\nFN:B\nEND:VCARD") << false;
+    QTest::newRow("same size, other bytes, times put back")
+        << QByteArray(Mixed).replace("FN:B", "FN:X") << QString() << true;
+}
+
+void TestCardSource::rewrittenFileIsNotReadAtTheOldOffsets() {
+    QFETCH(QByteArray, written);
+    QFETCH(QString, text);
+    QFETCH(bool, changed);
+    const QString path = write(Mixed);
+    const ImportedLists import(path);
+    const FileStamp read = import.contacts.table().sourceStamp();
+    if (!written.isEmpty()) {
+        rewriteKeepingTimes(path, written, read.changedNs);
+        QCOMPARE(fileStampOf(path).modifiedNs, read.modifiedNs);
+        QCOMPARE(fileStampOf(path).size, read.size);
+    }
+    const CardSourceText source = readCardSource(path, cardSourceRange(import.contacts.table(), 1), read);
+    QCOMPARE(source.ok, !changed);
+    QCOMPARE(source.changed, changed);
     QCOMPARE(source.text, text);
 }
 
