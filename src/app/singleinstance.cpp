@@ -27,9 +27,10 @@ constexpr qsizetype MaxDisplayName = 32;
 constexpr int ConnectTimeoutMs = 3000;
 // The running instance answers as soon as a request is read, before it imports anything.
 constexpr int AnswerTimeoutMs = 15000;
-// Anyone of this user can take all of an instance's connections for a few seconds (its idle time); a
-// launch keeps trying that long instead of giving up at once.
-constexpr int BusyRetryMs = 5000;
+// Anyone of this user can take all of an instance's connections for a few seconds (its idle time, 5 s
+// from when it got round to accepting them); a launch keeps trying somewhat longer than that instead of
+// giving up at once, or it would give up just as the connections are dropped.
+constexpr int BusyRetryMs = 8000;
 constexpr int BusyPauseMs = 100;
 // Only held while nobody listens, which takes a moment.
 constexpr int LockTimeoutMs = 5000;
