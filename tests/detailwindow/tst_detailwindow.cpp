@@ -589,7 +589,7 @@ void TestDetailWindow::photoRowShowsThePictureAndCopiesIt() {
     QTRY_VERIFY(m_detail->isActiveWindow());
     QGuiApplication::clipboard()->clear();
     QTest::keyClick(liste, Qt::Key_Y, Qt::ControlModifier);
-    QCOMPARE(QGuiApplication::clipboard()->image().size(), image.size());
+    QTRY_COMPARE(QGuiApplication::clipboard()->image().size(), image.size());
     const std::unique_ptr<QMimeData> mime(
         liste->model()->mimeData(liste->selectionModel()->selectedIndexes()));
     QCOMPARE(qvariant_cast<QImage>(mime->imageData()).size(), image.size());
