@@ -15,7 +15,8 @@ constexpr qsizetype MaxPhotoBytes = qsizetype(16) << 20;
 constexpr qint64 MaxPhotoPixels = qint64(25) << 20;
 // A progressive JPEG keeps the coefficients of every component of the whole picture while it decodes, at
 // whatever size it is shown; 8 megapixels of three colours is more than any contact photo needs.
-constexpr qint64 MaxJpegSamples = qint64(3 * 8) << 20;
+constexpr qint64 MaxJpegPixels = qint64(8) << 20;
+constexpr qint64 MaxJpegSamples = 3 * MaxJpegPixels;
 constexpr int PhotoAllocationLimitMb = 128;
 // The largest picture an icon directory can describe.
 constexpr qint64 MaxIconSide = 256;
@@ -92,7 +93,8 @@ bool allocatesClaimedSize(QByteArrayView bytes, const QByteArray& format, QSize 
     }
     if (format == "jpeg") {
         const qint64 samples = jpegSamples(bytes);
-        return samples > 0 && samples <= MaxJpegSamples;
+        return samples > 0 && samples <= MaxJpegSamples &&
+               qint64(claimed.width()) * claimed.height() <= MaxJpegPixels;
     }
     return true;
 }
