@@ -1,5 +1,6 @@
 // tovanel-detailbench: writes pathological cards (an unbroken 500 KB line, a 2 MB note, a 2 MB JPEG photo,
-// a 64 MB photo, a million folded lines, a card over the source view's limit) and times, in the real
+// a 64 MB photo, a million folded lines, photos whose decoders would allocate more than they claim, millions
+// of short lines, a card over the source view's limit) and times, in the real
 // detail window (offscreen unless a platform is chosen), opening it with the card's rows, switching to the
 // source view until it has repainted, scrolling it to the end, and the double-click box's text. Each card
 // runs in a child process of its own, so that the peak memory printed is that card's.
@@ -20,6 +21,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -68,6 +70,33 @@ QByteArray noiseJpeg(qint64 bytes) {
     return jpeg;
 }
 
+QByteArray base64Photo(const QByteArray& picture, const char* head) {
+    return head + picture.toBase64() + "\r\n";
+}
+
+// A GIF of one pixel on a canvas of 5790 x 5790, which its decoder allocates whole.
+QByteArray canvasGif() {
+    return QByteArray("GIF89a\xa2\x16\xa2\x16\x80\0\0\0\0\0\xff\xff\xff,\0\0\0\0\1\0\1\0\0\x02\x01\x2c\0;",
+                      34);
+}
+
+// An icon whose directory says 16x16 around a PNG of 3000 x 3000.
+QByteArray largeIcon() {
+    QImage image(3000, 3000, QImage::Format_Grayscale8);
+    image.fill(128);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    QByteArray icon("\0\0\1\0\1\0\x10\x10\0\0\1\0\x20\0", 14);
+    for (const qsizetype value : {png.size(), qsizetype(22)}) {
+        for (int i = 0; i < 4; ++i) {
+            icon += char((value >> (8 * i)) & 0xFF);
+        }
+    }
+    return icon + png;
+}
+
 const QList<Case> Cases = {
     {"500 KB line", [](QFile& out) { out.write("NOTE:" + QByteArray(500'000, 'x') + "\r\n"); }},
     {"2 MB note",
@@ -91,6 +120,27 @@ const QList<Case> Cases = {
      }},
     {"64 MB photo", [](QFile& out) { writeFolded(out, "PHOTO;ENCODING=b:", 64'000'000, 74, 'Q'); }},
     {"1,000,000 folded lines", [](QFile& out) { writeFolded(out, "NOTE:", 40'000'000, 40, 'f'); }},
+    {"40 GIFs on 5790x5790 canvases",
+     [](QFile& out) {
+         for (int i = 0; i < 40; ++i) {
+             out.write(base64Photo(canvasGif(),
+                                   i % 2 ? "PHOTO;ENCODING=b;TYPE=GIF:" : "PHOTO:data:image/gif;base64,"));
+         }
+     }},
+    {"12 icons around 3000x3000 PNGs",
+     [](QFile& out) {
+         const QByteArray icon = base64Photo(largeIcon(), "PHOTO:data:image/x-icon;base64,");
+         for (int i = 0; i < 12; ++i) {
+             out.write(icon);
+         }
+     }},
+    {"3,400,000 TEL lines",
+     [](QFile& out) {
+         const QByteArray lines = QByteArray("TEL:1\r\n").repeated(100'000);
+         for (int i = 0; i < 34; ++i) {
+             out.write(lines);
+         }
+     }},
     {"80 MB photo (over the limit)",
      [](QFile& out) { writeFolded(out, "PHOTO;ENCODING=b:", 80'000'000, 74, 'Q'); }},
 };
@@ -168,6 +218,9 @@ int runCase(const Case& c) {
     detail.list()->viewport()->repaint();
     const double reopenMs = msSince(opening);
     const double reopenCpuMs = cpuMs() - reopenCpuBefore;
+    // The photos arrive from the thread pool; their memory counts too.
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
     const double rssBefore = currentRssMb();
 
     // Source view: from the click until the text area has painted.

@@ -1,7 +1,8 @@
 // Bytes -> import -> both lists, every cell read back. Besides crashes it checks what the rest of the
 // program relies on: card positions inside the file and in order, and line positions that do not depend
 // on how the file happens to be cut into chunks. The first cards are also read whole, as the detail window
-// reads them, and the bytes are offered to the photo decoding as a picture.
+// reads them, and the bytes are offered to the photo decoding as a picture, also inside GIF and icon
+// headers that claim another size.
 #include "addresstablemodel.h"
 #include "cardrows.h"
 #include "linereader.h"
@@ -75,8 +76,9 @@ void readBack(const AddressTableModel& model) {
 void checkRows(const QList<CardRow>& rows) {
     for (const CardRow& row : rows) {
         check(!row.label.isEmpty());
-        // A picture stays within what the decoding allows.
-        check(row.image.isNull() || qint64(row.image.width()) * row.image.height() <= qint64(25) << 20);
+        // A picture is kept at preview size only, and is as large as its row says.
+        check(row.image.isNull() || (row.image.width() <= PhotoPreviewWidth &&
+                                     row.image.height() <= PhotoPreviewHeight && !row.photoSize.isEmpty()));
     }
 }
 
@@ -119,11 +121,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const qint64 begin = table.beginPosition(i);
         checkRows(furtherCardRows(bytes.sliced(begin, end - begin), false));
     }
-    // The input as a photo, in the three forms cards embed one.
-    const QByteArray base64 = bytes.toBase64();
-    for (const QByteArray& photo : {"PHOTO;ENCODING=b:" + base64, "PHOTO;ENCODING=BASE64;TYPE=JPEG:" + base64,
-                                    "PHOTO:data:image/png;base64," + base64}) {
-        checkRows(furtherCardRows("BEGIN:VCARD\nVERSION:3.0\n" + photo + "\nEND:VCARD\n", false));
+    // The input as a photo, in the three forms cards embed one, and inside headers that claim another size
+    // than the picture has: a GIF's canvas from the input's first bytes around a frame of 1x1, and an icon
+    // of 16x16 around the input.
+    const auto littleEndian = [](quint32 value, int bytes) {
+        QByteArray out;
+        for (int i = 0; i < bytes; ++i) {
+            out += char((value >> (8 * i)) & 0xFF);
+        }
+        return out;
+    };
+    const QByteArray canvas = (bytes + QByteArray(4, '\xff')).first(4);
+    const QByteArray gif =
+        "GIF89a" + canvas + QByteArray("\x80\0\0\0\0\0\xff\xff\xff,\0\0\0\0\1\0\1\0\0", 19) + bytes;
+    const QByteArray icon = QByteArray("\0\0\1\0\1\0\x10\x10\0\0\1\0\x20\0", 14) +
+                            littleEndian(quint32(bytes.size()), 4) + littleEndian(22, 4) + bytes;
+    for (const QByteArray& picture : {bytes, gif, icon}) {
+        const QByteArray base64 = picture.toBase64();
+        for (const QByteArray& photo :
+             {"PHOTO;ENCODING=b:" + base64, "PHOTO;ENCODING=BASE64;TYPE=JPEG:" + base64,
+              "PHOTO:data:image/png;base64," + base64}) {
+            checkRows(furtherCardRows("BEGIN:VCARD\nVERSION:3.0\n" + photo + "\nEND:VCARD\n", false));
+        }
     }
 
     // Small chunks put every line ending and every UTF-16 code unit on a chunk border somewhere.

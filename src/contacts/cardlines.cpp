@@ -1,51 +1,71 @@
 #include "cardlines.h"
 
+#include "asciicase.h"
 #include "linereader.h"
 #include "logicallines.h"
 #include "textbuffer.h"
 
 #include <QBuffer>
-#include <algorithm>
 #include <string>
 #include <string_view>
 
-CardLines::CardLines(const QByteArray& bytes, bool unicodeSource) : m_values(unicodeSource) {
+namespace {
+
+// Reads the property lines of `bytes`, handing those whose name `wanted` accepts to `handle` until it
+// returns false; the text of the others is never gathered.
+template <typename Wanted, typename Handle>
+void readLines(const QByteArray& bytes, Wanted&& wanted, Handle&& handle) {
     QByteArray data = bytes;
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     LineReader reader(buffer);
     reader.assumeBytes();
     std::string joined;
-    const auto keepAll = [](QByteArrayView, LogicalLines::Line& line) { line.keep = true; };
+    const auto classify = [&wanted](QByteArrayView name, LogicalLines::Line& line) {
+        line.keep = wanted(name);
+    };
     LogicalLines::forEach(
-        reader, joined, keepAll, [this](const LogicalLines::Line& logical, QByteArrayView text) {
-            CardLine line;
-            line.text = text.toByteArray();
-            const QByteArrayView view(line.text);
+        reader, joined, classify, [&handle](const LogicalLines::Line& logical, QByteArrayView text) {
+            if (!logical.keep) {
+                return true;
+            }
             // A key folded before its ":" is found only in the joined line.
             bool unquoted = logical.unquotedKey;
             const qsizetype keyEnd =
-                logical.keyEnd >= 0 ? logical.keyEnd : PropertyLexer::keyEnd(view, &unquoted);
+                logical.keyEnd >= 0 ? logical.keyEnd : PropertyLexer::keyEnd(text, &unquoted);
             if (keyEnd < 0) {
                 return true; // no ":", so no property
             }
-            const PropertyLexer::PropertyLine parsed(view, keyEnd, unquoted);
+            CardLine line;
+            const PropertyLexer::PropertyLine parsed(text, keyEnd, unquoted);
             line.parameters = parsed.parameters;
             line.value = parsed.value;
+            line.start = logical.start;
             qsizetype nameEnd = 0;
             bool quote = false;
-            line.name = PropertyLexer::propertyName(view, nameEnd, quote).toByteArray().toUpper();
-            const qsizetype dot = view.first(nameEnd).lastIndexOf('.');
-            line.group = dot > 0 ? view.first(dot).toByteArray().toLower() : QByteArray();
-            m_lines.push_back(std::move(line));
+            line.name = PropertyLexer::propertyName(text, nameEnd, quote).toByteArray().toUpper();
+            const qsizetype dot = text.first(nameEnd).lastIndexOf('.');
+            line.group = dot > 0 ? text.first(dot).toByteArray().toLower() : QByteArray();
+            return handle(line);
+        });
+}
+
+} // namespace
+
+CardLines::CardLines(const QByteArray& bytes, bool unicodeSource) : m_bytes(bytes), m_values(unicodeSource) {
+    // The card is what follows its last "BEGIN" line, as the import counts cards.
+    readLines(
+        m_bytes, [](QByteArrayView name) { return AsciiCase::is(name, "BEGIN"); },
+        [this](const CardLine& line) {
+            m_cardStart = line.start + 1;
             return true;
         });
-    // The card is what follows its last "BEGIN" line, as the import counts cards.
-    const auto begin =
-        std::find_if(m_lines.rbegin(), m_lines.rend(), [](const CardLine& l) { return l.name == "BEGIN"; });
-    if (begin != m_lines.rend()) {
-        m_lines.erase(m_lines.begin(), begin.base());
-    }
+}
+
+void CardLines::forEach(const std::function<bool(const CardLine&)>& handle) const {
+    readLines(
+        m_bytes, [](QByteArrayView) { return true; },
+        [this, &handle](const CardLine& line) { return line.start < m_cardStart || handle(line); });
 }
 
 QString CardLines::text(const CardLine& line, QByteArrayView raw) {

@@ -6,20 +6,20 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
-#include <vector>
+#include <functional>
 
-// One property line of a card, assembled by the same line layer as the import.
+// One property line of a card, assembled by the same line layer as the import. `value` and the views in
+// `parameters` point into the reading's buffers: a line holds only while it is handed out, so that a card
+// of millions of lines costs no more than one of them.
 struct CardLine {
-    QByteArray text;  // the whole logical line; the views below point into it
     QByteArray group; // "item1" of "item1.TEL", lower case
     QByteArray name;  // upper case, without the group
     QByteArrayView value;
     PropertyLexer::Parameters parameters;
+    qint64 start = 0; // byte offset in the card, which tells lines apart across readings
 
     CardLine() = default;
-    CardLine(CardLine&&) = default;
-    CardLine& operator=(CardLine&&) = default;
-    Q_DISABLE_COPY(CardLine)
+    Q_DISABLE_COPY_MOVE(CardLine)
 };
 
 // The property lines of one card's bytes, as the import reads them: the lines after the card's last
@@ -29,13 +29,15 @@ class CardLines final {
 public:
     CardLines(const QByteArray& bytes, bool unicodeSource);
 
-    const std::vector<CardLine>& lines() const { return m_lines; }
+    // Hands the card's lines to `handle` in file order, read anew each time, until it returns false.
+    void forEach(const std::function<bool(const CardLine&)>& handle) const;
     // A value or component of a line as text, decoded by the rules of the import.
     QString text(const CardLine& line, QByteArrayView raw);
     // The first component of a telephone line, as the list shows numbers.
     QString telephone(const CardLine& line);
 
 private:
-    std::vector<CardLine> m_lines;
+    QByteArray m_bytes;
+    qint64 m_cardStart = 0; // where the line after the last "BEGIN" line starts
     ValueText m_values;
 };

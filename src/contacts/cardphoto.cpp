@@ -7,40 +7,140 @@
 
 #include <QBuffer>
 #include <QImageReader>
+#include <QtEndian>
 
 namespace {
 
 constexpr qsizetype MaxPhotoBytes = qsizetype(16) << 20;
 constexpr qint64 MaxPhotoPixels = qint64(25) << 20;
+// A progressive JPEG keeps the coefficients of every component of the whole picture while it decodes, at
+// whatever size it is shown; 8 megapixels of three colours is more than any contact photo needs.
+constexpr qint64 MaxJpegPixels = qint64(8) << 20;
+constexpr qint64 MaxJpegSamples = 3 * MaxJpegPixels;
 constexpr int PhotoAllocationLimitMb = 128;
+// The largest picture an icon directory can describe.
+constexpr qint64 MaxIconSide = 256;
 
-// Decodes a photo's bytes under the limits: at most `fit` when given (a JPEG is then decoded at a
-// fraction of its size, which is many times faster), else whole. `full` is set to the size the picture
-// claims. Null when the bytes are no picture, or claim too many pixels.
-QImage decodePhotoBytes(const QByteArray& bytes, QSize fit, QSize* full = nullptr, bool headerOnly = false) {
+// Reading that fails once nobody wants the picture any more: the decoders stop at their next read.
+class CancellableBuffer final : public QBuffer {
+public:
+    CancellableBuffer(QByteArray* data, const PhotoCancelled& cancelled)
+        : QBuffer(data), m_cancelled(cancelled) {}
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override {
+        return m_cancelled && m_cancelled() ? -1 : QBuffer::readData(data, maxSize);
+    }
+
+private:
+    const PhotoCancelled& m_cancelled;
+};
+
+quint32 bigEndian32(QByteArrayView bytes, qsizetype at) {
+    return qFromBigEndian<quint32>(bytes.data() + at);
+}
+
+// The samples (pixels times colour components) the frame header of a JPEG declares, or -1 without one.
+qint64 jpegSamples(QByteArrayView jpeg) {
+    qsizetype at = 2;
+    while (at + 4 <= jpeg.size() && uchar(jpeg[at]) == 0xFF) {
+        const uchar marker = uchar(jpeg[at + 1]);
+        if (marker == 0xFF) {
+            ++at; // fill byte
+            continue;
+        }
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
+            if (at + 10 > jpeg.size()) {
+                return -1;
+            }
+            const qint64 height = qFromBigEndian<quint16>(jpeg.data() + at + 5);
+            const qint64 width = qFromBigEndian<quint16>(jpeg.data() + at + 7);
+            return width * height * uchar(jpeg[at + 9]);
+        }
+        if (marker == 0xDA || marker == 0xD9) {
+            return -1;
+        }
+        at += 2 + qFromBigEndian<quint16>(jpeg.data() + at + 2);
+    }
+    return -1;
+}
+
+// Whether the decoder allocates no more than the claimed size. A GIF is decoded onto its canvas and an icon
+// decodes the picture its directory points to, both of a size of their own that the claimed one does not
+// show.
+bool allocatesClaimedSize(QByteArrayView bytes, const QByteArray& format, QSize claimed) {
+    if (format == "gif") {
+        return bytes.size() >= 10 && qFromLittleEndian<quint16>(bytes.data() + 6) <= claimed.width() &&
+               qFromLittleEndian<quint16>(bytes.data() + 8) <= claimed.height();
+    }
+    if (format == "ico" || format == "cur") {
+        if (bytes.size() < 22) {
+            return false;
+        }
+        const quint32 size = qFromLittleEndian<quint32>(bytes.data() + 14);
+        const quint32 offset = qFromLittleEndian<quint32>(bytes.data() + 18);
+        if (offset > quint32(bytes.size()) || size > quint32(bytes.size()) - offset || size < 24) {
+            return false;
+        }
+        const QByteArrayView picture = bytes.sliced(offset, size);
+        if (picture.startsWith("\x89PNG")) {
+            return bigEndian32(picture, 16) <= MaxIconSide && bigEndian32(picture, 20) <= MaxIconSide;
+        }
+        // A bitmap's height counts its mask too.
+        const auto width = qFromLittleEndian<qint32>(picture.data() + 4);
+        const auto height = qFromLittleEndian<qint32>(picture.data() + 8);
+        return qAbs(qint64(width)) <= MaxIconSide && qAbs(qint64(height)) <= 2 * MaxIconSide;
+    }
+    if (format == "jpeg") {
+        const qint64 samples = jpegSamples(bytes);
+        return samples > 0 && samples <= MaxJpegSamples &&
+               qint64(claimed.width()) * claimed.height() <= MaxJpegPixels;
+    }
+    return true;
+}
+
+// Decodes a photo's bytes under the limits: fitted into `fit` when given, else whole. `full` is set to the
+// size the picture claims. Null when the bytes are no picture, claim too many pixels, or decode to another
+// size than they claim.
+QImage decodePhotoBytes(const QByteArray& bytes, QSize fit, QSize* full = nullptr, bool headerOnly = false,
+                        const PhotoCancelled& cancelled = {}) {
     if (bytes.isEmpty() || bytes.size() > MaxPhotoBytes) {
         return {};
     }
     QByteArray data = bytes;
-    QBuffer buffer(&data);
+    CancellableBuffer buffer(&data, cancelled);
     buffer.open(QIODevice::ReadOnly);
     QImageReader::setAllocationLimit(PhotoAllocationLimitMb);
     QImageReader reader(&buffer);
+    // An icon's size is found by decoding its picture, so the picture is checked first.
+    const QByteArray format = reader.format();
+    if ((format == "ico" || format == "cur") && !allocatesClaimedSize(bytes, format, {})) {
+        return {};
+    }
     const QSize claimed = reader.size();
     if (!claimed.isValid() || claimed.isEmpty() ||
-        qint64(claimed.width()) * claimed.height() > MaxPhotoPixels) {
+        qint64(claimed.width()) * claimed.height() > MaxPhotoPixels ||
+        !allocatesClaimedSize(bytes, format, claimed)) {
         return {};
     }
     if (headerOnly) {
         *full = claimed;
         return {};
     }
-    if (fit.isValid() && (claimed.width() > fit.width() || claimed.height() > fit.height())) {
-        reader.setScaledSize(claimed.scaled(fit, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
+    const bool shrink = fit.isValid() && (claimed.width() > fit.width() || claimed.height() > fit.height());
+    const QSize shown = shrink ? claimed.scaled(fit, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)) : claimed;
+    // A decoder that cannot decode scaled decodes whole, and its picture is checked before it is scaled:
+    // scaled by the reader, any size would pass.
+    const bool scalesItself = reader.supportsOption(QImageIOHandler::ScaledSize);
+    if (shrink && scalesItself) {
+        reader.setScaledSize(shown);
     }
     QImage image;
-    if (!reader.read(&image) || image.isNull()) {
+    if (!reader.read(&image) || image.size() != (scalesItself ? shown : claimed)) {
         return {};
+    }
+    if (image.size() != shown) {
+        image = image.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }
     if (full != nullptr) {
         *full = claimed;
@@ -50,7 +150,16 @@ QImage decodePhotoBytes(const QByteArray& bytes, QSize fit, QSize* full = nullpt
 
 } // namespace
 
-CardRow photoRow(CardLines& card, const CardLine& line, bool decode) {
+bool PhotoBudget::take(QSize size) {
+    const qint64 pixels = qint64(size.width()) * size.height();
+    if (pixels > m_pixelsLeft) {
+        return false;
+    }
+    m_pixelsLeft -= pixels;
+    return true;
+}
+
+CardRow photoRow(CardLines& card, const CardLine& line, bool decode, PhotoBudget& budget) {
     CardRow row;
     row.label = QStringLiteral("Foto");
     const QByteArrayView value = line.value.trimmed();
@@ -73,7 +182,16 @@ CardRow photoRow(CardLines& card, const CardLine& line, bool decode) {
         }
     }
     QSize full;
-    row.image = decodePhotoBytes(bytes, QSize(PhotoPreviewWidth, PhotoPreviewHeight), &full, !decode);
+    decodePhotoBytes(bytes, {}, &full, true);
+    if (full.isValid() && !budget.take(full)) {
+        full = {};
+    }
+    if (full.isValid() && decode) {
+        row.image = decodePhotoBytes(bytes, QSize(PhotoPreviewWidth, PhotoPreviewHeight));
+        if (row.image.isNull()) {
+            full = {};
+        }
+    }
     if (!full.isValid()) {
         row.value = QStringLiteral("(kein lesbares Bild)");
     } else {
@@ -84,11 +202,12 @@ CardRow photoRow(CardLines& card, const CardLine& line, bool decode) {
     return row;
 }
 
-QImage previewPhoto(const QByteArray& photo) {
-    return decodePhotoBytes(photo, QSize(PhotoPreviewWidth, PhotoPreviewHeight));
+QImage previewPhoto(const QByteArray& photo, QSize box, const PhotoCancelled& cancelled) {
+    return decodePhotoBytes(photo, box.boundedTo(QSize(PhotoPreviewWidth, PhotoPreviewHeight)), nullptr,
+                            false, cancelled);
 }
 
-QImage fullPhoto(const CardRow& row) {
-    const QImage image = decodePhotoBytes(row.photo, QSize());
+QImage fullPhoto(const CardRow& row, const PhotoCancelled& cancelled) {
+    const QImage image = decodePhotoBytes(row.photo, QSize(), nullptr, false, cancelled);
     return image.isNull() ? row.image : image;
 }

@@ -5,6 +5,7 @@
 #include "cardlabels.h"
 #include "cardlines.h"
 #include "cardrules.h"
+#include "germannumber.h"
 
 #include <QDate>
 #include <QHash>
@@ -19,13 +20,11 @@ namespace {
 // Each group's label from its first X-ABLABEL with text, gathered once: a card may hold many groups.
 class GroupLabels {
 public:
-    explicit GroupLabels(CardLines& card) {
-        for (const CardLine& line : card.lines()) {
-            if (!line.group.isEmpty() && line.name == "X-ABLABEL" && !labels.contains(line.group)) {
-                const QString label = CardLabels::appleLabel(card.text(line, line.value).trimmed());
-                if (!label.isEmpty()) {
-                    labels.insert(line.group, label);
-                }
+    void add(CardLines& card, const CardLine& line) {
+        if (!line.group.isEmpty() && line.name == "X-ABLABEL" && !labels.contains(line.group)) {
+            const QString label = CardLabels::appleLabel(card.text(line, line.value).trimmed());
+            if (!label.isEmpty()) {
+                labels.insert(line.group, label);
             }
         }
     }
@@ -120,79 +119,101 @@ QString messengerValue(CardLines& card, const CardLine& line) {
 
 QList<CardRow> furtherCardRows(const QByteArray& bytes, bool unicodeSource, bool decodePhotos) {
     CardLines card(bytes, unicodeSource);
-    const std::vector<CardLine>& lines = card.lines();
-    const GroupLabels labels(card);
+    GroupLabels labels;
 
-    // Which TEL, EMAIL and ADR lines the import put in the fixed cells, by its own rules.
+    // Which TEL, EMAIL and ADR lines the import put in the fixed cells, by its own rules; lines are told
+    // apart by where they start.
     struct Held {
-        int line = -1;
+        qint64 line = -1;
         bool preferred = false;
         bool holds = false;
     };
     std::array<Held, 3> telephones;
-    int email = -1;
-    int homeAddress = -1;
-    int workAddress = -1;
-    for (int i = 0; i < int(lines.size()); ++i) {
-        const CardLine& line = lines[size_t(i)];
+    qint64 email = -1;
+    qint64 homeAddress = -1;
+    qint64 workAddress = -1;
+    card.forEach([&](const CardLine& line) {
+        labels.add(card, line);
         if (line.name == "TEL") {
             if (const std::optional<Field> field = CardRules::telephoneField(line.parameters)) {
                 Held& held = telephones[size_t(int(*field) - int(Field::MobilePhone))];
                 if (CardRules::replacesNumber(held.holds, held.preferred, line.parameters.pref)) {
-                    held = {i, line.parameters.pref, !card.telephone(line).isEmpty()};
+                    held = {line.start, line.parameters.pref, !card.telephone(line).isEmpty()};
                 }
             }
         } else if (line.name == "EMAIL") {
-            email = i;
+            email = line.start;
         } else if (line.name == "ADR") {
-            (CardRules::isWorkAddress(line.parameters) ? workAddress : homeAddress) = i;
+            (CardRules::isWorkAddress(line.parameters) ? workAddress : homeAddress) = line.start;
         }
-    }
-    const auto inCell = [&](int i) {
-        return std::any_of(telephones.begin(), telephones.end(), [i](const Held& h) { return h.line == i; });
+        return true;
+    });
+    const auto inCell = [&](qint64 start) {
+        return std::any_of(telephones.begin(), telephones.end(),
+                           [start](const Held& h) { return h.line == start; });
     };
 
     QList<CardRow> telephoneRows, emailRows, addressRows, dateRows, personRows, photoRows;
     std::vector<std::pair<int, CardRow>> person; // kind, row: sorted by kind, file order within
-    for (int i = 0; i < int(lines.size()); ++i) {
-        const CardLine& line = lines[size_t(i)];
+    PhotoBudget photos;
+    int count = 0;
+    bool cut = false;
+    // Asked before a row is built, so that past the limit nothing more is.
+    const auto room = [&] {
+        if (count >= MaxFurtherRows) {
+            cut = true;
+            return false;
+        }
+        ++count;
+        return true;
+    };
+    card.forEach([&](const CardLine& line) {
         const QByteArray& name = line.name;
         const std::optional<QString> label = labels.labelOf(line);
         if (name == "TEL") {
-            if (!inCell(i)) {
+            if (!inCell(line.start) && room()) {
                 telephoneRows.append(textRow(label.value_or(CardLabels::telephone(line.parameters)),
                                              card.telephone(line), line.parameters.pref));
             }
         } else if (name == "EMAIL") {
-            if (i != email) {
+            if (line.start != email && room()) {
                 emailRows.append(textRow(label.value_or(CardLabels::email(line.parameters)),
                                          card.text(line, PropertyLexer::firstComponent(line.value))));
             }
         } else if (name == "ADR") {
-            if (i == homeAddress || i == workAddress) {
+            if (line.start == homeAddress || line.start == workAddress) {
                 const PropertyLexer::Components parts(line.value, 7);
                 const QString region = card.text(line, parts[4]).trimmed();
                 const QString country = card.text(line, parts[6]).trimmed();
-                if (!region.isEmpty()) {
+                if (!region.isEmpty() && room()) {
                     addressRows.append(textRow(QStringLiteral("Region"), region));
                 }
-                if (!country.isEmpty()) {
+                if (!country.isEmpty() && room()) {
                     addressRows.append(textRow(QStringLiteral("Land"), country));
                 }
-            } else {
+            } else if (room()) {
                 addressRows.append(
                     textRow(label.value_or(CardLabels::address(line.parameters)), postalAddress(card, line)));
             }
         } else if (name == "BDAY") {
-            dateRows.append(textRow(QStringLiteral("Geburtstag"), germanDate(card.text(line, line.value))));
+            if (room()) {
+                dateRows.append(
+                    textRow(QStringLiteral("Geburtstag"), germanDate(card.text(line, line.value))));
+            }
         } else if (name == "ANNIVERSARY" || name == "X-ANNIVERSARY" || name == "X-MS-ANNIVERSARY" ||
                    name == "X-ABDATE") {
-            dateRows.append(textRow(label.value_or(QStringLiteral("Jahrestag")),
-                                    germanDate(card.text(line, line.value))));
+            if (room()) {
+                dateRows.append(textRow(label.value_or(QStringLiteral("Jahrestag")),
+                                        germanDate(card.text(line, line.value))));
+            }
         } else if (name == "TITLE") {
-            person.push_back({0, textRow(QStringLiteral("Position"), card.text(line, line.value))});
+            if (room()) {
+                person.push_back({0, textRow(QStringLiteral("Position"), card.text(line, line.value))});
+            }
         } else if (name == "ROLE") {
-            person.push_back({1, textRow(QStringLiteral("Rolle"), card.text(line, line.value))});
+            if (room()) {
+                person.push_back({1, textRow(QStringLiteral("Rolle"), card.text(line, line.value))});
+            }
         } else if (name == "ORG") {
             QStringList departments;
             const QList<QByteArrayView> parts = PropertyLexer::splitComponents(line.value, ';');
@@ -202,36 +223,47 @@ QList<CardRow> furtherCardRows(const QByteArray& bytes, bool unicodeSource, bool
                     departments << part;
                 }
             }
-            if (!departments.isEmpty()) {
+            if (!departments.isEmpty() && room()) {
                 person.push_back(
                     {2, textRow(QStringLiteral("Abteilung"), departments.join(QStringLiteral(", ")))});
             }
         } else if (name == "NICKNAME" || name == "CATEGORIES") {
-            // Both are lists: "A,B" is shown "A, B".
-            QStringList items;
-            for (const QByteArrayView part : PropertyLexer::splitComponents(line.value, ',')) {
-                const QString text = card.text(line, part).trimmed();
-                if (!text.isEmpty()) {
-                    items << text;
+            if (room()) {
+                // Both are lists: "A,B" is shown "A, B".
+                QStringList items;
+                for (const QByteArrayView part : PropertyLexer::splitComponents(line.value, ',')) {
+                    const QString text = card.text(line, part).trimmed();
+                    if (!text.isEmpty()) {
+                        items << text;
+                    }
                 }
+                const bool nickname = name == "NICKNAME";
+                person.push_back({nickname ? 3 : 4, textRow(nickname ? QStringLiteral("Spitzname")
+                                                                     : QStringLiteral("Kategorien"),
+                                                            items.join(QStringLiteral(", ")))});
             }
-            const bool nickname = name == "NICKNAME";
-            person.push_back({nickname ? 3 : 4,
-                              textRow(nickname ? QStringLiteral("Spitzname") : QStringLiteral("Kategorien"),
-                                      items.join(QStringLiteral(", ")))});
         } else if (name == "URL") {
-            person.push_back(
-                {5, textRow(label.value_or(QStringLiteral("Webseite")), card.text(line, line.value))});
+            if (room()) {
+                person.push_back(
+                    {5, textRow(label.value_or(QStringLiteral("Webseite")), card.text(line, line.value))});
+            }
         } else if (name == "IMPP" || CardLabels::messengerService(name)) {
-            person.push_back(
-                {6, textRow(label.value_or(QStringLiteral("Messenger")), messengerValue(card, line))});
+            if (room()) {
+                person.push_back(
+                    {6, textRow(label.value_or(QStringLiteral("Messenger")), messengerValue(card, line))});
+            }
         } else if (name == "RELATED" || name == "X-ABRELATEDNAMES") {
-            person.push_back(
-                {7, textRow(label.value_or(QStringLiteral("Beziehung")), card.text(line, line.value))});
+            if (room()) {
+                person.push_back(
+                    {7, textRow(label.value_or(QStringLiteral("Beziehung")), card.text(line, line.value))});
+            }
         } else if (name == "PHOTO") {
-            photoRows.append(photoRow(card, line, decodePhotos));
+            if (room()) {
+                photoRows.append(photoRow(card, line, decodePhotos, photos));
+            }
         }
-    }
+        return !cut;
+    });
     std::stable_sort(person.begin(), person.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     for (auto& [kind, row] : person) {
@@ -244,6 +276,12 @@ QList<CardRow> furtherCardRows(const QByteArray& bytes, bool unicodeSource, bool
         for (CardRow& row : *group) {
             rows.push_back(std::move(row));
         }
+    }
+    if (cut) {
+        rows.push_back(textRow(QStringLiteral("Hinweis"),
+                               QStringLiteral("Die Karte hat mehr als %1 weitere Angaben; die übrigen zeigt "
+                                              "die Quelltext-Ansicht.")
+                                   .arg(germanNumber(MaxFurtherRows))));
     }
     return rows;
 }

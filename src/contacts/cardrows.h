@@ -6,11 +6,16 @@
 #include <QByteArray>
 #include <QList>
 
+// A card can hold millions of short lines in the bytes the detail window reads; a list of more rows than
+// this is read by nobody, and each would cost the window time and memory.
+inline constexpr int MaxFurtherRows = 10'000;
+
 // The rows a card's text holds besides the 13 fixed cells, in the order the detail list shows them:
 // telephone numbers, e-mail addresses and addresses the cells leave out, the region and country of the
 // two addresses they show, dates, work and person, photos. `card` holds the card's bytes as
 // readCardBytes returns them; `unicodeSource` says they are a UTF-16 file's, converted to UTF-8. Everything
 // else (UID, REV, unknown X- properties) stays in the source view. Without `decodePhotos` a photo row holds
 // its bytes, size and text but no picture yet: the caller decodes it with previewPhoto where that may take
-// its time.
+// its time. Past MaxFurtherRows rows the reading stops, and a last row says that the rest is in the source
+// view.
 QList<CardRow> furtherCardRows(const QByteArray& card, bool unicodeSource, bool decodePhotos = true);

@@ -8,6 +8,7 @@
 #include <QMimeData>
 #include <QPromise>
 #include <QThreadPool>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -17,7 +18,12 @@ constexpr qsizetype MaxCellChars = 1000;
 
 DetailRows::DetailRows(QObject* parent) : QAbstractTableModel(parent) {}
 
+DetailRows::~DetailRows() {
+    cancelDecoding();
+}
+
 namespace {
+
 QSize pictureSize(QSize image, int width) {
     if (image.isEmpty()) {
         return {};
@@ -25,11 +31,60 @@ QSize pictureSize(QSize image, int width) {
     const QSize fit = image.scaled(std::max(width, 16), DetailRows::MaxPictureHeight, Qt::KeepAspectRatio);
     return fit.height() < image.height() ? fit.expandedTo(QSize(1, 1)) : image;
 }
+
+// Runs a photo's decoding on Qt's thread pool; a cancelled future stops it before or while it reads.
+QFuture<QImage> decodeOnPool(std::function<QImage(const PhotoCancelled&)> decode) {
+    auto promise = std::make_shared<QPromise<QImage>>();
+    QFuture<QImage> future = promise->future();
+    promise->start();
+    QThreadPool::globalInstance()->start([promise, decode = std::move(decode)] {
+        const PhotoCancelled cancelled = [&promise] { return promise->isCanceled(); };
+        if (!cancelled()) {
+            promise->addResult(decode(cancelled));
+        }
+        promise->finish();
+    });
+    return future;
+}
+
+// A dragged photo: the picture is decoded whole on another thread from the start of the drag, and only a
+// target that asks for a picture waits for it.
+class PhotoMimeData final : public QMimeData {
+public:
+    explicit PhotoMimeData(QFuture<QImage> picture) : m_picture(std::move(picture)) {}
+    ~PhotoMimeData() override { m_picture.cancel(); }
+
+    QStringList formats() const override {
+        return QMimeData::formats() << QStringLiteral("application/x-qt-image");
+    }
+
+protected:
+    QVariant retrieveData(const QString& mimeType, QMetaType type) const override {
+        if (mimeType != QLatin1String("application/x-qt-image")) {
+            return QMimeData::retrieveData(mimeType, type);
+        }
+        m_picture.waitForFinished();
+        return m_picture.isCanceled() || m_picture.resultCount() == 0 ? QVariant()
+                                                                      : QVariant(m_picture.result());
+    }
+
+private:
+    mutable QFuture<QImage> m_picture;
+};
+
 } // namespace
+
+void DetailRows::cancelDecoding() {
+    for (QFuture<QImage>& decode : m_decodes) {
+        decode.cancel();
+    }
+    m_decodes.clear();
+}
 
 void DetailRows::setRows(QList<Row> rows, int pictureWidth) {
     beginResetModel();
     ++m_generation;
+    cancelDecoding();
     m_rows = std::move(rows);
     m_pictureWidth = pictureWidth;
     m_pictures.clear();
@@ -40,13 +95,14 @@ void DetailRows::setRows(QList<Row> rows, int pictureWidth) {
         if (!row.image.isNull()) {
             setPicture(i, row.image);
         } else if (!row.photo.isEmpty()) {
-            // Decoding a photo of megabytes takes longer than the whole list: it comes when it is ready.
-            auto promise = std::make_shared<QPromise<QImage>>();
+            // Decoding a photo of megabytes takes longer than the whole list: it comes when it is ready,
+            // decoded straight to the size it is shown at.
             auto* watcher = new QFutureWatcher<QImage>(this);
             connect(watcher, &QFutureWatcherBase::finished, this,
                     [this, watcher, i, generation = m_generation] {
-                        if (generation == m_generation && i < m_rows.size()) {
-                            const QImage image = watcher->result();
+                        if (generation == m_generation && i < m_rows.size() && !watcher->isCanceled()) {
+                            const QImage image =
+                                watcher->future().resultCount() > 0 ? watcher->result() : QImage();
                             if (image.isNull()) {
                                 m_rows[i].value = QStringLiteral("(kein lesbares Bild)");
                                 m_rows[i].photo.clear();
@@ -57,14 +113,18 @@ void DetailRows::setRows(QList<Row> rows, int pictureWidth) {
                         }
                         watcher->deleteLater();
                     });
-            watcher->setFuture(promise->future());
-            promise->start();
-            QThreadPool::globalInstance()->start([promise, photo = row.photo] {
-                promise->addResult(previewPhoto(photo));
-                promise->finish();
-            });
+            const QSize box = pictureSize(row.photoSize, m_pictureWidth);
+            m_decodes.append(decodeOnPool([photo = row.photo, box](const PhotoCancelled& cancelled) {
+                return previewPhoto(photo, box, cancelled);
+            }));
+            watcher->setFuture(m_decodes.last());
         }
     }
+}
+
+QFuture<QImage> DetailRows::fullPicture(int index) const {
+    return decodeOnPool(
+        [row = m_rows.at(index)](const PhotoCancelled& cancelled) { return fullPhoto(row, cancelled); });
 }
 
 void DetailRows::setPicture(int index, const QImage& image) {
@@ -140,12 +200,9 @@ QMimeData* DetailRows::mimeData(const QModelIndexList& indexes) const {
     // A row is dragged as both of its cells; what leaves the window is the value alone.
     for (const QModelIndex& index : indexes) {
         if (checkIndex(index, CheckIndexOption::IndexIsValid)) {
-            auto* mime = new QMimeData;
             const Row& row = m_rows.at(index.row());
+            auto* mime = isPicture(row) ? new PhotoMimeData(fullPicture(index.row())) : new QMimeData;
             mime->setText(row.value);
-            if (isPicture(row)) {
-                mime->setImageData(fullPhoto(row));
-            }
             return mime;
         }
     }

@@ -3,6 +3,7 @@
 #include "cardrows.h"
 
 #include <QAbstractTableModel>
+#include <QFuture>
 #include <QList>
 #include <QPixmap>
 #include <QString>
@@ -18,10 +19,13 @@ public:
     static constexpr int MaxPictureHeight = 120;
 
     explicit DetailRows(QObject* parent = nullptr);
+    ~DetailRows() override;
 
     // Photos are scaled to fit `pictureWidth`, the width of the value column. A photo row that holds only
     // its photo's bytes is decoded on another thread, so the list shows at once; its picture follows.
     void setRows(QList<Row> rows, int pictureWidth = 240);
+    // Row `index`'s photo at its full size, decoded on another thread; cancelling the future stops it.
+    QFuture<QImage> fullPicture(int index) const;
     // The height row `index`'s picture takes, 0 for a row without one.
     int pictureHeight(int index) const;
     void clear() { setRows({}); }
@@ -36,10 +40,14 @@ public:
 
 private:
     void setPicture(int index, const QImage& image);
+    void cancelDecoding();
 
     QList<Row> m_rows;
     int m_pictureWidth = 240;
     // Counts setRows calls: a picture decoded for an earlier list is dropped.
     quint64 m_generation = 0;
     QList<QPixmap> m_pictures; // per row; null for a row without a picture
+    // The pictures still being decoded for the list shown: a list that is replaced stops them, as a photo
+    // may take long and much memory.
+    QList<QFuture<QImage>> m_decodes;
 };

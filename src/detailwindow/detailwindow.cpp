@@ -245,6 +245,10 @@ void DetailWindow::toggleSource() {
 }
 
 void DetailWindow::copyValue() {
+    if (m_copying) {
+        m_copying->future().cancel();
+        m_copying->deleteLater();
+    }
     if (!m_sourceText->isHidden()) {
         m_sourceText->copyToClipboard();
         return;
@@ -253,8 +257,15 @@ void DetailWindow::copyValue() {
     if (row >= 0) {
         const DetailRows::Row& r = m_rows->row(row);
         if (isPicture(r)) {
-            // A photo is copied as the picture it is.
-            QGuiApplication::clipboard()->setImage(fullPhoto(r));
+            // A photo is copied as the picture it is, decoded whole where the window does not wait for it.
+            m_copying = new QFutureWatcher<QImage>(this);
+            connect(m_copying, &QFutureWatcherBase::finished, this, [watcher = m_copying.data()] {
+                if (!watcher->isCanceled() && watcher->future().resultCount() > 0) {
+                    QGuiApplication::clipboard()->setImage(watcher->result());
+                }
+                watcher->deleteLater();
+            });
+            m_copying->setFuture(m_rows->fullPicture(row));
         } else {
             QGuiApplication::clipboard()->setText(r.value);
         }

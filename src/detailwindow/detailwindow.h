@@ -3,8 +3,11 @@
 #include "contactref.h"
 #include "sourceview.h"
 
+#include <QFutureWatcher>
+#include <QImage>
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QRect>
 
 class DetailRows;
@@ -65,4 +68,6 @@ private:
     bool m_newDetail = false;
     // The contact the list shows, so that list and source always show the same card.
     ContactRef m_contact;
+    // A photo being decoded for the clipboard; the next copy replaces it.
+    QPointer<QFutureWatcher<QImage>> m_copying;
 };

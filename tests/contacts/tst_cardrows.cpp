@@ -32,6 +32,28 @@ QByteArray encoded(const QImage& image, const char* format) {
     return bytes;
 }
 
+// `bytes` bytes of `value`, lowest first, as GIF and icon headers write numbers.
+QByteArray littleEndian(qsizetype value, int bytes) {
+    QByteArray out;
+    for (int i = 0; i < bytes; ++i) {
+        out += char((value >> (8 * i)) & 0xFF);
+    }
+    return out;
+}
+
+// A GIF whose image is `frame` pixels on a canvas of `canvas`, drawn with no pixels.
+QByteArray gifOn(QSize canvas, QSize frame) {
+    return "GIF89a" + littleEndian(canvas.width(), 2) + littleEndian(canvas.height(), 2) +
+           QByteArray("\x80\0\0\0\0\0\xff\xff\xff,\0\0\0\0", 15) + littleEndian(frame.width(), 2) +
+           littleEndian(frame.height(), 2) + QByteArray("\0\x02\x01\x2c\0;", 6);
+}
+
+// An icon whose directory says 16x16 around `picture`.
+QByteArray iconAround(const QByteArray& picture) {
+    return QByteArray("\0\0\1\0\1\0\x10\x10\0\0\1\0\x20\0", 14) + littleEndian(picture.size(), 4) +
+           littleEndian(22, 4) + picture;
+}
+
 // A PNG whose header claims `width` x `height` pixels, followed by no image data.
 QByteArray claimedPng(quint32 width, quint32 height) {
     QByteArray png = encoded(QImage(1, 1, QImage::Format_RGB32), "PNG");
@@ -81,7 +103,7 @@ void tst_CardRows::cardGivesItsGoldenRows() {
 
 void tst_CardRows::valueGivesOneTextRow_data() {
     QTest::addColumn<QByteArray>("lines");
-    QTest::addColumn<QString>("row");
+    QTest::addColumn<QString>("row"); // rows, one a line
     const QString unreadable = QStringLiteral("Foto\t(kein lesbares Bild)");
     const QImage picture = [] {
         QImage image(64, 48, QImage::Format_RGB32);
@@ -102,6 +124,36 @@ void tst_CardRows::valueGivesOneTextRow_data() {
         << QStringLiteral("Foto\thttps://example.com/a.jpg");
     QTest::newRow("whole JPEG") << "PHOTO;ENCODING=b:" + jpeg.toBase64()
                                 << QStringLiteral("Foto\t[Bild 64x48]");
+    // A decoder allocates what the picture holds, not what its header claims.
+    QTest::newRow("GIF of 1x1 on a 5790x5790 canvas")
+        << "PHOTO;ENCODING=b;TYPE=GIF:" + gifOn(QSize(5790, 5790), QSize(1, 1)).toBase64() << unreadable;
+    QTest::newRow("GIF of 64x48 on its own canvas")
+        << "PHOTO;ENCODING=b;TYPE=GIF:" + gifOn(QSize(64, 48), QSize(64, 48)).toBase64()
+        << QStringLiteral("Foto\t[Bild 64x48]");
+    QTest::newRow("icon of 16x16 holding a PNG of 2000x2000")
+        << "PHOTO:data:image/x-icon;base64," +
+               iconAround(encoded(QImage(2000, 2000, QImage::Format_RGB32), "PNG")).toBase64()
+        << unreadable;
+    QTest::newRow("icon of 16x16 holding a PNG of 16x16")
+        << "PHOTO:data:image/x-icon;base64," +
+               iconAround(encoded(QImage(16, 16, QImage::Format_RGB32), "PNG")).toBase64()
+        << QStringLiteral("Foto\t[Bild 16x16]");
+    QTest::newRow("JPEG of 9 megapixels")
+        << "PHOTO;ENCODING=b:" + encoded(QImage(3000, 3000, QImage::Format_RGB32), "JPEG").toBase64()
+        << unreadable;
+    // The photos of one card are decoded within one budget of pixels.
+    QImage large(5000, 5000, QImage::Format_RGB32);
+    large.fill(Qt::darkGreen);
+    const QByteArray largePhoto = "PHOTO;ENCODING=b:" + encoded(large, "PNG").toBase64() + "\r\n";
+    QTest::newRow("second photo past the card's budget")
+        << largePhoto + "PHOTO;ENCODING=b:" + encoded(large.copy(0, 0, 3000, 3000), "PNG").toBase64()
+        << QStringLiteral("Foto\t[Bild 5000x5000]\n") + unreadable;
+    // A card of many short lines is read up to a number of rows; the rest is in the source view.
+    QTest::newRow("10,001 telephone numbers")
+        << QByteArray("TEL;TYPE=FAX:1\r\n").repeated(MaxFurtherRows + 1)
+        << QStringLiteral("Fax\t1\n").repeated(MaxFurtherRows) +
+               QStringLiteral("Hinweis\tDie Karte hat mehr als 10.000 weitere Angaben; die übrigen zeigt die "
+                              "Quelltext-Ansicht.");
     QTest::newRow("BDAY of eight nines")
         << QByteArray("BDAY:99999999") << QStringLiteral("Geburtstag\t99999999");
     QTest::newRow("BDAY in month 13") << QByteArray("BDAY:--1399") << QStringLiteral("Geburtstag\t--1399");
@@ -128,7 +180,7 @@ void tst_CardRows::valueGivesOneTextRow() {
     for (const CardRow& r : furtherCardRows(card, false)) {
         rows << rowLine(r);
     }
-    QCOMPARE(rows, QStringList(row));
+    QCOMPARE(rows.join(u'\n'), row);
 }
 
 QTEST_GUILESS_MAIN(tst_CardRows)
