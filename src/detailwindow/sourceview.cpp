@@ -3,12 +3,18 @@
 #include "sourcedisplay.h"
 
 #include <QClipboard>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextCursor>
 
-SourceView::SourceView(QWidget* parent) : QPlainTextEdit(parent) {}
+SourceView::SourceView(QWidget* parent) : QPlainTextEdit(parent) {
+    // The card's lines as the file holds them: columns line up, and a long line breaks only at the edge,
+    // never after a hyphen, where its rest would look like a line of its own.
+    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    setWordWrapMode(QTextOption::WrapAnywhere);
+}
 
 void SourceView::setCard(QString card) {
     const QString shown = sourceDisplayText(card);

@@ -71,7 +71,8 @@ void ListBox::resizeEvent(QResizeEvent* event) {
 
 void ListBox::mouseDoubleClickEvent(QMouseEvent* event) {
     QTableView::mouseDoubleClickEvent(event);
-    if (event->button() == Qt::LeftButton) {
+    // Below the last row there is nothing to open.
+    if (event->button() == Qt::LeftButton && indexAt(event->position().toPoint()).isValid()) {
         emit doubleClick();
     }
 }

@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QFontInfo>
 #include <QFutureWatcher>
 #include <QLabel>
 #include <QMimeData>
@@ -333,6 +334,10 @@ void TestDetailWindow::sourceShowsTheContactsOwnCard() {
     QVERIFY(m_detail->sourceText()->isVisible());
     QVERIFY(!m_detail->list()->isVisible());
     QVERIFY(m_detail->sourceText()->isReadOnly());
+    // Lines of a fixed-width font, broken only at the window's edge: "QUOTED-" and "PRINTABLE" on two lines
+    // would read as two properties.
+    QVERIFY(QFontInfo(m_detail->sourceText()->font()).fixedPitch());
+    QCOMPARE(m_detail->sourceText()->wordWrapMode(), QTextOption::WrapAnywhere);
     QCOMPARE(m_detail->sourceText()->toPlainText(), cardSource(contact));
     QCOMPARE(m_dialogs.messages, QStringList());
     press();
