@@ -1,6 +1,7 @@
 #!/bin/sh
 # End to end on the real program under Xvfb: type part of a telephone number into the list, press
-# Return, and the contact with that number is selected; Return again selects the next one. The selected
+# Return, and the contact with that number is selected; Return again selects the next one. The same
+# when the first hit is the list's first row. The selected
 # contact is read back through "Kopieren" (Ctrl+C) and xclip.
 #
 # Usage: search_number.sh PATH-TO-tovanel
@@ -60,4 +61,13 @@ selected_is "Bernd Berg" || fail "after the first Return '$GOT' is selected, exp
 xdotool windowfocus --sync "$MAIN"
 xdotool key Return
 selected_is "Dora Dorn" || fail "after the second Return '$GOT' is selected, expected 'Dora Dorn'"
-echo "PASS: Return found Bernd Berg, then Dora Dorn"
+
+# A first hit on the first row: Return must still go on to the second one.
+xdotool windowfocus --sync "$MAIN"
+xdotool type --delay 50 "017"
+xdotool key Return
+selected_is "Anna Adler" || fail "after typing 017 and Return '$GOT' is selected, expected 'Anna Adler'"
+xdotool windowfocus --sync "$MAIN"
+xdotool key Return
+selected_is "Carla Cramer" || fail "after the next Return '$GOT' is selected, expected 'Carla Cramer'"
+echo "PASS: Return found Bernd Berg, then Dora Dorn; Anna Adler on the first row, then Carla Cramer"
