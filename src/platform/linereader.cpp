@@ -190,20 +190,16 @@ bool LineReader::readByteLine(QByteArrayView& line) {
         }
         // No complete line in the buffer. Of a line beyond the limit only the start is kept; the rest is
         // searched for the line ending and dropped (but for a last CR, whose LF may follow).
-        if (m_overlong || m_end - m_begin > m_maxLine) {
+        // A line whose CRs still wait for what follows them ends at its first CR.
+        const qsizetype unended = waitingCr >= 0 ? waitingCr : m_end - m_begin;
+        if (m_overlong || unended > m_maxLine) {
             if (!m_overlong) {
                 m_overlong = true;
                 m_overlongStart = m_base + m_begin;
                 m_head = QByteArray(data + m_begin, m_maxLine);
             }
-            if (m_end > m_begin) {
-                qsizetype keep = m_end;
-                while (keep > m_begin && data[keep - 1] == '\r' && m_end - keep < MaxCrRun) {
-                    --keep;
-                }
-                m_begin = keep;
-                waitingCr = waitingCr >= 0 ? 0 : -1;
-            }
+            m_begin += unended;
+            waitingCr = waitingCr >= 0 ? 0 : -1;
         }
         // Read on, and only scan what is new (and a run of CRs that waits for what follows it).
         const qsizetype scanned = m_end - m_begin;
