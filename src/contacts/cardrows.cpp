@@ -6,6 +6,7 @@
 #include "cardlabels.h"
 #include "cardlines.h"
 #include "cardrules.h"
+#include "fields.h"
 #include "germannumber.h"
 
 #include <QDate>
@@ -235,9 +236,17 @@ QList<CardRow> furtherCardRows(const QByteArray& bytes, bool unicodeSource, bool
         const QByteArray& name = line.name;
         const std::optional<QString> label = labels.labelOf(line);
         if (name == "TEL") {
-            if (!inCell(line.start) && room()) {
+            const QString extension = telephoneExtension(line);
+            if (inCell(line.start)) {
+                // The cell shows the number alone; its extension is said to belong to it.
+                if (!extension.isEmpty() && room()) {
+                    const Field field = CardRules::telephoneField(line.parameters).value_or(Field::HomePhone);
+                    telephoneRows.append(
+                        textRow(QStringLiteral("Durchwahl (%1)").arg(fieldCaption(field)), extension));
+                }
+            } else if (room()) {
                 QString number = card.telephone(line);
-                if (const QString extension = telephoneExtension(line); !extension.isEmpty()) {
+                if (!extension.isEmpty()) {
                     number += QStringLiteral(" Durchwahl ") + extension;
                 }
                 telephoneRows.append(textRow(label.value_or(CardLabels::telephone(line.parameters)), number,
@@ -253,7 +262,8 @@ QList<CardRow> furtherCardRows(const QByteArray& bytes, bool unicodeSource, bool
                 // The cells hold street, PLZ and Ort; the rest is said to belong to its cell's address.
                 const bool home = line.start == homeAddress;
                 QList<CardRow>& rows = home ? homeRows : workRows;
-                const QString whose = home ? QStringLiteral(" (Adresse)") : QStringLiteral(" (Adr.Arbeit)");
+                const QString whose =
+                    QStringLiteral(" (%1)").arg(fieldCaption(home ? Field::HomeStreet : Field::WorkStreet));
                 const PropertyLexer::Components parts(line.value, 7);
                 const QString region = card.text(line, parts[4]).trimmed();
                 const QString country = card.text(line, parts[6]).trimmed();

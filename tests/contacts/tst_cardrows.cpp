@@ -194,6 +194,9 @@ void tst_CardRows::valueGivesOneTextRow_data() {
     QTest::newRow("tel address with an extension")
         << QByteArray("TEL;VALUE=uri;TYPE=fax:tel:+49-89-1234567;ext=12")
         << QStringLiteral("Fax\t089-1234567 Durchwahl 12");
+    QTest::newRow("extension of a number in a cell")
+        << QByteArray("TEL;VALUE=uri;TYPE=\"work,voice\":tel:+1-418-656-9254;ext=102")
+        << QStringLiteral("Durchwahl (Tel-Arbeit)\t102");
     QTest::newRow("addresses beside the cells")
         << QByteArray("ADR;TYPE=work:;;Markt 1;Passau;Bayern;94032;Deutschland\r\n"
                       "ADR;TYPE=postal:;;Postfach 1;Bonn;;53111;\r\n"
