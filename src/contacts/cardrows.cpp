@@ -123,11 +123,14 @@ Messenger messenger(CardLines& card, const CardLine& line) {
             scheme = value.first(colon);
             account = QUrl::fromPercentEncoding(value.mid(colon + 1).toUtf8());
         }
-        static const QList<QByteArray> generic{"home",     "work",     "pref",  "other", "internet",
-                                               "personal", "business", "voice", "cell",  "mobile"};
+        // Apple names the service as a type of its own ("TYPE=Facebook"); other exporters' types say how an
+        // account is used, and their own "x-" types name no service that the scheme does not.
+        static const QList<QByteArray> usage{"home",     "work",  "pref",  "other", "internet", "personal",
+                                             "business", "voice", "video", "text",  "cell",     "mobile"};
         QByteArray typed;
         for (const QByteArray& type : CardLines::types(line)) {
-            if (!generic.contains(type.toLower())) {
+            const QByteArray lower = type.toLower();
+            if (!usage.contains(lower) && !lower.startsWith("x-")) {
                 typed = type;
                 break;
             }

@@ -191,6 +191,9 @@ void tst_CardRows::valueGivesOneTextRow_data() {
         << QStringLiteral("Jahrestag\t12.08.2014");
     QTest::newRow("same URL twice") << QByteArray("URL:https://a.example\r\nURL:https://a.example")
                                     << QStringLiteral("Webseite\thttps://a.example");
+    QTest::newRow("messenger service by type, else by scheme")
+        << QByteArray("IMPP;TYPE=Facebook:xmpp:facebookuser\r\nIMPP;TYPE=business,video,x-work:skype:echo")
+        << QStringLiteral("Messenger\tFacebook: facebookuser\nMessenger\tSkype: echo");
     QTest::newRow("tel address with an extension")
         << QByteArray("TEL;VALUE=uri;TYPE=fax:tel:+49-89-1234567;ext=12")
         << QStringLiteral("Fax\t089-1234567 Durchwahl 12");
