@@ -161,12 +161,13 @@ bool looksBase64(QByteArrayView value) {
 // The name of a picture format that no installed plug-in reads, by the bytes it starts with; empty for
 // bytes of a readable format or of none known.
 QString unreadableFormat(const QByteArray& bytes) {
-    // Sized by hand: the signatures hold zero bytes.
-    static const std::array<std::pair<QByteArrayView, const char*>, 4> signatures{{
-        {QByteArrayView("II*\0", 4), "TIFF"},
-        {QByteArrayView("MM\0*", 4), "TIFF"},
-        {QByteArrayView("\0\0\0\x0CjP  ", 10), "JPEG 2000"},
-        {QByteArrayView("\xFF\x4F\xFF\x51", 4), "JPEG 2000"},
+    // Sized by the literal, not by its first zero byte.
+    const auto signature = [](const auto& literal) { return QByteArrayView(literal, sizeof(literal) - 1); };
+    const std::array<std::pair<QByteArrayView, const char*>, 4> signatures{{
+        {signature("II*\0"), "TIFF"},
+        {signature("MM\0*"), "TIFF"},
+        {signature("\0\0\0\x0CjP  "), "JPEG 2000"},
+        {signature("\xFF\x4F\xFF\x51"), "JPEG 2000"},
     }};
     QString name;
     QByteArray format;
