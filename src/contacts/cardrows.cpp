@@ -153,7 +153,7 @@ Messenger messenger(CardLines& card, const CardLine& line) {
 // A "tel:" address keeps its extension in a parameter after the number, which the list's cells leave out.
 QString telephoneExtension(const CardLine& line) {
     const QByteArrayView value = line.value.trimmed();
-    if (!value.startsWith("tel:") && !value.startsWith("TEL:")) {
+    if (value.size() < 4 || !AsciiCase::is(value.first(4), "TEL:")) {
         return {};
     }
     const QList<QByteArrayView> parameters = PropertyLexer::splitComponents(value, ';');
