@@ -121,9 +121,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const qint64 begin = table.beginPosition(i);
         checkRows(furtherCardRows(bytes.sliced(begin, end - begin), false));
     }
-    // The input as a photo, in the three forms cards embed one, and inside headers that claim another size
-    // than the picture has: a GIF's canvas from the input's first bytes around a frame of 1x1, and an icon
-    // of 16x16 around the input.
+    // The input as a photo, in the forms cards embed one (also without ENCODING, and with the data
+    // address's comma escaped), and inside headers that claim another size than the picture has: a GIF's
+    // canvas from the input's first bytes around a frame of 1x1, and an icon of 16x16 around the input.
     const auto littleEndian = [](quint32 value, int bytes) {
         QByteArray out;
         for (int i = 0; i < bytes; ++i) {
@@ -140,7 +140,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const QByteArray base64 = picture.toBase64();
         for (const QByteArray& photo :
              {"PHOTO;ENCODING=b:" + base64, "PHOTO;ENCODING=BASE64;TYPE=JPEG:" + base64,
-              "PHOTO:data:image/png;base64," + base64}) {
+              "PHOTO:data:image/png;base64," + base64, "PHOTO:" + base64,
+              "PHOTO:data:image/png;base64\\," + base64}) {
             checkRows(furtherCardRows("BEGIN:VCARD\nVERSION:3.0\n" + photo + "\nEND:VCARD\n", false));
         }
     }

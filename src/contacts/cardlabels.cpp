@@ -1,12 +1,13 @@
 #include "cardlabels.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
 namespace CardLabels {
 
 QString appleLabel(const QString& label) {
-    static const std::array<std::pair<const char*, const char*>, 27> builtIn{{
+    static const std::array<std::pair<const char*, const char*>, 35> builtIn{{
         {"Mobile", "Mobil"},
         {"Main", "Hauptnummer"},
         {"HomeFax", "Fax privat"},
@@ -34,17 +35,24 @@ QString appleLabel(const QString& label) {
         {"AppleWatch", "Apple Watch"},
         {"Car", "Auto"},
         {"Radio", "Funk"},
+        {"AssistantPhone", "Assistent"},
+        {"CompanyMain", "Firma"},
+        {"Callback", "Rückruf"},
+        {"Telex", "Telex"},
+        {"TTY", "Texttelefon"},
+        {"ISDN", "ISDN"},
+        {"Sibling", "Geschwister"},
+        {"Daughter", "Tochter"},
     }};
-    if (label.startsWith(QLatin1String("_$!<")) && label.endsWith(QLatin1String(">!$_"))) {
-        const QString inner = label.mid(4, label.size() - 8);
-        for (const auto& [english, german] : builtIn) {
-            if (inner == QLatin1String(english)) {
-                return QString::fromUtf8(german);
-            }
+    // Older Address Book versions write the built-in names without the "_$!<" and ">!$_" around them.
+    const bool wrapped = label.startsWith(QLatin1String("_$!<")) && label.endsWith(QLatin1String(">!$_"));
+    const QString inner = wrapped ? label.mid(4, label.size() - 8) : label;
+    for (const auto& [english, german] : builtIn) {
+        if (inner == QLatin1String(english)) {
+            return QString::fromUtf8(german);
         }
-        return inner;
     }
-    return label;
+    return inner;
 }
 
 QString telephone(const PropertyLexer::Parameters& parameters) {
@@ -74,10 +82,25 @@ QString email(const PropertyLexer::Parameters& parameters) {
                              : QStringLiteral("e-mail");
 }
 
-QString address(const PropertyLexer::Parameters& parameters) {
-    return parameters.work   ? QStringLiteral("Adr.Arbeit")
-           : parameters.home ? QStringLiteral("Adr.Privat")
-                             : QStringLiteral("Adresse");
+QString address(const PropertyLexer::Parameters& parameters, const QList<QByteArray>& types) {
+    if (parameters.work) {
+        return QStringLiteral("Adr.Arbeit");
+    }
+    if (parameters.home) {
+        return QStringLiteral("Adr.Privat");
+    }
+    const auto has = [&types](const char* kind) {
+        return std::any_of(types.begin(), types.end(), [kind](const QByteArray& type) {
+            return type.compare(kind, Qt::CaseInsensitive) == 0;
+        });
+    };
+    if (has("postal") || has("parcel")) {
+        return QStringLiteral("Adr.Post");
+    }
+    if (has("other")) {
+        return QStringLiteral("Adr.Andere");
+    }
+    return QStringLiteral("Adresse");
 }
 
 std::optional<QString> messengerService(const QByteArray& name) {
@@ -99,6 +122,27 @@ std::optional<QString> messengerService(const QByteArray& name) {
     }};
     for (const auto& [property, service] : services) {
         if (name == property) {
+            return QString::fromUtf8(service);
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> messengerScheme(const QString& scheme) {
+    static const std::array<std::pair<const char*, const char*>, 10> schemes{{
+        {"aim", "AIM"},
+        {"icq", "ICQ"},
+        {"xmpp", "Jabber"},
+        {"msnim", "MSN"},
+        {"ymsgr", "Yahoo"},
+        {"skype", "Skype"},
+        {"gtalk", "Google Talk"},
+        {"qq", "QQ"},
+        {"gg", "Gadu-Gadu"},
+        {"sip", "SIP"},
+    }};
+    for (const auto& [prefix, service] : schemes) {
+        if (scheme.compare(QLatin1String(prefix), Qt::CaseInsensitive) == 0) {
             return QString::fromUtf8(service);
         }
     }

@@ -40,6 +40,7 @@ void readLines(const QByteArray& bytes, Wanted&& wanted, Handle&& handle) {
             const PropertyLexer::PropertyLine parsed(text, keyEnd, unquoted);
             line.parameters = parsed.parameters;
             line.value = parsed.value;
+            line.key = text.first(keyEnd);
             line.start = logical.start;
             qsizetype nameEnd = 0;
             bool quote = false;
@@ -80,4 +81,26 @@ QString CardLines::telephone(const CardLine& line) {
     Text shown;
     telephoneText(number, shown);
     return shown.view().toString();
+}
+
+QList<QByteArray> CardLines::types(const CardLine& line) {
+    QList<QByteArray> types;
+    const QList<QByteArrayView> parameters = PropertyLexer::splitComponents(line.key, ';');
+    for (qsizetype i = 1; i < parameters.size(); ++i) {
+        const QByteArrayView parameter = parameters[i].trimmed();
+        const qsizetype equals = parameter.indexOf('=');
+        if (equals >= 0 && !AsciiCase::is(parameter.first(equals).trimmed(), "TYPE")) {
+            continue;
+        }
+        for (const QByteArrayView type : PropertyLexer::splitComponents(parameter.sliced(equals + 1), ',')) {
+            QByteArray name = type.trimmed().toByteArray();
+            if (name.size() >= 2 && name.startsWith('"') && name.endsWith('"')) {
+                name = name.sliced(1, name.size() - 2);
+            }
+            if (!name.isEmpty()) {
+                types.append(name);
+            }
+        }
+    }
+    return types;
 }

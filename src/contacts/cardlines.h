@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
 #include <functional>
 
@@ -12,8 +13,9 @@
 // `parameters` point into the reading's buffers: a line holds only while it is handed out, so that a card
 // of millions of lines costs no more than one of them.
 struct CardLine {
-    QByteArray group; // "item1" of "item1.TEL", lower case
-    QByteArray name;  // upper case, without the group
+    QByteArray group;   // "item1" of "item1.TEL", lower case
+    QByteArray name;    // upper case, without the group
+    QByteArrayView key; // the name and parameters before the value's ":"
     QByteArrayView value;
     PropertyLexer::Parameters parameters;
     qint64 start = 0; // byte offset in the card, which tells lines apart across readings
@@ -35,6 +37,10 @@ public:
     QString text(const CardLine& line, QByteArrayView raw);
     // The first component of a telephone line, as the list shows numbers.
     QString telephone(const CardLine& line);
+
+    // The line's types as written, from TYPE parameters and vCard 2.1's bare ones: the shared parameters
+    // keep only those the fixed cells need, while labels and messenger services tell more kinds apart.
+    static QList<QByteArray> types(const CardLine& line);
 
 private:
     QByteArray m_bytes;

@@ -8,6 +8,8 @@
 #include <QBuffer>
 #include <QImageReader>
 #include <QtEndian>
+#include <algorithm>
+#include <array>
 
 namespace {
 
@@ -148,6 +150,54 @@ QImage decodePhotoBytes(const QByteArray& bytes, QSize fit, QSize* full = nullpt
     return image;
 }
 
+// Photo data that some exporters write without ENCODING: base64 has no ":", which every address has.
+bool looksBase64(QByteArrayView value) {
+    return value.size() >= 8 && std::all_of(value.begin(), value.end(), [](char c) {
+               return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                      c == '+' || c == '/' || c == '=' || c == ' ' || c == '\t';
+           });
+}
+
+// The name of a picture format that no installed plug-in reads, by the bytes it starts with; empty for
+// bytes of a readable format or of none known.
+QString unreadableFormat(const QByteArray& bytes) {
+    // Sized by the literal, not by its first zero byte.
+    const auto signature = [](const auto& literal) { return QByteArrayView(literal, sizeof(literal) - 1); };
+    const std::array<std::pair<QByteArrayView, const char*>, 4> signatures{{
+        {signature("II*\0"), "TIFF"},
+        {signature("MM\0*"), "TIFF"},
+        {signature("\0\0\0\x0CjP  "), "JPEG 2000"},
+        {signature("\xFF\x4F\xFF\x51"), "JPEG 2000"},
+    }};
+    QString name;
+    QByteArray format;
+    for (const auto& [start, formatName] : signatures) {
+        if (bytes.startsWith(start)) {
+            name = QString::fromUtf8(formatName);
+            format = name == QLatin1String("TIFF") ? "tiff" : "jp2";
+        }
+    }
+    // ISO media files: HEIF pictures (also HEIC) and AVIF, told apart by their brand.
+    if (bytes.size() >= 12 && bytes.sliced(4, 4) == "ftyp") {
+        const QByteArray brand = bytes.sliced(8, 4);
+        if (brand == "avif" || brand == "avis") {
+            name = QStringLiteral("AVIF");
+            format = "avif";
+        } else if (brand.startsWith("hei") || brand.startsWith("hev") || brand == "mif1" || brand == "msf1") {
+            name = QStringLiteral("HEIC");
+            format = "heic";
+        }
+    }
+    if (bytes.startsWith("RIFF") && bytes.size() >= 12 && bytes.sliced(8, 4) == "WEBP") {
+        name = QStringLiteral("WebP");
+        format = "webp";
+    }
+    if (name.isEmpty() || QImageReader::supportedImageFormats().contains(format)) {
+        return {};
+    }
+    return name;
+}
+
 } // namespace
 
 bool PhotoBudget::take(QSize size) {
@@ -166,11 +216,16 @@ CardRow photoRow(CardLines& card, const CardLine& line, bool decode, PhotoBudget
     QByteArray bytes;
     if (value.startsWith("data:")) {
         const qsizetype comma = value.indexOf(',');
-        const QByteArray header = value.first(comma < 0 ? 0 : comma).toByteArray().toLower();
-        if (comma >= 0 && header.endsWith(";base64")) {
+        QByteArray header = value.first(comma < 0 ? 0 : comma).toByteArray().toLower();
+        // vCard 3 escapes the comma of a text value, and some exporters escape it in an address too.
+        if (header.endsWith('\\')) {
+            header.chop(1);
+        }
+        // "data:base64," without a media type is written too.
+        if (comma >= 0 && (header.endsWith(";base64") || header == "data:base64")) {
             bytes = decodeBase64(value.sliced(comma + 1));
         }
-    } else if (line.parameters.base64) {
+    } else if (line.parameters.base64 || (!line.parameters.encodingGiven && looksBase64(value))) {
         if (value.size() / 4 * 3 <= MaxPhotoBytes) {
             bytes = decodeBase64(value);
         }
@@ -193,7 +248,9 @@ CardRow photoRow(CardLines& card, const CardLine& line, bool decode, PhotoBudget
         }
     }
     if (!full.isValid()) {
-        row.value = QStringLiteral("(kein lesbares Bild)");
+        const QString format = unreadableFormat(bytes);
+        row.value = format.isEmpty() ? QStringLiteral("(kein lesbares Bild)")
+                                     : QStringLiteral("(Bildformat %1 wird nicht unterstützt)").arg(format);
     } else {
         row.photo = std::move(bytes);
         row.photoSize = full;

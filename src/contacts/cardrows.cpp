@@ -2,14 +2,18 @@
 // is opened so that the table keeps nothing more per contact.
 #include "cardrows.h"
 
+#include "asciicase.h"
 #include "cardlabels.h"
 #include "cardlines.h"
 #include "cardrules.h"
+#include "fields.h"
 #include "germannumber.h"
 
 #include <QDate>
 #include <QHash>
+#include <QSet>
 #include <QStringList>
+#include <QUrl>
 #include <algorithm>
 #include <array>
 #include <optional>
@@ -97,22 +101,69 @@ CardRow textRow(QString label, QString value, bool bold = false) {
     return row;
 }
 
-QString messengerValue(CardLines& card, const CardLine& line) {
-    QString value = card.text(line, line.value).trimmed();
-    if (const std::optional<QString> service = CardLabels::messengerService(line.name)) {
-        return *service + QStringLiteral(": ") + value;
-    }
-    if (!line.parameters.serviceType.isEmpty()) {
+// A messenger account as "Dienst: Konto", and a key that is the same for the one account written twice, as
+// Apple writes it once as X-AIM and once as IMPP.
+struct Messenger {
+    QString shown;
+    QString key;
+};
+
+Messenger messenger(CardLines& card, const CardLine& line) {
+    const QString value = card.text(line, line.value).trimmed();
+    QString service;
+    QString account = value;
+    if (const std::optional<QString> named = CardLabels::messengerService(line.name)) {
+        service = *named;
+    } else {
+        // "xmpp:name@host", percent-encoded as any address: the scheme names the service, unless a parameter
+        // names it better. Apple's own scheme names none.
         const qsizetype colon = value.indexOf(QLatin1Char(':'));
-        return QString::fromUtf8(line.parameters.serviceType) + QStringLiteral(": ") +
-               (colon >= 0 ? value.mid(colon + 1) : value);
+        QString scheme;
+        if (colon > 0 && !value.first(colon).contains(QLatin1Char('@'))) {
+            scheme = value.first(colon);
+            account = QUrl::fromPercentEncoding(value.mid(colon + 1).toUtf8());
+        }
+        // Apple names the service as a type of its own ("TYPE=Facebook"); other exporters' types say how an
+        // account is used, and their own "x-" types name no service that the scheme does not.
+        static const QList<QByteArray> usage{"home",     "work",  "pref",  "other", "internet", "personal",
+                                             "business", "voice", "video", "text",  "cell",     "mobile"};
+        QByteArray typed;
+        for (const QByteArray& type : CardLines::types(line)) {
+            const QByteArray lower = type.toLower();
+            if (!usage.contains(lower) && !lower.startsWith("x-")) {
+                typed = type;
+                break;
+            }
+        }
+        if (!line.parameters.serviceType.isEmpty()) {
+            service = QString::fromUtf8(line.parameters.serviceType);
+        } else if (!typed.isEmpty()) {
+            service = QString::fromUtf8(typed);
+        } else if (const std::optional<QString> known = CardLabels::messengerScheme(scheme)) {
+            service = *known;
+        } else if (scheme.compare(QLatin1String("x-apple"), Qt::CaseInsensitive) != 0) {
+            service = scheme;
+        }
     }
-    // "xmpp:name@host": the scheme names the service.
-    const qsizetype colon = value.indexOf(QLatin1Char(':'));
-    if (colon > 0 && !value.first(colon).contains(QLatin1Char('@'))) {
-        return value.first(colon) + QStringLiteral(": ") + value.mid(colon + 1);
+    QString key = service.toCaseFolded();
+    key.removeIf([](QChar c) { return !c.isLetterOrNumber(); });
+    return {service.isEmpty() ? account : service + QStringLiteral(": ") + account, key + QChar(0) + account};
+}
+
+// A "tel:" address keeps its extension in a parameter after the number, which the list's cells leave out.
+QString telephoneExtension(const CardLine& line) {
+    const QByteArrayView value = line.value.trimmed();
+    if (value.size() < 4 || !AsciiCase::is(value.first(4), "TEL:")) {
+        return {};
     }
-    return value;
+    const QList<QByteArrayView> parameters = PropertyLexer::splitComponents(value, ';');
+    for (qsizetype i = 1; i < parameters.size(); ++i) {
+        const QByteArrayView parameter = parameters[i].trimmed();
+        if (parameter.size() > 4 && AsciiCase::is(parameter.first(4), "EXT=")) {
+            return QString::fromUtf8(parameter.sliced(4));
+        }
+    }
+    return {};
 }
 
 } // namespace
@@ -132,6 +183,8 @@ QList<CardRow> furtherCardRows(const QByteArray& bytes, bool unicodeSource, bool
     qint64 email = -1;
     qint64 homeAddress = -1;
     qint64 workAddress = -1;
+    qint64 note = -1;
+    qint64 company = -1;
     card.forEach([&](const CardLine& line) {
         labels.add(card, line);
         if (line.name == "TEL") {
@@ -145,6 +198,10 @@ QList<CardRow> furtherCardRows(const QByteArray& bytes, bool unicodeSource, bool
             email = line.start;
         } else if (line.name == "ADR") {
             (CardRules::isWorkAddress(line.parameters) ? workAddress : homeAddress) = line.start;
+        } else if (line.name == "NOTE") {
+            note = line.start;
+        } else if (line.name == "ORG") {
+            company = line.start;
         }
         return true;
     });
@@ -153,7 +210,18 @@ QList<CardRow> furtherCardRows(const QByteArray& bytes, bool unicodeSource, bool
                            [start](const Held& h) { return h.line == start; });
     };
 
-    QList<CardRow> telephoneRows, emailRows, addressRows, dateRows, personRows, photoRows;
+    QList<CardRow> telephoneRows, emailRows, homeRows, workRows, addressRows, dateRows, personRows, noteRows,
+        photoRows;
+    // The same value from two properties (ANNIVERSARY and X-ANNIVERSARY, one account as X-AIM and IMPP) is
+    // one row.
+    QSet<QString> shown;
+    const auto firstTime = [&shown](const QString& key) {
+        if (shown.contains(key)) {
+            return false;
+        }
+        shown.insert(key);
+        return true;
+    };
     std::vector<std::pair<int, CardRow>> person; // kind, row: sorted by kind, file order within
     PhotoBudget photos;
     int count = 0;
@@ -171,9 +239,21 @@ QList<CardRow> furtherCardRows(const QByteArray& bytes, bool unicodeSource, bool
         const QByteArray& name = line.name;
         const std::optional<QString> label = labels.labelOf(line);
         if (name == "TEL") {
-            if (!inCell(line.start) && room()) {
-                telephoneRows.append(textRow(label.value_or(CardLabels::telephone(line.parameters)),
-                                             card.telephone(line), line.parameters.pref));
+            const QString extension = telephoneExtension(line);
+            if (inCell(line.start)) {
+                // The cell shows the number alone; its extension is said to belong to it.
+                if (!extension.isEmpty() && room()) {
+                    const Field field = CardRules::telephoneField(line.parameters).value_or(Field::HomePhone);
+                    telephoneRows.append(
+                        textRow(QStringLiteral("Durchwahl (%1)").arg(fieldCaption(field)), extension));
+                }
+            } else if (room()) {
+                QString number = card.telephone(line);
+                if (!extension.isEmpty()) {
+                    number += QStringLiteral(" Durchwahl ") + extension;
+                }
+                telephoneRows.append(textRow(label.value_or(CardLabels::telephone(line.parameters)), number,
+                                             line.parameters.pref));
             }
         } else if (name == "EMAIL") {
             if (line.start != email && room()) {
@@ -182,29 +262,36 @@ QList<CardRow> furtherCardRows(const QByteArray& bytes, bool unicodeSource, bool
             }
         } else if (name == "ADR") {
             if (line.start == homeAddress || line.start == workAddress) {
+                // The cells hold street, PLZ and Ort; the rest is said to belong to its cell's address.
+                const bool home = line.start == homeAddress;
+                QList<CardRow>& rows = home ? homeRows : workRows;
+                const QString whose =
+                    QStringLiteral(" (%1)").arg(fieldCaption(home ? Field::HomeStreet : Field::WorkStreet));
                 const PropertyLexer::Components parts(line.value, 7);
                 const QString region = card.text(line, parts[4]).trimmed();
                 const QString country = card.text(line, parts[6]).trimmed();
                 if (!region.isEmpty() && room()) {
-                    addressRows.append(textRow(QStringLiteral("Region"), region));
+                    rows.append(textRow(QStringLiteral("Region") + whose, region));
                 }
                 if (!country.isEmpty() && room()) {
-                    addressRows.append(textRow(QStringLiteral("Land"), country));
+                    rows.append(textRow(QStringLiteral("Land") + whose, country));
                 }
             } else if (room()) {
                 addressRows.append(
-                    textRow(label.value_or(CardLabels::address(line.parameters)), postalAddress(card, line)));
+                    textRow(label.value_or(CardLabels::address(line.parameters, CardLines::types(line))),
+                            postalAddress(card, line)));
             }
         } else if (name == "BDAY") {
-            if (room()) {
-                dateRows.append(
-                    textRow(QStringLiteral("Geburtstag"), germanDate(card.text(line, line.value))));
+            const QString date = germanDate(card.text(line, line.value));
+            if (firstTime(QStringLiteral("Geburtstag\t") + date) && room()) {
+                dateRows.append(textRow(QStringLiteral("Geburtstag"), date));
             }
         } else if (name == "ANNIVERSARY" || name == "X-ANNIVERSARY" || name == "X-MS-ANNIVERSARY" ||
                    name == "X-ABDATE") {
-            if (room()) {
-                dateRows.append(textRow(label.value_or(QStringLiteral("Jahrestag")),
-                                        germanDate(card.text(line, line.value))));
+            const QString dateLabel = label.value_or(QStringLiteral("Jahrestag"));
+            const QString date = germanDate(card.text(line, line.value));
+            if (firstTime(dateLabel + u'\t' + date) && room()) {
+                dateRows.append(textRow(dateLabel, date));
             }
         } else if (name == "TITLE") {
             if (room()) {
@@ -215,17 +302,21 @@ QList<CardRow> furtherCardRows(const QByteArray& bytes, bool unicodeSource, bool
                 person.push_back({1, textRow(QStringLiteral("Rolle"), card.text(line, line.value))});
             }
         } else if (name == "ORG") {
-            QStringList departments;
-            const QList<QByteArrayView> parts = PropertyLexer::splitComponents(line.value, ';');
-            for (qsizetype k = 1; k < parts.size(); ++k) {
-                const QString part = card.text(line, parts[k]).trimmed();
+            // The cell shows one company; the departments of that one are its own row, every other
+            // company is a row with its departments.
+            const bool inCompanyCell = line.start == company;
+            QStringList parts;
+            const QList<QByteArrayView> raw = PropertyLexer::splitComponents(line.value, ';');
+            for (qsizetype k = inCompanyCell ? 1 : 0; k < raw.size(); ++k) {
+                const QString part = card.text(line, raw[k]).trimmed();
                 if (!part.isEmpty()) {
-                    departments << part;
+                    parts << part;
                 }
             }
-            if (!departments.isEmpty() && room()) {
-                person.push_back(
-                    {2, textRow(QStringLiteral("Abteilung"), departments.join(QStringLiteral(", ")))});
+            if (!parts.isEmpty() && room()) {
+                person.push_back({inCompanyCell ? 2 : 3, textRow(inCompanyCell ? QStringLiteral("Abteilung")
+                                                                               : QStringLiteral("Firma"),
+                                                                 parts.join(QStringLiteral(", ")))});
             }
         } else if (name == "NICKNAME" || name == "CATEGORIES") {
             if (room()) {
@@ -238,24 +329,28 @@ QList<CardRow> furtherCardRows(const QByteArray& bytes, bool unicodeSource, bool
                     }
                 }
                 const bool nickname = name == "NICKNAME";
-                person.push_back({nickname ? 3 : 4, textRow(nickname ? QStringLiteral("Spitzname")
+                person.push_back({nickname ? 4 : 5, textRow(nickname ? QStringLiteral("Spitzname")
                                                                      : QStringLiteral("Kategorien"),
                                                             items.join(QStringLiteral(", ")))});
             }
         } else if (name == "URL") {
-            if (room()) {
-                person.push_back(
-                    {5, textRow(label.value_or(QStringLiteral("Webseite")), card.text(line, line.value))});
+            const QString address = card.text(line, line.value).trimmed();
+            if (firstTime(QStringLiteral("URL\t") + address) && room()) {
+                person.push_back({6, textRow(label.value_or(QStringLiteral("Webseite")), address)});
             }
         } else if (name == "IMPP" || CardLabels::messengerService(name)) {
-            if (room()) {
-                person.push_back(
-                    {6, textRow(label.value_or(QStringLiteral("Messenger")), messengerValue(card, line))});
+            const Messenger account = messenger(card, line);
+            if (firstTime(QStringLiteral("IMPP\t") + account.key) && room()) {
+                person.push_back({7, textRow(label.value_or(QStringLiteral("Messenger")), account.shown)});
             }
         } else if (name == "RELATED" || name == "X-ABRELATEDNAMES") {
             if (room()) {
                 person.push_back(
-                    {7, textRow(label.value_or(QStringLiteral("Beziehung")), card.text(line, line.value))});
+                    {8, textRow(label.value_or(QStringLiteral("Beziehung")), card.text(line, line.value))});
+            }
+        } else if (name == "NOTE") {
+            if (line.start != note && room()) {
+                noteRows.append(textRow(QStringLiteral("Notizen"), card.text(line, line.value)));
             }
         } else if (name == "PHOTO") {
             if (room()) {
@@ -270,8 +365,8 @@ QList<CardRow> furtherCardRows(const QByteArray& bytes, bool unicodeSource, bool
         personRows.append(std::move(row));
     }
     QList<CardRow> rows;
-    for (QList<CardRow>* group :
-         {&telephoneRows, &emailRows, &addressRows, &dateRows, &personRows, &photoRows}) {
+    for (QList<CardRow>* group : {&telephoneRows, &emailRows, &homeRows, &workRows, &addressRows, &dateRows,
+                                  &personRows, &noteRows, &photoRows}) {
         // One by one: appending a whole list to an empty one trips the sanitizer inside Qt 6.4.
         for (CardRow& row : *group) {
             rows.push_back(std::move(row));

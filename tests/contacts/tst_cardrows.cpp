@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
 #include <QTest>
 
 namespace {
@@ -124,6 +125,19 @@ void tst_CardRows::valueGivesOneTextRow_data() {
         << QStringLiteral("Foto\thttps://example.com/a.jpg");
     QTest::newRow("whole JPEG") << "PHOTO;ENCODING=b:" + jpeg.toBase64()
                                 << QStringLiteral("Foto\t[Bild 64x48]");
+    QTest::newRow("base64 JPEG without ENCODING")
+        << "PHOTO;TYPE=JPEG:" + jpeg.toBase64() << QStringLiteral("Foto\t[Bild 64x48]");
+    QTest::newRow("data URL with an escaped comma")
+        << "PHOTO:data:image/png;base64\\," + encoded(picture, "PNG").toBase64()
+        << QStringLiteral("Foto\t[Bild 64x48]");
+    QTest::newRow("HEIC without a plug-in")
+        << "PHOTO;ENCODING=b:" + QByteArray("\0\0\0\x18"
+                                            "ftypheic\0\0\0\0mif1heic",
+                                            24)
+                                     .toBase64()
+        << (QImageReader::supportedImageFormats().contains("heic")
+                ? unreadable
+                : QStringLiteral("Foto\t(Bildformat HEIC wird nicht unterstützt)"));
     // A decoder allocates what the picture holds, not what its header claims.
     QTest::newRow("GIF of 1x1 on a 5790x5790 canvas")
         << "PHOTO;ENCODING=b;TYPE=GIF:" + gifOn(QSize(5790, 5790), QSize(1, 1)).toBase64() << unreadable;
@@ -168,6 +182,30 @@ void tst_CardRows::valueGivesOneTextRow_data() {
                                                              "e\r\nNOTE:Gr\xfc\xdf"
                                                              "e")
                                                << QStringLiteral("Rolle\tGrüße");
+    // The cells show the last note and company; the others are rows of their own.
+    QTest::newRow("two notes") << QByteArray("NOTE:Eins\r\nNOTE:Zwei") << QStringLiteral("Notizen\tEins");
+    QTest::newRow("two companies") << QByteArray("ORG:Alpha;Einkauf\r\nORG:Beta;Vertrieb")
+                                   << QStringLiteral("Abteilung\tVertrieb\nFirma\tAlpha, Einkauf");
+    QTest::newRow("anniversary in two properties")
+        << QByteArray("ANNIVERSARY:20140812\r\nX-ANNIVERSARY:2014-08-12")
+        << QStringLiteral("Jahrestag\t12.08.2014");
+    QTest::newRow("same URL twice") << QByteArray("URL:https://a.example\r\nURL:https://a.example")
+                                    << QStringLiteral("Webseite\thttps://a.example");
+    QTest::newRow("messenger service by type, else by scheme")
+        << QByteArray("IMPP;TYPE=Facebook:xmpp:facebookuser\r\nIMPP;TYPE=business,video,x-work:skype:echo")
+        << QStringLiteral("Messenger\tFacebook: facebookuser\nMessenger\tSkype: echo");
+    QTest::newRow("tel address with an extension")
+        << QByteArray("TEL;VALUE=uri;TYPE=fax:tel:+49-89-1234567;ext=12")
+        << QStringLiteral("Fax\t089-1234567 Durchwahl 12");
+    QTest::newRow("extension of a number in a cell")
+        << QByteArray("TEL;VALUE=uri;TYPE=\"work,voice\":tel:+1-418-656-9254;ext=102")
+        << QStringLiteral("Durchwahl (Tel-Arbeit)\t102");
+    QTest::newRow("addresses beside the cells")
+        << QByteArray("ADR;TYPE=work:;;Markt 1;Passau;Bayern;94032;Deutschland\r\n"
+                      "ADR;TYPE=postal:;;Postfach 1;Bonn;;53111;\r\n"
+                      "ADR;TYPE=home:;;Weg 2;Köln;NRW;50667;Deutschland")
+        << QStringLiteral("Region (Adresse)\tNRW\nLand (Adresse)\tDeutschland\nRegion (Adr.Arbeit)\tBayern\n"
+                          "Land (Adr.Arbeit)\tDeutschland\nAdr.Post\tPostfach 1\\n53111 Bonn");
     QTest::newRow("BDAY with a time")
         << QByteArray("BDAY:19800415T120000Z") << QStringLiteral("Geburtstag\t15.04.1980");
 }
