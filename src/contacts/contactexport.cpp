@@ -193,6 +193,7 @@ ExportResult writeVcards(const ExportRequest& request, QSaveFile& file, const QS
     qsizetype markLength = 0;
     const bool unicode = LineReader::encodingOf(source.read(4), markLength) != LineReader::Encoding::Bytes;
     QByteArray buffer;
+    bool lineOpen = false;
     for (int row = 0; row < list.rows; ++row) {
         if (!progress.at(row)) {
             return cancelled();
@@ -217,10 +218,13 @@ ExportResult writeVcards(const ExportRequest& request, QSaveFile& file, const QS
                 return failed(failureText(request.sourcePath, source.errorString()));
             }
         }
-        buffer += card;
-        // A last card without a line break would run into the next one.
-        if (!card.isEmpty() && !card.endsWith('\n') && !card.endsWith('\r')) {
+        // A file's last card may lack its line break; the card after it would run into it.
+        if (lineOpen && !card.isEmpty()) {
             buffer += "\r\n";
+        }
+        buffer += card;
+        if (!card.isEmpty()) {
+            lineOpen = !card.endsWith('\n') && !card.endsWith('\r');
         }
         if (buffer.size() >= FlushBytes && !writeAll(file, buffer)) {
             break;

@@ -27,10 +27,10 @@ struct ExportRequest {
     ContactList list;
     // The file the table was read from: the vCard export copies the cards' bytes out of it, and it is
     // never overwritten.
-    QString sourcePath;
+    QString sourcePath = {};
     ExportProgress progress = {};
     // The phone list's heading (the file's name) and whether it gets a letter before each initial.
-    QString title;
+    QString title = {};
     bool sortedByName = false;
 };
 
