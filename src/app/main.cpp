@@ -35,6 +35,8 @@ int main(int argc, char* argv[]) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
             qputenv("QT_QPA_PLATFORM", "offscreen");
         }
+        // Qt's own notes (no runtime folder and the like) would mix with the one message a script reads.
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
         int qtArgc = line.qtArguments;
         const QGuiApplication application(qtArgc, argv);
         const QString error = exportVcardFile(line.document, line.exportPath);
