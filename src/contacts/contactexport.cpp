@@ -259,10 +259,9 @@ ExportResult writeXlsx(const ExportRequest& request, QSaveFile& file, const QStr
         return failed(failureText(path, QStringLiteral("Nicht genug Arbeitsspeicher.")));
     }
     lxw_worksheet* sheet = workbook_add_worksheet(workbook, "Kontakte");
-    lxw_format* bold = workbook_add_format(workbook);
-    format_set_bold(bold);
+    // The columns' format: what a user types into them stays text too, so "0171 …" keeps its 0. Cells
+    // without a format of their own take it.
     lxw_format* text = workbook_add_format(workbook);
-    // Marks the cells as text also for a user who types into them: "0171 …" keeps its 0.
     format_set_num_format(text, "@");
     lxw_format* boldText = workbook_add_format(workbook);
     format_set_bold(boldText);
@@ -299,7 +298,7 @@ ExportResult writeXlsx(const ExportRequest& request, QSaveFile& file, const QStr
             utf8 = value.toUtf8();
             const bool favourite = isTelephone(field) && list.table.isBold(contact, field);
             worksheet_write_string(sheet, lxw_row_t(row + 1), lxw_col_t(i), utf8.constData(),
-                                   favourite ? boldText : text);
+                                   favourite ? boldText : nullptr);
         }
     }
     const lxw_error error = workbook_close(workbook);
