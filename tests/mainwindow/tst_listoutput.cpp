@@ -4,7 +4,10 @@
 
 #include <QAction>
 #include <QFile>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QTest>
+#include <QTimer>
 
 // "Exportieren …" from the main window: the question it asks and what it makes of the answer.
 class tst_ListOutput : public QObject, private WindowFixture {
@@ -16,6 +19,7 @@ private slots:
 
     void exportWritesTheListAsShown_data();
     void exportWritesTheListAsShown();
+    void printShowsThePhoneListInAPreview();
 };
 
 void tst_ListOutput::init() {
@@ -85,6 +89,23 @@ void tst_ListOutput::exportWritesTheListAsShown() {
         names << line.section(u';', 0, 0);
     }
     QCOMPARE(names.join(u'\n'), written);
+}
+
+void tst_ListOutput::printShowsThePhoneListInAPreview() {
+    TempFiles files;
+    window->openFile(files.write(QStringLiteral("liste.vcf"), cards(named({QStringLiteral("Zora")}))));
+    QTRY_COMPARE(window->contactModel()->rowCount(), 1);
+    int pages = -1;
+    QTimer::singleShot(0, this, [&pages] {
+        QPrintPreviewDialog* preview = nullptr;
+        QTRY_VERIFY((preview = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget())));
+        const auto* view = preview->findChild<QPrintPreviewWidget*>();
+        QTRY_VERIFY(view->pageCount() > 0);
+        pages = view->pageCount();
+        preview->reject();
+    });
+    window->appMenuBar()->printAction()->trigger();
+    QCOMPARE(pages, 1);
 }
 
 QTEST_MAIN(tst_ListOutput)
