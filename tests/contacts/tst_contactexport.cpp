@@ -5,7 +5,6 @@
 #include "tempfiles.h"
 
 #include <QFile>
-#include <QGuiApplication>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -222,9 +221,7 @@ void tst_ContactExport::everyFileFormatGivesBackTheListsCells() {
              QString());
     const ImportedLists again(out.path(QStringLiteral("a.vcf")));
     QCOMPARE(cellsOf(again), expected);
-    if (!sorted && !lists.result.table->sourceStamp().isValid()) {
-        return;
-    }
+    // In file order the cards are the file's own bytes: the same positions, the same dump.
     if (!sorted) {
         QCOMPARE(again.dumpLines(), lists.dumpLines());
     }
