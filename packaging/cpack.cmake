@@ -22,9 +22,10 @@ telephone numbers are shown in bold. Files are only read, never changed.
 .
 The user interface is in German.")
 # The libraries come from the binary itself (dpkg-shlibdeps); Qt's platform plugins are loaded at run
-# time, so no library link names them.
+# time, so no library link names them (libxlsxwriter and Qt's print support are linked and found). The
+# printed phone list is set in DejaVu Sans, found through fontconfig at run time.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-dejavu-core")
 # Qt's German texts for its own dialogs, and its readers for the TIFF and WebP photos some exporters embed
 # (also loaded at run time).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, qt6-image-formats-plugins")

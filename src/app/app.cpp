@@ -66,6 +66,10 @@ QString workingFolder() {
     return folder ? fileNameFromNative(QByteArray(folder.get())) : QDir::currentPath();
 }
 
+QString absolutePath(const QString& name) {
+    return QDir::cleanPath(QDir::isAbsolutePath(name) ? name : workingFolder() + QLatin1Char('/') + name);
+}
+
 // The name behind a descriptor of this process, from its link under /proc, with its bytes kept; empty
 // when it has none (a pipe, a socket).
 QString descriptorTarget(int descriptor) {
@@ -121,6 +125,14 @@ App::CommandLine App::parseCommandLine(const QByteArrayList& arguments) {
             } else if (argument == "-V" || argument == "--version") {
                 line.action = CommandLine::Action::Version;
                 return line;
+            } else if (argument == "--export") {
+                if (++i == arguments.size()) {
+                    line.action = CommandLine::Action::Fail;
+                    line.message = QStringLiteral("tovanel: Der Option „%1“ fehlt ihr Wert").arg(shown);
+                    return line;
+                }
+                line.action = CommandLine::Action::Export;
+                line.exportPath = absolutePath(fileNameFromNative(arguments.at(i)));
             } else if (const QtOption option = qtOption(argument); option == QtOption::WithValue) {
                 if (++i == arguments.size()) {
                     line.action = CommandLine::Action::Fail;
@@ -151,8 +163,11 @@ App::CommandLine App::parseCommandLine(const QByteArrayList& arguments) {
     }
     // A later launch may run in another folder than the one that imports the file.
     if (!name.isEmpty()) {
-        line.document =
-            QDir::cleanPath(QDir::isAbsolutePath(name) ? name : workingFolder() + QLatin1Char('/') + name);
+        line.document = absolutePath(name);
+    }
+    if (line.action == CommandLine::Action::Export && line.document.isEmpty()) {
+        line.action = CommandLine::Action::Fail;
+        line.message = QStringLiteral("tovanel: Zum Exportieren fehlt die vCard-Datei");
     }
     return line;
 }
@@ -163,6 +178,8 @@ QString App::usageText() {
                           "\n"
                           "  -h, --help     diese Hilfe zeigen und beenden\n"
                           "  -V, --version  die Version zeigen und beenden\n"
+                          "  --export AUS   die Kontakte der DATEI nach AUS schreiben, ohne Fenster;\n"
+                          "                 das Format nach der Endung: .xlsx, .csv, .vcf oder .pdf\n"
                           "  --             beendet die Optionen; danach ist alles ein Dateiname\n"
                           "\n"
                           "Ohne DATEI fragt Tovanel nach einer Datei. Läuft Tovanel schon, öffnet das\n"

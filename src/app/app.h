@@ -29,11 +29,13 @@ public:
     // name starts with "-" can still be named. Qt's own options (-platform, -style, -display …) are
     // let through for Qt; any other is a mistake.
     struct CommandLine {
-        enum class Action { Run, Help, Version, Fail };
+        enum class Action { Run, Help, Version, Fail, Export };
         Action action = Action::Run;
         // Run: the file named (made absolute), or empty when there is none. Its bytes that are not
         // UTF-8 are kept (fileNameFromNative), so it names the file that was given.
         QString document;
+        // Export: where the list of `document` is written; its extension names the format.
+        QString exportPath;
         // Fail: one line saying what was wrong.
         QString message;
         // How many arguments, the program's name included, Qt may look at: those before "--".

@@ -1,10 +1,12 @@
 #include "app.h"
+#include "commandlineexport.h"
 #include "mainwindow.h"
 #include "singleinstance.h"
 #include "widgetdialogs.h"
 
 #include <QApplication>
 #include <QByteArrayList>
+#include <QGuiApplication>
 #include <QTranslator>
 #include <cstdio>
 #include <memory>
@@ -28,6 +30,22 @@ int main(int argc, char* argv[]) {
     case App::CommandLine::Action::Fail:
         std::fputs((line.message + QLatin1Char('\n') + App::usageText()).toLocal8Bit().constData(), stderr);
         return 2;
+    case App::CommandLine::Action::Export: {
+        // No window opens, so no display is needed; the PDF's fonts still come through Qt Gui.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        }
+        // Qt's own notes (no runtime folder and the like) would mix with the one message a script reads.
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+        int qtArgc = line.qtArguments;
+        const QGuiApplication application(qtArgc, argv);
+        const QString error = exportVcardFile(line.document, line.exportPath);
+        if (!error.isEmpty()) {
+            std::fputs((error + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
+            return 1;
+        }
+        return 0;
+    }
     case App::CommandLine::Action::Run:
         break;
     }

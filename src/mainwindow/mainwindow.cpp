@@ -11,6 +11,7 @@
 #include "importflow.h"
 #include "importprogress.h"
 #include "listbox.h"
+#include "listoutput.h"
 
 #include <QAction>
 #include <QApplication>
@@ -169,6 +170,9 @@ void MainWindow::connectHandlers() {
 
     connect(m_menuBar->openAction(), &QAction::triggered, this, &MainWindow::askAndOpen);
     connect(m_menuBar->detailAction(), &QAction::triggered, this, &MainWindow::openDetail);
+    connect(m_menuBar->exportAction(), &QAction::triggered, this,
+            [this] { writeList(&ListOutput::exportToFile); });
+    connect(m_menuBar->printAction(), &QAction::triggered, this, [this] { writeList(&ListOutput::print); });
     connect(m_menuBar->closeAction(), &QAction::triggered, this, &MainWindow::close);
     // The menu's own handler copies from a focused text control; the list has none, so this one serves it.
     connect(m_menuBar->copyAction(), &QAction::triggered, this, [this] {
@@ -197,6 +201,9 @@ DetailWindow* MainWindow::detail() {
         const AppMenuBar* detailMenus = m_detail->appMenuBar();
         connect(detailMenus->quitAction(), &QAction::triggered, m_menuBar->quitAction(), &QAction::trigger);
         connect(detailMenus->aboutAction(), &QAction::triggered, m_menuBar->aboutAction(), &QAction::trigger);
+        connect(detailMenus->exportAction(), &QAction::triggered, m_menuBar->exportAction(),
+                &QAction::trigger);
+        connect(detailMenus->printAction(), &QAction::triggered, m_menuBar->printAction(), &QAction::trigger);
     }
     return m_detail;
 }
@@ -396,6 +403,16 @@ void MainWindow::clearSort() {
 }
 
 // Menu items
+
+void MainWindow::writeList(void (ListOutput::*write)() const) {
+    // Before the first file there is no list to write.
+    if (m_filePath.isEmpty()) {
+        return;
+    }
+    const bool sortedByName =
+        m_contactList->horizontalHeader()->sortIndicatorSection() == ContactColumn::Name;
+    (ListOutput{m_dialogs, this, *m_contactModel, m_filePath, sortedByName, m_progressDelay}.*write)();
+}
 
 void MainWindow::askAndOpen() {
     // No file is asked for that could not be read now.

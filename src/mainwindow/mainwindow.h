@@ -11,6 +11,7 @@ class DetailWindow;
 class Dialogs;
 class ImportFlow;
 class ListBox;
+struct ListOutput;
 class AppMenuBar;
 class QLabel;
 class QLineEdit;
@@ -88,6 +89,8 @@ private:
     void sortByColumn(int column);
     void copySelected();
     void askAndOpen();
+    // "Exportieren …" and "Drucken …": the list as shown.
+    void writeList(void (ListOutput::*write)() const);
     void searchTextChanged();
     void findFromTop();
     void findNext();

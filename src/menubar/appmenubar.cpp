@@ -57,6 +57,10 @@ void AppMenuBar::createFileMenu() {
                        QStringLiteral("Ctrl+D"));
     // Only a window that has a contact selected turns this one on.
     m_detail->setEnabled(false);
+    m_export = addItem(m_fileMenu, QStringLiteral("AblageExportieren"), QStringLiteral("Exportieren …"),
+                       QStringLiteral("Ctrl+E"));
+    m_print = addItem(m_fileMenu, QStringLiteral("AblageDrucken"), QStringLiteral("Drucken …"),
+                      QStringLiteral("Ctrl+P"));
     m_fileMenu->addSeparator();
     m_close = addItem(m_fileMenu, QStringLiteral("AblageSchließen"), QStringLiteral("Schließen"),
                       QStringLiteral("Ctrl+W"));

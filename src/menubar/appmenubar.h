@@ -22,6 +22,9 @@ public:
 
     QAction* openAction() const { return m_open; }
     QAction* detailAction() const { return m_detail; }
+    // The list as shown, to a file or to paper.
+    QAction* exportAction() const { return m_export; }
+    QAction* printAction() const { return m_print; }
     QAction* closeAction() const { return m_close; }
     QAction* quitAction() const { return m_quit; }
     QAction* aboutAction() const { return m_about; }
@@ -54,6 +57,8 @@ private:
     QAction* m_fileOrder = nullptr;
     QAction* m_open = nullptr;
     QAction* m_detail = nullptr;
+    QAction* m_export = nullptr;
+    QAction* m_print = nullptr;
     QAction* m_close = nullptr;
     QAction* m_quit = nullptr;
     QAction* m_about = nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The one way the program asks the user something. Window code never calls QMessageBox or QFileDialog
 // directly, so tests can answer in advance and the command-line tools can answer without a display.
@@ -15,4 +16,12 @@ public:
     // The open-file dialog offering the named file types (e.g. "vcf Files;text File");
     // an empty result means the user cancelled.
     virtual QString openFile(const QString& fileTypes) = 0;
+    // The save-file dialog offering `filters` ("Excel-Tabelle (*.xlsx)" …, the first preselected) and
+    // proposing `suggestedPath`. A name typed without an extension gets the chosen filter's. An empty
+    // result means the user cancelled, which is also the answer where nobody can be asked.
+    virtual QString saveFile(const QStringList& filters, const QString& suggestedPath) {
+        Q_UNUSED(filters)
+        Q_UNUSED(suggestedPath)
+        return {};
+    }
 };

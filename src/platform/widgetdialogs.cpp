@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 void WidgetDialogs::message(const QString& text) {
@@ -17,4 +18,19 @@ QString WidgetDialogs::openFile(const QString& fileTypes) {
     // The desktop's own file chooser where its platform theme offers one (GNOME, KDE, the portal),
     // Qt's dialog with its German texts otherwise.
     return QFileDialog::getOpenFileName(m_parent, QString(), QString(), filters.join(QStringLiteral(";;")));
+}
+
+QString WidgetDialogs::saveFile(const QStringList& filters, const QString& suggestedPath) {
+    QString filter = filters.value(0);
+    QString path = QFileDialog::getSaveFileName(m_parent, QString(), suggestedPath,
+                                                filters.join(QStringLiteral(";;")), &filter);
+    if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty()) {
+        return path;
+    }
+    // "Name (*.xlsx)": the pattern's extension.
+    const qsizetype star = filter.lastIndexOf(QStringLiteral("*."));
+    if (star >= 0) {
+        path += filter.mid(star + 1).chopped(filter.endsWith(u')') ? 1 : 0);
+    }
+    return path;
 }

@@ -196,6 +196,14 @@ void TestApp::commandLineNamesTheDocument_data() {
     QTest::newRow("Qt's option without its value")
         << args({"/tmp/a.vcf", "-style"}) << Action::Fail << QString()
         << QStringLiteral("tovanel: Der Option „-style“ fehlt ihr Wert");
+    QTest::newRow("--export") << args({"--export", "a.csv", "/tmp/a.vcf"}) << Action::Export
+                              << QStringLiteral("/tmp/a.vcf") << QString();
+    QTest::newRow("--export without a file")
+        << args({"--export", "a.csv"}) << Action::Fail << QString()
+        << QStringLiteral("tovanel: Zum Exportieren fehlt die vCard-Datei");
+    QTest::newRow("--export without its value")
+        << args({"--export"}) << Action::Fail << QString()
+        << QStringLiteral("tovanel: Der Option „--export“ fehlt ihr Wert");
     // A byte that is not UTF-8 is kept as U+DC00 plus the byte, which turns back into the same byte.
     const QString mueller = QStringLiteral("/tmp/M") + QChar(0xDCFC) + QStringLiteral("ller.vcf");
     QTest::newRow("name not UTF-8") << args({"/tmp/M\xfcller.vcf"}) << Action::Run << mueller << QString();
@@ -227,6 +235,19 @@ void TestApp::commandLineIsAnsweredWithoutADisplay_data() {
     QTest::newRow("unknown option after Qt's")
         << QStringList{QStringLiteral("-platform"), QStringLiteral("xcb"), QStringLiteral("-x")} << 2
         << QStringLiteral("tovanel: Unbekannte Option „-x“\nAufruf: tovanel");
+    const QString kontakte = QStringLiteral(TOVANEL_APP_DATA "/kontakte.vcf");
+    QTest::newRow("--export") << QStringList{QStringLiteral("--export"),
+                                             QDir::current().filePath(QStringLiteral("export.csv")), kontakte}
+                              << 0 << QString();
+    QTest::newRow("--export to an unknown format")
+        << QStringList{QStringLiteral("--export"), QStringLiteral("a.txt"), kontakte} << 1
+        << QStringLiteral("tovanel: „a.txt“ hat keine bekannte Endung");
+    QTest::newRow("--export of a missing file")
+        << QStringList{QStringLiteral("--export"), QStringLiteral("a.csv"),
+                       QStringLiteral("/nonexistent.vcf")}
+        << 1
+        << QStringLiteral(
+               "Die Datei „nonexistent.vcf“ konnte nicht gelesen werden.\nDie Datei existiert nicht.");
 }
 
 // The real program, with no display to connect to: Qt must not be started before the answer.

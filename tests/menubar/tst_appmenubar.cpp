@@ -72,6 +72,8 @@ void tst_AppMenuBar::itemIsFoundByNameAndFiresOnItsShortcut_data() {
     };
     row("AblageOeffnen", &AppMenuBar::openAction, QKeySequence(Qt::CTRL | Qt::Key_O));
     row("AblageDetail", &AppMenuBar::detailAction, QKeySequence(Qt::CTRL | Qt::Key_D));
+    row("AblageExportieren", &AppMenuBar::exportAction, QKeySequence(Qt::CTRL | Qt::Key_E));
+    row("AblageDrucken", &AppMenuBar::printAction, QKeySequence(Qt::CTRL | Qt::Key_P));
     row("AblageSchließen", &AppMenuBar::closeAction, QKeySequence(Qt::CTRL | Qt::Key_W));
     row("FileQuit", &AppMenuBar::quitAction, QKeySequence(Qt::CTRL | Qt::Key_Q));
     row("UeberTovanel", &AppMenuBar::aboutAction);

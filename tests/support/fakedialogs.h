@@ -13,6 +13,10 @@ public:
     QStringList messages;
     QStringList openFileTypes; // the file types each open dialog was asked to offer
     QStringList nextFiles;
+    // The save dialogs: what each was asked, and the queued answers (empty queue: "Abbrechen").
+    QList<QStringList> saveFilters;
+    QStringList saveSuggestions;
+    QStringList nextSaveFiles;
     // Run while the message or the open dialog would be on screen, e.g. to look at the windows then.
     std::function<void(const QString&)> onMessage;
     std::function<void()> onOpenFile;
@@ -29,5 +33,10 @@ public:
             onOpenFile();
         }
         return nextFiles.isEmpty() ? QString() : nextFiles.takeFirst();
+    }
+    QString saveFile(const QStringList& filters, const QString& suggestedPath) override {
+        saveFilters.append(filters);
+        saveSuggestions.append(suggestedPath);
+        return nextSaveFiles.isEmpty() ? QString() : nextSaveFiles.takeFirst();
     }
 };

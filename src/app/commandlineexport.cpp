@@ -1,0 +1,28 @@
+#include "commandlineexport.h"
+
+#include "contactexport.h"
+#include "importmessages.h"
+#include "vcardreader.h"
+
+#include <QFileInfo>
+
+QString exportVcardFile(const QString& vcardPath, const QString& outputPath) {
+    const std::optional<ExportFormat> format = exportFormatOf(outputPath);
+    if (!format) {
+        return QStringLiteral("tovanel: „%1“ hat keine bekannte Endung (.xlsx, .csv, .vcf oder .pdf)")
+            .arg(QFileInfo(outputPath).fileName());
+    }
+    const VcardReadResult read = readVcardFile(vcardPath);
+    // A file the window would open only with a warning is not exported half.
+    if (read.status != VcardReadResult::Status::ReadToEnd) {
+        return ImportMessages::forResult(read, vcardPath).join(QLatin1Char('\n'));
+    }
+    const ContactTable& table = *read.table;
+    const ExportRequest request{
+        .list = {table, int(table.size()), [](int row) { return qsizetype(row); }},
+        .sourcePath = vcardPath,
+        .title = QFileInfo(vcardPath).fileName(),
+    };
+    const ExportResult result = exportContacts(request, outputPath, *format);
+    return result.status == ExportResult::Status::Written ? QString() : result.error;
+}

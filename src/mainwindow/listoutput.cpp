@@ -1,0 +1,102 @@
+#include "listoutput.h"
+
+#include "addresstablemodel.h"
+#include "contactexport.h"
+#include "dialogs.h"
+#include "phonelist.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QProgressDialog>
+
+namespace {
+
+// Qt's progress dialog: it appears only once the work takes longer than the delay, and its
+// "Abbrechen" is polled by the writers through the progress callback.
+class Progress final {
+public:
+    Progress(QWidget* parent, const QString& label, int delayMs)
+        : m_dialog(label, QStringLiteral("Abbrechen"), 0, 1000, parent) {
+        m_dialog.setObjectName(QStringLiteral("ExportProgress"));
+        m_dialog.setWindowTitle(QStringLiteral("Tovanel"));
+        m_dialog.setWindowModality(Qt::ApplicationModal);
+        m_dialog.setMinimumDuration(delayMs);
+        m_dialog.setAutoReset(false);
+        m_dialog.setAutoClose(false);
+        m_dialog.setValue(0);
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    ~Progress() { QGuiApplication::restoreOverrideCursor(); }
+    Q_DISABLE_COPY_MOVE(Progress)
+
+    ExportProgress callback() {
+        return [this](qsizetype done, qsizetype total) {
+            m_dialog.setValue(total > 0 ? int(done * 1000 / total) : 0);
+            return !m_dialog.wasCanceled();
+        };
+    }
+
+private:
+    QProgressDialog m_dialog;
+};
+
+} // namespace
+
+void ListOutput::exportToFile() const {
+    const QFileInfo source(sourcePath);
+    const QString suggested =
+        source.fileName().isEmpty()
+            ? QString()
+            : source.absolutePath() + u'/' + source.completeBaseName() + QStringLiteral(".xlsx");
+    const QString path = dialogs.saveFile(exportFileFilters(), suggested);
+    if (path.isEmpty()) {
+        return;
+    }
+    const std::optional<ExportFormat> format = exportFormatOf(path);
+    if (!format) {
+        dialogs.message(QStringLiteral("„%1“ hat keine der Endungen .xlsx, .csv, .vcf oder .pdf.\n"
+                                       "Bitte wählen Sie eines der angebotenen Formate.")
+                            .arg(QFileInfo(path).fileName()));
+        return;
+    }
+    Progress progress(window, QStringLiteral("Schreibe Kontakte …"), progressDelayMs);
+    const ExportRequest request{
+        .list = {model.table(), model.rowCount(), [this](int row) { return model.contactAt(row); }},
+        .sourcePath = sourcePath,
+        .progress = progress.callback(),
+        .title = source.fileName(),
+        .sortedByName = sortedByName,
+    };
+    const ExportResult result = exportContacts(request, path, *format);
+    if (result.status == ExportResult::Status::Failed) {
+        dialogs.message(result.error);
+    }
+}
+
+void ListOutput::print() const {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                      QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
+    printer.setDocName(QFileInfo(sourcePath).fileName());
+    QPrintPreviewDialog preview(&printer, window);
+    preview.setObjectName(QStringLiteral("PrintPreview"));
+    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [this](QPrinter* target) {
+        Progress progress(window, QStringLiteral("Seiten werden aufgebaut …"), progressDelayMs);
+        const ExportRequest request{
+            .list = {model.table(), model.rowCount(), [this](int row) { return model.contactAt(row); }},
+            .sourcePath = sourcePath,
+            .progress = progress.callback(),
+            .title = QFileInfo(sourcePath).fileName(),
+            .sortedByName = sortedByName,
+        };
+        QPainter painter(target);
+        if (!paintPhoneList(request, painter, *target)) {
+            // Pages laid out so far would be printed as if they were the list.
+            target->abort();
+        }
+    });
+    preview.exec();
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+class AddressTableModel;
+class Dialogs;
+class QWidget;
+
+// The contact list as shown, in its order, out of the program: to a file of the user's choice
+// ("Exportieren …") or to a printer ("Drucken …"). Both show progress with "Abbrechen" while they run
+// and tell the user, through `dialogs`, why a file could not be written.
+struct ListOutput {
+    Dialogs& dialogs;
+    QWidget* window;
+    const AddressTableModel& model;
+    // The file the list was read from; the suggested name and the phone list's heading come from it.
+    QString sourcePath;
+    bool sortedByName = false;
+    // How long writing may take before the progress window shows.
+    int progressDelayMs = 500;
+
+    void exportToFile() const;
+    void print() const;
+};
