@@ -3,6 +3,7 @@
 #include "accessiblelistbox.h"
 #include "addresstablemodel.h"
 #include "appmenubar.h"
+#include "cardbytes.h"
 #include "detailwindow.h"
 #include "dialogs.h"
 #include "edgelocks.h"
@@ -81,6 +82,12 @@ void MainWindow::createControls() {
     m_contactList->setDragDropMode(QAbstractItemView::DragOnly);
     m_contactList->setTypeAheadEnabled(false);
     m_contactList->setDragText([this] { return dragText(); });
+    m_contactList->setDragFormats([this](QMimeData& data) {
+        if (const QByteArray card = contactCardBytes(contactOfRow(m_contactList->listIndex()));
+            !card.isEmpty()) {
+            data.setData(QStringLiteral("text/vcard"), card);
+        }
+    });
     locks->place(m_contactList, {30, 14, 910, 414}, allEdges);
 
     auto* hint =
@@ -407,13 +414,15 @@ void MainWindow::askAndOpen() {
 
 void MainWindow::openDetail() {
     m_selected = m_contactList->listIndex();
-    ContactRef contact;
+    detail()->showContact(contactOfRow(m_selected));
+}
+
+ContactRef MainWindow::contactOfRow(int row) const {
     // The list's table and the file it was read from are both the last import's.
-    if (m_selected >= 0 && m_selected < m_contactModel->rowCount()) {
-        contact = {m_contactModel->sharedTable(), m_contactModel->contactAt(m_selected),
-                   m_importFlow->source()};
+    if (row < 0 || row >= m_contactModel->rowCount()) {
+        return {};
     }
-    detail()->showContact(contact);
+    return {m_contactModel->sharedTable(), m_contactModel->contactAt(row), m_importFlow->source()};
 }
 
 // The name search

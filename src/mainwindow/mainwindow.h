@@ -1,5 +1,6 @@
 #pragma once
 
+#include "contactref.h"
 #include "contactsearch.h"
 
 #include <QMainWindow>
@@ -93,6 +94,8 @@ private:
     void findNext();
 
     void openDetail();
+    // The contact shown in `row` of the list, as the detail window and a drag take it.
+    ContactRef contactOfRow(int row) const;
     void showSearchResult();
     // The contact list as it is shown, for the search.
     ContactList shownContacts() const;

@@ -103,6 +103,9 @@ QMimeData* ListBox::createDragData() const {
     }
     auto* data = new QMimeData;
     data->setText(text);
+    if (m_dragFormats) {
+        m_dragFormats(*data);
+    }
     return data;
 }
 
