@@ -89,11 +89,12 @@ QString postalAddress(CardLines& card, const CardLine& line) {
     return lines.join(QLatin1Char('\n'));
 }
 
-CardRow textRow(QString label, QString value, bool bold = false) {
+CardRow textRow(QString label, QString value, bool bold = false, ValueKind kind = ValueKind::Text) {
     CardRow row;
     row.label = std::move(label);
     row.value = std::move(value);
     row.bold = bold;
+    row.kind = kind;
     return row;
 }
 
@@ -173,12 +174,14 @@ QList<CardRow> furtherCardRows(const QByteArray& bytes, bool unicodeSource, bool
         if (name == "TEL") {
             if (!inCell(line.start) && room()) {
                 telephoneRows.append(textRow(label.value_or(CardLabels::telephone(line.parameters)),
-                                             card.telephone(line), line.parameters.pref));
+                                             card.telephone(line), line.parameters.pref,
+                                             ValueKind::Telephone));
             }
         } else if (name == "EMAIL") {
             if (line.start != email && room()) {
                 emailRows.append(textRow(label.value_or(CardLabels::email(line.parameters)),
-                                         card.text(line, PropertyLexer::firstComponent(line.value))));
+                                         card.text(line, PropertyLexer::firstComponent(line.value)), false,
+                                         ValueKind::Email));
             }
         } else if (name == "ADR") {
             if (line.start == homeAddress || line.start == workAddress) {
@@ -244,8 +247,8 @@ QList<CardRow> furtherCardRows(const QByteArray& bytes, bool unicodeSource, bool
             }
         } else if (name == "URL") {
             if (room()) {
-                person.push_back(
-                    {5, textRow(label.value_or(QStringLiteral("Webseite")), card.text(line, line.value))});
+                person.push_back({5, textRow(label.value_or(QStringLiteral("Webseite")),
+                                             card.text(line, line.value), false, ValueKind::WebAddress)});
             }
         } else if (name == "IMPP" || CardLabels::messengerService(name)) {
             if (room()) {

@@ -12,6 +12,7 @@
 #include "importflow.h"
 #include "importprogress.h"
 #include "listbox.h"
+#include "valuemenu.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,6 +23,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScopedValueRollback>
@@ -86,6 +88,14 @@ void MainWindow::createControls() {
         if (const QByteArray card = contactCardBytes(contactOfRow(m_contactList->listIndex()));
             !card.isEmpty()) {
             data.setData(QStringLiteral("text/vcard"), card);
+        }
+    });
+    m_contactList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_contactList, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        const QModelIndex index = m_contactList->indexAt(pos);
+        if (QMenu* menu = index.isValid() ? cellMenu(index.row(), index.column()) : nullptr) {
+            m_contactList->setListIndex(index.row());
+            popUpMenu(menu, m_contactList->viewport()->mapToGlobal(pos));
         }
     });
     locks->place(m_contactList, {30, 14, 910, 414}, allEdges);
@@ -415,6 +425,15 @@ void MainWindow::askAndOpen() {
 void MainWindow::openDetail() {
     m_selected = m_contactList->listIndex();
     detail()->showContact(contactOfRow(m_selected));
+}
+
+QMenu* MainWindow::cellMenu(int row, int column) {
+    if (row < 0 || row >= m_contactModel->rowCount() || column < ContactColumn::Name ||
+        column > ContactColumn::Email) {
+        return nullptr;
+    }
+    const auto field = Field(column - ContactColumn::Name);
+    return valueMenu(this, fieldValueKind(field), m_contactModel->cell(row, column));
 }
 
 ContactRef MainWindow::contactOfRow(int row) const {

@@ -15,6 +15,7 @@ class ListBox;
 class AppMenuBar;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QMimeData;
 class QPushButton;
 
@@ -58,6 +59,9 @@ public:
     AddressTableModel* addressModel() const { return m_addressModel; }
     // The window's menu bar; the application attaches its own items to it.
     AppMenuBar* appMenuBar() const { return m_menuBar; }
+
+    // The context menu of a cell of the contact list (caller owns it); nullptr outside the shown fields.
+    QMenu* cellMenu(int row, int column);
 
     // The drag text of the selected row: the cells from "Name" to "Pos", each followed by a tab.
     QString dragText() const;

@@ -16,8 +16,10 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QDesktopServices>
 #include <QFutureWatcher>
 #include <QLabel>
+#include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -85,6 +87,10 @@ QByteArray pngOf(const QImage& image) {
 
 class TestDetailWindow final : public QObject {
     Q_OBJECT
+public slots:
+    // Stands in for the desktop's handler of the schemes a link may have.
+    void openUrl(const QUrl& url) { m_opened.append(url); }
+
 private slots:
     void initTestCase();
     void init();
@@ -114,6 +120,8 @@ private slots:
     void doubleClickShowsLabelAndValue_data();
     void doubleClickShowsLabelAndValue();
     void dragCarriesTheValueAsText();
+    void rowMenuOpensOnlyCallsMailsWebPagesAndPlaces_data();
+    void rowMenuOpensOnlyCallsMailsWebPagesAndPlaces();
     void photoRowShowsThePictureAndCopiesIt();
     void pictureDecodedForAnEarlierContactIsDropped();
     void boxTextFitsOnTheScreen_data();
@@ -132,6 +140,7 @@ private:
     std::unique_ptr<TempFiles> m_files;
     QString m_path;
     FakeDialogs m_dialogs;
+    QList<QUrl> m_opened;
     std::unique_ptr<ImportedLists> m_lists;
     std::unique_ptr<QAbstractItemModelTester> m_rowsTester;
     QPointer<DetailWindow> m_detail;
@@ -568,6 +577,65 @@ void TestDetailWindow::dragCarriesTheValueAsText() {
     const std::unique_ptr<QMimeData> mime(liste->model()->mimeData(dragged));
     QVERIFY(mime);
     QCOMPARE(mime->text(), QStringLiteral("089 2222"));
+}
+
+void TestDetailWindow::rowMenuOpensOnlyCallsMailsWebPagesAndPlaces_data() {
+    QTest::addColumn<QByteArray>("line"); // the card's one line besides its name
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QString>("opened"); // by the first item; empty: nothing is opened
+    const QString copy = QStringLiteral("Wert kopieren");
+    QTest::newRow("mobile number") << QByteArray("TEL;TYPE=CELL:+49 171 1") << rowOf(Field::MobilePhone)
+                                   << QStringList{QStringLiteral("Anrufen"), copy}
+                                   << QStringLiteral("tel:01711");
+    QTest::newRow("further number") << QByteArray("TEL;TYPE=FAX:030 5") << 13
+                                    << QStringList{QStringLiteral("Anrufen"), copy}
+                                    << QStringLiteral("tel:0305");
+    QTest::newRow("e-mail") << QByteArray("EMAIL:a@b.de") << rowOf(Field::Email)
+                            << QStringList{QStringLiteral("E-Mail schreiben"), copy}
+                            << QStringLiteral("mailto:a@b.de");
+    QTest::newRow("web page") << QByteArray("URL:https://example.org") << 13
+                              << QStringList{QStringLiteral("Webseite öffnen"), copy}
+                              << QStringLiteral("https://example.org");
+    QTest::newRow("place") << QByteArray("URL:geo:52.5,13.4") << 13
+                           << QStringList{QStringLiteral("Karte öffnen"), copy}
+                           << QStringLiteral("geo:52.5,13.4");
+    QTest::newRow("local file") << QByteArray("URL:file:///etc/passwd") << 13 << QStringList{copy}
+                                << QString();
+    QTest::newRow("script") << QByteArray("URL:javascript:alert(1)") << 13 << QStringList{copy} << QString();
+    QTest::newRow("network share") << QByteArray("URL:smb://server/share") << 13 << QStringList{copy}
+                                   << QString();
+    QTest::newRow("postal code") << QByteArray("ADR;TYPE=HOME:;;;;;80331;") << rowOf(Field::HomePostalCode)
+                                 << QStringList{copy} << QString();
+}
+
+void TestDetailWindow::rowMenuOpensOnlyCallsMailsWebPagesAndPlaces() {
+    QFETCH(QByteArray, line);
+    QFETCH(int, row);
+    QFETCH(QString, opened);
+    reimport("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Eva\r\n" + line + "\r\nEND:VCARD\r\n");
+    open(0);
+    const std::unique_ptr<QMenu> menu(m_detail->rowMenu(row));
+    QVERIFY(menu);
+    QStringList items;
+    for (const QAction* action : menu->actions()) {
+        items.append(action->text());
+    }
+    QTEST(items, "items");
+
+    m_opened.clear();
+    for (const QString& scheme : {QStringLiteral("tel"), QStringLiteral("mailto"), QStringLiteral("http"),
+                                 QStringLiteral("https"), QStringLiteral("geo"), QStringLiteral("file"),
+                                 QStringLiteral("javascript"), QStringLiteral("smb")}) {
+        QDesktopServices::setUrlHandler(scheme, this, "openUrl");
+    }
+    QGuiApplication::clipboard()->setText(QStringLiteral("vorher"));
+    for (QAction* action : menu->actions()) {
+        action->trigger();
+    }
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             m_detail->list()->model()->index(row, DetailRows::Value).data().toString());
+    QCOMPARE(m_opened, opened.isEmpty() ? QList<QUrl>() : QList<QUrl>{QUrl(opened)});
 }
 
 // A photo row shows the picture, at most 120 pixels high; it is copied and dragged as the picture.

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "valuelinks.h"
+
+#include <QPoint>
+#include <QString>
+
+class QMenu;
+class QWidget;
+
+// The context menu of a shown value: the link it offers, if any, then "Wert kopieren". The link goes to
+// the desktop's handler only when the user picks it. The caller owns the menu and may add to it.
+QMenu* valueMenu(QWidget* parent, ValueKind kind, const QString& value);
+
+// Shows `menu` at `globalPos` and deletes it when it closes, so that the caller does not wait for it.
+void popUpMenu(QMenu* menu, const QPoint& globalPos);
