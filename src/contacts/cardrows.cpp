@@ -195,8 +195,8 @@ QList<CardRow> furtherCardRows(const QByteArray& bytes, bool unicodeSource, bool
                     addressRows.append(textRow(QStringLiteral("Land"), country));
                 }
             } else if (room()) {
-                addressRows.append(
-                    textRow(label.value_or(CardLabels::address(line.parameters)), postalAddress(card, line)));
+                addressRows.append(textRow(label.value_or(CardLabels::address(line.parameters)),
+                                           postalAddress(card, line), false, ValueKind::PostalAddress));
             }
         } else if (name == "BDAY") {
             if (room()) {

@@ -82,6 +82,7 @@ std::optional<ValueLink> valueLink(ValueKind kind, const QString& value) {
     case ValueKind::WebAddress:
         return webLink(value);
     case ValueKind::Text:
+    case ValueKind::PostalAddress:
         break;
     }
     return std::nullopt;

@@ -8,7 +8,8 @@
 #include <optional>
 
 // What a shown value is, as far as the desktop has a program for it.
-enum class ValueKind : std::uint8_t { Text, Telephone, Email, WebAddress };
+// A postal address has no link: the desktop has no handler for one that is understood everywhere.
+enum class ValueKind : std::uint8_t { Text, Telephone, Email, WebAddress, PostalAddress };
 
 // An action the desktop's handler carries out for a value: its German caption and the URL handed over.
 struct ValueLink {

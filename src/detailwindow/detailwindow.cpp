@@ -6,6 +6,7 @@
 #include "dialogs.h"
 #include "edgelocks.h"
 #include "listbox.h"
+#include "qrcodewindow.h"
 #include "sourcedisplay.h"
 #include "sourceview.h"
 #include "valuemenu.h"
@@ -287,13 +288,18 @@ QMenu* DetailWindow::rowMenu(int row) {
         return nullptr;
     }
     const DetailRows::Row& r = m_rows->row(row);
+    QMenu* menu = nullptr;
     if (isPicture(r)) {
         // A photo is copied as a picture, which "Wert Kopieren" already does.
-        auto* menu = new QMenu(this);
+        menu = new QMenu(this);
         menu->addAction(m_menuBar->copyValueAction());
-        return menu;
+    } else {
+        menu = valueMenu(this, r.kind, r.value);
     }
-    return valueMenu(this, r.kind, r.value);
+    if (m_contact.isValid()) {
+        addQrCodeItem(*menu, m_contact, this);
+    }
+    return menu;
 }
 
 void DetailWindow::updateCopyEnabled() {

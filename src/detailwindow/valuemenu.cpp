@@ -1,5 +1,7 @@
 #include "valuemenu.h"
 
+#include "qrcodewindow.h"
+
 #include <QAction>
 #include <QClipboard>
 #include <QDesktopServices>
@@ -20,6 +22,14 @@ QMenu* valueMenu(QWidget* parent, ValueKind kind, const QString& value) {
     QObject::connect(copy, &QAction::triggered, menu,
                      [value] { QGuiApplication::clipboard()->setText(value); });
     return menu;
+}
+
+void addQrCodeItem(QMenu& menu, const ContactRef& contact, QWidget* parent) {
+    menu.addSeparator();
+    QAction* qr = menu.addAction(QStringLiteral("QR-Code …"));
+    qr->setObjectName(QStringLiteral("showQrCode"));
+    QObject::connect(qr, &QAction::triggered, parent,
+                     [contact, parent] { QrCodeWindow::open(contact, parent); });
 }
 
 void popUpMenu(QMenu* menu, const QPoint& globalPos) {

@@ -432,8 +432,10 @@ QMenu* MainWindow::cellMenu(int row, int column) {
         column > ContactColumn::Email) {
         return nullptr;
     }
-    const auto field = Field(column - ContactColumn::Name);
-    return valueMenu(this, fieldValueKind(field), m_contactModel->cell(row, column));
+    QMenu* menu = valueMenu(this, fieldValueKind(Field(column - ContactColumn::Name)),
+                            m_contactModel->cell(row, column));
+    addQrCodeItem(*menu, contactOfRow(row), this);
+    return menu;
 }
 
 ContactRef MainWindow::contactOfRow(int row) const {
