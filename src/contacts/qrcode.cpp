@@ -1,6 +1,5 @@
 #include "qrcode.h"
 
-#include <QPainter>
 #include <memory>
 #include <qrencode.h>
 
@@ -33,15 +32,15 @@ QImage qrCodeImage(const QByteArray& data, int moduleSize) {
         return {};
     }
     const int side = (code->width + 2 * QuietZone) * moduleSize;
-    QImage image(side, side, QImage::Format_Mono);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    for (int y = 0; y < code->width; ++y) {
-        for (int x = 0; x < code->width; ++x) {
+    QImage image(side, side, QImage::Format_Grayscale8);
+    image.fill(255);
+    for (int y = 0; y < code->width * moduleSize; ++y) {
+        uchar* line = image.scanLine(y + QuietZone * moduleSize) + QuietZone * moduleSize;
+        const unsigned char* modules = code->data + (y / moduleSize) * code->width;
+        for (int x = 0; x < code->width * moduleSize; ++x) {
             // The lowest bit of a module says whether it is dark; the others are the encoder's bookkeeping.
-            if (code->data[y * code->width + x] & 1) {
-                painter.fillRect((x + QuietZone) * moduleSize, (y + QuietZone) * moduleSize, moduleSize,
-                                 moduleSize, Qt::black);
+            if (modules[x / moduleSize] & 1) {
+                line[x] = 0;
             }
         }
     }

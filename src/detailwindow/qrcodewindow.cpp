@@ -12,7 +12,6 @@
 namespace {
 // About 10 cm on a common screen: a phone held at arm's length still resolves the modules of a large code.
 constexpr int CodeSide = 400;
-constexpr int QuietModules = 8;
 } // namespace
 
 QrCodeWindow::QrCodeWindow(const ContactRef& contact, QWidget* parent)
@@ -37,7 +36,7 @@ QrCodeWindow::QrCodeWindow(const ContactRef& contact, QWidget* parent)
         // Whole pixels a module keep the edges sharp; the code is drawn at least as large as CodeSide.
         const QImage first = qrCodeImage(card.text, 1);
         const int modules = first.width();
-        const int moduleSize = std::max(2, (CodeSide + modules - 1 - QuietModules) / modules);
+        const int moduleSize = std::max(2, (CodeSide + modules - 1) / modules);
         const QImage image = qrCodeImage(card.text, moduleSize);
         m_picture->setPixmap(QPixmap::fromImage(image));
         m_picture->setAccessibleName(QStringLiteral("QR-Code des Kontakts"));

@@ -17,15 +17,18 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QFutureWatcher>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSemaphore>
+#include <QStandardPaths>
 #include <QTest>
 #include <QThreadPool>
 
@@ -122,6 +125,8 @@ private slots:
     void dragCarriesTheValueAsText();
     void rowMenuOpensOnlyCallsMailsWebPagesAndPlaces_data();
     void rowMenuOpensOnlyCallsMailsWebPagesAndPlaces();
+    void qrCodeCarriesTheContactToAPhone_data();
+    void qrCodeCarriesTheContactToAPhone();
     void photoRowShowsThePictureAndCopiesIt();
     void pictureDecodedForAnEarlierContactIsDropped();
     void boxTextFitsOnTheScreen_data();
@@ -644,6 +649,63 @@ void TestDetailWindow::rowMenuOpensOnlyCallsMailsWebPagesAndPlaces() {
     QCOMPARE(QGuiApplication::clipboard()->text(),
              m_detail->list()->model()->index(row, DetailRows::Value).data().toString());
     QCOMPARE(m_opened, opened.isEmpty() ? QList<QUrl>() : QList<QUrl>{QUrl(opened)});
+}
+
+void TestDetailWindow::qrCodeCarriesTheContactToAPhone_data() {
+    QTest::addColumn<QByteArray>("card");
+    QTest::addColumn<QStringList>("decoded"); // lines the phone reads
+    QTest::addColumn<QString>("omitted");
+    QTest::newRow("every field") << QByteArray() // the fixture's first contact
+                                 << QStringList{QStringLiteral("FN:Zora Ziegler"),
+                                                QStringLiteral("N:Ziegler;Zora;;;"),
+                                                QStringLiteral("TEL;TYPE=CELL:0171 1111111"),
+                                                QStringLiteral("EMAIL;TYPE=INTERNET:zora@example.org"),
+                                                QStringLiteral("NOTE:Erste Zeile\\nZweite Zeile")}
+                                 << QString();
+    QTest::newRow("a note too long for the code is left out")
+        << "BEGIN:VCARD\r\nFN:Eva Ek\r\nTEL;TYPE=CELL:0160 1\r\nTEL;TYPE=FAX:030 5\r\nNOTE:" +
+               QByteArray(2400, 'x') + "\r\nEND:VCARD\r\n"
+        << QStringList{QStringLiteral("FN:Eva Ek"), QStringLiteral("TEL;TYPE=CELL:0160 1"),
+                       QStringLiteral("TEL:030 5")}
+        << QStringLiteral("Nicht im QR-Code: Notizen");
+}
+
+void TestDetailWindow::qrCodeCarriesTheContactToAPhone() {
+    QFETCH(QByteArray, card);
+    QFETCH(QStringList, decoded);
+    const QString zbarimg = QStandardPaths::findExecutable(QStringLiteral("zbarimg"));
+    if (zbarimg.isEmpty()) {
+        QSKIP("zbarimg (zbar-tools) reads the code as a phone would; it is not installed");
+    }
+    if (!card.isEmpty()) {
+        reimport(card);
+    }
+    open(0);
+    const std::unique_ptr<QMenu> menu(m_detail->rowMenu(0));
+    QAction* show = menu->findChild<QAction*>(QStringLiteral("showQrCode"));
+    QVERIFY(show);
+    show->trigger();
+    QPointer<QDialog> window = m_detail->findChild<QDialog*>(QStringLiteral("QrCode"));
+    QVERIFY(window);
+    QVERIFY(window->isVisible());
+    const auto* picture = window->findChild<QLabel*>(QStringLiteral("qrPicture"));
+    const QPixmap code = picture->pixmap();
+    QVERIFY(code.width() >= 400); // large enough for a camera at arm's length
+    const QString png = m_files->path(QStringLiteral("code.png"));
+    QVERIFY(code.save(png, "PNG"));
+    QProcess reader;
+    reader.start(zbarimg, {QStringLiteral("--raw"), QStringLiteral("-q"), png});
+    QVERIFY(reader.waitForFinished(30'000));
+    const QStringList lines = QString::fromUtf8(reader.readAllStandardOutput()).split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.first(), QStringLiteral("BEGIN:VCARD"));
+    for (const QString& line : decoded) {
+        QVERIFY2(lines.contains(line), qPrintable(line));
+    }
+    QVERIFY(std::none_of(lines.cbegin(), lines.cend(),
+                         [](const QString& l) { return l.startsWith(QStringLiteral("PHOTO")); }));
+    QTEST(window->findChild<QLabel*>(QStringLiteral("qrOmitted"))->text(), "omitted");
+    window->close();
+    QTRY_VERIFY(!window);
 }
 
 // A photo row shows the picture, at most 120 pixels high; it is copied and dragged as the picture.
