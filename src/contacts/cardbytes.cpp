@@ -2,7 +2,7 @@
 
 #include "contactrows.h"
 
-#include <QByteArrayView>
+#include <QLatin1StringView>
 
 QByteArray contactCardBytes(const ContactRef& contact) {
     if (!contact.isValid() || contact.path().isEmpty()) {
@@ -14,7 +14,8 @@ QByteArray contactCardBytes(const ContactRef& contact) {
     }
     QByteArray bytes = std::move(card.bytes);
     // The first card's range also holds whatever stands before it in the file; a receiver wants the card.
-    const qsizetype begin = bytes.toUpper().indexOf("BEGIN:VCARD");
+    const qsizetype begin =
+        QLatin1StringView(bytes).indexOf(QLatin1StringView("BEGIN:VCARD"), 0, Qt::CaseInsensitive);
     if (begin < 0) {
         return {};
     }

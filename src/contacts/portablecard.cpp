@@ -120,8 +120,12 @@ PortableCard portableCard(const QList<CardRow>& rows, const std::function<bool(c
                                                   QStringLiteral("weitere Adressen"),
                                                   QStringLiteral("weitere Nummern und E-Mail-Adressen")};
     PortableCard card;
-    for (int leave = Nothing; leave < Count; ++leave) {
+    // A note of megabytes fits no code, and escaping it for the first try would cost as much memory again.
+    constexpr qsizetype LongestNote = 8192;
+    const bool longNote = rows.value(int(Field::Note)).value.size() > LongestNote;
+    for (int leave = longNote ? Note : Nothing; leave < Count; ++leave) {
         std::array<bool, Count> present{};
+        present[Note] = longNote;
         QByteArray text = cardText(rows, leave, present);
         if (fits(text)) {
             card.text = std::move(text);

@@ -39,6 +39,7 @@ private slots:
 
 void tst_PortableCard::leavesOutNotesThenAddressesThenNumbers_data() {
     QTest::addColumn<int>("room"); // bytes the code takes
+    QTest::addColumn<int>("noteChars");
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QStringList>("omitted");
     const QStringList fixed{QStringLiteral("BEGIN:VCARD"),
@@ -53,24 +54,29 @@ void tst_PortableCard::leavesOutNotesThenAddressesThenNumbers_data() {
     const QString web = QStringLiteral("URL:https://m.de");
     const QString note = QStringLiteral("NOTE:") + QString(200, QLatin1Char('n'));
     const QString end = QStringLiteral("END:VCARD");
-    QTest::newRow("everything fits") << 100'000 << fixed + numbers + QStringList{address, web, note, end}
+    QTest::newRow("everything fits") << 100'000 << 200
+                                     << fixed + numbers + QStringList{address, web, note, end}
                                      << QStringList();
-    QTest::newRow("without the note")
-        << 240 << fixed + numbers + QStringList{address, web, end} << QStringList{QStringLiteral("Notizen")};
+    QTest::newRow("without the note") << 240 << 200 << fixed + numbers + QStringList{address, web, end}
+                                      << QStringList{QStringLiteral("Notizen")};
     QTest::newRow("without further addresses")
-        << 210 << fixed + numbers + QStringList{web, end}
+        << 210 << 200 << fixed + numbers + QStringList{web, end}
         << QStringList{QStringLiteral("Notizen"), QStringLiteral("weitere Adressen")};
     QTest::newRow("name and fixed fields only")
-        << 180 << fixed + QStringList{web, end}
+        << 180 << 200 << fixed + QStringList{web, end}
         << QStringList{QStringLiteral("Notizen"), QStringLiteral("weitere Adressen"),
                        QStringLiteral("weitere Nummern und E-Mail-Adressen")};
-    QTest::newRow("not even that") << 100 << QStringList() << QStringList();
+    QTest::newRow("a note longer than any code")
+        << 100'000 << 9000 << fixed + numbers + QStringList{address, web, end}
+        << QStringList{QStringLiteral("Notizen")};
+    QTest::newRow("not even that") << 100 << 200 << QStringList() << QStringList();
 }
 
 void tst_PortableCard::leavesOutNotesThenAddressesThenNumbers() {
     QFETCH(int, room);
     QFETCH(QStringList, lines);
-    const PortableCard card = portableCard(contact(QString(200, QLatin1Char('n'))),
+    QFETCH(int, noteChars);
+    const PortableCard card = portableCard(contact(QString(noteChars, QLatin1Char('n'))),
                                            [room](const QByteArray& text) { return text.size() <= room; });
     QStringList got = QString::fromUtf8(card.text).split(QStringLiteral("\r\n"));
     got.removeLast(); // after the last line break
