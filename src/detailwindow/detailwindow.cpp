@@ -6,7 +6,6 @@
 #include "dialogs.h"
 #include "edgelocks.h"
 #include "listbox.h"
-#include "qrcodewindow.h"
 #include "sourcedisplay.h"
 #include "sourceview.h"
 #include "valuemenu.h"

@@ -3,7 +3,7 @@
 #include "accessiblelistbox.h"
 #include "addresstablemodel.h"
 #include "appmenubar.h"
-#include "cardbytes.h"
+#include "contactlistmenu.h"
 #include "detailwindow.h"
 #include "dialogs.h"
 #include "edgelocks.h"
@@ -84,12 +84,8 @@ void MainWindow::createControls() {
     m_contactList->setDragDropMode(QAbstractItemView::DragOnly);
     m_contactList->setTypeAheadEnabled(false);
     m_contactList->setDragText([this] { return dragText(); });
-    m_contactList->setDragFormats([this](QMimeData& data) {
-        if (const QByteArray card = contactCardBytes(contactOfRow(m_contactList->listIndex()));
-            !card.isEmpty()) {
-            data.setData(QStringLiteral("text/vcard"), card);
-        }
-    });
+    m_contactList->setDragFormats(
+        [this](QMimeData& data) { addCardToDrag(data, contactOfRow(m_contactList->listIndex())); });
     m_contactList->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_contactList, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         const QModelIndex index = m_contactList->indexAt(pos);
@@ -428,14 +424,7 @@ void MainWindow::openDetail() {
 }
 
 QMenu* MainWindow::cellMenu(int row, int column) {
-    if (row < 0 || row >= m_contactModel->rowCount() || column < ContactColumn::Name ||
-        column > ContactColumn::Email) {
-        return nullptr;
-    }
-    QMenu* menu = valueMenu(this, fieldValueKind(Field(column - ContactColumn::Name)),
-                            m_contactModel->cell(row, column));
-    addQrCodeItem(*menu, contactOfRow(row), this);
-    return menu;
+    return contactCellMenu(this, *m_contactModel, row, column, contactOfRow(row));
 }
 
 ContactRef MainWindow::contactOfRow(int row) const {
