@@ -96,6 +96,7 @@ public slots:
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void init();
     void cleanup();
 
@@ -151,8 +152,23 @@ private:
     QPointer<DetailWindow> m_detail;
 };
 
+namespace {
+const QStringList LinkSchemes{QStringLiteral("tel"),        QStringLiteral("mailto"), QStringLiteral("http"),
+                              QStringLiteral("https"),      QStringLiteral("geo"),    QStringLiteral("file"),
+                              QStringLiteral("javascript"), QStringLiteral("smb")};
+} // namespace
+
 void TestDetailWindow::initTestCase() {
     QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    for (const QString& scheme : LinkSchemes) {
+        QDesktopServices::setUrlHandler(scheme, this, "openUrl");
+    }
+}
+
+void TestDetailWindow::cleanupTestCase() {
+    for (const QString& scheme : LinkSchemes) {
+        QDesktopServices::unsetUrlHandler(scheme);
+    }
 }
 
 void TestDetailWindow::init() {
@@ -637,11 +653,6 @@ void TestDetailWindow::rowMenuOpensOnlyCallsMailsWebPagesAndPlaces() {
     QCOMPARE(menu->actions().constLast()->text(), QStringLiteral("QR-Code …"));
 
     m_opened.clear();
-    for (const QString& scheme : {QStringLiteral("tel"), QStringLiteral("mailto"), QStringLiteral("http"),
-                                  QStringLiteral("https"), QStringLiteral("geo"), QStringLiteral("file"),
-                                  QStringLiteral("javascript"), QStringLiteral("smb")}) {
-        QDesktopServices::setUrlHandler(scheme, this, "openUrl");
-    }
     QGuiApplication::clipboard()->setText(QStringLiteral("vorher"));
     for (QAction* action : valueItems) {
         action->trigger();
