@@ -17,12 +17,14 @@
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <sys/resource.h>
 
 namespace {
@@ -163,6 +165,14 @@ int longCell(MainWindow& window, QuietDialogs& dialogs, const QString& file, int
             return QStringLiteral("%1 characters copied, ").arg(QGuiApplication::clipboard()->text().size()) +
                    peakNote();
         });
+    // A drag's data holds the row's text and, up to the size the detail rows read, the card itself.
+    std::unique_ptr<QMimeData> dragged;
+    report("drag data", timed(&window, [&] { dragged.reset(list->createDragData()); }), 1000, [&] {
+        return QStringLiteral("%1 bytes of text/vcard, ")
+                   .arg(dragged ? dragged->data(QStringLiteral("text/vcard")).size() : 0) +
+               peakNote();
+    });
+    dragged.reset();
     report("tooltip of the name",
            timed(&window,
                  [&] {

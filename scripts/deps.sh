@@ -4,15 +4,16 @@
 set -euo pipefail
 
 # qt6-image-formats-plugins: the TIFF photos of Apple exports and the WebP ones of newer programs.
-# libxlsxwriter-dev (found through pkg-config): the spreadsheet export.
+# libxlsxwriter-dev (found through pkg-config): the spreadsheet export; libqrencode-dev: the contact's QR code.
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-translations-l10n qt6-image-formats-plugins
-          libxlsxwriter-dev)
+          libxlsxwriter-dev libqrencode-dev)
 if [ "${1:-build}" = test ]; then
     packages+=(xvfb xauth xdotool xclip imagemagick x11-utils fonts-dejavu-core desktop-file-utils
                clang libclang-rt-14-dev clang-format
                at-spi2-core python3-pyatspi dbus-daemon
                dpkg-dev file lintian appstream
-               poppler-utils unzip)
+               poppler-utils unzip
+               zbar-tools) # zbarimg reads the QR code back as a phone camera would
 fi
 
 missing=()

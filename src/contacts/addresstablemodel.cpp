@@ -93,6 +93,28 @@ QString AddressTableModel::cell(int row, int column) const {
     return numberCell(contact, column);
 }
 
+QString AddressTableModel::dragText(int row) const {
+    if (row < 0 || row >= rowCount()) {
+        return {};
+    }
+    QString text;
+    for (int column = ContactColumn::Name; column <= ContactColumn::EndPosition; ++column) {
+        text += cell(row, column) + QLatin1Char('\t');
+    }
+    return text;
+}
+
+QString AddressTableModel::copyText(int row) const {
+    if (row < 0 || row >= rowCount()) {
+        return {};
+    }
+    QStringList cells;
+    for (int column = ContactColumn::Name; column <= ContactColumn::Email; ++column) {
+        cells << cell(row, column);
+    }
+    return cells.join(QLatin1Char('\t'));
+}
+
 bool AddressTableModel::isBold(int row, int column) const {
     if (m_list != List::Contacts || row < 0 || row >= rowCount()) {
         return false;

@@ -42,6 +42,12 @@ public:
     // A cell's text as the list shows it.
     QString cell(int row, int column) const;
     bool isBold(int row, int column) const;
+    // The text a dragged row carries: its cells from "Name" to "Pos", each followed by a tab; empty for
+    // no row.
+    QString dragText(int row) const;
+    // What copying a row gives: the cells the list shows, from "Name" to "e-mail", joined by tabs; neither
+    // the contact number nor the file position.
+    QString copyText(int row) const;
 
     static QStringList headings(List list);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "valuelinks.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
@@ -11,6 +13,8 @@ struct CardRow {
     QString label;
     QString value;
     bool bold = false;
+    // What the value is, for the links it offers.
+    ValueKind kind = ValueKind::Text;
     // A photo row's picture, decoded at most PhotoPreviewWidth x PhotoPreviewHeight; null for every other
     // row, and for a photo that did not decode.
     QImage image;

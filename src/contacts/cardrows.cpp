@@ -93,11 +93,12 @@ QString postalAddress(CardLines& card, const CardLine& line) {
     return lines.join(QLatin1Char('\n'));
 }
 
-CardRow textRow(QString label, QString value, bool bold = false) {
+CardRow textRow(QString label, QString value, bool bold = false, ValueKind kind = ValueKind::Text) {
     CardRow row;
     row.label = std::move(label);
     row.value = std::move(value);
     row.bold = bold;
+    row.kind = kind;
     return row;
 }
 
@@ -253,12 +254,13 @@ QList<CardRow> furtherCardRows(const QByteArray& bytes, bool unicodeSource, bool
                     number += QStringLiteral(" Durchwahl ") + extension;
                 }
                 telephoneRows.append(textRow(label.value_or(CardLabels::telephone(line.parameters)), number,
-                                             line.parameters.pref));
+                                             line.parameters.pref, ValueKind::Telephone));
             }
         } else if (name == "EMAIL") {
             if (line.start != email && room()) {
                 emailRows.append(textRow(label.value_or(CardLabels::email(line.parameters)),
-                                         card.text(line, PropertyLexer::firstComponent(line.value))));
+                                         card.text(line, PropertyLexer::firstComponent(line.value)), false,
+                                         ValueKind::Email));
             }
         } else if (name == "ADR") {
             if (line.start == homeAddress || line.start == workAddress) {
@@ -279,7 +281,7 @@ QList<CardRow> furtherCardRows(const QByteArray& bytes, bool unicodeSource, bool
             } else if (room()) {
                 addressRows.append(
                     textRow(label.value_or(CardLabels::address(line.parameters, CardLines::types(line))),
-                            postalAddress(card, line)));
+                            postalAddress(card, line), false, ValueKind::PostalAddress));
             }
         } else if (name == "BDAY") {
             const QString date = germanDate(card.text(line, line.value));
@@ -336,7 +338,8 @@ QList<CardRow> furtherCardRows(const QByteArray& bytes, bool unicodeSource, bool
         } else if (name == "URL") {
             const QString address = card.text(line, line.value).trimmed();
             if (firstTime(QStringLiteral("URL\t") + address) && room()) {
-                person.push_back({6, textRow(label.value_or(QStringLiteral("Webseite")), address)});
+                person.push_back({6, textRow(label.value_or(QStringLiteral("Webseite")), address, false,
+                                             ValueKind::WebAddress)});
             }
         } else if (name == "IMPP" || CardLabels::messengerService(name)) {
             const Messenger account = messenger(card, line);

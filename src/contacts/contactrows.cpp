@@ -70,6 +70,7 @@ QList<CardRow> fixedContactRows(const ContactRef& contact) {
     for (int i = 0; i < FieldCount; ++i) {
         const auto field = Field(i);
         rows.append(textRow(fieldCaption(field), contact.table->text(contact.contact, field).toString()));
+        rows.back().kind = fieldValueKind(field);
     }
     return rows;
 }

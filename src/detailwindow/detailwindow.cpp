@@ -8,6 +8,7 @@
 #include "listbox.h"
 #include "sourcedisplay.h"
 #include "sourceview.h"
+#include "valuemenu.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,6 +20,7 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <new>
@@ -68,6 +70,14 @@ void DetailWindow::createControls() {
     m_list->setDragDropMode(QAbstractItemView::DragOnly);
     m_list->setDefaultDropAction(Qt::CopyAction);
     connect(m_list, &QAbstractItemView::doubleClicked, this, &DetailWindow::showRowMessage);
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        const int row = m_list->indexAt(pos).row();
+        if (row >= 0) {
+            m_list->setListIndex(row);
+            popUpMenu(rowMenu(row), m_list->viewport()->mapToGlobal(pos));
+        }
+    });
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &DetailWindow::updateCopyEnabled);
     connect(m_rows, &QAbstractItemModel::modelReset, this, &DetailWindow::updateCopyEnabled);
@@ -270,6 +280,25 @@ void DetailWindow::copyValue() {
             QGuiApplication::clipboard()->setText(r.value);
         }
     }
+}
+
+QMenu* DetailWindow::rowMenu(int row) {
+    if (row < 0 || row >= m_rows->rowCount()) {
+        return nullptr;
+    }
+    const DetailRows::Row& r = m_rows->row(row);
+    QMenu* menu = nullptr;
+    if (isPicture(r)) {
+        // A photo is copied as a picture, which "Wert Kopieren" already does.
+        menu = new QMenu(this);
+        menu->addAction(m_menuBar->copyValueAction());
+    } else {
+        menu = valueMenu(this, r.kind, r.value);
+    }
+    if (m_contact.isValid()) {
+        addQrCodeItem(*menu, m_contact, this);
+    }
+    return menu;
 }
 
 void DetailWindow::updateCopyEnabled() {

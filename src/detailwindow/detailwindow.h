@@ -16,6 +16,7 @@ class AppMenuBar;
 class ListBox;
 class QAction;
 class QLabel;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -38,6 +39,8 @@ public:
     QPlainTextEdit* sourceText() const { return m_sourceText; }
     // "Wert Kopieren" (Ctrl+Y), live while this window is the active one.
     QAction* copyValueAction() const;
+    // The context menu of list row `row` (caller owns it); nullptr for no row.
+    QMenu* rowMenu(int row);
     // The application's menu bar in this window; the main window forwards its application items.
     AppMenuBar* appMenuBar() const { return m_menuBar; }
 

@@ -3,6 +3,7 @@
 #include "accessiblelistbox.h"
 #include "addresstablemodel.h"
 #include "appmenubar.h"
+#include "contactlistmenu.h"
 #include "detailwindow.h"
 #include "dialogs.h"
 #include "edgelocks.h"
@@ -12,6 +13,7 @@
 #include "importprogress.h"
 #include "listbox.h"
 #include "listoutput.h"
+#include "valuemenu.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,6 +24,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScopedValueRollback>
@@ -82,6 +85,16 @@ void MainWindow::createControls() {
     m_contactList->setDragDropMode(QAbstractItemView::DragOnly);
     m_contactList->setTypeAheadEnabled(false);
     m_contactList->setDragText([this] { return dragText(); });
+    m_contactList->setDragFormats(
+        [this](QMimeData& data) { addCardToDrag(data, contactOfRow(m_contactList->listIndex())); });
+    m_contactList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_contactList, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        const QModelIndex index = m_contactList->indexAt(pos);
+        if (QMenu* menu = index.isValid() ? cellMenu(index.row(), index.column()) : nullptr) {
+            m_contactList->setListIndex(index.row());
+            popUpMenu(menu, m_contactList->viewport()->mapToGlobal(pos));
+        }
+    });
     locks->place(m_contactList, {30, 14, 910, 414}, allEdges);
 
     auto* hint =
@@ -321,15 +334,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 // Adressen
 
 QString MainWindow::dragText() const {
-    const int row = m_contactList->listIndex();
-    if (row < 0) {
-        return {};
-    }
-    QString text;
-    for (int column = ContactColumn::Name; column <= ContactColumn::EndPosition; ++column) {
-        text += m_contactModel->cell(row, column) + QLatin1Char('\t');
-    }
-    return text;
+    return m_contactModel->dragText(m_contactList->listIndex());
 }
 
 bool MainWindow::handleListKey(QKeyEvent* event) {
@@ -369,17 +374,7 @@ bool MainWindow::handleListKey(QKeyEvent* event) {
 }
 
 QString MainWindow::copyText() const {
-    const int row = m_contactList->listIndex();
-    if (row < 0) {
-        return {};
-    }
-    // Neither the contact number before "Name" nor the file position after "e-mail": only what the list
-    // shows.
-    QStringList cells;
-    for (int column = ContactColumn::Name; column <= ContactColumn::Email; ++column) {
-        cells << m_contactModel->cell(row, column);
-    }
-    return cells.join(QLatin1Char('\t'));
+    return m_contactModel->copyText(m_contactList->listIndex());
 }
 
 void MainWindow::copySelected() {
@@ -424,13 +419,19 @@ void MainWindow::askAndOpen() {
 
 void MainWindow::openDetail() {
     m_selected = m_contactList->listIndex();
-    ContactRef contact;
+    detail()->showContact(contactOfRow(m_selected));
+}
+
+QMenu* MainWindow::cellMenu(int row, int column) {
+    return contactCellMenu(this, *m_contactModel, row, column, contactOfRow(row));
+}
+
+ContactRef MainWindow::contactOfRow(int row) const {
     // The list's table and the file it was read from are both the last import's.
-    if (m_selected >= 0 && m_selected < m_contactModel->rowCount()) {
-        contact = {m_contactModel->sharedTable(), m_contactModel->contactAt(m_selected),
-                   m_importFlow->source()};
+    if (row < 0 || row >= m_contactModel->rowCount()) {
+        return {};
     }
-    detail()->showContact(contact);
+    return {m_contactModel->sharedTable(), m_contactModel->contactAt(row), m_importFlow->source()};
 }
 
 // The name search

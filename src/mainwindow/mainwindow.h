@@ -1,5 +1,6 @@
 #pragma once
 
+#include "contactref.h"
 #include "contactsearch.h"
 
 #include <QMainWindow>
@@ -15,6 +16,7 @@ struct ListOutput;
 class AppMenuBar;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QMimeData;
 class QPushButton;
 
@@ -59,6 +61,9 @@ public:
     // The window's menu bar; the application attaches its own items to it.
     AppMenuBar* appMenuBar() const { return m_menuBar; }
 
+    // The context menu of a cell of the contact list (caller owns it); nullptr outside the shown fields.
+    QMenu* cellMenu(int row, int column);
+
     // The drag text of the selected row: the cells from "Name" to "Pos", each followed by a tab.
     QString dragText() const;
     // What "Kopieren" copies from the list: the selected row's cells from "Name" to "e-mail", tab-separated.
@@ -96,6 +101,8 @@ private:
     void findNext();
 
     void openDetail();
+    // The contact shown in `row` of the list, as the detail window and a drag take it.
+    ContactRef contactOfRow(int row) const;
     void showSearchResult();
     // The contact list as it is shown, for the search.
     ContactList shownContacts() const;

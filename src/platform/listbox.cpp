@@ -104,6 +104,9 @@ QMimeData* ListBox::createDragData() const {
     }
     auto* data = new QMimeData;
     data->setText(text);
+    if (m_dragFormats) {
+        m_dragFormats(*data);
+    }
     return data;
 }
 

@@ -27,9 +27,13 @@ public:
     void setTypeAheadEnabled(bool on) { m_typeAhead = on; }
     bool typeAheadEnabled() const { return m_typeAhead; }
 
-    // Where a drag of a row gets its text from. With a source set, a drag carries that text alone, as
-    // plain text; an empty text starts no drag. Without one, the model's own drag data is used.
+    // Where a drag of a row gets its text from. With a source set, a drag carries that text as plain text
+    // (and what setDragFormats adds); an empty text starts no drag. Without one, the model's own drag data
+    // is used.
     void setDragText(std::function<QString()> source) { m_dragText = std::move(source); }
+    // Further formats for a drag with a text source, such as the contact itself for programs that take it
+    // whole; called with the drag's data after its text is set.
+    void setDragFormats(std::function<void(QMimeData&)> add) { m_dragFormats = std::move(add); }
     // The data a drag started now would carry (caller owns it), nullptr when no drag would start.
     QMimeData* createDragData() const;
 
@@ -52,4 +56,5 @@ private:
     ColumnWidths m_widths;
     bool m_typeAhead = true;
     std::function<QString()> m_dragText;
+    std::function<void(QMimeData&)> m_dragFormats;
 };

@@ -16,15 +16,20 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QDesktopServices>
+#include <QDialog>
 #include <QFontInfo>
 #include <QFutureWatcher>
 #include <QLabel>
+#include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSemaphore>
+#include <QStandardPaths>
 #include <QTest>
 #include <QThreadPool>
 
@@ -86,8 +91,13 @@ QByteArray pngOf(const QImage& image) {
 
 class TestDetailWindow final : public QObject {
     Q_OBJECT
+public slots:
+    // Stands in for the desktop's handler of the schemes a link may have.
+    void openUrl(const QUrl& url) { m_opened.append(url); }
+
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void init();
     void cleanup();
 
@@ -115,6 +125,10 @@ private slots:
     void doubleClickShowsLabelAndValue_data();
     void doubleClickShowsLabelAndValue();
     void dragCarriesTheValueAsText();
+    void rowMenuOpensOnlyCallsMailsWebPagesAndPlaces_data();
+    void rowMenuOpensOnlyCallsMailsWebPagesAndPlaces();
+    void qrCodeCarriesTheContactToAPhone_data();
+    void qrCodeCarriesTheContactToAPhone();
     void photoRowShowsThePictureAndCopiesIt();
     void pictureDecodedForAnEarlierContactIsDropped();
     void boxTextFitsOnTheScreen_data();
@@ -133,13 +147,29 @@ private:
     std::unique_ptr<TempFiles> m_files;
     QString m_path;
     FakeDialogs m_dialogs;
+    QList<QUrl> m_opened;
     std::unique_ptr<ImportedLists> m_lists;
     std::unique_ptr<QAbstractItemModelTester> m_rowsTester;
     QPointer<DetailWindow> m_detail;
 };
 
+namespace {
+const QStringList LinkSchemes{QStringLiteral("tel"),        QStringLiteral("mailto"), QStringLiteral("http"),
+                              QStringLiteral("https"),      QStringLiteral("geo"),    QStringLiteral("file"),
+                              QStringLiteral("javascript"), QStringLiteral("smb")};
+} // namespace
+
 void TestDetailWindow::initTestCase() {
     QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    for (const QString& scheme : LinkSchemes) {
+        QDesktopServices::setUrlHandler(scheme, this, "openUrl");
+    }
+}
+
+void TestDetailWindow::cleanupTestCase() {
+    for (const QString& scheme : LinkSchemes) {
+        QDesktopServices::unsetUrlHandler(scheme);
+    }
 }
 
 void TestDetailWindow::init() {
@@ -573,6 +603,125 @@ void TestDetailWindow::dragCarriesTheValueAsText() {
     const std::unique_ptr<QMimeData> mime(liste->model()->mimeData(dragged));
     QVERIFY(mime);
     QCOMPARE(mime->text(), QStringLiteral("089 2222"));
+}
+
+void TestDetailWindow::rowMenuOpensOnlyCallsMailsWebPagesAndPlaces_data() {
+    QTest::addColumn<QByteArray>("line"); // the card's one line besides its name
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QString>("opened"); // by the first item; empty: nothing is opened
+    const QString copy = QStringLiteral("Wert kopieren");
+    QTest::newRow("mobile number") << QByteArray("TEL;TYPE=CELL:+49 171 1") << rowOf(Field::MobilePhone)
+                                   << QStringList{QStringLiteral("Anrufen"), copy}
+                                   << QStringLiteral("tel:01711");
+    QTest::newRow("further number") << QByteArray("TEL;TYPE=FAX:030 5") << 13
+                                    << QStringList{QStringLiteral("Anrufen"), copy}
+                                    << QStringLiteral("tel:0305");
+    QTest::newRow("e-mail") << QByteArray("EMAIL:a@b.de") << rowOf(Field::Email)
+                            << QStringList{QStringLiteral("E-Mail schreiben"), copy}
+                            << QStringLiteral("mailto:a@b.de");
+    QTest::newRow("web page") << QByteArray("URL:https://example.org") << 13
+                              << QStringList{QStringLiteral("Webseite öffnen"), copy}
+                              << QStringLiteral("https://example.org");
+    QTest::newRow("place") << QByteArray("URL:geo:52.5,13.4") << 13
+                           << QStringList{QStringLiteral("Karte öffnen"), copy}
+                           << QStringLiteral("geo:52.5,13.4");
+    QTest::newRow("local file") << QByteArray("URL:file:///etc/passwd") << 13 << QStringList{copy}
+                                << QString();
+    QTest::newRow("script") << QByteArray("URL:javascript:alert(1)") << 13 << QStringList{copy} << QString();
+    QTest::newRow("network share") << QByteArray("URL:smb://server/share") << 13 << QStringList{copy}
+                                   << QString();
+    QTest::newRow("postal code") << QByteArray("ADR;TYPE=HOME:;;;;;80331;") << rowOf(Field::HomePostalCode)
+                                 << QStringList{copy} << QString();
+}
+
+void TestDetailWindow::rowMenuOpensOnlyCallsMailsWebPagesAndPlaces() {
+    QFETCH(QByteArray, line);
+    QFETCH(int, row);
+    QFETCH(QString, opened);
+    reimport("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Eva\r\n" + line + "\r\nEND:VCARD\r\n");
+    open(0);
+    const std::unique_ptr<QMenu> menu(m_detail->rowMenu(row));
+    QVERIFY(menu);
+    QStringList items;
+    QList<QAction*> valueItems;
+    for (QAction* action : menu->actions()) {
+        if (action->objectName() == QStringLiteral("showQrCode")) {
+            break;
+        }
+        if (!action->isSeparator()) {
+            items.append(action->text());
+            valueItems.append(action);
+        }
+    }
+    QTEST(items, "items");
+    QCOMPARE(menu->actions().constLast()->text(), QStringLiteral("QR-Code …"));
+
+    m_opened.clear();
+    QGuiApplication::clipboard()->setText(QStringLiteral("vorher"));
+    for (QAction* action : valueItems) {
+        action->trigger();
+    }
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             m_detail->list()->model()->index(row, DetailRows::Value).data().toString());
+    QCOMPARE(m_opened, opened.isEmpty() ? QList<QUrl>() : QList<QUrl>{QUrl(opened)});
+}
+
+void TestDetailWindow::qrCodeCarriesTheContactToAPhone_data() {
+    QTest::addColumn<QByteArray>("card");
+    QTest::addColumn<QStringList>("decoded"); // lines the phone reads
+    QTest::addColumn<QString>("omitted");
+    QTest::newRow("every field") << QByteArray() // the fixture's first contact
+                                 << QStringList{QStringLiteral("FN:Zora Ziegler"),
+                                                QStringLiteral("N:Ziegler;Zora;;;"),
+                                                QStringLiteral("TEL;TYPE=CELL:0171 1111111"),
+                                                QStringLiteral("EMAIL;TYPE=INTERNET:zora@example.org"),
+                                                QStringLiteral("NOTE:Erste Zeile\\nZweite Zeile")}
+                                 << QString();
+    QTest::newRow("a note too long for the code is left out")
+        << "BEGIN:VCARD\r\nFN:Eva Ek\r\nTEL;TYPE=CELL:0160 1\r\nTEL;TYPE=FAX:030 5\r\nNOTE:" +
+               QByteArray(2400, 'x') + "\r\nEND:VCARD\r\n"
+        << QStringList{QStringLiteral("FN:Eva Ek"), QStringLiteral("TEL;TYPE=CELL:0160 1"),
+                       QStringLiteral("TEL:030 5")}
+        << QStringLiteral("Nicht im QR-Code: Notizen");
+}
+
+void TestDetailWindow::qrCodeCarriesTheContactToAPhone() {
+    QFETCH(QByteArray, card);
+    QFETCH(QStringList, decoded);
+    const QString zbarimg = QStandardPaths::findExecutable(QStringLiteral("zbarimg"));
+    if (zbarimg.isEmpty()) {
+        QSKIP("zbarimg (zbar-tools) reads the code as a phone would; it is not installed");
+    }
+    if (!card.isEmpty()) {
+        reimport(card);
+    }
+    open(0);
+    const std::unique_ptr<QMenu> menu(m_detail->rowMenu(0));
+    QAction* show = menu->findChild<QAction*>(QStringLiteral("showQrCode"));
+    QVERIFY(show);
+    show->trigger();
+    QPointer<QDialog> window = m_detail->findChild<QDialog*>(QStringLiteral("QrCode"));
+    QVERIFY(window);
+    QVERIFY(window->isVisible());
+    const auto* picture = window->findChild<QLabel*>(QStringLiteral("qrPicture"));
+    const QPixmap code = picture->pixmap();
+    QVERIFY(code.width() >= 400); // large enough for a camera at arm's length
+    const QString png = m_files->path(QStringLiteral("code.png"));
+    QVERIFY(code.save(png, "PNG"));
+    QProcess reader;
+    reader.start(zbarimg, {QStringLiteral("--raw"), QStringLiteral("-q"), png});
+    QVERIFY(reader.waitForFinished(30'000));
+    const QStringList lines = QString::fromUtf8(reader.readAllStandardOutput()).split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.first(), QStringLiteral("BEGIN:VCARD"));
+    for (const QString& line : decoded) {
+        QVERIFY2(lines.contains(line), qPrintable(line));
+    }
+    QVERIFY(std::none_of(lines.cbegin(), lines.cend(),
+                         [](const QString& l) { return l.startsWith(QStringLiteral("PHOTO")); }));
+    QTEST(window->findChild<QLabel*>(QStringLiteral("qrOmitted"))->text(), "omitted");
+    window->close();
+    QTRY_VERIFY(!window);
 }
 
 // A photo row shows the picture, at most 120 pixels high; it is copied and dragged as the picture.

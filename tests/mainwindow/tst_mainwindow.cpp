@@ -3,6 +3,7 @@
 #include "detailrows.h"
 #include "detailwindow.h"
 #include "listbox.h"
+#include "tempfiles.h"
 #include "windowfixture.h"
 
 #include <QAction>
@@ -350,7 +351,9 @@ void tst_MainWindow::dragCarriesTheSelectedRowAsText_data() {
 void tst_MainWindow::dragCarriesTheSelectedRowAsText() {
     QFETCH(QStringList, contact);
     QFETCH(QString, cellsBeforePos);
-    load(*window, cards({{QStringLiteral("Erster")}, contact}));
+    TempFiles files;
+    window->openFile(files.write(QStringLiteral("zwei.vcf"), cards({{QStringLiteral("Erster")}, contact})));
+    QTRY_COMPARE(window->contactModel()->rowCount(), 2);
     const QString pos = window->contactModel()->cell(1, ContactColumn::EndPosition);
     QVERIFY(!pos.isEmpty());
 
@@ -358,8 +361,10 @@ void tst_MainWindow::dragCarriesTheSelectedRowAsText() {
     clickRow(1);
     std::unique_ptr<QMimeData> data(window->contactList()->createDragData());
     QVERIFY(data);
-    QCOMPARE(data->formats(), QStringList{QStringLiteral("text/plain")});
+    QCOMPARE(data->formats(), (QStringList{QStringLiteral("text/plain"), QStringLiteral("text/vcard")}));
     QCOMPARE(data->text(), cellsBeforePos + pos + QLatin1Char('\t'));
+    // Programs that take a vCard get the card as the file holds it.
+    QCOMPARE(data->data(QStringLiteral("text/vcard")), cards({contact}));
     QCOMPARE(data->text().count(QLatin1Char('\t')), 7);
 
     QGuiApplication::clipboard()->clear();

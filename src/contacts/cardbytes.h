@@ -1,0 +1,10 @@
+#pragma once
+
+#include "contactref.h"
+
+#include <QByteArray>
+
+// The card of a contact as the file holds it, for programs that take a vCard (a drag, a mail
+// attachment): from its "BEGIN" line to its "END" line and line break. Empty when the card cannot be read
+// now (no file, a file changed since the import, a card too large for the detail rows).
+QByteArray contactCardBytes(const ContactRef& contact);

@@ -1,0 +1,25 @@
+#include "contactlistmenu.h"
+
+#include "addresstablemodel.h"
+#include "cardbytes.h"
+#include "valuemenu.h"
+
+#include <QMenu>
+#include <QMimeData>
+
+QMenu* contactCellMenu(QWidget* parent, const AddressTableModel& model, int row, int column,
+                       const ContactRef& contact) {
+    if (row < 0 || row >= model.rowCount() || column < ContactColumn::Name || column > ContactColumn::Email) {
+        return nullptr;
+    }
+    QMenu* menu =
+        valueMenu(parent, fieldValueKind(Field(column - ContactColumn::Name)), model.cell(row, column));
+    addQrCodeItem(*menu, contact, parent);
+    return menu;
+}
+
+void addCardToDrag(QMimeData& data, const ContactRef& contact) {
+    if (const QByteArray card = contactCardBytes(contact); !card.isEmpty()) {
+        data.setData(QStringLiteral("text/vcard"), card);
+    }
+}
