@@ -1,5 +1,6 @@
 #include "qrcode.h"
 
+#include <algorithm>
 #include <memory>
 #include <qrencode.h>
 
@@ -16,8 +17,20 @@ Code encode(const QByteArray& data) {
     if (data.isEmpty() || data.size() > 8192) {
         return nullptr;
     }
-    return Code(QRcode_encodeData(int(data.size()), reinterpret_cast<const unsigned char*>(data.constData()),
-                                  0, QR_ECLEVEL_M));
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data.constData());
+    const bool ascii = std::all_of(data.cbegin(), data.cend(), [](char c) { return (c & 0x80) == 0; });
+    if (ascii) {
+        return Code(QRcode_encodeData(int(data.size()), bytes, 0, QR_ECLEVEL_M));
+    }
+    // Without saying so a reader may take the bytes for Latin-1 or Shift JIS: "Müller" would come out
+    // garbled. ECI 26 names UTF-8.
+    const std::unique_ptr<QRinput, decltype(&QRinput_free)> input(QRinput_new2(0, QR_ECLEVEL_M),
+                                                                  QRinput_free);
+    if (!input || QRinput_appendECIheader(input.get(), 26) != 0 ||
+        QRinput_append(input.get(), QR_MODE_8, int(data.size()), bytes) != 0) {
+        return nullptr;
+    }
+    return Code(QRcode_encodeInput(input.get()));
 }
 
 } // namespace

@@ -678,6 +678,11 @@ void TestDetailWindow::qrCodeCarriesTheContactToAPhone_data() {
                                                 QStringLiteral("EMAIL;TYPE=INTERNET:zora@example.org"),
                                                 QStringLiteral("NOTE:Erste Zeile\\nZweite Zeile")}
                                  << QString();
+    QTest::newRow("umlauts read as written")
+        << QByteArray(
+               "BEGIN:VCARD\r\nFN:J\xc3\xbcrgen M\xc3\xbcller\r\nTEL;TYPE=CELL:0171 2\r\nEND:VCARD\r\n")
+        << QStringList{QStringLiteral("FN:Jürgen Müller"), QStringLiteral("TEL;TYPE=CELL:0171 2")}
+        << QString();
     QTest::newRow("a note too long for the code is left out")
         << "BEGIN:VCARD\r\nFN:Eva Ek\r\nTEL;TYPE=CELL:0160 1\r\nTEL;TYPE=FAX:030 5\r\nNOTE:" +
                QByteArray(2400, 'x') + "\r\nEND:VCARD\r\n"
