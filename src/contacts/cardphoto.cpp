@@ -67,6 +67,23 @@ qint64 jpegSamples(QByteArrayView jpeg) {
     return -1;
 }
 
+// Whether every chunk of a PNG lies within its bytes. A chunk may claim up to 2 GB, and the decoder sets
+// aside what a text chunk claims before it finds the bytes missing: 1.6 GB for a photo of 159 bytes.
+bool pngChunksFit(QByteArrayView png) {
+    qsizetype at = 8;
+    while (at + 12 <= png.size()) {
+        const quint32 length = bigEndian32(png, at);
+        if (length > quint64(png.size() - at - 12)) {
+            return false;
+        }
+        if (png.sliced(at + 4, 4) == "IEND") {
+            break;
+        }
+        at += 12 + qsizetype(length);
+    }
+    return true;
+}
+
 // Whether the decoder allocates no more than the claimed size. A GIF is decoded onto its canvas and an icon
 // decodes the picture its directory points to, both of a size of their own that the claimed one does not
 // show.
@@ -86,7 +103,8 @@ bool allocatesClaimedSize(QByteArrayView bytes, const QByteArray& format, QSize 
         }
         const QByteArrayView picture = bytes.sliced(offset, size);
         if (picture.startsWith("\x89PNG")) {
-            return bigEndian32(picture, 16) <= MaxIconSide && bigEndian32(picture, 20) <= MaxIconSide;
+            return pngChunksFit(picture) && bigEndian32(picture, 16) <= MaxIconSide &&
+                   bigEndian32(picture, 20) <= MaxIconSide;
         }
         // A bitmap's height counts its mask too.
         const auto width = qFromLittleEndian<qint32>(picture.data() + 4);
@@ -117,6 +135,10 @@ QImage decodePhotoBytes(const QByteArray& bytes, QSize fit, QSize* full = nullpt
     // An icon's size is found by decoding its picture, so the picture is checked first.
     const QByteArray format = reader.format();
     if ((format == "ico" || format == "cur") && !allocatesClaimedSize(bytes, format, {})) {
+        return {};
+    }
+    // Even the size is read past chunks that may claim gigabytes.
+    if (format == "png" && !pngChunksFit(bytes)) {
         return {};
     }
     const QSize claimed = reader.size();

@@ -118,6 +118,10 @@ void tst_CardRows::valueGivesOneTextRow_data() {
         << "PHOTO;ENCODING=BASE64:" + QByteArray("kein Bild").toBase64() << unreadable;
     QTest::newRow("data URL that is not base64") << QByteArray("PHOTO:data:image/jpeg,abc") << unreadable;
     const QByteArray jpeg = encoded(picture, "JPEG");
+    const QByteArray png = encoded(picture, "PNG");
+    QTest::newRow("PNG chunk claiming 1.6 GB")
+        << "PHOTO;ENCODING=b:" + (png.left(33) + QByteArray("\x60\0\0\x19tEXtComment\0abc", 19)).toBase64()
+        << unreadable;
     QTest::newRow("truncated JPEG header") << "PHOTO;ENCODING=b:" + jpeg.left(20).toBase64() << unreadable;
     QTest::newRow("photo of 50 MB") << "PHOTO;ENCODING=b:" + QByteArray(50 << 20, 'A') << unreadable;
     QTest::newRow("photo as an address, not fetched")
