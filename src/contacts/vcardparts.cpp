@@ -154,6 +154,11 @@ VcardReadResult VcardReading::readInParts(QIODevice& device, const ReadOptions& 
         }
         return !stop;
     };
+    // Parts are far smaller than the step at which a reading reports by bytes, so all of them may be read
+    // before the first report by time: the caller hears at once that the reading began, and can stop it.
+    if (!report()) {
+        return cancelledResult();
+    }
     const auto readParts = [&](QIODevice& source, bool reporting) {
         for (size_t k = next++; k < parts.size() && k <= firstStop && !stop; k = next++) {
             Part& part = parts[k];
