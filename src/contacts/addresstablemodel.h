@@ -16,8 +16,9 @@ class AddressTableModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum class List { Contacts, Addresses };
-    static constexpr int ColumnCount = ContactColumn::Count;
-    static_assert(int(ContactColumn::Count) == int(AddressColumn::Count));
+    // The columns both lists always have; the contact list of several files has the file's name besides.
+    static constexpr int ColumnCount = AddressColumn::Count;
+    static_assert(int(ContactColumn::File) == ColumnCount);
 
     explicit AddressTableModel(List list, QObject* parent = nullptr);
 

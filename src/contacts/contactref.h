@@ -1,17 +1,10 @@
 #pragma once
 
+#include "contactsource.h"
 #include "contacttable.h"
-#include "regularfile.h"
 
 #include <QString>
 #include <memory>
-
-// The file contacts were read from, as it was when they were read: its cards are found again at the
-// positions the table keeps only while the file is unchanged. Shared by every contact read from it.
-struct ContactSource {
-    QString path;
-    FileStamp stamp;
-};
 
 // One contact: the table that holds it, its place there (file order) and the file its card is in. It
 // keeps the table alive, so it stays right while the lists move on to another file.

@@ -34,7 +34,7 @@ ContactTable::Block ContactTable::allocateBlock(qsizetype characters) {
     if (block == nullptr) {
         throw std::bad_alloc();
     }
-    return Block(static_cast<char16_t*>(block));
+    return Block(static_cast<char16_t*>(block), FreeBlock());
 }
 
 namespace {
@@ -115,11 +115,11 @@ void ContactTable::setLastEndPosition(qint64 end) {
     setEnd(m_size - 1, end);
 }
 
-void ContactTable::append(const std::array<QStringView, FieldCount>& texts, std::uint8_t boldMask,
+void ContactTable::append(const std::array<QStringView, StoredFieldCount>& texts, std::uint8_t boldMask,
                           qint64 begin, qint64 end) {
     // The end offsets are 32 bits: what lies beyond 4 G characters of one contact is cut.
     constexpr qsizetype MaxTotal = 0xFFFFFFFF;
-    std::array<qsizetype, FieldCount> lengths{};
+    std::array<qsizetype, StoredFieldCount> lengths{};
     qsizetype total = 0;
     int count = 0;
     std::uint16_t present = 0;
@@ -141,7 +141,9 @@ void ContactTable::append(const std::array<QStringView, FieldCount>& texts, std:
     if (count > 0) {
         const qsizetype needed = 2 * count + total;
         if (m_blocks.empty() || m_blockUsed + needed > m_blockSizes.back()) {
-            const qsizetype size = std::max(BlockSize, needed);
+            // A small first block: a list of a thousand one-card files does not hold a thousand
+            // blocks of two megabytes.
+            const qsizetype size = std::max(m_blocks.empty() ? FirstBlockSize : BlockSize, needed);
             m_blocks.push_back(allocateBlock(size));
             m_blockSizes.push_back(size);
             m_blockUsed = 0;
@@ -167,6 +169,19 @@ void ContactTable::append(const std::array<QStringView, FieldCount>& texts, std:
 }
 
 void ContactTable::appendTable(ContactTable& other) {
+    if (m_size == 0 && m_blocks.empty() && m_files.empty()) {
+        // Nothing to shift: the other table's storage becomes this one's as it is.
+        std::swap(m_chunks, other.m_chunks);
+        std::swap(m_size, other.m_size);
+        std::swap(m_blocks, other.m_blocks);
+        std::swap(m_blockSizes, other.m_blockSizes);
+        std::swap(m_blockUsed, other.m_blockUsed);
+        std::swap(m_farEnds, other.m_farEnds);
+        if (!m_sourceStamp.isValid()) {
+            m_sourceStamp = other.m_sourceStamp;
+        }
+        return;
+    }
     const auto blockShift = std::uint32_t(m_blocks.size());
     for (auto& block : other.m_blocks) {
         m_blocks.push_back(std::move(block));
@@ -203,5 +218,69 @@ qsizetype ContactTable::bytesUsed() const {
         bytes += size * qsizetype(sizeof(char16_t));
     }
     bytes += qsizetype(m_farEnds.capacity() * sizeof(m_farEnds[0]));
+    bytes += qsizetype(m_duplicateGroups.capacity() * sizeof(std::uint32_t));
     return bytes;
+}
+
+void ContactTable::appendFile(ContactTable& other, std::shared_ptr<const ContactSource> source) {
+    const qsizetype first = m_size;
+    // Reserved first: running out of memory then leaves both tables whole.
+    m_files.reserve(m_files.size() + 1);
+    appendTable(other);
+    m_files.push_back({first, std::move(source)});
+}
+
+void ContactTable::appendShared(const ContactTable& other) {
+    const auto blockShift = std::uint32_t(m_blocks.size());
+    const qsizetype shift = m_size;
+    m_blocks.insert(m_blocks.end(), other.m_blocks.begin(), other.m_blocks.end());
+    m_blockSizes.insert(m_blockSizes.end(), other.m_blockSizes.begin(), other.m_blockSizes.end());
+    m_blockUsed = other.m_blockUsed;
+    for (const auto& [contact, end] : other.m_farEnds) {
+        m_farEnds.emplace_back(contact + shift, end);
+    }
+    for (const FileEntry& file : other.m_files) {
+        m_files.push_back({file.first + shift, file.source});
+    }
+    for (qsizetype i = 0; i < other.m_size; ++i) {
+        if ((m_size & (ChunkSize - 1)) == 0) {
+            m_chunks.push_back(std::make_unique_for_overwrite<Contact[]>(size_t(ChunkSize)));
+        }
+        Contact& contact = at(m_size++);
+        contact = other.at(i);
+        contact.block += blockShift;
+    }
+    if (m_sourceStamp == FileStamp()) {
+        m_sourceStamp = other.m_sourceStamp;
+    }
+}
+
+int ContactTable::fileOf(qsizetype contact) const {
+    if (m_files.empty()) {
+        return -1;
+    }
+    const auto after =
+        std::upper_bound(m_files.begin(), m_files.end(), contact,
+                         [](qsizetype key, const FileEntry& file) { return key < file.first; });
+    return int(after - m_files.begin()) - 1;
+}
+
+std::shared_ptr<const ContactSource> ContactTable::sourceOf(qsizetype contact) const {
+    const int file = fileOf(contact);
+    return file < 0 ? nullptr : m_files[size_t(file)].source;
+}
+
+std::vector<qsizetype> ContactTable::sameContacts(qsizetype contact) const {
+    std::vector<qsizetype> same;
+    const std::uint32_t group = duplicateGroup(contact);
+    if (group == 0) {
+        return same;
+    }
+    // A group starts at its first contact, so the search need not look before it.
+    for (qsizetype other = qsizetype(group) - 1; other < m_size; ++other) {
+        if (other != contact && m_duplicateGroups[size_t(other)] == group) {
+            same.push_back(other);
+        }
+    }
+    return same;
 }

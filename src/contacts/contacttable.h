@@ -1,5 +1,6 @@
 #pragma once
 
+#include "contactsource.h"
 #include "fields.h"
 #include "regularfile.h"
 
@@ -11,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-// All contacts of one import, in file order. Built once by the import and read-only afterwards, so the
-// views can share it.
+// All contacts of one import, in file order: of one file, or of several one after the other. Built once by
+// the import and read-only afterwards, so the views can share it.
 //
 // A contact's texts sit next to each other in large blocks of UTF-16, behind a small header with the
 // end offsets of its non-empty fields. Per contact only a block reference, a mask of the non-empty
@@ -35,13 +36,40 @@ public:
     qint64 beginPosition(qsizetype contact) const { return at(contact).begin; }
 
     // Appends a contact; `texts` are the field values in Field order.
-    void append(const std::array<QStringView, FieldCount>& texts, std::uint8_t boldMask, qint64 begin,
+    void append(const std::array<QStringView, StoredFieldCount>& texts, std::uint8_t boldMask, qint64 begin,
                 qint64 end);
     // Moves every contact of `other` behind this table's contacts; `other` is left empty. The texts
     // change owner without being copied.
     void appendTable(ContactTable& other);
     // Sets the end position of the contact added last.
     void setLastEndPosition(qint64 end);
+
+    // A list of several files: appends the contacts of `other`, read from `source`, as appendTable does.
+    // The positions of its cards stay those in its own file.
+    void appendFile(ContactTable& other, std::shared_ptr<const ContactSource> source);
+    // Appends the contacts and files of a table others still read: the texts are shared, not copied.
+    void appendShared(const ContactTable& other);
+    // The files the contacts came from; none for a table read straight from one file.
+    int fileCount() const { return int(m_files.size()); }
+    // The file contact `contact` came from, -1 for none.
+    int fileOf(qsizetype contact) const;
+    const std::shared_ptr<const ContactSource>& fileSource(int file) const {
+        return m_files[size_t(file)].source;
+    }
+    // The first contact of a file.
+    qsizetype fileStart(int file) const { return m_files[size_t(file)].first; }
+    // The file of a contact, null for none.
+    std::shared_ptr<const ContactSource> sourceOf(qsizetype contact) const;
+
+    // Contacts that are the same person (a shared number, e-mail address or UID) share a group: the
+    // number of the group's first contact plus one. 0: the contact has no duplicate.
+    void setDuplicateGroups(std::vector<std::uint32_t> groups) { m_duplicateGroups = std::move(groups); }
+    std::uint32_t duplicateGroup(qsizetype contact) const {
+        return m_duplicateGroups.empty() ? 0 : m_duplicateGroups[size_t(contact)];
+    }
+    bool isDuplicate(qsizetype contact) const { return duplicateGroup(contact) != 0; }
+    // The other contacts of a contact's group, in list order.
+    std::vector<qsizetype> sameContacts(qsizetype contact) const;
 
     static std::uint8_t boldBit(Field field) {
         return std::uint8_t(1u << (int(field) - int(Field::MobilePhone)));
@@ -72,6 +100,7 @@ private:
     static std::uint32_t endDeltaOf(qint64 begin, qint64 end, bool* far);
     void setEnd(qsizetype contact, qint64 end);
     static constexpr qsizetype BlockSize = 1 << 20; // characters
+    static constexpr qsizetype FirstBlockSize = 1 << 15;
     // Contacts are kept in fixed-size chunks rather than one growing vector, so a million of them are
     // never copied on the way and never held twice.
     static constexpr int ChunkShift = 12;
@@ -89,7 +118,8 @@ private:
     struct FreeBlock {
         void operator()(char16_t* block) const;
     };
-    using Block = std::unique_ptr<char16_t[], FreeBlock>;
+    // Shared, so that a list with a file added holds the texts of the files it had only once.
+    using Block = std::shared_ptr<char16_t[]>;
     static Block allocateBlock(qsizetype characters);
     std::vector<Block> m_blocks;
     std::vector<qsizetype> m_blockSizes;
@@ -97,4 +127,10 @@ private:
     FileStamp m_sourceStamp;
     // End positions too far from their begin for `endDelta`, by contact in ascending order.
     std::vector<std::pair<qsizetype, qint64>> m_farEnds;
+    struct FileEntry {
+        qsizetype first;
+        std::shared_ptr<const ContactSource> source;
+    };
+    std::vector<FileEntry> m_files;
+    std::vector<std::uint32_t> m_duplicateGroups;
 };

@@ -26,6 +26,8 @@ QString fieldCaption(Field field) {
         return QStringLiteral("Adr.Arbeit");
     case Field::Note:
         return QStringLiteral("Notizen");
+    case Field::Uid:
+        return QStringLiteral("UID");
     }
     return {};
 }

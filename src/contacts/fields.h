@@ -19,13 +19,18 @@ enum class Field : std::uint8_t {
     WorkPostalCode,
     WorkCity,
     Note,
+    // Kept to tell the same contact in two files apart from a namesake; never shown as a cell.
+    Uid,
 };
+// The fields shown and exported: all but the UID.
 inline constexpr int FieldCount = 13;
+inline constexpr int StoredFieldCount = 14;
 
-// The columns of the contact list: the contact number, the six fields it shows, and the byte offset just
-// past the card's "END" line. Plain constants, since Qt's models count columns in int.
+// The columns of the contact list: the contact number, the six fields it shows, the byte offset just past
+// the card's "END" line, and (only while the list holds several files) the name of the contact's file.
+// Plain constants, since Qt's models count columns in int.
 namespace ContactColumn {
-enum : int { Number, Name, Company, MobilePhone, HomePhone, WorkPhone, Email, EndPosition, Count };
+enum : int { Number, Name, Company, MobilePhone, HomePhone, WorkPhone, Email, EndPosition, File, Count };
 }
 
 // The columns of the hidden address list, always in file order: the contact number, then the seven

@@ -164,7 +164,7 @@ private:
     ValueText m_values;
     bool m_inCard = false;
     bool m_cardOpen = false;
-    std::array<Text, FieldCount> m_fields;
+    std::array<Text, StoredFieldCount> m_fields;
     Text m_scratch;
     std::uint8_t m_bold = 0;
     // What names a card that has no FN: its N line, composed only for such a card, and its first e-mail.
@@ -226,7 +226,7 @@ void Reader::closeCard() {
         return;
     }
     fallBackName();
-    std::array<QStringView, FieldCount> texts;
+    std::array<QStringView, StoredFieldCount> texts;
     for (size_t i = 0; i < texts.size(); ++i) {
         texts[i] = m_fields[i].view();
     }

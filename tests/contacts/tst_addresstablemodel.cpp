@@ -79,7 +79,7 @@ std::shared_ptr<ContactTable> tableOf(const QList<Contact>& contacts) {
     for (const Contact& c : contacts) {
         const QString tel = QStringLiteral("0171 %1").arg(table->size() + 1);
         const QString note = QStringLiteral("Notiz ") + c.name;
-        std::array<QStringView, FieldCount> texts{};
+        std::array<QStringView, StoredFieldCount> texts{};
         texts[size_t(Field::Name)] = c.name;
         texts[size_t(Field::Company)] = c.firma;
         texts[size_t(Field::MobilePhone)] = tel;

@@ -13,7 +13,7 @@ void fill(ContactTable& table, const Contacts& contacts) {
     constexpr Field columns[] = {Field::Name,  Field::Company,   Field::MobilePhone,
                                  Field::Email, Field::HomePhone, Field::WorkPhone};
     for (const QStringList& contact : contacts) {
-        std::array<QStringView, FieldCount> texts{};
+        std::array<QStringView, StoredFieldCount> texts{};
         for (int i = 0; i < contact.size(); ++i) {
             texts[size_t(columns[i])] = contact.at(i);
         }

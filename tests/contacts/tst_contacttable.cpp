@@ -16,8 +16,8 @@ namespace {
 
 constexpr qint64 Far = qint64(1) << 40;
 
-std::array<QStringView, FieldCount> views(const QStringList& fields) {
-    std::array<QStringView, FieldCount> texts{};
+std::array<QStringView, StoredFieldCount> views(const QStringList& fields) {
+    std::array<QStringView, StoredFieldCount> texts{};
     for (int f = 0; f < FieldCount && f < fields.size(); ++f) {
         texts[size_t(f)] = fields.at(f);
     }
