@@ -232,6 +232,16 @@ void MainWindow::openFile(const QString& path) {
     m_importFlow->open(path);
 }
 
+void MainWindow::openFiles(const QStringList& paths) {
+    if (!paths.isEmpty()) {
+        openFile(paths.constFirst());
+    }
+}
+
+void MainWindow::addFiles(const QStringList& paths) {
+    openFiles(paths);
+}
+
 // Window events
 
 void MainWindow::changeEvent(QEvent* event) {

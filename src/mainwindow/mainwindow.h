@@ -31,6 +31,11 @@ public:
     // Reads a vCard file into the lists; an empty path changes nothing, and so does any path while an
     // import is still running (a document handed over meanwhile is not queued).
     void openFile(const QString& path);
+    // Reads several files and folders (their vCard files, a few levels deep) into one list in place of
+    // the open one; one path is openFile. An empty list changes nothing.
+    void openFiles(const QStringList& paths);
+    // Adds files and folders to the open list; files already in it are left out.
+    void addFiles(const QStringList& paths);
     bool importing() const { return m_importing; }
     // How long a reading may take before the progress window shows.
     void setProgressDelay(int ms) { m_progressDelay = ms; }

@@ -16,6 +16,11 @@ public:
     // The open-file dialog offering the named file types (e.g. "vcf Files;text File");
     // an empty result means the user cancelled.
     virtual QString openFile(const QString& fileTypes) = 0;
+    // The same dialog where several files may be chosen at once; empty when the user cancelled.
+    virtual QStringList openFiles(const QString& fileTypes) {
+        const QString file = openFile(fileTypes);
+        return file.isEmpty() ? QStringList() : QStringList{file};
+    }
     // The save-file dialog offering `filters` ("Excel-Tabelle (*.xlsx)" …, the first preselected) and
     // proposing `suggestedPath`. A name typed without an extension gets the chosen filter's. An empty
     // result means the user cancelled, which is also the answer where nobody can be asked.
