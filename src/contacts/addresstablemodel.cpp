@@ -4,6 +4,7 @@
 #include "displaytext.h"
 
 #include <QCollator>
+#include <QFileInfo>
 #include <QLocale>
 #include <algorithm>
 #include <new>
@@ -26,6 +27,7 @@ std::optional<Field> fieldForColumn(AddressTableModel::List list, int column) {
 AddressTableModel::AddressTableModel(List list, QObject* parent)
     : QAbstractTableModel(parent), m_list(list), m_table(std::make_shared<ContactTable>()) {
     m_boldFont.setBold(true);
+    m_italicFont.setItalic(true);
 }
 
 QStringList AddressTableModel::headings(List list) {
@@ -54,6 +56,8 @@ void AddressTableModel::setTable(std::shared_ptr<const ContactTable> table) {
     beginResetModel();
     m_table = std::move(table);
     m_order.swap(order);
+    m_filter = {};
+    m_rows = {};
     endResetModel();
 }
 
@@ -67,11 +71,54 @@ void AddressTableModel::restore(Shown shown) {
     beginResetModel();
     m_table = std::move(shown.table);
     m_order = std::move(shown.order);
+    m_filter = std::move(shown.filter);
+    m_rows = std::move(shown.rows);
     endResetModel();
 }
 
 qsizetype AddressTableModel::contactAt(int row) const {
-    return m_list == List::Contacts ? qsizetype(m_order[size_t(row)]) : row;
+    return m_list == List::Contacts ? qsizetype(shownOrder()[size_t(row)]) : row;
+}
+
+bool AddressTableModel::setFilter(const ContactFilter& filter) {
+    if (m_list != List::Contacts || filter == m_filter) {
+        return true;
+    }
+    std::vector<std::uint32_t> rows;
+    try {
+        if (!filter.isEmpty()) {
+            const bool narrowing = filtered() && filter.narrows(m_filter);
+            rows = filterContacts(*m_table, narrowing ? m_rows : m_order, filter);
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    changeRows([&] {
+        m_rows = std::move(rows);
+        m_filter = filter;
+    });
+    return true;
+}
+
+void AddressTableModel::changeRows(const std::function<void()>& install) {
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // The persistent indexes (selection, current row) are few: each is looked up in the new rows.
+    const QModelIndexList before = persistentIndexList();
+    std::vector<qsizetype> contacts;
+    contacts.reserve(size_t(before.size()));
+    for (const QModelIndex& index : before) {
+        contacts.push_back(contactAt(index.row()));
+    }
+    install();
+    const std::vector<std::uint32_t>& shown = shownOrder();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (qsizetype i = 0; i < before.size(); ++i) {
+        const auto it = std::find(shown.begin(), shown.end(), std::uint32_t(contacts[size_t(i)]));
+        after.append(it == shown.end() ? QModelIndex() : index(int(it - shown.begin()), before[i].column()));
+    }
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 QString AddressTableModel::numberCell(qsizetype contact, int column) const {
@@ -82,11 +129,19 @@ QString AddressTableModel::numberCell(qsizetype contact, int column) const {
     return end < 0 ? QString() : QString::number(end);
 }
 
+QString AddressTableModel::fileName(qsizetype contact) const {
+    const std::shared_ptr<const ContactSource> source = m_table->sourceOf(contact);
+    return source ? QFileInfo(source->path).fileName() : QString();
+}
+
 QString AddressTableModel::cell(int row, int column) const {
-    if (row < 0 || row >= rowCount() || column < 0 || column >= ColumnCount) {
+    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount()) {
         return {};
     }
     const qsizetype contact = contactAt(row);
+    if (column == ContactColumn::File) {
+        return fileName(contact);
+    }
     if (const std::optional<Field> field = fieldForColumn(m_list, column)) {
         return m_table->text(contact, *field).toString();
     }
@@ -124,29 +179,50 @@ bool AddressTableModel::isBold(int row, int column) const {
 }
 
 int AddressTableModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(m_table->size());
+    if (parent.isValid()) {
+        return 0;
+    }
+    return m_list == List::Contacts ? int(shownOrder().size()) : int(m_table->size());
 }
 
 int AddressTableModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : ColumnCount;
+    if (parent.isValid()) {
+        return 0;
+    }
+    const bool files = m_list == List::Contacts && m_table->fileCount() > 1;
+    return files ? int(ContactColumn::Count) : ColumnCount;
 }
 
 QVariant AddressTableModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid)) {
         return {};
     }
+    const qsizetype contact = contactAt(index.row());
+    // The name of a contact that is in the list more than once is set in italics.
+    const bool duplicate =
+        m_list == List::Contacts && index.column() == ContactColumn::Name && m_table->isDuplicate(contact);
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
+        if (index.column() == ContactColumn::File) {
+            const std::shared_ptr<const ContactSource> source = m_table->sourceOf(contact);
+            return role == Qt::ToolTipRole && source ? source->path : fileName(contact);
+        }
         // Read where the table keeps it: only the part shown is copied, however long the value.
         if (const std::optional<Field> field = fieldForColumn(m_list, index.column())) {
-            return cellText(m_table->text(contactAt(index.row()), *field));
+            return cellText(m_table->text(contact, *field));
         }
-        return numberCell(contactAt(index.row()), index.column());
+        return numberCell(contact, index.column());
     case Qt::FontRole:
+        if (duplicate) {
+            return m_italicFont;
+        }
         return isBold(index.row(), index.column()) ? QVariant(m_boldFont) : QVariant();
     case Qt::AccessibleDescriptionRole:
-        // A screen reader does not read bold type.
+        // A screen reader reads neither bold nor italic type.
+        if (duplicate) {
+            return QStringLiteral("Doppelt");
+        }
         return isBold(index.row(), index.column()) ? QVariant(QStringLiteral("Favorit")) : QVariant();
     default:
         return {};
@@ -154,8 +230,11 @@ QVariant AddressTableModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant AddressTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnCount) {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= columnCount()) {
         return {};
+    }
+    if (section == ContactColumn::File) {
+        return QStringLiteral("Datei");
     }
     return headings(m_list).at(section);
 }
@@ -172,41 +251,27 @@ Qt::ItemFlags AddressTableModel::flags(const QModelIndex& index) const {
 }
 
 void AddressTableModel::sort(int column, Qt::SortOrder order) {
-    if (m_list != List::Contacts || column < 0 || column >= ColumnCount) {
+    if (m_list != List::Contacts || column < 0 || column >= columnCount()) {
         return;
     }
     // Everything that needs memory happens before the views hear of a change, so that running out of
     // it leaves the list as it was, with no half-announced layout.
     std::vector<std::uint32_t> newOrder;
-    std::vector<std::uint32_t> rowOf;
+    std::vector<std::uint32_t> rows;
     try {
         newOrder = sortedOrder(column, order);
-        rowOf.resize(newOrder.size());
-    } catch (const std::bad_alloc&) {
-        emit sortFailed();
-        return;
-    }
-    for (size_t row = 0; row < newOrder.size(); ++row) {
-        rowOf[newOrder[row]] = std::uint32_t(row);
-    }
-
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    // Keep every persistent index (selection, current row) on its contact.
-    try {
-        const QModelIndexList before = persistentIndexList();
-        QModelIndexList after;
-        after.reserve(before.size());
-        for (const QModelIndex& index : before) {
-            after.append(this->index(int(rowOf[m_order[size_t(index.row())]]), index.column()));
+        // The filter stays: its contacts in the new order.
+        if (filtered()) {
+            rows = filterContacts(*m_table, newOrder, m_filter);
         }
-        changePersistentIndexList(before, after);
-        m_order.swap(newOrder);
     } catch (const std::bad_alloc&) {
-        emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
         emit sortFailed();
         return;
     }
-    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    changeRows([&] {
+        m_order.swap(newOrder);
+        m_rows.swap(rows);
+    });
 }
 
 std::vector<std::uint32_t> AddressTableModel::sortedOrder(int column, Qt::SortOrder order) const {
@@ -222,6 +287,29 @@ std::vector<std::uint32_t> AddressTableModel::sortedOrder(int column, Qt::SortOr
         return sorted;
     }
     sorted = m_order;
+    if (column == ContactColumn::File) {
+        // Files by their names; within a file the order the list had.
+        std::vector<int> rank(size_t(m_table->fileCount()));
+        std::vector<int> files(rank.size());
+        std::iota(files.begin(), files.end(), 0);
+        QCollator collator{QLocale(QLocale::German, QLocale::Germany)};
+        collator.setNumericMode(true);
+        std::vector<QString> names;
+        for (int file : files) {
+            names.push_back(QFileInfo(m_table->fileSource(file)->path).fileName());
+        }
+        std::stable_sort(files.begin(), files.end(), [&](int a, int b) {
+            return collator.compare(names[size_t(a)], names[size_t(b)]) < 0;
+        });
+        for (size_t i = 0; i < files.size(); ++i) {
+            rank[size_t(files[i])] = int(i);
+        }
+        const auto key = [&](std::uint32_t contact) { return rank[size_t(m_table->fileOf(contact))]; };
+        std::stable_sort(sorted.begin(), sorted.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return order == Qt::AscendingOrder ? key(a) < key(b) : key(b) < key(a);
+        });
+        return sorted;
+    }
     if (!field) {
         // The end position; a card without "END" sorts first.
         const auto key = [&](std::uint32_t contact) -> qint64 { return m_table->endPosition(contact); };

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "contactfilter.h"
 #include "contacttable.h"
 
 #include <QAbstractTableModel>
 #include <QFont>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -33,10 +35,20 @@ public:
     struct Shown {
         std::shared_ptr<const ContactTable> table;
         std::vector<std::uint32_t> order;
+        ContactFilter filter;
+        std::vector<std::uint32_t> rows;
     };
-    Shown shown() const { return {m_table, m_order}; }
+    Shown shown() const { return {m_table, m_order, m_filter, m_rows}; }
     // Replaces every row in one reset, in the order `shown` had.
     void restore(Shown shown);
+
+    // Shows only the contacts `filter` lets through, in the list's order; the selection stays on its
+    // contacts where they are still shown. A filter that narrows the one before looks only at the rows
+    // shown. Returns false (the list as it was) when memory runs out.
+    bool setFilter(const ContactFilter& filter);
+    const ContactFilter& filter() const { return m_filter; }
+    // How many contacts the list holds, shown or not.
+    qsizetype contactCount() const { return m_table->size(); }
 
     // The contact (0-based, file order) shown in a row.
     qsizetype contactAt(int row) const;
@@ -67,11 +79,20 @@ signals:
 private:
     std::vector<std::uint32_t> sortedOrder(int column, Qt::SortOrder order) const;
     QString numberCell(qsizetype contact, int column) const;
+    QString fileName(qsizetype contact) const;
+    bool filtered() const { return !m_filter.isEmpty(); }
+    // The rows shown: all of m_order, or the filter's.
+    const std::vector<std::uint32_t>& shownOrder() const { return filtered() ? m_rows : m_order; }
+    // Puts in a new order and rows as one layout change that keeps persistent indexes on their contacts.
+    void changeRows(const std::function<void()>& install);
 
     List m_list;
     std::shared_ptr<const ContactTable> m_table;
-    std::vector<std::uint32_t> m_order; // row -> contact (contact list only)
+    std::vector<std::uint32_t> m_order; // row -> contact (contact list only), every contact
+    ContactFilter m_filter;
+    std::vector<std::uint32_t> m_rows; // row -> contact while a filter is set: the contacts it shows
     QFont m_boldFont;
+    QFont m_italicFont;
 };
 
 // The field shown in a column of a list, or nothing for the number columns.

@@ -17,14 +17,20 @@ CardSourceRange cardSourceRange(const ContactTable& table, qsizetype contact) {
     if (contact < 0 || contact >= table.size()) {
         return {0, 0};
     }
-    if (contact > 0) {
+    // The neighbours that count are those of the same file: in a list of several, the contact before the
+    // first of a file and the one after its last are in other files.
+    const int file = table.fileOf(contact);
+    const bool firstOfFile = file >= 0 && table.fileStart(file) == contact;
+    const bool lastOfFile =
+        file >= 0 && file + 1 < table.fileCount() && table.fileStart(file + 1) == contact + 1;
+    if (contact > 0 && !firstOfFile) {
         const qint64 previousEnd = table.endPosition(contact - 1);
         range.start = previousEnd >= 0 ? previousEnd : table.beginPosition(contact);
     }
     const qint64 ownEnd = table.endPosition(contact);
     if (ownEnd >= 0) {
         range.end = ownEnd;
-    } else if (contact + 1 < table.size()) {
+    } else if (contact + 1 < table.size() && !lastOfFile) {
         range.end = table.beginPosition(contact + 1);
     }
     return range;

@@ -89,11 +89,20 @@ bool isSourceFile(const QString& path, const ExportRequest& request) {
     if (!target.isValid()) {
         return false;
     }
-    FileStamp source = request.list.table.sourceStamp();
+    const auto same = [&](const FileStamp& source) {
+        return source.isValid() && source.device == target.device && source.inode == target.inode;
+    };
+    const ContactTable& table = request.list.table;
+    for (int file = 0; file < table.fileCount(); ++file) {
+        if (same(table.fileSource(file)->stamp)) {
+            return true;
+        }
+    }
+    FileStamp source = table.sourceStamp();
     if (!source.isValid() && !request.sourcePath.isEmpty()) {
         source = fileStampOf(request.sourcePath);
     }
-    return source.isValid() && source.device == target.device && source.inode == target.inode;
+    return same(source);
 }
 
 // Only digits, blanks and + - / ( ) . : no spreadsheet reads such a number as a formula, and an
@@ -175,47 +184,75 @@ ExportResult writeCsv(const ExportRequest& request, QSaveFile& file, const QStri
     return commit(file, path);
 }
 
-// The card bytes of every listed contact, read out of the source file opened once. A UTF-16 file's cards
-// are converted to UTF-8 as the source view reads them, so the output is one encoding throughout.
+// One file the cards are copied out of, opened once and checked to be the file the list was read from.
+struct OpenSource {
+    int file = -2;
+    QString path;
+    QFile source;
+    FileStamp stamp;
+    FileStamp expected;
+    qsizetype markLength = 0;
+    bool unicode = false;
+
+    // Opens the file of contact `contact` unless it is open already; returns the reason it cannot be read.
+    QString open(const ExportRequest& request, qsizetype contact) {
+        const ContactTable& table = request.list.table;
+        const int wanted = table.fileOf(contact);
+        if (wanted == file) {
+            return {};
+        }
+        file = wanted;
+        source.close();
+        const std::shared_ptr<const ContactSource> from = table.sourceOf(contact);
+        path = from ? from->path : request.sourcePath;
+        expected = from ? from->stamp : table.sourceStamp();
+        QString reason;
+        if (!openRegularFile(path, source, &stamp, &reason)) {
+            return reason;
+        }
+        if (expected.isValid() && stamp != expected) {
+            return QStringLiteral("Die Datei „%1“ wurde seit dem Einlesen geändert.")
+                .arg(QFileInfo(path).fileName());
+        }
+        unicode = LineReader::encodingOf(source.read(4), markLength) != LineReader::Encoding::Bytes;
+        return {};
+    }
+};
+
+// The card bytes of every listed contact, read out of its file. A UTF-16 file's cards are converted to
+// UTF-8 as the source view reads them, so the output is one encoding throughout.
 ExportResult writeVcards(const ExportRequest& request, QSaveFile& file, const QString& path) {
     const ContactList& list = request.list;
     const Progress progress(request);
-    QFile source;
-    FileStamp stamp;
-    QString reason;
-    if (!openRegularFile(request.sourcePath, source, &stamp, &reason)) {
-        return failed(failureText(path, reason));
-    }
-    const FileStamp expected = list.table.sourceStamp();
-    if (expected.isValid() && stamp != expected) {
-        return failed(failureText(path, QStringLiteral("Die Datei wurde seit dem Einlesen geändert.")));
-    }
-    qsizetype markLength = 0;
-    const bool unicode = LineReader::encodingOf(source.read(4), markLength) != LineReader::Encoding::Bytes;
+    OpenSource open;
     QByteArray buffer;
     bool lineOpen = false;
     for (int row = 0; row < list.rows; ++row) {
         if (!progress.at(row)) {
             return cancelled();
         }
-        const CardSourceRange range = cardSourceRange(list.table, list.contactAt(row));
+        const qsizetype contact = list.contactAt(row);
+        if (const QString reason = open.open(request, contact); !reason.isEmpty()) {
+            return failed(failureText(path, reason));
+        }
+        const CardSourceRange range = cardSourceRange(list.table, contact);
         QByteArray card;
-        if (unicode) {
-            CardSourceText text = readCardBytes(request.sourcePath, range, expected);
+        if (open.unicode) {
+            CardSourceText text = readCardBytes(open.path, range, open.expected);
             if (!text.ok) {
                 return failed(failureText(path, text.error));
             }
             card = std::move(text.bytes);
         } else {
-            const qint64 end = range.end < 0 ? stamp.size : std::min(range.end, stamp.size);
+            const qint64 end = range.end < 0 ? open.stamp.size : std::min(range.end, open.stamp.size);
             const qint64 start =
-                std::clamp(range.start, qint64(markLength), std::max(qint64(markLength), end));
-            if (!source.seek(start)) {
-                return failed(failureText(path, source.errorString()));
+                std::clamp(range.start, qint64(open.markLength), std::max(qint64(open.markLength), end));
+            if (!open.source.seek(start)) {
+                return failed(failureText(path, open.source.errorString()));
             }
-            card = source.read(end - start);
+            card = open.source.read(end - start);
             if (card.size() != end - start) {
-                return failed(failureText(request.sourcePath, source.errorString()));
+                return failed(failureText(open.path, open.source.errorString()));
             }
         }
         // A file's last card may lack its line break; the card after it would run into it.

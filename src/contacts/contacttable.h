@@ -47,6 +47,8 @@ public:
     // A list of several files: appends the contacts of `other`, read from `source`, as appendTable does.
     // The positions of its cards stay those in its own file.
     void appendFile(ContactTable& other, std::shared_ptr<const ContactSource> source);
+    // Room for `count` more files, so that appending them to an empty table cannot fail.
+    void reserveFiles(qsizetype count) { m_files.reserve(m_files.size() + size_t(count)); }
     // Appends the contacts and files of a table others still read: the texts are shared, not copied.
     void appendShared(const ContactTable& other);
     // The files the contacts came from; none for a table read straight from one file.

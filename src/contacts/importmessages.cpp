@@ -1,5 +1,6 @@
 #include "importmessages.h"
 
+#include "germannumber.h"
 #include "regularfile.h"
 #include "vcardreader.h"
 
@@ -52,6 +53,76 @@ QStringList forResult(const VcardReadResult& result, const QString& path) {
         return {nothingImported()};
     }
     return {};
+}
+
+namespace {
+
+// A message box does not scroll: long lists are cut.
+constexpr qsizetype MaxLines = 20;
+
+void appendLines(QString& text, const QStringList& lines) {
+    for (qsizetype i = 0; i < lines.size() && i < MaxLines; ++i) {
+        text += QLatin1Char('\n') + lines.at(i);
+    }
+    if (lines.size() > MaxLines) {
+        text += QStringLiteral("\n… und %1 weitere").arg(germanNumber(lines.size() - MaxLines));
+    }
+}
+
+QString contactCount(qsizetype n) {
+    return n == 1 ? QStringLiteral("1 Kontakt") : germanNumber(n) + QStringLiteral(" Kontakte");
+}
+
+} // namespace
+
+QString forFiles(const QList<FileOutcome>& outcomes, const QStringList& notes) {
+    QStringList read;
+    QStringList notRead;
+    bool trouble = !notes.isEmpty();
+    for (const FileOutcome& outcome : outcomes) {
+        const QString name = QFileInfo(outcome.path).fileName();
+        switch (outcome.kind) {
+        case FileOutcome::Kind::Read:
+            read << name + QStringLiteral(": ") + contactCount(outcome.contacts);
+            break;
+        case FileOutcome::Kind::StrayEnd:
+            read << name + QStringLiteral(": ") + contactCount(outcome.contacts) +
+                        QStringLiteral(" (END vor BEGIN: der Rest der Datei fehlt)");
+            trouble = true;
+            break;
+        case FileOutcome::Kind::NoContacts:
+            notRead << name + QStringLiteral(": keine Kontakte gefunden");
+            trouble = true;
+            break;
+        case FileOutcome::Kind::NotRead:
+            notRead << name + QStringLiteral(": ") +
+                           QString(outcome.reason).replace(QLatin1Char('\n'), QLatin1Char(' '));
+            trouble = true;
+            break;
+        case FileOutcome::Kind::AlreadyListed:
+            notRead << name + QStringLiteral(": schon in der Liste");
+            trouble = true;
+            break;
+        }
+    }
+    if (!trouble) {
+        return {};
+    }
+    QString text;
+    if (!read.isEmpty()) {
+        text += read.size() == 1 ? QStringLiteral("Eingelesen:")
+                                 : QStringLiteral("Eingelesen (%1 Dateien):").arg(germanNumber(read.size()));
+        appendLines(text, read);
+    }
+    if (!notRead.isEmpty()) {
+        text += (text.isEmpty() ? QString() : QStringLiteral("\n\n")) + QStringLiteral("Nicht eingelesen:");
+        appendLines(text, notRead);
+    }
+    if (!notes.isEmpty()) {
+        text += text.isEmpty() ? QString() : QStringLiteral("\n");
+        appendLines(text, notes);
+    }
+    return text.trimmed();
 }
 
 } // namespace ImportMessages

@@ -25,3 +25,19 @@ QStringList forResult(const VcardReadResult& result, const QString& path);
 
 // The German reason for a failed open or read, for messages.
 QString readFailureReason(const QString& path, const QString& deviceError);
+
+namespace ImportMessages {
+
+// How the reading of one of several files went, for the one message told after all of them.
+struct FileOutcome {
+    QString path;
+    enum class Kind { Read, StrayEnd, NoContacts, NotRead, AlreadyListed } kind = Kind::Read;
+    qsizetype contacts = 0;
+    QString reason; // NotRead: why (German)
+};
+
+// The message after reading several files: which were read, with how many contacts, and which were not
+// and why, followed by `notes`. Empty when every file was read to its end and there are no notes.
+QString forFiles(const QList<FileOutcome>& outcomes, const QStringList& notes);
+
+} // namespace ImportMessages

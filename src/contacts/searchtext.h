@@ -5,6 +5,7 @@
 #include <QVarLengthArray>
 #include <array>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 // What a search text is looked for in: a telephone number, an e-mail address, or a name (then company).
@@ -23,6 +24,8 @@ public:
     explicit FoldedNeedle(QStringView text);
     bool isEmpty() const { return m_folded.isEmpty(); }
     bool foundIn(QStringView text) const;
+    // The text as it is looked for: a cell that holds a longer needle holds every part of it too.
+    QStringView folded() const { return m_folded; }
 
 private:
     QString m_folded;
@@ -39,6 +42,7 @@ class NumberNeedle {
 public:
     explicit NumberNeedle(QStringView text);
     bool isEmpty() const { return m_digits.isEmpty(); }
+    std::string_view digits() const { return {m_digits.data(), size_t(m_digits.size())}; }
     // Whether the digits of `number` contain the needle's. `scratch` is reused from row to row.
     bool foundIn(QStringView number, QVarLengthArray<char, 64>& scratch) const;
 

@@ -4,6 +4,7 @@
 #include "dialogs.h"
 #include "displaytext.h"
 #include "filetypes.h"
+#include "germannumber.h"
 #include "importmessages.h"
 #include "importprogress.h"
 
@@ -57,28 +58,64 @@ VcardReadResult ImportFlow::read(const QString& path) {
     return m_reading(path, [&progress](qint64 done, qint64 total) { return progress.update(done, total); });
 }
 
-bool ImportFlow::importOne(const QString& path) {
-    const QString previousFile = m_file;
-    const QString previousTitle = m_window.windowTitle();
-    m_file = path;
+ImportFlow::Previous ImportFlow::hold() const {
+    Previous previous{m_file, m_window.windowTitle(), m_contactList.shown(), m_addressList.sharedTable(),
+                      -1,     Qt::AscendingOrder};
+    if (auto* view = qobject_cast<QTableView*>(m_list)) {
+        previous.sortColumn = view->horizontalHeader()->sortIndicatorSection();
+        previous.sortOrder = view->horizontalHeader()->sortIndicatorOrder();
+    }
+    return previous;
+}
+
+void ImportFlow::restore(Previous previous) {
+    // Put back in the order the user left it, with its sort mark, without sorting anew.
+    m_contactList.restore(std::move(previous.contacts));
+    m_addressList.setTable(std::move(previous.addresses));
+    if (auto* view = qobject_cast<QTableView*>(m_list)) {
+        const QSignalBlocker quiet(view->horizontalHeader());
+        view->horizontalHeader()->setSortIndicator(previous.sortColumn, previous.sortOrder);
+    }
+    m_file = previous.file;
+    m_window.setWindowTitle(previous.title);
+}
+
+QString ImportFlow::title(const ContactTable& list) {
+    if (list.fileCount() == 0) {
+        return {};
+    }
     // A direction control in the name must not turn "gnp.exe" into "exe.png" in the title either.
+    QString title =
+        QStringLiteral("file name: ") + displayText(QFileInfo(list.fileSource(0)->path).fileName());
+    if (list.fileCount() > 1) {
+        title += QStringLiteral(" und %1 weitere").arg(germanNumber(list.fileCount() - 1));
+    }
+    return title;
+}
+
+void ImportFlow::show(std::shared_ptr<ContactTable> list) {
+    if (m_findDuplicates) {
+        list->setDuplicateGroups(m_findDuplicates(*list));
+    }
+    m_contactList.setTable(list);
+    m_addressList.setTable(list);
+}
+
+bool ImportFlow::importOne(const QString& path) {
+    Previous previous = hold();
+    m_file = path;
     m_window.setWindowTitle(QStringLiteral("file name: ") + displayText(QFileInfo(path).fileName()));
-    // The previous tables are held while reading, for a reading that is given up.
-    AddressTableModel::Shown previousAdressen = m_contactList.shown();
-    std::shared_ptr<const ContactTable> previousAdrData = m_addressList.sharedTable();
-    auto* view = qobject_cast<QTableView*>(m_list);
-    const int previousSortColumn = view ? view->horizontalHeader()->sortIndicatorSection() : -1;
-    const Qt::SortOrder previousSortOrder =
-        view ? view->horizontalHeader()->sortIndicatorOrder() : Qt::AscendingOrder;
     m_contactList.setTable(nullptr);
     m_addressList.setTable(nullptr);
 
     VcardReadResult result;
     std::unique_ptr<char[]> viewRoom;
+    auto list = std::make_shared<ContactTable>();
     try {
         result = read(path);
         if (result.table && result.status != VcardReadResult::Status::Cancelled) {
             viewRoom = m_viewRoom(result.table->size());
+            list->reserveFiles(1);
         }
     } catch (const std::bad_alloc&) {
         result.status = VcardReadResult::Status::OutOfMemory;
@@ -87,22 +124,15 @@ bool ImportFlow::importOne(const QString& path) {
     if (result.status == VcardReadResult::Status::Cancelled ||
         result.status == VcardReadResult::Status::OutOfMemory) {
         result.table.reset();
-        // Put back in the order the user left it, with its sort mark, without sorting anew.
-        m_contactList.restore(std::move(previousAdressen));
-        m_addressList.setTable(std::move(previousAdrData));
-        if (view) {
-            const QSignalBlocker quiet(view->horizontalHeader());
-            view->horizontalHeader()->setSortIndicator(previousSortColumn, previousSortOrder);
-        }
-        m_file = previousFile;
-        m_window.setWindowTitle(previousTitle);
+        list.reset();
+        restore(std::move(previous));
     } else {
-        previousAdressen = {};
-        previousAdrData.reset();
-        m_source = result.table ? tableSource(path, *result.table) : nullptr;
+        previous = {};
+        // Taking over the reading's storage costs no memory: the list was empty.
+        list->appendFile(*result.table, tableSource(path, *result.table));
+        result.table.reset();
         viewRoom.reset();
-        m_contactList.setTable(result.table);
-        m_addressList.setTable(result.table);
+        show(std::move(list));
         if (result.status == VcardReadResult::Status::ReadToEnd) {
             emit readToEnd();
             if (m_list != nullptr) {

@@ -1,14 +1,16 @@
 #pragma once
 
+#include "addresstablemodel.h"
 #include "contactref.h"
 #include "vcardreader.h"
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
+#include <vector>
 
-class AddressTableModel;
 class Dialogs;
 class QWidget;
 
@@ -29,6 +31,11 @@ public:
     // place of this one. A cancelled reading, and one that ran out of memory (reading, or making room
     // for the views), leave the lists, the file and the title as they were before.
     void open(const QString& path);
+    // Reads several files into one list, in place of the open one or (`add`) behind it, leaving out
+    // files the list holds already. What went wrong with any of them is told in one message at the end,
+    // together with `notes` (e.g. folders without a vCard file); a file that cannot be read never costs
+    // the others. Cancelling, or running out of memory, leaves the list as it was.
+    void open(const QStringList& paths, bool add, const QStringList& notes = {});
 
     // A file read takes longer than this before the progress window shows.
     void setProgressDelay(int ms) { m_progressDelayMs = ms; }
@@ -44,8 +51,12 @@ public:
     using ViewRoom = std::function<std::unique_ptr<char[]>(qsizetype rows)>;
     void setViewRoom(ViewRoom room) { m_viewRoom = std::move(room); }
 
-    // The file the contacts in the lists were read from, as it was then; null before the first import.
-    const std::shared_ptr<const ContactSource>& source() const { return m_source; }
+    // Finds the contacts that are the same person in a list just read; none unless set.
+    using FindDuplicates = std::function<std::vector<std::uint32_t>(const ContactTable& table)>;
+    void setFindDuplicates(FindDuplicates find) { m_findDuplicates = std::move(find); }
+
+    // "file name: a.vcf", or "file name: a.vcf und 2 weitere" for a list of three files.
+    static QString title(const ContactTable& list);
 
 signals:
     // A file was read to its end (the application's "openOK").
@@ -55,6 +66,19 @@ private:
     // Imports one file; returns whether it stopped at an "END" line outside a card.
     bool importOne(const QString& path);
     VcardReadResult read(const QString& path);
+    // The lists as the user left them, for a reading that is given up.
+    struct Previous {
+        QString file;
+        QString title;
+        AddressTableModel::Shown contacts;
+        std::shared_ptr<const ContactTable> addresses;
+        int sortColumn = -1;
+        Qt::SortOrder sortOrder = Qt::AscendingOrder;
+    };
+    Previous hold() const;
+    void restore(Previous previous);
+    // Hands a list just read to both models, with its duplicates found.
+    void show(std::shared_ptr<ContactTable> list);
 
     QWidget& m_window;
     QString& m_file;
@@ -65,5 +89,5 @@ private:
     int m_progressDelayMs;
     Reading m_reading;
     ViewRoom m_viewRoom;
-    std::shared_ptr<const ContactSource> m_source;
+    FindDuplicates m_findDuplicates;
 };

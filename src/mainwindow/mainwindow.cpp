@@ -182,6 +182,7 @@ void MainWindow::connectHandlers() {
     connect(m_menuBar->fileMenu(), &QMenu::aboutToShow, this, &MainWindow::updateDetailAction);
 
     connect(m_menuBar->openAction(), &QAction::triggered, this, &MainWindow::askAndOpen);
+    connect(m_menuBar->addFilesAction(), &QAction::triggered, this, &MainWindow::askAndAdd);
     connect(m_menuBar->detailAction(), &QAction::triggered, this, &MainWindow::openDetail);
     connect(m_menuBar->exportAction(), &QAction::triggered, this,
             [this] { writeList(&ListOutput::exportToFile); });
@@ -219,27 +220,6 @@ DetailWindow* MainWindow::detail() {
         connect(detailMenus->printAction(), &QAction::triggered, m_menuBar->printAction(), &QAction::trigger);
     }
     return m_detail;
-}
-
-void MainWindow::openFile(const QString& path) {
-    // The progress window lets events through while it shows; the application may hand over a document
-    // then, and the messages after a reading are modal loops as well.
-    if (m_importing) {
-        return;
-    }
-    const QScopedValueRollback<bool> importing(m_importing, true);
-    m_importFlow->setProgressDelay(m_progressDelay);
-    m_importFlow->open(path);
-}
-
-void MainWindow::openFiles(const QStringList& paths) {
-    if (!paths.isEmpty()) {
-        openFile(paths.constFirst());
-    }
-}
-
-void MainWindow::addFiles(const QStringList& paths) {
-    openFiles(paths);
 }
 
 // Window events
@@ -283,44 +263,6 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
         }
     }
     QMainWindow::keyPressEvent(event);
-}
-
-QString MainWindow::droppedVcf(const QMimeData* data) {
-    if (!data || !data->hasUrls() || data->urls().isEmpty()) {
-        return {};
-    }
-    const QUrl first = data->urls().constFirst();
-    if (!first.isLocalFile()) {
-        return {};
-    }
-    const QString path = first.toLocalFile();
-    return FileTypes::matches(FileTypes::VcfFiles, path) ? path : QString();
-}
-
-void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-    if (m_importing || droppedVcf(event->mimeData()).isEmpty()) {
-        event->ignore();
-    } else {
-        event->acceptProposedAction();
-    }
-}
-
-void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
-    if (m_importing || droppedVcf(event->mimeData()).isEmpty()) {
-        event->ignore();
-    } else {
-        event->acceptProposedAction();
-    }
-}
-
-void MainWindow::dropEvent(QDropEvent* event) {
-    const QString path = droppedVcf(event->mimeData());
-    if (m_importing || path.isEmpty()) {
-        event->ignore();
-        return;
-    }
-    event->acceptProposedAction();
-    openFile(path);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -419,14 +361,6 @@ void MainWindow::writeList(void (ListOutput::*write)() const) {
     (ListOutput{m_dialogs, this, *m_contactModel, m_filePath, sortedByName, m_progressDelay}.*write)();
 }
 
-void MainWindow::askAndOpen() {
-    // No file is asked for that could not be read now.
-    if (m_importing) {
-        return;
-    }
-    openFile(m_dialogs.openFile(FileTypes::OpenFilter));
-}
-
 void MainWindow::openDetail() {
     m_selected = m_contactList->listIndex();
     detail()->showContact(contactOfRow(m_selected));
@@ -437,11 +371,12 @@ QMenu* MainWindow::cellMenu(int row, int column) {
 }
 
 ContactRef MainWindow::contactOfRow(int row) const {
-    // The list's table and the file it was read from are both the last import's.
+    // Each contact is looked for in its own file.
     if (row < 0 || row >= m_contactModel->rowCount()) {
         return {};
     }
-    return {m_contactModel->sharedTable(), m_contactModel->contactAt(row), m_importFlow->source()};
+    const qsizetype contact = m_contactModel->contactAt(row);
+    return {m_contactModel->sharedTable(), contact, m_contactModel->table().sourceOf(contact)};
 }
 
 // The name search

@@ -111,8 +111,10 @@ private:
     void showSearchResult();
     // The contact list as it is shown, for the search.
     ContactList shownContacts() const;
-    // The first file of a drag if it is a vCard file, else empty.
-    static QString droppedVcf(const QMimeData* data);
+    // The vCard files and folders of a drag.
+    static QStringList droppedPaths(const QMimeData* data);
+    void readFiles(const QStringList& paths, bool add);
+    void askAndAdd();
 
     Dialogs& m_dialogs;
     AddressTableModel* m_contactModel;

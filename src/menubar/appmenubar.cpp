@@ -3,6 +3,7 @@
 #include "fields.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
@@ -47,12 +48,15 @@ AppMenuBar::AppMenuBar(QWidget* parent) : QMenuBar(parent) {
     setObjectName(QStringLiteral("MenuBar1"));
     createFileMenu();
     createEditMenu();
+    createViewMenu();
 }
 
 void AppMenuBar::createFileMenu() {
     m_fileMenu = addNamedMenu(QStringLiteral("FileMenu"), QStringLiteral("&Ablage"));
     m_open = addItem(m_fileMenu, QStringLiteral("AblageOeffnen"), QStringLiteral("Öffnen"),
                      QStringLiteral("Ctrl+O"));
+    m_add = addItem(m_fileMenu, QStringLiteral("AblageHinzufuegen"), QStringLiteral("Hinzufügen …"),
+                    QStringLiteral("Ctrl+Shift+O"));
     m_detail = addItem(m_fileMenu, QStringLiteral("AblageDetail"), QStringLiteral("Detail"),
                        QStringLiteral("Ctrl+D"));
     // Only a window that has a contact selected turns this one on.
@@ -113,6 +117,38 @@ void AppMenuBar::createSortMenu() {
                           QStringLiteral("Reihenfolge der Datei"), QStringLiteral("Ctrl+0"));
     // Only a window with a list to sort turns these on.
     for (QAction* action : m_sortMenu->actions()) {
+        action->setEnabled(false);
+    }
+}
+
+void AppMenuBar::createViewMenu() {
+    m_viewMenu = addNamedMenu(QStringLiteral("ViewMenu"), QStringLiteral("A&nsicht"));
+    m_filter = addItem(m_viewMenu, QStringLiteral("AnsichtFiltern"), QStringLiteral("Filtern"),
+                       QStringLiteral("Ctrl+F"));
+    m_findNext = addItem(m_viewMenu, QStringLiteral("AnsichtWeitersuchen"), QStringLiteral("Weitersuchen"),
+                         QStringLiteral("F3"));
+    m_findPrevious = addItem(m_viewMenu, QStringLiteral("AnsichtRueckwaerts"),
+                             QStringLiteral("Rückwärts suchen"), QStringLiteral("Shift+F3"));
+    m_viewMenu->addSeparator();
+    m_quickFilters = new QActionGroup(this);
+    m_quickFilters->setExclusive(true);
+    const std::pair<const char*, QString> quick[] = {
+        {"AnsichtAlle", QStringLiteral("Alle Kontakte")},
+        {"AnsichtFavoriten", QStringLiteral("Nur Favoriten")},
+        {"AnsichtOhneTelefon", QStringLiteral("Ohne Telefonnummer")},
+        {"AnsichtOhneEmail", QStringLiteral("Ohne E-Mail")},
+        {"AnsichtDoppelte", QStringLiteral("Nur Doppelte")},
+    };
+    for (const auto& [name, caption] : quick) {
+        QAction* action = addItem(m_viewMenu, QString::fromLatin1(name), caption);
+        action->setCheckable(true);
+        m_quickFilters->addAction(action);
+    }
+    m_quickFilters->actions().constFirst()->setChecked(true);
+    // The files of a list of several follow here, put in by the window that has the list.
+    m_fileFilters = m_viewMenu->addSeparator();
+    // Only a window with a list turns these on.
+    for (QAction* action : m_viewMenu->actions()) {
         action->setEnabled(false);
     }
 }

@@ -5,6 +5,7 @@
 #include <QMenuBar>
 
 class QAction;
+class QActionGroup;
 class QMenu;
 
 // The application's menu bar: "&Ablage" and "&Bearbeiten". Each window carries its own and attaches its
@@ -21,6 +22,7 @@ public:
     QMenu* sortMenu() const { return m_sortMenu; }
 
     QAction* openAction() const { return m_open; }
+    QAction* addFilesAction() const { return m_add; }
     QAction* detailAction() const { return m_detail; }
     // The list as shown, to a file or to paper.
     QAction* exportAction() const { return m_export; }
@@ -40,12 +42,22 @@ public:
     QAction* sortAction(int column) const;
     // Back to the order of the file (Ctrl+0), as the "x" before the list does.
     QAction* fileOrderAction() const { return m_fileOrder; }
+
+    // "Ansicht": the filter field, the next and previous hit, and the quick filters in one exclusive
+    // group ("Alle Kontakte" first); the entries of the files of a list come after `fileFilterSeparator`.
+    QMenu* viewMenu() const { return m_viewMenu; }
+    QAction* filterAction() const { return m_filter; }
+    QAction* findNextAction() const { return m_findNext; }
+    QAction* findPreviousAction() const { return m_findPrevious; }
+    QActionGroup* quickFilters() const { return m_quickFilters; }
+    QAction* fileFilterSeparator() const { return m_fileFilters; }
     static constexpr int SortColumns = ContactColumn::Email - ContactColumn::Name + 1;
 
 private:
     void createFileMenu();
     void createEditMenu();
     void createSortMenu();
+    void createViewMenu();
     QMenu* addNamedMenu(const QString& name, const QString& caption);
     static QAction* addItem(QMenu* menu, const QString& name, const QString& caption,
                             const QString& shortcut = {});
@@ -56,6 +68,13 @@ private:
     QAction* m_sort[SortColumns] = {};
     QAction* m_fileOrder = nullptr;
     QAction* m_open = nullptr;
+    QAction* m_add = nullptr;
+    QMenu* m_viewMenu = nullptr;
+    QAction* m_filter = nullptr;
+    QAction* m_findNext = nullptr;
+    QAction* m_findPrevious = nullptr;
+    QActionGroup* m_quickFilters = nullptr;
+    QAction* m_fileFilters = nullptr;
     QAction* m_detail = nullptr;
     QAction* m_export = nullptr;
     QAction* m_print = nullptr;

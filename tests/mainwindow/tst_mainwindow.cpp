@@ -46,8 +46,8 @@ private slots:
     // Drag and drop
     void dragCarriesTheSelectedRowAsText_data();
     void dragCarriesTheSelectedRowAsText();
-    void dropImportsTheFirstVcfOnly_data();
-    void dropImportsTheFirstVcfOnly();
+    void dropImportsItsVcardFiles_data();
+    void dropImportsItsVcardFiles();
 
     // Keyboard in the list
     void typingInTheListStartsASearch_data();
@@ -373,26 +373,26 @@ void tst_MainWindow::dragCarriesTheSelectedRowAsText() {
     QTEST(QGuiApplication::clipboard()->text(), "copied");
 }
 
-void tst_MainWindow::dropImportsTheFirstVcfOnly_data() {
+void tst_MainWindow::dropImportsItsVcardFiles_data() {
     QTest::addColumn<QStringList>("files");
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<QString>("title");
     QTest::newRow("one vcf") << QStringList{QStringLiteral("anna.vcf")} << true
                              << QStringLiteral("file name: anna.vcf");
-    QTest::newRow("two vcf: only the first")
+    QTest::newRow("two vcf: one list")
         << QStringList{QStringLiteral("carla.vcf"), QStringLiteral("anna.vcf")} << true
-        << QStringLiteral("file name: carla.vcf");
+        << QStringLiteral("file name: carla.vcf und 1 weitere");
     QTest::newRow("vcard, the other extension")
         << QStringList{QStringLiteral("berta.vcard")} << true << QStringLiteral("file name: berta.vcard");
     QTest::newRow("text file refused")
         << QStringList{QStringLiteral("dora.txt")} << false << QStringLiteral("Adressen");
-    QTest::newRow("vcf after a text file refused")
-        << QStringList{QStringLiteral("dora.txt"), QStringLiteral("anna.vcf")} << false
-        << QStringLiteral("Adressen");
+    QTest::newRow("text file left out")
+        << QStringList{QStringLiteral("dora.txt"), QStringLiteral("anna.vcf")} << true
+        << QStringLiteral("file name: anna.vcf");
     QTest::newRow("no file at all") << QStringList() << false << QStringLiteral("Adressen");
 }
 
-void tst_MainWindow::dropImportsTheFirstVcfOnly() {
+void tst_MainWindow::dropImportsItsVcardFiles() {
     QFETCH(QStringList, files);
     QFETCH(bool, accepted);
     QMimeData data;

@@ -1,0 +1,99 @@
+// Every road into a file: the open dialog, "Hinzufügen", drops, and the calls the application makes for
+// the command line, the desktop and a second launch.
+#include "addresstablemodel.h"
+#include "appmenubar.h"
+#include "dialogs.h"
+#include "filetypes.h"
+#include "importflow.h"
+#include "mainwindow.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QScopedValueRollback>
+#include <QUrl>
+
+void MainWindow::openFile(const QString& path) {
+    // The progress window lets events through while it shows; the application may hand over a document
+    // then, and the messages after a reading are modal loops as well.
+    if (m_importing) {
+        return;
+    }
+    const QScopedValueRollback<bool> importing(m_importing, true);
+    m_importFlow->setProgressDelay(m_progressDelay);
+    m_importFlow->open(path);
+}
+
+void MainWindow::openFiles(const QStringList& paths) {
+    readFiles(paths, false);
+}
+
+void MainWindow::addFiles(const QStringList& paths) {
+    readFiles(paths, true);
+}
+
+void MainWindow::readFiles(const QStringList& paths, bool add) {
+    if (m_importing || paths.isEmpty()) {
+        return;
+    }
+    const QScopedValueRollback<bool> importing(m_importing, true);
+    m_importFlow->setProgressDelay(m_progressDelay);
+    m_importFlow->open(paths, add);
+}
+
+void MainWindow::askAndOpen() {
+    // No file is asked for that could not be read now.
+    if (m_importing) {
+        return;
+    }
+    openFiles(m_dialogs.openFiles(FileTypes::OpenFilter));
+}
+
+void MainWindow::askAndAdd() {
+    if (m_importing) {
+        return;
+    }
+    addFiles(m_dialogs.openFiles(FileTypes::OpenFilter));
+}
+
+QStringList MainWindow::droppedPaths(const QMimeData* data) {
+    QStringList paths;
+    if (!data || !data->hasUrls()) {
+        return paths;
+    }
+    // vCard files and folders; anything else in the drag is left out.
+    for (const QUrl& url : data->urls()) {
+        const QString path = url.isLocalFile() ? url.toLocalFile() : QString();
+        if (!path.isEmpty() && (FileTypes::matches(FileTypes::VcfFiles, path) || QFileInfo(path).isDir())) {
+            paths << path;
+        }
+    }
+    return paths;
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (m_importing || droppedPaths(event->mimeData()).isEmpty()) {
+        event->ignore();
+    } else {
+        event->acceptProposedAction();
+    }
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
+    if (m_importing || droppedPaths(event->mimeData()).isEmpty()) {
+        event->ignore();
+    } else {
+        event->acceptProposedAction();
+    }
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    const QStringList paths = droppedPaths(event->mimeData());
+    if (m_importing || paths.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    openFiles(paths);
+}
