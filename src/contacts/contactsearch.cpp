@@ -61,7 +61,42 @@ int findNameOrCompany(const ContactList& list, const QString& text, int from, in
     return -1;
 }
 
+// The last row in [0, from] with a field that holds the needle, or -1.
+template <typename Matches>
+int lastRow(const ContactList& list, int from, std::initializer_list<Field> fields, Matches matches) {
+    for (int row = from; row >= 0; --row) {
+        const qsizetype contact = list.contactAt(row);
+        for (const Field field : fields) {
+            if (matches(list.table.text(contact, field))) {
+                return row;
+            }
+        }
+    }
+    return -1;
+}
+
 } // namespace
+
+ContactSearch::Hit ContactSearch::findBefore(const ContactList& list, const QString& text, int start) {
+    const int from = start >= 0 && start < list.rows ? start : list.rows - 1;
+    int row = -1;
+    if (searchKind(text) == SearchKind::Number) {
+        const NumberNeedle needle(text);
+        QVarLengthArray<char, 64> scratch;
+        row = lastRow(list, from, {Field::MobilePhone, Field::HomePhone, Field::WorkPhone},
+                      [&](QStringView number) { return needle.foundIn(number, scratch); });
+    } else if (const FoldedNeedle needle(text); !needle.isEmpty()) {
+        const Field field = searchKind(text) == SearchKind::Email ? Field::Email
+                            : text == m_text                      ? m_column
+                                                                  : Field::Name;
+        const auto holds = [&](QStringView value) { return needle.foundIn(value); };
+        row = lastRow(list, from, {field}, holds);
+        if (row < 0 && field == Field::Name) {
+            row = lastRow(list, from, {Field::Company}, holds);
+        }
+    }
+    return {row, false, row >= 0 && row + 1 < list.rows};
+}
 
 ContactSearch::Hit ContactSearch::find(const ContactList& list, const QString& text, int start) {
     const int from = start >= 0 && start < list.rows ? start : 0;

@@ -31,6 +31,9 @@ public:
     // The first row at or after `start` that holds `text`, ignoring letter case. A start that is no row
     // of the list starts at the top.
     Hit find(const ContactList& list, const QString& text, int start);
+    // The last row at or before `start` that holds `text`, in the column the search is in; a start that is
+    // no row of the list starts at the bottom.
+    Hit findBefore(const ContactList& list, const QString& text, int start);
     // The next text looked for in names or companies starts with the names again, as a new text would.
     void reset() { m_text.clear(); }
 

@@ -12,6 +12,7 @@
 #include "importflow.h"
 #include "importprogress.h"
 #include "listbox.h"
+#include "listfilter.h"
 #include "listoutput.h"
 #include "valuemenu.h"
 
@@ -95,7 +96,18 @@ void MainWindow::createControls() {
             popUpMenu(menu, m_contactList->viewport()->mapToGlobal(pos));
         }
     });
-    locks->place(m_contactList, {30, 14, 910, 414}, allEdges);
+    locks->place(m_contactList, {30, 42, 910, 386}, allEdges);
+
+    // The filter and the count above the list, which gave up their height.
+    m_filter = new ListFilter(central, *m_contactModel, *m_menuBar, m_dialogs);
+    locks->place(m_filter->field(), {30, 12, 280, 24}, Qt::LeftEdge | Qt::TopEdge);
+    locks->place(m_filter->countLabel(), {320, 14, 620, 20}, Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge);
+    connect(m_filter, &ListFilter::toList, this, [this] {
+        if (m_contactList->listIndex() < 0 && m_contactModel->rowCount() > 0) {
+            m_contactList->setListIndex(0);
+        }
+        m_contactList->setFocus();
+    });
 
     auto* hint =
         new HintLabel(QStringLiteral("Doppelclick zeigt mehr Details || Nr. Fett = Favorit"), central);
@@ -149,11 +161,12 @@ void MainWindow::createControls() {
     // Reached by Tab after the list and pressed with Space or Return; a label draws no focus of its own.
     m_clearSortLabel->setFocusPolicy(Qt::StrongFocus);
     m_clearSortLabel->setStyleSheet(QStringLiteral("QLabel:focus { border: 1px solid palette(highlight); }"));
-    locks->place(m_clearSortLabel, {10, 12, 15, 20}, Qt::LeftEdge | Qt::TopEdge);
+    locks->place(m_clearSortLabel, {10, 40, 15, 20}, Qt::LeftEdge | Qt::TopEdge);
 
     setTabOrder(m_searchField, m_searchButton);
     setTabOrder(m_searchButton, m_nextButton);
-    setTabOrder(m_nextButton, m_contactList);
+    setTabOrder(m_nextButton, m_filter->field());
+    setTabOrder(m_filter->field(), m_contactList);
     setTabOrder(m_contactList, m_clearSortLabel);
 }
 
@@ -205,6 +218,8 @@ void MainWindow::connectHandlers() {
     connect(m_searchField, &QLineEdit::textChanged, this, &MainWindow::searchTextChanged);
     connect(m_searchButton, &QPushButton::clicked, this, &MainWindow::findFromTop);
     connect(m_nextButton, &QPushButton::clicked, this, &MainWindow::findNext);
+    connect(m_menuBar->findNextAction(), &QAction::triggered, this, [this] { findAgain(true); });
+    connect(m_menuBar->findPreviousAction(), &QAction::triggered, this, [this] { findAgain(false); });
     updateDetailAction();
 }
 
@@ -419,6 +434,29 @@ void MainWindow::findFromTop() {
 void MainWindow::findNext() {
     m_selected = searchName(m_searchField->text(), m_selected + 1);
     showSearchResult();
+}
+
+void MainWindow::findAgain(bool forward) {
+    QString text = m_searchField->text();
+    if (text.isEmpty()) {
+        text = m_filter->field()->text();
+    }
+    if (text.isEmpty()) {
+        return;
+    }
+    const ContactList list = shownContacts();
+    const int current = m_contactList->listIndex();
+    m_selected = forward ? m_search.find(list, text, current + 1).row
+                         : m_search.findBefore(list, text, current - 1).row;
+    showSearchResult();
+}
+
+QLineEdit* MainWindow::filterField() const {
+    return m_filter->field();
+}
+
+QLabel* MainWindow::countLabel() const {
+    return m_filter->countLabel();
 }
 
 void MainWindow::showSearchResult() {

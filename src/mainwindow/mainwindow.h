@@ -12,6 +12,7 @@ class DetailWindow;
 class Dialogs;
 class ImportFlow;
 class ListBox;
+class ListFilter;
 struct ListOutput;
 class AppMenuBar;
 class QLabel;
@@ -57,6 +58,9 @@ public:
     ListBox* addressList() const { return m_addressList; }
     QLabel* hintLabel() const { return m_hintLabel; }
     QLineEdit* searchField() const { return m_searchField; }
+    // The filter above the list and the count beside it.
+    QLineEdit* filterField() const;
+    QLabel* countLabel() const;
     QPushButton* searchButton() const { return m_searchButton; }
     QPushButton* nextButton() const { return m_nextButton; }
     // The "x" before the list that brings back file order.
@@ -104,6 +108,8 @@ private:
     void searchTextChanged();
     void findFromTop();
     void findNext();
+    // F3 and Shift+F3: the next or previous hit of the search text (else the filter's) in the list as shown.
+    void findAgain(bool forward);
 
     void openDetail();
     // The contact shown in `row` of the list, as the detail window and a drag take it.
@@ -127,6 +133,7 @@ private:
     QPushButton* m_searchButton = nullptr;
     QPushButton* m_nextButton = nullptr;
     QLabel* m_clearSortLabel = nullptr;
+    ListFilter* m_filter = nullptr;
     QPointer<DetailWindow> m_detail;
     std::function<void()> m_quit;
     QString m_filePath;

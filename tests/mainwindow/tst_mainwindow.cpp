@@ -106,7 +106,11 @@ void tst_MainWindow::controlsKeepTheirLockedEdges_data() {
     QTest::addColumn<QRect>("large");     // content 1400 × 900
 
     QTest::newRow("Adressen: all edges")
-        << "Adressen" << QRect(30, 14, 910, 414) << QRect(30, 14, 750, 414) << QRect(30, 14, 1350, 834);
+        << "Adressen" << QRect(30, 42, 910, 386) << QRect(30, 42, 750, 386) << QRect(30, 42, 1350, 806);
+    QTest::newRow("FilterField: left, top")
+        << "FilterField" << QRect(30, 12, 280, 24) << QRect(30, 12, 280, 24) << QRect(30, 12, 280, 24);
+    QTest::newRow("CountLabel: left, top, right")
+        << "CountLabel" << QRect(320, 14, 620, 20) << QRect(320, 14, 460, 20) << QRect(320, 14, 1060, 20);
     QTest::newRow("Label2: left, bottom")
         << "Label2" << QRect(478, 441, 516, 20) << QRect(478, 441, 516, 20) << QRect(478, 861, 516, 20);
     QTest::newRow("adrData: right, bottom")
@@ -118,7 +122,7 @@ void tst_MainWindow::controlsKeepTheirLockedEdges_data() {
     QTest::newRow("NextButton: left, bottom")
         << "NextButton" << QRect(408, 441, 58, 20) << QRect(408, 441, 58, 20) << QRect(408, 861, 58, 20);
     QTest::newRow("Label1: left, top")
-        << "Label1" << QRect(10, 12, 15, 20) << QRect(10, 12, 15, 20) << QRect(10, 12, 15, 20);
+        << "Label1" << QRect(10, 40, 15, 20) << QRect(10, 40, 15, 20) << QRect(10, 40, 15, 20);
 }
 
 void tst_MainWindow::controlsKeepTheirLockedEdges() {
@@ -504,8 +508,8 @@ void tst_MainWindow::tabGoesFieldFindNextListX() {
     loadAbh();
     window->nextButton()->setEnabled(true);
     window->searchField()->setFocus();
-    const QList<QWidget*> order{window->searchButton(), window->nextButton(), window->contactList(),
-                                window->clearSortLabel(), window->searchField()};
+    const QList<QWidget*> order{window->searchButton(), window->nextButton(), window->filterField(),
+                                window->contactList(), window->clearSortLabel(), window->searchField()};
     for (QWidget* next : order) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), next);

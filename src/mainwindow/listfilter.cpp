@@ -1,0 +1,146 @@
+#include "listfilter.h"
+
+#include "addresstablemodel.h"
+#include "appmenubar.h"
+#include "dialogs.h"
+#include "germannumber.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QScopedValueRollback>
+
+namespace {
+
+// The quick filters in the menu's order; a file's entry carries FileBase plus its number.
+constexpr ContactFilter::Quick MenuOrder[] = {
+    ContactFilter::Quick::All,          ContactFilter::Quick::Favourites, ContactFilter::Quick::WithoutPhone,
+    ContactFilter::Quick::WithoutEmail, ContactFilter::Quick::Duplicates,
+};
+constexpr int FileBase = 1000;
+
+} // namespace
+
+ListFilter::ListFilter(QWidget* parent, AddressTableModel& model, AppMenuBar& menus, Dialogs& dialogs)
+    : QObject(parent), m_model(model), m_menus(menus), m_dialogs(dialogs), m_field(new QLineEdit(parent)),
+      m_count(new QLabel(parent)) {
+    m_field->setObjectName(QStringLiteral("FilterField"));
+    m_field->setAccessibleName(QStringLiteral("Liste filtern"));
+    m_field->setPlaceholderText(QStringLiteral("Filtern (Strg+F)"));
+    m_field->setClearButtonEnabled(true);
+    m_field->installEventFilter(this);
+    m_count->setObjectName(QStringLiteral("CountLabel"));
+    m_count->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    const QList<QAction*> quick = m_menus.quickFilters()->actions();
+    for (qsizetype i = 0; i < quick.size(); ++i) {
+        quick[i]->setData(int(MenuOrder[i]));
+    }
+    for (QAction* action : m_menus.viewMenu()->actions()) {
+        action->setEnabled(true);
+    }
+    connect(m_field, &QLineEdit::textChanged, this, &ListFilter::apply);
+    connect(m_menus.quickFilters(), &QActionGroup::triggered, this, &ListFilter::apply);
+    connect(m_menus.filterAction(), &QAction::triggered, this, &ListFilter::focusField);
+    connect(&m_model, &QAbstractItemModel::modelReset, this, &ListFilter::followList);
+    connect(&m_model, &QAbstractItemModel::layoutChanged, this, &ListFilter::updateCount);
+    followList();
+}
+
+void ListFilter::focusField() {
+    m_field->setFocus(Qt::ShortcutFocusReason);
+    m_field->selectAll();
+}
+
+QString ListFilter::countText(qsizetype shown, qsizetype total, bool filtered) {
+    const QString contacts = total == 1 ? QStringLiteral("Kontakt") : QStringLiteral("Kontakte");
+    if (!filtered) {
+        return germanNumber(total) + QLatin1Char(' ') + contacts;
+    }
+    return QStringLiteral("%1 von %2 %3")
+        .arg(germanNumber(shown), germanNumber(total),
+             total == 1 ? QStringLiteral("Kontakt") : QStringLiteral("Kontakten"));
+}
+
+ContactFilter::Quick ListFilter::checkedQuick(int* file) const {
+    *file = -1;
+    const QAction* checked = m_menus.quickFilters()->checkedAction();
+    const int data = checked ? checked->data().toInt() : 0;
+    if (data >= FileBase) {
+        *file = data - FileBase;
+        return ContactFilter::Quick::File;
+    }
+    return ContactFilter::Quick(data);
+}
+
+void ListFilter::apply() {
+    if (m_following) {
+        return;
+    }
+    ContactFilter filter;
+    filter.text = m_field->text();
+    filter.quick = checkedQuick(&filter.file);
+    if (!m_model.setFilter(filter)) {
+        m_dialogs.message(QStringLiteral("Nicht genug Arbeitsspeicher, um die Liste zu filtern."));
+    }
+    updateCount();
+}
+
+void ListFilter::updateCount() {
+    m_count->setText(countText(m_model.rowCount(), m_model.contactCount(), !m_model.filter().isEmpty()));
+}
+
+void ListFilter::followList() {
+    const QScopedValueRollback<bool> following(m_following, true);
+    QActionGroup* group = m_menus.quickFilters();
+    for (QAction* entry : std::as_const(m_fileEntries)) {
+        group->removeAction(entry);
+        delete entry;
+    }
+    m_fileEntries.clear();
+    const ContactTable& table = m_model.table();
+    if (table.fileCount() > 1) {
+        for (int file = 0; file < table.fileCount(); ++file) {
+            // "&" would make the next letter a shortcut.
+            QString name = QFileInfo(table.fileSource(file)->path).fileName();
+            name.replace(QLatin1Char('&'), QStringLiteral("&&"));
+            auto* entry = new QAction(QStringLiteral("Nur „%1“").arg(name), m_menus.viewMenu());
+            entry->setObjectName(QStringLiteral("AnsichtDatei%1").arg(file + 1));
+            entry->setCheckable(true);
+            entry->setData(FileBase + file);
+            group->addAction(entry);
+            m_menus.viewMenu()->addAction(entry);
+            m_fileEntries << entry;
+        }
+    }
+    // The model keeps its filter through a reading that was given up, and drops it with a new list.
+    const ContactFilter& filter = m_model.filter();
+    m_field->setText(filter.text);
+    const int wanted =
+        filter.quick == ContactFilter::Quick::File ? FileBase + filter.file : int(filter.quick);
+    for (QAction* action : group->actions()) {
+        if (action->data().toInt() == wanted) {
+            action->setChecked(true);
+        }
+    }
+    updateCount();
+}
+
+bool ListFilter::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_field && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Escape && !m_field->text().isEmpty()) {
+            m_field->clear();
+            return true;
+        }
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Down) {
+            emit toList();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
