@@ -2,6 +2,7 @@
 
 #include "appmenubar.h"
 #include "dialogs.h"
+#include "documentpaths.h"
 #include "filetypes.h"
 #include "importmessages.h"
 #include "mainwindow.h"
@@ -24,6 +25,7 @@
 #include <climits>
 #include <cstdlib>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 // While a modal dialog is open a waiting request is looked at again this often.
@@ -64,6 +66,18 @@ QtOption qtOption(QByteArrayView argument) {
 QString workingFolder() {
     std::unique_ptr<char, decltype(&std::free)> folder(::getcwd(nullptr, 0), &std::free);
     return folder ? fileNameFromNative(QByteArray(folder.get())) : QDir::currentPath();
+}
+
+// A file named on the command line, as a path or a file URL; its bytes that are not UTF-8 are kept.
+QString documentName(const QByteArray& argument) {
+    if (!argument.startsWith("file:")) {
+        return fileNameFromNative(argument);
+    }
+    const QUrl url(QString::fromUtf8(argument));
+    // A path's bytes that are not UTF-8 stay percent-encoded in the URL; toLocalFile() would lose them.
+    return url.isLocalFile() && url.host().isEmpty()
+               ? fileNameFromNative(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()))
+               : url.toLocalFile();
 }
 
 QString absolutePath(const QString& name) {
@@ -109,8 +123,7 @@ App::CommandLine App::parseCommandLine(const QByteArrayList& arguments) {
     CommandLine line;
     line.qtArguments = int(arguments.size());
     bool optionsEnded = false;
-    QByteArray file;
-    bool fileSeen = false;
+    QStringList documents;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QByteArray& argument = arguments.at(i);
         // A lone "-" is a name, not an option.
@@ -146,44 +159,38 @@ App::CommandLine App::parseCommandLine(const QByteArrayList& arguments) {
             }
             continue;
         }
-        // Only the first file counts, as a desktop's "open with" hands over one.
-        if (!fileSeen) {
-            fileSeen = true;
-            file = argument;
+        const QString name = documentName(argument);
+        // A later launch may run in another folder than the one that imports the files.
+        if (!name.isEmpty()) {
+            documents << absolutePath(name);
         }
     }
-    QString name = fileNameFromNative(file);
-    if (file.startsWith("file:")) {
-        const QUrl url(QString::fromUtf8(file));
-        // A path's bytes that are not UTF-8 stay percent-encoded in the URL; toLocalFile() would lose them.
-        name =
-            url.isLocalFile() && url.host().isEmpty()
-                ? fileNameFromNative(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()))
-                : url.toLocalFile();
-    }
-    // A later launch may run in another folder than the one that imports the file.
-    if (!name.isEmpty()) {
-        line.document = absolutePath(name);
-    }
-    if (line.action == CommandLine::Action::Export && line.document.isEmpty()) {
+    if (line.action == CommandLine::Action::Export && documents.size() != 1) {
         line.action = CommandLine::Action::Fail;
-        line.message = QStringLiteral("tovanel: Zum Exportieren fehlt die vCard-Datei");
+        line.message = documents.isEmpty()
+                           ? QStringLiteral("tovanel: Zum Exportieren fehlt die vCard-Datei")
+                           : QStringLiteral("tovanel: Zum Exportieren nur eine vCard-Datei angeben");
+        return line;
     }
+    line.documents = documents;
     return line;
 }
 
 QString App::usageText() {
-    return QStringLiteral("Aufruf: tovanel [OPTION …] [--] [DATEI]\n"
-                          "Zeigt die Kontakte einer vCard-Datei (.vcf, .vcard).\n"
+    static_assert(DocumentFolderDepth == 3, "the text says how deep folders are looked through");
+    return QStringLiteral("Aufruf: tovanel [OPTION …] [--] [DATEI …]\n"
+                          "Zeigt die Kontakte von vCard-Dateien (.vcf, .vcard) in einer Liste. Statt\n"
+                          "einer DATEI kann ein Ordner stehen: dann zählen seine vCard-Dateien, auch\n"
+                          "die in Unterordnern bis drei Ebenen tief.\n"
                           "\n"
                           "  -h, --help     diese Hilfe zeigen und beenden\n"
                           "  -V, --version  die Version zeigen und beenden\n"
-                          "  --export AUS   die Kontakte der DATEI nach AUS schreiben, ohne Fenster;\n"
+                          "  --export AUS   die Kontakte einer DATEI nach AUS schreiben, ohne Fenster;\n"
                           "                 das Format nach der Endung: .xlsx, .csv, .vcf oder .pdf\n"
                           "  --             beendet die Optionen; danach ist alles ein Dateiname\n"
                           "\n"
-                          "Ohne DATEI fragt Tovanel nach einer Datei. Läuft Tovanel schon, öffnet das\n"
-                          "laufende Programm die Datei.\n");
+                          "Ohne DATEI fragt Tovanel nach Dateien. Läuft Tovanel schon, zeigt das\n"
+                          "laufende Programm die Kontakte der genannten Dateien.\n");
 }
 
 QString App::versionText() {
@@ -227,13 +234,13 @@ QString App::aboutText() {
     return QStringLiteral("Tovanel " TOVANEL_VERSION "\nBetrachter für vCard-Dateien (.vcf)");
 }
 
-void App::start(const QString& path) {
+void App::start(const QStringList& paths) {
     // Queued, so quitting after a failed first import ends the event loop that is then running.
     QMetaObject::invokeMethod(
         this,
-        [this, path] {
-            if (!path.isEmpty()) {
-                openDocument(path);
+        [this, paths] {
+            if (!paths.isEmpty()) {
+                openDocument(paths);
             } else if (!m_documentRequested) {
                 askForDocument();
             }
@@ -241,11 +248,11 @@ void App::start(const QString& path) {
         Qt::QueuedConnection);
 }
 
-void App::openDocument(const QString& path) {
+void App::openDocument(const QStringList& paths) {
     {
         const QScopedValueRollback<bool> busy(m_busy, true);
         m_documentRequested = true;
-        ensureMainWindow().openFile(path);
+        ensureMainWindow().openFiles(paths);
         showOrQuit();
     }
     processPending();
@@ -256,7 +263,7 @@ void App::askForDocument() {
         const QScopedValueRollback<bool> busy(m_busy, true);
         m_documentRequested = true;
         MainWindow& window = ensureMainWindow();
-        window.openFile(m_dialogs.openFile(FileTypes::OpenFilter));
+        window.openFiles(m_dialogs.openFiles(FileTypes::OpenFilter));
         showOrQuit();
     }
     processPending();
@@ -275,12 +282,12 @@ void App::quit() {
     }
 }
 
-void App::requestDocument(const QString& path) {
+void App::requestDocument(const QStringList& paths) {
     // A flood of requests must neither fill the memory nor bring up one message box after another.
-    if (m_pending.size() >= MaxPending || (!m_pending.isEmpty() && m_pending.constLast() == path)) {
+    if (m_pending.size() >= MaxPending || (!m_pending.isEmpty() && m_pending.constLast() == paths)) {
         return;
     }
-    m_pending.append(path);
+    m_pending.append(paths);
     // The caller may be a socket's signal or an event filter: an import and its dialogs start only
     // once that is off the stack.
     if (!m_processScheduled) {
@@ -297,7 +304,15 @@ void App::requestDocument(const QString& path) {
 
 bool App::eventFilter(QObject* watched, QEvent* event) {
     if (watched == QCoreApplication::instance() && event->type() == QEvent::FileOpen) {
-        requestDocument(static_cast<QFileOpenEvent*>(event)->file());
+        // A desktop sends one event per file of a selection: those already waiting in the event queue
+        // come before the queued call and so join its one request.
+        const QString file = static_cast<QFileOpenEvent*>(event)->file();
+        if (m_openEvents.isEmpty()) {
+            QMetaObject::invokeMethod(this, &App::requestOpenedFiles, Qt::QueuedConnection);
+        }
+        if (m_openEvents.size() < MaxOpenEvents) {
+            m_openEvents.append(file);
+        }
         return true;
     }
     return QObject::eventFilter(watched, event);
@@ -330,7 +345,7 @@ void App::showOrQuit() {
     }
     // A file handed over meanwhile still gets its chance before the program gives up.
     if (std::any_of(m_pending.cbegin(), m_pending.cend(),
-                    [](const QString& path) { return !path.isEmpty(); })) {
+                    [](const QStringList& paths) { return !paths.isEmpty(); })) {
         return;
     }
     // The window's close handling ends the program.
@@ -350,12 +365,19 @@ void App::processPending() {
             }
             return;
         }
-        const QString path = m_pending.takeFirst();
-        if (!path.isEmpty()) {
-            openDocument(path);
+        const QStringList paths = m_pending.takeFirst();
+        if (!paths.isEmpty()) {
+            openDocument(paths);
         } else if (m_window && m_window->isVisible()) {
             m_window->raise();
             m_window->activateWindow();
         }
     }
+}
+
+void App::requestOpenedFiles() {
+    QStringList files = std::exchange(m_openEvents, {});
+    // An event without a local file only brings the window forward, as a launch without one does.
+    files.removeAll(QString());
+    requestDocument(files);
 }

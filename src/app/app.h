@@ -25,16 +25,17 @@ public:
     // Qt's own dialog texts in German, whatever the system language; the interface is German.
     // Returns the installed translator, or nullptr when Qt's translations are not there.
     static std::unique_ptr<QTranslator> installGermanQtTranslations();
-    // What the command line asks for. Options come before the file; "--" ends them, so a file whose
+    // What the command line asks for. Options come before the files; "--" ends them, so a file whose
     // name starts with "-" can still be named. Qt's own options (-platform, -style, -display …) are
     // let through for Qt; any other is a mistake.
     struct CommandLine {
         enum class Action { Run, Help, Version, Fail, Export };
         Action action = Action::Run;
-        // Run: the file named (made absolute), or empty when there is none. Its bytes that are not
-        // UTF-8 are kept (fileNameFromNative), so it names the file that was given.
-        QString document;
-        // Export: where the list of `document` is written; its extension names the format.
+        // The files and folders named, in their order, each made absolute; empty when there are none.
+        // Their bytes that are not UTF-8 are kept (fileNameFromNative), so each names what was given.
+        // Export: exactly one, the file whose list is written.
+        QStringList documents;
+        // Export: where the list is written; its extension names the format.
         QString exportPath;
         // Fail: one line saying what was wrong.
         QString message;
@@ -54,20 +55,24 @@ public:
     // "Tovanel", the version, and what the program is.
     static QString aboutText();
 
-    // Once the event loop runs: imports `path`, or asks for a file when it is empty.
-    void start(const QString& path);
+    // Once the event loop runs: imports `paths` as one list, or asks for files when there are none.
+    void start(const QStringList& paths);
 
-    void openDocument(const QString& path);
+    // Replaces the list with the contacts of `paths` (files and folders).
+    void openDocument(const QStringList& paths);
     void askForDocument();
     void showAbout();
     void quit();
 
-    // A document request from outside (another launch, the desktop). It is handled from the event
-    // loop, after the caller has returned, and waits while a dialog or an import is running, so it
-    // never cuts into one; an empty path only brings the window forward. At most MaxPending wait;
-    // the same path twice in a row counts once.
-    void requestDocument(const QString& path);
+    // A document request from outside (another launch, the desktop): `paths` become one list in place
+    // of the shown one. It is handled from the event loop, after the caller has returned, and waits while
+    // a dialog or an import is running, so it never cuts into one; no paths only bring the window
+    // forward. At most MaxPending wait; the same request twice in a row counts once. The desktop's
+    // file-open events, which come one per file, make one request of those arriving together (at most
+    // MaxOpenEvents).
+    void requestDocument(const QStringList& paths);
     static constexpr qsizetype MaxPending = 64;
+    static constexpr qsizetype MaxOpenEvents = 10000;
 
     // True once any import has read its file to the end; never reset.
     bool openOK() const { return m_openOK; }
@@ -90,11 +95,13 @@ private:
     void connectMenuActions();
     void showOrQuit();
     void processPending();
+    void requestOpenedFiles();
 
     Dialogs& m_dialogs;
     QPointer<MainWindow> m_window;
     std::function<void()> m_quit;
-    QStringList m_pending;
+    QList<QStringList> m_pending;
+    QStringList m_openEvents; // file-open events not yet made a request
     bool m_openOK = false;
     bool m_busy = false;
     bool m_documentRequested = false;

@@ -39,7 +39,7 @@ int main(int argc, char* argv[]) {
         qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
         int qtArgc = line.qtArguments;
         const QGuiApplication application(qtArgc, argv);
-        const QString error = exportVcardFile(line.document, line.exportPath);
+        const QString error = exportVcardFile(line.documents.constFirst(), line.exportPath);
         if (!error.isEmpty()) {
             std::fputs((error + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
             return 1;
@@ -58,23 +58,42 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QStringLiteral(TOVANEL_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("tovanel"));
 
-    QString file = line.document;
-    QString refusal;
-    if (!App::resolveLaunchDocument(file, &refusal)) {
-        // Only this launch could read the file, so no instance could import it: say so here.
+    // Only this launch could read a pipe or a device, so no instance could import it: say so here, and
+    // go on with the others.
+    QStringList documents;
+    QStringList refusals;
+    for (QString document : line.documents) {
+        QString refusal;
+        if (App::resolveLaunchDocument(document, &refusal)) {
+            documents << document;
+        } else {
+            refusals << refusal;
+        }
+    }
+    if (!refusals.isEmpty()) {
         const std::unique_ptr<QTranslator> germanQt = App::installGermanQtTranslations();
         WidgetDialogs dialogs;
-        dialogs.message(refusal);
-        return 1;
+        dialogs.message(refusals.join(QStringLiteral("\n\n")));
+        if (documents.isEmpty()) {
+            return 1;
+        }
     }
     SingleInstance instance(SingleInstance::defaultServerName());
-    switch (instance.claim(file)) {
+    switch (instance.claim(documents)) {
     case SingleInstance::Claim::HandedOver:
         return 0;
     case SingleInstance::Claim::NoAnswer:
         // A running instance holds the socket but does not answer; a second window would not help.
         std::fputs("Tovanel läuft bereits, antwortet aber nicht.\n", stderr);
         return 1;
+    case SingleInstance::Claim::TooMany: {
+        const std::unique_ptr<QTranslator> germanQt = App::installGermanQtTranslations();
+        WidgetDialogs dialogs;
+        dialogs.message(
+            QStringLiteral("Tovanel läuft bereits und kann so viele Dateien nicht auf einmal "
+                           "übernehmen.\nStatt der einzelnen Dateien lässt sich ihr Ordner öffnen."));
+        return 1;
+    }
     case SingleInstance::Claim::Primary:
     case SingleInstance::Claim::Alone:
         break;
@@ -86,6 +105,6 @@ int main(int argc, char* argv[]) {
     QObject::connect(&app, &App::mainWindowCreated, &app,
                      [&dialogs](MainWindow* window) { dialogs.setParent(window); });
     QObject::connect(&instance, &SingleInstance::documentRequested, &app, &App::requestDocument);
-    app.start(file);
+    app.start(documents);
     return QApplication::exec();
 }

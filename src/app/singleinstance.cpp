@@ -11,16 +11,20 @@
 #include <QLockFile>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-// A request is the file's path as the system names it (UTF-8 as a rule, any bytes in fact) ended by a
-// NUL byte (no path can hold one); the running instance confirms it with one byte so the later launch
-// knows it may exit.
+// A request is the list of paths as the system names them (UTF-8 as a rule, any bytes in fact), each ended
+// by a NUL byte (no path can hold one), the list by an empty path: "/a.vcf\0/b\0\0"; a launch without
+// files sends "\0". The running instance confirms it with one byte so the later launch knows it may exit.
+// An instance of an earlier version, which took one path ended by NUL, reads the first path and opens it;
+// an earlier launch's request ("/a.vcf\0") lacks the list's end and is dropped after the idle time.
 constexpr char Terminator = '\0';
+constexpr QByteArrayView ListEnd("\0\0", 2);
 constexpr char Confirmation = 'k';
 // Socket paths are short (108 bytes); display names are too, but nothing guarantees it.
 constexpr qsizetype MaxDisplayName = 32;
@@ -117,22 +121,36 @@ bool SingleInstance::isListening() const {
     return m_server && m_server->isListening();
 }
 
-SingleInstance::Claim SingleInstance::claim(const QString& path) {
+SingleInstance::Claim SingleInstance::claim(const QStringList& paths) {
     // Never talk to, or remove, a socket someone else put at our name, nor wait on their lock file.
     const QString lockName = m_serverName + QStringLiteral(".lock");
     if (m_serverName.isEmpty() || !freeOrOurs(m_serverName, S_IFSOCK) || !freeOrOurs(lockName, S_IFREG)) {
         return Claim::Alone;
     }
+    QByteArray request;
+    qsizetype count = 0;
+    for (const QString& path : paths) {
+        // Neither may end the list early.
+        if (!path.isEmpty() && !path.contains(QChar(u'\0'))) {
+            request += nativeFileName(path) + Terminator;
+            ++count;
+        }
+    }
+    request += Terminator;
+    const bool fits = count <= m_limits.maxPaths && request.size() <= m_limits.maxRequest;
     const auto handOver = [&](Claim* result) {
         const QDeadlineTimer patience(BusyRetryMs);
-        Delivery delivery = deliver(m_serverName, path);
+        Delivery delivery = deliver(m_serverName, request, fits);
         while (delivery == Delivery::Busy && !patience.hasExpired()) {
             QThread::msleep(BusyPauseMs);
-            delivery = deliver(m_serverName, path);
+            delivery = deliver(m_serverName, request, fits);
         }
         switch (delivery) {
         case Delivery::Confirmed:
             *result = Claim::HandedOver;
+            return true;
+        case Delivery::TooMany:
+            *result = Claim::TooMany;
             return true;
         case Delivery::Busy:
         case Delivery::NoAnswer:
@@ -166,7 +184,8 @@ SingleInstance::Claim SingleInstance::claim(const QString& path) {
     return Claim::Primary;
 }
 
-SingleInstance::Delivery SingleInstance::deliver(const QString& serverName, const QString& path) {
+SingleInstance::Delivery SingleInstance::deliver(const QString& serverName, const QByteArray& request,
+                                                 bool fits) {
     QLocalSocket socket;
     socket.connectToServer(serverName);
     if (!socket.waitForConnected(ConnectTimeoutMs)) {
@@ -176,10 +195,15 @@ SingleInstance::Delivery SingleInstance::deliver(const QString& serverName, cons
                    ? Delivery::NobodyListens
                    : Delivery::Busy;
     }
-    QByteArray request = nativeFileName(path);
-    request.append(Terminator);
+    if (!fits) {
+        return Delivery::TooMany;
+    }
     socket.write(request);
-    socket.flush();
+    while (socket.bytesToWrite() > 0) {
+        if (!socket.waitForBytesWritten(AnswerTimeoutMs)) {
+            return socket.state() == QLocalSocket::ConnectedState ? Delivery::NoAnswer : Delivery::Busy;
+        }
+    }
     while (socket.bytesAvailable() < 1) {
         if (!socket.waitForReadyRead(AnswerTimeoutMs)) {
             // Closed before the answer: the instance had no room for this connection (or is gone).
@@ -264,24 +288,39 @@ void SingleInstance::readRequest(QLocalSocket* socket, QByteArray& buffer) {
     if (socket->state() != QLocalSocket::ConnectedState) {
         return; // answered or dropped already
     }
+    // The end may straddle what came before and what comes now.
+    const qsizetype from = std::max<qsizetype>(0, buffer.size() - 1);
     buffer.append(socket->read(m_limits.maxRequest + 1 - buffer.size()));
-    const qsizetype end = buffer.indexOf(Terminator);
+    const qsizetype end = buffer.startsWith(Terminator) ? 0 : buffer.indexOf(ListEnd, from);
     if (end < 0) {
         if (buffer.size() > m_limits.maxRequest) {
             socket->abort();
         }
         return;
     }
-    const QString path = fileNameFromNative(buffer.left(end));
+    const QByteArray list = buffer.left(end);
     buffer.clear();
     buffer.squeeze();
+    if (!list.isEmpty() && list.count(Terminator) + 1 > m_limits.maxPaths) {
+        socket->abort();
+        return;
+    }
     socket->putChar(Confirmation);
     socket->disconnectFromServer();
-    // Only absolute paths mean the same file here as in the launch that sent them.
-    if (path.isEmpty() || QDir::isAbsolutePath(path)) {
-        // From the event loop: whoever handles the request may open dialogs, whose event loops would
-        // otherwise delete this socket while its signal is still being delivered.
-        QMetaObject::invokeMethod(
-            this, [this, path] { emit documentRequested(path); }, Qt::QueuedConnection);
+    QStringList paths;
+    for (const QByteArray& name : list.split(Terminator)) {
+        const QString path = fileNameFromNative(name);
+        // Only absolute paths mean the same file here as in the launch that sent them.
+        if (QDir::isAbsolutePath(path)) {
+            paths << path;
+        }
     }
+    // A request of nothing but untrusted paths is no launch without files.
+    if (paths.isEmpty() && !list.isEmpty()) {
+        return;
+    }
+    // From the event loop: whoever handles the request may open dialogs, whose event loops would
+    // otherwise delete this socket while its signal is still being delivered.
+    QMetaObject::invokeMethod(
+        this, [this, paths] { emit documentRequested(paths); }, Qt::QueuedConnection);
 }

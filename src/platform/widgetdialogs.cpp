@@ -20,6 +20,11 @@ QString WidgetDialogs::openFile(const QString& fileTypes) {
     return QFileDialog::getOpenFileName(m_parent, QString(), QString(), filters.join(QStringLiteral(";;")));
 }
 
+QStringList WidgetDialogs::openFiles(const QString& fileTypes) {
+    const QStringList filters = FileTypes::dialogFilters(fileTypes);
+    return QFileDialog::getOpenFileNames(m_parent, QString(), QString(), filters.join(QStringLiteral(";;")));
+}
+
 QString WidgetDialogs::saveFile(const QStringList& filters, const QString& suggestedPath) {
     QString filter = filters.value(0);
     QString path = QFileDialog::getSaveFileName(m_parent, QString(), suggestedPath,

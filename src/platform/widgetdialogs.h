@@ -12,6 +12,7 @@ public:
 
     void message(const QString& text) override;
     QString openFile(const QString& fileTypes) override;
+    QStringList openFiles(const QString& fileTypes) override;
     QString saveFile(const QStringList& filters, const QString& suggestedPath) override;
 
 private:

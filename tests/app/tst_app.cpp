@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTranslator>
+#include <algorithm>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
@@ -104,37 +105,45 @@ void TestApp::cleanup() {
 // --- Start -------------------------------------------------------------------------------------
 
 void TestApp::startOpensTheFirstDocument_data() {
-    QTest::addColumn<QString>("argument");
-    QTest::addColumn<QStringList>("openAnswers");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("chosen"); // in the open dialog
     QTest::addColumn<int>("dialogsAsked");
     QTest::addColumn<int>("messages");
     QTest::addColumn<bool>("shown");
     QTest::addColumn<int>("rows");
 
     const QString kontakte = dataFile(QStringLiteral("kontakte.vcf"));
-    QTest::newRow("file given: no dialog, window shown") << kontakte << QStringList() << 0 << 0 << true << 2;
+    const QString andere = dataFile(QStringLiteral("andere.vcf"));
+    const QStringList none;
+    QTest::newRow("file given: no dialog, window shown")
+        << QStringList{kontakte} << none << 0 << 0 << true << 2;
+    QTest::newRow("two files given: one list of both")
+        << QStringList{kontakte, andere} << none << 0 << 0 << true << 3;
     QTest::newRow("file without contacts still counts as read")
-        << dataFile(QStringLiteral("ohne-karten.vcf")) << QStringList() << 0 << 1 << true << 0;
+        << QStringList{dataFile(QStringLiteral("ohne-karten.vcf"))} << none << 0 << 1 << true << 0;
     QTest::newRow("unreadable file: message, program ends")
-        << missingFile() << QStringList() << 0 << 1 << false << 0;
+        << QStringList{missingFile()} << none << 0 << 1 << false << 0;
     QTest::newRow("format error, retry cancelled: program ends")
-        << dataFile(QStringLiteral("end-zuerst.vcf")) << QStringList() << 1 << 1 << false << 0;
+        << QStringList{dataFile(QStringLiteral("end-zuerst.vcf"))} << none << 1 << 1 << false << 0;
     QTest::newRow("no file: the chosen one is imported")
-        << QString() << QStringList{kontakte} << 1 << 0 << true << 2;
-    QTest::newRow("no file, dialog cancelled: program ends silently")
-        << QString() << QStringList() << 1 << 0 << false << 0;
+        << none << QStringList{kontakte} << 1 << 0 << true << 2;
+    QTest::newRow("no file: the chosen ones become one list")
+        << none << QStringList{kontakte, andere} << 1 << 0 << true << 3;
+    QTest::newRow("no file, dialog cancelled: program ends silently") << none << none << 1 << 0 << false << 0;
 }
 
 void TestApp::startOpensTheFirstDocument() {
-    QFETCH(QString, argument);
-    QFETCH(QStringList, openAnswers);
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, chosen);
     QFETCH(int, dialogsAsked);
     QFETCH(int, messages);
     QFETCH(bool, shown);
     QFETCH(int, rows);
 
-    m_dialogs->nextFiles = openAnswers;
-    m_app->start(argument);
+    if (!chosen.isEmpty()) {
+        m_dialogs->nextFileLists = {chosen};
+    }
+    m_app->start(arguments);
     QVERIFY(!m_app->mainWindow()); // nothing before the event loop hands over the first request
     QTRY_VERIFY(m_app->mainWindow());
 
@@ -153,7 +162,7 @@ void TestApp::commandLineNamesTheDocument_data() {
     using Action = App::CommandLine::Action;
     QTest::addColumn<QByteArrayList>("arguments");
     QTest::addColumn<Action>("action");
-    QTest::addColumn<QString>("document");
+    QTest::addColumn<QStringList>("documents");
     QTest::addColumn<QString>("message");
 
     const auto args = [](std::initializer_list<const char*> list) {
@@ -163,62 +172,72 @@ void TestApp::commandLineNamesTheDocument_data() {
         }
         return arguments;
     };
+    const auto paths = [](std::initializer_list<QString> list) { return QStringList(list); };
     const QString cwd = QDir::currentPath() + QLatin1Char('/');
-    QTest::newRow("no argument") << args({}) << Action::Run << QString() << QString();
-    QTest::newRow("absolute path") << args({"/tmp/a b.vcf"}) << Action::Run << QStringLiteral("/tmp/a b.vcf")
-                                   << QString();
+    const QStringList none;
+    const QString a = QStringLiteral("/tmp/a.vcf");
+    QTest::newRow("no argument") << args({}) << Action::Run << none << QString();
+    QTest::newRow("absolute path") << args({"/tmp/a b.vcf"}) << Action::Run
+                                   << paths({QStringLiteral("/tmp/a b.vcf")}) << QString();
     QTest::newRow("relative path is made absolute")
-        << args({"Kontakte/ü.vcf"}) << Action::Run << cwd + QStringLiteral("Kontakte/ü.vcf") << QString();
+        << args({"Kontakte/ü.vcf"}) << Action::Run << paths({cwd + QStringLiteral("Kontakte/ü.vcf")})
+        << QString();
     QTest::newRow("file URL") << args({"file:///tmp/a%20b.vcf"}) << Action::Run
-                              << QStringLiteral("/tmp/a b.vcf") << QString();
-    QTest::newRow("first file counts")
-        << args({"/tmp/a.vcf", "/tmp/b.vcf"}) << Action::Run << QStringLiteral("/tmp/a.vcf") << QString();
-    QTest::newRow("--help") << args({"--help"}) << Action::Help << QString() << QString();
-    QTest::newRow("-h after a file") << args({"/tmp/a.vcf", "-h"}) << Action::Help << QString() << QString();
-    QTest::newRow("--version") << args({"--version"}) << Action::Version << QString() << QString();
-    QTest::newRow("-V") << args({"-V"}) << Action::Version << QString() << QString();
+                              << paths({QStringLiteral("/tmp/a b.vcf")}) << QString();
+    QTest::newRow("every file and folder counts, in order")
+        << args({"/tmp/b.vcf", "Kontakte/", "file:///tmp/a.vcf", "", "/tmp/b.vcf"}) << Action::Run
+        << paths({QStringLiteral("/tmp/b.vcf"), cwd + QStringLiteral("Kontakte"), a,
+                  QStringLiteral("/tmp/b.vcf")})
+        << QString();
+    QTest::newRow("--help") << args({"--help"}) << Action::Help << none << QString();
+    QTest::newRow("-h after a file") << args({"/tmp/a.vcf", "-h"}) << Action::Help << none << QString();
+    QTest::newRow("--version") << args({"--version"}) << Action::Version << none << QString();
+    QTest::newRow("-V") << args({"-V"}) << Action::Version << none << QString();
     QTest::newRow("-- ends the options")
-        << args({"--", "-x.vcf"}) << Action::Run << cwd + QStringLiteral("-x.vcf") << QString();
-    QTest::newRow("--help after -- is a file")
-        << args({"--", "--help"}) << Action::Run << cwd + QStringLiteral("--help") << QString();
+        << args({"/tmp/a.vcf", "--", "-x.vcf", "--help"}) << Action::Run
+        << paths({a, cwd + QStringLiteral("-x.vcf"), cwd + QStringLiteral("--help")}) << QString();
     QTest::newRow("lone dash is a file")
-        << args({"-"}) << Action::Run << cwd + QStringLiteral("-") << QString();
-    QTest::newRow("unknown option") << args({"--farbe", "/tmp/a.vcf"}) << Action::Fail << QString()
+        << args({"-"}) << Action::Run << paths({cwd + QStringLiteral("-")}) << QString();
+    QTest::newRow("unknown option") << args({"--farbe", "/tmp/a.vcf"}) << Action::Fail << none
                                     << QStringLiteral("tovanel: Unbekannte Option „--farbe“");
-    QTest::newRow("file with a dash, no --") << args({"-x.vcf"}) << Action::Fail << QString()
-                                             << QStringLiteral("tovanel: Unbekannte Option „-x.vcf“");
+    QTest::newRow("file with a dash, no --")
+        << args({"-x.vcf"}) << Action::Fail << none << QStringLiteral("tovanel: Unbekannte Option „-x.vcf“");
     QTest::newRow("Qt's options and their values are no file")
         << args({"-platform", "offscreen", "--style", "fusion", "-reverse", "/tmp/a.vcf"}) << Action::Run
-        << QStringLiteral("/tmp/a.vcf") << QString();
+        << paths({a}) << QString();
     QTest::newRow("Qt's options, two dashes and joined values")
         << args({"--platform", "offscreen", "-style=fusion", "-display", ":1", "/tmp/a.vcf"}) << Action::Run
-        << QStringLiteral("/tmp/a.vcf") << QString();
+        << paths({a}) << QString();
     QTest::newRow("Qt's option without its value")
-        << args({"/tmp/a.vcf", "-style"}) << Action::Fail << QString()
+        << args({"/tmp/a.vcf", "-style"}) << Action::Fail << none
         << QStringLiteral("tovanel: Der Option „-style“ fehlt ihr Wert");
-    QTest::newRow("--export") << args({"--export", "a.csv", "/tmp/a.vcf"}) << Action::Export
-                              << QStringLiteral("/tmp/a.vcf") << QString();
+    QTest::newRow("--export") << args({"--export", "a.csv", "/tmp/a.vcf"}) << Action::Export << paths({a})
+                              << QString();
     QTest::newRow("--export without a file")
-        << args({"--export", "a.csv"}) << Action::Fail << QString()
+        << args({"--export", "a.csv"}) << Action::Fail << none
         << QStringLiteral("tovanel: Zum Exportieren fehlt die vCard-Datei");
+    QTest::newRow("--export of two files")
+        << args({"--export", "a.csv", "/tmp/a.vcf", "/tmp/b.vcf"}) << Action::Fail << none
+        << QStringLiteral("tovanel: Zum Exportieren nur eine vCard-Datei angeben");
     QTest::newRow("--export without its value")
-        << args({"--export"}) << Action::Fail << QString()
+        << args({"--export"}) << Action::Fail << none
         << QStringLiteral("tovanel: Der Option „--export“ fehlt ihr Wert");
     // A byte that is not UTF-8 is kept as U+DC00 plus the byte, which turns back into the same byte.
     const QString mueller = QStringLiteral("/tmp/M") + QChar(0xDCFC) + QStringLiteral("ller.vcf");
-    QTest::newRow("name not UTF-8") << args({"/tmp/M\xfcller.vcf"}) << Action::Run << mueller << QString();
+    QTest::newRow("name not UTF-8") << args({"/tmp/M\xfcller.vcf"}) << Action::Run << paths({mueller})
+                                    << QString();
     QTest::newRow("file URL of a name not UTF-8")
-        << args({"file:///tmp/M%FCller.vcf"}) << Action::Run << mueller << QString();
+        << args({"file:///tmp/M%FCller.vcf"}) << Action::Run << paths({mueller}) << QString();
 }
 
 void TestApp::commandLineNamesTheDocument() {
     QFETCH(QByteArrayList, arguments);
     QFETCH(App::CommandLine::Action, action);
-    QFETCH(QString, document);
+    QFETCH(QStringList, documents);
     QFETCH(QString, message);
     const App::CommandLine line = App::parseCommandLine(arguments);
     QCOMPARE(line.action, action);
-    QCOMPARE(line.document, document);
+    QCOMPARE(line.documents, documents);
     QCOMPARE(line.message, message);
 }
 
@@ -344,38 +363,53 @@ void TestApp::launchHandsOverOnlyWhatAnotherProcessCanRead() {
 // --- Documents while the program runs ----------------------------------------------------------
 
 void TestApp::secondDocumentIsImportedIntoTheSameWindow_data() {
-    QTest::addColumn<bool>("fileOpenEvent");
-    QTest::addColumn<QString>("second");
+    QTest::addColumn<bool>("fileOpenEvent"); // one event per file, all sent before the event loop runs
+    QTest::addColumn<QStringList>("second"); // "drei" = a file of three contacts made by the test
     QTest::addColumn<int>("rows");
     QTest::addColumn<int>("messages");
 
-    QTest::newRow("second launch, readable file")
-        << false << dataFile(QStringLiteral("andere.vcf")) << 1 << 0;
-    QTest::newRow("second launch, unreadable file: window stays") << false << missingFile() << 0 << 1;
-    QTest::newRow("file-open event, readable file")
-        << true << dataFile(QStringLiteral("andere.vcf")) << 1 << 0;
+    const QString andere = dataFile(QStringLiteral("andere.vcf"));
+    const QString drei = QStringLiteral("drei");
+    QTest::newRow("second launch, readable file") << false << QStringList{andere} << 1 << 0;
+    QTest::newRow("second launch, unreadable file: window stays")
+        << false << QStringList{missingFile()} << 0 << 1;
+    QTest::newRow("second launch, two files: one list in place of the first")
+        << false << QStringList{andere, drei} << 4 << 0;
+    QTest::newRow("file-open event, readable file") << true << QStringList{andere} << 1 << 0;
+    QTest::newRow("file-open events arriving together: one list")
+        << true << QStringList{andere, drei} << 4 << 0;
 }
 
 void TestApp::secondDocumentIsImportedIntoTheSameWindow() {
     QFETCH(bool, fileOpenEvent);
-    QFETCH(QString, second);
+    QFETCH(QStringList, second);
     QFETCH(int, rows);
     QFETCH(int, messages);
 
-    m_app->openDocument(dataFile(QStringLiteral("kontakte.vcf")));
+    const TempFiles dir;
+    const QByteArray card = "BEGIN:VCARD\r\nFN:x\r\nEND:VCARD\r\n";
+    const QString drei = dir.write(QStringLiteral("drei.vcf"), card + card + card);
+    std::replace(second.begin(), second.end(), QStringLiteral("drei"), drei);
+    const QString kontakte = dataFile(QStringLiteral("kontakte.vcf"));
+    m_app->openDocument({kontakte});
     MainWindow* window = m_app->mainWindow();
     QVERIFY(window && window->isVisible());
 
     if (fileOpenEvent) {
-        QFileOpenEvent event(second);
-        QCoreApplication::sendEvent(QCoreApplication::instance(), &event);
+        for (const QString& file : std::as_const(second)) {
+            QFileOpenEvent event(file);
+            QCoreApplication::sendEvent(QCoreApplication::instance(), &event);
+        }
     } else {
         m_app->requestDocument(second);
     }
     // Not inside the call: a socket's signal or an event filter must be off the stack first.
-    QCOMPARE(window->filePath(), dataFile(QStringLiteral("kontakte.vcf")));
-    QTRY_COMPARE(window->filePath(), second);
-    QCOMPARE(window->contactModel()->rowCount(), rows);
+    QCOMPARE(window->filePath(), kontakte);
+    QTRY_VERIFY(window->filePath() != kontakte);
+    QTRY_COMPARE(window->contactModel()->rowCount(), rows);
+    if (second.size() == 1) {
+        QCOMPARE(window->filePath(), second.constFirst());
+    }
     QCOMPARE(m_dialogs->messages.size(), messages);
     QCOMPARE(m_app->mainWindow(), window);
     QVERIFY(window->isVisible());
@@ -384,12 +418,12 @@ void TestApp::secondDocumentIsImportedIntoTheSameWindow() {
 }
 
 void TestApp::launchWithoutFileOnlyBringsTheWindowForward() {
-    m_app->requestDocument(QString());
+    m_app->requestDocument({});
     QVERIFY(!m_app->mainWindow());
 
     const QString kontakte = dataFile(QStringLiteral("kontakte.vcf"));
-    m_app->openDocument(kontakte);
-    m_app->requestDocument(QString());
+    m_app->openDocument({kontakte});
+    m_app->requestDocument({});
     QCoreApplication::processEvents();
     QCOMPARE(m_app->mainWindow()->filePath(), kontakte);
     QVERIFY(m_dialogs->openFileTypes.isEmpty());
@@ -400,10 +434,10 @@ void TestApp::requestWaitsForTheRunningImport() {
     const QString andere = dataFile(QStringLiteral("andere.vcf"));
     QString fileDuringMessage;
     m_dialogs->onMessage = [&](const QString&) {
-        m_app->requestDocument(andere);
+        m_app->requestDocument({andere});
         fileDuringMessage = m_app->mainWindow()->filePath();
     };
-    m_app->openDocument(dataFile(QStringLiteral("ohne-karten.vcf")));
+    m_app->openDocument({dataFile(QStringLiteral("ohne-karten.vcf"))});
 
     QCOMPARE(fileDuringMessage, dataFile(QStringLiteral("ohne-karten.vcf")));
     QCOMPARE(m_app->mainWindow()->filePath(), andere);
@@ -411,14 +445,14 @@ void TestApp::requestWaitsForTheRunningImport() {
 }
 
 void TestApp::requestWaitsWhileAModalDialogIsOpen() {
-    m_app->openDocument(dataFile(QStringLiteral("kontakte.vcf")));
+    m_app->openDocument({dataFile(QStringLiteral("kontakte.vcf"))});
     QDialog modal(m_app->mainWindow());
     modal.setModal(true);
     modal.show();
     QTRY_COMPARE(QApplication::activeModalWidget(), &modal);
 
     const QString andere = dataFile(QStringLiteral("andere.vcf"));
-    m_app->requestDocument(andere);
+    m_app->requestDocument({andere});
     QCOMPARE(m_app->mainWindow()->filePath(), dataFile(QStringLiteral("kontakte.vcf")));
 
     modal.close();
@@ -444,9 +478,9 @@ void TestApp::waitingRequestsAreBounded() {
     QFETCH(QStringList, requests);
     QFETCH(int, imports);
 
-    m_app->openDocument(dataFile(QStringLiteral("kontakte.vcf")));
+    m_app->openDocument({dataFile(QStringLiteral("kontakte.vcf"))});
     for (const QString& path : std::as_const(requests)) {
-        m_app->requestDocument(path); // all arrive before the event loop takes the first
+        m_app->requestDocument({path}); // all arrive before the event loop takes the first
     }
     // Each missing file is one message.
     QTRY_COMPARE(m_dialogs->messages.size(), imports);
@@ -456,7 +490,7 @@ void TestApp::waitingRequestsAreBounded() {
 
 void TestApp::fileHandedOverDuringStartDialogKeepsTheProgramRunning() {
     const QString andere = dataFile(QStringLiteral("andere.vcf"));
-    m_dialogs->onOpenFile = [&] { m_app->requestDocument(andere); };
+    m_dialogs->onOpenFile = [&] { m_app->requestDocument({andere}); };
     m_app->askForDocument(); // the user cancels the dialog
 
     QCOMPARE(m_quits, 0);
@@ -472,7 +506,7 @@ void TestApp::beendenWithoutAWindowEndsTheProgram() {
 }
 
 void TestApp::menuItemsOfBothWindowsReachTheHandlers() {
-    m_app->openDocument(dataFile(QStringLiteral("kontakte.vcf")));
+    m_app->openDocument({dataFile(QStringLiteral("kontakte.vcf"))});
     MainWindow* window = m_app->mainWindow();
     const QString about = App::aboutText();
     QVERIFY2(about.contains(QStringLiteral(TOVANEL_VERSION)), qPrintable(about));

@@ -17,13 +17,13 @@
 #include <unistd.h>
 
 namespace {
-// A later launch with `path`, run to its end. It runs in its own thread while this one keeps handling
+// A later launch with `paths`, run to its end. It runs in its own thread while this one keeps handling
 // events: its blocking waits would otherwise stall the listening side.
-SingleInstance::Claim laterLaunch(const QString& serverName, const QString& path) {
+SingleInstance::Claim laterLaunch(const QString& serverName, const QStringList& paths) {
     auto result = SingleInstance::Claim::Alone;
     const std::unique_ptr<QThread> thread(QThread::create([&] {
         SingleInstance later(serverName);
-        result = later.claim(path);
+        result = later.claim(paths);
     }));
     thread->start();
     if (!QTest::qWaitFor([&] { return thread->isFinished(); }, 20000)) {
@@ -111,7 +111,7 @@ void TestSingleInstance::init() {
 
 void TestSingleInstance::firstLaunchListensForUserOnly() {
     SingleInstance first(m_name);
-    QCOMPARE(first.claim(QStringLiteral("/tmp/a.vcf")), SingleInstance::Claim::Primary);
+    QCOMPARE(first.claim({QStringLiteral("/tmp/a.vcf")}), SingleInstance::Claim::Primary);
     QVERIFY(first.isListening());
     const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
                                       QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
@@ -119,30 +119,56 @@ void TestSingleInstance::firstLaunchListensForUserOnly() {
 }
 
 void TestSingleInstance::laterLaunchHandsItsFileOver_data() {
-    QTest::addColumn<QString>("path");
+    using Claim = SingleInstance::Claim;
+    QTest::addColumn<QStringList>("paths");
+    QTest::addColumn<Claim>("claim");
     QTest::addColumn<bool>("requested");
+    QTest::addColumn<QStringList>("handedOver");
 
+    const QString mueller = QStringLiteral("/home/anna/Meine Kontakte/Müller.vcf");
+    const QString a = QStringLiteral("/tmp/a.vcf");
+    const QString folder = QStringLiteral("/home/anna/Kontakte");
     QTest::newRow("absolute path with spaces and umlauts")
-        << QStringLiteral("/home/anna/Meine Kontakte/Müller.vcf") << true;
-    QTest::newRow("launch without a file") << QString() << true;
-    QTest::newRow("relative path is not trusted") << QStringLiteral("Kontakte/a.vcf") << false;
+        << QStringList{mueller} << Claim::HandedOver << true << QStringList{mueller};
+    QTest::newRow("launch without a file") << QStringList() << Claim::HandedOver << true << QStringList();
+    QTest::newRow("relative path is not trusted")
+        << QStringList{QStringLiteral("Kontakte/a.vcf")} << Claim::HandedOver << false << QStringList();
+    const QString odd = QStringLiteral("/home/anna/M") + QChar(0xDCFC) + QStringLiteral("ller.vcf");
     QTest::newRow("name not UTF-8, its byte kept as U+DC00 plus the byte")
-        << QStringLiteral("/home/anna/M") + QChar(0xDCFC) + QStringLiteral("ller.vcf") << true;
+        << QStringList{odd} << Claim::HandedOver << true << QStringList{odd};
+    QTest::newRow("several paths in one request, in their order")
+        << QStringList{mueller, a, folder, odd} << Claim::HandedOver << true
+        << QStringList{mueller, a, folder, odd};
+    QTest::newRow("relative and empty paths among them are left out")
+        << QStringList{QStringLiteral("b.vcf"), a, QString(), folder} << Claim::HandedOver << true
+        << QStringList{a, folder};
+    QStringList most;
+    for (int i = 0; i < SingleInstance::Limits().maxPaths; ++i) {
+        most << QStringLiteral("/home/anna/Kontakte/karte-%1.vcf").arg(i);
+    }
+    QTest::newRow("as many paths as a request carries") << most << Claim::HandedOver << true << most;
+    QTest::newRow("more paths than a request carries: not sent")
+        << most + QStringList{a} << Claim::TooMany << false << QStringList();
+    const QString longName = QStringLiteral("/") + QString(4000, QLatin1Char('x'));
+    QTest::newRow("more bytes than a request carries: not sent")
+        << QStringList(300, longName) << Claim::TooMany << false << QStringList();
 }
 
 void TestSingleInstance::laterLaunchHandsItsFileOver() {
-    QFETCH(QString, path);
+    QFETCH(QStringList, paths);
+    QFETCH(SingleInstance::Claim, claim);
     QFETCH(bool, requested);
+    QFETCH(QStringList, handedOver);
 
     SingleInstance first(m_name);
-    QCOMPARE(first.claim(QString()), SingleInstance::Claim::Primary);
+    QCOMPARE(first.claim({}), SingleInstance::Claim::Primary);
     QSignalSpy requests(&first, &SingleInstance::documentRequested);
 
-    QCOMPARE(laterLaunch(m_name, path), SingleInstance::Claim::HandedOver);
+    QCOMPARE(laterLaunch(m_name, paths), claim);
     QCoreApplication::processEvents();
     QCOMPARE(requests.size(), requested ? 1 : 0);
     if (requested) {
-        QCOMPARE(requests.at(0).at(0).toString(), path);
+        QCOMPARE(requests.at(0).at(0).toStringList(), handedOver);
     }
     QVERIFY(first.isListening());
 }
@@ -151,10 +177,10 @@ void TestSingleInstance::staleSocketOfCrashedInstanceIsReplaced() {
     QVERIFY(leaveStaleSocket(m_name));
 
     SingleInstance first(m_name);
-    QCOMPARE(first.claim(QString()), SingleInstance::Claim::Primary);
+    QCOMPARE(first.claim({}), SingleInstance::Claim::Primary);
 
     QSignalSpy requests(&first, &SingleInstance::documentRequested);
-    QCOMPARE(laterLaunch(m_name, QStringLiteral("/tmp/b.vcf")), SingleInstance::Claim::HandedOver);
+    QCOMPARE(laterLaunch(m_name, {QStringLiteral("/tmp/b.vcf")}), SingleInstance::Claim::HandedOver);
     QTRY_COMPARE(requests.size(), 1);
 }
 
@@ -202,7 +228,7 @@ void TestSingleInstance::plantedFilesTurnTheHandoverOffAtOnce() {
     QElapsedTimer clock;
     clock.start();
     SingleInstance first(m_name);
-    QCOMPARE(first.claim(QStringLiteral("/tmp/a.vcf")), SingleInstance::Claim::Alone);
+    QCOMPARE(first.claim({QStringLiteral("/tmp/a.vcf")}), SingleInstance::Claim::Alone);
     QVERIFY2(clock.elapsed() < 2000, "waited on a planted lock");
     QVERIFY(!first.isListening());
     const QFileInfo after(planted);
@@ -219,7 +245,13 @@ void TestSingleInstance::misbehavingClientsAreDropped_data() {
     QTest::newRow("more than 16 at once") << 20 << QByteArray() << 16;
     QTest::newRow("idle connection") << 1 << QByteArray() << 1;
     QTest::newRow("request without its end") << 1 << QByteArray("/tmp/a.vcf") << 1;
-    QTest::newRow("request over 64 KB") << 1 << QByteArray(64 * 1024 + 1, 'a') << 0;
+    QTest::newRow("path without the list's end") << 1 << QByteArray("/tmp/a.vcf\0", 11) << 1;
+    QTest::newRow("request over the byte limit") << 1 << QByteArray(64 * 1024 + 1, 'a') << 0;
+    QByteArray tooMany;
+    for (int i = 0; i <= SingleInstance::Limits().maxPaths; ++i) {
+        tooMany += QByteArray("/a\0", 3);
+    }
+    QTest::newRow("more paths than allowed") << 1 << tooMany + '\0' << 0;
 }
 
 void TestSingleInstance::misbehavingClientsAreDropped() {
@@ -230,8 +262,9 @@ void TestSingleInstance::misbehavingClientsAreDropped() {
     SingleInstance first(m_name);
     SingleInstance::Limits limits;
     limits.idleTimeoutMs = 1500;
+    limits.maxRequest = 64 * 1024; // what the socket takes at once from a client that never reads
     first.setLimits(limits);
-    QCOMPARE(first.claim(QString()), SingleInstance::Claim::Primary);
+    QCOMPARE(first.claim({}), SingleInstance::Claim::Primary);
     QSignalSpy requests(&first, &SingleInstance::documentRequested);
 
     QList<int> fds;
@@ -249,7 +282,7 @@ void TestSingleInstance::misbehavingClientsAreDropped() {
 
     // The instance still takes requests afterwards.
     QVERIFY(first.isListening());
-    QCOMPARE(laterLaunch(m_name, QStringLiteral("/tmp/b.vcf")), SingleInstance::Claim::HandedOver);
+    QCOMPARE(laterLaunch(m_name, {QStringLiteral("/tmp/b.vcf")}), SingleInstance::Claim::HandedOver);
     QTRY_COMPARE(requests.size(), 1);
 }
 
@@ -258,7 +291,7 @@ void TestSingleInstance::launchWaitsWhileIdleClientsHoldEveryConnection() {
     SingleInstance::Limits limits;
     limits.idleTimeoutMs = 1500;
     first.setLimits(limits);
-    QCOMPARE(first.claim(QString()), SingleInstance::Claim::Primary);
+    QCOMPARE(first.claim({}), SingleInstance::Claim::Primary);
     QSignalSpy requests(&first, &SingleInstance::documentRequested);
     QList<int> fds;
     for (int i = 0; i < limits.maxConnections; ++i) {
@@ -267,7 +300,7 @@ void TestSingleInstance::launchWaitsWhileIdleClientsHoldEveryConnection() {
     }
 
     // Turned away until the idle clients are dropped, then heard.
-    QCOMPARE(laterLaunch(m_name, QStringLiteral("/tmp/b.vcf")), SingleInstance::Claim::HandedOver);
+    QCOMPARE(laterLaunch(m_name, {QStringLiteral("/tmp/b.vcf")}), SingleInstance::Claim::HandedOver);
     QTRY_COMPARE(requests.size(), 1);
     for (int fd : std::as_const(fds)) {
         ::close(fd);
@@ -279,7 +312,7 @@ void TestSingleInstance::lostServerListensAgain() {
     SingleInstance::Limits limits;
     limits.relistenMs = 50;
     first.setLimits(limits);
-    QCOMPARE(first.claim(QString()), SingleInstance::Claim::Primary);
+    QCOMPARE(first.claim({}), SingleInstance::Claim::Primary);
 
     // A connection the process has no descriptor left to accept: Qt then closes the server.
     const int client = connectRaw(m_name);
@@ -306,7 +339,7 @@ void TestSingleInstance::lostServerListensAgain() {
     QVERIFY(QFile::remove(m_name));
     QTRY_VERIFY(QFileInfo(m_name).exists());
     QSignalSpy requests(&first, &SingleInstance::documentRequested);
-    QCOMPARE(laterLaunch(m_name, QStringLiteral("/tmp/b.vcf")), SingleInstance::Claim::HandedOver);
+    QCOMPARE(laterLaunch(m_name, {QStringLiteral("/tmp/b.vcf")}), SingleInstance::Claim::HandedOver);
     QTRY_COMPARE(requests.size(), 1);
 }
 
@@ -387,7 +420,7 @@ void TestSingleInstance::socketLivesInTheUsersRuntimeFolder() {
         QElapsedTimer clock;
         clock.start();
         SingleInstance instance(name);
-        QCOMPARE(instance.claim(QStringLiteral("/tmp/a.vcf")), SingleInstance::Claim::Alone);
+        QCOMPARE(instance.claim({QStringLiteral("/tmp/a.vcf")}), SingleInstance::Claim::Alone);
         QVERIFY(clock.elapsed() < 2000);
         QVERIFY(!QFileInfo::exists(QDir(folder).filePath(QStringLiteral("tovanel-_0.socket.lock"))));
         return;

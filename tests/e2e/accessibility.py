@@ -3,7 +3,8 @@
 # the names of the lists, the search field and the "x"; that neither the import's hidden second list
 # nor the list's hidden columns are there; that a favourite number is announced; and that the
 # "source" toggle's action shows the source.
-# Usage: accessibility.py STEP  (main: the main window; detail: the detail window, already open)
+# Usage: accessibility.py STEP TITLE [ROWS]  (main: the main window; detail: the detail window, already
+# open; rows: the main window's list holds ROWS contacts)
 import sys
 import time
 
@@ -76,6 +77,12 @@ def main_window(title):
         check(favourites == ["0171 1234567", "089 998877", "040 777888"], f"favourite numbers announced: {favourites}")
 
 
+def row_count(title, expected):
+    tables = [node for node in walk(frame(title)) if node.getRole() == pyatspi.ROLE_TABLE]
+    rows = tables[0].queryTable().nRows if tables else None
+    check(rows == expected, f"{expected} contacts listed: {rows}")
+
+
 def detail_window(title):
     window = frame(title)
     check("Details" in [n.name for n in walk(window) if n.getRole() == pyatspi.ROLE_TABLE], "detail list named Details")
@@ -98,5 +105,8 @@ def detail_window(title):
 
 
 step, title = sys.argv[1], sys.argv[2]
-(main_window if step == "main" else detail_window)(title)
+if step == "rows":
+    row_count(title, int(sys.argv[3]))
+else:
+    (main_window if step == "main" else detail_window)(title)
 sys.exit(1 if failures else 0)

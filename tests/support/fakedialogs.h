@@ -13,6 +13,9 @@ public:
     QStringList messages;
     QStringList openFileTypes; // the file types each open dialog was asked to offer
     QStringList nextFiles;
+    // The answers of the dialogs where several files may be chosen; once these are used up, such a dialog
+    // takes its one file from nextFiles.
+    QList<QStringList> nextFileLists;
     // The save dialogs: what each was asked, and the queued answers (empty queue: "Abbrechen").
     QList<QStringList> saveFilters;
     QStringList saveSuggestions;
@@ -33,6 +36,16 @@ public:
             onOpenFile();
         }
         return nextFiles.isEmpty() ? QString() : nextFiles.takeFirst();
+    }
+    QStringList openFiles(const QString& fileTypes) override {
+        if (nextFileLists.isEmpty()) {
+            return Dialogs::openFiles(fileTypes);
+        }
+        openFileTypes.append(fileTypes);
+        if (onOpenFile) {
+            onOpenFile();
+        }
+        return nextFileLists.takeFirst();
     }
     QString saveFile(const QStringList& filters, const QString& suggestedPath) override {
         saveFilters.append(filters);
