@@ -3,6 +3,7 @@
 #include "addresstablemodel.h"
 #include "appmenubar.h"
 #include "dialogs.h"
+#include "documentpaths.h"
 #include "filetypes.h"
 #include "importflow.h"
 #include "mainwindow.h"
@@ -38,8 +39,17 @@ void MainWindow::readFiles(const QStringList& paths, bool add) {
         return;
     }
     const QScopedValueRollback<bool> importing(m_importing, true);
+    const DocumentFiles files = expandDocumentPaths(paths);
+    QStringList notes;
+    for (const QString& folder : files.foldersWithoutVcards) {
+        notes << QStringLiteral("Im Ordner „%1“ ist keine vCard-Datei.").arg(QFileInfo(folder).fileName());
+    }
+    for (const DocumentFiles::UnreadableFolder& folder : files.unreadableFolders) {
+        notes << QStringLiteral("Der Ordner „%1“ konnte nicht gelesen werden: %2")
+                     .arg(QFileInfo(folder.folder).fileName(), folder.reason);
+    }
     m_importFlow->setProgressDelay(m_progressDelay);
-    m_importFlow->open(paths, add);
+    m_importFlow->open(files.files, add, notes);
 }
 
 void MainWindow::askAndOpen() {
