@@ -2,13 +2,16 @@
 // code and table model.
 #include "addresstablemodel.h"
 #include "contactexport.h"
+#include "contactref.h"
 #include "contactrows.h"
+#include "documentpaths.h"
 #include "generator.h"
 #include "importmessages.h"
 #include "tabledump.h"
 #include "vcardreader.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -20,8 +23,16 @@
 #include <fcntl.h>
 #include <memory>
 #include <new>
+#include <optional>
 #include <sys/resource.h>
 #include <unistd.h>
+
+// The pass that finds the same person in several places runs on every new list the window shows; it is
+// timed with the list once the contacts library has it.
+#if __has_include("duplicates.h")
+#include "duplicates.h"
+#define TOVANEL_BENCH_DUPLICATES 1
+#endif
 
 namespace {
 
@@ -53,7 +64,12 @@ int usage() {
                  "       tovanel-bench linescan FILE\n"
                  "       tovanel-bench compare FILE      (line pass, import, line pass; ratios)\n"
                  "       tovanel-bench sort FILE         (import, then sort by Name and reset)\n"
-                 "       tovanel-bench export FILE OUT   (import, then export as OUT's extension says)\n");
+                 "       tovanel-bench export FILE OUT   (import, then export as OUT's extension says)\n"
+                 "       tovanel-bench generate-split N SEED PARTS DIR\n"
+                 "                 (N cards in PARTS files DIR/part-0001.vcf ..., seeds SEED, SEED+1, ...)\n"
+                 "       tovanel-bench files PATH...     (files and folders read into one list)\n"
+                 "       tovanel-bench files-compare FILE PATH...\n"
+                 "                 (FILE alone against the PATHs as one list, twice each)\n");
     return 2;
 }
 
@@ -361,6 +377,186 @@ int exportList(const QString& path, const QString& out) {
     return 0;
 }
 
+// N cards spread over PARTS files, as a user's contacts come from several exports: each file has its
+// own seed, the first ones one card more where N does not divide evenly.
+int generateSplit(const QString& count, const QString& seed, const QString& partCount, const QString& dir) {
+    bool countOk = false;
+    bool seedOk = false;
+    bool partsOk = false;
+    const qint64 n = count.toLongLong(&countOk);
+    const quint64 s = seed.toULongLong(&seedOk);
+    const int parts = partCount.toInt(&partsOk);
+    if (!countOk || !seedOk || !partsOk || n < 0 || parts < 1) {
+        return usage();
+    }
+    if (!QDir().mkpath(dir)) {
+        std::fprintf(stderr, "cannot create %s\n", qPrintable(dir));
+        return 1;
+    }
+    for (int part = 0; part < parts; ++part) {
+        const qint64 cards = n / parts + (part < n % parts ? 1 : 0);
+        const QString path =
+            QDir(dir).filePath(QStringLiteral("part-%1.vcf").arg(part + 1, 4, 10, QLatin1Char('0')));
+        std::FILE* out = std::fopen(QFile::encodeName(path).constData(), "wb");
+        if (out == nullptr) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+            return 1;
+        }
+        generateCards(out, cards, s + quint64(part));
+        const bool failed = std::ferror(out) != 0;
+        if (std::fclose(out) != 0 || failed) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+            return 1;
+        }
+    }
+    return 0;
+}
+
+struct FileList {
+    std::shared_ptr<ContactTable> table;
+    qint64 bytes = 0; // of the files read into the list
+    double seconds = 0;
+    double cpu = 0;
+    std::optional<double> duplicatesSeconds; // none: no duplicates pass in this build
+};
+
+bool sameFile(const FileStamp& a, const FileStamp& b) {
+    return a.isValid() && b.isValid() && a.device == b.device && a.inode == b.inode;
+}
+
+// The duplicates pass over a finished list, as the window runs it before showing the list.
+std::optional<double> findDuplicates(ContactTable& table) {
+#ifdef TOVANEL_BENCH_DUPLICATES
+    QElapsedTimer timer;
+    timer.start();
+    table.setDuplicateGroups(findDuplicateGroups(table));
+    return secondsSince(timer);
+#else
+    Q_UNUSED(table);
+    return std::nullopt;
+#endif
+}
+
+// Reads files and folders into one list the way the window does: a folder gives its vCard files, each
+// file is read on its own (from 16 MB on in parts on two threads), a file already in the list is passed
+// over, each table is appended without copying its texts, and both models take the list. One file goes
+// the same way; the window's own path for it differs only in skipping the check for a file listed twice.
+FileList readList(const QStringList& paths, AddressTableModel& contactModel,
+                  AddressTableModel& addressModel) {
+    FileList list;
+    list.table = std::make_shared<ContactTable>();
+    const double cpuStart = cpuSeconds();
+    QElapsedTimer timer;
+    timer.start();
+    const DocumentFiles named = expandDocumentPaths(paths);
+    std::vector<FileStamp> listed;
+    for (const QString& path : named.files) {
+        const FileStamp stamp = fileStampOf(path);
+        if (std::any_of(listed.begin(), listed.end(),
+                        [&](const FileStamp& s) { return sameFile(s, stamp); })) {
+            continue;
+        }
+        VcardReadResult result = readVcardFile(path);
+        if (!result.error.isEmpty()) {
+            std::fprintf(stderr, "%s: %s\n", qPrintable(path), qPrintable(result.error));
+        }
+        if (!result.table || result.table->isEmpty()) {
+            continue;
+        }
+        list.bytes += fileSize(path);
+        listed.push_back(result.table->sourceStamp());
+        list.table->appendFile(*result.table, tableSource(path, *result.table));
+    }
+    list.duplicatesSeconds = findDuplicates(*list.table);
+    contactModel.setTable(list.table);
+    addressModel.setTable(list.table);
+    list.seconds = secondsSince(timer);
+    list.cpu = cpuSeconds() - cpuStart;
+    return list;
+}
+
+void printDuplicates(const FileList& list) {
+    if (!list.duplicatesSeconds) {
+        std::printf("duplicates_seconds=- (no duplicates pass in this build)\n");
+        return;
+    }
+    qsizetype duplicates = 0;
+    for (qsizetype contact = 0; contact < list.table->size(); ++contact) {
+        duplicates += list.table->isDuplicate(contact) ? 1 : 0;
+    }
+    std::printf("duplicates_seconds=%.3f (part of seconds) duplicate_contacts=%lld\n",
+                *list.duplicatesSeconds, static_cast<long long>(duplicates));
+}
+
+int files(const QStringList& paths) {
+    AddressTableModel contactModel(AddressTableModel::List::Contacts);
+    AddressTableModel addressModel(AddressTableModel::List::Addresses);
+    const FileList list = readList(paths, contactModel, addressModel);
+    const double peak = peakRssMb();
+    std::printf("files=%d cards=%lld seconds=%.3f cpu_seconds=%.3f peak_rss_mb=%.1f total_mb=%.1f "
+                "table_mb=%.1f\n",
+                list.table->fileCount(), static_cast<long long>(list.table->size()), list.seconds, list.cpu,
+                peak, double(list.bytes) / (1024.0 * 1024.0),
+                double(list.table->bytesUsed()) / (1024.0 * 1024.0));
+    printDuplicates(list);
+    printMemoryLimit(list.bytes, peak);
+    if (list.table->fileCount() >= 1000 && list.table->size() == list.table->fileCount()) {
+        std::printf("one_card_files_target=%s (1,000 one-card files <= 1 s: %.3f s per 1,000)\n",
+                    list.seconds * 1000.0 / list.table->fileCount() <= 1.0 ? "met" : "missed",
+                    list.seconds * 1000.0 / list.table->fileCount());
+    }
+    return 0;
+}
+
+// The median of a handful of runs.
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// One file against several as one list, alternating, five times each. The fastest run of each decides the
+// ratio: the first reading of a cold file, or a neighbour on the cores, only ever slows a run down.
+int filesCompare(const QString& single, const QStringList& paths) {
+    constexpr int Rounds = 5;
+    struct Runs {
+        std::vector<double> seconds;
+        std::vector<double> cpu;
+        int files = 0;
+        qsizetype cards = 0;
+        qint64 bytes = 0;
+    } runs[2];
+    for (int round = 0; round < Rounds; ++round) {
+        for (int which = 0; which < 2; ++which) {
+            AddressTableModel contactModel(AddressTableModel::List::Contacts);
+            AddressTableModel addressModel(AddressTableModel::List::Addresses);
+            const FileList list =
+                readList(which == 0 ? QStringList{single} : paths, contactModel, addressModel);
+            Runs& r = runs[which];
+            r.seconds.push_back(list.seconds);
+            r.cpu.push_back(list.cpu);
+            r.files = list.table->fileCount();
+            r.cards = list.table->size();
+            r.bytes = list.bytes;
+        }
+    }
+    const auto fastest = [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); };
+    for (int which = 0; which < 2; ++which) {
+        const Runs& r = runs[which];
+        const char* name = which == 0 ? "one" : "list";
+        std::printf("%s_files=%d %s_cards=%lld %s_mb=%.1f %s_seconds=%.3f (median %.3f) "
+                    "%s_cpu_seconds=%.3f (median %.3f)\n",
+                    name, r.files, name, static_cast<long long>(r.cards), name,
+                    double(r.bytes) / (1024.0 * 1024.0), name, fastest(r.seconds), median(r.seconds), name,
+                    fastest(r.cpu), median(r.cpu));
+    }
+    const double ratio = fastest(runs[1].seconds) / fastest(runs[0].seconds);
+    std::printf("list_ratio=%.2f (target <= 1.2) %s median_ratio=%.2f cpu_ratio=%.2f\n", ratio,
+                ratio <= 1.2 ? "met" : "MISSED", median(runs[1].seconds) / median(runs[0].seconds),
+                fastest(runs[1].cpu) / fastest(runs[0].cpu));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -382,6 +578,9 @@ int main(int argc, char* argv[]) {
     if (command == QLatin1String("generate-pathological")) {
         return args.size() == 4 ? generatePathological(args.at(2), args.at(3)) : usage();
     }
+    if (command == QLatin1String("generate-split")) {
+        return args.size() == 6 ? generateSplit(args.at(2), args.at(3), args.at(4), args.at(5)) : usage();
+    }
     // The import reports running out of memory itself; whatever else fails for it ends with a word too.
     try {
         if (command == QLatin1String("dump")) {
@@ -392,6 +591,12 @@ int main(int argc, char* argv[]) {
         }
         if (command == QLatin1String("import")) {
             return import(args.at(2));
+        }
+        if (command == QLatin1String("files")) {
+            return files(args.mid(2));
+        }
+        if (command == QLatin1String("files-compare")) {
+            return args.size() >= 4 ? filesCompare(args.at(2), args.mid(3)) : usage();
         }
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "out of memory\n");
