@@ -7,6 +7,7 @@
 #include "documentpaths.h"
 #include "generator.h"
 #include "importmessages.h"
+#include "procmemory.h"
 #include "tabledump.h"
 #include "vcardreader.h"
 
@@ -54,22 +55,25 @@ double peakRssMb() {
 }
 
 int usage() {
-    std::fprintf(stderr,
-                 "usage: tovanel-bench dump FILE\n"
-                 "       tovanel-bench card FILE N       (the detail rows of contact N)\n"
-                 "       tovanel-bench import FILE\n"
-                 "       tovanel-bench generate N SEED   (vCard file of N cards to standard output)\n"
-                 "       tovanel-bench generate-pathological KIND N\n"
-                 "                 (KIND: begin-flood, empty-cards, huge-line, tiny-properties)\n"
-                 "       tovanel-bench linescan FILE\n"
-                 "       tovanel-bench compare FILE      (line pass, import, line pass; ratios)\n"
-                 "       tovanel-bench sort FILE         (import, then sort by Name and reset)\n"
-                 "       tovanel-bench export FILE OUT   (import, then export as OUT's extension says)\n"
-                 "       tovanel-bench generate-split N SEED PARTS DIR\n"
-                 "                 (N cards in PARTS files DIR/part-0001.vcf ..., seeds SEED, SEED+1, ...)\n"
-                 "       tovanel-bench files PATH...     (files and folders read into one list)\n"
-                 "       tovanel-bench files-compare FILE PATH...\n"
-                 "                 (FILE alone against the PATHs as one list, twice each)\n");
+    std::fprintf(
+        stderr,
+        "usage: tovanel-bench dump FILE\n"
+        "       tovanel-bench card FILE N       (the detail rows of contact N)\n"
+        "       tovanel-bench import FILE\n"
+        "       tovanel-bench generate N SEED   (vCard file of N cards to standard output)\n"
+        "       tovanel-bench generate-pathological KIND N\n"
+        "                 (KIND: begin-flood, empty-cards, huge-line, tiny-properties)\n"
+        "       tovanel-bench linescan FILE\n"
+        "       tovanel-bench compare FILE      (line pass, import, line pass; ratios)\n"
+        "       tovanel-bench sort FILE         (import, then sort by Name and reset)\n"
+        "       tovanel-bench export FILE OUT   (import, then export as OUT's extension says)\n"
+        "       tovanel-bench generate-split N SEED PARTS DIR\n"
+        "                 (N cards in PARTS files DIR/part-0001.vcf ..., seeds SEED, SEED+1, ...)\n"
+        "       tovanel-bench filter FILE [TEXT...] (the list model's filter, TEXT typed a character\n"
+        "                 at a time; default müll and 0171; then each quick filter)\n"
+        "       tovanel-bench files PATH...     (files and folders read into one list)\n"
+        "       tovanel-bench files-compare FILE PATH...\n"
+        "                 (FILE alone against the PATHs as one list, five times each)\n");
     return 2;
 }
 
@@ -310,28 +314,6 @@ int sort(const QString& path) {
     return 0;
 }
 
-// Resident memory now and at its peak since the last reset, from /proc; the peak is reset so that the
-// import's own peak does not hide the export's.
-double statusMb(const char* field) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(field)) {
-            return line.mid(qsizetype(std::strlen(field))).trimmed().split(' ').value(0).toDouble() / 1024.0;
-        }
-    }
-    return -1;
-}
-
-void resetPeakRss() {
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly)) {
-        clear.write("5");
-    }
-}
-
 int exportList(const QString& path, const QString& out) {
     const std::optional<ExportFormat> format = exportFormatOf(out);
     if (!format) {
@@ -557,6 +539,49 @@ int filesCompare(const QString& single, const QStringList& paths) {
     return 0;
 }
 
+// The list model's filter without any window: each text typed a character at a time (each narrowing the
+// one before, as in the field), then each quick filter on its own. What the window adds on top of these
+// is its views' repaint; tovanel-viewbench measures the whole.
+int filter(const QString& path, QStringList texts) {
+    if (texts.isEmpty()) {
+        texts = {QStringLiteral("müll"), QStringLiteral("0171")};
+    }
+    AddressTableModel contactModel(AddressTableModel::List::Contacts);
+    AddressTableModel addressModel(AddressTableModel::List::Addresses);
+    const Import run = timedImport(path, contactModel, addressModel);
+    std::printf("cards=%d import_seconds=%.3f\n", run.cards, run.seconds);
+    const auto apply = [&](const ContactFilter& f, const QString& name) {
+        const double cpuStart = cpuSeconds();
+        QElapsedTimer timer;
+        timer.start();
+        const bool ok = contactModel.setFilter(f);
+        std::printf("%-24s %7.1f ms (cpu %7.1f ms) %d rows%s\n", qPrintable(name),
+                    double(timer.nsecsElapsed()) / 1e6, (cpuSeconds() - cpuStart) * 1e3,
+                    contactModel.rowCount(), ok ? "" : " out of memory");
+    };
+    for (const QString& text : texts) {
+        for (qsizetype length = 1; length <= text.size(); ++length) {
+            ContactFilter typed;
+            typed.text = text.left(length);
+            apply(typed, QStringLiteral("\"%1\"").arg(typed.text));
+        }
+        apply({}, QStringLiteral("cleared"));
+    }
+    constexpr std::pair<ContactFilter::Quick, const char*> Quick[] = {
+        {ContactFilter::Quick::Favourites, "favourites"},
+        {ContactFilter::Quick::WithoutPhone, "without phone"},
+        {ContactFilter::Quick::WithoutEmail, "without e-mail"},
+        {ContactFilter::Quick::Duplicates, "duplicates"},
+        {ContactFilter::Quick::All, "all"},
+    };
+    for (const auto& [quick, name] : Quick) {
+        ContactFilter chosen;
+        chosen.quick = quick;
+        apply(chosen, QString::fromLatin1(name));
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -591,6 +616,9 @@ int main(int argc, char* argv[]) {
         }
         if (command == QLatin1String("import")) {
             return import(args.at(2));
+        }
+        if (command == QLatin1String("filter")) {
+            return filter(args.at(2), args.mid(3));
         }
         if (command == QLatin1String("files")) {
             return files(args.mid(2));
