@@ -5,6 +5,8 @@
 # "source" toggle's action shows the source.
 # Usage: accessibility.py STEP TITLE [ROWS]  (main: the main window; detail: the detail window, already
 # open; rows: the main window's list holds ROWS contacts)
+#        accessibility.py shown TITLE COUNT NAME...  (the count beside the filter reads COUNT and the list
+# shows the contacts NAME..., in this order)
 import sys
 import time
 
@@ -83,6 +85,21 @@ def row_count(title, expected):
     check(rows == expected, f"{expected} contacts listed: {rows}")
 
 
+def shown(title, count, names):
+    window = frame(title)
+    # The list follows the typed keys a moment later.
+    for _ in range(50):
+        labels = [n.name for n in walk(window) if n.getRole() in (pyatspi.ROLE_LABEL, pyatspi.ROLE_STATIC)]
+        if count in labels:
+            break
+        time.sleep(0.1)
+    check(count in labels, f"the count reads {count!r}: {labels}")
+    tables = [node for node in walk(window) if node.getRole() == pyatspi.ROLE_TABLE]
+    table = tables[0].queryTable() if tables else None
+    rows = [table.getAccessibleAt(row, 0).name for row in range(table.nRows)] if table else None
+    check(rows == names, f"the list shows {names}: {rows}")
+
+
 def detail_window(title):
     window = frame(title)
     check("Details" in [n.name for n in walk(window) if n.getRole() == pyatspi.ROLE_TABLE], "detail list named Details")
@@ -107,6 +124,8 @@ def detail_window(title):
 step, title = sys.argv[1], sys.argv[2]
 if step == "rows":
     row_count(title, int(sys.argv[3]))
+elif step == "shown":
+    shown(title, sys.argv[3], sys.argv[4:])
 else:
     (main_window if step == "main" else detail_window)(title)
 sys.exit(1 if failures else 0)
