@@ -80,17 +80,20 @@ void ImportFlow::restore(Previous previous) {
     m_window.setWindowTitle(previous.title);
 }
 
-QString ImportFlow::title(const ContactTable& list) {
+QString ImportFlow::listName(const ContactTable& list) {
     if (list.fileCount() == 0) {
         return {};
     }
     // A direction control in the name must not turn "gnp.exe" into "exe.png" in the title either.
-    QString title =
-        QStringLiteral("file name: ") + displayText(QFileInfo(list.fileSource(0)->path).fileName());
+    QString name = displayText(QFileInfo(list.fileSource(0)->path).fileName());
     if (list.fileCount() > 1) {
-        title += QStringLiteral(" und %1 weitere").arg(germanNumber(list.fileCount() - 1));
+        name += QStringLiteral(" und %1 weitere").arg(germanNumber(list.fileCount() - 1));
     }
-    return title;
+    return name;
+}
+
+QString ImportFlow::title(const ContactTable& list) {
+    return QStringLiteral("file name: ") + listName(list);
 }
 
 void ImportFlow::show(std::shared_ptr<ContactTable> list) {

@@ -57,6 +57,8 @@ public:
 
     // "file name: a.vcf", or "file name: a.vcf und 2 weitere" for a list of three files.
     static QString title(const ContactTable& list);
+    // The same without "file name: ", for headings.
+    static QString listName(const ContactTable& list);
 
 signals:
     // A file was read to its end (the application's "openOK").
