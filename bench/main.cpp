@@ -3,6 +3,7 @@
 #include "addresstablemodel.h"
 #include "contactexport.h"
 #include "contactrows.h"
+#include "duplicates.h"
 #include "generator.h"
 #include "importmessages.h"
 #include "tabledump.h"
@@ -53,7 +54,8 @@ int usage() {
                  "       tovanel-bench linescan FILE\n"
                  "       tovanel-bench compare FILE      (line pass, import, line pass; ratios)\n"
                  "       tovanel-bench sort FILE         (import, then sort by Name and reset)\n"
-                 "       tovanel-bench export FILE OUT   (import, then export as OUT's extension says)\n");
+                 "       tovanel-bench export FILE OUT   (import, then export as OUT's extension says)\n"
+                 "       tovanel-bench duplicates FILE   (import, then find the duplicate groups)\n");
     return 2;
 }
 
@@ -361,6 +363,45 @@ int exportList(const QString& path, const QString& out) {
     return 0;
 }
 
+// The duplicate groups of an imported list: time, the memory they take above the list (result included),
+// and what they found.
+int duplicates(const QString& path) {
+    AddressTableModel contactModel(AddressTableModel::List::Contacts);
+    AddressTableModel addressModel(AddressTableModel::List::Addresses);
+    const Import run = timedImport(path, contactModel, addressModel);
+    const ContactTable& table = contactModel.table();
+    const double listMb = statusMb("VmRSS:");
+    resetPeakRss();
+    const double cpuStart = cpuSeconds();
+    QElapsedTimer timer;
+    timer.start();
+    const std::vector<std::uint32_t> groups = findDuplicateGroups(table);
+    const double seconds = secondsSince(timer);
+    const double cpu = cpuSeconds() - cpuStart;
+    const double peakMb = statusMb("VmHWM:");
+    qsizetype marked = 0;
+    qsizetype groupCount = 0;
+    std::vector<std::uint32_t> sizes(groups.size());
+    for (size_t contact = 0; contact < groups.size(); ++contact) {
+        if (groups[contact] != 0) {
+            ++marked;
+            groupCount += groups[contact] == contact + 1 ? 1 : 0;
+            ++sizes[groups[contact] - 1];
+        }
+    }
+    const std::uint32_t largest = sizes.empty() ? 0 : *std::max_element(sizes.begin(), sizes.end());
+    const double aboveMb = peakMb - listMb;
+    std::printf("cards=%d import_seconds=%.3f\n", run.cards, run.seconds);
+    std::printf("duplicates_seconds=%.3f duplicates_cpu_seconds=%.3f (target <= 1 at 1,000,000)\n", seconds,
+                cpu);
+    std::printf("rss_mb_with_list=%.1f duplicates_peak_rss_mb=%.1f above_list_mb=%.1f bytes_per_contact=%.1f "
+                "(result included; target about 32)\n",
+                listMb, peakMb, aboveMb, run.cards > 0 ? aboveMb * 1024 * 1024 / run.cards : 0.0);
+    std::printf("contacts_marked=%lld groups=%lld largest_group=%u\n", static_cast<long long>(marked),
+                static_cast<long long>(groupCount), largest);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -408,6 +449,9 @@ int main(int argc, char* argv[]) {
     }
     if (command == QLatin1String("export")) {
         return args.size() == 4 ? exportList(args.at(2), args.at(3)) : usage();
+    }
+    if (command == QLatin1String("duplicates")) {
+        return duplicates(args.at(2));
     }
     return usage();
 }
