@@ -3,6 +3,7 @@
 #include "addresstablemodel.h"
 #include "dialogs.h"
 #include "displaytext.h"
+#include "duplicates.h"
 #include "filetypes.h"
 #include "germannumber.h"
 #include "importmessages.h"
@@ -43,7 +44,8 @@ ImportFlow::ImportFlow(QWidget& window, QString& file, AddressTableModel& contac
       m_reading([](const QString& path, const ReadProgress& progress) {
           return readVcardFile(path, {.progress = progress});
       }),
-      m_viewRoom(roomForViews) {}
+      m_viewRoom(roomForViews),
+      m_findDuplicates([](const ContactTable& table) { return findDuplicateGroups(table); }) {}
 
 void ImportFlow::open(const QString& path) {
     QString next = path;
@@ -97,8 +99,11 @@ QString ImportFlow::title(const ContactTable& list) {
 }
 
 void ImportFlow::show(std::shared_ptr<ContactTable> list) {
-    if (m_findDuplicates) {
-        list->setDuplicateGroups(m_findDuplicates(*list));
+    // Duplicates are a help, not the list: without the memory to find them it shows unmarked.
+    try {
+        list->setDuplicateGroups(m_findDuplicates ? m_findDuplicates(*list) : std::vector<std::uint32_t>());
+    } catch (const std::bad_alloc&) {
+        list->setDuplicateGroups({});
     }
     m_contactList.setTable(list);
     m_addressList.setTable(list);

@@ -51,7 +51,8 @@ public:
     using ViewRoom = std::function<std::unique_ptr<char[]>(qsizetype rows)>;
     void setViewRoom(ViewRoom room) { m_viewRoom = std::move(room); }
 
-    // Finds the contacts that are the same person in a list just read; none unless set.
+    // Finds the contacts that are the same person in a list just read (findDuplicateGroups unless
+    // replaced); may throw std::bad_alloc.
     using FindDuplicates = std::function<std::vector<std::uint32_t>(const ContactTable& table)>;
     void setFindDuplicates(FindDuplicates find) { m_findDuplicates = std::move(find); }
 
