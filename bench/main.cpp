@@ -5,6 +5,7 @@
 #include "contactref.h"
 #include "contactrows.h"
 #include "documentpaths.h"
+#include "duplicates.h"
 #include "generator.h"
 #include "importmessages.h"
 #include "procmemory.h"
@@ -27,13 +28,6 @@
 #include <optional>
 #include <sys/resource.h>
 #include <unistd.h>
-
-// The pass that finds the same person in several places runs on every new list the window shows; it is
-// timed with the list once the contacts library has it.
-#if __has_include("duplicates.h")
-#include "duplicates.h"
-#define TOVANEL_BENCH_DUPLICATES 1
-#endif
 
 namespace {
 
@@ -73,7 +67,8 @@ int usage() {
         "                 at a time; default müll and 0171; then each quick filter)\n"
         "       tovanel-bench files PATH...     (files and folders read into one list)\n"
         "       tovanel-bench files-compare FILE PATH...\n"
-        "                 (FILE alone against the PATHs as one list, five times each)\n");
+        "                 (FILE alone against the PATHs as one list, five times each)\n"
+        "       tovanel-bench duplicates FILE   (import, then find the duplicate groups)\n");
     return 2;
 }
 
@@ -399,24 +394,24 @@ struct FileList {
     qint64 bytes = 0; // of the files read into the list
     double seconds = 0;
     double cpu = 0;
-    std::optional<double> duplicatesSeconds; // none: no duplicates pass in this build
+    double duplicatesSeconds = 0; // part of `seconds`
 };
 
 bool sameFile(const FileStamp& a, const FileStamp& b) {
     return a.isValid() && b.isValid() && a.device == b.device && a.inode == b.inode;
 }
 
-// The duplicates pass over a finished list, as the window runs it before showing the list.
-std::optional<double> findDuplicates(ContactTable& table) {
-#ifdef TOVANEL_BENCH_DUPLICATES
+// The duplicates pass over a finished list, as the window runs it before showing the list: without the
+// memory for it the list goes unmarked.
+double findDuplicates(ContactTable& table) {
     QElapsedTimer timer;
     timer.start();
-    table.setDuplicateGroups(findDuplicateGroups(table));
+    try {
+        table.setDuplicateGroups(findDuplicateGroups(table));
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "no memory to find the duplicates\n");
+    }
     return secondsSince(timer);
-#else
-    Q_UNUSED(table);
-    return std::nullopt;
-#endif
 }
 
 // Reads files and folders into one list the way the window does: a folder gives its vCard files, each
@@ -458,16 +453,12 @@ FileList readList(const QStringList& paths, AddressTableModel& contactModel,
 }
 
 void printDuplicates(const FileList& list) {
-    if (!list.duplicatesSeconds) {
-        std::printf("duplicates_seconds=- (no duplicates pass in this build)\n");
-        return;
-    }
     qsizetype duplicates = 0;
     for (qsizetype contact = 0; contact < list.table->size(); ++contact) {
         duplicates += list.table->isDuplicate(contact) ? 1 : 0;
     }
-    std::printf("duplicates_seconds=%.3f (part of seconds) duplicate_contacts=%lld\n",
-                *list.duplicatesSeconds, static_cast<long long>(duplicates));
+    std::printf("duplicates_seconds=%.3f (part of seconds) duplicate_contacts=%lld\n", list.duplicatesSeconds,
+                static_cast<long long>(duplicates));
 }
 
 int files(const QStringList& paths) {
@@ -582,6 +573,45 @@ int filter(const QString& path, QStringList texts) {
     return 0;
 }
 
+// The duplicate groups of an imported list: time, the memory they take above the list (result included),
+// and what they found.
+int duplicates(const QString& path) {
+    AddressTableModel contactModel(AddressTableModel::List::Contacts);
+    AddressTableModel addressModel(AddressTableModel::List::Addresses);
+    const Import run = timedImport(path, contactModel, addressModel);
+    const ContactTable& table = contactModel.table();
+    const double listMb = statusMb("VmRSS:");
+    resetPeakRss();
+    const double cpuStart = cpuSeconds();
+    QElapsedTimer timer;
+    timer.start();
+    const std::vector<std::uint32_t> groups = findDuplicateGroups(table);
+    const double seconds = secondsSince(timer);
+    const double cpu = cpuSeconds() - cpuStart;
+    const double peakMb = statusMb("VmHWM:");
+    qsizetype marked = 0;
+    qsizetype groupCount = 0;
+    std::vector<std::uint32_t> sizes(groups.size());
+    for (size_t contact = 0; contact < groups.size(); ++contact) {
+        if (groups[contact] != 0) {
+            ++marked;
+            groupCount += groups[contact] == contact + 1 ? 1 : 0;
+            ++sizes[groups[contact] - 1];
+        }
+    }
+    const std::uint32_t largest = sizes.empty() ? 0 : *std::max_element(sizes.begin(), sizes.end());
+    const double aboveMb = peakMb - listMb;
+    std::printf("cards=%d import_seconds=%.3f\n", run.cards, run.seconds);
+    std::printf("duplicates_seconds=%.3f duplicates_cpu_seconds=%.3f (target <= 1 at 1,000,000)\n", seconds,
+                cpu);
+    std::printf("rss_mb_with_list=%.1f duplicates_peak_rss_mb=%.1f above_list_mb=%.1f bytes_per_contact=%.1f "
+                "(result included; target about 32)\n",
+                listMb, peakMb, aboveMb, run.cards > 0 ? aboveMb * 1024 * 1024 / run.cards : 0.0);
+    std::printf("contacts_marked=%lld groups=%lld largest_group=%u\n", static_cast<long long>(marked),
+                static_cast<long long>(groupCount), largest);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -641,6 +671,9 @@ int main(int argc, char* argv[]) {
     }
     if (command == QLatin1String("export")) {
         return args.size() == 4 ? exportList(args.at(2), args.at(3)) : usage();
+    }
+    if (command == QLatin1String("duplicates")) {
+        return duplicates(args.at(2));
     }
     return usage();
 }

@@ -2,9 +2,10 @@
 // program relies on: card positions inside the file and in order, and line positions that do not depend
 // on how the file happens to be cut into chunks. The first cards are also read whole, as the detail window
 // reads them, and the bytes are offered to the photo decoding as a picture, also inside GIF and icon
-// headers that claim another size.
+// headers that claim another size. The duplicate groups come out the same when every key's hash collides.
 #include "addresstablemodel.h"
 #include "cardrows.h"
+#include "duplicates.h"
 #include "linereader.h"
 #include "vcardreader.h"
 
@@ -114,6 +115,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(contactModel.rowCount() == addressModel.rowCount());
     readBack(contactModel);
     readBack(addressModel);
+
+    // Each group is named by its first contact; comparing the keys alone finds the same groups.
+    const std::vector<std::uint32_t> groups = findDuplicateGroups(table);
+    check(groups.empty() || qsizetype(groups.size()) == table.size());
+    for (size_t i = 0; i < groups.size(); ++i) {
+        check(groups[i] == 0 || (groups[i] <= i + 1 && groups[groups[i] - 1] == groups[i]));
+    }
+    check(findDuplicateGroups(table, 0) == groups);
 
     // The whole-card reading of the first few cards, from the bytes the detail window would read.
     for (qsizetype i = 0; i < std::min<qsizetype>(table.size(), 4); ++i) {

@@ -5,6 +5,7 @@
 #include "importmessages.h"
 
 #include <QFileInfo>
+#include <array>
 
 namespace {
 
@@ -29,7 +30,61 @@ QString tooLarge(CardUse use, qint64 bytes) {
     return {};
 }
 
+// At most this much of a name, so that a name of megabytes makes no row of gigabytes.
+constexpr qsizetype MaxSameNameChars = 100;
+
+// How a contact is named among the duplicates: its name on one line, else its first number.
+QString sameContactName(const ContactTable& table, qsizetype contact) {
+    QStringView name = table.text(contact, Field::Name).trimmed();
+    for (const Field number : std::array{Field::MobilePhone, Field::HomePhone, Field::WorkPhone}) {
+        if (!name.isEmpty()) {
+            break;
+        }
+        name = table.text(contact, number).trimmed();
+    }
+    if (name.isEmpty()) {
+        return QStringLiteral("(ohne Namen)");
+    }
+    QString shown;
+    if (name.size() > MaxSameNameChars) {
+        // Never between the two halves of a surrogate pair.
+        const qsizetype cut =
+            name[MaxSameNameChars - 1].isHighSurrogate() ? MaxSameNameChars - 1 : MaxSameNameChars;
+        shown = name.first(cut).toString() + u'…';
+    } else {
+        shown = name.toString();
+    }
+    shown.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    shown.replace(u'\r', u' ');
+    shown.replace(u'\n', u' ');
+    return shown;
+}
+
 } // namespace
+
+std::optional<CardRow> sameContactsRow(const ContactRef& contact) {
+    if (!contact.isValid() || !contact.table->isDuplicate(contact.contact)) {
+        return std::nullopt;
+    }
+    const ContactTable& table = *contact.table;
+    const std::vector<qsizetype> same = table.sameContacts(contact.contact);
+    const bool files = table.fileCount() > 1;
+    QStringList named;
+    for (size_t i = 0; i < same.size() && i < size_t(MaxSameContactsNamed); ++i) {
+        QString name = sameContactName(table, same[i]);
+        const std::shared_ptr<const ContactSource> source = files ? table.sourceOf(same[i]) : nullptr;
+        if (source) {
+            name += QStringLiteral(" (%1)").arg(QFileInfo(source->path).fileName());
+        }
+        named << name;
+    }
+    QString value = named.join(QStringLiteral("; "));
+    if (same.size() > size_t(MaxSameContactsNamed)) {
+        value +=
+            QStringLiteral(" und %1 weitere").arg(germanNumber(qint64(same.size()) - MaxSameContactsNamed));
+    }
+    return textRow(QStringLiteral("Auch in"), value);
+}
 
 ContactCard readContactCard(const ContactRef& contact, CardUse use) {
     ContactCard card;
@@ -77,7 +132,13 @@ QList<CardRow> fixedContactRows(const ContactRef& contact) {
 
 QList<CardRow> contactRows(const ContactRef& contact, bool decodePhotos) {
     QList<CardRow> rows = fixedContactRows(contact);
-    if (rows.isEmpty() || contact.path().isEmpty()) {
+    if (rows.isEmpty()) {
+        return rows;
+    }
+    if (std::optional<CardRow> same = sameContactsRow(contact)) {
+        rows.append(std::move(*same));
+    }
+    if (contact.path().isEmpty()) {
         return rows;
     }
     const ContactCard card = readContactCard(contact, CardUse::FurtherRows);

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QString>
+#include <optional>
 
 // A contact's card read back from its source file, and the detail rows built from the table and the
 // card. Every reading of a listed contact's card goes through readContactCard.
@@ -37,7 +38,16 @@ ContactCard readContactCard(const ContactRef& contact, CardUse use);
 // reference to no contact.
 QList<CardRow> fixedContactRows(const ContactRef& contact);
 
-// All rows of a contact's detail list: the fixed rows, then the further rows its card holds. A contact
-// from no file has only the fixed rows; a card that cannot be read (too large, its file changed or gone)
-// adds a row with the German reason.
+// The contacts a duplicate's row names; more are counted.
+inline constexpr int MaxSameContactsNamed = 20;
+
+// The row "Auch in" of a contact that has duplicates (ContactTable::sameContacts), none for one without:
+// the others in list order, each by its name (else its first number), with its file's name in brackets
+// while the list holds several files, joined by "; " on one line as the list shows a cell; past
+// MaxSameContactsNamed of them "und N weitere".
+std::optional<CardRow> sameContactsRow(const ContactRef& contact);
+
+// All rows of a contact's detail list: the fixed rows, the row "Auch in" of a duplicate, then the further
+// rows its card holds. A contact from no file has no further rows; a card that cannot be read (too large,
+// its file changed or gone) adds a row with the German reason.
 QList<CardRow> contactRows(const ContactRef& contact, bool decodePhotos = true);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 #ifdef __linux__
 #include <sys/mman.h>
@@ -168,6 +169,22 @@ void ContactTable::append(const std::array<QStringView, StoredFieldCount>& texts
     setEnd(m_size - 1, end);
 }
 
+template <typename From> void ContactTable::appendRecords(From& other, std::uint32_t blockShift) {
+    for (qsizetype i = 0; i < other.m_size; ++i) {
+        if ((m_size & (ChunkSize - 1)) == 0) {
+            m_chunks.push_back(std::make_unique_for_overwrite<Contact[]>(size_t(ChunkSize)));
+        }
+        Contact& contact = at(m_size++);
+        contact = other.at(i);
+        contact.block += blockShift;
+        if constexpr (!std::is_const_v<From>) {
+            if ((i & (ChunkSize - 1)) == ChunkSize - 1) {
+                other.m_chunks[size_t(i >> ChunkShift)].reset(); // keeps one copy of the contacts at a time
+            }
+        }
+    }
+}
+
 void ContactTable::appendTable(ContactTable& other) {
     if (m_size == 0 && m_blocks.empty() && m_files.empty()) {
         // Nothing to shift: the other table's storage becomes this one's as it is.
@@ -193,17 +210,7 @@ void ContactTable::appendTable(ContactTable& other) {
     for (const auto& [contact, end] : other.m_farEnds) {
         m_farEnds.emplace_back(contact + m_size, end);
     }
-    for (qsizetype i = 0; i < other.m_size; ++i) {
-        if ((m_size & (ChunkSize - 1)) == 0) {
-            m_chunks.push_back(std::make_unique_for_overwrite<Contact[]>(size_t(ChunkSize)));
-        }
-        Contact& contact = at(m_size++);
-        contact = other.at(i);
-        contact.block += blockShift;
-        if ((i & (ChunkSize - 1)) == ChunkSize - 1) {
-            other.m_chunks[size_t(i >> ChunkShift)].reset(); // keeps only one copy of the contacts at a time
-        }
-    }
+    appendRecords(other, blockShift);
     other.m_chunks.clear();
     other.m_blocks.clear();
     other.m_blockSizes.clear();
@@ -242,14 +249,7 @@ void ContactTable::appendShared(const ContactTable& other) {
     for (const FileEntry& file : other.m_files) {
         m_files.push_back({file.first + shift, file.source});
     }
-    for (qsizetype i = 0; i < other.m_size; ++i) {
-        if ((m_size & (ChunkSize - 1)) == 0) {
-            m_chunks.push_back(std::make_unique_for_overwrite<Contact[]>(size_t(ChunkSize)));
-        }
-        Contact& contact = at(m_size++);
-        contact = other.at(i);
-        contact.block += blockShift;
-    }
+    appendRecords(other, blockShift);
     if (m_sourceStamp == FileStamp()) {
         m_sourceStamp = other.m_sourceStamp;
     }

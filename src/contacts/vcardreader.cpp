@@ -34,7 +34,7 @@ using PropertyLexer::isBlank;
 using PropertyLexer::Parameters;
 using PropertyLexer::PropertyLine;
 
-enum class Property { Other, Begin, End, FN, N, ORG, TEL, EMAIL, ADR, NOTE };
+enum class Property { Other, Begin, End, FN, N, ORG, TEL, EMAIL, ADR, NOTE, UID };
 
 Property propertyOf(QByteArrayView name) {
     switch (name.size()) {
@@ -51,6 +51,9 @@ Property propertyOf(QByteArrayView name) {
         }
         if (is(name, "ADR")) {
             return Property::ADR;
+        }
+        if (is(name, "UID")) {
+            return Property::UID;
         }
         return is(name, "END") ? Property::End : Property::Other;
     case 4:
@@ -74,6 +77,23 @@ QString replaceLineEndings(QString text, const QString& replacement) {
 
 void appendString(Text& out, QStringView text) {
     out.append(text.utf16(), size_t(text.size()));
+}
+
+// Drops the white space at both ends of `text`, in place.
+void trim(Text& text) {
+    const char16_t* data = text.data();
+    size_t end = text.size();
+    while (end > 0 && QChar::isSpace(data[end - 1])) {
+        --end;
+    }
+    size_t front = 0;
+    while (front < end && QChar::isSpace(data[front])) {
+        ++front;
+    }
+    text.resize(end);
+    if (front > 0) {
+        text.eraseFront(front);
+    }
 }
 
 // Whether a property's values may be read as quoted-printable by their look, by the one rule.
@@ -294,6 +314,14 @@ void Reader::apply(const Pending& pending, QByteArrayView line) {
     case Property::NOTE:
         decode(clearedField(Field::Note), p.value, params, guesses("NOTE"));
         break;
+    case Property::UID: {
+        // Kept only to find the same contact again; blanks around it are no part of it. The last line
+        // wins, as for every other single value, so that the cells of a card follow one rule.
+        Text& uid = clearedField(Field::Uid);
+        decode(uid, p.value, params, guesses("UID"));
+        trim(uid);
+        break;
+    }
     case Property::ORG:
         decode(clearedField(Field::Company), firstComponent(p.value), params, guesses("ORG"));
         break;

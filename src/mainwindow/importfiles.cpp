@@ -92,6 +92,7 @@ void ImportFlow::open(const QStringList& paths, bool add, const QStringList& not
                 list->appendFile(*result.table, tableSource(path, *result.table));
             }
             if (!stopped && outOfMemoryIn.isEmpty()) {
+                current = paths.constFirst(); // the list as a whole does not fit
                 viewRoom = m_viewRoom(list->size());
             }
         } catch (const std::bad_alloc&) {

@@ -3,6 +3,7 @@
 #include "addresstablemodel.h"
 #include "dialogs.h"
 #include "displaytext.h"
+#include "duplicates.h"
 #include "filetypes.h"
 #include "germannumber.h"
 #include "importmessages.h"
@@ -43,7 +44,8 @@ ImportFlow::ImportFlow(QWidget& window, QString& file, AddressTableModel& contac
       m_reading([](const QString& path, const ReadProgress& progress) {
           return readVcardFile(path, {.progress = progress});
       }),
-      m_viewRoom(roomForViews) {}
+      m_viewRoom(roomForViews),
+      m_findDuplicates([](const ContactTable& table) { return findDuplicateGroups(table); }) {}
 
 void ImportFlow::open(const QString& path) {
     QString next = path;
@@ -80,22 +82,28 @@ void ImportFlow::restore(Previous previous) {
     m_window.setWindowTitle(previous.title);
 }
 
-QString ImportFlow::title(const ContactTable& list) {
+QString ImportFlow::listName(const ContactTable& list) {
     if (list.fileCount() == 0) {
         return {};
     }
     // A direction control in the name must not turn "gnp.exe" into "exe.png" in the title either.
-    QString title =
-        QStringLiteral("file name: ") + displayText(QFileInfo(list.fileSource(0)->path).fileName());
+    QString name = displayText(QFileInfo(list.fileSource(0)->path).fileName());
     if (list.fileCount() > 1) {
-        title += QStringLiteral(" und %1 weitere").arg(germanNumber(list.fileCount() - 1));
+        name += QStringLiteral(" und %1 weitere").arg(germanNumber(list.fileCount() - 1));
     }
-    return title;
+    return name;
+}
+
+QString ImportFlow::title(const ContactTable& list) {
+    return QStringLiteral("file name: ") + listName(list);
 }
 
 void ImportFlow::show(std::shared_ptr<ContactTable> list) {
-    if (m_findDuplicates) {
-        list->setDuplicateGroups(m_findDuplicates(*list));
+    // Duplicates are a help, not the list: without the memory to find them it shows unmarked.
+    try {
+        list->setDuplicateGroups(m_findDuplicates ? m_findDuplicates(*list) : std::vector<std::uint32_t>());
+    } catch (const std::bad_alloc&) {
+        list->setDuplicateGroups({});
     }
     m_contactList.setTable(list);
     m_addressList.setTable(list);

@@ -51,12 +51,15 @@ public:
     using ViewRoom = std::function<std::unique_ptr<char[]>(qsizetype rows)>;
     void setViewRoom(ViewRoom room) { m_viewRoom = std::move(room); }
 
-    // Finds the contacts that are the same person in a list just read; none unless set.
+    // Finds the contacts that are the same person in a list just read (findDuplicateGroups unless
+    // replaced); may throw std::bad_alloc.
     using FindDuplicates = std::function<std::vector<std::uint32_t>(const ContactTable& table)>;
     void setFindDuplicates(FindDuplicates find) { m_findDuplicates = std::move(find); }
 
     // "file name: a.vcf", or "file name: a.vcf und 2 weitere" for a list of three files.
     static QString title(const ContactTable& list);
+    // The same without "file name: ", for headings.
+    static QString listName(const ContactTable& list);
 
 signals:
     // A file was read to its end (the application's "openOK").

@@ -3,6 +3,7 @@
 #include "addresstablemodel.h"
 #include "contactexport.h"
 #include "dialogs.h"
+#include "importflow.h"
 #include "phonelist.h"
 
 #include <QFileInfo>
@@ -45,6 +46,11 @@ private:
 
 } // namespace
 
+QString ListOutput::heading() const {
+    return model.table().fileCount() > 1 ? ImportFlow::listName(model.table())
+                                         : QFileInfo(sourcePath).fileName();
+}
+
 void ListOutput::exportToFile() const {
     const QFileInfo source(sourcePath);
     const QString suggested =
@@ -67,7 +73,7 @@ void ListOutput::exportToFile() const {
         .list = {model.table(), model.rowCount(), [this](int row) { return model.contactAt(row); }},
         .sourcePath = sourcePath,
         .progress = progress.callback(),
-        .title = source.fileName(),
+        .title = heading(),
         .sortedByName = sortedByName,
     };
     const ExportResult result = exportContacts(request, path, *format);
@@ -89,7 +95,7 @@ void ListOutput::print() const {
             .list = {model.table(), model.rowCount(), [this](int row) { return model.contactAt(row); }},
             .sourcePath = sourcePath,
             .progress = progress.callback(),
-            .title = QFileInfo(sourcePath).fileName(),
+            .title = heading(),
             .sortedByName = sortedByName,
         };
         QPainter painter(target);

@@ -21,4 +21,8 @@ struct ListOutput {
 
     void exportToFile() const;
     void print() const;
+
+private:
+    // The phone list's heading: the file's name, or "a.vcf und 2 weitere".
+    QString heading() const;
 };

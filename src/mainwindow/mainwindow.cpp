@@ -81,7 +81,8 @@ void MainWindow::createControls() {
     // No sort column at start: the rows stay in file order until a heading is clicked.
     m_contactList->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     m_contactList->setSortingEnabled(true);
-    m_contactList->setColumnWidths(QStringLiteral("0,1.8*,0.8*,1*,1*,1*,1.4*, 0"));
+    // The last share is the file column's, there only while the list holds several files.
+    m_contactList->setColumnWidths(QStringLiteral("0,1.8*,0.8*,1*,1*,1*,1.4*, 0, 0.8*"));
     m_contactList->setDragEnabled(true);
     m_contactList->setDragDropMode(QAbstractItemView::DragOnly);
     m_contactList->setTypeAheadEnabled(false);

@@ -35,6 +35,10 @@ void ListBox::setColumnWidths(const QString& widths) {
 
 void ListBox::setModel(QAbstractItemModel* model) {
     QTableView::setModel(model);
+    // A new table may bring a column more or less (the file column of a list of several files).
+    if (model != nullptr) {
+        connect(model, &QAbstractItemModel::modelReset, this, &ListBox::applyColumnWidths);
+    }
     applyColumnWidths();
 }
 

@@ -136,6 +136,8 @@ private slots:
     void failedSortKeepsTheOrder_data();
     void failedSortKeepsTheOrder();
     void adrDataKeepsFileOrder();
+    void filterShowsItsContactsInTheListsOrder_data();
+    void filterShowsItsContactsInTheListsOrder();
 
 private:
     std::unique_ptr<ImportedLists> m_lists;
@@ -392,6 +394,89 @@ void tst_AddressTableModel::adrDataKeepsFileOrder() {
     QCOMPARE(column(*m_addressList, 7), before);
     QCOMPARE(column(*m_addressList, 0).first(3),
              (QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")}));
+}
+
+// Two files as one list: a.vcf with Jörg, Anna and Bernd, b.vcf with Jörg again and Carla.
+std::shared_ptr<ContactTable> twoFiles() {
+    const QByteArray a = "BEGIN:VCARD\nFN:Jörg Müller\nORG:Bäckerei\nTEL;TYPE=CELL,PREF:+49 171 1111111\n"
+                         "EMAIL:joerg@example.org\nEND:VCARD\n"
+                         "BEGIN:VCARD\nFN:Anna Strauß\nORG:Müller GmbH\nTEL;TYPE=HOME:030 222\nEND:VCARD\n"
+                         "BEGIN:VCARD\nFN:Bernd Weber\nEMAIL:bernd@web.de\nEND:VCARD\n";
+    const QByteArray b = "BEGIN:VCARD\nFN:Jörg Müller\nTEL;TYPE=CELL:0171 1111111\nEND:VCARD\n"
+                         "BEGIN:VCARD\nFN:Carla Meier\nTEL;TYPE=WORK:089 333\nEMAIL:carla@example.org\n"
+                         "END:VCARD\n";
+    auto list = std::make_shared<ContactTable>();
+    for (const auto& [bytes, name] : {std::pair{a, "a.vcf"}, std::pair{b, "b.vcf"}}) {
+        VcardReadResult read = ImportedLists::read(bytes);
+        list->appendFile(*read.table, std::make_shared<const ContactSource>(
+                                          ContactSource{QString::fromLatin1(name), FileStamp()}));
+    }
+    // Jörg twice; Anna and Carla made one person here, to see groups kept together.
+    list->setDuplicateGroups({1, 2, 0, 1, 2});
+    return list;
+}
+
+void tst_AddressTableModel::filterShowsItsContactsInTheListsOrder_data() {
+    using Quick = ContactFilter::Quick;
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<Quick>("quick");
+    QTest::addColumn<int>("file");
+    QTest::addColumn<bool>("byName");
+    QTest::addColumn<QStringList>("shown");
+    const QString joerg = QStringLiteral("Jörg Müller");
+    const QString anna = QStringLiteral("Anna Strauß");
+    const QString bernd = QStringLiteral("Bernd Weber");
+    const QString carla = QStringLiteral("Carla Meier");
+    QTest::newRow("ue for ü, in names and companies")
+        << QStringLiteral("muell") << Quick::All << -1 << false << QStringList{joerg, anna, joerg};
+    QTest::newRow("ss for ß") << QStringLiteral("STRAUSS") << Quick::All << -1 << false << QStringList{anna};
+    QTest::newRow("+49 as 0") << QStringLiteral("+49171") << Quick::All << -1 << false
+                              << QStringList{joerg, joerg};
+    QTest::newRow("e-mail") << QStringLiteral("@example") << Quick::All << -1 << true
+                            << QStringList{carla, joerg};
+    QTest::newRow("nothing") << QStringLiteral("xyz") << Quick::All << -1 << false << QStringList{};
+    QTest::newRow("favourites") << QString() << Quick::Favourites << -1 << false << QStringList{joerg};
+    QTest::newRow("without telephone")
+        << QString() << Quick::WithoutPhone << -1 << false << QStringList{bernd};
+    QTest::newRow("without e-mail") << QString() << Quick::WithoutEmail << -1 << false
+                                    << QStringList{anna, joerg};
+    QTest::newRow("duplicates, group by group")
+        << QString() << Quick::Duplicates << -1 << true << QStringList{anna, carla, joerg, joerg};
+    QTest::newRow("second file") << QString() << Quick::File << 1 << false << QStringList{joerg, carla};
+    QTest::newRow("text and quick filter")
+        << QStringLiteral("jö") << Quick::WithoutEmail << -1 << false << QStringList{joerg};
+}
+
+void tst_AddressTableModel::filterShowsItsContactsInTheListsOrder() {
+    QFETCH(QString, text);
+    QFETCH(ContactFilter::Quick, quick);
+    QFETCH(int, file);
+    QFETCH(bool, byName);
+    QFETCH(QStringList, shown);
+    ImportedLists lists(twoFiles());
+    AddressTableModel& model = lists.contacts;
+    QCOMPARE(model.columnCount(), int(ContactColumn::Count));
+    const QPersistentModelIndex last = model.index(4, ContactColumn::Name);
+    if (byName) {
+        model.sort(ContactColumn::Name, Qt::AscendingOrder);
+    }
+    // Typed a letter at a time: each filter narrows the one before.
+    for (qsizetype typed = text.isEmpty() ? 0 : 1; typed <= text.size(); ++typed) {
+        QVERIFY(model.setFilter({text.first(typed), quick, file}));
+    }
+    QCOMPARE(column(model, ContactColumn::Name), shown);
+    QCOMPARE(model.contactCount(), 5);
+    const bool carlaShown = shown.contains(QStringLiteral("Carla Meier"));
+    QCOMPARE(last.isValid(), carlaShown);
+    // The sort keeps the filter, and the filter the sort.
+    model.sort(ContactColumn::Name, Qt::DescendingOrder);
+    QCOMPARE(model.rowCount(), shown.size());
+    QVERIFY(model.setFilter({}));
+    QCOMPARE(model.rowCount(), 5);
+    QCOMPARE(model.index(0, ContactColumn::Name).data().toString(), QStringLiteral("Jörg Müller"));
+    QCOMPARE(model.index(0, ContactColumn::Name).data(Qt::AccessibleDescriptionRole).toString(),
+             QStringLiteral("Doppelt"));
+    QCOMPARE(model.index(4, ContactColumn::File).data().toString(), QStringLiteral("a.vcf"));
 }
 
 QTEST_MAIN(tst_AddressTableModel)

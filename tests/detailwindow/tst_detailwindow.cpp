@@ -1,8 +1,10 @@
+#include "accessiblelistbox.h"
 #include "addresstablemodel.h"
 #include "contactrows.h"
 #include "contrast.h"
 #include "detailrows.h"
 #include "detailwindow.h"
+#include "duplicates.h"
 #include "fakedialogs.h"
 #include "importedlists.h"
 #include "importmessages.h"
@@ -12,6 +14,7 @@
 #include "vcardreader.h"
 
 #include <QAbstractItemModelTester>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QBuffer>
@@ -134,6 +137,8 @@ private slots:
     void boxTextFitsOnTheScreen_data();
     void boxTextFitsOnTheScreen();
     void directionControlsAreShownAsMarksButCopiedAsRead();
+    void duplicateNamesTheOthersAfterTheFixedRows_data();
+    void duplicateNamesTheOthersAfterTheFixedRows();
 
     void closeHidesReturnHidesCloseBoxDestroys();
 
@@ -843,6 +848,79 @@ void TestDetailWindow::directionControlsAreShownAsMarksButCopiedAsRead() {
     QTest::mouseClick(m_detail->sourceButton(), Qt::LeftButton);
     QCOMPARE(m_detail->sourceText()->toPlainText(),
              QStringLiteral("BEGIN:VCARD\nFN:") + shown + QStringLiteral("\nEND:VCARD"));
+}
+
+// --- duplicates ---
+
+void TestDetailWindow::duplicateNamesTheOthersAfterTheFixedRows_data() {
+    QTest::addColumn<QList<QByteArray>>("files"); // a list of one file, or of several
+    QTest::addColumn<int>("contact");
+    QTest::addColumn<QStringList>("further"); // "label|value" of the rows below the 13
+
+    const auto card = [](const QByteArray& lines) { return "BEGIN:VCARD\n" + lines + "\nEND:VCARD\n"; };
+    const QByteArray zora = card("FN:Zora\nTEL;TYPE=CELL:0171 1111111\nBDAY:1980-04-15");
+    const QByteArray twin = card("FN:Zora Z.\nTEL;TYPE=HOME:+49 171 1111111");
+    QTest::newRow("one file: the name alone, before the card's rows")
+        << QList<QByteArray>{zora + card("FN:Anton") + twin} << 0
+        << QStringList{QStringLiteral("Auch in|Zora Z."), QStringLiteral("Geburtstag|15.04.1980")};
+    QTest::newRow("several files: with the file's name, a nameless one by its number")
+        << QList<QByteArray>{zora + card("TEL;TYPE=WORK:0171-1111111"), card("FN:Anton") + twin} << 0
+        << QStringList{QStringLiteral("Auch in|0171-1111111 (1.vcf); Zora Z. (2.vcf)"),
+                       QStringLiteral("Geburtstag|15.04.1980")};
+    QByteArray many;
+    QStringList named;
+    for (int i = 1; i <= MaxSameContactsNamed + 3; ++i) {
+        many += card("FN:Kontakt " + QByteArray::number(i) + "\nUID:derselbe");
+        if (i > 1 && i <= MaxSameContactsNamed + 1) {
+            named << QStringLiteral("Kontakt %1").arg(i);
+        }
+    }
+    QTest::newRow("more than 20: counted")
+        << QList<QByteArray>{many} << 0
+        << QStringList(QStringLiteral("Auch in|") + named.join(u"; ") + QStringLiteral(" und 2 weitere"));
+    QTest::newRow("no duplicate: no row")
+        << QList<QByteArray>{zora + card("FN:Anton") + twin} << 1 << QStringList();
+}
+
+void TestDetailWindow::duplicateNamesTheOthersAfterTheFixedRows() {
+    QFETCH(QList<QByteArray>, files);
+    QFETCH(int, contact);
+    QFETCH(QStringList, further);
+    // A list of several files is one table of them all, as the import builds it.
+    std::shared_ptr<ContactTable> table;
+    for (int i = 0; i < files.size(); ++i) {
+        const QString path = m_files->write(QStringLiteral("%1.vcf").arg(i + 1), files.at(i));
+        VcardReadResult read = readVcardFile(path);
+        if (files.size() == 1) {
+            table = read.table;
+            m_path = path;
+            break;
+        }
+        if (!table) {
+            table = std::make_shared<ContactTable>();
+        }
+        table->appendFile(*read.table, tableSource(path, *read.table));
+    }
+    table->setDuplicateGroups(findDuplicateGroups(*table));
+    m_detail->showContact(files.size() == 1 ? contactInFile(table, contact, m_path)
+                                            : ContactRef{table, contact, table->sourceOf(contact)});
+    QStringList rest;
+    for (int row = FieldCount; row < column(DetailRows::Label).size(); ++row) {
+        rest << column(DetailRows::Label).at(row) + u'|' + column(DetailRows::Value).at(row);
+    }
+    QCOMPARE(rest, further);
+    if (further.isEmpty()) {
+        return;
+    }
+    // A screen reader reads the row as any other: label and value.
+    installListBoxAccessibility();
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(m_detail->list());
+    QVERIFY(list && list->tableInterface());
+    for (const int c : {int(DetailRows::Label), int(DetailRows::Value)}) {
+        QAccessibleInterface* cell = list->tableInterface()->cellAt(FieldCount, c);
+        QVERIFY(cell);
+        QCOMPARE(cell->text(QAccessible::Name), further.first().section(u'|', c, c));
+    }
 }
 
 // --- closing ---

@@ -42,6 +42,8 @@ private slots:
     void strayEndAgainInTheOtherFile();
     void givenUpImportKeepsEverything_data();
     void givenUpImportKeepsEverything();
+    void severalFilesMakeOneList_data();
+    void severalFilesMakeOneList();
 
 private:
     QStringList names() const;
@@ -240,12 +242,16 @@ void tst_ImportFlow::strayEndAgainInTheOtherFile() {
 void tst_ImportFlow::givenUpImportKeepsEverything_data() {
     QTest::addColumn<QString>("how");
     QTest::addColumn<QStringList>("messages");
-    QTest::newRow("cancelled in the progress") << QStringLiteral("progress") << QStringList();
-    QTest::newRow("cancelled reading") << QStringLiteral("cancelled") << QStringList();
-    QTest::newRow("memory ran out") << QStringLiteral("memory")
-                                    << QStringList{ImportMessages::outOfMemory(QStringLiteral("neu.vcf"))};
-    QTest::newRow("no memory for the views")
-        << QStringLiteral("views") << QStringList{ImportMessages::outOfMemory(QStringLiteral("neu.vcf"))};
+    QTest::addColumn<QString>("files"); // one file, two in place of the list, or one added to it
+    const QStringList noMemory{ImportMessages::outOfMemory(QStringLiteral("neu.vcf"))};
+    for (const QString& files : {QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("added")}) {
+        const QByteArray suffix = ", " + files.toLatin1();
+        QTest::newRow("cancelled in the progress" + suffix)
+            << QStringLiteral("progress") << QStringList() << files;
+        QTest::newRow("cancelled reading" + suffix) << QStringLiteral("cancelled") << QStringList() << files;
+        QTest::newRow("memory ran out" + suffix) << QStringLiteral("memory") << noMemory << files;
+        QTest::newRow("no memory for the views" + suffix) << QStringLiteral("views") << noMemory << files;
+    }
 }
 
 // A cancelled import, and one that ran out of memory reading or showing the file, put back the previous list,
@@ -253,6 +259,7 @@ void tst_ImportFlow::givenUpImportKeepsEverything_data() {
 void tst_ImportFlow::givenUpImportKeepsEverything() {
     QFETCH(QString, how);
     QFETCH(QStringList, messages);
+    QFETCH(QString, files);
     preload();
     m_contactList->sort(1, Qt::DescendingOrder); // a sort the user made stays too
     const QStringList before = names();
@@ -279,20 +286,88 @@ void tst_ImportFlow::givenUpImportKeepsEverything() {
         return result;
     });
     m_flow->setViewRoom([&](qsizetype rows) {
-        if (how == QLatin1String("views") && rows == 80000) {
+        if (how == QLatin1String("views") && rows >= 80000) {
             throw std::bad_alloc();
         }
         return std::unique_ptr<char[]>();
     });
-    m_flow->open(path);
+    if (files == QLatin1String("one")) {
+        m_flow->open(path);
+        QCOMPARE(fileWhileRead, path);
+    } else {
+        m_flow->open({path, m_files->write(QStringLiteral("zwei.vcf"), TwoCards)},
+                     files == QLatin1String("added"));
+    }
     QCOMPARE(names(), before);
     QCOMPARE(m_addressList->rowCount(), 3);
-    QCOMPARE(m_chosen, QStringList{path});
-    QCOMPARE(fileWhileRead, path);
+    QCOMPARE(m_chosen.constFirst(), path);
     QCOMPARE(m_file, fileBefore);
     QCOMPARE(m_window->windowTitle(), titleBefore);
     QCOMPARE(m_readToEnd, 0);
     QCOMPARE(m_dialogs.messages, messages);
+}
+
+void tst_ImportFlow::severalFilesMakeOneList_data() {
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<bool>("add");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("message"); // a part of the one message; empty: no message
+    const QStringList anna{QStringLiteral("Anna"), QStringLiteral("Bernd")};
+    const QStringList xaver{QStringLiteral("Xaver"), QStringLiteral("Yvonne"), QStringLiteral("Zacharias")};
+    QTest::newRow("two files") << QStringList{QStringLiteral("a.vcf"), QStringLiteral("drei.vcf")} << false
+                               << anna + xaver << QStringLiteral("file name: a.vcf und 1 weitere")
+                               << QString();
+    QTest::newRow("one not there")
+        << QStringList{QStringLiteral("a.vcf"), QStringLiteral("fehlt.vcf"), QStringLiteral("drei.vcf")}
+        << false << anna + xaver << QStringLiteral("file name: a.vcf und 1 weitere")
+        << QStringLiteral("Eingelesen (2 Dateien):\na.vcf: 2 Kontakte\ndrei.vcf: 3 Kontakte\n\n"
+                          "Nicht eingelesen:\nfehlt.vcf: ");
+    QTest::newRow("one empty") << QStringList{QStringLiteral("a.vcf"), QStringLiteral("leer.vcf")} << false
+                               << anna << QStringLiteral("file name: a.vcf")
+                               << QStringLiteral("leer.vcf: keine Kontakte");
+    QTest::newRow("END before BEGIN in one")
+        << QStringList{QStringLiteral("kaputt.vcf"), QStringLiteral("a.vcf")} << false
+        << QStringList{QStringLiteral("Vorher")} + anna
+        << QStringLiteral("file name: kaputt.vcf und 1 weitere")
+        << QStringLiteral("kaputt.vcf: 1 Kontakt (END vor BEGIN");
+    QTest::newRow("added, the open file not twice")
+        << QStringList{QStringLiteral("vorher.vcf"), QStringLiteral("a.vcf")} << true << xaver + anna
+        << QStringLiteral("file name: vorher.vcf und 1 weitere")
+        << QStringLiteral("vorher.vcf: schon in der Liste");
+    QTest::newRow("nothing readable: the list stays")
+        << QStringList{QStringLiteral("fehlt.vcf"), QStringLiteral("leer.vcf")} << false << xaver
+        << QStringLiteral("file name: vorher.vcf") << QStringLiteral("Nicht eingelesen:");
+}
+
+void tst_ImportFlow::severalFilesMakeOneList() {
+    QFETCH(QStringList, files);
+    QFETCH(bool, add);
+    QFETCH(QStringList, names);
+    QFETCH(QString, message);
+    preload();
+    const QHash<QString, QByteArray> contents{{QStringLiteral("a.vcf"), TwoCards},
+                                              {QStringLiteral("drei.vcf"), ThreeCards},
+                                              {QStringLiteral("leer.vcf"), QByteArray()},
+                                              {QStringLiteral("kaputt.vcf"), StrayEndAfterOne}};
+    QStringList paths;
+    for (const QString& file : files) {
+        paths << (contents.contains(file) ? m_files->write(file, contents.value(file)) : m_files->path(file));
+    }
+    m_flow->open(paths, add);
+    QStringList shown;
+    for (int row = 0; row < m_contactList->rowCount(); ++row) {
+        shown << m_contactList->cell(row, ContactColumn::Name);
+        QCOMPARE(m_contactList->cell(row, ContactColumn::Number), QString::number(row + 1));
+    }
+    QCOMPARE(shown, names);
+    QTEST(m_window->windowTitle(), "title");
+    QCOMPARE(m_dialogs.messages.size(), message.isEmpty() ? 0 : 1);
+    if (!message.isEmpty()) {
+        QVERIFY2(m_dialogs.messages.constFirst().contains(message),
+                 qPrintable(m_dialogs.messages.constFirst()));
+    }
+    QCOMPARE(m_dialogs.openFileTypes, QStringList()); // several files never ask for another
 }
 
 QTEST_MAIN(tst_ImportFlow)

@@ -62,6 +62,8 @@ private slots:
     void labelXRestoresFileOrder();
     void keyboardSorts_data();
     void keyboardSorts();
+    void filterNarrowsTheListAndCounts_data();
+    void filterNarrowsTheListAndCounts();
 
     // Menu commands
     void openAsksForAFileOfTheKnownTypes_data();
@@ -383,16 +385,14 @@ void tst_MainWindow::dropImportsItsVcardFiles_data() {
     QTest::addColumn<QString>("title");
     QTest::newRow("one vcf") << QStringList{QStringLiteral("anna.vcf")} << true
                              << QStringLiteral("file name: anna.vcf");
-    QTest::newRow("two vcf: one list")
-        << QStringList{QStringLiteral("carla.vcf"), QStringLiteral("anna.vcf")} << true
-        << QStringLiteral("file name: carla.vcf und 1 weitere");
+    QTest::newRow("two vcf: one list") << QStringList{QStringLiteral("carla.vcf"), QStringLiteral("anna.vcf")}
+                                       << true << QStringLiteral("file name: carla.vcf und 1 weitere");
     QTest::newRow("vcard, the other extension")
         << QStringList{QStringLiteral("berta.vcard")} << true << QStringLiteral("file name: berta.vcard");
     QTest::newRow("text file refused")
         << QStringList{QStringLiteral("dora.txt")} << false << QStringLiteral("Adressen");
-    QTest::newRow("text file left out")
-        << QStringList{QStringLiteral("dora.txt"), QStringLiteral("anna.vcf")} << true
-        << QStringLiteral("file name: anna.vcf");
+    QTest::newRow("text file left out") << QStringList{QStringLiteral("dora.txt"), QStringLiteral("anna.vcf")}
+                                        << true << QStringLiteral("file name: anna.vcf");
     QTest::newRow("no file at all") << QStringList() << false << QStringLiteral("Adressen");
 }
 
@@ -508,8 +508,8 @@ void tst_MainWindow::tabGoesFieldFindNextListX() {
     loadAbh();
     window->nextButton()->setEnabled(true);
     window->searchField()->setFocus();
-    const QList<QWidget*> order{window->searchButton(), window->nextButton(), window->filterField(),
-                                window->contactList(), window->clearSortLabel(), window->searchField()};
+    const QList<QWidget*> order{window->searchButton(), window->nextButton(),     window->filterField(),
+                                window->contactList(),  window->clearSortLabel(), window->searchField()};
     for (QWidget* next : order) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), next);
@@ -611,6 +611,62 @@ void tst_MainWindow::keyboardSorts() {
         names << window->contactModel()->cell(r, ContactColumn::Name);
     }
     QTEST(names, "names");
+    QCOMPARE(dialogs.messages, QStringList());
+}
+
+void tst_MainWindow::filterNarrowsTheListAndCounts_data() {
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("count");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<int>("selected");
+    const QStringList all{QStringLiteral("Anna"), QStringLiteral("Bernd"), QStringLiteral("Hanna")};
+    const QStringList nna{QStringLiteral("Anna"), QStringLiteral("Hanna")};
+    QTest::newRow("nothing typed") << QString() << QStringLiteral("3 Kontakte") << all << -1;
+    QTest::newRow("typed") << QStringLiteral("ctrl+f,nna") << QStringLiteral("2 von 3 Kontakten") << nna
+                           << -1;
+    QTest::newRow("Esc clears") << QStringLiteral("ctrl+f,nna,esc") << QStringLiteral("3 Kontakte") << all
+                                << -1;
+    QTest::newRow("Return goes on to the list")
+        << QStringLiteral("ctrl+f,nna,return") << QStringLiteral("2 von 3 Kontakten") << nna << 0;
+    QTest::newRow("quick filter") << QStringLiteral("AnsichtFavoriten") << QStringLiteral("0 von 3 Kontakten")
+                                  << QStringList() << -1;
+    QTest::newRow("quick filter and back")
+        << QStringLiteral("AnsichtOhneEmail,AnsichtAlle") << QStringLiteral("3 Kontakte") << all << -1;
+    QTest::newRow("F3 through the filtered list")
+        << QStringLiteral("ctrl+f,nna,f3,f3") << QStringLiteral("2 von 3 Kontakten") << nna << 1;
+    QTest::newRow("Shift+F3 back") << QStringLiteral("ctrl+f,nna,f3,f3,shift+f3")
+                                   << QStringLiteral("2 von 3 Kontakten") << nna << 0;
+    QTest::newRow("Shift+F3 from the top: the last hit")
+        << QStringLiteral("ctrl+f,n,shift+f3") << QStringLiteral("3 von 3 Kontakten") << all << 2;
+}
+
+void tst_MainWindow::filterNarrowsTheListAndCounts() {
+    QFETCH(QString, keys);
+    loadAbh();
+    for (const QString& key : keys.split(u',', Qt::SkipEmptyParts)) {
+        QWidget* focused = QApplication::focusWidget() ? QApplication::focusWidget() : window.get();
+        if (key == QLatin1String("ctrl+f")) {
+            QTest::keyClick(focused, Qt::Key_F, Qt::ControlModifier);
+            QCOMPARE(QApplication::focusWidget(), window->filterField());
+        } else if (key == QLatin1String("esc")) {
+            QTest::keyClick(focused, Qt::Key_Escape);
+        } else if (key == QLatin1String("return")) {
+            QTest::keyClick(focused, Qt::Key_Return);
+        } else if (key == QLatin1String("f3") || key == QLatin1String("shift+f3")) {
+            QTest::keyClick(focused, Qt::Key_F3, key.startsWith(u's') ? Qt::ShiftModifier : Qt::NoModifier);
+        } else if (key.startsWith(QLatin1String("Ansicht"))) {
+            window->appMenuBar()->findChild<QAction*>(key)->trigger();
+        } else {
+            QTest::keyClicks(focused, key);
+        }
+    }
+    QTEST(window->countLabel()->text(), "count");
+    QStringList names;
+    for (int r = 0; r < window->contactModel()->rowCount(); ++r) {
+        names << window->contactModel()->cell(r, ContactColumn::Name);
+    }
+    QTEST(names, "names");
+    QTEST(window->contactList()->listIndex(), "selected");
     QCOMPARE(dialogs.messages, QStringList());
 }
 
