@@ -5,10 +5,10 @@
 
 #include <QVarLengthArray>
 #include <algorithm>
+#include <bit>
 #include <optional>
 #include <system_error>
 #include <thread>
-#include <unordered_map>
 
 bool ContactFilter::isEmpty() const {
     return text.isEmpty() && quick == Quick::All;
@@ -112,16 +112,72 @@ private:
 // Below this many contacts a second thread costs more than it saves.
 constexpr size_t ParallelFrom = 20000;
 
-void groupDuplicates(const ContactTable& table, std::vector<std::uint32_t>& shown) {
-    // Each group where its first member stands; stable, so the members keep the list's order.
-    std::unordered_map<std::uint32_t, std::uint32_t> firstPlace;
-    firstPlace.reserve(shown.size());
-    for (size_t i = 0; i < shown.size(); ++i) {
-        firstPlace.try_emplace(table.duplicateGroup(shown[i]), std::uint32_t(i));
+// The groups' first contacts (in file order) numbered 0, 1, … in file order: a bit per contact and a
+// count per 64 of them, a fifth of a byte per contact.
+class GroupNumbers {
+public:
+    explicit GroupNumbers(const ContactTable& table) {
+        const size_t n = size_t(table.size());
+        m_bits.assign((n + 63) / 64, 0);
+        m_before.resize(m_bits.size());
+        for (size_t c = 0; c < n; ++c) {
+            if (table.duplicateGroup(qsizetype(c)) == c + 1) {
+                m_bits[c >> 6] |= std::uint64_t(1) << (c & 63);
+            }
+        }
+        std::uint32_t total = 0;
+        for (size_t w = 0; w < m_bits.size(); ++w) {
+            m_before[w] = total;
+            total += std::uint32_t(std::popcount(m_bits[w]));
+        }
+        m_count = total;
     }
-    std::stable_sort(shown.begin(), shown.end(), [&](std::uint32_t a, std::uint32_t b) {
-        return firstPlace[table.duplicateGroup(a)] < firstPlace[table.duplicateGroup(b)];
-    });
+    std::uint32_t count() const { return m_count; }
+    // The number of the group whose first contact is `first`.
+    std::uint32_t of(std::uint32_t first) const {
+        const std::uint64_t below = (std::uint64_t(1) << (first & 63)) - 1;
+        return m_before[first >> 6] + std::uint32_t(std::popcount(m_bits[first >> 6] & below));
+    }
+
+private:
+    std::vector<std::uint64_t> m_bits;
+    std::vector<std::uint32_t> m_before;
+    std::uint32_t m_count = 0;
+};
+
+// The kept contacts, each group where its first kept member stands and its members in the list's order:
+// the groups are counted, then each contact is put straight into its place. Besides the result it takes
+// 4 bytes per group and a fifth of a byte per contact.
+std::vector<std::uint32_t> groupedDuplicates(const ContactTable& table,
+                                             std::span<const std::uint32_t> contacts,
+                                             const std::vector<std::uint8_t>& keep, size_t kept) {
+    const GroupNumbers groups(table);
+    const auto groupOf = [&](std::uint32_t contact) { return groups.of(table.duplicateGroup(contact) - 1); };
+    std::vector<std::uint32_t> place(groups.count()); // a group's members, then where its next one goes
+    for (size_t i = 0; i < contacts.size(); ++i) {
+        if (keep[i] != 0) {
+            ++place[groupOf(contacts[i])];
+        }
+    }
+    std::vector<std::uint64_t> started((groups.count() + 63) / 64);
+    std::vector<std::uint32_t> shown(kept);
+    std::uint32_t next = 0;
+    for (size_t i = 0; i < contacts.size(); ++i) {
+        if (keep[i] == 0) {
+            continue;
+        }
+        const std::uint32_t group = groupOf(contacts[i]);
+        std::uint64_t& word = started[group >> 6];
+        const std::uint64_t bit = std::uint64_t(1) << (group & 63);
+        if ((word & bit) == 0) {
+            word |= bit;
+            const std::uint32_t members = place[group];
+            place[group] = next;
+            next += members;
+        }
+        shown[place[group]++] = contacts[i];
+    }
+    return shown;
 }
 
 } // namespace
@@ -149,15 +205,16 @@ std::vector<std::uint32_t> filterContacts(const ContactTable& table, std::span<c
     if (other.joinable()) {
         other.join();
     }
+    const size_t kept = size_t(std::count(keep.begin(), keep.end(), std::uint8_t(1)));
+    if (filter.quick == ContactFilter::Quick::Duplicates) {
+        return groupedDuplicates(table, contacts, keep, kept);
+    }
     std::vector<std::uint32_t> shown;
-    shown.reserve(size_t(std::count(keep.begin(), keep.end(), std::uint8_t(1))));
+    shown.reserve(kept);
     for (size_t i = 0; i < contacts.size(); ++i) {
         if (keep[i] != 0) {
             shown.push_back(contacts[i]);
         }
-    }
-    if (filter.quick == ContactFilter::Quick::Duplicates) {
-        groupDuplicates(table, shown);
     }
     return shown;
 }
