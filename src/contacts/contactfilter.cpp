@@ -10,6 +10,22 @@
 #include <system_error>
 #include <thread>
 
+namespace {
+
+// The search's kinds, except that a digit or two alone already look in the numbers: while "0171" is
+// typed, "0" and "01" narrow the list towards it instead of emptying it.
+SearchKind filterKind(QStringView text) {
+    const SearchKind kind = searchKind(text);
+    const bool digit = std::any_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    if (kind == SearchKind::Text && digit &&
+        searchKind(text.toString() + QStringLiteral("000")) == SearchKind::Number) {
+        return SearchKind::Number;
+    }
+    return kind;
+}
+
+} // namespace
+
 bool ContactFilter::isEmpty() const {
     return text.isEmpty() && quick == Quick::All;
 }
@@ -21,8 +37,8 @@ bool ContactFilter::narrows(const ContactFilter& wider) const {
     if (wider.text.isEmpty()) {
         return true;
     }
-    const SearchKind kind = searchKind(text);
-    if (kind != searchKind(wider.text)) {
+    const SearchKind kind = filterKind(text);
+    if (kind != filterKind(wider.text)) {
         return false;
     }
     // Folding goes unit by unit, so a cell holding the folded longer text holds every piece of it; the
@@ -41,7 +57,7 @@ constexpr Field Phones[] = {Field::MobilePhone, Field::HomePhone, Field::WorkPho
 class Matcher {
 public:
     Matcher(const ContactTable& table, const ContactFilter& filter)
-        : m_table(table), m_filter(filter), m_kind(searchKind(filter.text)) {
+        : m_table(table), m_filter(filter), m_kind(filterKind(filter.text)) {
         if (filter.quick == ContactFilter::Quick::File && filter.file >= 0 &&
             filter.file < table.fileCount()) {
             m_fileBegin = table.fileStart(filter.file);

@@ -432,6 +432,8 @@ void tst_AddressTableModel::filterShowsItsContactsInTheListsOrder_data() {
     QTest::newRow("ss for ß") << QStringLiteral("STRAUSS") << Quick::All << -1 << false << QStringList{anna};
     QTest::newRow("+49 as 0") << QStringLiteral("+49171") << Quick::All << -1 << false
                               << QStringList{joerg, joerg};
+    QTest::newRow("one digit: numbers")
+        << QStringLiteral("3") << Quick::All << -1 << false << QStringList{anna, carla};
     QTest::newRow("e-mail") << QStringLiteral("@example") << Quick::All << -1 << true
                             << QStringList{carla, joerg};
     QTest::newRow("nothing") << QStringLiteral("xyz") << Quick::All << -1 << false << QStringList{};
