@@ -325,6 +325,13 @@ int openSeveral(MainWindow& window, QuietDialogs& dialogs, const QStringList& pa
     return files > 0 ? 0 : 1;
 }
 
+// The window on screen as a user has it, with nothing to quit when it closes; false if it never shows.
+bool showWindow(MainWindow& window) {
+    window.setQuitHandler([] {});
+    window.show();
+    return QTest::qWaitForWindowExposed(&window);
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -336,9 +343,7 @@ int main(int argc, char* argv[]) {
     if (args.size() > 2 && args.at(1) == u"files") {
         QuietDialogs dialogs;
         MainWindow window(dialogs);
-        window.setQuitHandler([] {});
-        window.show();
-        if (!QTest::qWaitForWindowExposed(&window)) {
+        if (!showWindow(window)) {
             return 1;
         }
         const int result = openSeveral(window, dialogs, args.mid(2));
@@ -353,9 +358,7 @@ int main(int argc, char* argv[]) {
     if (args.size() > 1 && (args.at(1) == u"long-cell" || args.at(1) == u"long-search")) {
         QuietDialogs dialogs;
         MainWindow window(dialogs);
-        window.setQuitHandler([] {});
-        window.show();
-        if (!QTest::qWaitForWindowExposed(&window)) {
+        if (!showWindow(window)) {
             return 1;
         }
         const QString file = temp.filePath(QStringLiteral("lang.vcf"));
@@ -392,9 +395,7 @@ int main(int argc, char* argv[]) {
 
     QuietDialogs dialogs;
     MainWindow window(dialogs);
-    window.setQuitHandler([] {});
-    window.show();
-    if (!QTest::qWaitForWindowExposed(&window)) {
+    if (!showWindow(window)) {
         std::fprintf(stderr, "the window was not shown\n");
         return 1;
     }

@@ -69,10 +69,6 @@ void appendLines(QString& text, const QStringList& lines) {
     }
 }
 
-QString contactCount(qsizetype n) {
-    return n == 1 ? QStringLiteral("1 Kontakt") : germanNumber(n) + QStringLiteral(" Kontakte");
-}
-
 } // namespace
 
 QString forFiles(const QList<FileOutcome>& outcomes, const QStringList& notes) {

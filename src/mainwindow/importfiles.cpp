@@ -5,7 +5,6 @@
 #include "importmessages.h"
 #include "importprogress.h"
 
-#include <QFileInfo>
 #include <new>
 
 namespace {
@@ -33,10 +32,13 @@ void ImportFlow::open(const QStringList& paths, bool add, const QStringList& not
     Previous previous = hold();
     const std::shared_ptr<const ContactTable> before = adding ? m_contactList.sharedTable() : nullptr;
 
-    // One progress window over the bytes of all files.
+    // One progress window over the bytes of all files; the stamps also tell a file the list has already.
+    std::vector<FileStamp> stamps;
+    stamps.reserve(size_t(paths.size()));
     qint64 total = 0;
     for (const QString& path : paths) {
-        total += std::max<qint64>(0, QFileInfo(path).size());
+        stamps.push_back(fileStampOf(path));
+        total += std::max<qint64>(0, stamps.back().size);
     }
     QList<Outcome> outcomes;
     auto list = std::make_shared<ContactTable>();
@@ -55,10 +57,11 @@ void ImportFlow::open(const QStringList& paths, bool add, const QStringList& not
                     listed.push_back(before->fileSource(file)->stamp);
                 }
             }
-            for (const QString& path : paths) {
+            for (qsizetype i = 0; i < paths.size(); ++i) {
+                const QString& path = paths.at(i);
                 current = path;
-                const qint64 size = std::max<qint64>(0, QFileInfo(path).size());
-                const FileStamp stamp = fileStampOf(path);
+                const FileStamp& stamp = stamps[size_t(i)];
+                const qint64 size = std::max<qint64>(0, stamp.size);
                 if (std::any_of(listed.begin(), listed.end(),
                                 [&](const FileStamp& s) { return sameFile(s, stamp); })) {
                     outcomes.append({path, Outcome::Kind::AlreadyListed, 0, {}});

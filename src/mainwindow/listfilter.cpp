@@ -57,9 +57,8 @@ void ListFilter::focusField() {
 }
 
 QString ListFilter::countText(qsizetype shown, qsizetype total, bool filtered) {
-    const QString contacts = total == 1 ? QStringLiteral("Kontakt") : QStringLiteral("Kontakte");
     if (!filtered) {
-        return germanNumber(total) + QLatin1Char(' ') + contacts;
+        return contactCount(total);
     }
     return QStringLiteral("%1 von %2 %3")
         .arg(germanNumber(shown), germanNumber(total),

@@ -46,9 +46,17 @@ private:
 
 } // namespace
 
-QString ListOutput::heading() const {
-    return model.table().fileCount() > 1 ? ImportFlow::listName(model.table())
-                                         : QFileInfo(sourcePath).fileName();
+ExportRequest ListOutput::request(ExportProgress progress) const {
+    // The phone list's heading: the file's name, or "a.vcf und 2 weitere".
+    const QString heading = model.table().fileCount() > 1 ? ImportFlow::listName(model.table())
+                                                          : QFileInfo(sourcePath).fileName();
+    return {
+        .list = {model.table(), model.rowCount(), [this](int row) { return model.contactAt(row); }},
+        .sourcePath = sourcePath,
+        .progress = std::move(progress),
+        .title = heading,
+        .sortedByName = sortedByName,
+    };
 }
 
 void ListOutput::exportToFile() const {
@@ -69,14 +77,7 @@ void ListOutput::exportToFile() const {
         return;
     }
     Progress progress(window, QStringLiteral("Schreibe Kontakte …"), progressDelayMs);
-    const ExportRequest request{
-        .list = {model.table(), model.rowCount(), [this](int row) { return model.contactAt(row); }},
-        .sourcePath = sourcePath,
-        .progress = progress.callback(),
-        .title = heading(),
-        .sortedByName = sortedByName,
-    };
-    const ExportResult result = exportContacts(request, path, *format);
+    const ExportResult result = exportContacts(request(progress.callback()), path, *format);
     if (result.status == ExportResult::Status::Failed) {
         dialogs.message(result.error);
     }
@@ -91,15 +92,8 @@ void ListOutput::print() const {
     preview.setObjectName(QStringLiteral("PrintPreview"));
     QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [this](QPrinter* target) {
         Progress progress(window, QStringLiteral("Seiten werden aufgebaut …"), progressDelayMs);
-        const ExportRequest request{
-            .list = {model.table(), model.rowCount(), [this](int row) { return model.contactAt(row); }},
-            .sourcePath = sourcePath,
-            .progress = progress.callback(),
-            .title = heading(),
-            .sortedByName = sortedByName,
-        };
         QPainter painter(target);
-        if (!paintPhoneList(request, painter, *target)) {
+        if (!paintPhoneList(request(progress.callback()), painter, *target)) {
             // Pages laid out so far would be printed as if they were the list.
             target->abort();
         }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "contactexport.h"
+
 #include <QString>
 
 class AddressTableModel;
@@ -23,6 +25,6 @@ struct ListOutput {
     void print() const;
 
 private:
-    // The phone list's heading: the file's name, or "a.vcf und 2 weitere".
-    QString heading() const;
+    // The list as shown, headed with the file's name, or "a.vcf und 2 weitere".
+    ExportRequest request(ExportProgress progress) const;
 };

@@ -6,15 +6,10 @@ set -u
 HERE=$(dirname "$0")
 . "$HERE/xserver.sh"
 
-if [ -z "${TOVANEL_A11Y_SESSION:-}" ]; then
-    require_tools Xvfb xdotool dbus-run-session
-    /usr/bin/python3 -c 'import pyatspi' 2>/dev/null || skip "python3-pyatspi is not installed"
-    TOVANEL_A11Y_SESSION=1 exec dbus-run-session -- "$0" "$@"
-fi
+e2e_on_accessibility_bus "$@"
 
 SAMPLE=$2
 e2e_setup "$1"
-export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 
 "$BIN" "$SAMPLE" >"$WORK/tovanel.log" 2>&1 &
 APP_PID=$!

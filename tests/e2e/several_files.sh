@@ -9,18 +9,13 @@ set -u
 HERE=$(cd "$(dirname "$0")" && pwd)
 . "$HERE/xserver.sh"
 
-if [ -z "${TOVANEL_A11Y_SESSION:-}" ]; then
-    require_tools Xvfb xdotool dbus-run-session
-    /usr/bin/python3 -c 'import pyatspi' 2>/dev/null || skip "python3-pyatspi is not installed"
-    TOVANEL_A11Y_SESSION=1 exec dbus-run-session -- "$0" "$@"
-fi
+e2e_on_accessibility_bus "$@"
 
 absolute() { echo "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"; }
 DATA=$(cd "$2" && pwd)
 SAMPLE=$(absolute "$3")
 DRAG=$(absolute "$4")
 e2e_setup "$1"
-export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 [ -x "$DRAG" ] || fail "no drag source at $DRAG"
 
 DRAG_PID=

@@ -42,6 +42,19 @@ e2e_setup() {
     mkdir -m 700 "$XDG_RUNTIME_DIR"
 }
 
+# e2e_on_accessibility_bus "$@": the start of a script that reads the program over AT-SPI. Runs the script
+# again on a private D-Bus bus (where the program's accessibility bus then lives) unless it already runs
+# there; skips without dbus-run-session or python3-pyatspi. Call e2e_setup after it.
+e2e_on_accessibility_bus() {
+    if [ -n "${TOVANEL_A11Y_SESSION:-}" ]; then
+        export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+        return 0
+    fi
+    require_tools Xvfb xdotool dbus-run-session
+    /usr/bin/python3 -c 'import pyatspi' 2>/dev/null || skip "python3-pyatspi is not installed"
+    TOVANEL_A11Y_SESSION=1 exec dbus-run-session -- "$0" "$@"
+}
+
 # Ends what the script started: the program, whose process id (or ids) it keeps in APP_PID. A script that
 # starts more defines its own.
 stop_programs() {
