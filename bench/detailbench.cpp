@@ -5,12 +5,12 @@
 // source view until it has repainted, scrolling it to the end, the double-click box's text and the QR code
 // window (the card read again and cut to fit a code). Each card
 // runs in a child process of its own, so that the peak memory printed is that card's.
-#include "contactref.h"
-#include "detailwindow.h"
-#include "dialogs.h"
-#include "listbox.h"
-#include "qrcodewindow.h"
-#include "vcardreader.h"
+#include "contacts/contactref.h"
+#include "detailwindow/detailwindow.h"
+#include "detailwindow/qrcodewindow.h"
+#include "platform/dialogs.h"
+#include "platform/listbox.h"
+#include "vcard/vcardreader.h"
 
 #include <QAction>
 #include <QApplication>
@@ -32,6 +32,8 @@
 #include <functional>
 #include <memory>
 #include <sys/resource.h>
+
+using namespace tovanel;
 
 namespace {
 

@@ -1,16 +1,16 @@
 // tovanel-bench: inspects and measures the import outside the viewer, through the viewer's own import
 // code and table model.
-#include "addresstablemodel.h"
-#include "contactexport.h"
-#include "contactref.h"
-#include "contactrows.h"
-#include "documentpaths.h"
-#include "duplicates.h"
+#include "card/contactrows.h"
+#include "contactlist/addresstablemodel.h"
+#include "contacts/contactref.h"
+#include "contacts/duplicates.h"
+#include "export/contactexport.h"
+#include "export/tabledump.h"
 #include "generator.h"
-#include "importmessages.h"
+#include "platform/documentpaths.h"
 #include "procmemory.h"
-#include "tabledump.h"
-#include "vcardreader.h"
+#include "vcard/importmessages.h"
+#include "vcard/vcardreader.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -29,6 +29,8 @@
 #include <optional>
 #include <sys/resource.h>
 #include <unistd.h>
+
+using namespace tovanel;
 
 namespace {
 

@@ -1,12 +1,12 @@
 // tovanel-viewbench: drives the real main window (offscreen unless a platform is chosen) through a big
 // file and prints how long each step takes until its events are handled and the window has repainted.
-#include "addresstablemodel.h"
-#include "appmenubar.h"
-#include "detailwindow.h"
-#include "dialogs.h"
+#include "contactlist/addresstablemodel.h"
+#include "detailwindow/detailwindow.h"
 #include "generator.h"
-#include "listbox.h"
-#include "mainwindow.h"
+#include "mainwindow/mainwindow.h"
+#include "menubar/appmenubar.h"
+#include "platform/dialogs.h"
+#include "platform/listbox.h"
 #include "procmemory.h"
 
 #include <QAction>
@@ -31,6 +31,8 @@
 #include <memory>
 #include <sys/resource.h>
 #include <vector>
+
+using namespace tovanel;
 
 namespace {
 

@@ -1,11 +1,13 @@
 // The value decoders on arbitrary bytes. The first line of the input names the charset for
 // decodeCharset, so charset names are fuzzed too; the rest is the value. The import's fast decoding must
 // give exactly what the general decoders give, for every input.
-#include "decoders.h"
-#include "valuetext.h"
+#include "vcard/decoders.h"
+#include "vcard/valuetext.h"
 
 #include <cstdint>
 #include <cstdlib>
+
+using namespace tovanel;
 
 namespace {
 void check(bool condition) {

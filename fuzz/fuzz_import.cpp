@@ -3,11 +3,11 @@
 // on how the file happens to be cut into chunks. The first cards are also read whole, as the detail window
 // reads them, and the bytes are offered to the photo decoding as a picture, also inside GIF and icon
 // headers that claim another size. The duplicate groups come out the same when every key's hash collides.
-#include "addresstablemodel.h"
-#include "cardrows.h"
-#include "duplicates.h"
-#include "linereader.h"
-#include "vcardreader.h"
+#include "card/cardrows.h"
+#include "contactlist/addresstablemodel.h"
+#include "contacts/duplicates.h"
+#include "platform/linereader.h"
+#include "vcard/vcardreader.h"
 
 #include <QBuffer>
 #include <algorithm>
@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+
+using namespace tovanel;
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "app.h"
+#include "app/app.h"
 
-#include "appmenubar.h"
-#include "dialogs.h"
-#include "documentpaths.h"
-#include "filetypes.h"
-#include "importmessages.h"
-#include "mainwindow.h"
-#include "regularfile.h"
+#include "mainwindow/mainwindow.h"
+#include "menubar/appmenubar.h"
+#include "platform/dialogs.h"
+#include "platform/documentpaths.h"
+#include "platform/filetypes.h"
+#include "platform/regularfile.h"
+#include "vcard/importmessages.h"
 
 #include <QAction>
 #include <QApplication>
@@ -26,6 +26,8 @@
 #include <cstdlib>
 #include <unistd.h>
 #include <utility>
+
+namespace tovanel {
 
 namespace {
 // While a modal dialog is open a waiting request is looked at again this often.
@@ -381,3 +383,5 @@ void App::requestOpenedFiles() {
     files.removeAll(QString());
     requestDocument(files);
 }
+
+} // namespace tovanel

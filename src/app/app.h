@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mainwindow.h"
+#include "mainwindow/mainwindow.h"
 
 #include <QObject>
 #include <QPointer>
@@ -8,8 +8,11 @@
 #include <functional>
 #include <memory>
 
-class Dialogs;
 class QTranslator;
+
+namespace tovanel {
+
+class Dialogs;
 
 // The application logic: turns the desktop's document requests into imports of the one main window,
 // decides after each whether the program goes on, and answers "Über Tovanel" and "Beenden".
@@ -108,3 +111,5 @@ private:
     bool m_retryScheduled = false;
     bool m_processScheduled = false;
 };
+
+} // namespace tovanel

@@ -1,10 +1,12 @@
-#include "commandlineexport.h"
+#include "app/commandlineexport.h"
 
-#include "contactexport.h"
-#include "importmessages.h"
-#include "vcardreader.h"
+#include "export/contactexport.h"
+#include "vcard/importmessages.h"
+#include "vcard/vcardreader.h"
 
 #include <QFileInfo>
+
+namespace tovanel {
 
 QString exportVcardFile(const QString& vcardPath, const QString& outputPath) {
     const std::optional<ExportFormat> format = exportFormatOf(outputPath);
@@ -26,3 +28,5 @@ QString exportVcardFile(const QString& vcardPath, const QString& outputPath) {
     const ExportResult result = exportContacts(request, outputPath, *format);
     return result.status == ExportResult::Status::Written ? QString() : result.error;
 }
+
+} // namespace tovanel

@@ -1,8 +1,8 @@
-#include "app.h"
-#include "commandlineexport.h"
-#include "mainwindow.h"
-#include "singleinstance.h"
-#include "widgetdialogs.h"
+#include "app/app.h"
+#include "app/commandlineexport.h"
+#include "app/singleinstance.h"
+#include "mainwindow/mainwindow.h"
+#include "platform/widgetdialogs.h"
 
 #include <QApplication>
 #include <QByteArrayList>
@@ -10,6 +10,8 @@
 #include <QTranslator>
 #include <cstdio>
 #include <memory>
+
+using namespace tovanel;
 
 int main(int argc, char* argv[]) {
     // The command line is answered before Qt starts, so that a wrong option is reported also without a

@@ -1,6 +1,6 @@
-#include "singleinstance.h"
+#include "app/singleinstance.h"
 
-#include "regularfile.h"
+#include "platform/regularfile.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -16,6 +16,8 @@
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace tovanel {
 
 namespace {
 // A request is the list of paths as the system names them (UTF-8 as a rule, any bytes in fact), each ended
@@ -324,3 +326,5 @@ void SingleInstance::readRequest(QLocalSocket* socket, QByteArray& buffer) {
     QMetaObject::invokeMethod(
         this, [this, paths] { emit documentRequested(paths); }, Qt::QueuedConnection);
 }
+
+} // namespace tovanel

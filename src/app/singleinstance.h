@@ -8,6 +8,8 @@ class QLocalServer;
 class QLocalSocket;
 class QTimer;
 
+namespace tovanel {
+
 // Keeps one running program per user. The first launch listens on a local socket; a later launch hands
 // its files to it in one request and exits, so the desktop's "open with" always ends in the one main
 // window.
@@ -84,3 +86,5 @@ private:
     QTimer* m_watch = nullptr;
     int m_connections = 0;
 };
+
+} // namespace tovanel

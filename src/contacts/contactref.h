@@ -1,10 +1,12 @@
 #pragma once
 
-#include "contactsource.h"
-#include "contacttable.h"
+#include "contacts/contactsource.h"
+#include "contacts/contacttable.h"
 
 #include <QString>
 #include <memory>
+
+namespace tovanel {
 
 // One contact: the table that holds it, its place there (file order) and the file its card is in. It
 // keeps the table alive, so it stays right while the lists move on to another file.
@@ -29,3 +31,5 @@ inline ContactRef contactInFile(std::shared_ptr<const ContactTable> table, qsize
     std::shared_ptr<const ContactSource> source = table ? tableSource(path, *table) : nullptr;
     return {std::move(table), contact, std::move(source)};
 }
+
+} // namespace tovanel

@@ -1,4 +1,4 @@
-#include "contacttable.h"
+#include "contacts/contacttable.h"
 
 #include <algorithm>
 #include <bit>
@@ -9,6 +9,9 @@
 
 #ifdef __linux__
 #include <sys/mman.h>
+
+namespace tovanel {
+
 #endif
 
 void ContactTable::FreeBlock::operator()(char16_t* block) const {
@@ -284,3 +287,5 @@ std::vector<qsizetype> ContactTable::sameContacts(qsizetype contact) const {
     }
     return same;
 }
+
+} // namespace tovanel

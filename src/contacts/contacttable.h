@@ -1,8 +1,8 @@
 #pragma once
 
-#include "contactsource.h"
-#include "fields.h"
-#include "regularfile.h"
+#include "contacts/contactsource.h"
+#include "contacts/fields.h"
+#include "platform/regularfile.h"
 
 #include <QString>
 #include <QStringView>
@@ -11,6 +11,8 @@
 #include <memory>
 #include <utility>
 #include <vector>
+
+namespace tovanel {
 
 // All contacts of one import, in file order: of one file, or of several one after the other. Built once by
 // the import and read-only afterwards, so the views can share it.
@@ -139,3 +141,5 @@ private:
     std::vector<FileEntry> m_files;
     std::vector<std::uint32_t> m_duplicateGroups;
 };
+
+} // namespace tovanel

@@ -3,9 +3,9 @@
 // (contact and cell) below, the words are sorted, and the contacts of a run of equal hashes are joined
 // once their keys prove equal. A union–find over the result vector carries the joins across the sweeps and
 // makes every group's root its first contact.
-#include "duplicates.h"
+#include "contacts/duplicates.h"
 
-#include "contacttable.h"
+#include "contacts/contacttable.h"
 
 #include <QChar>
 #include <algorithm>
@@ -16,6 +16,8 @@
 #include <memory>
 #include <numeric>
 #include <span>
+
+namespace tovanel {
 
 namespace {
 
@@ -484,3 +486,5 @@ std::vector<std::uint32_t> findDuplicateGroups(const ContactTable& table, int ha
     entries = {};
     return groups.take();
 }
+
+} // namespace tovanel

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace tovanel {
+
 class ContactTable;
 
 // Contacts that are the same person: within one file or across the files of a list, two contacts are
@@ -34,3 +36,5 @@ std::vector<std::uint32_t> findDuplicateGroups(const ContactTable& table);
 // The same keeping only the top `hashBits` bits (0–64) of each hash, so that tests can make every key
 // collide with every other.
 std::vector<std::uint32_t> findDuplicateGroups(const ContactTable& table, int hashBits);
+
+} // namespace tovanel

@@ -1,4 +1,6 @@
-#include "fields.h"
+#include "contacts/fields.h"
+
+namespace tovanel {
 
 QString fieldCaption(Field field) {
     switch (field) {
@@ -31,3 +33,5 @@ QString fieldCaption(Field field) {
     }
     return {};
 }
+
+} // namespace tovanel

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <optional>
 
+namespace tovanel {
+
 // The text fields kept per contact: the six the contact list shows, then the addresses and the note.
 enum class Field : std::uint8_t {
     Name,
@@ -51,3 +53,5 @@ enum : int {
 
 // The heading of a field wherever it is shown: list columns, the sort menu, the detail rows.
 QString fieldCaption(Field field);
+
+} // namespace tovanel

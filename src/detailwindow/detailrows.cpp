@@ -1,7 +1,7 @@
-#include "detailrows.h"
+#include "detailwindow/detailrows.h"
 
-#include "displaytext.h"
-#include "sourcedisplay.h"
+#include "detailwindow/sourcedisplay.h"
+#include "platform/displaytext.h"
 
 #include <QFont>
 #include <QFutureWatcher>
@@ -10,6 +10,8 @@
 #include <QThreadPool>
 #include <functional>
 #include <memory>
+
+namespace tovanel {
 
 namespace {
 // Wider than any cell can be at the window's largest size.
@@ -208,3 +210,5 @@ QMimeData* DetailRows::mimeData(const QModelIndexList& indexes) const {
     }
     return nullptr;
 }
+
+} // namespace tovanel

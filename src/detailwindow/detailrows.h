@@ -1,12 +1,14 @@
 #pragma once
 
-#include "cardrows.h"
+#include "card/cardrows.h"
 
 #include <QAbstractTableModel>
 #include <QFuture>
 #include <QList>
 #include <QPixmap>
 #include <QString>
+
+namespace tovanel {
 
 // The rows of the detail list: a label and a value each, the value bold for a favourite number, a picture
 // for a photo. A dragged row carries its value alone, as text, and a photo's row its picture too.
@@ -51,3 +53,5 @@ private:
     // may take long and much memory.
     QList<QFuture<QImage>> m_decodes;
 };
+
+} // namespace tovanel

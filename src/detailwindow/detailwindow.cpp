@@ -1,14 +1,14 @@
-#include "detailwindow.h"
+#include "detailwindow/detailwindow.h"
 
-#include "appmenubar.h"
-#include "contactrows.h"
-#include "detailrows.h"
-#include "dialogs.h"
-#include "edgelocks.h"
-#include "listbox.h"
-#include "sourcedisplay.h"
-#include "sourceview.h"
-#include "valuemenu.h"
+#include "card/contactrows.h"
+#include "detailwindow/detailrows.h"
+#include "detailwindow/sourcedisplay.h"
+#include "detailwindow/sourceview.h"
+#include "detailwindow/valuemenu.h"
+#include "menubar/appmenubar.h"
+#include "platform/dialogs.h"
+#include "platform/edgelocks.h"
+#include "platform/listbox.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,6 +24,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <new>
+
+namespace tovanel {
 
 namespace {
 // The size the controls' positions are given for; they follow their anchored edges from there.
@@ -304,3 +306,5 @@ QMenu* DetailWindow::rowMenu(int row) {
 void DetailWindow::updateCopyEnabled() {
     m_menuBar->copyValueAction()->setEnabled(!m_sourceText->isHidden() || m_list->listIndex() >= 0);
 }
+
+} // namespace tovanel

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "contactref.h"
-#include "sourceview.h"
+#include "contacts/contactref.h"
+#include "detailwindow/sourceview.h"
 
 #include <QFutureWatcher>
 #include <QImage>
@@ -10,15 +10,18 @@
 #include <QPointer>
 #include <QRect>
 
-class DetailRows;
-class Dialogs;
-class AppMenuBar;
-class ListBox;
 class QAction;
 class QLabel;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
+
+namespace tovanel {
+
+class DetailRows;
+class Dialogs;
+class AppMenuBar;
+class ListBox;
 
 // The detail window of one contact: its 13 fields as label/value rows, or its vCard text read anew from
 // the file. A value is shown with its label on double-click, dragged out as text, or copied with
@@ -74,3 +77,5 @@ private:
     // A photo being decoded for the clipboard; the next copy replaces it.
     QPointer<QFutureWatcher<QImage>> m_copying;
 };
+
+} // namespace tovanel

@@ -1,13 +1,15 @@
-#include "qrcodewindow.h"
+#include "detailwindow/qrcodewindow.h"
 
-#include "contactrows.h"
-#include "portablecard.h"
-#include "qrcode.h"
+#include "card/contactrows.h"
+#include "card/portablecard.h"
+#include "card/qrcode.h"
 
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+namespace tovanel {
 
 namespace {
 // About 10 cm on a common screen: a phone held at arm's length still resolves the modules of a large code.
@@ -61,3 +63,5 @@ QrCodeWindow* QrCodeWindow::open(const ContactRef& contact, QWidget* parent) {
     window->show();
     return window;
 }
+
+} // namespace tovanel

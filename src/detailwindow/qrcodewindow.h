@@ -1,11 +1,13 @@
 #pragma once
 
-#include "contactref.h"
+#include "contacts/contactref.h"
 
 #include <QDialog>
 
 class QLabel;
 class QPushButton;
+
+namespace tovanel {
 
 // A contact as a QR code that a phone camera reads at arm's length, with a word under it about what the
 // code leaves out to fit.
@@ -29,3 +31,5 @@ private:
     QPushButton* m_closeButton;
     QByteArray m_cardText;
 };
+
+} // namespace tovanel

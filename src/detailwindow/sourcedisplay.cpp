@@ -1,9 +1,11 @@
-#include "sourcedisplay.h"
+#include "detailwindow/sourcedisplay.h"
 
-#include "displaytext.h"
-#include "germannumber.h"
+#include "platform/displaytext.h"
+#include "platform/germannumber.h"
 
 #include <QRegularExpression>
+
+namespace tovanel {
 
 using namespace SourceLimits;
 
@@ -124,3 +126,5 @@ QString boxText(QStringView text) {
     }
     return displayText(text.first(i).toString() + u'…');
 }
+
+} // namespace tovanel

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringView>
 
+namespace tovanel {
+
 // How much of a card the source view and the double-click box show. A text area lays out an unbroken
 // line in time that grows with the square of its length and keeps a block per line, so a card with a
 // 500 KB line, a photo of many megabytes or a million folded lines would freeze the window for minutes;
@@ -34,3 +36,5 @@ QString sourceCopyText(QStringView card);
 QString boxText(QStringView label, QStringView value);
 // `text` cut to the same limits, for a tooltip.
 QString boxText(QStringView text);
+
+} // namespace tovanel

@@ -1,6 +1,6 @@
-#include "sourceview.h"
+#include "detailwindow/sourceview.h"
 
-#include "sourcedisplay.h"
+#include "detailwindow/sourcedisplay.h"
 
 #include <QClipboard>
 #include <QFontDatabase>
@@ -8,6 +8,8 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextCursor>
+
+namespace tovanel {
 
 SourceView::SourceView(QWidget* parent) : QPlainTextEdit(parent) {
     // The card's lines as the file holds them: columns line up, and a long line breaks only at the edge,
@@ -63,3 +65,5 @@ QMimeData* SourceView::createMimeDataFromSelection() const {
     }
     return QPlainTextEdit::createMimeDataFromSelection();
 }
+
+} // namespace tovanel

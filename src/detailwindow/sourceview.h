@@ -2,6 +2,8 @@
 
 #include <QPlainTextEdit>
 
+namespace tovanel {
+
 // The source view's text area. It shows a card shortened where needed (sourceDisplayText), but copying
 // all of it, or copying with nothing selected, gives the whole card as read, not the shortened display.
 class SourceView final : public QPlainTextEdit {
@@ -27,3 +29,5 @@ private:
 
     QString m_card;
 };
+
+} // namespace tovanel

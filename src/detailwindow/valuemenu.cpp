@@ -1,12 +1,14 @@
-#include "valuemenu.h"
+#include "detailwindow/valuemenu.h"
 
-#include "qrcodewindow.h"
+#include "detailwindow/qrcodewindow.h"
 
 #include <QAction>
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QMenu>
+
+namespace tovanel {
 
 QMenu* valueMenu(QWidget* parent, ValueKind kind, const QString& value) {
     auto* menu = new QMenu(parent);
@@ -36,3 +38,5 @@ void popUpMenu(QMenu* menu, const QPoint& globalPos) {
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(globalPos);
 }
+
+} // namespace tovanel

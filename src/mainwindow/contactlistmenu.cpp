@@ -1,11 +1,13 @@
-#include "contactlistmenu.h"
+#include "mainwindow/contactlistmenu.h"
 
-#include "addresstablemodel.h"
-#include "cardbytes.h"
-#include "valuemenu.h"
+#include "card/cardbytes.h"
+#include "contactlist/addresstablemodel.h"
+#include "detailwindow/valuemenu.h"
 
 #include <QMenu>
 #include <QMimeData>
+
+namespace tovanel {
 
 QMenu* contactCellMenu(QWidget* parent, const AddressTableModel& model, int row, int column,
                        const ContactRef& contact) {
@@ -23,3 +25,5 @@ void addCardToDrag(QMimeData& data, const ContactRef& contact) {
         data.setData(QStringLiteral("text/vcard"), card);
     }
 }
+
+} // namespace tovanel

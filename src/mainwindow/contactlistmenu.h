@@ -1,11 +1,14 @@
 #pragma once
 
-#include "contactref.h"
+#include "contacts/contactref.h"
 
-class AddressTableModel;
 class QMenu;
 class QMimeData;
 class QWidget;
+
+namespace tovanel {
+
+class AddressTableModel;
 
 // The context menu of cell (`row`, `column`) of the contact list: the link its field offers, "Wert
 // kopieren" and "QR-Code …" for `contact`, the row's contact. The caller owns it; nullptr outside the
@@ -16,3 +19,5 @@ QMenu* contactCellMenu(QWidget* parent, const AddressTableModel& model, int row,
 // Adds the contact's card as text/vcard to a drag, for programs that take a vCard whole; nothing when the
 // card cannot be read now.
 void addCardToDrag(QMimeData& data, const ContactRef& contact);
+
+} // namespace tovanel

@@ -1,8 +1,10 @@
-#include "hintlabel.h"
+#include "mainwindow/hintlabel.h"
 
 #include <QEvent>
 #include <algorithm>
 #include <cmath>
+
+namespace tovanel {
 
 namespace {
 
@@ -54,3 +56,5 @@ void HintLabel::changeEvent(QEvent* event) {
         followPalette();
     }
 }
+
+} // namespace tovanel

@@ -1,11 +1,13 @@
 // Reading several files into one list: the part of ImportFlow that a single file does not need.
-#include "addresstablemodel.h"
-#include "dialogs.h"
-#include "importflow.h"
-#include "importmessages.h"
-#include "importprogress.h"
+#include "contactlist/addresstablemodel.h"
+#include "mainwindow/importflow.h"
+#include "mainwindow/importprogress.h"
+#include "platform/dialogs.h"
+#include "vcard/importmessages.h"
 
 #include <new>
+
+namespace tovanel {
 
 namespace {
 
@@ -129,3 +131,5 @@ void ImportFlow::open(const QStringList& paths, bool add, const QStringList& not
         m_dialogs.message(message);
     }
 }
+
+} // namespace tovanel

@@ -1,13 +1,13 @@
-#include "importflow.h"
+#include "mainwindow/importflow.h"
 
-#include "addresstablemodel.h"
-#include "dialogs.h"
-#include "displaytext.h"
-#include "duplicates.h"
-#include "filetypes.h"
-#include "germannumber.h"
-#include "importmessages.h"
-#include "importprogress.h"
+#include "contactlist/addresstablemodel.h"
+#include "contacts/duplicates.h"
+#include "mainwindow/importprogress.h"
+#include "platform/dialogs.h"
+#include "platform/displaytext.h"
+#include "platform/filetypes.h"
+#include "platform/germannumber.h"
+#include "vcard/importmessages.h"
 
 #include <QFileInfo>
 #include <QHeaderView>
@@ -16,6 +16,8 @@
 #include <QWidget>
 #include <QtMath>
 #include <new>
+
+namespace tovanel {
 
 namespace {
 
@@ -153,3 +155,5 @@ bool ImportFlow::importOne(const QString& path) {
     }
     return result.status == VcardReadResult::Status::StrayEnd;
 }
+
+} // namespace tovanel

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "addresstablemodel.h"
-#include "contactref.h"
-#include "vcardreader.h"
+#include "contactlist/addresstablemodel.h"
+#include "contacts/contactref.h"
+#include "vcard/vcardreader.h"
 
 #include <QObject>
 #include <QString>
@@ -11,8 +11,11 @@
 #include <memory>
 #include <vector>
 
-class Dialogs;
 class QWidget;
+
+namespace tovanel {
+
+class Dialogs;
 
 // Imports a vCard file into the window's two lists and tells the user what went wrong, if anything. The
 // reading itself shows nothing; this is where its result becomes the window's file, title, lists and
@@ -94,3 +97,5 @@ private:
     ViewRoom m_viewRoom;
     FindDuplicates m_findDuplicates;
 };
+
+} // namespace tovanel

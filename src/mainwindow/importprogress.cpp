@@ -1,4 +1,4 @@
-#include "importprogress.h"
+#include "mainwindow/importprogress.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <functional>
+
+namespace tovanel {
 
 namespace {
 // The bar counts in thousandths: files beyond 2 GB do not fit the bar's int range in bytes.
@@ -96,3 +98,5 @@ void ImportProgress::showDialog() {
     m_dialog = dialog;
     dialog->show();
 }
+
+} // namespace tovanel

@@ -8,6 +8,8 @@
 class QProgressBar;
 class QWidget;
 
+namespace tovanel {
+
 // What the user sees while a file is read: the wait cursor from the start, and for a read that takes
 // longer than `delayMs` a modal window "Lese Kontakte …" with the share of the file read and a button
 // "Abbrechen" (Esc and closing the window do the same). The window blocks the rest of the program, so
@@ -42,3 +44,5 @@ private:
     QProgressBar* m_bar = nullptr;
     bool m_cancelled = false;
 };
+
+} // namespace tovanel

@@ -1,9 +1,9 @@
-#include "listfilter.h"
+#include "mainwindow/listfilter.h"
 
-#include "addresstablemodel.h"
-#include "appmenubar.h"
-#include "dialogs.h"
-#include "germannumber.h"
+#include "contactlist/addresstablemodel.h"
+#include "menubar/appmenubar.h"
+#include "platform/dialogs.h"
+#include "platform/germannumber.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -13,6 +13,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QScopedValueRollback>
+
+namespace tovanel {
 
 namespace {
 
@@ -143,3 +145,5 @@ bool ListFilter::eventFilter(QObject* watched, QEvent* event) {
     }
     return QObject::eventFilter(watched, event);
 }
+
+} // namespace tovanel

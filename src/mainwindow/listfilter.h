@@ -1,17 +1,20 @@
 #pragma once
 
-#include "contactfilter.h"
+#include "contactlist/contactfilter.h"
 
 #include <QObject>
 #include <QString>
 
-class AddressTableModel;
-class AppMenuBar;
-class Dialogs;
 class QAction;
 class QLabel;
 class QLineEdit;
 class QWidget;
+
+namespace tovanel {
+
+class AddressTableModel;
+class AppMenuBar;
+class Dialogs;
 
 // The filter above the contact list: a field that narrows the list as the user types, the count of the
 // contacts shown and held, and the quick filters of the "Ansicht" menu (one entry per file while the list
@@ -51,3 +54,5 @@ private:
     QList<QAction*> m_fileEntries;
     bool m_following = false;
 };
+
+} // namespace tovanel

@@ -1,10 +1,10 @@
-#include "listoutput.h"
+#include "mainwindow/listoutput.h"
 
-#include "addresstablemodel.h"
-#include "contactexport.h"
-#include "dialogs.h"
-#include "importflow.h"
-#include "phonelist.h"
+#include "contactlist/addresstablemodel.h"
+#include "export/contactexport.h"
+#include "export/phonelist.h"
+#include "mainwindow/importflow.h"
+#include "platform/dialogs.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -12,6 +12,8 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QProgressDialog>
+
+namespace tovanel {
 
 namespace {
 
@@ -100,3 +102,5 @@ void ListOutput::print() const {
     });
     preview.exec();
 }
+
+} // namespace tovanel

@@ -1,12 +1,15 @@
 #pragma once
 
-#include "contactexport.h"
+#include "export/contactexport.h"
 
 #include <QString>
 
+class QWidget;
+
+namespace tovanel {
+
 class AddressTableModel;
 class Dialogs;
-class QWidget;
 
 // The contact list as shown, in its order, out of the program: to a file of the user's choice
 // ("Exportieren …") or to a printer ("Drucken …"). Both show progress with "Abbrechen" while they run
@@ -28,3 +31,5 @@ private:
     // The list as shown, headed with the file's name, or "a.vcf und 2 weitere".
     ExportRequest request(ExportProgress progress) const;
 };
+
+} // namespace tovanel

@@ -1,20 +1,20 @@
-#include "mainwindow.h"
+#include "mainwindow/mainwindow.h"
 
-#include "accessiblelistbox.h"
-#include "addresstablemodel.h"
-#include "appmenubar.h"
-#include "contactlistmenu.h"
-#include "detailwindow.h"
-#include "dialogs.h"
-#include "edgelocks.h"
-#include "filetypes.h"
-#include "hintlabel.h"
-#include "importflow.h"
-#include "importprogress.h"
-#include "listbox.h"
-#include "listfilter.h"
-#include "listoutput.h"
-#include "valuemenu.h"
+#include "contactlist/addresstablemodel.h"
+#include "detailwindow/detailwindow.h"
+#include "detailwindow/valuemenu.h"
+#include "mainwindow/contactlistmenu.h"
+#include "mainwindow/hintlabel.h"
+#include "mainwindow/importflow.h"
+#include "mainwindow/importprogress.h"
+#include "mainwindow/listfilter.h"
+#include "mainwindow/listoutput.h"
+#include "menubar/appmenubar.h"
+#include "platform/accessiblelistbox.h"
+#include "platform/dialogs.h"
+#include "platform/edgelocks.h"
+#include "platform/filetypes.h"
+#include "platform/listbox.h"
 
 #include <QAction>
 #include <QApplication>
@@ -31,6 +31,8 @@
 #include <QScopedValueRollback>
 #include <QUrl>
 #include <algorithm>
+
+namespace tovanel {
 
 namespace {
 // The controls are laid out for a window of this size; the edge locks carry them along from there.
@@ -470,3 +472,5 @@ void MainWindow::showSearchResult() {
     m_contactList->setListIndex(m_selected);
     m_contactList->setFocus();
 }
+
+} // namespace tovanel

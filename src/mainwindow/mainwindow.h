@@ -1,11 +1,19 @@
 #pragma once
 
-#include "contactref.h"
-#include "contactsearch.h"
+#include "contactlist/contactsearch.h"
+#include "contacts/contactref.h"
 
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
+
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMimeData;
+class QPushButton;
+
+namespace tovanel {
 
 class AddressTableModel;
 class DetailWindow;
@@ -15,11 +23,6 @@ class ListBox;
 class ListFilter;
 struct ListOutput;
 class AppMenuBar;
-class QLabel;
-class QLineEdit;
-class QMenu;
-class QMimeData;
-class QPushButton;
 
 // The program's one document window: the contact list `Adressen`, its hidden companion `adrData`, the
 // name search below the list, and every road into a file.
@@ -143,3 +146,5 @@ private:
     bool m_importing = false;
     int m_progressDelay;
 };
+
+} // namespace tovanel

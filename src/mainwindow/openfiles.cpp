@@ -1,12 +1,12 @@
 // Every road into a file: the open dialog, "Hinzufügen", drops, and the calls the application makes for
 // the command line, the desktop and a second launch.
-#include "addresstablemodel.h"
-#include "appmenubar.h"
-#include "dialogs.h"
-#include "documentpaths.h"
-#include "filetypes.h"
-#include "importflow.h"
-#include "mainwindow.h"
+#include "contactlist/addresstablemodel.h"
+#include "mainwindow/importflow.h"
+#include "mainwindow/mainwindow.h"
+#include "menubar/appmenubar.h"
+#include "platform/dialogs.h"
+#include "platform/documentpaths.h"
+#include "platform/filetypes.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -14,6 +14,8 @@
 #include <QMimeData>
 #include <QScopedValueRollback>
 #include <QUrl>
+
+namespace tovanel {
 
 void MainWindow::openFile(const QString& path) {
     // The progress window lets events through while it shows; the application may hand over a document
@@ -107,3 +109,5 @@ void MainWindow::dropEvent(QDropEvent* event) {
     event->acceptProposedAction();
     openFiles(paths);
 }
+
+} // namespace tovanel

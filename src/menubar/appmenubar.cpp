@@ -1,6 +1,6 @@
-#include "appmenubar.h"
+#include "menubar/appmenubar.h"
 
-#include "fields.h"
+#include "contacts/fields.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -9,6 +9,8 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTextEdit>
+
+namespace tovanel {
 
 namespace {
 
@@ -177,3 +179,5 @@ QAction* AppMenuBar::addItem(QMenu* menu, const QString& name, const QString& ca
     }
     return action;
 }
+
+} // namespace tovanel

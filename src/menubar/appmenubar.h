@@ -1,12 +1,14 @@
 #pragma once
 
-#include "fields.h"
+#include "contacts/fields.h"
 
 #include <QMenuBar>
 
 class QAction;
 class QActionGroup;
 class QMenu;
+
+namespace tovanel {
 
 // The application's menu bar: "&Ablage" and "&Bearbeiten". Each window carries its own and attaches its
 // handlers to the actions it serves; every item keeps a stable objectName for tests and accessibility.
@@ -89,3 +91,5 @@ private:
     QAction* m_clear = nullptr;
     QAction* m_selectAll = nullptr;
 };
+
+} // namespace tovanel

@@ -1,6 +1,6 @@
-#include "accessiblelistbox.h"
+#include "platform/accessiblelistbox.h"
 
-#include "listbox.h"
+#include "platform/listbox.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -9,6 +9,8 @@
 #include <QItemSelectionModel>
 #include <QPersistentModelIndex>
 #include <QPointer>
+
+namespace tovanel {
 
 namespace {
 
@@ -246,7 +248,8 @@ private:
 };
 
 QAccessibleInterface* listBoxFactory(const QString& className, QObject* object) {
-    if (className == QLatin1String("ListBox") && object && object->isWidgetType()) {
+    if (className == QLatin1String(ListBox::staticMetaObject.className()) && object &&
+        object->isWidgetType()) {
         return new AccessibleListBox(static_cast<ListBox*>(object));
     }
     return nullptr;
@@ -261,3 +264,5 @@ void installListBoxAccessibility() {
     }();
     Q_UNUSED(installed);
 }
+
+} // namespace tovanel

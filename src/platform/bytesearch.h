@@ -2,6 +2,9 @@
 
 #ifdef __SSE2__
 #include <emmintrin.h>
+
+namespace tovanel {
+
 #endif
 
 // The first `a` or `b` in [p, end), or end. Lines, keys and values are mostly shorter than 64 bytes,
@@ -25,3 +28,5 @@ inline const char* findEither(const char* p, const char* end, char a, char b) {
     }
     return p;
 }
+
+} // namespace tovanel

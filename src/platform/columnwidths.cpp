@@ -1,7 +1,9 @@
-#include "columnwidths.h"
+#include "platform/columnwidths.h"
 
 #include <QStringList>
 #include <cmath>
+
+namespace tovanel {
 
 ColumnWidths::ColumnWidths(const QString& widths) {
     for (const QString& part : widths.split(QLatin1Char(','))) {
@@ -49,3 +51,5 @@ QList<int> ColumnWidths::widthsFor(int columnCount, int totalWidth) const {
     }
     return widths;
 }
+
+} // namespace tovanel

@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+namespace tovanel {
+
 // A column width list such as "0,1.8*,0.8*,1*, 0" or "120, *": a plain number is a width in
 // pixels, "n*" is n shares of the width the fixed columns leave over ("*" alone is one share).
 class ColumnWidths final {
@@ -22,3 +24,5 @@ private:
     };
     QList<Column> m_columns;
 };
+
+} // namespace tovanel

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace tovanel {
+
 // The one way the program asks the user something. Window code never calls QMessageBox or QFileDialog
 // directly, so tests can answer in advance and the command-line tools can answer without a display.
 class Dialogs {
@@ -30,3 +32,5 @@ public:
         return {};
     }
 };
+
+} // namespace tovanel

@@ -1,7 +1,7 @@
-#include "documentpaths.h"
+#include "platform/documentpaths.h"
 
-#include "filetypes.h"
-#include "regularfile.h"
+#include "platform/filetypes.h"
+#include "platform/regularfile.h"
 
 #include <QCollator>
 #include <QDir>
@@ -15,6 +15,8 @@
 #include <memory>
 #include <sys/stat.h>
 #include <utility>
+
+namespace tovanel {
 
 namespace {
 
@@ -174,3 +176,5 @@ DocumentFiles expandDocumentPaths(const QStringList& paths) {
     }
     return expander.take();
 }
+
+} // namespace tovanel

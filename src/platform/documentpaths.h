@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace tovanel {
+
 // What the files and folders a user named come to: the files to read, and what the window tells about
 // the folders that gave none.
 struct DocumentFiles {
@@ -33,3 +35,5 @@ inline constexpr int DocumentFolderDepth = 3;
 // twice (named twice, inside a folder also named, through a link) is read once. Names that are not
 // UTF-8 are kept as fileNameFromNative keeps them.
 DocumentFiles expandDocumentPaths(const QStringList& paths);
+
+} // namespace tovanel

@@ -1,8 +1,10 @@
-#include "edgelocks.h"
+#include "platform/edgelocks.h"
 
 #include <QEvent>
 #include <QWidget>
 #include <algorithm>
+
+namespace tovanel {
 
 EdgeLocks::EdgeLocks(QWidget* container, QSize designSize)
     : QObject(container), m_container(container), m_designSize(designSize) {
@@ -51,3 +53,5 @@ void EdgeLocks::relayout() {
             rectFor(placed.designRect, placed.locks, m_designSize, m_container->size()));
     }
 }
+
+} // namespace tovanel

@@ -8,6 +8,8 @@
 
 class QWidget;
 
+namespace tovanel {
+
 // Absolute placement of controls in a container whose size changes: each control has a rectangle laid out
 // for a design size of the container, and the edges it is locked to. A locked edge keeps its distance to
 // the same edge of the container; locked left and right widens the control with the container, locked
@@ -36,3 +38,5 @@ private:
     QSize m_designSize;
     QVector<Placed> m_placed;
 };
+
+} // namespace tovanel

@@ -1,4 +1,6 @@
-#include "filetypes.h"
+#include "platform/filetypes.h"
+
+namespace tovanel {
 
 namespace {
 // Both extensions registered for the format.
@@ -62,3 +64,5 @@ QStringList dialogFilters(const QString& typeNames) {
 }
 
 } // namespace FileTypes
+
+} // namespace tovanel

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <span>
 
+namespace tovanel {
+
 // The file types the program knows by name; dialogs and the drop filter are given names, not patterns.
 struct FileType {
     QLatin1String name;
@@ -27,3 +29,5 @@ bool matches(const QString& typeName, const QString& fileName);
 // "vCard-Dateien (*.vcf *.vcard)".
 QStringList dialogFilters(const QString& typeNames);
 } // namespace FileTypes
+
+} // namespace tovanel

@@ -1,10 +1,12 @@
-#include "linereader.h"
+#include "platform/linereader.h"
 
-#include "bytesearch.h"
+#include "platform/bytesearch.h"
 
 #include <QIODevice>
 #include <algorithm>
 #include <cstring>
+
+namespace tovanel {
 
 LineReader::LineReader(QIODevice& device, qsizetype chunkSize)
     : m_device(device), m_chunkSize(std::max<qsizetype>(chunkSize, 16)) {
@@ -295,3 +297,5 @@ bool LineReader::readUtf16Line(QByteArrayView& line) {
         }
     }
 }
+
+} // namespace tovanel

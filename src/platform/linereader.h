@@ -9,6 +9,8 @@
 
 class QIODevice;
 
+namespace tovanel {
+
 // Splits a file into lines while keeping track of byte offsets into the file as stored.
 //
 // Lines end at LF, at CRs before an LF (CR LF, and the CR CR LF of some phone exports), or at a lone CR. A
@@ -105,3 +107,5 @@ private:
     // Longer runs of CRs before an LF are not waited for: each of their CRs ends a line.
     static constexpr qsizetype MaxCrRun = 64;
 };
+
+} // namespace tovanel

@@ -1,4 +1,4 @@
-#include "listbox.h"
+#include "platform/listbox.h"
 
 #include <QDrag>
 #include <QHeaderView>
@@ -7,6 +7,8 @@
 #include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScrollBar>
+
+namespace tovanel {
 
 ListBox::ListBox(QWidget* parent) : QTableView(parent) {
     setShowGrid(false);
@@ -157,3 +159,5 @@ void ListBox::applyColumnWidths() {
         }
     }
 }
+
+} // namespace tovanel

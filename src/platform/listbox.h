@@ -1,11 +1,13 @@
 #pragma once
 
-#include "columnwidths.h"
+#include "platform/columnwidths.h"
 
 #include <QTableView>
 #include <functional>
 
 class QMimeData;
+
+namespace tovanel {
 
 // A list box with cells: a table view without grid or row numbers whose column widths follow a
 // width list (see ColumnWidths), recomputed whenever the space for the columns changes (the
@@ -58,3 +60,5 @@ private:
     std::function<QString()> m_dragText;
     std::function<void(QMimeData&)> m_dragFormats;
 };
+
+} // namespace tovanel

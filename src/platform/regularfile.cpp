@@ -1,4 +1,4 @@
-#include "regularfile.h"
+#include "platform/regularfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,6 +8,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace tovanel {
 
 namespace {
 
@@ -233,3 +235,5 @@ bool openRegularFile(const QString& path, QFile& file, FileStamp* stamp, QString
     }
     return true;
 }
+
+} // namespace tovanel

@@ -5,6 +5,8 @@
 
 class QFile;
 
+namespace tovanel {
+
 // What a file was when it was opened: enough to tell later whether the bytes at known offsets are still
 // the ones that were read.
 struct FileStamp {
@@ -47,3 +49,5 @@ QString deviceErrorReason(const QString& deviceError, const QString& path = {});
 
 // "„name“ ist keine gewöhnliche Datei." for anything that is not a regular file.
 QString notRegularFileReason(const QString& path);
+
+} // namespace tovanel

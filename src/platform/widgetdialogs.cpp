@@ -1,11 +1,13 @@
-#include "widgetdialogs.h"
+#include "platform/widgetdialogs.h"
 
-#include "filetypes.h"
+#include "platform/filetypes.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+
+namespace tovanel {
 
 void WidgetDialogs::message(const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok,
@@ -39,3 +41,5 @@ QString WidgetDialogs::saveFile(const QStringList& filters, const QString& sugge
     }
     return path;
 }
+
+} // namespace tovanel

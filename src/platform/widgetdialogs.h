@@ -1,8 +1,10 @@
 #pragma once
 
-#include "dialogs.h"
+#include "platform/dialogs.h"
 
 class QWidget;
+
+namespace tovanel {
 
 // Dialogs shown as real modal Qt dialogs over a parent window.
 class WidgetDialogs final : public Dialogs {
@@ -18,3 +20,5 @@ public:
 private:
     QWidget* m_parent;
 };
+
+} // namespace tovanel

@@ -1,11 +1,11 @@
-#include "addresstablemodel.h"
-#include "app.h"
-#include "appmenubar.h"
-#include "detailwindow.h"
+#include "app/app.h"
+#include "contactlist/addresstablemodel.h"
+#include "detailwindow/detailwindow.h"
 #include "fakedialogs.h"
-#include "filetypes.h"
-#include "mainwindow.h"
-#include "regularfile.h"
+#include "mainwindow/mainwindow.h"
+#include "menubar/appmenubar.h"
+#include "platform/filetypes.h"
+#include "platform/regularfile.h"
 #include "tempfiles.h"
 
 #include <QAction>
@@ -23,6 +23,8 @@
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+
+using namespace tovanel;
 
 namespace {
 QString dataFile(const QString& name) {

@@ -1,4 +1,4 @@
-#include "singleinstance.h"
+#include "app/singleinstance.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -15,6 +15,8 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+
+using namespace tovanel;
 
 namespace {
 // A later launch with `paths`, run to its end. It runs in its own thread while this one keeps handling

@@ -1,6 +1,8 @@
-#include "contacttable.h"
+#include "contacts/contacttable.h"
 
 #include <QTest>
+
+using namespace tovanel;
 
 // Contacts go in with any mix of empty and filled fields and come out the same, also after their
 // table was moved behind another one.

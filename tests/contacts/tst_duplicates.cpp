@@ -1,13 +1,15 @@
 // Duplicates: each row is a list of one or more files (cards given by their lines) and the group every
 // contact of the list must get. Each row runs twice: with the whole hash, and with every key of a kind
 // colliding, so that only the comparison of the keys themselves can tell them apart.
-#include "contactsource.h"
-#include "contacttable.h"
-#include "duplicates.h"
+#include "contacts/contactsource.h"
+#include "contacts/contacttable.h"
+#include "contacts/duplicates.h"
 #include "importedlists.h"
 
 #include <QTest>
 #include <algorithm>
+
+using namespace tovanel;
 
 namespace {
 

@@ -1,17 +1,17 @@
-#include "accessiblelistbox.h"
-#include "addresstablemodel.h"
-#include "contactrows.h"
+#include "card/contactrows.h"
+#include "contactlist/addresstablemodel.h"
+#include "contacts/duplicates.h"
 #include "contrast.h"
-#include "detailrows.h"
-#include "detailwindow.h"
-#include "duplicates.h"
+#include "detailwindow/detailrows.h"
+#include "detailwindow/detailwindow.h"
+#include "detailwindow/sourcedisplay.h"
 #include "fakedialogs.h"
 #include "importedlists.h"
-#include "importmessages.h"
-#include "listbox.h"
-#include "sourcedisplay.h"
+#include "platform/accessiblelistbox.h"
+#include "platform/listbox.h"
 #include "tempfiles.h"
-#include "vcardreader.h"
+#include "vcard/importmessages.h"
+#include "vcard/vcardreader.h"
 
 #include <QAbstractItemModelTester>
 #include <QAccessible>
@@ -35,6 +35,8 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <QThreadPool>
+
+using namespace tovanel;
 
 namespace {
 

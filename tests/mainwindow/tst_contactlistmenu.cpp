@@ -1,11 +1,13 @@
-#include "contactlistmenu.h"
 #include "importedlists.h"
+#include "mainwindow/contactlistmenu.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
 #include <QTest>
 #include <memory>
+
+using namespace tovanel;
 
 class tst_ContactListMenu final : public QObject {
     Q_OBJECT

@@ -1,11 +1,11 @@
 // The import as the window runs it: the file and title it sets and puts back, the lists it fills or keeps,
 // the messages it shows and the other file it asks for after an "END" line outside a card.
-#include "addresstablemodel.h"
+#include "contactlist/addresstablemodel.h"
 #include "fakedialogs.h"
-#include "filetypes.h"
-#include "importflow.h"
-#include "importmessages.h"
+#include "mainwindow/importflow.h"
+#include "platform/filetypes.h"
 #include "tempfiles.h"
+#include "vcard/importmessages.h"
 
 #include <QAbstractItemModelTester>
 #include <QFile>
@@ -13,6 +13,8 @@
 #include <QWidget>
 #include <memory>
 #include <new>
+
+using namespace tovanel;
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "importmessages.h"
-#include "importprogress.h"
-#include "listbox.h"
-#include "regularfile.h"
+#include "mainwindow/importprogress.h"
+#include "platform/listbox.h"
+#include "platform/regularfile.h"
 #include "tempfiles.h"
+#include "vcard/importmessages.h"
 #include "windowfixture.h"
 
 #include <QAbstractItemModelTester>
@@ -18,6 +18,8 @@
 #include <cerrno>
 #include <memory>
 #include <optional>
+
+using namespace tovanel;
 
 namespace {
 // Runs `action` from the event loop once the progress window has been shown, i.e. in the middle of an

@@ -1,4 +1,4 @@
-#include "listbox.h"
+#include "platform/listbox.h"
 #include "tempfiles.h"
 #include "windowfixture.h"
 
@@ -8,6 +8,8 @@
 #include <QPrintPreviewWidget>
 #include <QTest>
 #include <QTimer>
+
+using namespace tovanel;
 
 // "Exportieren …" from the main window: the question it asks and what it makes of the answer.
 class tst_ListOutput : public QObject, private WindowFixture {

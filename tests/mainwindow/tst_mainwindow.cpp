@@ -1,8 +1,8 @@
-#include "appmenubar.h"
 #include "contrast.h"
-#include "detailrows.h"
-#include "detailwindow.h"
-#include "listbox.h"
+#include "detailwindow/detailrows.h"
+#include "detailwindow/detailwindow.h"
+#include "menubar/appmenubar.h"
+#include "platform/listbox.h"
 #include "tempfiles.h"
 #include "windowfixture.h"
 
@@ -19,6 +19,8 @@
 #include <QTest>
 #include <QUrl>
 #include <memory>
+
+using namespace tovanel;
 
 class tst_MainWindow : public QObject, private WindowFixture {
     Q_OBJECT

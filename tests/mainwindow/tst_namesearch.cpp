@@ -1,4 +1,4 @@
-#include "listbox.h"
+#include "platform/listbox.h"
 #include "windowfixture.h"
 
 #include <QApplication>
@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <memory>
+
+using namespace tovanel;
 
 // The name search driven through the real buttons, the search field and the Return key. What a text
 // finds is ContactSearch's own test; here the buttons, the focus and the message follow it.

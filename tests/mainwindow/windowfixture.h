@@ -1,11 +1,11 @@
 #pragma once
 
-#include "addresstablemodel.h"
-#include "appmenubar.h"
+#include "contactlist/addresstablemodel.h"
 #include "fakedialogs.h"
 #include "importedlists.h"
-#include "mainwindow.h"
-#include "vcardreader.h"
+#include "mainwindow/mainwindow.h"
+#include "menubar/appmenubar.h"
+#include "vcard/vcardreader.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -14,6 +14,8 @@
 #include <QTest>
 #include <algorithm>
 #include <memory>
+
+using namespace tovanel;
 
 // A fresh main window for each test: shown, active, its list model checked by a model tester, its
 // questions answered by `dialogs` and its quit requests counted instead of ending the test.

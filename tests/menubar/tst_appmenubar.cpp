@@ -1,4 +1,4 @@
-#include "appmenubar.h"
+#include "menubar/appmenubar.h"
 
 #include <QAction>
 #include <QApplication>
@@ -12,6 +12,8 @@
 #include <QTest>
 #include <functional>
 #include <memory>
+
+using namespace tovanel;
 
 using ActionOf = std::function<QAction*(const AppMenuBar&)>;
 Q_DECLARE_METATYPE(ActionOf)

@@ -1,12 +1,14 @@
-#include "columnwidths.h"
-#include "edgelocks.h"
-#include "listbox.h"
+#include "platform/columnwidths.h"
+#include "platform/edgelocks.h"
+#include "platform/listbox.h"
 
 #include <QApplication>
 #include <QScrollBar>
 #include <QStandardItemModel>
 #include <QTest>
 #include <numeric>
+
+using namespace tovanel;
 
 class tst_ColumnWidths : public QObject {
     Q_OBJECT

@@ -1,11 +1,13 @@
-#include "documentpaths.h"
-#include "regularfile.h"
+#include "platform/documentpaths.h"
+#include "platform/regularfile.h"
 #include "tempfiles.h"
 
 #include <QTest>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+using namespace tovanel;
 
 class TestDocumentPaths final : public QObject {
     Q_OBJECT

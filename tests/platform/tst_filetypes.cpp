@@ -1,6 +1,8 @@
-#include "filetypes.h"
+#include "platform/filetypes.h"
 
 #include <QTest>
+
+using namespace tovanel;
 
 class tst_FileTypes : public QObject {
     Q_OBJECT

@@ -1,8 +1,10 @@
-#include "linereader.h"
+#include "platform/linereader.h"
 #include "trickledevice.h"
 
 #include <QBuffer>
 #include <QTest>
+
+using namespace tovanel;
 
 namespace {
 

@@ -1,10 +1,12 @@
-#include "regularfile.h"
+#include "platform/regularfile.h"
 #include "tempfiles.h"
 
 #include <QFile>
 #include <QTest>
 #include <fcntl.h>
 #include <unistd.h>
+
+using namespace tovanel;
 
 class TestRegularFile final : public QObject {
     Q_OBJECT

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace tovanel {
+
 // WCAG 2 contrast between two opaque colours: 1 (none) to 21 (black on white).
 inline double wcagContrast(const QColor& a, const QColor& b) {
     const auto luminance = [](const QColor& colour) {
@@ -39,3 +41,5 @@ inline void switchPalette(const QPalette& palette) {
     QApplication::setPalette(palette);
     QCoreApplication::sendPostedEvents();
 }
+
+} // namespace tovanel

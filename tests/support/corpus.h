@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QTest>
 
+namespace tovanel {
+
 // Real-world vCard files exported by many programs, in the folder the build names (TOVANEL_CORPUS_DIR,
 // handed to the tests as TOVANEL_CORPUS). The folder lives outside the repository and may be missing;
 // a test then skips its corpus rows and says so.
@@ -61,3 +63,5 @@ inline void addRows() {
 }
 
 } // namespace Corpus
+
+} // namespace tovanel

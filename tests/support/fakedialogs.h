@@ -1,10 +1,12 @@
 #pragma once
 
-#include "dialogs.h"
+#include "platform/dialogs.h"
 
 #include <QString>
 #include <QStringList>
 #include <functional>
+
+namespace tovanel {
 
 // Answers the program's questions in advance: records every message and every open dialog, and hands the
 // open dialogs the queued file names in turn (an empty queue answers like "Abbrechen").
@@ -53,3 +55,5 @@ public:
         return nextSaveFiles.isEmpty() ? QString() : nextSaveFiles.takeFirst();
     }
 };
+
+} // namespace tovanel

@@ -1,13 +1,15 @@
 #pragma once
 
-#include "addresstablemodel.h"
-#include "importmessages.h"
-#include "tabledump.h"
-#include "vcardreader.h"
+#include "contactlist/addresstablemodel.h"
+#include "export/tabledump.h"
+#include "vcard/importmessages.h"
+#include "vcard/vcardreader.h"
 
 #include <QAbstractItemModelTester>
 #include <QBuffer>
 #include <QStringList>
+
+namespace tovanel {
 
 // A table shown in both lists, as an import leaves the main window's models, with a model tester on each
 // list. The reading happens here so that the tests call the reader in one place.
@@ -62,3 +64,5 @@ private:
     QAbstractItemModelTester m_contactsTester{&contacts};
     QAbstractItemModelTester m_addressesTester{&addresses};
 };
+
+} // namespace tovanel

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+namespace tovanel {
+
 // A private folder for the files a test needs, removed with the object.
 class TempFiles final {
 public:
@@ -34,3 +36,5 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+} // namespace tovanel

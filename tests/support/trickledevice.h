@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QIODevice>
 
+namespace tovanel {
+
 // A read-only device that hands out at most one byte per read, like a slow pipe, and can fail like a disk
 // that goes away: after `failAfter` bytes every read reports an error.
 class TrickleDevice final : public QIODevice {
@@ -32,3 +34,5 @@ private:
     qint64 m_failAfter;
     qint64 m_pos = 0;
 };
+
+} // namespace tovanel

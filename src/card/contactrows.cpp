@@ -1,0 +1,157 @@
+#include "card/contactrows.h"
+
+#include "platform/germannumber.h"
+#include "vcard/cardsource.h"
+#include "vcard/importmessages.h"
+
+#include <QFileInfo>
+#include <array>
+
+namespace tovanel {
+
+namespace {
+
+CardRow textRow(QString label, QString value) {
+    CardRow row;
+    row.label = std::move(label);
+    row.value = std::move(value);
+    return row;
+}
+
+QString tooLarge(CardUse use, qint64 bytes) {
+    const qint64 megabytes = (bytes + (1 << 20) - 1) >> 20;
+    switch (use) {
+    case CardUse::FurtherRows:
+        return QStringLiteral("Die Karte ist %1 MB groß; ihre weiteren Angaben zeigt nur die "
+                              "Quelltext-Ansicht.")
+            .arg(megabytes);
+    case CardUse::SourceView:
+        return QStringLiteral("Die Karte ist %1 MB groß; die Quelltext-Ansicht zeigt Karten bis %2 MB.")
+            .arg(germanNumber(megabytes), germanNumber(CardLimits::SourceViewBytes >> 20));
+    }
+    return {};
+}
+
+// At most this much of a name, so that a name of megabytes makes no row of gigabytes.
+constexpr qsizetype MaxSameNameChars = 100;
+
+// How a contact is named among the duplicates: its name on one line, else its first number.
+QString sameContactName(const ContactTable& table, qsizetype contact) {
+    QStringView name = table.text(contact, Field::Name).trimmed();
+    for (const Field number : std::array{Field::MobilePhone, Field::HomePhone, Field::WorkPhone}) {
+        if (!name.isEmpty()) {
+            break;
+        }
+        name = table.text(contact, number).trimmed();
+    }
+    if (name.isEmpty()) {
+        return QStringLiteral("(ohne Namen)");
+    }
+    QString shown;
+    if (name.size() > MaxSameNameChars) {
+        // Never between the two halves of a surrogate pair.
+        const qsizetype cut =
+            name[MaxSameNameChars - 1].isHighSurrogate() ? MaxSameNameChars - 1 : MaxSameNameChars;
+        shown = name.first(cut).toString() + u'…';
+    } else {
+        shown = name.toString();
+    }
+    shown.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    shown.replace(u'\r', u' ');
+    shown.replace(u'\n', u' ');
+    return shown;
+}
+
+} // namespace
+
+std::optional<CardRow> sameContactsRow(const ContactRef& contact) {
+    if (!contact.isValid() || !contact.table->isDuplicate(contact.contact)) {
+        return std::nullopt;
+    }
+    const ContactTable& table = *contact.table;
+    const std::vector<qsizetype> same = table.sameContacts(contact.contact);
+    const bool files = table.fileCount() > 1;
+    QStringList named;
+    for (size_t i = 0; i < same.size() && i < size_t(MaxSameContactsNamed); ++i) {
+        QString name = sameContactName(table, same[i]);
+        const std::shared_ptr<const ContactSource> source = files ? table.sourceOf(same[i]) : nullptr;
+        if (source) {
+            name += QStringLiteral(" (%1)").arg(QFileInfo(source->path).fileName());
+        }
+        named << name;
+    }
+    QString value = named.join(QStringLiteral("; "));
+    if (same.size() > size_t(MaxSameContactsNamed)) {
+        value +=
+            QStringLiteral(" und %1 weitere").arg(germanNumber(qint64(same.size()) - MaxSameContactsNamed));
+    }
+    return textRow(QStringLiteral("Auch in"), value);
+}
+
+ContactCard readContactCard(const ContactRef& contact, CardUse use) {
+    ContactCard card;
+    if (!contact.isValid()) {
+        return card;
+    }
+    const QString path = contact.path();
+    const CardSourceRange range = cardSourceRange(*contact.table, contact.contact);
+    const qint64 end = range.end >= 0 ? range.end : QFileInfo(path).size();
+    const qint64 limit =
+        use == CardUse::FurtherRows ? CardLimits::FurtherRowsBytes : CardLimits::SourceViewBytes;
+    if (end - range.start > limit) {
+        card.message = tooLarge(use, end - range.start);
+        return card;
+    }
+    const FileStamp stamp = contact.source ? contact.source->stamp : FileStamp();
+    // The rows decode each value by its own parameters, so they take the card's bytes as they stand.
+    CardSourceText source =
+        use == CardUse::FurtherRows ? readCardBytes(path, range, stamp) : readCardSource(path, range, stamp);
+    if (!source.ok) {
+        card.message = source.changed ? ImportMessages::changedSinceRead(path)
+                                      : ImportMessages::cannotRead(path, source.error);
+        return card;
+    }
+    card.ok = true;
+    card.text = std::move(source.text);
+    card.bytes = std::move(source.bytes);
+    card.unicode = source.unicode;
+    return card;
+}
+
+QList<CardRow> fixedContactRows(const ContactRef& contact) {
+    QList<CardRow> rows;
+    if (!contact.isValid()) {
+        return rows;
+    }
+    rows.reserve(FieldCount);
+    for (int i = 0; i < FieldCount; ++i) {
+        const auto field = Field(i);
+        rows.append(textRow(fieldCaption(field), contact.table->text(contact.contact, field).toString()));
+        rows.back().kind = fieldValueKind(field);
+    }
+    return rows;
+}
+
+QList<CardRow> contactRows(const ContactRef& contact, bool decodePhotos) {
+    QList<CardRow> rows = fixedContactRows(contact);
+    if (rows.isEmpty()) {
+        return rows;
+    }
+    if (std::optional<CardRow> same = sameContactsRow(contact)) {
+        rows.append(std::move(*same));
+    }
+    if (contact.path().isEmpty()) {
+        return rows;
+    }
+    const ContactCard card = readContactCard(contact, CardUse::FurtherRows);
+    if (!card.ok) {
+        rows.append(textRow(QStringLiteral("Hinweis"), card.message));
+        return rows;
+    }
+    for (CardRow& further : furtherCardRows(card.bytes, card.unicode, decodePhotos)) {
+        rows.push_back(std::move(further));
+    }
+    return rows;
+}
+
+} // namespace tovanel

@@ -1,0 +1,336 @@
+#include "contactlist/addresstablemodel.h"
+
+#include "contactlist/collationsort.h"
+#include "platform/displaytext.h"
+
+#include <QCollator>
+#include <QFileInfo>
+#include <QLocale>
+#include <algorithm>
+#include <new>
+#include <numeric>
+#include <optional>
+
+namespace tovanel {
+
+std::optional<Field> fieldForColumn(AddressTableModel::List list, int column) {
+    if (list == AddressTableModel::List::Contacts) {
+        if (column >= ContactColumn::Name && column <= ContactColumn::Email) {
+            return Field(int(Field::Name) + column - ContactColumn::Name);
+        }
+        return std::nullopt;
+    }
+    if (column >= AddressColumn::HomeStreet && column <= AddressColumn::Note) {
+        return Field(int(Field::HomeStreet) + column - AddressColumn::HomeStreet);
+    }
+    return std::nullopt;
+}
+
+AddressTableModel::AddressTableModel(List list, QObject* parent)
+    : QAbstractTableModel(parent), m_list(list), m_table(std::make_shared<ContactTable>()) {
+    m_boldFont.setBold(true);
+    m_italicFont.setItalic(true);
+}
+
+QStringList AddressTableModel::headings(List list) {
+    QStringList headings;
+    const int count = list == List::Contacts ? int(ContactColumn::Count) : int(AddressColumn::Count);
+    for (int column = 0; column < count; ++column) {
+        if (const std::optional<Field> field = fieldForColumn(list, column)) {
+            headings << fieldCaption(*field);
+        } else {
+            headings << (column == 0 ? QStringLiteral("ID") : QStringLiteral("Pos"));
+        }
+    }
+    return headings;
+}
+
+void AddressTableModel::setTable(std::shared_ptr<const ContactTable> table) {
+    // Allocated before the views hear of a reset: running out of memory here leaves the list as it was.
+    std::vector<std::uint32_t> order;
+    if (m_list == List::Contacts && table) {
+        order.resize(size_t(table->size()));
+        std::iota(order.begin(), order.end(), 0u);
+    }
+    if (!table) {
+        table = std::make_shared<ContactTable>();
+    }
+    beginResetModel();
+    m_table = std::move(table);
+    m_order.swap(order);
+    m_filter = {};
+    m_rows = {};
+    endResetModel();
+}
+
+void AddressTableModel::restore(Shown shown) {
+    const bool fits =
+        m_list != List::Contacts || (shown.table && qsizetype(shown.order.size()) == shown.table->size());
+    if (!fits) {
+        setTable(std::move(shown.table));
+        return;
+    }
+    beginResetModel();
+    m_table = std::move(shown.table);
+    m_order = std::move(shown.order);
+    m_filter = std::move(shown.filter);
+    m_rows = std::move(shown.rows);
+    endResetModel();
+}
+
+qsizetype AddressTableModel::contactAt(int row) const {
+    return m_list == List::Contacts ? qsizetype(shownOrder()[size_t(row)]) : row;
+}
+
+bool AddressTableModel::setFilter(const ContactFilter& filter) {
+    if (m_list != List::Contacts || filter == m_filter) {
+        return true;
+    }
+    std::vector<std::uint32_t> rows;
+    try {
+        if (!filter.isEmpty()) {
+            const bool narrowing = filtered() && filter.narrows(m_filter);
+            rows = filterContacts(*m_table, narrowing ? m_rows : m_order, filter);
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    changeRows([&] {
+        m_rows = std::move(rows);
+        m_filter = filter;
+    });
+    return true;
+}
+
+void AddressTableModel::changeRows(const std::function<void()>& install) {
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // The persistent indexes (selection, current row) are few: each is looked up in the new rows.
+    const QModelIndexList before = persistentIndexList();
+    std::vector<qsizetype> contacts;
+    contacts.reserve(size_t(before.size()));
+    for (const QModelIndex& index : before) {
+        contacts.push_back(contactAt(index.row()));
+    }
+    install();
+    const std::vector<std::uint32_t>& shown = shownOrder();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (qsizetype i = 0; i < before.size(); ++i) {
+        const auto it = std::find(shown.begin(), shown.end(), std::uint32_t(contacts[size_t(i)]));
+        after.append(it == shown.end() ? QModelIndex() : index(int(it - shown.begin()), before[i].column()));
+    }
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+QString AddressTableModel::numberCell(qsizetype contact, int column) const {
+    if (column == ContactColumn::Number) {
+        return QString::number(contact + 1);
+    }
+    const qint64 end = m_table->endPosition(contact);
+    return end < 0 ? QString() : QString::number(end);
+}
+
+QString AddressTableModel::fileName(qsizetype contact) const {
+    const std::shared_ptr<const ContactSource> source = m_table->sourceOf(contact);
+    return source ? QFileInfo(source->path).fileName() : QString();
+}
+
+QString AddressTableModel::cell(int row, int column) const {
+    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount()) {
+        return {};
+    }
+    const qsizetype contact = contactAt(row);
+    if (column == ContactColumn::File) {
+        return fileName(contact);
+    }
+    if (const std::optional<Field> field = fieldForColumn(m_list, column)) {
+        return m_table->text(contact, *field).toString();
+    }
+    return numberCell(contact, column);
+}
+
+QString AddressTableModel::dragText(int row) const {
+    if (row < 0 || row >= rowCount()) {
+        return {};
+    }
+    QString text;
+    for (int column = ContactColumn::Name; column <= ContactColumn::EndPosition; ++column) {
+        text += cell(row, column) + QLatin1Char('\t');
+    }
+    return text;
+}
+
+QString AddressTableModel::copyText(int row) const {
+    if (row < 0 || row >= rowCount()) {
+        return {};
+    }
+    QStringList cells;
+    for (int column = ContactColumn::Name; column <= ContactColumn::Email; ++column) {
+        cells << cell(row, column);
+    }
+    return cells.join(QLatin1Char('\t'));
+}
+
+bool AddressTableModel::isBold(int row, int column) const {
+    if (m_list != List::Contacts || row < 0 || row >= rowCount()) {
+        return false;
+    }
+    const std::optional<Field> field = fieldForColumn(m_list, column);
+    return field && m_table->isBold(contactAt(row), *field);
+}
+
+int AddressTableModel::rowCount(const QModelIndex& parent) const {
+    if (parent.isValid()) {
+        return 0;
+    }
+    return m_list == List::Contacts ? int(shownOrder().size()) : int(m_table->size());
+}
+
+int AddressTableModel::columnCount(const QModelIndex& parent) const {
+    if (parent.isValid()) {
+        return 0;
+    }
+    const bool files = m_list == List::Contacts && m_table->fileCount() > 1;
+    return files ? int(ContactColumn::Count) : ColumnCount;
+}
+
+QVariant AddressTableModel::data(const QModelIndex& index, int role) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid)) {
+        return {};
+    }
+    const qsizetype contact = contactAt(index.row());
+    // The name of a contact that is in the list more than once is set in italics.
+    const bool duplicate =
+        m_list == List::Contacts && index.column() == ContactColumn::Name && m_table->isDuplicate(contact);
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        if (index.column() == ContactColumn::File) {
+            const std::shared_ptr<const ContactSource> source = m_table->sourceOf(contact);
+            return role == Qt::ToolTipRole && source ? source->path : fileName(contact);
+        }
+        // Read where the table keeps it: only the part shown is copied, however long the value.
+        if (const std::optional<Field> field = fieldForColumn(m_list, index.column())) {
+            return cellText(m_table->text(contact, *field));
+        }
+        return numberCell(contact, index.column());
+    case Qt::FontRole:
+        if (duplicate) {
+            return m_italicFont;
+        }
+        return isBold(index.row(), index.column()) ? QVariant(m_boldFont) : QVariant();
+    case Qt::AccessibleDescriptionRole:
+        // A screen reader reads neither bold nor italic type.
+        if (duplicate) {
+            return QStringLiteral("Doppelt");
+        }
+        return isBold(index.row(), index.column()) ? QVariant(QStringLiteral("Favorit")) : QVariant();
+    default:
+        return {};
+    }
+}
+
+QVariant AddressTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= columnCount()) {
+        return {};
+    }
+    if (section == ContactColumn::File) {
+        return QStringLiteral("Datei");
+    }
+    return headings(m_list).at(section);
+}
+
+Qt::ItemFlags AddressTableModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) {
+        return Qt::NoItemFlags;
+    }
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    if (m_list == List::Contacts) {
+        f |= Qt::ItemIsDragEnabled;
+    }
+    return f;
+}
+
+void AddressTableModel::sort(int column, Qt::SortOrder order) {
+    if (m_list != List::Contacts || column < 0 || column >= columnCount()) {
+        return;
+    }
+    // Everything that needs memory happens before the views hear of a change, so that running out of
+    // it leaves the list as it was, with no half-announced layout.
+    std::vector<std::uint32_t> newOrder;
+    std::vector<std::uint32_t> rows;
+    try {
+        newOrder = sortedOrder(column, order);
+        // The filter stays: its contacts in the new order.
+        if (filtered()) {
+            rows = filterContacts(*m_table, newOrder, m_filter);
+        }
+    } catch (const std::bad_alloc&) {
+        emit sortFailed();
+        return;
+    }
+    changeRows([&] {
+        m_order.swap(newOrder);
+        m_rows.swap(rows);
+    });
+}
+
+std::vector<std::uint32_t> AddressTableModel::sortedOrder(int column, Qt::SortOrder order) const {
+    std::vector<std::uint32_t> sorted;
+    const std::optional<Field> field = fieldForColumn(m_list, column);
+    if (!field && column == ContactColumn::Number) {
+        // Contact numbers are unique: the sorted order is simply file order, or its reverse.
+        sorted.resize(m_order.size());
+        std::iota(sorted.begin(), sorted.end(), 0u);
+        if (order == Qt::DescendingOrder) {
+            std::reverse(sorted.begin(), sorted.end());
+        }
+        return sorted;
+    }
+    sorted = m_order;
+    if (column == ContactColumn::File) {
+        // Files by their names; within a file the order the list had.
+        std::vector<int> rank(size_t(m_table->fileCount()));
+        std::vector<int> files(rank.size());
+        std::iota(files.begin(), files.end(), 0);
+        QCollator collator{QLocale(QLocale::German, QLocale::Germany)};
+        collator.setNumericMode(true);
+        std::vector<QString> names;
+        for (int file : files) {
+            names.push_back(QFileInfo(m_table->fileSource(file)->path).fileName());
+        }
+        std::stable_sort(files.begin(), files.end(), [&](int a, int b) {
+            return collator.compare(names[size_t(a)], names[size_t(b)]) < 0;
+        });
+        for (size_t i = 0; i < files.size(); ++i) {
+            rank[size_t(files[i])] = int(i);
+        }
+        const auto key = [&](std::uint32_t contact) { return rank[size_t(m_table->fileOf(contact))]; };
+        std::stable_sort(sorted.begin(), sorted.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return order == Qt::AscendingOrder ? key(a) < key(b) : key(b) < key(a);
+        });
+        return sorted;
+    }
+    if (!field) {
+        // The end position; a card without "END" sorts first.
+        const auto key = [&](std::uint32_t contact) -> qint64 { return m_table->endPosition(contact); };
+        std::stable_sort(sorted.begin(), sorted.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return order == Qt::AscendingOrder ? key(a) < key(b) : key(b) < key(a);
+        });
+        return sorted;
+    }
+    QCollator collator{QLocale(QLocale::German, QLocale::Germany)};
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    const ContactTable& table = *m_table;
+    // Sorted by what the cells show: texts alike in all of that keep their order, and no collation
+    // key is made for megabytes of one cell.
+    const auto shownPart = [&](std::uint32_t contact) {
+        const QStringView text = table.text(qsizetype(contact), *field);
+        return text.size() <= MaxListCellChars ? text : text.first(MaxListCellChars);
+    };
+    sortByCollation(sorted, size_t(table.size()), shownPart, collator, order);
+    return sorted;
+}
+
+} // namespace tovanel

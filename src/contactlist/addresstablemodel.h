@@ -1,0 +1,103 @@
+#pragma once
+
+#include "contactlist/contactfilter.h"
+#include "contacts/contacttable.h"
+
+#include <QAbstractTableModel>
+#include <QFont>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace tovanel {
+
+// One of the two lists over the imported contacts: the contact list (what the main window shows,
+// sortable; columns ContactColumn) or the hidden address list (addresses and note, always in file order;
+// columns AddressColumn). Both read the same ContactTable.
+class AddressTableModel final : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum class List { Contacts, Addresses };
+    // The columns both lists always have; the contact list of several files has the file's name besides.
+    static constexpr int ColumnCount = AddressColumn::Count;
+    static_assert(int(ContactColumn::File) == ColumnCount);
+
+    explicit AddressTableModel(List list, QObject* parent = nullptr);
+
+    List list() const { return m_list; }
+    // Replaces every row in one reset; the rows come in file order.
+    void setTable(std::shared_ptr<const ContactTable> table);
+    const ContactTable& table() const { return *m_table; }
+    std::shared_ptr<const ContactTable> sharedTable() const { return m_table; }
+
+    // The table with its rows in the order they are shown, for putting the list back as the user left
+    // it (an import that was given up).
+    struct Shown {
+        std::shared_ptr<const ContactTable> table;
+        std::vector<std::uint32_t> order;
+        ContactFilter filter;
+        std::vector<std::uint32_t> rows;
+    };
+    Shown shown() const { return {m_table, m_order, m_filter, m_rows}; }
+    // Replaces every row in one reset, in the order `shown` had.
+    void restore(Shown shown);
+
+    // Shows only the contacts `filter` lets through, in the list's order; the selection stays on its
+    // contacts where they are still shown. A filter that narrows the one before looks only at the rows
+    // shown. Returns false (the list as it was) when memory runs out.
+    bool setFilter(const ContactFilter& filter);
+    const ContactFilter& filter() const { return m_filter; }
+    // How many contacts the list holds, shown or not.
+    qsizetype contactCount() const { return m_table->size(); }
+
+    // The contact (0-based, file order) shown in a row.
+    qsizetype contactAt(int row) const;
+    // A cell's text as the list shows it.
+    QString cell(int row, int column) const;
+    bool isBold(int row, int column) const;
+    // The text a dragged row carries: its cells from "Name" to "Pos", each followed by a tab; empty for
+    // no row.
+    QString dragText(int row) const;
+    // What copying a row gives: the cells the list shows, from "Name" to "e-mail", joined by tabs; neither
+    // the contact number nor the file position.
+    QString copyText(int row) const;
+
+    static QStringList headings(List list);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Stable; the number columns sort as numbers, the text columns in German collation. When memory
+    // runs out the order stays as it was and sortFailed() is emitted instead of a layout change.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
+signals:
+    void sortFailed();
+
+private:
+    std::vector<std::uint32_t> sortedOrder(int column, Qt::SortOrder order) const;
+    QString numberCell(qsizetype contact, int column) const;
+    QString fileName(qsizetype contact) const;
+    bool filtered() const { return !m_filter.isEmpty(); }
+    // The rows shown: all of m_order, or the filter's.
+    const std::vector<std::uint32_t>& shownOrder() const { return filtered() ? m_rows : m_order; }
+    // Puts in a new order and rows as one layout change that keeps persistent indexes on their contacts.
+    void changeRows(const std::function<void()>& install);
+
+    List m_list;
+    std::shared_ptr<const ContactTable> m_table;
+    std::vector<std::uint32_t> m_order; // row -> contact (contact list only), every contact
+    ContactFilter m_filter;
+    std::vector<std::uint32_t> m_rows; // row -> contact while a filter is set: the contacts it shows
+    QFont m_boldFont;
+    QFont m_italicFont;
+};
+
+// The field shown in a column of a list, or nothing for the number columns.
+std::optional<Field> fieldForColumn(AddressTableModel::List list, int column);
+
+} // namespace tovanel

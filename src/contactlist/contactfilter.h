@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace tovanel {
+
+class ContactTable;
+
+// What the contact list is narrowed to: a typed text, looked for as the name search looks for it (a
+// number in the telephone cells, an e-mail address in the e-mail cell, any other text in the name or
+// the company), and one of the quick filters. Both must hold for a contact to be shown.
+struct ContactFilter {
+    enum class Quick : std::uint8_t {
+        All,
+        Favourites,   // a telephone number marked preferred
+        WithoutPhone, // no number in any of the three telephone cells
+        WithoutEmail,
+        Duplicates, // the same person elsewhere in the list; shown group by group
+        File,       // the contacts of `file` only
+    };
+    QString text;
+    Quick quick = Quick::All;
+    int file = -1;
+
+    // Shows every contact.
+    bool isEmpty() const;
+    // Every contact this filter shows, `wider` shows too: the rows `wider` shows can be narrowed instead
+    // of looking at the whole list again.
+    bool narrows(const ContactFilter& wider) const;
+    friend bool operator==(const ContactFilter&, const ContactFilter&) = default;
+};
+
+// Keeps those of `contacts` (in their order) that `filter` shows, looking at them on two threads. The
+// duplicates filter keeps each group together, where its first contact stands. May throw std::bad_alloc.
+std::vector<std::uint32_t> filterContacts(const ContactTable& table, std::span<const std::uint32_t> contacts,
+                                          const ContactFilter& filter);
+
+} // namespace tovanel

@@ -1,0 +1,434 @@
+#include "export/contactexport.h"
+
+#include "contacts/contacttable.h"
+#include "export/phonelist.h"
+#include "platform/linereader.h"
+#include "vcard/cardsource.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTemporaryFile>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <xlsxwriter.h>
+
+namespace tovanel {
+
+namespace {
+
+// Progress is told this often; a callback per contact would cost more than the writing.
+constexpr int ProgressStep = 256;
+// Buffered output is handed to the file in pieces of this size.
+constexpr qsizetype FlushBytes = qsizetype(1) << 20;
+
+bool isTelephone(Field field) {
+    return field == Field::MobilePhone || field == Field::HomePhone || field == Field::WorkPhone;
+}
+
+QString failureText(const QString& path, const QString& reason) {
+    return QStringLiteral("„%1“ konnte nicht geschrieben werden.\n%2")
+        .arg(QFileInfo(path).fileName(), reason);
+}
+
+// Qt hands the system's error text through; the user reads German.
+QString writeErrorReason(const QString& deviceError) {
+    struct Reason {
+        int number;
+        const char* text;
+    };
+    static constexpr std::array<Reason, 8> reasons = {{
+        {ENOSPC, "Auf dem Datenträger ist nicht genug Platz."},
+        {EDQUOT, "Der zugeteilte Speicherplatz ist aufgebraucht."},
+        {EACCES, "Keine Berechtigung, dort zu schreiben."},
+        {EPERM, "Keine Berechtigung, dort zu schreiben."},
+        {EROFS, "Der Datenträger ist schreibgeschützt."},
+        {ENOENT, "Den Ordner gibt es nicht."},
+        {EISDIR, "Das ist ein Ordner, keine Datei."},
+        {EIO, "Ein-/Ausgabefehler beim Schreiben auf den Datenträger."},
+    }};
+    for (const Reason& reason : reasons) {
+        if (deviceError.contains(QString::fromLocal8Bit(std::strerror(reason.number)))) {
+            return QString::fromUtf8(reason.text);
+        }
+    }
+    if (deviceError.contains(QLatin1String("is not writable"))) {
+        return QString::fromUtf8(reasons[2].text);
+    }
+    return deviceError;
+}
+
+ExportResult failed(const QString& error) {
+    return {ExportResult::Status::Failed, error};
+}
+
+ExportResult cancelled() {
+    return {ExportResult::Status::Cancelled, {}};
+}
+
+// Calls the progress callback every ProgressStep contacts.
+class Progress {
+public:
+    explicit Progress(const ExportRequest& request) : m_request(request) {}
+    bool at(int row) const {
+        if (!m_request.progress || row % ProgressStep != 0) {
+            return true;
+        }
+        return m_request.progress(row, m_request.list.rows);
+    }
+
+private:
+    const ExportRequest& m_request;
+};
+
+// Whether `path` is the file the list was read from, through whatever name: overwriting it would take
+// away the bytes the viewer still reads a card's source from.
+bool isSourceFile(const QString& path, const ExportRequest& request) {
+    const FileStamp target = fileStampOf(path);
+    if (!target.isValid()) {
+        return false;
+    }
+    const auto same = [&](const FileStamp& source) {
+        return source.isValid() && source.device == target.device && source.inode == target.inode;
+    };
+    const ContactTable& table = request.list.table;
+    for (int file = 0; file < table.fileCount(); ++file) {
+        if (same(table.fileSource(file)->stamp)) {
+            return true;
+        }
+    }
+    FileStamp source = table.sourceStamp();
+    if (!source.isValid() && !request.sourcePath.isEmpty()) {
+        source = fileStampOf(request.sourcePath);
+    }
+    return same(source);
+}
+
+// Only digits, blanks and + - / ( ) . : no spreadsheet reads such a number as a formula, and an
+// apostrophe before it would spoil dialling it.
+bool isPlainNumber(QStringView text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](QChar c) { return c.isDigit() || QStringView(u" +-/().").contains(c); });
+}
+
+void appendCsvCell(QString& line, QStringView text, Field field) {
+    // A spreadsheet runs a cell beginning with one of these as a formula; the apostrophe makes it text.
+    const bool formula = !text.isEmpty() && QStringView(u"=+-@\t\r").contains(text.front()) &&
+                         !(isTelephone(field) && isPlainNumber(text));
+    const bool quoted =
+        formula || text.contains(u';') || text.contains(u'"') || text.contains(u'\n') || text.contains(u'\r');
+    if (!quoted) {
+        line += text;
+        return;
+    }
+    line += u'"';
+    if (formula) {
+        line += u'\'';
+    }
+    for (const QChar c : text) {
+        if (c == u'"') {
+            line += u'"';
+        }
+        line += c;
+    }
+    line += u'"';
+}
+
+ExportResult commit(QSaveFile& file, const QString& path) {
+    if (!file.commit()) {
+        return failed(failureText(path, writeErrorReason(file.errorString())));
+    }
+    return {};
+}
+
+bool writeAll(QSaveFile& file, QByteArray& buffer) {
+    const bool ok = file.write(buffer) == buffer.size();
+    buffer.clear();
+    return ok;
+}
+
+ExportResult writeCsv(const ExportRequest& request, QSaveFile& file, const QString& path) {
+    const ContactList& list = request.list;
+    const Progress progress(request);
+    QByteArray buffer("\xEF\xBB\xBF");
+    QString line;
+    const QStringList headings = exportHeadings();
+    for (int i = 0; i < FieldCount; ++i) {
+        if (i > 0) {
+            line += u';';
+        }
+        appendCsvCell(line, headings.at(i), Field(i));
+    }
+    line += u"\r\n";
+    buffer += line.toUtf8();
+    for (int row = 0; row < list.rows; ++row) {
+        if (!progress.at(row)) {
+            return cancelled();
+        }
+        const qsizetype contact = list.contactAt(row);
+        line.clear();
+        for (int i = 0; i < FieldCount; ++i) {
+            if (i > 0) {
+                line += u';';
+            }
+            appendCsvCell(line, list.table.text(contact, Field(i)), Field(i));
+        }
+        line += u"\r\n";
+        buffer += line.toUtf8();
+        if (buffer.size() >= FlushBytes && !writeAll(file, buffer)) {
+            break;
+        }
+    }
+    writeAll(file, buffer);
+    return commit(file, path);
+}
+
+// One file the cards are copied out of, opened once and checked to be the file the list was read from.
+struct OpenSource {
+    int file = -2;
+    QString path;
+    QFile source;
+    FileStamp stamp;
+    FileStamp expected;
+    qsizetype markLength = 0;
+    bool unicode = false;
+
+    // Opens the file of contact `contact` unless it is open already; returns the reason it cannot be read.
+    QString open(const ExportRequest& request, qsizetype contact) {
+        const ContactTable& table = request.list.table;
+        const int wanted = table.fileOf(contact);
+        if (wanted == file) {
+            return {};
+        }
+        file = wanted;
+        source.close();
+        const std::shared_ptr<const ContactSource> from = table.sourceOf(contact);
+        path = from ? from->path : request.sourcePath;
+        expected = from ? from->stamp : table.sourceStamp();
+        QString reason;
+        if (!openRegularFile(path, source, &stamp, &reason)) {
+            return reason;
+        }
+        if (expected.isValid() && stamp != expected) {
+            return QStringLiteral("Die Datei „%1“ wurde seit dem Einlesen geändert.")
+                .arg(QFileInfo(path).fileName());
+        }
+        unicode = LineReader::encodingOf(source.read(4), markLength) != LineReader::Encoding::Bytes;
+        return {};
+    }
+};
+
+// The card bytes of every listed contact, read out of its file. A UTF-16 file's cards are converted to
+// UTF-8 as the source view reads them, so the output is one encoding throughout.
+ExportResult writeVcards(const ExportRequest& request, QSaveFile& file, const QString& path) {
+    const ContactList& list = request.list;
+    const Progress progress(request);
+    OpenSource open;
+    QByteArray buffer;
+    bool lineOpen = false;
+    for (int row = 0; row < list.rows; ++row) {
+        if (!progress.at(row)) {
+            return cancelled();
+        }
+        const qsizetype contact = list.contactAt(row);
+        if (const QString reason = open.open(request, contact); !reason.isEmpty()) {
+            return failed(failureText(path, reason));
+        }
+        const CardSourceRange range = cardSourceRange(list.table, contact);
+        QByteArray card;
+        if (open.unicode) {
+            CardSourceText text = readCardBytes(open.path, range, open.expected);
+            if (!text.ok) {
+                return failed(failureText(path, text.error));
+            }
+            card = std::move(text.bytes);
+        } else {
+            const qint64 end = range.end < 0 ? open.stamp.size : std::min(range.end, open.stamp.size);
+            const qint64 start =
+                std::clamp(range.start, qint64(open.markLength), std::max(qint64(open.markLength), end));
+            if (!open.source.seek(start)) {
+                return failed(failureText(path, open.source.errorString()));
+            }
+            card = open.source.read(end - start);
+            if (card.size() != end - start) {
+                return failed(failureText(open.path, open.source.errorString()));
+            }
+        }
+        // A file's last card may lack its line break; the card after it would run into it.
+        if (lineOpen && !card.isEmpty()) {
+            buffer += "\r\n";
+        }
+        buffer += card;
+        if (!card.isEmpty()) {
+            lineOpen = !card.endsWith('\n') && !card.endsWith('\r');
+        }
+        if (buffer.size() >= FlushBytes && !writeAll(file, buffer)) {
+            break;
+        }
+    }
+    writeAll(file, buffer);
+    return commit(file, path);
+}
+
+// libxlsxwriter writes to a file name of its own choosing; the finished workbook is then copied into the
+// save file, so the target still appears whole or not at all.
+ExportResult writeXlsx(const ExportRequest& request, QSaveFile& file, const QString& path) {
+    const ContactList& list = request.list;
+    // The heading takes the first of the format's 1,048,576 rows.
+    constexpr int MaxContacts = 1048575;
+    if (list.rows > MaxContacts) {
+        return failed(
+            failureText(path, QStringLiteral("Eine Excel-Tabelle fasst höchstens 1.048.575 Kontakte.")));
+    }
+    QTemporaryFile workbookFile(QDir::tempPath() + QStringLiteral("/tovanel-XXXXXX.xlsx"));
+    if (!workbookFile.open()) {
+        return failed(failureText(path, writeErrorReason(workbookFile.errorString())));
+    }
+    workbookFile.close();
+    const QByteArray workbookName = QFile::encodeName(workbookFile.fileName());
+    lxw_workbook_options options = {};
+    // Rows go to disk as they are written: a million contacts would otherwise be held a second time.
+    options.constant_memory = LXW_TRUE;
+    options.use_zip64 = LXW_TRUE;
+    lxw_workbook* workbook = workbook_new_opt(workbookName.constData(), &options);
+    if (!workbook) {
+        return failed(failureText(path, QStringLiteral("Nicht genug Arbeitsspeicher.")));
+    }
+    lxw_worksheet* sheet = workbook_add_worksheet(workbook, "Kontakte");
+    // The columns' format: what a user types into them stays text too, so "0171 …" keeps its 0. Cells
+    // without a format of their own take it.
+    lxw_format* text = workbook_add_format(workbook);
+    format_set_num_format(text, "@");
+    lxw_format* boldText = workbook_add_format(workbook);
+    format_set_bold(boldText);
+    format_set_num_format(boldText, "@");
+    worksheet_freeze_panes(sheet, 1, 0);
+    static constexpr std::array<double, FieldCount> widths = {28, 24, 18, 18, 18, 30, 26,
+                                                              8,  18, 26, 8,  18, 40};
+    for (int i = 0; i < FieldCount; ++i) {
+        worksheet_set_column(sheet, lxw_col_t(i), lxw_col_t(i), widths[size_t(i)], text);
+    }
+    const QStringList headings = exportHeadings();
+    for (int i = 0; i < FieldCount; ++i) {
+        worksheet_write_string(sheet, 0, lxw_col_t(i), headings.at(i).toUtf8().constData(), boldText);
+    }
+    const Progress progress(request);
+    QByteArray utf8;
+    for (int row = 0; row < list.rows; ++row) {
+        if (!progress.at(row)) {
+            lxw_workbook_free(workbook);
+            return cancelled();
+        }
+        const qsizetype contact = list.contactAt(row);
+        for (int i = 0; i < FieldCount; ++i) {
+            const Field field = Field(i);
+            QStringView value = list.table.text(contact, field);
+            if (value.isEmpty()) {
+                continue;
+            }
+            // A cell holds at most 32,767 characters.
+            constexpr qsizetype MaxCell = 32767;
+            if (value.size() > MaxCell) {
+                value = value.first(value.at(MaxCell - 1).isHighSurrogate() ? MaxCell - 1 : MaxCell);
+            }
+            utf8 = value.toUtf8();
+            const bool favourite = isTelephone(field) && list.table.isBold(contact, field);
+            worksheet_write_string(sheet, lxw_row_t(row + 1), lxw_col_t(i), utf8.constData(),
+                                   favourite ? boldText : nullptr);
+        }
+    }
+    const lxw_error error = workbook_close(workbook);
+    if (error != LXW_NO_ERROR) {
+        const QString reason = error == LXW_ERROR_MEMORY_MALLOC_FAILED
+                                   ? QStringLiteral("Nicht genug Arbeitsspeicher.")
+                                   : writeErrorReason(QString::fromLocal8Bit(std::strerror(errno)));
+        return failed(failureText(path, reason));
+    }
+    QFile workbookBytes(workbookFile.fileName());
+    if (!workbookBytes.open(QIODevice::ReadOnly)) {
+        return failed(failureText(path, writeErrorReason(workbookBytes.errorString())));
+    }
+    while (!workbookBytes.atEnd()) {
+        const QByteArray piece = workbookBytes.read(FlushBytes);
+        if (piece.isEmpty() || file.write(piece) != piece.size()) {
+            break;
+        }
+    }
+    if (workbookBytes.error() != QFileDevice::NoError) {
+        return failed(failureText(path, writeErrorReason(workbookBytes.errorString())));
+    }
+    return commit(file, path);
+}
+
+} // namespace
+
+QStringList exportFileFilters() {
+    return {QStringLiteral("Excel-Tabelle (*.xlsx)"), QStringLiteral("CSV für Excel (Semikolon) (*.csv)"),
+            QStringLiteral("vCard-Datei (*.vcf)"), QStringLiteral("PDF-Telefonliste (*.pdf)")};
+}
+
+std::optional<ExportFormat> exportFormatOf(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == u"xlsx") {
+        return ExportFormat::Xlsx;
+    }
+    if (suffix == u"csv") {
+        return ExportFormat::Csv;
+    }
+    if (suffix == u"vcf") {
+        return ExportFormat::Vcard;
+    }
+    if (suffix == u"pdf") {
+        return ExportFormat::Pdf;
+    }
+    return std::nullopt;
+}
+
+QStringList exportHeadings() {
+    QStringList headings;
+    for (int i = 0; i < FieldCount; ++i) {
+        const Field field = Field(i);
+        QString heading = fieldCaption(field);
+        if (field == Field::WorkPostalCode || field == Field::WorkCity) {
+            heading += QStringLiteral(" (Arbeit)");
+        }
+        headings << heading;
+    }
+    return headings;
+}
+
+ExportResult exportContacts(const ExportRequest& request, const QString& path, ExportFormat format) {
+    if (isSourceFile(path, request)) {
+        return failed(
+            failureText(path, QStringLiteral("Das ist die geöffnete Datei; sie wird nicht überschrieben.")));
+    }
+    try {
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly)) {
+            return failed(failureText(path, writeErrorReason(file.errorString())));
+        }
+        switch (format) {
+        case ExportFormat::Csv:
+            return writeCsv(request, file, path);
+        case ExportFormat::Vcard:
+            return writeVcards(request, file, path);
+        case ExportFormat::Xlsx:
+            return writeXlsx(request, file, path);
+        case ExportFormat::Pdf:
+            if (!writePhoneList(request, file)) {
+                return file.error() == QFileDevice::NoError
+                           ? cancelled()
+                           : failed(failureText(path, writeErrorReason(file.errorString())));
+            }
+            return commit(file, path);
+        }
+    } catch (const std::bad_alloc&) {
+        return failed(failureText(path, QStringLiteral("Nicht genug Arbeitsspeicher.")));
+    }
+    return {};
+}
+
+} // namespace tovanel

@@ -1,0 +1,112 @@
+#include "vcard/valuetext.h"
+
+#include "vcard/decoders.h"
+#include "vcard/fastdecoders.h"
+
+namespace tovanel {
+
+namespace {
+
+void appendString(Text& out, QStringView text) {
+    out.append(text.utf16(), size_t(text.size()));
+}
+
+bool startsWithTelScheme(const Text& number) {
+    constexpr char16_t Scheme[] = u"tel:";
+    if (number.size() < 4) {
+        return false;
+    }
+    for (size_t i = 0; i < 4; ++i) {
+        const char16_t c = number.data()[i];
+        if ((c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c) != Scheme[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+void ValueText::append(Text& out, QByteArrayView raw, const PropertyLexer::Parameters& parameters,
+                       bool guessQuotedPrintable) {
+    QByteArray transferDecoded;
+    QByteArrayView bytes = raw;
+    bool direct = true;
+    if (PropertyLexer::isQuotedPrintable(parameters, parameters.charset, raw, guessQuotedPrintable)) {
+        m_bytes.resize(size_t(raw.size()));
+        m_bytes.resize(size_t(decodeQuotedPrintable(raw, m_bytes.data())));
+        bytes = QByteArrayView(m_bytes.data(), qsizetype(m_bytes.size()));
+        direct = false;
+    } else if (parameters.base64) {
+        transferDecoded = decodeBase64(raw);
+        if (!transferDecoded.isNull()) {
+            bytes = transferDecoded;
+            direct = false;
+        }
+    }
+    const size_t start = out.size();
+    bool backslash = true;
+    if (direct && m_unicodeSource) {
+        appendString(out, QString::fromUtf8(bytes));
+    } else {
+        // ASCII decodes alike under any charset name, and German UTF-8 needs no QString on the way.
+        out.resize(start + size_t(bytes.size()));
+        char16_t* const text = out.data() + start;
+        const size_t ascii = widenAscii(text, bytes.data(), size_t(bytes.size()), backslash);
+        if (ascii < size_t(bytes.size())) {
+            const CharsetFamily family = charsetFamily(parameters.charset);
+            qsizetype utf8 = -1;
+            if (family == CharsetFamily::Utf8 &&
+                (utf8 = continueTwoByteUtf8(text + ascii, bytes, qsizetype(ascii), backslash)) >= 0) {
+                out.resize(start + ascii + size_t(utf8));
+            } else if (family == CharsetFamily::Windows1252) {
+                continueWindows1252(text + ascii, bytes, qsizetype(ascii), backslash);
+            } else {
+                out.resize(start);
+                appendString(out, decodeCharset(bytes, parameters.charset));
+                backslash = true;
+            }
+        }
+    }
+    if (backslash) {
+        out.resize(start + size_t(unescapeText(out.data() + start, qsizetype(out.size() - start))));
+    }
+}
+
+QString ValueText::text(QByteArrayView raw, const PropertyLexer::Parameters& parameters,
+                        bool guessQuotedPrintable) {
+    m_scratch.clear();
+    append(m_scratch, raw, parameters, guessQuotedPrintable);
+    return m_scratch.view().toString();
+}
+
+QString ValueText::generalText(QByteArrayView raw, const PropertyLexer::Parameters& parameters,
+                               bool guessQuotedPrintable) const {
+    QByteArray bytes = raw.toByteArray();
+    bool direct = true;
+    if (PropertyLexer::isQuotedPrintable(parameters, parameters.charset, raw, guessQuotedPrintable)) {
+        bytes = decodeQuotedPrintable(raw);
+        direct = false;
+    } else if (parameters.base64) {
+        if (const QByteArray decoded = decodeBase64(raw); !decoded.isNull()) {
+            bytes = decoded;
+            direct = false;
+        }
+    }
+    return unescapeText(direct && m_unicodeSource ? QString::fromUtf8(bytes)
+                                                  : decodeCharset(bytes, parameters.charset));
+}
+
+void telephoneText(Text& number, Text& out) {
+    if (startsWithTelScheme(number)) {
+        number.eraseFront(4);
+    }
+    if (const std::optional<QStringView> rest = nationalNumberRest(number.view())) {
+        out.push_back(u'0');
+        appendString(out, *rest);
+    } else {
+        out.swap(number);
+    }
+}
+
+} // namespace tovanel

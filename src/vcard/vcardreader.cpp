@@ -1,0 +1,477 @@
+// Reading vCard lines into the table: which properties a card's cells come from, and how their values
+// are decoded into the cells.
+#include "vcard/vcardreader.h"
+
+#include "platform/linereader.h"
+#include "vcard/asciicase.h"
+#include "vcard/cardrules.h"
+#include "vcard/decoders.h"
+#include "vcard/fastdecoders.h"
+#include "vcard/importmessages.h"
+#include "vcard/logicallines.h"
+#include "vcard/propertyline.h"
+#include "vcard/textbuffer.h"
+#include "vcard/valuetext.h"
+#include "vcard/vcardreader_p.h"
+
+#include <QFile>
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <new>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace tovanel {
+
+namespace {
+
+using AsciiCase::is;
+using PropertyLexer::Components;
+using PropertyLexer::firstComponent;
+using PropertyLexer::isBlank;
+using PropertyLexer::Parameters;
+using PropertyLexer::PropertyLine;
+
+enum class Property { Other, Begin, End, FN, N, ORG, TEL, EMAIL, ADR, NOTE, UID };
+
+Property propertyOf(QByteArrayView name) {
+    switch (name.size()) {
+    case 1:
+        return is(name, "N") ? Property::N : Property::Other;
+    case 2:
+        return is(name, "FN") ? Property::FN : Property::Other;
+    case 3:
+        if (is(name, "TEL")) {
+            return Property::TEL;
+        }
+        if (is(name, "ORG")) {
+            return Property::ORG;
+        }
+        if (is(name, "ADR")) {
+            return Property::ADR;
+        }
+        if (is(name, "UID")) {
+            return Property::UID;
+        }
+        return is(name, "END") ? Property::End : Property::Other;
+    case 4:
+        return is(name, "NOTE") ? Property::NOTE : Property::Other;
+    case 5:
+        if (is(name, "BEGIN")) {
+            return Property::Begin;
+        }
+        return is(name, "EMAIL") ? Property::EMAIL : Property::Other;
+    default:
+        return Property::Other;
+    }
+}
+
+QString replaceLineEndings(QString text, const QString& replacement) {
+    text.replace(QStringLiteral("\r\n"), replacement);
+    text.replace(QLatin1Char('\r'), replacement);
+    text.replace(QLatin1Char('\n'), replacement);
+    return text;
+}
+
+void appendString(Text& out, QStringView text) {
+    out.append(text.utf16(), size_t(text.size()));
+}
+
+// Drops the white space at both ends of `text`, in place.
+void trim(Text& text) {
+    const char16_t* data = text.data();
+    size_t end = text.size();
+    while (end > 0 && QChar::isSpace(data[end - 1])) {
+        --end;
+    }
+    size_t front = 0;
+    while (front < end && QChar::isSpace(data[front])) {
+        ++front;
+    }
+    text.resize(end);
+    if (front > 0) {
+        text.eraseFront(front);
+    }
+}
+
+// Whether a property's values may be read as quoted-printable by their look, by the one rule.
+template <size_t N> constexpr bool guesses(const char (&name)[N]) {
+    return ValueText::guessesQuotedPrintable(std::string_view(name, N - 1));
+}
+
+class Reader {
+public:
+    // Reads the device up to `size` bytes (-1: to its end); `stop`, when given, is polled every chunk.
+    Reader(QIODevice& device, const ReadProgress& progress, qint64 size,
+           const std::atomic<bool>* stop = nullptr)
+        : m_lines(device), m_progress(progress), m_stop(stop) {
+        m_total = size;
+        if (size >= 0) {
+            m_lines.setEnd(size);
+        }
+        m_lines.setMaxLineLength(MaxLineLength);
+        watchChunks();
+    }
+    // Reads the bytes [start, end) of a file of single bytes, `total` long.
+    Reader(QIODevice& device, const ReadProgress& progress, qint64 start, qint64 end, qint64 total,
+           const std::atomic<bool>* stop)
+        : m_lines(device, start, end), m_progress(progress), m_stop(stop) {
+        m_total = total;
+        m_nextProgress = start + ProgressStep;
+        watchChunks();
+    }
+
+    VcardReadResult run();
+
+private:
+    using Pending = LogicalLines::Line;
+
+    bool handle(const Pending& line, QByteArrayView text);
+    void apply(const Pending& pending, QByteArrayView line);
+    void decode(Text& out, QByteArrayView raw, const Parameters& parameters, bool guessQuotedPrintable) {
+        m_values.append(out, raw, parameters, guessQuotedPrintable);
+    }
+    Text& clearedField(Field field) {
+        Text& text = m_fields[size_t(field)];
+        text.clear();
+        return text;
+    }
+    void openCard(qint64 begin);
+    void closeCard();
+    // Composes the name an N value gives into m_nName; m_nUsable tells whether it is a name at all.
+    void composeName(QByteArrayView value, const Parameters& parameters);
+    // A card without a name of its own is named by its N, else its company, else its first e-mail.
+    void fallBackName();
+
+    // Progress is told per chunk rather than per line, so a file without line breaks is no different.
+    void watchChunks() {
+        if (!m_progress && m_stop == nullptr) {
+            return;
+        }
+        m_lines.setChunkHook([this](qint64 read) {
+            if (m_stop != nullptr && m_stop->load(std::memory_order_relaxed)) {
+                return false;
+            }
+            if (!m_progress) {
+                return true;
+            }
+            // Every megabyte, and at least every 50 ms: the caller's window then answers a click to
+            // cancel at once, and comes up in time on a slow disk.
+            const auto now = std::chrono::steady_clock::now();
+            if (read >= m_nextProgress || now >= m_nextProgressTime) {
+                m_nextProgress = read + ProgressStep;
+                m_nextProgressTime = now + ProgressInterval;
+                return m_progress(read, m_total);
+            }
+            return true;
+        });
+    }
+
+    static constexpr qint64 ProgressStep = 1 << 20;
+    static constexpr std::chrono::milliseconds ProgressInterval{50};
+    LineReader m_lines;
+    const ReadProgress& m_progress;
+    const std::atomic<bool>* m_stop;
+    qint64 m_nextProgress = ProgressStep;
+    std::chrono::steady_clock::time_point m_nextProgressTime =
+        std::chrono::steady_clock::now() + ProgressInterval;
+    qint64 m_total = -1;
+    VcardReadResult m_result;
+
+    std::string m_logical;
+    ValueText m_values;
+    bool m_inCard = false;
+    bool m_cardOpen = false;
+    std::array<Text, StoredFieldCount> m_fields;
+    Text m_scratch;
+    std::uint8_t m_bold = 0;
+    // What names a card that has no FN: its N line, composed only for such a card, and its first e-mail.
+    std::string m_nLine;
+    Pending m_nPending;
+    bool m_nSeen = false;
+    Text m_nName;
+    bool m_nUsable = false;
+    Text m_firstEmail;
+    bool m_emailSeen = false;
+    qint64 m_cardBegin = 0;
+    qint64 m_cardEnd = -1;
+};
+
+void Reader::openCard(qint64 begin) {
+    closeCard();
+    m_cardOpen = true;
+    m_cardBegin = begin;
+    m_cardEnd = -1;
+    m_bold = 0;
+    m_nSeen = false;
+    m_firstEmail.clear();
+    m_emailSeen = false;
+    for (Text& field : m_fields) {
+        field.clear();
+    }
+}
+
+namespace {
+bool isBlankText(QStringView text) {
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.isSpace(); });
+}
+} // namespace
+
+void Reader::fallBackName() {
+    if (!isBlankText(m_fields[size_t(Field::Name)].view())) {
+        return;
+    }
+    Text& name = m_fields[size_t(Field::Name)];
+    m_nUsable = false;
+    if (m_nSeen) {
+        const PropertyLine n(QByteArrayView(m_nLine.data(), qsizetype(m_nLine.size())), m_nPending.keyEnd,
+                             m_nPending.unquotedKey);
+        composeName(n.value, n.parameters);
+    }
+    if (m_nUsable) {
+        name.swap(m_nName);
+    } else if (const QStringView firma = m_fields[size_t(Field::Company)].view(); !isBlankText(firma)) {
+        name.clear();
+        appendString(name, firma.trimmed());
+    } else if (!isBlankText(m_firstEmail.view())) {
+        name.clear();
+        appendString(name, m_firstEmail.view().trimmed());
+    }
+}
+
+void Reader::closeCard() {
+    if (!m_cardOpen) {
+        return;
+    }
+    fallBackName();
+    std::array<QStringView, StoredFieldCount> texts;
+    for (size_t i = 0; i < texts.size(); ++i) {
+        texts[i] = m_fields[i].view();
+    }
+    m_result.table->append(texts, m_bold, m_cardBegin, m_cardEnd);
+    m_cardOpen = false;
+}
+
+// Returns false when the line stops the reading (an "END" outside a card).
+bool Reader::handle(const Pending& line, QByteArrayView text) {
+    switch (Property(line.kind)) {
+    case Property::Begin:
+        openCard(line.start);
+        m_inCard = true;
+        return true;
+    case Property::End:
+        if (!m_inCard) {
+            return false;
+        }
+        m_inCard = false;
+        m_cardEnd = line.end;
+        closeCard();
+        return true;
+    case Property::Other:
+        return true;
+    default:
+        if (line.keep) {
+            apply(line, text);
+        }
+        return true;
+    }
+}
+
+void Reader::composeName(QByteArrayView value, const Parameters& parameters) {
+    m_nName.clear();
+    m_nUsable = false;
+    const Components parts(value, CardRules::NameParts);
+    for (const int index : CardRules::NameOrder) {
+        // Several values of one part ("Hans,Peter") are separated by commas that no backslash escapes.
+        QByteArrayView rest = parts[index];
+        bool more = !rest.isEmpty();
+        while (more) {
+            const QByteArrayView value = PropertyLexer::takeComponent(rest, ',', more);
+            Text& piece = m_scratch;
+            piece.clear();
+            decode(piece, value, parameters, guesses("N"));
+            const QStringView text = piece.view().trimmed();
+            if (!text.isEmpty()) {
+                if (m_nName.size() != 0) {
+                    m_nName.push_back(u' ');
+                }
+                appendString(m_nName, text);
+                m_nUsable |= CardRules::isNamePart(index);
+            }
+        }
+    }
+}
+
+void Reader::apply(const Pending& pending, QByteArrayView line) {
+    const PropertyLine p(line, pending.keyEnd, pending.unquotedKey);
+    const Parameters& params = p.parameters;
+    switch (Property(pending.kind)) {
+    case Property::FN:
+        decode(clearedField(Field::Name), p.value, params, guesses("FN"));
+        break;
+    case Property::NOTE:
+        decode(clearedField(Field::Note), p.value, params, guesses("NOTE"));
+        break;
+    case Property::UID: {
+        // Kept only to find the same contact again; blanks around it are no part of it. The last line
+        // wins, as for every other single value, so that the cells of a card follow one rule.
+        Text& uid = clearedField(Field::Uid);
+        decode(uid, p.value, params, guesses("UID"));
+        trim(uid);
+        break;
+    }
+    case Property::ORG:
+        decode(clearedField(Field::Company), firstComponent(p.value), params, guesses("ORG"));
+        break;
+    case Property::N:
+        // Most cards have an FN: the N is composed at the card's end only when it is needed.
+        m_nLine.assign(line.data(), size_t(line.size()));
+        m_nPending = pending;
+        m_nSeen = true;
+        break;
+    case Property::EMAIL: {
+        Text& email = clearedField(Field::Email);
+        decode(email, firstComponent(p.value), params, guesses("EMAIL"));
+        if (!m_emailSeen) {
+            m_emailSeen = true;
+            m_firstEmail.append(email.data(), email.size());
+        }
+        break;
+    }
+    case Property::TEL: {
+        const std::optional<Field> telephone = CardRules::telephoneField(params);
+        if (!telephone) {
+            break;
+        }
+        const Field field = *telephone;
+        const std::uint8_t bold = ContactTable::boldBit(field);
+        if (!CardRules::replacesNumber(m_fields[size_t(field)].size() != 0, (m_bold & bold) != 0,
+                                       params.pref)) {
+            break;
+        }
+        Text& number = m_scratch;
+        number.clear();
+        decode(number, firstComponent(p.value), params, guesses("TEL"));
+        telephoneText(number, clearedField(field));
+        m_bold = params.pref ? std::uint8_t(m_bold | bold) : std::uint8_t(m_bold & ~bold);
+        break;
+    }
+    case Property::ADR: {
+        const bool work = CardRules::isWorkAddress(params);
+        const Components parts(p.value, 7);
+        const auto part = [&](Field field, qsizetype index) {
+            Text& text = m_scratch;
+            text.clear();
+            decode(text, parts[index], params, guesses("ADR"));
+            Text& cell = clearedField(field);
+            if (!text.hasLineBreak()) {
+                cell.swap(text);
+            } else {
+                appendString(cell, replaceLineEndings(text.view().toString(), QStringLiteral(", ")));
+            }
+        };
+        part(work ? Field::WorkStreet : Field::HomeStreet, 2);
+        part(work ? Field::WorkCity : Field::HomeCity, 3);
+        part(work ? Field::WorkPostalCode : Field::HomePostalCode, 5);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+VcardReadResult Reader::run() {
+    bool first = true;
+    const auto classify = [&](QByteArrayView name, Pending& line) {
+        if (first) {
+            m_values.setUnicodeSource(m_lines.encoding() != LineReader::Encoding::Bytes);
+            first = false;
+        }
+        const Property property = propertyOf(name);
+        line.kind = int(property);
+        line.keep = m_inCard && property != Property::Other && property != Property::Begin &&
+                    property != Property::End;
+    };
+    const bool stopped = !LogicalLines::forEach(
+        m_lines, m_logical, classify,
+        [this](const Pending& line, QByteArrayView text) { return handle(line, text); });
+    closeCard();
+    if (m_lines.cancelled()) {
+        VcardReadResult cancelled;
+        cancelled.status = VcardReadResult::Status::Cancelled;
+        return cancelled;
+    }
+    if (m_lines.failed()) {
+        m_result.status = VcardReadResult::Status::ReadError;
+        m_result.error = m_lines.errorString();
+    } else if (stopped) {
+        m_result.status = VcardReadResult::Status::StrayEnd;
+    }
+    if (m_progress && !stopped) {
+        m_progress(m_lines.bytesRead(), m_total);
+    }
+    return std::move(m_result);
+}
+
+} // namespace
+
+VcardReadResult VcardReading::readLines(QIODevice& device, const ReadOptions& options, qint64 size) {
+    if (options.rangeStart >= 0) {
+        Reader reader(device, options.progress, options.rangeStart, options.rangeEnd, size, options.stop);
+        return reader.run();
+    }
+    Reader reader(device, options.progress, size, options.stop);
+    return reader.run();
+}
+
+VcardReadResult readVcard(QIODevice& device, const ReadOptions& options) {
+    const qint64 size = options.size >= 0 ? options.size : device.isSequential() ? -1 : device.size();
+    if (options.rangeStart >= 0 || options.partBytes == ReadOptions::OneThread) {
+        return VcardReading::readLines(device, options, size);
+    }
+    if (options.partBytes > 0) {
+        return VcardReading::readInParts(device, options, options.partBytes, size);
+    }
+    // Large files are read by two threads; below this the second thread costs more than it saves.
+    constexpr qint64 TwoThreadsFrom = 16 << 20;
+    if (!device.isSequential() && size >= TwoThreadsFrom && std::thread::hardware_concurrency() >= 2) {
+        // Eight parts, which the two threads take in turn: a thread that gets less of the processor
+        // from other programs then reads fewer of them, rather than keeping the other waiting.
+        return VcardReading::readInParts(device, options, (size + 7) / 8, size);
+    }
+    return VcardReading::readLines(device, options, size);
+}
+
+VcardReadResult readVcardFile(const QString& path, ReadOptions options) {
+    VcardReadResult result;
+    try {
+        QFile file;
+        FileStamp stamp;
+        QString reason;
+        if (!openRegularFile(path, file, &stamp, &reason)) {
+            result.status = VcardReadResult::Status::ReadError;
+            result.error = reason;
+            return result;
+        }
+        options.size = stamp.size;
+        result = readVcard(file, options);
+        result.stamp = stamp;
+        result.table->setSourceStamp(stamp);
+        if (result.status == VcardReadResult::Status::ReadError) {
+            result.error = readFailureReason(path, result.error);
+        }
+    } catch (const std::bad_alloc&) {
+        // The partial tables are gone with the unwinding; what is left is enough for the message.
+        result.table.reset();
+        result.table = std::make_shared<ContactTable>();
+        result.status = VcardReadResult::Status::OutOfMemory;
+        result.error.clear();
+    }
+    return result;
+}
+
+} // namespace tovanel

@@ -1,0 +1,388 @@
+#include "contacts/contactref.h"
+#include "contacts/contacttable.h"
+#include "corpus.h"
+#include "export/contactexport.h"
+#include "importedlists.h"
+#include "tempfiles.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTest>
+#include <QXmlStreamReader>
+
+using namespace tovanel;
+
+namespace {
+
+QString kontakte() {
+    return qEnvironmentVariable("TOVANEL_TEST_DATA") + QStringLiteral("/../../examples/kontakte.vcf");
+}
+
+ContactList listOf(const ImportedLists& lists) {
+    return {*lists.result.table, lists.contacts.rowCount(),
+            [&lists](int row) { return lists.contacts.contactAt(row); }};
+}
+
+// Every row of the list as its 13 texts, the headings first.
+QList<QStringList> cellsOf(const ImportedLists& lists) {
+    QList<QStringList> rows{exportHeadings()};
+    for (int row = 0; row < lists.contacts.rowCount(); ++row) {
+        QStringList cells;
+        for (int i = 0; i < FieldCount; ++i) {
+            cells << lists.result.table->text(lists.contacts.contactAt(row), Field(i)).toString();
+        }
+        rows << cells;
+    }
+    return rows;
+}
+
+QByteArray run(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+        qWarning("%s failed: %s", qPrintable(program), process.readAllStandardError().constData());
+        return {};
+    }
+    return process.readAllStandardOutput();
+}
+
+// RFC 4180 with ";", as a spreadsheet reads it; an apostrophe that keeps a formula from running is
+// taken off again.
+QList<QStringList> readCsv(const QByteArray& bytes) {
+    QString text = QString::fromUtf8(bytes);
+    QList<QStringList> rows;
+    QStringList row;
+    QString cell;
+    bool quoted = false;
+    bool wasQuoted = false;
+    const auto endCell = [&] {
+        if (wasQuoted && cell.size() > 1 && cell.at(0) == u'\'' &&
+            QStringView(u"=+-@\t\r").contains(cell.at(1))) {
+            cell.remove(0, 1);
+        }
+        row << cell;
+        cell.clear();
+        wasQuoted = false;
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (quoted) {
+            if (c == u'"' && i + 1 < text.size() && text.at(i + 1) == u'"') {
+                cell += c;
+                ++i;
+            } else if (c == u'"') {
+                quoted = false;
+            } else {
+                cell += c;
+            }
+        } else if (c == u'"') {
+            quoted = wasQuoted = true;
+        } else if (c == u';') {
+            endCell();
+        } else if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n') {
+            endCell();
+            rows << row;
+            row.clear();
+            ++i;
+        } else {
+            cell += c;
+        }
+    }
+    return rows;
+}
+
+struct Sheet {
+    QList<QStringList> rows;
+    QList<QList<int>> styles; // each cell's style index, -1 where there is no cell
+    bool formula = false;
+    bool notText = false;
+};
+
+// The worksheet's cells by their references ("B7"), every one a text cell.
+Sheet readSheet(const QByteArray& xml) {
+    Sheet sheet;
+    QXmlStreamReader reader(xml);
+    int row = -1;
+    int column = 0;
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (!reader.isStartElement()) {
+            continue;
+        }
+        if (reader.name() == u"row") {
+            row = reader.attributes().value(QLatin1String("r")).toInt() - 1;
+            while (sheet.rows.size() <= row) {
+                sheet.rows << QStringList(FieldCount);
+                sheet.styles << QList<int>(FieldCount, -1);
+            }
+        } else if (reader.name() == u"c") {
+            const QStringView reference = reader.attributes().value(QLatin1String("r"));
+            column = reference.at(0).unicode() - u'A';
+            sheet.notText |= reader.attributes().value(QLatin1String("t")) != u"inlineStr";
+            sheet.styles[row][column] = reader.attributes().value(QLatin1String("s")).toInt();
+        } else if (reader.name() == u"t") {
+            // Excel's escape for characters XML cannot carry as they are.
+            static const QRegularExpression escaped(QStringLiteral("_x([0-9A-F]{4})_"));
+            QString text = reader.readElementText();
+            QRegularExpressionMatch match;
+            for (qsizetype at = 0; (match = escaped.match(text, at)).hasMatch();) {
+                text.replace(match.capturedStart(), match.capturedLength(),
+                             QChar(match.captured(1).toUShort(nullptr, 16)));
+                at = match.capturedStart() + 1;
+            }
+            sheet.rows[row][column] = text;
+        } else if (reader.name() == u"f") {
+            sheet.formula = true;
+        }
+    }
+    return sheet;
+}
+
+} // namespace
+
+class tst_ContactExport : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { Corpus::announce(); }
+
+    void everyFileFormatGivesBackTheListsCells_data();
+    void everyFileFormatGivesBackTheListsCells();
+    void csvKeepsSpreadsheetsFromRunningCells_data();
+    void csvKeepsSpreadsheetsFromRunningCells();
+    void aFileIsWrittenWholeOrNotAtAll_data();
+    void aFileIsWrittenWholeOrNotAtAll();
+    void phoneListHasEveryContactOnNumberedA4Pages_data();
+    void phoneListHasEveryContactOnNumberedA4Pages();
+};
+
+void tst_ContactExport::everyFileFormatGivesBackTheListsCells_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("sorted");
+    QTest::newRow("kontakte.vcf") << kontakte() << false;
+    QTest::newRow("kontakte.vcf sorted by name") << kontakte() << true;
+    // Each card is copied out of its own file, from its own file's positions.
+    QTest::newRow("kontakte.vcf twice, one list") << kontakte() + u'|' + kontakte() << false;
+    const QStringList files = Corpus::files();
+    if (files.isEmpty()) {
+        QTest::newRow("corpus") << QString() << false;
+    }
+    for (const QString& file : files) {
+        QTest::newRow(qPrintable(QDir(Corpus::folder()).relativeFilePath(file))) << file << false;
+    }
+}
+
+// Read back the way a spreadsheet or another address book would: the same cells in the same order.
+void tst_ContactExport::everyFileFormatGivesBackTheListsCells() {
+    QFETCH(QString, path);
+    QFETCH(bool, sorted);
+    if (path.isEmpty()) {
+        QSKIP(qPrintable(Corpus::offReason()));
+    }
+    const QStringList files = path.split(u'|');
+    auto table = std::make_shared<ContactTable>();
+    for (const QString& file : files) {
+        VcardReadResult read = readVcardFile(file);
+        table->appendFile(*read.table, tableSource(file, *read.table));
+    }
+    ImportedLists lists(table);
+    if (sorted) {
+        lists.contacts.sort(ContactColumn::Name);
+    }
+    const QList<QStringList> expected = cellsOf(lists);
+    const ExportRequest request{.list = listOf(lists), .sourcePath = files.constFirst()};
+    TempFiles out;
+
+    QCOMPARE(exportContacts(request, out.path(QStringLiteral("a.csv")), ExportFormat::Csv).error, QString());
+    QFile csv(out.path(QStringLiteral("a.csv")));
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    const QByteArray csvBytes = csv.readAll();
+    QVERIFY(csvBytes.startsWith("\xEF\xBB\xBF"));
+    QCOMPARE(readCsv(csvBytes.mid(3)), expected);
+
+    QCOMPARE(exportContacts(request, out.path(QStringLiteral("a.xlsx")), ExportFormat::Xlsx).error,
+             QString());
+    const QStringList unzip{QStringLiteral("-p"), out.path(QStringLiteral("a.xlsx"))};
+    const QByteArray sheetXml =
+        run(QStringLiteral("unzip"), unzip + QStringList{QStringLiteral("xl/worksheets/sheet1.xml")});
+    Sheet sheet = readSheet(sheetXml);
+    // A contact without a single text has no row in the sheet.
+    while (sheet.rows.size() < expected.size()) {
+        sheet.rows << QStringList(FieldCount);
+        sheet.styles << QList<int>(FieldCount, -1);
+    }
+    QCOMPARE(sheet.rows, expected);
+    QVERIFY(!sheet.formula);
+    QVERIFY(!sheet.notText);
+    QVERIFY(sheetXml.contains("ySplit=\"1\""));
+    // Favourites share the headings' bold style, and no other cell does.
+    const int boldStyle = sheet.styles.at(0).at(0);
+    for (int row = 1; row < sheet.rows.size(); ++row) {
+        for (int i = 0; i < FieldCount; ++i) {
+            const bool favourite =
+                lists.result.table->isBold(lists.contacts.contactAt(row - 1), Field(i)) && i >= 2 && i <= 4;
+            if (!sheet.rows.at(row).at(i).isEmpty()) {
+                QCOMPARE(sheet.styles.at(row).at(i) == boldStyle, favourite);
+            }
+        }
+    }
+
+    QCOMPARE(exportContacts(request, out.path(QStringLiteral("a.vcf")), ExportFormat::Vcard).error,
+             QString());
+    const ImportedLists again(out.path(QStringLiteral("a.vcf")));
+    QCOMPARE(cellsOf(again), expected);
+    // In file order the cards are the file's own bytes: the same positions, the same dump.
+    if (!sorted && files.size() == 1) {
+        QCOMPARE(again.dumpLines(), lists.dumpLines());
+    }
+}
+
+void tst_ContactExport::csvKeepsSpreadsheetsFromRunningCells_data() {
+    QTest::addColumn<QByteArray>("card");
+    QTest::addColumn<QString>("line"); // the contact's line without its line break
+    // The first cells as written, the rest empty.
+    const auto line = [](QStringList cells) {
+        while (cells.size() < FieldCount) {
+            cells << QString();
+        }
+        return cells.join(u';');
+    };
+    const auto row = [&](const char* name, const char* card, std::initializer_list<const char*> cells) {
+        QStringList texts;
+        for (const char* cell : cells) {
+            texts << QString::fromUtf8(cell);
+        }
+        QTest::newRow(name) << QByteArray(card) << line(texts);
+    };
+    row("plain", "FN:Anna\nTEL;CELL:0171 123\n", {"Anna", "", "0171 123"});
+    row("equals sign", "FN:=1+2\n", {"\"'=1+2\""});
+    row("at sign", "FN:@SUM(A1)\n", {"\"'@SUM(A1)\""});
+    row("minus in a name", "FN:-Meier\n", {"\"'-Meier\""});
+    row("plus in an e-mail", "FN:A\nEMAIL:+x@example.org\n", {"A", "", "", "", "", "\"'+x@example.org\""});
+    row("number with plus, dashes, slash, brackets, dot stays", "FN:A\nTEL;CELL:+43 664-12/34 (5).6\n",
+        {"A", "", "+43 664-12/34 (5).6"});
+    row("number with a letter is guarded", "FN:A\nTEL;CELL:+1 CALL\n", {"A", "", "\"'+1 CALL\""});
+    row("semicolon is quoted", "FN:A\\;B\n", {"\"A;B\""});
+    row("quote is doubled", "FN:Sag \"Hallo\"\n", {"\"Sag \"\"Hallo\"\"\""});
+    QTest::newRow("line break stays in its cell")
+        << QByteArray("FN:A\nNOTE:eins\\nzwei\n") << QStringLiteral("A;;;;;;;;;;;;\"eins\nzwei\"");
+}
+
+void tst_ContactExport::csvKeepsSpreadsheetsFromRunningCells() {
+    QFETCH(QByteArray, card);
+    QFETCH(QString, line);
+    const ImportedLists lists("BEGIN:VCARD\nVERSION:3.0\n" + card + "END:VCARD\n");
+    TempFiles out;
+    const QString path = out.path(QStringLiteral("a.csv"));
+    QCOMPARE(exportContacts({.list = listOf(lists)}, path, ExportFormat::Csv).error, QString());
+    QFile csv(path);
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(csv.readAll());
+    const qsizetype start = text.indexOf(QStringLiteral("\r\n")) + 2;
+    QCOMPARE(text.mid(start), line + QStringLiteral("\r\n"));
+}
+
+void tst_ContactExport::aFileIsWrittenWholeOrNotAtAll_data() {
+    QTest::addColumn<ExportFormat>("format");
+    QTest::addColumn<QString>("target"); // "source", "link to source", "missing folder", or a name
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<QString>("error"); // how the message's second line begins; empty: cancelled
+    for (const ExportFormat format :
+         {ExportFormat::Xlsx, ExportFormat::Csv, ExportFormat::Vcard, ExportFormat::Pdf}) {
+        const QString name = exportFileFilters().at(int(format)).section(u' ', 0, 0);
+        QTest::newRow(qPrintable(name + QStringLiteral(": cancelled")))
+            << format << QStringLiteral("old") << true << QString();
+        QTest::newRow(qPrintable(name + QStringLiteral(": the open file")))
+            << format << QStringLiteral("source") << false << QStringLiteral("Das ist die geöffnete Datei");
+    }
+    QTest::newRow("the open file by another name") << ExportFormat::Csv << QStringLiteral("link to source")
+                                                   << false << QStringLiteral("Das ist die geöffnete Datei");
+    QTest::newRow("missing folder") << ExportFormat::Csv << QStringLiteral("missing folder") << false
+                                    << QStringLiteral("Den Ordner gibt es nicht.");
+}
+
+void tst_ContactExport::aFileIsWrittenWholeOrNotAtAll() {
+    QFETCH(ExportFormat, format);
+    QFETCH(QString, target);
+    QFETCH(bool, cancel);
+    QFETCH(QString, error);
+    TempFiles files;
+    QFile original(kontakte());
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    const QByteArray before = original.readAll();
+    const QString source = files.write(QStringLiteral("kontakte.vcf"), before);
+    QVERIFY(QFile::link(source, files.path(QStringLiteral("link to source"))));
+    files.write(QStringLiteral("old"), "old");
+    const QString path = target == u"missing folder" ? files.path(QStringLiteral("nowhere/a.csv"))
+                         : target == u"source"       ? source
+                                                     : files.path(target);
+    QFile targetFile(path);
+    const QByteArray targetBefore =
+        QFile::exists(path) && targetFile.open(QIODevice::ReadOnly) ? targetFile.readAll() : QByteArray();
+    targetFile.close();
+
+    ImportedLists lists(source);
+    const ExportRequest request{.list = listOf(lists),
+                                .sourcePath = source,
+                                .progress = [cancel](qsizetype, qsizetype) { return !cancel; }};
+    const ExportResult result = exportContacts(request, path, format);
+    QCOMPARE(result.status, error.isEmpty() ? ExportResult::Status::Cancelled : ExportResult::Status::Failed);
+    QVERIFY2(result.error.section(u'\n', 1).startsWith(error), qPrintable(result.error));
+    QCOMPARE(QFile::exists(path), !targetBefore.isEmpty());
+    if (targetFile.open(QIODevice::ReadOnly)) {
+        QCOMPARE(targetFile.readAll(), targetBefore);
+    }
+    QCOMPARE(QDir(files.path(QString())).entryList(QDir::Files | QDir::System).size(), 3);
+}
+
+void tst_ContactExport::phoneListHasEveryContactOnNumberedA4Pages_data() {
+    QTest::addColumn<int>("contacts");
+    QTest::addColumn<bool>("sorted");
+    QTest::newRow("one page") << 3 << false;
+    QTest::newRow("several pages") << 250 << false;
+    QTest::newRow("several pages with letters") << 250 << true;
+}
+
+void tst_ContactExport::phoneListHasEveryContactOnNumberedA4Pages() {
+    QFETCH(int, contacts);
+    QFETCH(bool, sorted);
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) {
+        QSKIP("pdftotext (poppler-utils) is not installed");
+    }
+    QByteArray cards;
+    static constexpr std::array<const char*, 5> initials = {"Ä", "B", "Ö", "ß", "Z"};
+    for (int i = 0; i < contacts; ++i) {
+        cards += QByteArray("BEGIN:VCARD\nFN:") + initials[size_t(i) % initials.size()] + "ußer " +
+                 QByteArray::number(i) + "\nTEL;CELL:0171 " + QByteArray::number(i) + "\nEND:VCARD\n";
+    }
+    ImportedLists lists(cards);
+    if (sorted) {
+        lists.contacts.sort(ContactColumn::Name);
+    }
+    TempFiles out;
+    const QString path = out.path(QStringLiteral("a.pdf"));
+    const ExportRequest request{
+        .list = listOf(lists), .title = QStringLiteral("Grüße.vcf"), .sortedByName = sorted};
+    QCOMPARE(exportContacts(request, path, ExportFormat::Pdf).error, QString());
+
+    const QString info = QString::fromUtf8(run(QStringLiteral("pdfinfo"), {path}));
+    QVERIFY2(info.contains(QStringLiteral("(A4)")), qPrintable(info));
+    const int pages = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info).captured(1).toInt();
+    QCOMPARE(pages > 1, contacts > 100);
+    const QString text = QString::fromUtf8(run(QStringLiteral("pdftotext"), {path, QStringLiteral("-")}));
+    QVERIFY(text.contains(QStringLiteral("Grüße.vcf")));
+    for (int i = 0; i < contacts; ++i) {
+        const QString name = QString::fromUtf8(initials[size_t(i) % initials.size()]) +
+                             QStringLiteral("ußer ") + QString::number(i);
+        QVERIFY2(text.count(name + u'\n') + text.count(name + u' ') >= 1, qPrintable(name));
+    }
+    for (int page = 1; page <= pages; ++page) {
+        QVERIFY(text.contains(QStringLiteral("Seite %1 von %2").arg(page).arg(pages)));
+    }
+    // A letter heading before each initial, on a line of its own.
+    QCOMPARE(text.contains(QRegularExpression(QStringLiteral("(^|\\n)Z\\n"))), sorted);
+}
+
+QTEST_MAIN(tst_ContactExport)
+#include "tst_contactexport.moc"
