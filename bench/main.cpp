@@ -1,7 +1,7 @@
 // tovanel-bench: inspects and measures the import outside the viewer, through the viewer's own import
 // code and table model.
 #include "card/contactrows.h"
-#include "contactlist/addresstablemodel.h"
+#include "contactlist/contactlistmodel.h"
 #include "contacts/contactref.h"
 #include "contacts/duplicates.h"
 #include "export/contactexport.h"
@@ -36,7 +36,7 @@ namespace {
 
 // Reads a file into both lists as the window does, its messages to standard error; after an "END" line
 // outside a card no other file is asked for.
-void importFile(const QString& path, AddressTableModel& contactModel, AddressTableModel& addressModel) {
+void importFile(const QString& path, ContactListModel& contactModel, ContactListModel& addressModel) {
     const VcardReadResult result = readVcardFile(path);
     for (const QString& text : ImportMessages::forResult(result, path)) {
         std::fprintf(stderr, "%s\n", TableDump::message(text).toUtf8().constData());
@@ -142,7 +142,7 @@ struct Import {
     double cpu = 0;
 };
 
-Import timedImport(const QString& path, AddressTableModel& contactModel, AddressTableModel& addressModel) {
+Import timedImport(const QString& path, ContactListModel& contactModel, ContactListModel& addressModel) {
     const double cpuStart = cpuSeconds();
     QElapsedTimer timer;
     timer.start();
@@ -151,8 +151,8 @@ Import timedImport(const QString& path, AddressTableModel& contactModel, Address
 }
 
 int dump(const QString& path) {
-    AddressTableModel contactModel(AddressTableModel::List::Contacts);
-    AddressTableModel addressModel(AddressTableModel::List::Addresses);
+    ContactListModel contactModel(ContactListModel::List::Contacts);
+    ContactListModel addressModel(ContactListModel::List::Addresses);
     importFile(path, contactModel, addressModel);
     QTextStream out(stdout);
     out.setEncoding(QStringConverter::Utf8);
@@ -175,8 +175,8 @@ void printMemoryLimit(qint64 bytes, double peakMb) {
 }
 
 int import(const QString& path) {
-    AddressTableModel contactModel(AddressTableModel::List::Contacts);
-    AddressTableModel addressModel(AddressTableModel::List::Addresses);
+    ContactListModel contactModel(ContactListModel::List::Contacts);
+    ContactListModel addressModel(ContactListModel::List::Addresses);
     const Import run = timedImport(path, contactModel, addressModel);
     const qint64 bytes = fileSize(path);
     const double peak = peakRssMb();
@@ -192,8 +192,8 @@ int card(const QString& path, const QString& number) {
     bool ok = false;
     const int n = number.toInt(&ok);
     const VcardReadResult result = readVcardFile(path);
-    AddressTableModel contactModel(AddressTableModel::List::Contacts);
-    AddressTableModel addressModel(AddressTableModel::List::Addresses);
+    ContactListModel contactModel(ContactListModel::List::Contacts);
+    ContactListModel addressModel(ContactListModel::List::Addresses);
     contactModel.setTable(result.table);
     addressModel.setTable(result.table);
     if (!ok || n < 1 || n > contactModel.rowCount()) {
@@ -250,8 +250,8 @@ int compare(const QString& path) {
         std::fprintf(stderr, "cannot read %s\n", qPrintable(path));
         return 1;
     }
-    AddressTableModel contactModel(AddressTableModel::List::Contacts);
-    AddressTableModel addressModel(AddressTableModel::List::Addresses);
+    ContactListModel contactModel(ContactListModel::List::Contacts);
+    ContactListModel addressModel(ContactListModel::List::Addresses);
     const Import run = timedImport(path, contactModel, addressModel);
     const LineScan after = lineScan(path);
     const double scanSeconds = std::min(before.seconds, after.seconds);
@@ -271,7 +271,7 @@ int compare(const QString& path) {
 }
 
 // A hash of the row order, so that two builds can be shown to sort alike.
-quint64 orderHash(const AddressTableModel& model) {
+quint64 orderHash(const ContactListModel& model) {
     quint64 hash = 1469598103934665603ull;
     for (int row = 0; row < model.rowCount(); ++row) {
         hash = (hash ^ quint64(model.contactAt(row))) * 1099511628211ull;
@@ -280,12 +280,12 @@ quint64 orderHash(const AddressTableModel& model) {
 }
 
 int sort(const QString& path) {
-    AddressTableModel contactModel(AddressTableModel::List::Contacts);
-    AddressTableModel addressModel(AddressTableModel::List::Addresses);
+    ContactListModel contactModel(ContactListModel::List::Contacts);
+    ContactListModel addressModel(ContactListModel::List::Addresses);
     const Import run = timedImport(path, contactModel, addressModel);
     const double afterImportMb = peakRssMb();
     int failures = 0;
-    QObject::connect(&contactModel, &AddressTableModel::sortFailed, [&failures] { ++failures; });
+    QObject::connect(&contactModel, &ContactListModel::sortFailed, [&failures] { ++failures; });
     constexpr int NameColumn = 1;
     QElapsedTimer timer;
     timer.start();
@@ -317,8 +317,8 @@ int exportList(const QString& path, const QString& out) {
     if (!format) {
         return usage();
     }
-    AddressTableModel contactModel(AddressTableModel::List::Contacts);
-    AddressTableModel addressModel(AddressTableModel::List::Addresses);
+    ContactListModel contactModel(ContactListModel::List::Contacts);
+    ContactListModel addressModel(ContactListModel::List::Addresses);
     const Import run = timedImport(path, contactModel, addressModel);
     const double listMb = statusMb("VmRSS:");
     resetPeakRss();
@@ -421,8 +421,7 @@ double findDuplicates(ContactTable& table) {
 // file is read on its own (from 16 MB on in parts on two threads), a file already in the list is passed
 // over, each table is appended without copying its texts, and both models take the list. One file goes
 // the same way; the window's own path for it differs only in skipping the check for a file listed twice.
-FileList readList(const QStringList& paths, AddressTableModel& contactModel,
-                  AddressTableModel& addressModel) {
+FileList readList(const QStringList& paths, ContactListModel& contactModel, ContactListModel& addressModel) {
     FileList list;
     list.table = std::make_shared<ContactTable>();
     const double cpuStart = cpuSeconds();
@@ -465,8 +464,8 @@ void printDuplicates(const FileList& list) {
 }
 
 int files(const QStringList& paths) {
-    AddressTableModel contactModel(AddressTableModel::List::Contacts);
-    AddressTableModel addressModel(AddressTableModel::List::Addresses);
+    ContactListModel contactModel(ContactListModel::List::Contacts);
+    ContactListModel addressModel(ContactListModel::List::Addresses);
     const FileList list = readList(paths, contactModel, addressModel);
     const double peak = peakRssMb();
     std::printf("files=%d cards=%lld seconds=%.3f cpu_seconds=%.3f peak_rss_mb=%.1f total_mb=%.1f "
@@ -504,8 +503,8 @@ int filesCompare(const QString& single, const QStringList& paths) {
     } runs[2];
     for (int round = 0; round < Rounds; ++round) {
         for (int which = 0; which < 2; ++which) {
-            AddressTableModel contactModel(AddressTableModel::List::Contacts);
-            AddressTableModel addressModel(AddressTableModel::List::Addresses);
+            ContactListModel contactModel(ContactListModel::List::Contacts);
+            ContactListModel addressModel(ContactListModel::List::Addresses);
             const FileList list =
                 readList(which == 0 ? QStringList{single} : paths, contactModel, addressModel);
             Runs& r = runs[which];
@@ -541,8 +540,8 @@ int filter(const QString& path, QStringList texts) {
     if (texts.isEmpty()) {
         texts = {QStringLiteral("müll"), QStringLiteral("0171")};
     }
-    AddressTableModel contactModel(AddressTableModel::List::Contacts);
-    AddressTableModel addressModel(AddressTableModel::List::Addresses);
+    ContactListModel contactModel(ContactListModel::List::Contacts);
+    ContactListModel addressModel(ContactListModel::List::Addresses);
     const FileList list = readList({path}, contactModel, addressModel);
     std::printf("cards=%lld seconds=%.3f duplicates_seconds=%.3f\n",
                 static_cast<long long>(list.table->size()), list.seconds, list.duplicatesSeconds);
@@ -589,8 +588,8 @@ int filter(const QString& path, QStringList texts) {
 // The duplicate groups of an imported list: time, the memory they take above the list (result included),
 // and what they found.
 int duplicates(const QString& path) {
-    AddressTableModel contactModel(AddressTableModel::List::Contacts);
-    AddressTableModel addressModel(AddressTableModel::List::Addresses);
+    ContactListModel contactModel(ContactListModel::List::Contacts);
+    ContactListModel addressModel(ContactListModel::List::Addresses);
     const Import run = timedImport(path, contactModel, addressModel);
     const ContactTable& table = contactModel.table();
     const double listMb = statusMb("VmRSS:");

@@ -1,6 +1,6 @@
 // tovanel-viewbench: drives the real main window (offscreen unless a platform is chosen) through a big
 // file and prints how long each step takes until its events are handled and the window has repainted.
-#include "contactlist/addresstablemodel.h"
+#include "contactlist/contactlistmodel.h"
 #include "detailwindow/detailwindow.h"
 #include "generator.h"
 #include "mainwindow/mainwindow.h"
@@ -158,7 +158,7 @@ int longCell(MainWindow& window, QuietDialogs& dialogs, const QString& file, int
     std::printf("file: %d MB name, company and e-mail; peak before the import %.0f MB\n", megabytes,
                 peakRssMb());
     report("import end -> list shown", importShown(window, file), 1000, peakNote);
-    AddressTableModel* model = window.contactModel();
+    ContactListModel* model = window.contactModel();
     ListBox* list = window.contactList();
     if (model->rowCount() != 3) {
         std::printf("%d rows, messages: %s\n", model->rowCount(), qPrintable(dialogs.messages.join(u'|')));
@@ -402,7 +402,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     ListBox* list = window.contactList();
-    AddressTableModel* model = window.contactModel();
+    ContactListModel* model = window.contactModel();
 
     // Import: the reading ends where the import hands the finished table to the list.
     QElapsedTimer clock;
@@ -439,10 +439,10 @@ int main(int argc, char* argv[]) {
                      QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                                        list->visualRect(target).center());
                  }),
-           100, [&] { return QStringLiteral("row %1").arg(list->listIndex()); });
+           100, [&] { return QStringLiteral("row %1").arg(list->selectedRow()); });
 
     report("End key", timed(&window, [&] { QTest::keyClick(list, Qt::Key_End); }), 100,
-           [&] { return QStringLiteral("row %1").arg(list->listIndex()); });
+           [&] { return QStringLiteral("row %1").arg(list->selectedRow()); });
 
     DetailWindow* detail = window.detail();
     const Times detailMs = timed(detail, [&] {

@@ -4,7 +4,7 @@
 // reads them, and the bytes are offered to the photo decoding as a picture, also inside GIF and icon
 // headers that claim another size. The duplicate groups come out the same when every key's hash collides.
 #include "card/cardrows.h"
-#include "contactlist/addresstablemodel.h"
+#include "contactlist/contactlistmodel.h"
 #include "contacts/duplicates.h"
 #include "platform/linereader.h"
 #include "vcard/vcardreader.h"
@@ -66,9 +66,9 @@ std::vector<Line> lines(const QByteArray& bytes, qsizetype chunkSize, qsizetype 
     return out;
 }
 
-void readBack(const AddressTableModel& model) {
+void readBack(const ContactListModel& model) {
     for (int row = 0; row < model.rowCount(); ++row) {
-        for (int column = 0; column < AddressTableModel::ColumnCount; ++column) {
+        for (int column = 0; column < ContactListModel::ColumnCount; ++column) {
             const QString text = model.cell(row, column);
             (void)model.isBold(row, column);
             check(!text.isNull() || text.isEmpty());
@@ -110,8 +110,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         previousBegin = begin;
     }
 
-    AddressTableModel contactModel(AddressTableModel::List::Contacts);
-    AddressTableModel addressModel(AddressTableModel::List::Addresses);
+    ContactListModel contactModel(ContactListModel::List::Contacts);
+    ContactListModel addressModel(ContactListModel::List::Addresses);
     contactModel.setTable(result.table);
     addressModel.setTable(result.table);
     check(contactModel.rowCount() == addressModel.rowCount());

@@ -323,7 +323,7 @@ bool App::eventFilter(QObject* watched, QEvent* event) {
 MainWindow& App::ensureMainWindow() {
     if (!m_window) {
         m_window = new MainWindow(m_dialogs);
-        connect(m_window, &MainWindow::fileReadToEnd, this, [this] { m_openOK = true; });
+        connect(m_window, &MainWindow::fileReadToEnd, this, [this] { m_readFileToEnd = true; });
         m_window->setQuitHandler([this] { m_quit(); });
         connectMenuActions();
         emit mainWindowCreated(m_window);
@@ -339,7 +339,7 @@ void App::connectMenuActions() {
 }
 
 void App::showOrQuit() {
-    if (m_openOK) {
+    if (m_readFileToEnd) {
         m_window->show();
         m_window->raise();
         m_window->activateWindow();

@@ -78,7 +78,7 @@ public:
     static constexpr qsizetype MaxOpenEvents = 10000;
 
     // True once any import has read its file to the end; never reset.
-    bool openOK() const { return m_openOK; }
+    bool hasReadFileToEnd() const { return m_readFileToEnd; }
     // The main window, or nullptr before the first document request.
     MainWindow* mainWindow() const { return m_window.data(); }
 
@@ -105,7 +105,7 @@ private:
     std::function<void()> m_quit;
     QList<QStringList> m_pending;
     QStringList m_openEvents; // file-open events not yet made a request
-    bool m_openOK = false;
+    bool m_readFileToEnd = false;
     bool m_busy = false;
     bool m_documentRequested = false;
     bool m_retryScheduled = false;

@@ -76,7 +76,7 @@ void DetailWindow::createControls() {
     connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         const int row = m_list->indexAt(pos).row();
         if (row >= 0) {
-            m_list->setListIndex(row);
+            m_list->selectRow(row);
             popUpMenu(rowMenu(row), m_list->viewport()->mapToGlobal(pos));
         }
     });
@@ -218,7 +218,7 @@ void DetailWindow::showList() {
 }
 
 void DetailWindow::showRowMessage() {
-    const int row = m_list->listIndex();
+    const int row = m_list->selectedRow();
     if (row < 0) {
         return;
     }
@@ -265,7 +265,7 @@ void DetailWindow::copyValue() {
         m_sourceText->copyToClipboard();
         return;
     }
-    const int row = m_list->listIndex();
+    const int row = m_list->selectedRow();
     if (row >= 0) {
         const DetailRows::Row& r = m_rows->row(row);
         if (isPicture(r)) {
@@ -304,7 +304,7 @@ QMenu* DetailWindow::rowMenu(int row) {
 }
 
 void DetailWindow::updateCopyEnabled() {
-    m_menuBar->copyValueAction()->setEnabled(!m_sourceText->isHidden() || m_list->listIndex() >= 0);
+    m_menuBar->copyValueAction()->setEnabled(!m_sourceText->isHidden() || m_list->selectedRow() >= 0);
 }
 
 } // namespace tovanel

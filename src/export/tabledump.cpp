@@ -1,6 +1,6 @@
 #include "export/tabledump.h"
 
-#include "contactlist/addresstablemodel.h"
+#include "contactlist/contactlistmodel.h"
 
 #include <QStringList>
 
@@ -32,16 +32,16 @@ QString escaped(const QString& cell) {
     return out;
 }
 
-QString row(const AddressTableModel& contactModel, const AddressTableModel& addressModel, int row) {
+QString row(const ContactListModel& contactModel, const ContactListModel& addressModel, int row) {
     QStringList fields;
     QStringList bold;
-    for (int c = 0; c < AddressTableModel::ColumnCount; ++c) {
+    for (int c = 0; c < ContactListModel::ColumnCount; ++c) {
         fields << escaped(contactModel.cell(row, c));
         if (contactModel.isBold(row, c)) {
             bold << QString::number(c);
         }
     }
-    for (int c = 0; c < AddressTableModel::ColumnCount; ++c) {
+    for (int c = 0; c < ContactListModel::ColumnCount; ++c) {
         fields << escaped(addressModel.cell(row, c));
     }
     fields << bold.join(QLatin1Char(','));

@@ -1,7 +1,7 @@
 #include "mainwindow/contactlistmenu.h"
 
 #include "card/cardbytes.h"
-#include "contactlist/addresstablemodel.h"
+#include "contactlist/contactlistmodel.h"
 #include "detailwindow/valuemenu.h"
 
 #include <QMenu>
@@ -9,7 +9,7 @@
 
 namespace tovanel {
 
-QMenu* contactCellMenu(QWidget* parent, const AddressTableModel& model, int row, int column,
+QMenu* contactCellMenu(QWidget* parent, const ContactListModel& model, int row, int column,
                        const ContactRef& contact) {
     if (row < 0 || row >= model.rowCount() || column < ContactColumn::Name || column > ContactColumn::Email) {
         return nullptr;

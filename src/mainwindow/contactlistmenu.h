@@ -8,12 +8,12 @@ class QWidget;
 
 namespace tovanel {
 
-class AddressTableModel;
+class ContactListModel;
 
 // The context menu of cell (`row`, `column`) of the contact list: the link its field offers, "Wert
 // kopieren" and "QR-Code …" for `contact`, the row's contact. The caller owns it; nullptr outside the
 // fields the list shows.
-QMenu* contactCellMenu(QWidget* parent, const AddressTableModel& model, int row, int column,
+QMenu* contactCellMenu(QWidget* parent, const ContactListModel& model, int row, int column,
                        const ContactRef& contact);
 
 // Adds the contact's card as text/vcard to a drag, for programs that take a vCard whole; nothing when the

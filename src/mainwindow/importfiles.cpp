@@ -1,5 +1,5 @@
 // Reading several files into one list: the part of ImportFlow that a single file does not need.
-#include "contactlist/addresstablemodel.h"
+#include "contactlist/contactlistmodel.h"
 #include "mainwindow/importflow.h"
 #include "mainwindow/importprogress.h"
 #include "platform/dialogs.h"

@@ -1,6 +1,6 @@
 #include "mainwindow/importflow.h"
 
-#include "contactlist/addresstablemodel.h"
+#include "contactlist/contactlistmodel.h"
 #include "contacts/duplicates.h"
 #include "mainwindow/importprogress.h"
 #include "platform/dialogs.h"
@@ -21,12 +21,12 @@ namespace tovanel {
 
 namespace {
 
-// The contact list's order (4 bytes a row) and the record the vertical header of each of the two list
-// views keeps per row (8 bytes, hidden header or not: the table view asks it where each row lies), in an
-// array whose size Qt rounds up to a power of two.
+// The contact list's order (4 bytes a row) and the record the vertical header of the contact list's view
+// keeps per row (8 bytes, hidden header or not: the table view asks it where each row lies), in an array
+// whose size Qt rounds up to a power of two. The hidden address list's view keeps none.
 qsizetype viewBytes(qsizetype rows) {
     constexpr quint64 ArrayHeader = 16;
-    return 4 * rows + 2 * qsizetype(qNextPowerOfTwo(quint64(8 * rows) + ArrayHeader));
+    return 4 * rows + qsizetype(qNextPowerOfTwo(quint64(8 * rows) + ArrayHeader));
 }
 
 // What showing the list takes after that: painting, the first sort's smaller buffers, a message box.
@@ -38,8 +38,8 @@ std::unique_ptr<char[]> roomForViews(qsizetype rows) {
 
 } // namespace
 
-ImportFlow::ImportFlow(QWidget& window, QString& file, AddressTableModel& contactModel,
-                       AddressTableModel& addressModel, Dialogs& dialogs, QWidget* list)
+ImportFlow::ImportFlow(QWidget& window, QString& file, ContactListModel& contactModel,
+                       ContactListModel& addressModel, Dialogs& dialogs, QWidget* list)
     : QObject(&window), m_window(window), m_file(file), m_contactList(contactModel),
       m_addressList(addressModel), m_dialogs(dialogs), m_list(list),
       m_progressDelayMs(ImportProgress::DefaultDelayMs),

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "contactlist/addresstablemodel.h"
+#include "contactlist/contactlistmodel.h"
 #include "contacts/contactref.h"
 #include "vcard/vcardreader.h"
 
@@ -25,8 +25,8 @@ class ImportFlow final : public QObject {
 public:
     // `window` shows the file's name in its title and parents the progress window; `file` is the window's
     // remembered file; `list` takes the focus after a file was read to its end.
-    ImportFlow(QWidget& window, QString& file, AddressTableModel& contactModel,
-               AddressTableModel& addressModel, Dialogs& dialogs, QWidget* list);
+    ImportFlow(QWidget& window, QString& file, ContactListModel& contactModel, ContactListModel& addressModel,
+               Dialogs& dialogs, QWidget* list);
 
     // Reads `path` into both lists. An empty path (a cancelled open dialog) changes nothing. The lists are
     // emptied before reading, so a failed read never leaves the previous file's rows under this file's
@@ -65,7 +65,7 @@ public:
     static QString listName(const ContactTable& list);
 
 signals:
-    // A file was read to its end (the application's "openOK").
+    // A file was read to its end.
     void readToEnd();
 
 private:
@@ -76,7 +76,7 @@ private:
     struct Previous {
         QString file;
         QString title;
-        AddressTableModel::Shown contacts;
+        ContactListModel::Shown contacts;
         std::shared_ptr<const ContactTable> addresses;
         int sortColumn = -1;
         Qt::SortOrder sortOrder = Qt::AscendingOrder;
@@ -88,8 +88,8 @@ private:
 
     QWidget& m_window;
     QString& m_file;
-    AddressTableModel& m_contactList;
-    AddressTableModel& m_addressList;
+    ContactListModel& m_contactList;
+    ContactListModel& m_addressList;
     Dialogs& m_dialogs;
     QWidget* m_list;
     int m_progressDelayMs;

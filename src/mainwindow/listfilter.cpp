@@ -1,6 +1,6 @@
 #include "mainwindow/listfilter.h"
 
-#include "contactlist/addresstablemodel.h"
+#include "contactlist/contactlistmodel.h"
 #include "menubar/appmenubar.h"
 #include "platform/dialogs.h"
 #include "platform/germannumber.h"
@@ -27,7 +27,7 @@ constexpr int FileBase = 1000;
 
 } // namespace
 
-ListFilter::ListFilter(QWidget* parent, AddressTableModel& model, AppMenuBar& menus, Dialogs& dialogs)
+ListFilter::ListFilter(QWidget* parent, ContactListModel& model, AppMenuBar& menus, Dialogs& dialogs)
     : QObject(parent), m_model(model), m_menus(menus), m_dialogs(dialogs), m_field(new QLineEdit(parent)),
       m_count(new QLabel(parent)) {
     m_field->setObjectName(QStringLiteral("FilterField"));

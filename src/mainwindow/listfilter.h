@@ -12,7 +12,7 @@ class QWidget;
 
 namespace tovanel {
 
-class AddressTableModel;
+class ContactListModel;
 class AppMenuBar;
 class Dialogs;
 
@@ -22,7 +22,7 @@ class Dialogs;
 class ListFilter final : public QObject {
     Q_OBJECT
 public:
-    ListFilter(QWidget* parent, AddressTableModel& model, AppMenuBar& menus, Dialogs& dialogs);
+    ListFilter(QWidget* parent, ContactListModel& model, AppMenuBar& menus, Dialogs& dialogs);
 
     QLineEdit* field() const { return m_field; }
     QLabel* countLabel() const { return m_count; }
@@ -46,7 +46,7 @@ private:
     void followList();
     ContactFilter::Quick checkedQuick(int* file) const;
 
-    AddressTableModel& m_model;
+    ContactListModel& m_model;
     AppMenuBar& m_menus;
     Dialogs& m_dialogs;
     QLineEdit* m_field;

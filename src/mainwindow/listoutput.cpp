@@ -1,6 +1,6 @@
 #include "mainwindow/listoutput.h"
 
-#include "contactlist/addresstablemodel.h"
+#include "contactlist/contactlistmodel.h"
 #include "export/contactexport.h"
 #include "export/phonelist.h"
 #include "mainwindow/importflow.h"

@@ -8,7 +8,7 @@ class QWidget;
 
 namespace tovanel {
 
-class AddressTableModel;
+class ContactListModel;
 class Dialogs;
 
 // The contact list as shown, in its order, out of the program: to a file of the user's choice
@@ -17,7 +17,7 @@ class Dialogs;
 struct ListOutput {
     Dialogs& dialogs;
     QWidget* window;
-    const AddressTableModel& model;
+    const ContactListModel& model;
     // The file the list was read from; the suggested name and the phone list's heading come from it.
     QString sourcePath;
     bool sortedByName = false;

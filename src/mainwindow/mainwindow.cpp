@@ -1,6 +1,6 @@
 #include "mainwindow/mainwindow.h"
 
-#include "contactlist/addresstablemodel.h"
+#include "contactlist/contactlistmodel.h"
 #include "detailwindow/detailwindow.h"
 #include "detailwindow/valuemenu.h"
 #include "mainwindow/contactlistmenu.h"
@@ -42,8 +42,8 @@ constexpr QSize DesignSize(960, 480);
 
 MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     : QMainWindow(parent), m_dialogs(dialogs),
-      m_contactModel(new AddressTableModel(AddressTableModel::List::Contacts, this)),
-      m_addressModel(new AddressTableModel(AddressTableModel::List::Addresses, this)),
+      m_contactModel(new ContactListModel(ContactListModel::List::Contacts, this)),
+      m_addressModel(new ContactListModel(ContactListModel::List::Addresses, this)),
       m_quit([] { QCoreApplication::quit(); }), m_progressDelay(ImportProgress::DefaultDelayMs) {
     setObjectName(QStringLiteral("Window1"));
     m_menuBar = new AppMenuBar(this);
@@ -90,12 +90,12 @@ void MainWindow::createControls() {
     m_contactList->setTypeAheadEnabled(false);
     m_contactList->setDragText([this] { return dragText(); });
     m_contactList->setDragFormats(
-        [this](QMimeData& data) { addCardToDrag(data, contactOfRow(m_contactList->listIndex())); });
+        [this](QMimeData& data) { addCardToDrag(data, contactOfRow(m_contactList->selectedRow())); });
     m_contactList->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_contactList, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         const QModelIndex index = m_contactList->indexAt(pos);
         if (QMenu* menu = index.isValid() ? cellMenu(index.row(), index.column()) : nullptr) {
-            m_contactList->setListIndex(index.row());
+            m_contactList->selectRow(index.row());
             popUpMenu(menu, m_contactList->viewport()->mapToGlobal(pos));
         }
     });
@@ -106,8 +106,8 @@ void MainWindow::createControls() {
     locks->place(m_filter->field(), {30, 12, 280, 24}, Qt::LeftEdge | Qt::TopEdge);
     locks->place(m_filter->countLabel(), {320, 14, 620, 20}, Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge);
     connect(m_filter, &ListFilter::toList, this, [this] {
-        if (m_contactList->listIndex() < 0 && m_contactModel->rowCount() > 0) {
-            m_contactList->setListIndex(0);
+        if (m_contactList->selectedRow() < 0 && m_contactModel->rowCount() > 0) {
+            m_contactList->selectRow(0);
         }
         m_contactList->setFocus();
     });
@@ -124,6 +124,9 @@ void MainWindow::createControls() {
     m_addressList = new ListBox(central);
     m_addressList->setObjectName(QStringLiteral("adrData"));
     m_addressList->setModel(m_addressModel);
+    // Never laid out, so its rows need no places: without a model its vertical header keeps no record
+    // per row, which for a million contacts is the size of the list's own order.
+    m_addressList->verticalHeader()->setModel(nullptr);
     m_addressList->setFocusPolicy(Qt::NoFocus);
     m_addressList->setFrameShape(QFrame::NoFrame);
     m_addressList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -190,7 +193,7 @@ void MainWindow::connectHandlers() {
     connect(m_contactModel, &QAbstractItemModel::layoutChanged, this, &MainWindow::updateDetailAction);
     // Queued: the header's click handler is still on the stack when the sort gives up.
     connect(
-        m_contactModel, &AddressTableModel::sortFailed, this,
+        m_contactModel, &ContactListModel::sortFailed, this,
         [this] {
             m_dialogs.message(QStringLiteral("Nicht genug Arbeitsspeicher, um die Liste zu sortieren."));
         },
@@ -265,7 +268,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::updateDetailAction() {
-    m_menuBar->detailAction()->setEnabled(m_contactList->listIndex() > -1);
+    m_menuBar->detailAction()->setEnabled(m_contactList->selectedRow() > -1);
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
@@ -301,10 +304,10 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-// Adressen
+// The contact list
 
 QString MainWindow::dragText() const {
-    return m_contactModel->dragText(m_contactList->listIndex());
+    return m_contactModel->dragText(m_contactList->selectedRow());
 }
 
 bool MainWindow::handleListKey(QKeyEvent* event) {
@@ -313,7 +316,7 @@ bool MainWindow::handleListKey(QKeyEvent* event) {
         // never starts a search of its own from here.
         if (m_nextButton->isDefault() && m_nextButton->isEnabled()) {
             m_nextButton->click();
-        } else if (m_contactList->listIndex() >= 0) {
+        } else if (m_contactList->selectedRow() >= 0) {
             openDetail();
         }
         event->accept();
@@ -344,7 +347,7 @@ bool MainWindow::handleListKey(QKeyEvent* event) {
 }
 
 QString MainWindow::copyText() const {
-    return m_contactModel->copyText(m_contactList->listIndex());
+    return m_contactModel->copyText(m_contactList->selectedRow());
 }
 
 void MainWindow::copySelected() {
@@ -380,7 +383,7 @@ void MainWindow::writeList(void (ListOutput::*write)() const) {
 }
 
 void MainWindow::openDetail() {
-    m_selected = m_contactList->listIndex();
+    m_selected = m_contactList->selectedRow();
     detail()->showContact(contactOfRow(m_selected));
 }
 
@@ -400,7 +403,7 @@ ContactRef MainWindow::contactOfRow(int row) const {
 // The name search
 
 ContactList MainWindow::shownContacts() const {
-    const AddressTableModel* model = m_contactModel;
+    const ContactListModel* model = m_contactModel;
     return {model->table(), model->rowCount(), [model](int row) { return model->contactAt(row); }};
 }
 
@@ -448,7 +451,7 @@ void MainWindow::findAgain(bool forward) {
         return;
     }
     const ContactList list = shownContacts();
-    const int current = m_contactList->listIndex();
+    const int current = m_contactList->selectedRow();
     m_selected = forward ? m_search.find(list, text, current + 1).row
                          : m_search.findBefore(list, text, current - 1).row;
     showSearchResult();
@@ -469,7 +472,7 @@ void MainWindow::showSearchResult() {
         m_searchField->selectAll();
         return;
     }
-    m_contactList->setListIndex(m_selected);
+    m_contactList->selectRow(m_selected);
     m_contactList->setFocus();
 }
 

@@ -15,7 +15,7 @@ class QPushButton;
 
 namespace tovanel {
 
-class AddressTableModel;
+class ContactListModel;
 class DetailWindow;
 class Dialogs;
 class ImportFlow;
@@ -24,8 +24,8 @@ class ListFilter;
 struct ListOutput;
 class AppMenuBar;
 
-// The program's one document window: the contact list `Adressen`, its hidden companion `adrData`, the
-// name search below the list, and every road into a file.
+// The program's one document window: the contact list, the hidden address list beside it, the name search
+// below the list, and every road into a file.
 class MainWindow final : public QMainWindow {
     Q_OBJECT
 public:
@@ -68,8 +68,8 @@ public:
     QPushButton* nextButton() const { return m_nextButton; }
     // The "x" before the list that brings back file order.
     QLabel* clearSortLabel() const { return m_clearSortLabel; }
-    AddressTableModel* contactModel() const { return m_contactModel; }
-    AddressTableModel* addressModel() const { return m_addressModel; }
+    ContactListModel* contactModel() const { return m_contactModel; }
+    ContactListModel* addressModel() const { return m_addressModel; }
     // The window's menu bar; the application attaches its own items to it.
     AppMenuBar* appMenuBar() const { return m_menuBar; }
 
@@ -82,7 +82,7 @@ public:
     QString copyText() const;
 
 signals:
-    // An import read its file to the end (the application's "openOK").
+    // An import read its file to the end.
     void fileReadToEnd();
 
 protected:
@@ -126,8 +126,8 @@ private:
     void askAndAdd();
 
     Dialogs& m_dialogs;
-    AddressTableModel* m_contactModel;
-    AddressTableModel* m_addressModel;
+    ContactListModel* m_contactModel;
+    ContactListModel* m_addressModel;
     AppMenuBar* m_menuBar = nullptr;
     ListBox* m_contactList = nullptr;
     QLabel* m_hintLabel = nullptr;

@@ -1,6 +1,6 @@
 // Every road into a file: the open dialog, "Hinzufügen", drops, and the calls the application makes for
 // the command line, the desktop and a second launch.
-#include "contactlist/addresstablemodel.h"
+#include "contactlist/contactlistmodel.h"
 #include "mainwindow/importflow.h"
 #include "mainwindow/mainwindow.h"
 #include "menubar/appmenubar.h"

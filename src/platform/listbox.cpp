@@ -44,7 +44,7 @@ void ListBox::setModel(QAbstractItemModel* model) {
     applyColumnWidths();
 }
 
-int ListBox::listIndex() const {
+int ListBox::selectedRow() const {
     if (!selectionModel()) {
         return -1;
     }
@@ -52,7 +52,7 @@ int ListBox::listIndex() const {
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
-void ListBox::setListIndex(int row) {
+void ListBox::selectRow(int row) {
     if (!model() || !selectionModel()) {
         return;
     }

@@ -22,8 +22,8 @@ public:
     void setModel(QAbstractItemModel* model) override;
 
     // Selected row, -1 when none (the list's "ListIndex").
-    int listIndex() const;
-    void setListIndex(int row);
+    int selectedRow() const;
+    void selectRow(int row);
 
     // Typing letters selects the next row starting with them (the view's keyboard search); on by default.
     void setTypeAheadEnabled(bool on) { m_typeAhead = on; }

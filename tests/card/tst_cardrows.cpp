@@ -2,7 +2,7 @@
 // NAME.rows (label TAB value, TAB "bold" for a bold row, as `tovanel-bench card` prints them); hostile
 // values give a row of text and neither a crash nor a picture.
 #include "card/contactrows.h"
-#include "contactlist/addresstablemodel.h"
+#include "contactlist/contactlistmodel.h"
 #include "export/tabledump.h"
 #include "importedlists.h"
 #include "vcard/vcardreader.h"

@@ -1,5 +1,5 @@
 #include "card/contactrows.h"
-#include "contactlist/addresstablemodel.h"
+#include "contactlist/contactlistmodel.h"
 #include "contacts/duplicates.h"
 #include "contrast.h"
 #include "detailwindow/detailrows.h"
@@ -219,7 +219,7 @@ void TestDetailWindow::selectRow(int row) {
     ListBox* liste = m_detail->list();
     QTest::mouseClick(liste->viewport(), Qt::LeftButton, {},
                       liste->visualRect(liste->model()->index(row, DetailRows::Value)).center());
-    QCOMPARE(liste->listIndex(), row);
+    QCOMPARE(liste->selectedRow(), row);
 }
 
 QStringList TestDetailWindow::column(int c) const {

@@ -1,6 +1,6 @@
 // The import as the window runs it: the file and title it sets and puts back, the lists it fills or keeps,
 // the messages it shows and the other file it asks for after an "END" line outside a card.
-#include "contactlist/addresstablemodel.h"
+#include "contactlist/contactlistmodel.h"
 #include "fakedialogs.h"
 #include "mainwindow/importflow.h"
 #include "platform/filetypes.h"
@@ -54,8 +54,8 @@ private:
     std::unique_ptr<TempFiles> m_files;
     std::unique_ptr<QWidget> m_window;
     QString m_file;
-    std::unique_ptr<AddressTableModel> m_contactList;
-    std::unique_ptr<AddressTableModel> m_addressList;
+    std::unique_ptr<ContactListModel> m_contactList;
+    std::unique_ptr<ContactListModel> m_addressList;
     std::unique_ptr<QAbstractItemModelTester> m_tester;
     FakeDialogs m_dialogs;
     std::unique_ptr<ImportFlow> m_flow;
@@ -68,8 +68,8 @@ void tst_ImportFlow::init() {
     m_window = std::make_unique<QWidget>();
     m_window->setWindowTitle(QStringLiteral("Adressen"));
     m_file.clear();
-    m_contactList = std::make_unique<AddressTableModel>(AddressTableModel::List::Contacts);
-    m_addressList = std::make_unique<AddressTableModel>(AddressTableModel::List::Addresses);
+    m_contactList = std::make_unique<ContactListModel>(ContactListModel::List::Contacts);
+    m_addressList = std::make_unique<ContactListModel>(ContactListModel::List::Addresses);
     m_tester = std::make_unique<QAbstractItemModelTester>(
         m_contactList.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     m_dialogs.messages.clear();

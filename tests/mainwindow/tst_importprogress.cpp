@@ -165,7 +165,7 @@ void tst_ImportProgress::importBlocksEverythingWhileTheWindowShows() {
         bool modal = false;
         std::optional<Qt::CursorShape> cursor;
         int adressenRows = -1;
-        int adrDataRows = -1;
+        int addressListRows = -1;
         bool dropAccepted = true;
     } seen;
     WhenProgressShows during([&](QWidget* dialog) {
@@ -173,7 +173,7 @@ void tst_ImportProgress::importBlocksEverythingWhileTheWindowShows() {
         seen.modal = QApplication::activeModalWidget() == dialog;
         seen.cursor = overrideCursor();
         seen.adressenRows = m_window->contactModel()->rowCount();
-        seen.adrDataRows = m_window->addressModel()->rowCount();
+        seen.addressListRows = m_window->addressModel()->rowCount();
         // Every road to a second import: the application handing over a document, the menu item, a drop.
         m_window->openFile(second);
         m_window->appMenuBar()->openAction()->trigger();
@@ -193,7 +193,7 @@ void tst_ImportProgress::importBlocksEverythingWhileTheWindowShows() {
     QVERIFY(seen.modal);
     QCOMPARE(seen.cursor, Qt::WaitCursor);
     QCOMPARE(seen.adressenRows, 0);
-    QCOMPARE(seen.adrDataRows, 0);
+    QCOMPARE(seen.addressListRows, 0);
     QVERIFY(!seen.dropAccepted);
     QCOMPARE(m_dialogs.openFileTypes, QStringList());
     QCOMPARE(m_window->filePath(), first);

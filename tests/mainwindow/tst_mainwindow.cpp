@@ -241,7 +241,7 @@ void tst_MainWindow::detailItemFollowsTheSelection() {
     QVERIFY(detailItem->isEnabled());
     window->contactList()->clearSelection();
     QVERIFY(!detailItem->isEnabled());
-    window->contactList()->setListIndex(2);
+    window->contactList()->selectRow(2);
     QVERIFY(detailItem->isEnabled());
     // A new table has no selection.
     loadAbh();
@@ -468,7 +468,7 @@ void tst_MainWindow::typingInTheListStartsASearch() {
 
     QTest::sendKeyEvent(QTest::Click, list, Qt::Key(key), text, Qt::KeyboardModifiers(modifiers));
 
-    QTEST(list->listIndex(), "rowAfter");
+    QTEST(list->selectedRow(), "rowAfter");
     if (routed) {
         QCOMPARE(QApplication::focusWidget(), window->searchField());
         QCOMPARE(window->searchField()->text(), text);
@@ -534,12 +534,12 @@ void tst_MainWindow::firstKeySelectsTheFirstRow() {
     QTRY_COMPARE(QApplication::focusWidget(), window->searchField());
     window->openFile(dataFile(QStringLiteral("anna.vcf")));
     QTRY_COMPARE(QApplication::focusWidget(), window->contactList());
-    QCOMPARE(window->contactList()->listIndex(), -1);
+    QCOMPARE(window->contactList()->selectedRow(), -1);
 
     QTest::keyClick(window->contactList(), Qt::Key(key));
 
     QFETCH(bool, lastRow);
-    QCOMPARE(window->contactList()->listIndex(), lastRow ? window->contactModel()->rowCount() - 1 : 0);
+    QCOMPARE(window->contactList()->selectedRow(), lastRow ? window->contactModel()->rowCount() - 1 : 0);
     QVERIFY(window->appMenuBar()->detailAction()->isEnabled());
 }
 
@@ -547,14 +547,14 @@ void tst_MainWindow::firstKeySelectsTheFirstRow() {
 
 void tst_MainWindow::labelXRestoresFileOrder() {
     load(*window, cards(named({QStringLiteral("Zora"), QStringLiteral("Anton"), QStringLiteral("Moritz")})));
-    const auto column = [](const AddressTableModel* model, int c) {
+    const auto column = [](const ContactListModel* model, int c) {
         QStringList texts;
         for (int r = 0; r < model->rowCount(); ++r) {
             texts << model->cell(r, c);
         }
         return texts;
     };
-    const QStringList adrDataIds = column(window->addressModel(), 0);
+    const QStringList addressListIds = column(window->addressModel(), 0);
     QHeaderView* header = window->contactList()->horizontalHeader();
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                       QPoint(header->sectionViewportPosition(1) + 5, header->height() / 2));
@@ -562,7 +562,7 @@ void tst_MainWindow::labelXRestoresFileOrder() {
     QCOMPARE(column(window->contactModel(), 1),
              (QStringList{QStringLiteral("Anton"), QStringLiteral("Moritz"), QStringLiteral("Zora")}));
     QCOMPARE(header->sortIndicatorSection(), 1);
-    QCOMPARE(column(window->addressModel(), 0), adrDataIds);
+    QCOMPARE(column(window->addressModel(), 0), addressListIds);
 
     QTest::mouseClick(window->clearSortLabel(), Qt::LeftButton);
 
@@ -571,7 +571,7 @@ void tst_MainWindow::labelXRestoresFileOrder() {
     QCOMPARE(column(window->contactModel(), 1),
              (QStringList{QStringLiteral("Zora"), QStringLiteral("Anton"), QStringLiteral("Moritz")}));
     QCOMPARE(header->sortIndicatorSection(), -1);
-    QCOMPARE(column(window->addressModel(), 0), adrDataIds);
+    QCOMPARE(column(window->addressModel(), 0), addressListIds);
 }
 
 void tst_MainWindow::keyboardSorts_data() {
@@ -668,7 +668,7 @@ void tst_MainWindow::filterNarrowsTheListAndCounts() {
         names << window->contactModel()->cell(r, ContactColumn::Name);
     }
     QTEST(names, "names");
-    QTEST(window->contactList()->listIndex(), "selected");
+    QTEST(window->contactList()->selectedRow(), "selected");
     QCOMPARE(dialogs.messages, QStringList());
 }
 

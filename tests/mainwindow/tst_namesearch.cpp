@@ -144,7 +144,7 @@ void tst_NameSearch::missSelectsTheWholeSearchText() {
     QCOMPARE(selectedDuringMessage, QString());
     QCOMPARE(window->searchField()->selectedText(), QStringLiteral("Otto"));
     QCOMPARE(QApplication::focusWidget(), window->searchField());
-    QCOMPARE(window->contactList()->listIndex(), -1);
+    QCOMPARE(window->contactList()->selectedRow(), -1);
 
     // A miss started from the list hands the focus back to the field as well.
     window->contactList()->setFocus();
@@ -161,7 +161,7 @@ void tst_NameSearch::hitSelectsTheRowAndFocusesTheList() {
     QTest::keyClick(window->searchField(), Qt::Key_Return);
 
     QCOMPARE(window->selected(), 2);
-    QCOMPARE(window->contactList()->listIndex(), 2);
+    QCOMPARE(window->contactList()->selectedRow(), 2);
     QTRY_COMPARE(QApplication::focusWidget(), window->contactList());
 }
 

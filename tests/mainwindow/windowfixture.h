@@ -1,6 +1,6 @@
 #pragma once
 
-#include "contactlist/addresstablemodel.h"
+#include "contactlist/contactlistmodel.h"
 #include "fakedialogs.h"
 #include "importedlists.h"
 #include "mainwindow/mainwindow.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "contactlist/addresstablemodel.h"
+#include "contactlist/contactlistmodel.h"
 #include "export/tabledump.h"
 #include "vcard/importmessages.h"
 #include "vcard/vcardreader.h"
@@ -28,8 +28,8 @@ public:
 
     const VcardReadResult result;
     const QString path; // empty when not read from a file
-    AddressTableModel contacts{AddressTableModel::List::Contacts};
-    AddressTableModel addresses{AddressTableModel::List::Addresses};
+    ContactListModel contacts{ContactListModel::List::Contacts};
+    ContactListModel addresses{ContactListModel::List::Addresses};
 
     // What the window would tell the user about this reading.
     QStringList messages() const { return ImportMessages::forResult(result, path); }

@@ -401,9 +401,9 @@ void TestBadInput::regressionInputs() {
     QFETCH(QString, path);
     const ImportedLists import(path);
     checkConsistent(import, QFileInfo(path).size());
-    for (const AddressTableModel* model : {&import.contacts, &import.addresses}) {
+    for (const ContactListModel* model : {&import.contacts, &import.addresses}) {
         for (int row = 0; row < model->rowCount(); ++row) {
-            for (int column = 0; column < AddressTableModel::ColumnCount; ++column) {
+            for (int column = 0; column < ContactListModel::ColumnCount; ++column) {
                 (void)model->data(model->index(row, column));
             }
         }

@@ -231,8 +231,8 @@ void tst_Corpus::importsEveryFileCleanly() {
     const Expectation expected = countCards(bytes);
 
     const ImportedLists lists(path);
-    const AddressTableModel& contactModel = lists.contacts;
-    const AddressTableModel& addressModel = lists.addresses;
+    const ContactListModel& contactModel = lists.contacts;
+    const ContactListModel& addressModel = lists.addresses;
 
     QCOMPARE(contactModel.rowCount(), expected.cards);
     QCOMPARE(addressModel.rowCount(), expected.cards);
@@ -291,8 +291,8 @@ void tst_Corpus::importsEveryFileCleanly() {
     const QByteArray plain = textOutsideQuotedPrintable(bytes);
     static const QRegularExpression escape(QStringLiteral("=[0-9A-Fa-f]{2}"));
     for (int row = 0; row < contactModel.rowCount(); ++row) {
-        for (int column = 1; column < AddressTableModel::ColumnCount; ++column) {
-            for (const AddressTableModel* list : {&contactModel, &addressModel}) {
+        for (int column = 1; column < ContactListModel::ColumnCount; ++column) {
+            for (const ContactListModel* list : {&contactModel, &addressModel}) {
                 const QString cell = list->cell(row, column);
                 const QString where =
                     QStringLiteral("%1 row %2 column %3: %4")

@@ -91,7 +91,7 @@ std::shared_ptr<ContactTable> tableOf(const QList<Contact>& contacts) {
     return table;
 }
 
-QStringList column(const AddressTableModel& model, int column) {
+QStringList column(const ContactListModel& model, int column) {
     QStringList cells;
     for (int row = 0; row < model.rowCount(); ++row) {
         cells << model.index(row, column).data().toString();
@@ -116,7 +116,7 @@ const QList<Contact> Names = {
 
 } // namespace
 
-class tst_AddressTableModel : public QObject {
+class tst_ContactListModel : public QObject {
     Q_OBJECT
 
 private slots:
@@ -137,46 +137,46 @@ private slots:
     void persistentIndexesFollowTheirContact();
     void failedSortKeepsTheOrder_data();
     void failedSortKeepsTheOrder();
-    void adrDataKeepsFileOrder();
+    void addressListKeepsFileOrder();
     void filterShowsItsContactsInTheListsOrder_data();
     void filterShowsItsContactsInTheListsOrder();
 
 private:
     std::unique_ptr<ImportedLists> m_lists;
-    AddressTableModel* m_contactList = nullptr;
-    AddressTableModel* m_addressList = nullptr;
+    ContactListModel* m_contactList = nullptr;
+    ContactListModel* m_addressList = nullptr;
 };
 
-void tst_AddressTableModel::init() {
+void tst_ContactListModel::init() {
     m_lists = std::make_unique<ImportedLists>(tableOf(Names));
     m_contactList = &m_lists->contacts;
     m_addressList = &m_lists->addresses;
 }
 
-void tst_AddressTableModel::cleanup() {
+void tst_ContactListModel::cleanup() {
     m_lists.reset();
 }
 
-void tst_AddressTableModel::showsHeadings_data() {
-    QTest::addColumn<AddressTableModel::List>("list");
+void tst_ContactListModel::showsHeadings_data() {
+    QTest::addColumn<ContactListModel::List>("list");
     QTest::addColumn<QStringList>("headings");
-    QTest::newRow("Adressen") << AddressTableModel::List::Contacts
+    QTest::newRow("Adressen") << ContactListModel::List::Contacts
                               << QStringList{QStringLiteral("ID"),         QStringLiteral("Name"),
                                              QStringLiteral("Firma"),      QStringLiteral("Tel-Mobil"),
                                              QStringLiteral("Tel-Privat"), QStringLiteral("Tel-Arbeit"),
                                              QStringLiteral("e-mail"),     QStringLiteral("Pos")};
-    QTest::newRow("adrData") << AddressTableModel::List::Addresses
+    QTest::newRow("adrData") << ContactListModel::List::Addresses
                              << QStringList{QStringLiteral("ID"),         QStringLiteral("Adresse"),
                                             QStringLiteral("PLZ"),        QStringLiteral("Ort"),
                                             QStringLiteral("Adr.Arbeit"), QStringLiteral("PLZ"),
                                             QStringLiteral("Ort"),        QStringLiteral("Notizen")};
 }
 
-void tst_AddressTableModel::showsHeadings() {
-    QFETCH(AddressTableModel::List, list);
+void tst_ContactListModel::showsHeadings() {
+    QFETCH(ContactListModel::List, list);
     QFETCH(QStringList, headings);
-    const AddressTableModel& model =
-        list == AddressTableModel::List::Contacts ? *m_contactList : *m_addressList;
+    const ContactListModel& model =
+        list == ContactListModel::List::Contacts ? *m_contactList : *m_addressList;
     QCOMPARE(model.columnCount(), 8);
     QStringList shown;
     for (int c = 0; c < model.columnCount(); ++c) {
@@ -185,7 +185,7 @@ void tst_AddressTableModel::showsHeadings() {
     QCOMPARE(shown, headings);
 }
 
-void tst_AddressTableModel::loadsTableInOneReset() {
+void tst_ContactListModel::loadsTableInOneReset() {
     QSignalSpy resets(m_contactList, &QAbstractItemModel::modelReset);
     QSignalSpy inserts(m_contactList, &QAbstractItemModel::rowsInserted);
     m_contactList->setTable(tableOf(
@@ -208,7 +208,7 @@ void tst_AddressTableModel::loadsTableInOneReset() {
     QCOMPARE(m_contactList->rowCount(), 0);
 }
 
-void tst_AddressTableModel::marksFavouritesBoldOnTelephoneColumnsOnly() {
+void tst_ContactListModel::marksFavouritesBoldOnTelephoneColumnsOnly() {
     const std::uint8_t all = ContactTable::boldBit(Field::MobilePhone) |
                              ContactTable::boldBit(Field::HomePhone) |
                              ContactTable::boldBit(Field::WorkPhone);
@@ -234,7 +234,7 @@ void tst_AddressTableModel::marksFavouritesBoldOnTelephoneColumnsOnly() {
     }
 }
 
-void tst_AddressTableModel::sortsNamesInGermanOrderIgnoringCase_data() {
+void tst_ContactListModel::sortsNamesInGermanOrderIgnoringCase_data() {
     QTest::addColumn<Qt::SortOrder>("order");
     QTest::addColumn<QStringList>("names");
     const QStringList ascending = {QString(),
@@ -260,14 +260,14 @@ void tst_AddressTableModel::sortsNamesInGermanOrderIgnoringCase_data() {
                                                QStringLiteral("Abel"),  QString()};
 }
 
-void tst_AddressTableModel::sortsNamesInGermanOrderIgnoringCase() {
+void tst_ContactListModel::sortsNamesInGermanOrderIgnoringCase() {
     QFETCH(Qt::SortOrder, order);
     QFETCH(QStringList, names);
     m_contactList->sort(1, order);
     QCOMPARE(column(*m_contactList, 1), names);
 }
 
-void tst_AddressTableModel::sortsStably() {
+void tst_ContactListModel::sortsStably() {
     // Sorted by company first, rows with the same name keep the company order.
     m_contactList->sort(2, Qt::DescendingOrder);
     m_contactList->sort(1, Qt::AscendingOrder);
@@ -279,7 +279,7 @@ void tst_AddressTableModel::sortsStably() {
              (QStringList{QStringLiteral("c"), QStringLiteral("b"), QStringLiteral("a")}));
 }
 
-void tst_AddressTableModel::sortsNumberColumnsAsNumbers_data() {
+void tst_ContactListModel::sortsNumberColumnsAsNumbers_data() {
     QTest::addColumn<int>("column");
     QTest::addColumn<Qt::SortOrder>("order");
     QTest::addColumn<QStringList>("cells");
@@ -304,7 +304,7 @@ void tst_AddressTableModel::sortsNumberColumnsAsNumbers_data() {
                                                                  QStringLiteral("1200")};
 }
 
-void tst_AddressTableModel::sortsNumberColumnsAsNumbers() {
+void tst_ContactListModel::sortsNumberColumnsAsNumbers() {
     QFETCH(int, column);
     QFETCH(Qt::SortOrder, order);
     QFETCH(QStringList, cells);
@@ -313,18 +313,18 @@ void tst_AddressTableModel::sortsNumberColumnsAsNumbers() {
     QCOMPARE(::column(*m_contactList, column), cells);
 }
 
-void tst_AddressTableModel::contactNumberFindsAdrDataRowAfterSort_data() {
+void tst_ContactListModel::contactNumberFindsAdrDataRowAfterSort_data() {
     QTest::addColumn<int>("column");
     QTest::addColumn<Qt::SortOrder>("order");
     for (int c = 0; c < 8; ++c) {
         const QByteArray heading =
-            AddressTableModel::headings(AddressTableModel::List::Contacts).at(c).toUtf8();
+            ContactListModel::headings(ContactListModel::List::Contacts).at(c).toUtf8();
         QTest::addRow("%s ascending", heading.constData()) << c << Qt::AscendingOrder;
         QTest::addRow("%s descending", heading.constData()) << c << Qt::DescendingOrder;
     }
 }
 
-void tst_AddressTableModel::contactNumberFindsAdrDataRowAfterSort() {
+void tst_ContactListModel::contactNumberFindsAdrDataRowAfterSort() {
     QFETCH(int, column);
     QFETCH(Qt::SortOrder, order);
     m_contactList->sort(1, Qt::DescendingOrder);
@@ -338,7 +338,7 @@ void tst_AddressTableModel::contactNumberFindsAdrDataRowAfterSort() {
     }
 }
 
-void tst_AddressTableModel::persistentIndexesFollowTheirContact() {
+void tst_ContactListModel::persistentIndexesFollowTheirContact() {
     const QPersistentModelIndex otto = m_contactList->index(7, ContactColumn::MobilePhone);
     const QPersistentModelIndex zander = m_contactList->index(0, ContactColumn::Name);
     QCOMPARE(otto.sibling(otto.row(), 1).data().toString(), QStringLiteral("Otto"));
@@ -352,7 +352,7 @@ void tst_AddressTableModel::persistentIndexesFollowTheirContact() {
     QCOMPARE(zander.row(), 11);
 }
 
-void tst_AddressTableModel::failedSortKeepsTheOrder_data() {
+void tst_ContactListModel::failedSortKeepsTheOrder_data() {
     QTest::addColumn<int>("column");
     QTest::addColumn<int>("failingAllocation");
     // Any allocation as large as a row index per row: the sort's own buffers, and the collator's.
@@ -363,7 +363,7 @@ void tst_AddressTableModel::failedSortKeepsTheOrder_data() {
     QTest::newRow("ID") << 0 << 1;
 }
 
-void tst_AddressTableModel::failedSortKeepsTheOrder() {
+void tst_ContactListModel::failedSortKeepsTheOrder() {
     QFETCH(int, column);
     QFETCH(int, failingAllocation);
     m_contactList->sort(2, Qt::DescendingOrder);
@@ -372,7 +372,7 @@ void tst_AddressTableModel::failedSortKeepsTheOrder() {
         m_contactList
             ->match(m_contactList->index(0, ContactColumn::Name), Qt::DisplayRole, QStringLiteral("Otto"))
             .value(0);
-    QSignalSpy failed(m_contactList, &AddressTableModel::sortFailed);
+    QSignalSpy failed(m_contactList, &ContactListModel::sortFailed);
     QSignalSpy aboutToChange(m_contactList, &QAbstractItemModel::layoutAboutToBeChanged);
     failAt = failingAllocation;
     failFrom = sizeof(std::uint32_t) * size_t(m_contactList->rowCount());
@@ -390,7 +390,7 @@ void tst_AddressTableModel::failedSortKeepsTheOrder() {
     QCOMPARE(aboutToChange.count(), 1);
 }
 
-void tst_AddressTableModel::adrDataKeepsFileOrder() {
+void tst_ContactListModel::addressListKeepsFileOrder() {
     const QStringList before = column(*m_addressList, 7);
     m_addressList->sort(7, Qt::AscendingOrder);
     QCOMPARE(column(*m_addressList, 7), before);
@@ -418,7 +418,7 @@ std::shared_ptr<ContactTable> twoFiles() {
     return list;
 }
 
-void tst_AddressTableModel::filterShowsItsContactsInTheListsOrder_data() {
+void tst_ContactListModel::filterShowsItsContactsInTheListsOrder_data() {
     using Quick = ContactFilter::Quick;
     QTest::addColumn<QString>("text");
     QTest::addColumn<Quick>("quick");
@@ -451,14 +451,14 @@ void tst_AddressTableModel::filterShowsItsContactsInTheListsOrder_data() {
         << QStringLiteral("jö") << Quick::WithoutEmail << -1 << false << QStringList{joerg};
 }
 
-void tst_AddressTableModel::filterShowsItsContactsInTheListsOrder() {
+void tst_ContactListModel::filterShowsItsContactsInTheListsOrder() {
     QFETCH(QString, text);
     QFETCH(ContactFilter::Quick, quick);
     QFETCH(int, file);
     QFETCH(bool, byName);
     QFETCH(QStringList, shown);
     ImportedLists lists(twoFiles());
-    AddressTableModel& model = lists.contacts;
+    ContactListModel& model = lists.contacts;
     QCOMPARE(model.columnCount(), int(ContactColumn::Count));
     const QPersistentModelIndex last = model.index(4, ContactColumn::Name);
     if (byName) {
@@ -483,5 +483,5 @@ void tst_AddressTableModel::filterShowsItsContactsInTheListsOrder() {
     QCOMPARE(model.index(4, ContactColumn::File).data().toString(), QStringLiteral("a.vcf"));
 }
 
-QTEST_MAIN(tst_AddressTableModel)
-#include "tst_addresstablemodel.moc"
+QTEST_MAIN(tst_ContactListModel)
+#include "tst_contactlistmodel.moc"

@@ -16,7 +16,7 @@ namespace tovanel {
 // One of the two lists over the imported contacts: the contact list (what the main window shows,
 // sortable; columns ContactColumn) or the hidden address list (addresses and note, always in file order;
 // columns AddressColumn). Both read the same ContactTable.
-class AddressTableModel final : public QAbstractTableModel {
+class ContactListModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum class List { Contacts, Addresses };
@@ -24,7 +24,7 @@ public:
     static constexpr int ColumnCount = AddressColumn::Count;
     static_assert(int(ContactColumn::File) == ColumnCount);
 
-    explicit AddressTableModel(List list, QObject* parent = nullptr);
+    explicit ContactListModel(List list, QObject* parent = nullptr);
 
     List list() const { return m_list; }
     // Replaces every row in one reset; the rows come in file order.
@@ -98,6 +98,6 @@ private:
 };
 
 // The field shown in a column of a list, or nothing for the number columns.
-std::optional<Field> fieldForColumn(AddressTableModel::List list, int column);
+std::optional<Field> fieldForColumn(ContactListModel::List list, int column);
 
 } // namespace tovanel

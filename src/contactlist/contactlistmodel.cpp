@@ -1,4 +1,4 @@
-#include "contactlist/addresstablemodel.h"
+#include "contactlist/contactlistmodel.h"
 
 #include "contactlist/collationsort.h"
 #include "platform/displaytext.h"
@@ -13,8 +13,8 @@
 
 namespace tovanel {
 
-std::optional<Field> fieldForColumn(AddressTableModel::List list, int column) {
-    if (list == AddressTableModel::List::Contacts) {
+std::optional<Field> fieldForColumn(ContactListModel::List list, int column) {
+    if (list == ContactListModel::List::Contacts) {
         if (column >= ContactColumn::Name && column <= ContactColumn::Email) {
             return Field(int(Field::Name) + column - ContactColumn::Name);
         }
@@ -26,13 +26,13 @@ std::optional<Field> fieldForColumn(AddressTableModel::List list, int column) {
     return std::nullopt;
 }
 
-AddressTableModel::AddressTableModel(List list, QObject* parent)
+ContactListModel::ContactListModel(List list, QObject* parent)
     : QAbstractTableModel(parent), m_list(list), m_table(std::make_shared<ContactTable>()) {
     m_boldFont.setBold(true);
     m_italicFont.setItalic(true);
 }
 
-QStringList AddressTableModel::headings(List list) {
+QStringList ContactListModel::headings(List list) {
     QStringList headings;
     const int count = list == List::Contacts ? int(ContactColumn::Count) : int(AddressColumn::Count);
     for (int column = 0; column < count; ++column) {
@@ -45,7 +45,7 @@ QStringList AddressTableModel::headings(List list) {
     return headings;
 }
 
-void AddressTableModel::setTable(std::shared_ptr<const ContactTable> table) {
+void ContactListModel::setTable(std::shared_ptr<const ContactTable> table) {
     // Allocated before the views hear of a reset: running out of memory here leaves the list as it was.
     std::vector<std::uint32_t> order;
     if (m_list == List::Contacts && table) {
@@ -63,7 +63,7 @@ void AddressTableModel::setTable(std::shared_ptr<const ContactTable> table) {
     endResetModel();
 }
 
-void AddressTableModel::restore(Shown shown) {
+void ContactListModel::restore(Shown shown) {
     const bool fits =
         m_list != List::Contacts || (shown.table && qsizetype(shown.order.size()) == shown.table->size());
     if (!fits) {
@@ -78,11 +78,11 @@ void AddressTableModel::restore(Shown shown) {
     endResetModel();
 }
 
-qsizetype AddressTableModel::contactAt(int row) const {
+qsizetype ContactListModel::contactAt(int row) const {
     return m_list == List::Contacts ? qsizetype(shownOrder()[size_t(row)]) : row;
 }
 
-bool AddressTableModel::setFilter(const ContactFilter& filter) {
+bool ContactListModel::setFilter(const ContactFilter& filter) {
     if (m_list != List::Contacts || filter == m_filter) {
         return true;
     }
@@ -102,7 +102,7 @@ bool AddressTableModel::setFilter(const ContactFilter& filter) {
     return true;
 }
 
-void AddressTableModel::changeRows(const std::function<void()>& install) {
+void ContactListModel::changeRows(const std::function<void()>& install) {
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     // The persistent indexes (selection, current row) are few: each is looked up in the new rows.
     const QModelIndexList before = persistentIndexList();
@@ -123,7 +123,7 @@ void AddressTableModel::changeRows(const std::function<void()>& install) {
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-QString AddressTableModel::numberCell(qsizetype contact, int column) const {
+QString ContactListModel::numberCell(qsizetype contact, int column) const {
     if (column == ContactColumn::Number) {
         return QString::number(contact + 1);
     }
@@ -131,12 +131,12 @@ QString AddressTableModel::numberCell(qsizetype contact, int column) const {
     return end < 0 ? QString() : QString::number(end);
 }
 
-QString AddressTableModel::fileName(qsizetype contact) const {
+QString ContactListModel::fileName(qsizetype contact) const {
     const std::shared_ptr<const ContactSource> source = m_table->sourceOf(contact);
     return source ? QFileInfo(source->path).fileName() : QString();
 }
 
-QString AddressTableModel::cell(int row, int column) const {
+QString ContactListModel::cell(int row, int column) const {
     if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount()) {
         return {};
     }
@@ -150,7 +150,7 @@ QString AddressTableModel::cell(int row, int column) const {
     return numberCell(contact, column);
 }
 
-QString AddressTableModel::dragText(int row) const {
+QString ContactListModel::dragText(int row) const {
     if (row < 0 || row >= rowCount()) {
         return {};
     }
@@ -161,7 +161,7 @@ QString AddressTableModel::dragText(int row) const {
     return text;
 }
 
-QString AddressTableModel::copyText(int row) const {
+QString ContactListModel::copyText(int row) const {
     if (row < 0 || row >= rowCount()) {
         return {};
     }
@@ -172,7 +172,7 @@ QString AddressTableModel::copyText(int row) const {
     return cells.join(QLatin1Char('\t'));
 }
 
-bool AddressTableModel::isBold(int row, int column) const {
+bool ContactListModel::isBold(int row, int column) const {
     if (m_list != List::Contacts || row < 0 || row >= rowCount()) {
         return false;
     }
@@ -180,14 +180,14 @@ bool AddressTableModel::isBold(int row, int column) const {
     return field && m_table->isBold(contactAt(row), *field);
 }
 
-int AddressTableModel::rowCount(const QModelIndex& parent) const {
+int ContactListModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid()) {
         return 0;
     }
     return m_list == List::Contacts ? int(shownOrder().size()) : int(m_table->size());
 }
 
-int AddressTableModel::columnCount(const QModelIndex& parent) const {
+int ContactListModel::columnCount(const QModelIndex& parent) const {
     if (parent.isValid()) {
         return 0;
     }
@@ -195,7 +195,7 @@ int AddressTableModel::columnCount(const QModelIndex& parent) const {
     return files ? int(ContactColumn::Count) : ColumnCount;
 }
 
-QVariant AddressTableModel::data(const QModelIndex& index, int role) const {
+QVariant ContactListModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid)) {
         return {};
     }
@@ -231,7 +231,7 @@ QVariant AddressTableModel::data(const QModelIndex& index, int role) const {
     }
 }
 
-QVariant AddressTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+QVariant ContactListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= columnCount()) {
         return {};
     }
@@ -241,7 +241,7 @@ QVariant AddressTableModel::headerData(int section, Qt::Orientation orientation,
     return headings(m_list).at(section);
 }
 
-Qt::ItemFlags AddressTableModel::flags(const QModelIndex& index) const {
+Qt::ItemFlags ContactListModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) {
         return Qt::NoItemFlags;
     }
@@ -252,7 +252,7 @@ Qt::ItemFlags AddressTableModel::flags(const QModelIndex& index) const {
     return f;
 }
 
-void AddressTableModel::sort(int column, Qt::SortOrder order) {
+void ContactListModel::sort(int column, Qt::SortOrder order) {
     if (m_list != List::Contacts || column < 0 || column >= columnCount()) {
         return;
     }
@@ -276,7 +276,7 @@ void AddressTableModel::sort(int column, Qt::SortOrder order) {
     });
 }
 
-std::vector<std::uint32_t> AddressTableModel::sortedOrder(int column, Qt::SortOrder order) const {
+std::vector<std::uint32_t> ContactListModel::sortedOrder(int column, Qt::SortOrder order) const {
     std::vector<std::uint32_t> sorted;
     const std::optional<Field> field = fieldForColumn(m_list, column);
     if (!field && column == ContactColumn::Number) {
