@@ -327,8 +327,7 @@ int exportList(const QString& path, const QString& out) {
     timer.start();
     qsizetype progressCalls = 0;
     const ExportRequest request{
-        .list = {contactModel.table(), contactModel.rowCount(),
-                 [&contactModel](int row) { return contactModel.contactAt(row); }},
+        .list = contactModel.shownList(),
         .sourcePath = path,
         .progress =
             [&progressCalls](qsizetype, qsizetype) {

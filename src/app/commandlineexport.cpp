@@ -5,6 +5,8 @@
 #include "vcard/vcardreader.h"
 
 #include <QFileInfo>
+#include <numeric>
+#include <vector>
 
 namespace tovanel {
 
@@ -20,8 +22,10 @@ QString exportVcardFile(const QString& vcardPath, const QString& outputPath) {
         return ImportMessages::forResult(read, vcardPath).join(QLatin1Char('\n'));
     }
     const ContactTable& table = *read.table;
+    std::vector<std::uint32_t> fileOrder(size_t(table.size()));
+    std::iota(fileOrder.begin(), fileOrder.end(), 0u);
     const ExportRequest request{
-        .list = {table, int(table.size()), [](int row) { return qsizetype(row); }},
+        .list = {table, fileOrder},
         .sourcePath = vcardPath,
         .title = QFileInfo(vcardPath).fileName(),
     };

@@ -1,5 +1,6 @@
 #include "card/contactrows.h"
 
+#include "contacts/telephone.h"
 #include "platform/germannumber.h"
 #include "vcard/cardsource.h"
 #include "vcard/importmessages.h"
@@ -38,7 +39,7 @@ constexpr qsizetype MaxSameNameChars = 100;
 // How a contact is named among the duplicates: its name on one line, else its first number.
 QString sameContactName(const ContactTable& table, qsizetype contact) {
     QStringView name = table.text(contact, Field::Name).trimmed();
-    for (const Field number : std::array{Field::MobilePhone, Field::HomePhone, Field::WorkPhone}) {
+    for (const Field number : TelephoneFields) {
         if (!name.isEmpty()) {
             break;
         }

@@ -2,6 +2,7 @@
 
 #include "contactlist/searchtext.h"
 #include "contacts/contacttable.h"
+#include "contacts/telephone.h"
 
 #include <QVarLengthArray>
 #include <algorithm>
@@ -14,16 +15,8 @@ namespace tovanel {
 
 namespace {
 
-// The search's kinds, except that a digit or two alone already look in the numbers: while "0171" is
-// typed, "0" and "01" narrow the list towards it instead of emptying it.
 SearchKind filterKind(QStringView text) {
-    const SearchKind kind = searchKind(text);
-    const bool digit = std::any_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-    if (kind == SearchKind::Text && digit &&
-        searchKind(text.toString() + QStringLiteral("000")) == SearchKind::Number) {
-        return SearchKind::Number;
-    }
-    return kind;
+    return searchKind(text, FilterMinDigits);
 }
 
 } // namespace
@@ -53,22 +46,15 @@ bool ContactFilter::narrows(const ContactFilter& wider) const {
 
 namespace {
 
-constexpr Field Phones[] = {Field::MobilePhone, Field::HomePhone, Field::WorkPhone};
-
 // Decides for one contact; made once per thread, since the needles keep scratch space.
 class Matcher {
 public:
     Matcher(const ContactTable& table, const ContactFilter& filter)
-        : m_table(table), m_filter(filter), m_kind(filterKind(filter.text)) {
+        : m_table(table), m_filter(filter), m_needle(filter.text, filterKind(filter.text)) {
         if (filter.quick == ContactFilter::Quick::File && filter.file >= 0 &&
             filter.file < table.fileCount()) {
             m_fileBegin = table.fileStart(filter.file);
             m_fileEnd = filter.file + 1 < table.fileCount() ? table.fileStart(filter.file + 1) : table.size();
-        }
-        if (m_kind == SearchKind::Number) {
-            m_number.emplace(filter.text);
-        } else {
-            m_text.emplace(filter.text);
         }
     }
 
@@ -80,10 +66,10 @@ private:
         case ContactFilter::Quick::All:
             return true;
         case ContactFilter::Quick::Favourites:
-            return std::any_of(std::begin(Phones), std::end(Phones),
+            return std::any_of(TelephoneFields.begin(), TelephoneFields.end(),
                                [&](Field field) { return m_table.isBold(contact, field); });
         case ContactFilter::Quick::WithoutPhone:
-            return std::all_of(std::begin(Phones), std::end(Phones),
+            return std::all_of(TelephoneFields.begin(), TelephoneFields.end(),
                                [&](Field field) { return m_table.text(contact, field).trimmed().isEmpty(); });
         case ContactFilter::Quick::WithoutEmail:
             return m_table.text(contact, Field::Email).trimmed().isEmpty();
@@ -100,29 +86,12 @@ private:
             return true;
         }
         // A text of blanks alone folds to nothing and holds nothing back.
-        if (m_text && m_text->isEmpty()) {
-            return true;
-        }
-        switch (m_kind) {
-        case SearchKind::Number:
-            return std::any_of(std::begin(Phones), std::end(Phones), [&](Field field) {
-                return m_number->foundIn(m_table.text(contact, field), m_scratch);
-            });
-        case SearchKind::Email:
-            return m_text->foundIn(m_table.text(contact, Field::Email));
-        case SearchKind::Text:
-            return m_text->foundIn(m_table.text(contact, Field::Name)) ||
-                   m_text->foundIn(m_table.text(contact, Field::Company));
-        }
-        return false;
+        return m_needle.isEmpty() || m_needle.foundIn(m_table, contact, searchFields(m_needle.kind()));
     }
 
     const ContactTable& m_table;
     const ContactFilter& m_filter;
-    SearchKind m_kind;
-    std::optional<FoldedNeedle> m_text;
-    std::optional<NumberNeedle> m_number;
-    QVarLengthArray<char, 64> m_scratch;
+    SearchNeedle m_needle;
     qsizetype m_fileBegin = 0;
     qsizetype m_fileEnd = 0;
 };

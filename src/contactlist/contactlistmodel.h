@@ -1,6 +1,7 @@
 #pragma once
 
 #include "contactlist/contactfilter.h"
+#include "contactlist/contactlist.h"
 #include "contacts/contacttable.h"
 
 #include <QAbstractTableModel>
@@ -54,6 +55,8 @@ public:
 
     // The contact (0-based, file order) shown in a row.
     qsizetype contactAt(int row) const;
+    // The contact list's rows as they are shown; valid until the list changes.
+    ContactList shownList() const { return {*m_table, shownOrder()}; }
     // A cell's text as the list shows it.
     QString cell(int row, int column) const;
     bool isBold(int row, int column) const;

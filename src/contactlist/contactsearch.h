@@ -1,21 +1,11 @@
 #pragma once
 
+#include "contactlist/contactlist.h"
 #include "contacts/fields.h"
 
 #include <QString>
-#include <functional>
 
 namespace tovanel {
-
-class ContactTable;
-
-// A list of contacts as it is shown: `rows` rows, row r showing contact `contactAt(r)` (file order) of
-// `table`. The list may be sorted, leave contacts out, or hold the contacts of several files in one table.
-struct ContactList {
-    const ContactTable& table;
-    int rows = 0;
-    std::function<qsizetype(int row)> contactAt;
-};
 
 // The name search: a number is looked for in the telephone columns, an e-mail address in the e-mail
 // column, any other text in the names, or in the companies when no name in the whole list holds it. A

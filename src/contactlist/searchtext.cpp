@@ -1,5 +1,7 @@
 #include "contactlist/searchtext.h"
 
+#include "contacts/telephone.h"
+
 #include <algorithm>
 #include <array>
 #include <memory>
@@ -128,40 +130,9 @@ const FoldTable& foldTable() {
     return table;
 }
 
-// Fills the empty `digits` with those of `text`, the German country code read as the trunk prefix "0".
-template <typename Digits> void numberDigits(QStringView text, Digits& digits) {
-    const char16_t* p = text.utf16();
-    const char16_t* end = p + text.size();
-    while (p < end && isBlank(*p)) {
-        ++p;
-    }
-    const bool plus = p < end && *p == u'+';
-    for (; p < end; ++p) {
-        if (isDigit(*p)) {
-            digits.append(char(*p));
-        }
-    }
-    const std::string_view all(digits.data(), size_t(digits.size()));
-    qsizetype country = 0;
-    if (plus && all.substr(0, 2) == "49") {
-        country = 2;
-    } else if (!plus && all.substr(0, 4) == "0049") {
-        country = 4;
-    }
-    if (country == 0) {
-        return;
-    }
-    // "+49 (0)171 …": the written-out trunk prefix is not a second "0".
-    const bool trunkZero = qsizetype(all.size()) > country && all[size_t(country)] == '0';
-    const qsizetype drop = country + (trunkZero ? 1 : 0);
-    digits[0] = '0';
-    std::copy(digits.begin() + drop, digits.end(), digits.begin() + 1);
-    digits.resize(digits.size() - drop + 1);
-}
-
 } // namespace
 
-SearchKind searchKind(QStringView text) {
+SearchKind searchKind(QStringView text, int minDigits) {
     if (text.contains(u'@')) {
         return SearchKind::Email;
     }
@@ -174,7 +145,29 @@ SearchKind searchKind(QStringView text) {
             return SearchKind::Text;
         }
     }
-    return digits >= 3 ? SearchKind::Number : SearchKind::Text;
+    return digits >= minDigits && digits > 0 ? SearchKind::Number : SearchKind::Text;
+}
+
+std::span<const Field> searchFields(SearchKind kind) {
+    static constexpr Field Email[] = {Field::Email};
+    static constexpr Field NameAndCompany[] = {Field::Name, Field::Company};
+    switch (kind) {
+    case SearchKind::Number:
+        return TelephoneFields;
+    case SearchKind::Email:
+        return Email;
+    case SearchKind::Text:
+        break;
+    }
+    return NameAndCompany;
+}
+
+SearchNeedle::SearchNeedle(QStringView text, SearchKind kind) : m_kind(kind) {
+    if (kind == SearchKind::Number) {
+        m_number.emplace(text);
+    } else {
+        m_text.emplace(text);
+    }
 }
 
 FoldedNeedle::FoldedNeedle(QStringView text) {
@@ -229,16 +222,18 @@ bool FoldedNeedle::foundIn(QStringView text) const {
 }
 
 NumberNeedle::NumberNeedle(QStringView text) {
-    numberDigits(text, m_digits);
+    m_digits.resize(text.size() + 1);
+    m_digits.resize(telephoneKey(text, m_digits.data()));
     m_borders = bordersOf(m_digits.data(), m_digits.size());
 }
 
 bool NumberNeedle::foundIn(QStringView number, QVarLengthArray<char, 64>& scratch) const {
-    if (number.size() < m_digits.size()) {
+    // A key is at most one unit longer than its text (a "+" counts as "00").
+    if (number.size() + 1 < m_digits.size()) {
         return false;
     }
-    scratch.clear();
-    numberDigits(number, scratch);
+    scratch.resize(number.size() + 1);
+    scratch.resize(telephoneKey(number, scratch.data()));
     const qsizetype m = m_digits.size();
     if (m == 0) {
         return true;

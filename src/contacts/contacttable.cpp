@@ -1,5 +1,7 @@
 #include "contacts/contacttable.h"
 
+#include "contacts/telephone.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
@@ -69,7 +71,7 @@ QStringView ContactTable::text(qsizetype contact, Field field) const {
 }
 
 bool ContactTable::isBold(qsizetype contact, Field field) const {
-    if (field < Field::MobilePhone || field > Field::WorkPhone) {
+    if (!isTelephone(field)) {
         return false;
     }
     return (at(contact).bold & boldBit(field)) != 0;

@@ -6,6 +6,7 @@
 #include "contacts/duplicates.h"
 
 #include "contacts/contacttable.h"
+#include "contacts/telephone.h"
 
 #include <QChar>
 #include <algorithm>
@@ -50,45 +51,17 @@ using Normalise = bool (*)(QStringView cell, Key& key);
 
 // The keys are made in local pointers and counts: these loops run over every cell of a million contacts.
 
-bool telephoneKey(QStringView cell, Key& key) {
+bool telephoneCellKey(QStringView cell, Key& key) {
     key.size = 0;
     if (cell.size() > Duplicates::MaxKeyCharacters) {
         return false;
     }
-    const char16_t* in = cell.utf16();
-    char16_t* out = key.units.data();
-    qsizetype n = 0;
-    bool plus = false;
-    int digits = 0;
-    for (qsizetype i = 0; i < cell.size(); ++i) {
-        const char16_t unit = in[i];
-        int digit = 0;
-        if (unit >= u'0' && unit <= u'9') {
-            digit = unit - u'0';
-        } else if (unit == u'+') {
-            plus = plus || digits == 0;
-            continue;
-        } else if (unit >= 0x80 && QChar::isDigit(unit)) {
-            digit = QChar::digitValue(unit);
-        } else {
-            continue;
-        }
-        if (digits == 0 && plus) {
-            out[n++] = u'0';
-            out[n++] = u'0';
-        }
-        out[n++] = char16_t(u'0' + digit);
-        ++digits;
-    }
+    qsizetype digits = 0;
+    const qsizetype size = telephoneKey(cell, key.units.data(), &digits);
     if (digits < Duplicates::MinTelephoneDigits) {
         return false;
     }
-    // "0049 171 …" is "0171 …", as the cells already write "+49 171 …".
-    if (n >= 4 && out[0] == u'0' && out[1] == u'0' && out[2] == u'4' && out[3] == u'9') {
-        std::memmove(out + 1, out + 4, size_t(n - 4) * 2);
-        n -= 3;
-    }
-    key.size = n;
+    key.size = size;
     return true;
 }
 
@@ -287,9 +260,9 @@ struct KeyCell {
 enum KeyKind { Telephone, Email, Uid };
 
 // The two sweeps: no more than three keys per contact in either.
-constexpr std::array<KeyCell, 3> TelephoneCells{KeyCell{Field::MobilePhone, telephoneKey, Telephone},
-                                                KeyCell{Field::HomePhone, telephoneKey, Telephone},
-                                                KeyCell{Field::WorkPhone, telephoneKey, Telephone}};
+constexpr std::array<KeyCell, 3> TelephoneCells{KeyCell{TelephoneFields[0], telephoneCellKey, Telephone},
+                                                KeyCell{TelephoneFields[1], telephoneCellKey, Telephone},
+                                                KeyCell{TelephoneFields[2], telephoneCellKey, Telephone}};
 constexpr std::array<KeyCell, 2> EmailAndUidCells{KeyCell{Field::Email, emailKey, Email},
                                                   KeyCell{Field::Uid, uidKey, Uid}};
 constexpr size_t MostCells = 3;

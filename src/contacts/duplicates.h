@@ -13,9 +13,9 @@ class ContactTable;
 // a number with B, B an address with C: one group). Nothing is merged; the groups only mark.
 //
 // The keys:
-// - each of the three telephone cells, by its digits alone, a leading "+" read as "00" and then a leading
-//   "0049" as "0": "+49 171 1234567", "0049 171 1234567" and "0171/1234567" are one number, as are
-//   "+43 1 234" and "0043 1 234". A cell of fewer than MinTelephoneDigits digits ("12", "+1") is no key.
+// - each of the three telephone cells by its telephoneKey (contacts/telephone.h): "+49 171 1234567",
+//   "0049 (0)171 1234567" and "0171/1234567" are one number. A cell of fewer than MinTelephoneDigits digits
+//   ("12", "+1") is no key.
 // - the e-mail cell without the blanks around it, ignoring letter case.
 // - the UID exactly (letter case counts), without the blanks around it.
 // A number never matches an e-mail address or a UID, whatever their text. A cell longer than

@@ -1,6 +1,7 @@
 #include "export/contactexport.h"
 
 #include "contacts/contacttable.h"
+#include "contacts/telephone.h"
 #include "export/phonelist.h"
 #include "platform/linereader.h"
 #include "vcard/cardsource.h"
@@ -24,10 +25,6 @@ namespace {
 constexpr int ProgressStep = 256;
 // Buffered output is handed to the file in pieces of this size.
 constexpr qsizetype FlushBytes = qsizetype(1) << 20;
-
-bool isTelephone(Field field) {
-    return field == Field::MobilePhone || field == Field::HomePhone || field == Field::WorkPhone;
-}
 
 QString failureText(const QString& path, const QString& reason) {
     return QStringLiteral("„%1“ konnte nicht geschrieben werden.\n%2")
@@ -77,7 +74,7 @@ public:
         if (!m_request.progress || row % ProgressStep != 0) {
             return true;
         }
-        return m_request.progress(row, m_request.list.rows);
+        return m_request.progress(row, m_request.list.rows());
     }
 
 private:
@@ -164,7 +161,7 @@ ExportResult writeCsv(const ExportRequest& request, QSaveFile& file, const QStri
     }
     line += u"\r\n";
     buffer += line.toUtf8();
-    for (int row = 0; row < list.rows; ++row) {
+    for (int row = 0; row < list.rows(); ++row) {
         if (!progress.at(row)) {
             return cancelled();
         }
@@ -229,7 +226,7 @@ ExportResult writeVcards(const ExportRequest& request, QSaveFile& file, const QS
     OpenSource open;
     QByteArray buffer;
     bool lineOpen = false;
-    for (int row = 0; row < list.rows; ++row) {
+    for (int row = 0; row < list.rows(); ++row) {
         if (!progress.at(row)) {
             return cancelled();
         }
@@ -279,7 +276,7 @@ ExportResult writeXlsx(const ExportRequest& request, QSaveFile& file, const QStr
     const ContactList& list = request.list;
     // The heading takes the first of the format's 1,048,576 rows.
     constexpr int MaxContacts = 1048575;
-    if (list.rows > MaxContacts) {
+    if (list.rows() > MaxContacts) {
         return failed(
             failureText(path, QStringLiteral("Eine Excel-Tabelle fasst höchstens 1.048.575 Kontakte.")));
     }
@@ -317,7 +314,7 @@ ExportResult writeXlsx(const ExportRequest& request, QSaveFile& file, const QStr
     }
     const Progress progress(request);
     QByteArray utf8;
-    for (int row = 0; row < list.rows; ++row) {
+    for (int row = 0; row < list.rows(); ++row) {
         if (!progress.at(row)) {
             lxw_workbook_free(workbook);
             return cancelled();

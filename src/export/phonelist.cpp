@@ -73,7 +73,7 @@ public:
         int pages = 1;
         int line = 0;
         QChar initial;
-        for (int row = 0; row < m_request.list.rows; ++row) {
+        for (int row = 0; row < m_request.list.rows(); ++row) {
             const int needed = startsLetter(row, initial) ? 2 : 1;
             if (line + needed > m_rowsPerPage) {
                 ++pages;
@@ -91,7 +91,7 @@ public:
         int row = 0;
         QChar initial;
         for (int page = 1; page <= pages; ++page) {
-            if (m_request.progress && !m_request.progress(row, m_request.list.rows)) {
+            if (m_request.progress && !m_request.progress(row, m_request.list.rows())) {
                 return false;
             }
             if (page > 1 && !device.newPage()) {
@@ -99,7 +99,7 @@ public:
             }
             paintFrame(page, pages, date);
             int line = 0;
-            while (row < m_request.list.rows) {
+            while (row < m_request.list.rows()) {
                 QChar next = initial;
                 const bool letter = startsLetter(row, next);
                 if (line + (letter ? 2 : 1) > m_rowsPerPage) {
@@ -156,8 +156,7 @@ private:
             // One line per contact: a note's or name's line breaks would run into the next row.
             texts[i] = m_request.list.table.text(contact, field).toString();
             texts[i].replace(u'\n', u' ');
-            bold[i] = field >= Field::MobilePhone && field <= Field::WorkPhone &&
-                      m_request.list.table.isBold(contact, field);
+            bold[i] = m_request.list.table.isBold(contact, field);
         }
         paintCells(texts, bold, top);
     }

@@ -53,7 +53,7 @@ ExportRequest ListOutput::request(ExportProgress progress) const {
     const QString heading = model.table().fileCount() > 1 ? ImportFlow::listName(model.table())
                                                           : QFileInfo(sourcePath).fileName();
     return {
-        .list = {model.table(), model.rowCount(), [this](int row) { return model.contactAt(row); }},
+        .list = model.shownList(),
         .sourcePath = sourcePath,
         .progress = std::move(progress),
         .title = heading,

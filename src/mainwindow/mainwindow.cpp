@@ -403,8 +403,7 @@ ContactRef MainWindow::contactOfRow(int row) const {
 // The name search
 
 ContactList MainWindow::shownContacts() const {
-    const ContactListModel* model = m_contactModel;
-    return {model->table(), model->rowCount(), [model](int row) { return model->contactAt(row); }};
+    return m_contactModel->shownList();
 }
 
 int MainWindow::searchName(const QString& text, int start) {

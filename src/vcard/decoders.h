@@ -4,7 +4,6 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
-#include <optional>
 
 namespace tovanel {
 
@@ -46,13 +45,6 @@ QString decodeQuotedPrintableUtf8(QByteArrayView value);
 
 // A value in the Mac OS Roman character set.
 QString decodeMacRoman(QByteArrayView value);
-
-// A "+49" telephone number in German national form: "+49 89 1234" -> "089 1234". An optional "(0)" and
-// one separator after the country code are dropped; other numbers are returned unchanged.
-QString nationalNumber(const QString& number);
-// What nationalNumber puts after the leading "0" of the national form, or nothing for a number nationalNumber
-// leaves alone.
-std::optional<QStringView> nationalNumberRest(QStringView number);
 
 // vCard text escapes: "\n" and "\N" become a line feed; "\,", "\;", "\\" and the "\:" some exporters
 // write become the character itself.

@@ -1,5 +1,6 @@
 #include "vcard/valuetext.h"
 
+#include "contacts/telephone.h"
 #include "vcard/decoders.h"
 #include "vcard/fastdecoders.h"
 

@@ -108,7 +108,8 @@ void tst_ContactSearch::findsTheRowsInTurn() {
         order.resize(contacts.size());
         std::iota(order.begin(), order.end(), 0);
     }
-    const ContactList list{table, int(order.size()), [&order](int row) { return qsizetype(order.at(row)); }};
+    const std::vector<std::uint32_t> rows(order.begin(), order.end());
+    const ContactList list{table, rows};
 
     ContactSearch search;
     QString text;

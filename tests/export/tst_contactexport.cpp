@@ -21,8 +21,7 @@ QString kontakte() {
 }
 
 ContactList listOf(const ImportedLists& lists) {
-    return {*lists.result.table, lists.contacts.rowCount(),
-            [&lists](int row) { return lists.contacts.contactAt(row); }};
+    return lists.contacts.shownList();
 }
 
 // Every row of the list as its 13 texts, the headings first.

@@ -18,8 +18,6 @@ private slots:
     void decodeMacRomanKnowsMacRoman_data();
     void decodeMacRomanKnowsMacRoman();
     void decodeMacRomanCoversEveryHighByte();
-    void nationalNumberWritesGermanNumbersNationally_data();
-    void nationalNumberWritesGermanNumbersNationally();
     void decodeCharsetHonoursTheDeclaredCharset_data();
     void decodeCharsetHonoursTheDeclaredCharset();
     void unescapeTextResolvesVcardEscapes_data();
@@ -143,38 +141,6 @@ void tst_Decoders::decodeMacRomanCoversEveryHighByte() {
     const QString decoded = decodeMacRoman(bytes);
     QCOMPARE(decoded.size(), 128);
     QCOMPARE(decoded, macRoman);
-}
-
-void tst_Decoders::nationalNumberWritesGermanNumbersNationally_data() {
-    QTest::addColumn<QString>("number");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("+49 with blank") << QStringLiteral("+49 89 1234") << QStringLiteral("089 1234");
-    QTest::newRow("+49 without blank") << QStringLiteral("+4989") << QStringLiteral("089");
-    QTest::newRow("several blanks") << QStringLiteral("+49   89 1234") << QStringLiteral("089 1234");
-    QTest::newRow("trunk zero in brackets") << QStringLiteral("+49 (0)89 1234") << QStringLiteral("089 1234");
-    QTest::newRow("trunk zero, no blanks") << QStringLiteral("+49(0)89 1234") << QStringLiteral("089 1234");
-    QTest::newRow("trunk zero, blank after")
-        << QStringLiteral("+49 (0) 89 1234") << QStringLiteral("089 1234");
-    QTest::newRow("hyphens") << QStringLiteral("+49-89-1234") << QStringLiteral("089-1234");
-    QTest::newRow("slash") << QStringLiteral("+49/89/1234") << QStringLiteral("089/1234");
-    QTest::newRow("dots") << QStringLiteral("+49.89.1234") << QStringLiteral("089.1234");
-    QTest::newRow("mobile") << QStringLiteral("+49 171 3920011") << QStringLiteral("0171 3920011");
-    QTest::newRow("only the code") << QStringLiteral("+49") << QStringLiteral("0");
-
-    QTest::newRow("0049 unchanged") << QStringLiteral("0049 89 1234") << QStringLiteral("0049 89 1234");
-    QTest::newRow("Austria unchanged") << QStringLiteral("+43 1 2345") << QStringLiteral("+43 1 2345");
-    QTest::newRow("blank before +") << QStringLiteral(" +49 89 1234") << QStringLiteral(" +49 89 1234");
-    QTest::newRow("national unchanged") << QStringLiteral("089 1234") << QStringLiteral("089 1234");
-    QTest::newRow("two characters") << QStringLiteral("+4") << QStringLiteral("+4");
-    QTest::newRow("one character") << QStringLiteral("+") << QStringLiteral("+");
-    QTest::newRow("empty") << QString() << QString();
-}
-
-void tst_Decoders::nationalNumberWritesGermanNumbersNationally() {
-    QFETCH(QString, number);
-    QFETCH(QString, expected);
-    QCOMPARE(nationalNumber(number), expected);
 }
 
 void tst_Decoders::decodeCharsetHonoursTheDeclaredCharset_data() {
