@@ -202,7 +202,7 @@ int runCase(const Case& c) {
                      static_cast<long long>(read.table->size()));
         return 1;
     }
-    const ContactRef contact = contactInFile(read.table, 0, path);
+    const ContactRef contact = contactOf(read.table, 0);
     DetailWindow detail(dialogs);
     // Opening: from the hand-over until the list, with the rows read from the card, has painted.
     // The first opening also loads the image plugins; the second is what every later contact costs.

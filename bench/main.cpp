@@ -201,7 +201,7 @@ int card(const QString& path, const QString& number) {
         return 1;
     }
     for (const CardRow& row :
-         contactRows(contactInFile(contactModel.sharedTable(), contactModel.contactAt(n - 1), path))) {
+         contactRows(contactOf(contactModel.sharedTable(), contactModel.contactAt(n - 1)))) {
         QString line = TableDump::escaped(row.label) + QLatin1Char('\t') + TableDump::escaped(row.value);
         if (row.bold) {
             line += QStringLiteral("\tbold");
@@ -328,7 +328,6 @@ int exportList(const QString& path, const QString& out) {
     qsizetype progressCalls = 0;
     const ExportRequest request{
         .list = contactModel.shownList(),
-        .sourcePath = path,
         .progress =
             [&progressCalls](qsizetype, qsizetype) {
                 ++progressCalls;
@@ -399,10 +398,6 @@ struct FileList {
     double duplicatesSeconds = 0; // part of `seconds`
 };
 
-bool sameFile(const FileStamp& a, const FileStamp& b) {
-    return a.isValid() && b.isValid() && a.device == b.device && a.inode == b.inode;
-}
-
 // The duplicates pass over a finished list, as the window runs it before showing the list: without the
 // memory for it the list goes unmarked.
 double findDuplicates(ContactTable& table) {
@@ -431,7 +426,7 @@ FileList readList(const QStringList& paths, ContactListModel& contactModel, Cont
     for (const QString& path : named.files) {
         const FileStamp stamp = fileStampOf(path);
         if (std::any_of(listed.begin(), listed.end(),
-                        [&](const FileStamp& s) { return sameFile(s, stamp); })) {
+                        [&](const FileStamp& s) { return s.sameFileAs(stamp); })) {
             continue;
         }
         VcardReadResult result = readVcardFile(path);
@@ -442,8 +437,8 @@ FileList readList(const QStringList& paths, ContactListModel& contactModel, Cont
             continue;
         }
         list.bytes += fileSize(path);
-        listed.push_back(result.table->sourceStamp());
-        list.table->appendFile(*result.table, tableSource(path, *result.table));
+        listed.push_back(result.table->fileSource(0)->stamp);
+        list.table->appendFile(*result.table);
     }
     list.duplicatesSeconds = findDuplicates(*list.table);
     contactModel.setTable(list.table);

@@ -225,7 +225,7 @@ bool App::resolveLaunchDocument(QString& path, QString* message) {
     // The descriptor's link names the file it was opened from, unless that is gone or has no name.
     const QString real = descriptorTarget(file.handle());
     const FileStamp realStamp = fileStampOf(real);
-    if (real.isEmpty() || realStamp.device != stamp.device || realStamp.inode != stamp.inode) {
+    if (real.isEmpty() || !realStamp.sameFileAs(stamp)) {
         return refuse(notRegularFileReason(path));
     }
     path = real;

@@ -26,7 +26,6 @@ QString exportVcardFile(const QString& vcardPath, const QString& outputPath) {
     std::iota(fileOrder.begin(), fileOrder.end(), 0u);
     const ExportRequest request{
         .list = {table, fileOrder},
-        .sourcePath = vcardPath,
         .title = QFileInfo(vcardPath).fileName(),
     };
     const ExportResult result = exportContacts(request, outputPath, *format);

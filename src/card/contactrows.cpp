@@ -28,7 +28,7 @@ QString tooLarge(CardUse use, qint64 bytes) {
             .arg(megabytes);
     case CardUse::SourceView:
         return QStringLiteral("Die Karte ist %1 MB groß; die Quelltext-Ansicht zeigt Karten bis %2 MB.")
-            .arg(germanNumber(megabytes), germanNumber(CardLimits::SourceViewBytes >> 20));
+            .arg(germanNumber(megabytes), germanNumber(CardLimits::CardBytes >> 20));
     }
     return {};
 }
@@ -96,20 +96,15 @@ ContactCard readContactCard(const ContactRef& contact, CardUse use) {
     }
     const QString path = contact.path();
     const CardSourceRange range = cardSourceRange(*contact.table, contact.contact);
-    const qint64 end = range.end >= 0 ? range.end : QFileInfo(path).size();
-    const qint64 limit =
-        use == CardUse::FurtherRows ? CardLimits::FurtherRowsBytes : CardLimits::SourceViewBytes;
-    if (end - range.start > limit) {
-        card.message = tooLarge(use, end - range.start);
-        return card;
-    }
     const FileStamp stamp = contact.source ? contact.source->stamp : FileStamp();
     // The rows decode each value by its own parameters, so they take the card's bytes as they stand.
-    CardSourceText source =
-        use == CardUse::FurtherRows ? readCardBytes(path, range, stamp) : readCardSource(path, range, stamp);
+    CardSourceText source = use == CardUse::FurtherRows
+                                ? readCardBytes(path, range, stamp, CardLimits::FurtherRowsBytes)
+                                : readCardSource(path, range, stamp, CardLimits::CardBytes);
     if (!source.ok) {
-        card.message = source.changed ? ImportMessages::changedSinceRead(path)
-                                      : ImportMessages::cannotRead(path, source.error);
+        card.message = source.tooLarge  ? tooLarge(use, source.size)
+                       : source.changed ? ImportMessages::changedSinceRead(path)
+                                        : ImportMessages::cannotRead(path, source.error);
         return card;
     }
     card.ok = true;

@@ -15,14 +15,6 @@ namespace tovanel {
 // What a card is read for; each has its own size limit.
 enum class CardUse { FurtherRows, SourceView };
 
-namespace CardLimits {
-// A larger card is shown with its fixed rows and a word why: reading it whole would make the detail
-// window slow to open, and no card of a real exporter comes near (a photo that can be shown fits).
-constexpr qint64 FurtherRowsBytes = qint64(24) << 20;
-// A larger card is not read for the source view at all.
-constexpr qint64 SourceViewBytes = qint64(64) << 20;
-} // namespace CardLimits
-
 struct ContactCard {
     bool ok = false;
     QString text;     // SourceView: as readCardSource gives it

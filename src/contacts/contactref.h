@@ -20,15 +20,9 @@ struct ContactRef {
     QString path() const { return source ? source->path : QString(); }
 };
 
-// The source of a table read from `path`, with the stamp the reading took.
-inline std::shared_ptr<const ContactSource> tableSource(const QString& path, const ContactTable& table) {
-    return std::make_shared<const ContactSource>(ContactSource{path, table.sourceStamp()});
-}
-
-// Contact `contact` of `table`, read from `path`.
-inline ContactRef contactInFile(std::shared_ptr<const ContactTable> table, qsizetype contact,
-                                const QString& path) {
-    std::shared_ptr<const ContactSource> source = table ? tableSource(path, *table) : nullptr;
+// Contact `contact` of `table`, with the file it was read from.
+inline ContactRef contactOf(std::shared_ptr<const ContactTable> table, qsizetype contact) {
+    std::shared_ptr<const ContactSource> source = table ? table->sourceOf(contact) : nullptr;
     return {std::move(table), contact, std::move(source)};
 }
 

@@ -199,9 +199,6 @@ void ContactTable::appendTable(ContactTable& other) {
         std::swap(m_blockSizes, other.m_blockSizes);
         std::swap(m_blockUsed, other.m_blockUsed);
         std::swap(m_farEnds, other.m_farEnds);
-        if (!m_sourceStamp.isValid()) {
-            m_sourceStamp = other.m_sourceStamp;
-        }
         return;
     }
     const auto blockShift = std::uint32_t(m_blocks.size());
@@ -234,12 +231,19 @@ qsizetype ContactTable::bytesUsed() const {
     return bytes;
 }
 
-void ContactTable::appendFile(ContactTable& other, std::shared_ptr<const ContactSource> source) {
+void ContactTable::setSource(std::shared_ptr<const ContactSource> source) {
+    m_files.assign(1, FileEntry{0, std::move(source)});
+}
+
+void ContactTable::appendFile(ContactTable& other) {
     const qsizetype first = m_size;
     // Reserved first: running out of memory then leaves both tables whole.
-    m_files.reserve(m_files.size() + 1);
+    m_files.reserve(m_files.size() + other.m_files.size());
     appendTable(other);
-    m_files.push_back({first, std::move(source)});
+    for (FileEntry& file : other.m_files) {
+        m_files.push_back({first + file.first, std::move(file.source)});
+    }
+    other.m_files.clear();
 }
 
 void ContactTable::appendShared(const ContactTable& other) {
@@ -255,9 +259,6 @@ void ContactTable::appendShared(const ContactTable& other) {
         m_files.push_back({file.first + shift, file.source});
     }
     appendRecords(other, blockShift);
-    if (m_sourceStamp == FileStamp()) {
-        m_sourceStamp = other.m_sourceStamp;
-    }
 }
 
 int ContactTable::fileOf(qsizetype contact) const {

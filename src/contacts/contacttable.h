@@ -46,14 +46,16 @@ public:
     // Sets the end position of the contact added last.
     void setLastEndPosition(qint64 end);
 
-    // A list of several files: appends the contacts of `other`, read from `source`, as appendTable does.
-    // The positions of its cards stay those in its own file.
-    void appendFile(ContactTable& other, std::shared_ptr<const ContactSource> source);
+    // The file every contact of this table was read from (the reader sets it for a table read from a file).
+    void setSource(std::shared_ptr<const ContactSource> source);
+    // A list of several files: appends the contacts of `other`, and the files they were read from, as
+    // appendTable does. The positions of its cards stay those in their own files.
+    void appendFile(ContactTable& other);
     // Room for `count` more files, so that appending them to an empty table cannot fail.
     void reserveFiles(qsizetype count) { m_files.reserve(m_files.size() + size_t(count)); }
     // Appends the contacts and files of a table others still read: the texts are shared, not copied.
     void appendShared(const ContactTable& other);
-    // The files the contacts came from; none for a table read straight from one file.
+    // The files the contacts came from; none for a table read from no file.
     int fileCount() const { return int(m_files.size()); }
     // The file contact `contact` came from, -1 for none.
     int fileOf(qsizetype contact) const;
@@ -81,10 +83,6 @@ public:
 
     // Memory held, for the benchmarks.
     qsizetype bytesUsed() const;
-
-    // The file the table was read from, as it was then: the source view compares it with the file now.
-    FileStamp sourceStamp() const { return m_sourceStamp; }
-    void setSourceStamp(const FileStamp& stamp) { m_sourceStamp = stamp; }
 
 private:
     struct Contact {
@@ -131,7 +129,6 @@ private:
     std::vector<Block> m_blocks;
     std::vector<qsizetype> m_blockSizes;
     qsizetype m_blockUsed = 0;
-    FileStamp m_sourceStamp;
     // End positions too far from their begin for `endDelta`, by contact in ascending order.
     std::vector<std::pair<qsizetype, qint64>> m_farEnds;
     struct FileEntry {

@@ -5,6 +5,7 @@
 #include "export/phonelist.h"
 #include "platform/linereader.h"
 #include "vcard/cardsource.h"
+#include "vcard/importmessages.h"
 
 #include <QDir>
 #include <QFile>
@@ -88,20 +89,13 @@ bool isSourceFile(const QString& path, const ExportRequest& request) {
     if (!target.isValid()) {
         return false;
     }
-    const auto same = [&](const FileStamp& source) {
-        return source.isValid() && source.device == target.device && source.inode == target.inode;
-    };
     const ContactTable& table = request.list.table;
     for (int file = 0; file < table.fileCount(); ++file) {
-        if (same(table.fileSource(file)->stamp)) {
+        if (table.fileSource(file)->stamp.sameFileAs(target)) {
             return true;
         }
     }
-    FileStamp source = table.sourceStamp();
-    if (!source.isValid() && !request.sourcePath.isEmpty()) {
-        source = fileStampOf(request.sourcePath);
-    }
-    return same(source);
+    return false;
 }
 
 // Only digits, blanks and + - / ( ) . : no spreadsheet reads such a number as a formula, and an
@@ -183,84 +177,28 @@ ExportResult writeCsv(const ExportRequest& request, QSaveFile& file, const QStri
     return commit(file, path);
 }
 
-// One file the cards are copied out of, opened once and checked to be the file the list was read from.
-struct OpenSource {
-    int file = -2;
-    QString path;
-    QFile source;
-    FileStamp stamp;
-    FileStamp expected;
-    qsizetype markLength = 0;
-    bool unicode = false;
-
-    // Opens the file of contact `contact` unless it is open already; returns the reason it cannot be read.
-    QString open(const ExportRequest& request, qsizetype contact) {
-        const ContactTable& table = request.list.table;
-        const int wanted = table.fileOf(contact);
-        if (wanted == file) {
-            return {};
-        }
-        file = wanted;
-        source.close();
-        const std::shared_ptr<const ContactSource> from = table.sourceOf(contact);
-        path = from ? from->path : request.sourcePath;
-        expected = from ? from->stamp : table.sourceStamp();
-        QString reason;
-        if (!openRegularFile(path, source, &stamp, &reason)) {
-            return reason;
-        }
-        if (expected.isValid() && stamp != expected) {
-            return QStringLiteral("Die Datei „%1“ wurde seit dem Einlesen geändert.")
-                .arg(QFileInfo(path).fileName());
-        }
-        unicode = LineReader::encodingOf(source.read(4), markLength) != LineReader::Encoding::Bytes;
-        return {};
-    }
-};
-
-// The card bytes of every listed contact, read out of its file. A UTF-16 file's cards are converted to
-// UTF-8 as the source view reads them, so the output is one encoding throughout.
+// The cards of every listed contact, each from its "BEGIN" line on, read out of its own file. A UTF-16
+// file's cards are converted to UTF-8 as the source view reads them, so the output is one encoding
+// throughout.
 ExportResult writeVcards(const ExportRequest& request, QSaveFile& file, const QString& path) {
     const ContactList& list = request.list;
     const Progress progress(request);
-    OpenSource open;
+    CardBytesReader reader;
     QByteArray buffer;
-    bool lineOpen = false;
     for (int row = 0; row < list.rows(); ++row) {
         if (!progress.at(row)) {
             return cancelled();
         }
         const qsizetype contact = list.contactAt(row);
-        if (const QString reason = open.open(request, contact); !reason.isEmpty()) {
-            return failed(failureText(path, reason));
+        CardSourceText card = reader.card(list.table, contact);
+        if (!card.ok) {
+            return failed(
+                failureText(path, card.tooLarge ? ImportMessages::cardTooLarge(card.size) : card.error));
         }
-        const CardSourceRange range = cardSourceRange(list.table, contact);
-        QByteArray card;
-        if (open.unicode) {
-            CardSourceText text = readCardBytes(open.path, range, open.expected);
-            if (!text.ok) {
-                return failed(failureText(path, text.error));
-            }
-            card = std::move(text.bytes);
-        } else {
-            const qint64 end = range.end < 0 ? open.stamp.size : std::min(range.end, open.stamp.size);
-            const qint64 start =
-                std::clamp(range.start, qint64(open.markLength), std::max(qint64(open.markLength), end));
-            if (!open.source.seek(start)) {
-                return failed(failureText(path, open.source.errorString()));
-            }
-            card = open.source.read(end - start);
-            if (card.size() != end - start) {
-                return failed(failureText(open.path, open.source.errorString()));
-            }
-        }
+        buffer += card.bytes;
         // A file's last card may lack its line break; the card after it would run into it.
-        if (lineOpen && !card.isEmpty()) {
+        if (!card.bytes.isEmpty() && !card.bytes.endsWith('\n') && !card.bytes.endsWith('\r')) {
             buffer += "\r\n";
-        }
-        buffer += card;
-        if (!card.isEmpty()) {
-            lineOpen = !card.endsWith('\n') && !card.endsWith('\r');
         }
         if (buffer.size() >= FlushBytes && !writeAll(file, buffer)) {
             break;

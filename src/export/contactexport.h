@@ -27,9 +27,6 @@ using ExportProgress = std::function<bool(qsizetype done, qsizetype total)>;
 
 struct ExportRequest {
     ContactList list;
-    // The file the table was read from: the vCard export copies the cards' bytes out of it, and it is
-    // never overwritten.
-    QString sourcePath = {};
     ExportProgress progress = {};
     // The phone list's heading (the file's name) and whether it gets a letter before each initial.
     QString title = {};

@@ -13,10 +13,6 @@ namespace {
 
 using Outcome = ImportMessages::FileOutcome;
 
-bool sameFile(const FileStamp& a, const FileStamp& b) {
-    return a.isValid() && b.isValid() && a.device == b.device && a.inode == b.inode;
-}
-
 } // namespace
 
 void ImportFlow::open(const QStringList& paths, bool add, const QStringList& notes) {
@@ -65,7 +61,7 @@ void ImportFlow::open(const QStringList& paths, bool add, const QStringList& not
                 const FileStamp& stamp = stamps[size_t(i)];
                 const qint64 size = std::max<qint64>(0, stamp.size);
                 if (std::any_of(listed.begin(), listed.end(),
-                                [&](const FileStamp& s) { return sameFile(s, stamp); })) {
+                                [&](const FileStamp& s) { return s.sameFileAs(stamp); })) {
                     outcomes.append({path, Outcome::Kind::AlreadyListed, 0, {}});
                     doneBefore += size;
                     continue;
@@ -93,8 +89,8 @@ void ImportFlow::open(const QStringList& paths, bool add, const QStringList& not
                 const bool strayEnd = result.status == VcardReadResult::Status::StrayEnd;
                 outcomes.append(
                     {path, strayEnd ? Outcome::Kind::StrayEnd : Outcome::Kind::Read, contacts, {}});
-                listed.push_back(result.table->sourceStamp());
-                list->appendFile(*result.table, tableSource(path, *result.table));
+                listed.push_back(result.table->fileCount() > 0 ? result.table->fileSource(0)->stamp : stamp);
+                list->appendFile(*result.table);
             }
             if (!stopped && outOfMemoryIn.isEmpty()) {
                 current = paths.constFirst(); // the list as a whole does not fit

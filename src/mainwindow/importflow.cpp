@@ -139,7 +139,7 @@ bool ImportFlow::importOne(const QString& path) {
     } else {
         previous = {};
         // Taking over the reading's storage costs no memory: the list was empty.
-        list->appendFile(*result.table, tableSource(path, *result.table));
+        list->appendFile(*result.table);
         result.table.reset();
         viewRoom.reset();
         show(std::move(list));

@@ -54,7 +54,6 @@ ExportRequest ListOutput::request(ExportProgress progress) const {
                                                           : QFileInfo(sourcePath).fileName();
     return {
         .list = model.shownList(),
-        .sourcePath = sourcePath,
         .progress = std::move(progress),
         .title = heading,
         .sortedByName = sortedByName,

@@ -18,6 +18,10 @@ struct FileStamp {
     quint64 device = 0;
     quint64 inode = 0;
     bool isValid() const { return size >= 0; }
+    // The same file, whatever its name and however it changed since: the same inode on the same device.
+    bool sameFileAs(const FileStamp& other) const {
+        return isValid() && other.isValid() && device == other.device && inode == other.inode;
+    }
     friend bool operator==(const FileStamp&, const FileStamp&) = default;
 };
 

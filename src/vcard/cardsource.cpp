@@ -1,5 +1,6 @@
 #include "vcard/cardsource.h"
 
+#include "contacts/contactsource.h"
 #include "contacts/contacttable.h"
 #include "platform/linereader.h"
 #include "vcard/decoders.h"
@@ -74,49 +75,84 @@ CardSourceText failure(const QString& path, const QString& deviceError) {
 
 namespace {
 
-// The range's bytes as the file holds them, and the file's encoding; `text` stays empty.
-CardSourceText readRange(const QString& path, CardSourceRange range, const FileStamp& expectedStamp,
-                         QByteArray& bytes, LineReader::Encoding& encoding) {
-    QFile file;
-    FileStamp stamp;
-    CardSourceText result;
-    if (!openRegularFile(path, file, &stamp, &result.error)) {
-        return result;
-    }
-    if (expectedStamp.isValid() && stamp != expectedStamp) {
-        result.changed = true;
-        result.error = QStringLiteral("Die Datei wurde seit dem Einlesen geändert.");
-        return result;
-    }
-    const QByteArray head = file.read(4);
-    if (head.size() < 4 && file.error() != QFileDevice::NoError) {
-        return failure(path, file.errorString());
-    }
-    qsizetype markLength = 0;
-    encoding = LineReader::encodingOf(head, markLength);
-
-    // The size at opening: what is appended meanwhile is not this file's card.
-    const qint64 size = stamp.size;
-    const qint64 end = range.end < 0 ? size : std::min(range.end, size);
-    const qint64 start = std::clamp(range.start, qint64(markLength), std::max(qint64(markLength), end));
-    qint64 length = end - start;
-    if (encoding != LineReader::Encoding::Bytes) {
-        length -= length % 2;
+// A file cards are read out of: opened once, checked against the stamp the list took of it.
+class RangeFile {
+public:
+    bool open(const QString& path, const FileStamp& expectedStamp, CardSourceText& result) {
+        m_path = path;
+        m_file.close();
+        if (!openRegularFile(path, m_file, &m_stamp, &result.error)) {
+            return false;
+        }
+        // Told when a card is read: a card too large to read is that whatever else changed.
+        m_changed = expectedStamp.isValid() && m_stamp != expectedStamp;
+        const QByteArray head = m_file.read(4);
+        if (head.size() < 4 && m_file.error() != QFileDevice::NoError) {
+            result = failure(path, m_file.errorString());
+            return false;
+        }
+        m_encoding = LineReader::encodingOf(head, m_markLength);
+        return true;
     }
 
-    result.ok = true;
-    if (length <= 0) {
+    // The range's bytes as the file holds them; `text` stays empty.
+    CardSourceText read(CardSourceRange range, qint64 limit, QByteArray& bytes) {
+        CardSourceText result;
+        // The size at opening: what is appended meanwhile is not this file's card.
+        const qint64 size = m_stamp.size;
+        const qint64 end = range.end < 0 ? size : std::min(range.end, size);
+        const qint64 start =
+            std::clamp(range.start, qint64(m_markLength), std::max(qint64(m_markLength), end));
+        qint64 length = end - start;
+        if (m_encoding != LineReader::Encoding::Bytes) {
+            length -= length % 2;
+        }
+        if (length > limit) {
+            result.tooLarge = true;
+            result.size = length;
+            return result;
+        }
+        if (m_changed) {
+            result.changed = true;
+            result.error = ImportMessages::changedSinceReadReason();
+            return result;
+        }
+        result.ok = true;
+        result.size = std::max<qint64>(0, length);
+        if (length <= 0) {
+            return result;
+        }
+        if (!m_file.seek(start)) {
+            return failure(m_path, m_file.errorString());
+        }
+        bytes = m_file.read(length);
+        if (bytes.size() != length && m_file.error() != QFileDevice::NoError) {
+            return failure(m_path, m_file.errorString());
+        }
         return result;
     }
-    if (!file.seek(start)) {
-        return failure(path, file.errorString());
+
+    // As readCardBytes hands them out: UTF-16 converted to UTF-8.
+    CardSourceText readBytes(CardSourceRange range, qint64 limit) {
+        QByteArray bytes;
+        CardSourceText result = read(range, limit, bytes);
+        if (result.ok) {
+            result.unicode = m_encoding != LineReader::Encoding::Bytes;
+            result.bytes = result.unicode ? decode(bytes, m_encoding).toUtf8() : std::move(bytes);
+        }
+        return result;
     }
-    bytes = file.read(length);
-    if (bytes.size() != length && file.error() != QFileDevice::NoError) {
-        return failure(path, file.errorString());
-    }
-    return result;
-}
+
+    LineReader::Encoding encoding() const { return m_encoding; }
+
+private:
+    QString m_path;
+    QFile m_file;
+    FileStamp m_stamp;
+    LineReader::Encoding m_encoding = LineReader::Encoding::Bytes;
+    qsizetype m_markLength = 0;
+    bool m_changed = false;
+};
 
 CardSourceText outOfMemory() {
     CardSourceText result;
@@ -126,13 +162,26 @@ CardSourceText outOfMemory() {
 
 } // namespace
 
-CardSourceText readCardSource(const QString& path, CardSourceRange range, const FileStamp& expectedStamp) {
+CardSourceRange cardRange(const ContactTable& table, qsizetype contact) {
+    CardSourceRange range = cardSourceRange(table, contact);
+    if (contact >= 0 && contact < table.size()) {
+        range.start = std::max(range.start, table.beginPosition(contact));
+    }
+    return range;
+}
+
+CardSourceText readCardSource(const QString& path, CardSourceRange range, const FileStamp& expectedStamp,
+                              qint64 limit) {
     try {
+        RangeFile file;
+        CardSourceText result;
+        if (!file.open(path, expectedStamp, result)) {
+            return result;
+        }
         QByteArray bytes;
-        LineReader::Encoding encoding = LineReader::Encoding::Bytes;
-        CardSourceText result = readRange(path, range, expectedStamp, bytes, encoding);
+        result = file.read(range, limit, bytes);
         if (result.ok) {
-            result.text = decode(bytes, encoding);
+            result.text = decode(bytes, file.encoding());
             dropLastLineBreak(result.text);
         }
         return result;
@@ -141,16 +190,48 @@ CardSourceText readCardSource(const QString& path, CardSourceRange range, const 
     }
 }
 
-CardSourceText readCardBytes(const QString& path, CardSourceRange range, const FileStamp& expectedStamp) {
+CardSourceText readCardBytes(const QString& path, CardSourceRange range, const FileStamp& expectedStamp,
+                             qint64 limit) {
     try {
-        QByteArray bytes;
-        LineReader::Encoding encoding = LineReader::Encoding::Bytes;
-        CardSourceText result = readRange(path, range, expectedStamp, bytes, encoding);
-        if (result.ok) {
-            result.unicode = encoding != LineReader::Encoding::Bytes;
-            result.bytes = result.unicode ? decode(bytes, encoding).toUtf8() : std::move(bytes);
+        RangeFile file;
+        CardSourceText result;
+        if (!file.open(path, expectedStamp, result)) {
+            return result;
         }
-        return result;
+        return file.readBytes(range, limit);
+    } catch (const std::bad_alloc&) {
+        return outOfMemory();
+    }
+}
+
+struct CardBytesReader::OpenFile {
+    std::shared_ptr<const ContactSource> source;
+    RangeFile file;
+    CardSourceText failure; // why `file` cannot be read, when it cannot
+};
+
+CardBytesReader::CardBytesReader() = default;
+CardBytesReader::~CardBytesReader() = default;
+
+CardSourceText CardBytesReader::card(const ContactTable& table, qsizetype contact) {
+    try {
+        std::shared_ptr<const ContactSource> source = table.sourceOf(contact);
+        if (!source) {
+            CardSourceText none;
+            none.error = QStringLiteral("Der Kontakt stammt aus keiner Datei.");
+            return none;
+        }
+        if (!m_open || m_open->source != source) {
+            m_open = std::make_unique<OpenFile>();
+            m_open->source = source;
+            if (m_open->file.open(source->path, source->stamp, m_open->failure)) {
+                m_open->failure.ok = true;
+            }
+        }
+        if (!m_open->failure.ok) {
+            return m_open->failure;
+        }
+        return m_open->file.readBytes(cardRange(table, contact), CardLimits::CardBytes);
     } catch (const std::bad_alloc&) {
         return outOfMemory();
     }

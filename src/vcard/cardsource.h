@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
 
 namespace tovanel {
 
@@ -23,6 +24,17 @@ struct CardSourceRange {
 // no "END" line, the range starts at this card's "BEGIN" line; a card without one of its own runs up to
 // the next card's "BEGIN" line or the end of the file.
 CardSourceRange cardSourceRange(const ContactTable& table, qsizetype contact);
+// The card alone, for programs that take a vCard (a drag, an export): from its "BEGIN" line to the end of
+// the range, without what stands before it in the file.
+CardSourceRange cardRange(const ContactTable& table, qsizetype contact);
+
+namespace CardLimits {
+// A larger card is shown with its fixed rows and a word why: reading it whole would make the detail
+// window slow to open, and no card of a real exporter comes near (a photo that can be shown fits).
+constexpr qint64 FurtherRowsBytes = qint64(24) << 20;
+// A larger card is not read at all: not for the source view, a drag or an export.
+constexpr qint64 CardBytes = qint64(64) << 20;
+} // namespace CardLimits
 
 struct CardSourceText {
     bool ok = false;
@@ -35,6 +47,9 @@ struct CardSourceText {
     QString error;
     // Not ok because the file is no longer the one the range was taken from.
     bool changed = false;
+    // Not ok because the range holds more bytes than the reading allowed; `size` says how many.
+    bool tooLarge = false;
+    qint64 size = 0;
 };
 
 // Reads a range of a vCard file as text, decoded the way the import decodes the file: UTF-8 where valid,
@@ -43,9 +58,27 @@ struct CardSourceText {
 // table's sourceStamp()), a file whose size, modification or change time or identity differ from it is not
 // read at all: its bytes at the old offsets would be another card's. Without one, the file is read as it is
 // now: bytes past its end are not there.
-CardSourceText readCardSource(const QString& path, CardSourceRange range,
-                              const FileStamp& expectedStamp = {});
+// A range of more than `limit` bytes is not read.
+CardSourceText readCardSource(const QString& path, CardSourceRange range, const FileStamp& expectedStamp = {},
+                              qint64 limit = CardLimits::CardBytes);
 // The same range as bytes for reading its properties, which decode their values themselves.
-CardSourceText readCardBytes(const QString& path, CardSourceRange range, const FileStamp& expectedStamp = {});
+CardSourceText readCardBytes(const QString& path, CardSourceRange range, const FileStamp& expectedStamp = {},
+                             qint64 limit = CardLimits::CardBytes);
+
+// Reads the cards of many contacts in a row, as readCardBytes reads one (cardRange, CardLimits::CardBytes),
+// keeping the file of the last one open: an export of a million cards opens and checks each file once.
+class CardBytesReader final {
+public:
+    CardBytesReader();
+    ~CardBytesReader();
+    Q_DISABLE_COPY_MOVE(CardBytesReader)
+    // The card of `contact` of `table`, out of the file it was read from; not ok for a contact from no
+    // file.
+    CardSourceText card(const ContactTable& table, qsizetype contact);
+
+private:
+    struct OpenFile;
+    std::unique_ptr<OpenFile> m_open;
+};
 
 } // namespace tovanel

@@ -2,6 +2,7 @@
 
 #include "platform/germannumber.h"
 #include "platform/regularfile.h"
+#include "vcard/cardsource.h"
 #include "vcard/vcardreader.h"
 
 #include <QFileInfo>
@@ -32,6 +33,15 @@ QString changedSinceRead(const QString& path) {
                "Die Datei „%1“ wurde seit dem Einlesen geändert.\nBitte öffnen Sie sie neu, um den "
                "Quelltext zu sehen.")
         .arg(QFileInfo(path).fileName());
+}
+
+QString changedSinceReadReason() {
+    return QStringLiteral("Die Datei wurde seit dem Einlesen geändert.");
+}
+
+QString cardTooLarge(qint64 bytes) {
+    return QStringLiteral("Eine Karte ist %1 MB groß; Karten über %2 MB werden nicht gelesen.")
+        .arg(germanNumber((bytes + (1 << 20) - 1) >> 20), germanNumber(CardLimits::CardBytes >> 20));
 }
 
 QString outOfMemory(const QString& path) {

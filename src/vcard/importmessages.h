@@ -16,6 +16,10 @@ QString nothingImported();
 QString cannotRead(const QString& path, const QString& reason);
 // The file is no longer what the import read, so a card's bytes cannot be found in it again.
 QString changedSinceRead(const QString& path);
+// The same as the reason a card was not read, after the file's name.
+QString changedSinceReadReason();
+// A card over CardLimits::CardBytes, which nothing reads.
+QString cardTooLarge(qint64 bytes);
 // Memory ran out while the file was read; the previous list stays.
 QString outOfMemory(const QString& path);
 

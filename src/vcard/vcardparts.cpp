@@ -34,7 +34,8 @@ std::unique_ptr<QIODevice> reopened(QIODevice& device, qint64 size) {
         struct stat info {};
         if (::fstat(file->handle(), &info) != 0 ||
             !openRegularFile(QStringLiteral("/proc/self/fd/%1").arg(file->handle()), *copy, &stamp) ||
-            stamp.device != quint64(info.st_dev) || stamp.inode != quint64(info.st_ino) ||
+            !stamp.sameFileAs(
+                FileStamp{.size = 0, .device = quint64(info.st_dev), .inode = quint64(info.st_ino)}) ||
             stamp.size < size) {
             return nullptr;
         }

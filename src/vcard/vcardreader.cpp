@@ -459,8 +459,7 @@ VcardReadResult readVcardFile(const QString& path, ReadOptions options) {
         }
         options.size = stamp.size;
         result = readVcard(file, options);
-        result.stamp = stamp;
-        result.table->setSourceStamp(stamp);
+        result.table->setSource(std::make_shared<const ContactSource>(ContactSource{path, stamp}));
         if (result.status == VcardReadResult::Status::ReadError) {
             result.error = readFailureReason(path, result.error);
         }

@@ -24,8 +24,6 @@ struct VcardReadResult {
     Status status = Status::ReadToEnd;
     std::shared_ptr<ContactTable> table = std::make_shared<ContactTable>();
     QString error;
-    // The file as it was opened (readVcardFile only): what the table's positions refer to.
-    FileStamp stamp;
 };
 
 // The longest line the import keeps whole. Longer ones are cut to it (their card positions stay right):
@@ -60,7 +58,8 @@ struct ReadOptions {
 // into a table: one contact per "BEGIN" line, whatever object it begins.
 VcardReadResult readVcard(QIODevice& device, const ReadOptions& options = {});
 // Reads only regular files, and of them only the bytes there when the file was opened (`options.size` is
-// that size). Running out of memory is reported as OutOfMemory, not thrown.
+// that size); the table's source is the file as it was then. Running out of memory is reported as
+// OutOfMemory, not thrown.
 VcardReadResult readVcardFile(const QString& path, ReadOptions options = {});
 
 } // namespace tovanel

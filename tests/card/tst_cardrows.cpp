@@ -95,8 +95,7 @@ void tst_CardRows::cardGivesItsGoldenRows() {
     const ImportedLists lists(path);
     QCOMPARE(lists.contacts.rowCount(), 1);
     QStringList actual;
-    for (const CardRow& row :
-         contactRows(contactInFile(lists.result.table, lists.contacts.contactAt(0), path))) {
+    for (const CardRow& row : contactRows(contactOf(lists.result.table, lists.contacts.contactAt(0)))) {
         actual << rowLine(row);
     }
     QFile expected(base + QStringLiteral(".rows"));

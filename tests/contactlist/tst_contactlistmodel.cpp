@@ -410,8 +410,9 @@ std::shared_ptr<ContactTable> twoFiles() {
     auto list = std::make_shared<ContactTable>();
     for (const auto& [bytes, name] : {std::pair{a, "a.vcf"}, std::pair{b, "b.vcf"}}) {
         VcardReadResult read = ImportedLists::read(bytes);
-        list->appendFile(*read.table, std::make_shared<const ContactSource>(
-                                          ContactSource{QString::fromLatin1(name), FileStamp()}));
+        read.table->setSource(
+            std::make_shared<const ContactSource>(ContactSource{QString::fromLatin1(name), FileStamp()}));
+        list->appendFile(*read.table);
     }
     // Jörg twice; Anna and Carla made one person here, to see groups kept together.
     list->setDuplicateGroups({1, 2, 0, 1, 2});

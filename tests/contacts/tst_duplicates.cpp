@@ -82,7 +82,8 @@ void tst_Duplicates::contactsSharingAKeyShareAGroup() {
     for (const QByteArray& bytes : files) {
         const VcardReadResult read = ImportedLists::read(bytes);
         QCOMPARE(read.status, VcardReadResult::Status::ReadToEnd);
-        table.appendFile(*read.table, std::make_shared<const ContactSource>());
+        read.table->setSource(std::make_shared<const ContactSource>());
+        table.appendFile(*read.table);
     }
     for (const int hashBits : {64, 0}) {
         std::vector<std::uint32_t> found =

@@ -1,4 +1,5 @@
 #include "card/contactrows.h"
+#include "vcard/cardsource.h"
 #include "contactlist/contactlistmodel.h"
 #include "contacts/duplicates.h"
 #include "contrast.h"
@@ -212,7 +213,7 @@ void TestDetailWindow::reimport(const QByteArray& bytes) {
 }
 
 void TestDetailWindow::open(qsizetype contact) {
-    m_detail->showContact(contactInFile(m_lists->result.table, contact, m_path));
+    m_detail->showContact(contactOf(m_lists->result.table, contact));
 }
 
 void TestDetailWindow::selectRow(int row) {
@@ -442,7 +443,7 @@ void TestDetailWindow::unreadableCardIsReportedAndTheListStays() {
         // that takes no disk space.
         reimport("BEGIN:VCARD\nFN:A\nEND:VCARD\nBEGIN:VCARD\nFN:B\n");
         QFile file(m_path);
-        QVERIFY(file.resize(CardLimits::SourceViewBytes + (1 << 20)));
+        QVERIFY(file.resize(CardLimits::CardBytes + (1 << 20)));
         open(1);
     }
     QTest::mouseClick(m_detail->sourceButton(), Qt::LeftButton);
@@ -901,11 +902,10 @@ void TestDetailWindow::duplicateNamesTheOthersAfterTheFixedRows() {
         if (!table) {
             table = std::make_shared<ContactTable>();
         }
-        table->appendFile(*read.table, tableSource(path, *read.table));
+        table->appendFile(*read.table);
     }
     table->setDuplicateGroups(findDuplicateGroups(*table));
-    m_detail->showContact(files.size() == 1 ? contactInFile(table, contact, m_path)
-                                            : ContactRef{table, contact, table->sourceOf(contact)});
+    m_detail->showContact(contactOf(table, contact));
     QStringList rest;
     for (int row = FieldCount; row < column(DetailRows::Label).size(); ++row) {
         rest << column(DetailRows::Label).at(row) + u'|' + column(DetailRows::Value).at(row);

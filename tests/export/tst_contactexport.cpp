@@ -183,14 +183,14 @@ void tst_ContactExport::everyFileFormatGivesBackTheListsCells() {
     auto table = std::make_shared<ContactTable>();
     for (const QString& file : files) {
         VcardReadResult read = readVcardFile(file);
-        table->appendFile(*read.table, tableSource(file, *read.table));
+        table->appendFile(*read.table);
     }
     ImportedLists lists(table);
     if (sorted) {
         lists.contacts.sort(ContactColumn::Name);
     }
     const QList<QStringList> expected = cellsOf(lists);
-    const ExportRequest request{.list = listOf(lists), .sourcePath = files.constFirst()};
+    const ExportRequest request{.list = listOf(lists)};
     TempFiles out;
 
     QCOMPARE(exportContacts(request, out.path(QStringLiteral("a.csv")), ExportFormat::Csv).error, QString());
@@ -231,9 +231,18 @@ void tst_ContactExport::everyFileFormatGivesBackTheListsCells() {
              QString());
     const ImportedLists again(out.path(QStringLiteral("a.vcf")));
     QCOMPARE(cellsOf(again), expected);
-    // In file order the cards are the file's own bytes: the same positions, the same dump.
+    // In file order the cards are the file's own bytes from each "BEGIN" line on: the same dump but for
+    // the positions, which lose what stood before and between the cards.
     if (!sorted && files.size() == 1) {
-        QCOMPARE(again.dumpLines(), lists.dumpLines());
+        const auto withoutPositions = [](QStringList lines) {
+            for (QString& line : lines) {
+                QStringList cells = line.split(u'\t');
+                cells.removeAt(ContactColumn::EndPosition);
+                line = cells.join(u'\t');
+            }
+            return lines;
+        };
+        QCOMPARE(withoutPositions(again.dumpLines()), withoutPositions(lists.dumpLines()));
     }
 }
 
@@ -323,7 +332,6 @@ void tst_ContactExport::aFileIsWrittenWholeOrNotAtAll() {
 
     ImportedLists lists(source);
     const ExportRequest request{.list = listOf(lists),
-                                .sourcePath = source,
                                 .progress = [cancel](qsizetype, qsizetype) { return !cancel; }};
     const ExportResult result = exportContacts(request, path, format);
     QCOMPARE(result.status, error.isEmpty() ? ExportResult::Status::Cancelled : ExportResult::Status::Failed);

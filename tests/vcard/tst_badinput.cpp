@@ -495,7 +495,7 @@ void TestBadInput::sourceAfterFileChanged() {
     }
 
     const CardSourceText source =
-        readCardSource(path, range, checked ? import.contacts.table().sourceStamp() : FileStamp());
+        readCardSource(path, range, checked ? import.contacts.table().fileSource(0)->stamp : FileStamp());
     QCOMPARE(source.ok, ok);
     QCOMPARE(source.text, text);
     QCOMPARE(source.error, error);

@@ -257,7 +257,7 @@ void tst_Corpus::importsEveryFileCleanly() {
     // Every number, e-mail address, note and company of a card is in one of its detail rows.
     for (int row = 0; row < contactModel.rowCount() && row < expected.reachable.size(); ++row) {
         const QList<CardRow> rows =
-            contactRows(contactInFile(contactModel.sharedTable(), contactModel.contactAt(row), path));
+            contactRows(contactOf(contactModel.sharedTable(), contactModel.contactAt(row)));
         for (const auto& [key, value] : expected.reachable[row]) {
             const QByteArray name = propertyName(key);
             const bool shown = reaches(key, value, rows);
