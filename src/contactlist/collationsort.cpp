@@ -186,8 +186,6 @@ struct Groups {
 Groups groupByPrefix(const std::vector<std::uint32_t>& order, const std::vector<std::uint32_t>& rowOf,
                      const Collation& collation) {
     const std::size_t contactCount = rowOf.size();
-    // Keys are made in the texts' own order, which is the order they lie in memory; each item carries
-    // its row, so the order they are made in does not matter.
     const PrimaryPrefix prefixes(collation.collator());
     size_t emptyCount = 0;
     for (std::uint32_t c = 0; c < contactCount; ++c) {
@@ -201,6 +199,8 @@ Groups groupByPrefix(const std::vector<std::uint32_t>& order, const std::vector<
         }
     }
     groups.valid.reserve(order.size() - emptyCount);
+    // Keys are made in the texts' own order, which is the order they lie in memory; each item carries
+    // its row, so the order they are made in does not matter.
     for (std::uint32_t c = 0; c < contactCount; ++c) {
         const QStringView text = rowOf[c] != NoRow ? collation.text(c) : QStringView();
         if (text.isEmpty()) {
@@ -325,7 +325,7 @@ struct Placement {
     // The texts that collate like an empty one, which go with the empty texts.
     Items::const_iterator emptyLikeBegin;
     Items::const_iterator emptyLikeEnd;
-    // The rest, each before the text with a prefix at the same index of `places`.
+    // The rest, and for each of them the index in `valid` of the text with a prefix it goes before.
     Items::const_iterator restBegin;
     Items::const_iterator restEnd;
     std::vector<std::uint32_t> places;
