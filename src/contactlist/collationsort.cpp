@@ -130,64 +130,155 @@ struct Item {
     std::uint32_t row; // position before sorting: ties keep it
 };
 
-} // namespace
+using Items = std::vector<Item>;
 
-void sortByCollation(std::vector<std::uint32_t>& order, std::size_t contactCount, const TextOf& textOf,
-                     const QCollator& collator, Qt::SortOrder sortOrder) {
-    const bool ascending = sortOrder == Qt::AscendingOrder;
+// The order asked for, on texts and on items.
+class Collation final {
+public:
+    Collation(const TextOf& textOf, const QCollator& collator, bool ascending)
+        : m_textOf(textOf), m_collator(collator), m_ascending(ascending) {}
+
+    bool ascending() const { return m_ascending; }
+    const QCollator& collator() const { return m_collator; }
+    QStringView text(std::uint32_t contact) const { return m_textOf(contact); }
+
     // The order of collator sort keys. QCollator::compare differs from it only in putting an empty text
     // before texts that collate as empty.
-    const auto collate = [&](QStringView a, QStringView b) {
+    int collate(QStringView a, QStringView b) const {
         if (a == b) {
             return 0;
         }
         if (a.isEmpty() || b.isEmpty()) {
-            return collator.sortKey(a.toString()).compare(collator.sortKey(b.toString()));
+            return m_collator.sortKey(a.toString()).compare(m_collator.sortKey(b.toString()));
         }
-        return collator.compare(a, b);
-    };
-    const auto inOrder = [&](int comparison) { return ascending ? comparison < 0 : comparison > 0; };
+        return m_collator.compare(a, b);
+    }
+    bool inOrder(int comparison) const { return m_ascending ? comparison < 0 : comparison > 0; }
     // The complete order: the collator's, then the position before sorting.
-    const auto before = [&](const Item& a, const Item& b) {
-        const int c = collate(textOf(a.contact), textOf(b.contact));
+    bool before(const Item& a, const Item& b) const {
+        const int c = collate(text(a.contact), text(b.contact));
         return c != 0 ? inOrder(c) : a.row < b.row;
-    };
+    }
 
-    // Keys are made in the texts' own order, which is the order they lie in memory; each item carries
-    // its row, so the order they are made in does not matter.
+private:
+    const TextOf& m_textOf;
+    const QCollator& m_collator;
+    bool m_ascending;
+};
+
+// Each contact's position in `order`, or NoRow for one not in it.
+std::vector<std::uint32_t> rowsOf(const std::vector<std::uint32_t>& order, std::size_t contactCount) {
     std::vector<std::uint32_t> rowOf(contactCount, NoRow);
     for (size_t row = 0; row < order.size(); ++row) {
         rowOf[order[row]] = std::uint32_t(row);
     }
-    const PrimaryPrefix prefixes(collator);
+    return rowOf;
+}
+
+// The contacts of `order` in three groups: empty texts (all alike: kept aside, in row order, and never
+// collated), texts with a prefix, and the others.
+struct Groups {
+    std::vector<std::uint32_t> empties;
+    Items valid;
+    Items others;
+};
+
+Groups groupByPrefix(const std::vector<std::uint32_t>& order, const std::vector<std::uint32_t>& rowOf,
+                     const Collation& collation) {
+    const std::size_t contactCount = rowOf.size();
+    const PrimaryPrefix prefixes(collation.collator());
     size_t emptyCount = 0;
     for (std::uint32_t c = 0; c < contactCount; ++c) {
-        emptyCount += rowOf[c] != NoRow && textOf(c).isEmpty() ? 1 : 0;
+        emptyCount += rowOf[c] != NoRow && collation.text(c).isEmpty() ? 1 : 0;
     }
-    // Empty texts are all alike: kept aside, in row order, and never collated.
-    std::vector<std::uint32_t> empties;
-    empties.reserve(emptyCount);
+    Groups groups;
+    groups.empties.reserve(emptyCount);
     for (const std::uint32_t c : order) {
-        if (textOf(c).isEmpty()) {
-            empties.push_back(c);
+        if (collation.text(c).isEmpty()) {
+            groups.empties.push_back(c);
         }
     }
-    std::vector<Item> valid;
-    std::vector<Item> others;
-    valid.reserve(order.size() - emptyCount);
+    groups.valid.reserve(order.size() - emptyCount);
+    // Keys are made in the texts' own order, which is the order they lie in memory; each item carries
+    // its row, so the order they are made in does not matter.
     for (std::uint32_t c = 0; c < contactCount; ++c) {
-        const QStringView text = rowOf[c] != NoRow ? textOf(c) : QStringView();
+        const QStringView text = rowOf[c] != NoRow ? collation.text(c) : QStringView();
         if (text.isEmpty()) {
             continue;
         }
         const PrimaryPrefix::Key key = prefixes.key(text);
         const Item item{key.high, key.low, key.valid ? hashOf(text) : 0, c, rowOf[c]};
-        (key.valid ? valid : others).push_back(item);
+        (key.valid ? groups.valid : groups.others).push_back(item);
     }
+    return groups;
+}
 
-    // Texts with a prefix: by prefix, then each run of equal prefixes by the collator. A run mostly
-    // holds the same name many times, so the collator ranks its distinct texts only. Every sort here
-    // ends in the row, so none needs to be stable, and none takes memory of its own.
+// Tags each item of a run with the index of its text in `distinct`, which collects one contact per
+// distinct text: equal texts are grouped by hash, then told apart by the text itself.
+void tagDistinctTexts(Items::iterator first, Items::iterator last, std::vector<std::uint32_t>& distinct,
+                      const Collation& collation) {
+    std::sort(first, last, [](const Item& a, const Item& b) { return a.tag < b.tag; });
+    distinct.clear();
+    size_t sameHash = 0; // first entry of `distinct` with the current hash
+    quint64 previousHash = 0;
+    for (auto item = first; item != last; ++item) {
+        const quint64 hash = item->tag;
+        if (item == first || hash != previousHash) {
+            sameHash = distinct.size();
+        }
+        previousHash = hash;
+        const QStringView text = collation.text(item->contact);
+        size_t d = sameHash;
+        while (d < distinct.size() && collation.text(distinct[d]) != text) {
+            ++d;
+        }
+        if (d == distinct.size()) {
+            distinct.push_back(item->contact);
+        }
+        item->tag = d;
+    }
+}
+
+// The rank of each distinct text in the collator's order; texts that collate alike share one.
+std::vector<std::uint32_t> collationRanks(const std::vector<std::uint32_t>& distinct,
+                                          const Collation& collation) {
+    std::vector<std::uint32_t> byCollation(distinct.size());
+    for (size_t d = 0; d < distinct.size(); ++d) {
+        byCollation[d] = std::uint32_t(d);
+    }
+    // Many distinct texts (long names that share their first 18 characters) are compared through sort
+    // keys, a few directly: either way the collator's order.
+    std::vector<QCollatorSortKey> sortKeys;
+    std::function<int(std::uint32_t, std::uint32_t)> compare;
+    if (distinct.size() > ManyDistinct) {
+        sortKeys.reserve(distinct.size());
+        for (const std::uint32_t contact : distinct) {
+            sortKeys.push_back(collation.collator().sortKey(collation.text(contact).toString()));
+        }
+        compare = [&](std::uint32_t a, std::uint32_t b) { return sortKeys[a].compare(sortKeys[b]); };
+    } else {
+        compare = [&](std::uint32_t a, std::uint32_t b) {
+            return collation.collate(collation.text(distinct[a]), collation.text(distinct[b]));
+        };
+    }
+    std::sort(byCollation.begin(), byCollation.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return compare(a, b) < 0; });
+    std::vector<std::uint32_t> rankOf(distinct.size());
+    std::uint32_t rank = 0;
+    for (size_t k = 0; k < byCollation.size(); ++k) {
+        if (k > 0 && compare(byCollation[k - 1], byCollation[k]) != 0) {
+            ++rank;
+        }
+        rankOf[byCollation[k]] = rank;
+    }
+    return rankOf;
+}
+
+// Texts with a prefix: by prefix, then each run of equal prefixes by the collator. A run mostly holds the
+// same name many times, so the collator ranks its distinct texts only. Every sort here ends in the row,
+// so none needs to be stable, and none takes memory of its own.
+void sortByPrefix(Items& valid, const Collation& collation) {
+    const bool ascending = collation.ascending();
     std::sort(valid.begin(), valid.end(), [&](const Item& a, const Item& b) {
         if (a.high != b.high) {
             return ascending ? a.high < b.high : a.high > b.high;
@@ -207,59 +298,9 @@ void sortByCollation(std::vector<std::uint32_t>& order, std::size_t contactCount
         if (end - begin > 1) {
             const auto first = valid.begin() + qsizetype(begin);
             const auto last = valid.begin() + qsizetype(end);
-            // Group equal texts: by hash, then by the text itself.
-            std::sort(first, last, [](const Item& a, const Item& b) { return a.tag < b.tag; });
-            distinct.clear();
-            size_t sameHash = 0; // first entry of `distinct` with the current hash
-            quint64 previousHash = 0;
-            for (size_t k = begin; k < end; ++k) {
-                const quint64 hash = valid[k].tag;
-                if (k == begin || hash != previousHash) {
-                    sameHash = distinct.size();
-                }
-                previousHash = hash;
-                const QStringView text = textOf(valid[k].contact);
-                size_t d = sameHash;
-                while (d < distinct.size() && textOf(distinct[d]) != text) {
-                    ++d;
-                }
-                if (d == distinct.size()) {
-                    distinct.push_back(valid[k].contact);
-                }
-                valid[k].tag = d;
-            }
+            tagDistinctTexts(first, last, distinct, collation);
             if (distinct.size() > 1) {
-                std::vector<std::uint32_t> byCollation(distinct.size());
-                for (size_t d = 0; d < distinct.size(); ++d) {
-                    byCollation[d] = std::uint32_t(d);
-                }
-                // Many distinct texts (long names that share their first 18 characters) are compared
-                // through sort keys, a few directly: either way the collator's order.
-                std::vector<QCollatorSortKey> sortKeys;
-                std::function<int(std::uint32_t, std::uint32_t)> compare;
-                if (distinct.size() > ManyDistinct) {
-                    sortKeys.reserve(distinct.size());
-                    for (const std::uint32_t contact : distinct) {
-                        sortKeys.push_back(collator.sortKey(textOf(contact).toString()));
-                    }
-                    compare = [&](std::uint32_t a, std::uint32_t b) {
-                        return sortKeys[a].compare(sortKeys[b]);
-                    };
-                } else {
-                    compare = [&](std::uint32_t a, std::uint32_t b) {
-                        return collate(textOf(distinct[a]), textOf(distinct[b]));
-                    };
-                }
-                std::sort(byCollation.begin(), byCollation.end(),
-                          [&](std::uint32_t a, std::uint32_t b) { return compare(a, b) < 0; });
-                std::vector<std::uint32_t> rankOf(distinct.size());
-                std::uint32_t rank = 0;
-                for (size_t k = 0; k < byCollation.size(); ++k) {
-                    if (k > 0 && compare(byCollation[k - 1], byCollation[k]) != 0) {
-                        ++rank;
-                    }
-                    rankOf[byCollation[k]] = rank;
-                }
+                const std::vector<std::uint32_t> rankOf = collationRanks(distinct, collation);
                 for (size_t k = begin; k < end; ++k) {
                     valid[k].tag = rankOf[valid[k].tag];
                 }
@@ -277,57 +318,81 @@ void sortByCollation(std::vector<std::uint32_t>& order, std::size_t contactCount
         }
         begin = end;
     }
-    distinct = {};
+}
 
-    // The rest by the collator alone.
+// Where the texts without a prefix go, once sorted by the collator alone.
+struct Placement {
+    // The texts that collate like an empty one, which go with the empty texts.
+    Items::const_iterator emptyLikeBegin;
+    Items::const_iterator emptyLikeEnd;
+    // The rest, and for each of them the index in `valid` of the text with a prefix it goes before.
+    Items::const_iterator restBegin;
+    Items::const_iterator restEnd;
+    std::vector<std::uint32_t> places;
+};
+
+Placement placeOthers(Items& others, const Items& valid, bool anyEmpty, const Collation& collation) {
+    const bool ascending = collation.ascending();
+    const auto before = [&](const Item& a, const Item& b) { return collation.before(a, b); };
     std::stable_sort(others.begin(), others.end(), before);
 
     // An empty text's sort key is the least of all, so the texts that collate like it (ignorable
     // characters only, which never have a prefix) are the first of `others`, or the last when
     // descending; with the empty texts they form one group ordered by row.
-    const auto likeEmpty = [&](const Item& item) { return collate(textOf(item.contact), {}) == 0; };
-    auto emptyLikeBegin = ascending ? others.begin() : others.end();
+    const auto likeEmpty = [&](const Item& item) {
+        return collation.collate(collation.text(item.contact), {}) == 0;
+    };
+    Placement placement;
+    auto emptyLikeBegin = ascending ? others.cbegin() : others.cend();
     auto emptyLikeEnd = emptyLikeBegin;
-    if (!empties.empty()) {
+    if (anyEmpty) {
         if (ascending) {
-            emptyLikeBegin = others.begin();
-            emptyLikeEnd = std::partition_point(others.begin(), others.end(), likeEmpty);
+            emptyLikeBegin = others.cbegin();
+            emptyLikeEnd = std::partition_point(others.cbegin(), others.cend(), likeEmpty);
         } else {
-            emptyLikeBegin = std::partition_point(others.begin(), others.end(),
+            emptyLikeBegin = std::partition_point(others.cbegin(), others.cend(),
                                                   [&](const Item& item) { return !likeEmpty(item); });
         }
     }
-    // Where each of the rest of `others` goes among the texts with a prefix.
-    const auto restBegin = ascending ? emptyLikeEnd : others.begin();
-    const auto restEnd = ascending ? others.end() : emptyLikeBegin;
-    std::vector<std::uint32_t> places;
-    places.reserve(size_t(restEnd - restBegin));
-    for (auto item = restBegin; item != restEnd; ++item) {
+    placement.emptyLikeBegin = emptyLikeBegin;
+    placement.emptyLikeEnd = emptyLikeEnd;
+    placement.restBegin = ascending ? emptyLikeEnd : others.cbegin();
+    placement.restEnd = ascending ? others.cend() : emptyLikeBegin;
+    std::vector<std::uint32_t>& places = placement.places;
+    places.reserve(size_t(placement.restEnd - placement.restBegin));
+    for (auto item = placement.restBegin; item != placement.restEnd; ++item) {
         const auto from = valid.begin() + qsizetype(places.empty() ? 0 : places.back());
         places.push_back(std::uint32_t(std::lower_bound(from, valid.end(), *item, before) - valid.begin()));
     }
+    return placement;
+}
 
-    // Nothing is allocated or collated from here on, so `order` is either left as it was or sorted.
+// Writes the groups into `order`; nothing is allocated or collated here, so `order` is either left as
+// it was or sorted.
+void writeOrder(std::vector<std::uint32_t>& order, const std::vector<std::uint32_t>& rowOf,
+                const Groups& groups, const Placement& placement, bool ascending) noexcept {
     size_t row = 0;
     const auto putEmptyGroup = [&] {
-        auto like = emptyLikeBegin;
-        for (const std::uint32_t contact : empties) {
-            for (; like != emptyLikeEnd && like->row < rowOf[contact]; ++like) {
+        auto like = placement.emptyLikeBegin;
+        for (const std::uint32_t contact : groups.empties) {
+            for (; like != placement.emptyLikeEnd && like->row < rowOf[contact]; ++like) {
                 order[row++] = like->contact;
             }
             order[row++] = contact;
         }
-        for (; like != emptyLikeEnd; ++like) {
+        for (; like != placement.emptyLikeEnd; ++like) {
             order[row++] = like->contact;
         }
     };
     const auto putTexts = [&] {
+        const Items& valid = groups.valid;
+        const std::vector<std::uint32_t>& places = placement.places;
         size_t next = 0;
         for (size_t k = 0; k < places.size(); ++k) {
             for (; next < places[k]; ++next) {
                 order[row++] = valid[next].contact;
             }
-            order[row++] = restBegin[qsizetype(k)].contact;
+            order[row++] = placement.restBegin[qsizetype(k)].contact;
         }
         for (; next < valid.size(); ++next) {
             order[row++] = valid[next].contact;
@@ -340,6 +405,18 @@ void sortByCollation(std::vector<std::uint32_t>& order, std::size_t contactCount
         putTexts();
         putEmptyGroup();
     }
+}
+
+} // namespace
+
+void sortByCollation(std::vector<std::uint32_t>& order, std::size_t contactCount, const TextOf& textOf,
+                     const QCollator& collator, Qt::SortOrder sortOrder) {
+    const Collation collation(textOf, collator, sortOrder == Qt::AscendingOrder);
+    const std::vector<std::uint32_t> rowOf = rowsOf(order, contactCount);
+    Groups groups = groupByPrefix(order, rowOf, collation);
+    sortByPrefix(groups.valid, collation);
+    const Placement placement = placeOthers(groups.others, groups.valid, !groups.empties.empty(), collation);
+    writeOrder(order, rowOf, groups, placement, collation.ascending());
 }
 
 void sortByCollation(std::vector<std::uint32_t>& order, const std::vector<QStringView>& texts,

@@ -73,9 +73,51 @@ void MainWindow::createControls() {
     setCentralWidget(central);
     central->resize(DesignSize);
     auto* locks = new EdgeLocks(central, DesignSize);
-    const Qt::Edges allEdges = Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge;
 
     installListBoxAccessibility();
+    createContactList(central, *locks);
+
+    // The filter and the count above the list, which gave up their height.
+    m_filter = new ListFilter(central, *m_contactModel, *m_menuBar, m_dialogs);
+    locks->place(m_filter->field(), {30, 12, 280, 24}, Qt::LeftEdge | Qt::TopEdge);
+    locks->place(m_filter->countLabel(), {320, 14, 620, 20}, Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge);
+    connect(m_filter, &ListFilter::toList, this, [this] {
+        if (m_contactList->selectedRow() < 0 && m_contactModel->rowCount() > 0) {
+            m_contactList->selectRow(0);
+        }
+        m_contactList->setFocus();
+    });
+
+    auto* hint =
+        new HintLabel(QStringLiteral("Doppelclick zeigt mehr Details || Nr. Fett = Favorit"), central);
+    hint->followPalette();
+    m_hintLabel = hint;
+    m_hintLabel->setObjectName(QStringLiteral("Label2"));
+    m_hintLabel->setAutoFillBackground(true);
+    m_hintLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    locks->place(m_hintLabel, {478, 441, 516, 20}, Qt::LeftEdge | Qt::BottomEdge);
+
+    createAddressList(central, *locks);
+    createSearchRow(central, *locks);
+
+    m_clearSortLabel = new QLabel(QStringLiteral("x"), central);
+    m_clearSortLabel->setObjectName(QStringLiteral("Label1"));
+    m_clearSortLabel->setAccessibleName(QStringLiteral("Sortierung aufheben"));
+    m_clearSortLabel->setAlignment(Qt::AlignCenter);
+    m_clearSortLabel->setToolTip(QStringLiteral("clear the sort"));
+    // Reached by Tab after the list and pressed with Space or Return; a label draws no focus of its own.
+    m_clearSortLabel->setFocusPolicy(Qt::StrongFocus);
+    m_clearSortLabel->setStyleSheet(QStringLiteral("QLabel:focus { border: 1px solid palette(highlight); }"));
+    locks->place(m_clearSortLabel, {10, 40, 15, 20}, Qt::LeftEdge | Qt::TopEdge);
+
+    setTabOrder(m_searchField, m_searchButton);
+    setTabOrder(m_searchButton, m_nextButton);
+    setTabOrder(m_nextButton, m_filter->field());
+    setTabOrder(m_filter->field(), m_contactList);
+    setTabOrder(m_contactList, m_clearSortLabel);
+}
+
+void MainWindow::createContactList(QWidget* central, EdgeLocks& locks) {
     m_contactList = new ListBox(central);
     m_contactList->setObjectName(QStringLiteral("Adressen"));
     m_contactList->setAccessibleName(QStringLiteral("Kontakte"));
@@ -99,28 +141,11 @@ void MainWindow::createControls() {
             popUpMenu(menu, m_contactList->viewport()->mapToGlobal(pos));
         }
     });
-    locks->place(m_contactList, {30, 42, 910, 386}, allEdges);
+    locks.place(m_contactList, {30, 42, 910, 386},
+                Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge);
+}
 
-    // The filter and the count above the list, which gave up their height.
-    m_filter = new ListFilter(central, *m_contactModel, *m_menuBar, m_dialogs);
-    locks->place(m_filter->field(), {30, 12, 280, 24}, Qt::LeftEdge | Qt::TopEdge);
-    locks->place(m_filter->countLabel(), {320, 14, 620, 20}, Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge);
-    connect(m_filter, &ListFilter::toList, this, [this] {
-        if (m_contactList->selectedRow() < 0 && m_contactModel->rowCount() > 0) {
-            m_contactList->selectRow(0);
-        }
-        m_contactList->setFocus();
-    });
-
-    auto* hint =
-        new HintLabel(QStringLiteral("Doppelclick zeigt mehr Details || Nr. Fett = Favorit"), central);
-    hint->followPalette();
-    m_hintLabel = hint;
-    m_hintLabel->setObjectName(QStringLiteral("Label2"));
-    m_hintLabel->setAutoFillBackground(true);
-    m_hintLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    locks->place(m_hintLabel, {478, 441, 516, 20}, Qt::LeftEdge | Qt::BottomEdge);
-
+void MainWindow::createAddressList(QWidget* central, EdgeLocks& locks) {
     m_addressList = new ListBox(central);
     m_addressList->setObjectName(QStringLiteral("adrData"));
     m_addressList->setModel(m_addressModel);
@@ -131,49 +156,35 @@ void MainWindow::createControls() {
     m_addressList->setFrameShape(QFrame::NoFrame);
     m_addressList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_addressList->setDragEnabled(false);
-    locks->place(m_addressList, {724, 373, 201, 100}, Qt::RightEdge | Qt::BottomEdge);
+    locks.place(m_addressList, {724, 373, 201, 100}, Qt::RightEdge | Qt::BottomEdge);
     // A window of its own that is never shown: accessibility tools list a window's controls, hidden
     // ones too, and this list is only the import's bookkeeping.
     m_addressList->setWindowFlag(Qt::Window);
     m_addressList->setVisible(false);
     m_addressList->setEnabled(false);
+}
 
+void MainWindow::createSearchRow(QWidget* central, EdgeLocks& locks) {
     // The search row stays with the window's bottom edge, below the list that grows above it.
     m_searchField = new QLineEdit(central);
     m_searchField->setObjectName(QStringLiteral("SearchField"));
     m_searchField->setAccessibleName(QStringLiteral("Name suchen"));
     m_searchField->setPlaceholderText(QStringLiteral("Eingabe"));
-    locks->place(m_searchField, {25, 440, 259, 22}, Qt::LeftEdge | Qt::BottomEdge);
+    locks.place(m_searchField, {25, 440, 259, 22}, Qt::LeftEdge | Qt::BottomEdge);
 
     // The buttons take no focus from a mouse click, so the search text keeps it and Return keeps working.
     m_searchButton = new QPushButton(QStringLiteral("Name finden"), central);
     m_searchButton->setObjectName(QStringLiteral("SearchButton"));
     m_searchButton->setToolTip(QStringLiteral("search name"));
     m_searchButton->setFocusPolicy(Qt::TabFocus);
-    locks->place(m_searchButton, {296, 441, 100, 20}, Qt::LeftEdge | Qt::BottomEdge);
+    locks.place(m_searchButton, {296, 441, 100, 20}, Qt::LeftEdge | Qt::BottomEdge);
 
     m_nextButton = new QPushButton(QStringLiteral("Weiter"), central);
     m_nextButton->setObjectName(QStringLiteral("NextButton"));
     m_nextButton->setToolTip(QStringLiteral("search next"));
     m_nextButton->setFocusPolicy(Qt::TabFocus);
     m_nextButton->setEnabled(false);
-    locks->place(m_nextButton, {408, 441, 58, 20}, Qt::LeftEdge | Qt::BottomEdge);
-
-    m_clearSortLabel = new QLabel(QStringLiteral("x"), central);
-    m_clearSortLabel->setObjectName(QStringLiteral("Label1"));
-    m_clearSortLabel->setAccessibleName(QStringLiteral("Sortierung aufheben"));
-    m_clearSortLabel->setAlignment(Qt::AlignCenter);
-    m_clearSortLabel->setToolTip(QStringLiteral("clear the sort"));
-    // Reached by Tab after the list and pressed with Space or Return; a label draws no focus of its own.
-    m_clearSortLabel->setFocusPolicy(Qt::StrongFocus);
-    m_clearSortLabel->setStyleSheet(QStringLiteral("QLabel:focus { border: 1px solid palette(highlight); }"));
-    locks->place(m_clearSortLabel, {10, 40, 15, 20}, Qt::LeftEdge | Qt::TopEdge);
-
-    setTabOrder(m_searchField, m_searchButton);
-    setTabOrder(m_searchButton, m_nextButton);
-    setTabOrder(m_nextButton, m_filter->field());
-    setTabOrder(m_filter->field(), m_contactList);
-    setTabOrder(m_contactList, m_clearSortLabel);
+    locks.place(m_nextButton, {408, 441, 58, 20}, Qt::LeftEdge | Qt::BottomEdge);
 }
 
 void MainWindow::connectHandlers() {

@@ -18,6 +18,7 @@ namespace tovanel {
 class ContactListModel;
 class DetailWindow;
 class Dialogs;
+class EdgeLocks;
 class ImportFlow;
 class ListBox;
 class ListFilter;
@@ -96,6 +97,11 @@ protected:
 
 private:
     void createControls();
+    void createContactList(QWidget* central, EdgeLocks& locks);
+    // Never shown: the import's bookkeeping of the address fields.
+    void createAddressList(QWidget* central, EdgeLocks& locks);
+    // The name search below the list: the field and its two buttons.
+    void createSearchRow(QWidget* central, EdgeLocks& locks);
     void connectHandlers();
 
     void hideDetailWindow();

@@ -103,11 +103,139 @@ VcardReadResult cancelledResult() {
     return result;
 }
 
+// Where the parts of about `partBytes` begin: at 0, then at the first card start at or after each step;
+// one part alone where none follows.
+std::vector<qint64> partStarts(QIODevice& device, qint64 partBytes, qint64 size) {
+    std::vector<qint64> starts{0};
+    for (qint64 target = partBytes; target < size; target += partBytes) {
+        const qint64 from = std::max(target, starts.back() + 1);
+        const qint64 at = from < size ? nextCardStart(device, from, size) : -1;
+        if (at < 0) {
+            break;
+        }
+        starts.push_back(at);
+    }
+    return starts;
+}
+
+// The parts and what the two readers share while each takes the next part not yet taken.
+class PartReading final {
+public:
+    PartReading(const std::vector<qint64>& starts, qint64 size, const ReadProgress& progress)
+        : m_parts(starts.size()), m_firstStop(m_parts.size()), m_size(size), m_progress(progress) {
+        for (size_t k = 0; k < m_parts.size(); ++k) {
+            m_parts[k].start = starts[k];
+            m_parts[k].end = k + 1 < starts.size() ? starts[k + 1] : size;
+        }
+    }
+
+    // Tells the caller how far the reading is; false once it is to stop.
+    bool report() {
+        if (m_progress && !m_stop && !m_progress(m_bytesDone, m_size)) {
+            m_stop = true;
+        }
+        return !m_stop;
+    }
+    void stop() { m_stop = true; }
+    bool stopped() const { return m_stop; }
+
+    void readParts(QIODevice& source, bool reporting) {
+        for (size_t k = m_next++; k < m_parts.size() && k <= m_firstStop && !m_stop; k = m_next++) {
+            Part& part = m_parts[k];
+            qint64 counted = part.start;
+            const ReadProgress onProgress = [&](qint64 done, qint64) {
+                m_bytesDone += done - counted;
+                counted = done;
+                return reporting ? report() : !m_stop;
+            };
+            ReadOptions range;
+            range.progress = onProgress;
+            range.rangeStart = part.start;
+            range.rangeEnd = part.end;
+            range.stop = &m_stop;
+            part.result = VcardReading::readLines(source, range, m_size);
+            if (part.result.status != VcardReadResult::Status::ReadToEnd) {
+                size_t stopAt = m_firstStop;
+                while (k < stopAt && !m_firstStop.compare_exchange_weak(stopAt, k)) {
+                }
+            }
+        }
+    }
+
+    // The parts' tables in file order, up to and with the first part that did not read to its end.
+    VcardReadResult joined() {
+        VcardReadResult result;
+        for (Part& part : m_parts) {
+            result.table->appendTable(*part.result.table);
+            if (part.result.status != VcardReadResult::Status::ReadToEnd) {
+                result.status = part.result.status;
+                result.error = part.result.error;
+                break;
+            }
+        }
+        if (m_progress && result.status != VcardReadResult::Status::StrayEnd) {
+            m_progress(m_bytesDone, m_size);
+        }
+        return result;
+    }
+
+private:
+    struct Part {
+        qint64 start = 0;
+        qint64 end = 0;
+        VcardReadResult result;
+    };
+    std::vector<Part> m_parts;
+    std::atomic<size_t> m_next{0};
+    std::atomic<size_t> m_firstStop; // parts after one that stops the reading are not needed
+    std::atomic<qint64> m_bytesDone{0};
+    std::atomic<bool> m_stop{false}; // cancelled, or the other thread failed: both threads leave
+    qint64 m_size;
+    const ReadProgress& m_progress;
+};
+
+// Reads the parts here and on a helper thread, and rethrows what either reader threw; false, with nothing
+// read, when no thread was to be had (memory or process limits).
+bool readOnTwoThreads(PartReading& reading, QIODevice& device, QIODevice& second) {
+    std::exception_ptr failure;
+    std::promise<void> helperDone;
+    std::future<void> helperFinished = helperDone.get_future();
+    std::thread helper;
+    try {
+        helper = std::thread([&] {
+            try {
+                reading.readParts(second, false);
+            } catch (...) {
+                failure = std::current_exception();
+                reading.stop();
+            }
+            helperDone.set_value();
+        });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    try {
+        reading.readParts(device, true);
+    } catch (...) {
+        reading.stop();
+        helper.join();
+        throw;
+    }
+    // The caller's progress display lives on this thread, so this thread reports while the helper works.
+    while (helperFinished.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+        reading.report();
+    }
+    helper.join();
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+    return true;
+}
+
 } // namespace
 
 VcardReadResult VcardReading::readInParts(QIODevice& device, const ReadOptions& options, qint64 segmentBytes,
                                           qint64 size) {
-    const ReadProgress& progress = options.progress;
     const auto sequential = [&]() { return readLines(device, options, size); };
     if (device.isSequential() || device.pos() != 0 || segmentBytes <= 0 || size <= segmentBytes) {
         return sequential();
@@ -121,15 +249,7 @@ VcardReadResult VcardReading::readInParts(QIODevice& device, const ReadOptions& 
     if (LineReader::encodingOf(head, markLength) != LineReader::Encoding::Bytes) {
         return sequential();
     }
-    std::vector<qint64> starts{0};
-    for (qint64 target = segmentBytes; target < size; target += segmentBytes) {
-        const qint64 from = std::max(target, starts.back() + 1);
-        const qint64 at = from < size ? nextCardStart(device, from, size) : -1;
-        if (at < 0) {
-            break;
-        }
-        starts.push_back(at);
-    }
+    const std::vector<qint64> starts = partStarts(device, segmentBytes, size);
     if (!device.seek(0)) {
         return sequential();
     }
@@ -137,103 +257,20 @@ VcardReadResult VcardReading::readInParts(QIODevice& device, const ReadOptions& 
         return sequential();
     }
 
-    struct Part {
-        qint64 start = 0;
-        qint64 end = 0;
-        VcardReadResult result;
-    };
-    std::vector<Part> parts(starts.size());
-    for (size_t k = 0; k < parts.size(); ++k) {
-        parts[k].start = starts[k];
-        parts[k].end = k + 1 < starts.size() ? starts[k + 1] : size;
-    }
-    std::atomic<size_t> next{0};
-    std::atomic<size_t> firstStop{parts.size()}; // parts after one that stops the reading are not needed
-    std::atomic<qint64> bytesDone{0};
-    std::atomic<bool> stop{false}; // cancelled, or the other thread failed: both threads leave
-    const std::function<bool()> report = [&] {
-        if (progress && !stop && !progress(bytesDone, size)) {
-            stop = true;
-        }
-        return !stop;
-    };
+    PartReading reading(starts, size, options.progress);
     // Parts are far smaller than the step at which a reading reports by bytes, so all of them may be read
     // before the first report by time: the caller hears at once that the reading began, and can stop it.
-    if (!report()) {
+    if (!reading.report()) {
         return cancelledResult();
     }
-    const auto readParts = [&](QIODevice& source, bool reporting) {
-        for (size_t k = next++; k < parts.size() && k <= firstStop && !stop; k = next++) {
-            Part& part = parts[k];
-            qint64 counted = part.start;
-            const ReadProgress onProgress = [&](qint64 done, qint64) {
-                bytesDone += done - counted;
-                counted = done;
-                return reporting ? report() : !stop;
-            };
-            ReadOptions range;
-            range.progress = onProgress;
-            range.rangeStart = part.start;
-            range.rangeEnd = part.end;
-            range.stop = &stop;
-            part.result = readLines(source, range, size);
-            if (part.result.status != VcardReadResult::Status::ReadToEnd) {
-                size_t stopAt = firstStop;
-                while (k < stopAt && !firstStop.compare_exchange_weak(stopAt, k)) {
-                }
-            }
-        }
-    };
-    std::exception_ptr failure;
-    std::promise<void> helperDone;
-    std::future<void> helperFinished = helperDone.get_future();
-    std::thread helper;
-    try {
-        helper = std::thread([&] {
-            try {
-                readParts(*second, false);
-            } catch (...) {
-                failure = std::current_exception();
-                stop = true;
-            }
-            helperDone.set_value();
-        });
-    } catch (const std::system_error&) {
-        // No thread to be had (memory or process limits): one reader does it all.
+    if (!readOnTwoThreads(reading, device, *second)) {
+        // One reader does it all.
         return sequential();
     }
-    try {
-        readParts(device, true);
-    } catch (...) {
-        stop = true;
-        helper.join();
-        throw;
-    }
-    // The caller's progress display lives on this thread, so this thread reports while the helper works.
-    while (helperFinished.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
-        report();
-    }
-    helper.join();
-    if (failure) {
-        std::rethrow_exception(failure);
-    }
-    if (stop) {
+    if (reading.stopped()) {
         return cancelledResult();
     }
-
-    VcardReadResult result;
-    for (Part& part : parts) {
-        result.table->appendTable(*part.result.table);
-        if (part.result.status != VcardReadResult::Status::ReadToEnd) {
-            result.status = part.result.status;
-            result.error = part.result.error;
-            break;
-        }
-    }
-    if (progress && result.status != VcardReadResult::Status::StrayEnd) {
-        progress(bytesDone, size);
-    }
-    return result;
+    return reading.joined();
 }
 
 } // namespace tovanel

@@ -30,8 +30,8 @@ private slots:
     void cleanup();
 
     // Layout
-    void controlsKeepTheirLockedEdges_data();
-    void controlsKeepTheirLockedEdges();
+    void controlsFollowTheWindowSize_data();
+    void controlsFollowTheWindowSize();
     void hintTextStaysReadable_data();
     void hintTextStaysReadable();
     void startsEmpty();
@@ -103,53 +103,48 @@ void tst_MainWindow::loadAbh() {
 
 // ---- Layout
 
-void tst_MainWindow::controlsKeepTheirLockedEdges_data() {
-    QTest::addColumn<QString>("control");
-    QTest::addColumn<QRect>("atStart");   // content 960 × 480
-    QTest::addColumn<QRect>("atMinimum"); // content 800 × 480
-    QTest::addColumn<QRect>("large");     // content 1400 × 900
-
-    QTest::newRow("Adressen: all edges")
-        << "Adressen" << QRect(30, 42, 910, 386) << QRect(30, 42, 750, 386) << QRect(30, 42, 1350, 806);
-    QTest::newRow("FilterField: left, top")
-        << "FilterField" << QRect(30, 12, 280, 24) << QRect(30, 12, 280, 24) << QRect(30, 12, 280, 24);
-    QTest::newRow("CountLabel: left, top, right")
-        << "CountLabel" << QRect(320, 14, 620, 20) << QRect(320, 14, 460, 20) << QRect(320, 14, 1060, 20);
-    QTest::newRow("Label2: left, bottom")
-        << "Label2" << QRect(478, 441, 516, 20) << QRect(478, 441, 516, 20) << QRect(478, 861, 516, 20);
-    QTest::newRow("adrData: right, bottom")
-        << "adrData" << QRect(724, 373, 201, 100) << QRect(564, 373, 201, 100) << QRect(1164, 793, 201, 100);
-    QTest::newRow("SearchField: left, bottom")
-        << "SearchField" << QRect(25, 440, 259, 22) << QRect(25, 440, 259, 22) << QRect(25, 860, 259, 22);
-    QTest::newRow("SearchButton: left, bottom")
-        << "SearchButton" << QRect(296, 441, 100, 20) << QRect(296, 441, 100, 20) << QRect(296, 861, 100, 20);
-    QTest::newRow("NextButton: left, bottom")
-        << "NextButton" << QRect(408, 441, 58, 20) << QRect(408, 441, 58, 20) << QRect(408, 861, 58, 20);
-    QTest::newRow("Label1: left, top")
-        << "Label1" << QRect(10, 40, 15, 20) << QRect(10, 40, 15, 20) << QRect(10, 40, 15, 20);
+void tst_MainWindow::controlsFollowTheWindowSize_data() {
+    QTest::addColumn<QStringList>("controls");
+    QTest::addColumn<bool>("grow"); // else they keep their size and their distance to the bottom
+    QTest::newRow("the list grows both ways") << QStringList{QStringLiteral("Adressen")} << true;
+    QTest::newRow("the search row stays at the bottom")
+        << QStringList{QStringLiteral("SearchField"), QStringLiteral("SearchButton"),
+                       QStringLiteral("NextButton")}
+        << false;
 }
 
-void tst_MainWindow::controlsKeepTheirLockedEdges() {
-    QFETCH(QString, control);
+void tst_MainWindow::controlsFollowTheWindowSize() {
+    QFETCH(QStringList, controls);
+    QFETCH(bool, grow);
     QWidget* content = window->centralWidget();
-    auto* widget = content->findChild<QWidget*>(control);
-    QVERIFY(widget);
-    QCOMPARE(content->size(), QSize(960, 480));
-    QTEST(widget->geometry(), "atStart");
-
+    const QSize start = content->size();
+    QCOMPARE(start, QSize(960, 480));
+    QList<std::pair<QWidget*, QRect>> placed;
+    for (const QString& name : controls) {
+        auto* widget = content->findChild<QWidget*>(name);
+        QVERIFY(widget);
+        placed.append({widget, widget->geometry()});
+    }
     // The window's frame around the content (the menu bar) stays the same at every size.
     const QSize frame = window->size() - content->size();
-    window->resize(frame + QSize(1400, 900));
-    QTRY_COMPARE(content->size(), QSize(1400, 900));
-    QTEST(widget->geometry(), "large");
-
-    window->resize(frame + QSize(100, 100));
-    QTRY_COMPARE(content->size(), QSize(800, 480));
-    QTEST(widget->geometry(), "atMinimum");
-
-    window->resize(frame + QSize(960, 480));
-    QTRY_COMPARE(content->size(), QSize(960, 480));
-    QTEST(widget->geometry(), "atStart");
+    // Large, then asked for less than the smallest content the window allows.
+    for (const auto& [asked, size] :
+         {std::pair(QSize(1400, 900), QSize(1400, 900)), std::pair(QSize(100, 100), QSize(800, 480))}) {
+        window->resize(frame + asked);
+        QTRY_COMPARE(content->size(), size);
+        const QSize change = size - start;
+        for (const auto& [widget, before] : placed) {
+            const QRect now = widget->geometry();
+            QCOMPARE(now.left(), before.left());
+            if (grow) {
+                QCOMPARE(now.top(), before.top());
+                QCOMPARE(now.size(), before.size() + change);
+            } else {
+                QCOMPARE(now.top(), before.top() + change.height());
+                QCOMPARE(now.size(), before.size());
+            }
+        }
+    }
 }
 
 void tst_MainWindow::hintTextStaysReadable_data() {

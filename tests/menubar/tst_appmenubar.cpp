@@ -1,3 +1,4 @@
+#include "contacts/fields.h"
 #include "menubar/appmenubar.h"
 
 #include <QAction>
@@ -128,10 +129,14 @@ void tst_AppMenuBar::onlyDetailAndSortingStartDisabled() {
         QVERIFY(item->isSeparator() || !item->isEnabled());
         captions << item->text();
     }
-    QCOMPARE(captions,
-             (QStringList{QStringLiteral("Name"), QStringLiteral("Firma"), QStringLiteral("Tel-Mobil"),
-                          QStringLiteral("Tel-Privat"), QStringLiteral("Tel-Arbeit"),
-                          QStringLiteral("e-mail"), QString(), QStringLiteral("Reihenfolge der Datei")}));
+    // One item per column of the list, captioned as the column is, then the file order.
+    QStringList expected;
+    for (const Field field : {Field::Name, Field::Company, Field::MobilePhone, Field::HomePhone,
+                              Field::WorkPhone, Field::Email}) {
+        expected << fieldCaption(field);
+    }
+    expected << QString() << QStringLiteral("Reihenfolge der Datei");
+    QCOMPARE(captions, expected);
 }
 
 // ---- editing items

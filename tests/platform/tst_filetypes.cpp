@@ -1,5 +1,6 @@
 #include "platform/filetypes.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace tovanel;
@@ -7,30 +8,73 @@ using namespace tovanel;
 class tst_FileTypes : public QObject {
     Q_OBJECT
 private slots:
-    void dialogFiltersListEachNamedType_data();
-    void dialogFiltersListEachNamedType();
+    void dialogFiltersAreLabelledInGerman_data();
+    void dialogFiltersAreLabelledInGerman();
+    void dialogFiltersShowTheirFiles_data();
+    void dialogFiltersShowTheirFiles();
     void matchesByExtensionIgnoringCase_data();
     void matchesByExtensionIgnoringCase();
 };
 
-void tst_FileTypes::dialogFiltersListEachNamedType_data() {
+namespace {
+// Whether a file dialog showing `filter`, e.g. "Textdateien (*.txt *.text)", lists the file: its patterns
+// are matched as Qt's own dialog does, ignoring case.
+bool shows(const QString& filter, const QString& fileName) {
+    const QRegularExpressionMatch patterns =
+        QRegularExpression(QStringLiteral("\\(([^)]*)\\)$")).match(filter);
+    for (const QString& pattern : patterns.captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const QRegularExpression wildcard(QRegularExpression::wildcardToRegularExpression(pattern),
+                                          QRegularExpression::CaseInsensitiveOption);
+        if (wildcard.match(fileName).hasMatch()) {
+            return true;
+        }
+    }
+    return false;
+}
+} // namespace
+
+void tst_FileTypes::dialogFiltersAreLabelledInGerman_data() {
     QTest::addColumn<QString>("types");
-    QTest::addColumn<QStringList>("filters");
-    QTest::newRow("open dialog") << FileTypes::OpenFilter
-                                 << QStringList{
-                                        QStringLiteral("vCard-Dateien (*.vcf *.vcard)"),
-                                        QStringLiteral("Textdateien (*.asc *.ascii *.bas *.c *.class *.cp "
-                                                       "*.cpp *.h *.hp *.hpp *.i3 *.java *.m2 *.m3 "
-                                                       "*.mak *.text *.txt)"),
-                                        QStringLiteral("Alle Dateien (*)")};
+    QTest::addColumn<QStringList>("labels");
+    QTest::newRow("open dialog: vCard files first")
+        << FileTypes::OpenFilter
+        << QStringList{QStringLiteral("vCard-Dateien"), QStringLiteral("Textdateien"),
+                       QStringLiteral("Alle Dateien")};
     QTest::newRow("unknown name left out")
-        << QStringLiteral("VCF FILES;pdf") << QStringList{QStringLiteral("vCard-Dateien (*.vcf *.vcard)")};
+        << QStringLiteral("VCF FILES;pdf") << QStringList{QStringLiteral("vCard-Dateien")};
     QTest::newRow("none") << QString() << QStringList();
 }
 
-void tst_FileTypes::dialogFiltersListEachNamedType() {
+void tst_FileTypes::dialogFiltersAreLabelledInGerman() {
     QFETCH(QString, types);
-    QTEST(FileTypes::dialogFilters(types), "filters");
+    QStringList labels;
+    for (const QString& filter : FileTypes::dialogFilters(types)) {
+        labels << filter.section(QStringLiteral(" ("), 0, 0);
+    }
+    QTEST(labels, "labels");
+}
+
+void tst_FileTypes::dialogFiltersShowTheirFiles_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QList<int>>("filters"); // of the open dialog: vCard files, text files, all files
+    QTest::newRow("vcf") << QStringLiteral("Kontakte.vcf") << QList<int>{0, 2};
+    QTest::newRow("VCF in capitals") << QStringLiteral("KONTAKTE.VCF") << QList<int>{0, 2};
+    QTest::newRow("vcard") << QStringLiteral("Kontakte.vcard") << QList<int>{0, 2};
+    QTest::newRow("txt") << QStringLiteral("Kontakte.txt") << QList<int>{1, 2};
+    QTest::newRow("vcf only in the middle") << QStringLiteral("Kontakte.vcf.gz") << QList<int>{2};
+    QTest::newRow("no extension") << QStringLiteral("Kontakte") << QList<int>{2};
+}
+
+void tst_FileTypes::dialogFiltersShowTheirFiles() {
+    QFETCH(QString, file);
+    const QStringList filters = FileTypes::dialogFilters(FileTypes::OpenFilter);
+    QList<int> showing;
+    for (int k = 0; k < filters.size(); ++k) {
+        if (shows(filters[k], file)) {
+            showing << k;
+        }
+    }
+    QTEST(showing, "filters");
 }
 
 void tst_FileTypes::matchesByExtensionIgnoringCase_data() {
