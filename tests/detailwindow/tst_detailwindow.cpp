@@ -1,5 +1,4 @@
 #include "card/contactrows.h"
-#include "vcard/cardsource.h"
 #include "contactlist/contactlistmodel.h"
 #include "contacts/duplicates.h"
 #include "contrast.h"
@@ -11,6 +10,7 @@
 #include "platform/accessiblelistbox.h"
 #include "platform/listbox.h"
 #include "tempfiles.h"
+#include "vcard/cardsource.h"
 #include "vcard/importmessages.h"
 #include "vcard/vcardreader.h"
 
