@@ -1,6 +1,7 @@
 #include "app/commandlineexport.h"
 
 #include "export/contactexport.h"
+#include "platform/displaytext.h"
 #include "vcard/importmessages.h"
 #include "vcard/vcardreader.h"
 
@@ -13,8 +14,8 @@ namespace tovanel {
 QString exportVcardFile(const QString& vcardPath, const QString& outputPath) {
     const std::optional<ExportFormat> format = exportFormatOf(outputPath);
     if (!format) {
-        return QStringLiteral("tovanel: „%1“ hat keine bekannte Endung (.xlsx, .csv, .vcf oder .pdf)")
-            .arg(QFileInfo(outputPath).fileName());
+        return QStringLiteral("tovanel: %1 hat keine bekannte Endung (.xlsx, .csv, .vcf oder .pdf)")
+            .arg(quotedFileName(outputPath));
     }
     const VcardReadResult read = readVcardFile(vcardPath);
     // A file the window would open only with a warning is not exported half.

@@ -4,7 +4,7 @@
 
 #include "card/cardlabels.h"
 #include "contacts/fields.h"
-#include "platform/germannumber.h"
+#include "platform/germantext.h"
 #include "vcard/asciicase.h"
 #include "vcard/cardlines.h"
 #include "vcard/cardrules.h"

@@ -1,7 +1,8 @@
 #include "card/contactrows.h"
 
 #include "contacts/telephone.h"
-#include "platform/germannumber.h"
+#include "platform/displaytext.h"
+#include "platform/germantext.h"
 #include "vcard/cardsource.h"
 #include "vcard/importmessages.h"
 
@@ -48,19 +49,7 @@ QString sameContactName(const ContactTable& table, qsizetype contact) {
     if (name.isEmpty()) {
         return QStringLiteral("(ohne Namen)");
     }
-    QString shown;
-    if (name.size() > MaxSameNameChars) {
-        // Never between the two halves of a surrogate pair.
-        const qsizetype cut =
-            name[MaxSameNameChars - 1].isHighSurrogate() ? MaxSameNameChars - 1 : MaxSameNameChars;
-        shown = name.first(cut).toString() + u'…';
-    } else {
-        shown = name.toString();
-    }
-    shown.replace(QLatin1String("\r\n"), QLatin1String(" "));
-    shown.replace(u'\r', u' ');
-    shown.replace(u'\n', u' ');
-    return shown;
+    return oneLine(cutText(name, MaxSameNameChars));
 }
 
 } // namespace
@@ -77,7 +66,7 @@ std::optional<CardRow> sameContactsRow(const ContactRef& contact) {
         QString name = sameContactName(table, same[i]);
         const std::shared_ptr<const ContactSource> source = files ? table.sourceOf(same[i]) : nullptr;
         if (source) {
-            name += QStringLiteral(" (%1)").arg(QFileInfo(source->path).fileName());
+            name += QStringLiteral(" (%1)").arg(shownFileName(source->path));
         }
         named << name;
     }

@@ -133,7 +133,7 @@ QString ContactListModel::numberCell(qsizetype contact, int column) const {
 
 QString ContactListModel::fileName(qsizetype contact) const {
     const std::shared_ptr<const ContactSource> source = m_table->sourceOf(contact);
-    return source ? QFileInfo(source->path).fileName() : QString();
+    return source ? shownFileName(source->path) : QString();
 }
 
 QString ContactListModel::cell(int row, int column) const {
@@ -208,7 +208,7 @@ QVariant ContactListModel::data(const QModelIndex& index, int role) const {
     case Qt::ToolTipRole:
         if (index.column() == ContactColumn::File) {
             const std::shared_ptr<const ContactSource> source = m_table->sourceOf(contact);
-            return role == Qt::ToolTipRole && source ? source->path : fileName(contact);
+            return role == Qt::ToolTipRole && source ? displayText(source->path) : fileName(contact);
         }
         // Read where the table keeps it: only the part shown is copied, however long the value.
         if (const std::optional<Field> field = fieldForColumn(m_list, index.column())) {

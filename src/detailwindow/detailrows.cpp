@@ -13,11 +13,6 @@
 
 namespace tovanel {
 
-namespace {
-// Wider than any cell can be at the window's largest size.
-constexpr qsizetype MaxCellChars = 1000;
-} // namespace
-
 DetailRows::DetailRows(QObject* parent) : QAbstractTableModel(parent) {}
 
 DetailRows::~DetailRows() {
@@ -181,10 +176,7 @@ QVariant DetailRows::data(const QModelIndex& index, int role) const {
         return r.label;
     }
     // A cell shows one elided line; laying out megabytes only to elide them would stall painting.
-    if (r.value.size() > MaxCellChars) {
-        return displayText(r.value.first(MaxCellChars) + u'…');
-    }
-    return displayText(r.value);
+    return cellText(r.value);
 }
 
 Qt::ItemFlags DetailRows::flags(const QModelIndex& index) const {

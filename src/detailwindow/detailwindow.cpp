@@ -8,6 +8,7 @@
 #include "menubar/appmenubar.h"
 #include "platform/dialogs.h"
 #include "platform/edgelocks.h"
+#include "platform/germantext.h"
 #include "platform/listbox.h"
 
 #include <QAction>
@@ -248,7 +249,7 @@ void DetailWindow::toggleSource() {
         m_sourceText->setCard(std::move(text));
     } catch (const std::bad_alloc&) {
         m_sourceText->clearCard();
-        refuse(QStringLiteral("Nicht genug Arbeitsspeicher, um die Karte anzuzeigen."));
+        refuse(outOfMemoryTo(QStringLiteral("die Karte anzuzeigen")));
         return;
     }
     m_list->hide();

@@ -1,7 +1,7 @@
 #include "detailwindow/sourcedisplay.h"
 
 #include "platform/displaytext.h"
-#include "platform/germannumber.h"
+#include "platform/germantext.h"
 
 #include <QRegularExpression>
 

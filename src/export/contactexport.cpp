@@ -3,6 +3,8 @@
 #include "contacts/contacttable.h"
 #include "contacts/telephone.h"
 #include "export/phonelist.h"
+#include "platform/displaytext.h"
+#include "platform/germantext.h"
 #include "platform/linereader.h"
 #include "vcard/cardsource.h"
 #include "vcard/importmessages.h"
@@ -28,35 +30,12 @@ constexpr int ProgressStep = 256;
 constexpr qsizetype FlushBytes = qsizetype(1) << 20;
 
 QString failureText(const QString& path, const QString& reason) {
-    return QStringLiteral("„%1“ konnte nicht geschrieben werden.\n%2")
-        .arg(QFileInfo(path).fileName(), reason);
+    return QStringLiteral("%1 konnte nicht geschrieben werden.\n%2").arg(quotedFileName(path), reason);
 }
 
 // Qt hands the system's error text through; the user reads German.
 QString writeErrorReason(const QString& deviceError) {
-    struct Reason {
-        int number;
-        const char* text;
-    };
-    static constexpr std::array<Reason, 8> reasons = {{
-        {ENOSPC, "Auf dem Datenträger ist nicht genug Platz."},
-        {EDQUOT, "Der zugeteilte Speicherplatz ist aufgebraucht."},
-        {EACCES, "Keine Berechtigung, dort zu schreiben."},
-        {EPERM, "Keine Berechtigung, dort zu schreiben."},
-        {EROFS, "Der Datenträger ist schreibgeschützt."},
-        {ENOENT, "Den Ordner gibt es nicht."},
-        {EISDIR, "Das ist ein Ordner, keine Datei."},
-        {EIO, "Ein-/Ausgabefehler beim Schreiben auf den Datenträger."},
-    }};
-    for (const Reason& reason : reasons) {
-        if (deviceError.contains(QString::fromLocal8Bit(std::strerror(reason.number)))) {
-            return QString::fromUtf8(reason.text);
-        }
-    }
-    if (deviceError.contains(QLatin1String("is not writable"))) {
-        return QString::fromUtf8(reasons[2].text);
-    }
-    return deviceError;
+    return deviceErrorReason(deviceError, {}, FileAccess::Write);
 }
 
 ExportResult failed(const QString& error) {
@@ -230,7 +209,7 @@ ExportResult writeXlsx(const ExportRequest& request, QSaveFile& file, const QStr
     options.use_zip64 = LXW_TRUE;
     lxw_workbook* workbook = workbook_new_opt(workbookName.constData(), &options);
     if (!workbook) {
-        return failed(failureText(path, QStringLiteral("Nicht genug Arbeitsspeicher.")));
+        return failed(failureText(path, outOfMemory()));
     }
     lxw_worksheet* sheet = workbook_add_worksheet(workbook, "Kontakte");
     // The columns' format: what a user types into them stays text too, so "0171 …" keeps its 0. Cells
@@ -278,8 +257,8 @@ ExportResult writeXlsx(const ExportRequest& request, QSaveFile& file, const QStr
     const lxw_error error = workbook_close(workbook);
     if (error != LXW_NO_ERROR) {
         const QString reason = error == LXW_ERROR_MEMORY_MALLOC_FAILED
-                                   ? QStringLiteral("Nicht genug Arbeitsspeicher.")
-                                   : writeErrorReason(QString::fromLocal8Bit(std::strerror(errno)));
+                                   ? outOfMemory()
+                                   : systemErrorReason(errno, {}, FileAccess::Write);
         return failed(failureText(path, reason));
     }
     QFile workbookBytes(workbookFile.fileName());
@@ -361,7 +340,7 @@ ExportResult exportContacts(const ExportRequest& request, const QString& path, E
             return commit(file, path);
         }
     } catch (const std::bad_alloc&) {
-        return failed(failureText(path, QStringLiteral("Nicht genug Arbeitsspeicher.")));
+        return failed(failureText(path, outOfMemory()));
     }
     return {};
 }

@@ -1,6 +1,7 @@
 #include "export/phonelist.h"
 
 #include "contacts/contacttable.h"
+#include "platform/displaytext.h"
 
 #include <QDate>
 #include <QFontMetricsF>
@@ -154,8 +155,7 @@ private:
         for (size_t i = 0; i < Columns.size(); ++i) {
             const Field field = Columns[i].field;
             // One line per contact: a note's or name's line breaks would run into the next row.
-            texts[i] = m_request.list.table.text(contact, field).toString();
-            texts[i].replace(u'\n', u' ');
+            texts[i] = oneLine(m_request.list.table.text(contact, field).toString());
             bold[i] = m_request.list.table.isBold(contact, field);
         }
         paintCells(texts, bold, top);

@@ -6,7 +6,7 @@
 #include "platform/dialogs.h"
 #include "platform/displaytext.h"
 #include "platform/filetypes.h"
-#include "platform/germannumber.h"
+#include "platform/germantext.h"
 #include "vcard/importmessages.h"
 
 #include <QFileInfo>
@@ -89,7 +89,7 @@ QString ImportFlow::listName(const ContactTable& list) {
         return {};
     }
     // A direction control in the name must not turn "gnp.exe" into "exe.png" in the title either.
-    QString name = displayText(QFileInfo(list.fileSource(0)->path).fileName());
+    QString name = shownFileName(list.fileSource(0)->path);
     if (list.fileCount() > 1) {
         name += QStringLiteral(" und %1 weitere").arg(germanNumber(list.fileCount() - 1));
     }
@@ -114,7 +114,7 @@ void ImportFlow::show(std::shared_ptr<ContactTable> list) {
 bool ImportFlow::importOne(const QString& path) {
     Previous previous = hold();
     m_file = path;
-    m_window.setWindowTitle(QStringLiteral("file name: ") + displayText(QFileInfo(path).fileName()));
+    m_window.setWindowTitle(QStringLiteral("file name: ") + shownFileName(path));
     m_contactList.setTable(nullptr);
     m_addressList.setTable(nullptr);
 

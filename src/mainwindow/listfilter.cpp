@@ -3,7 +3,8 @@
 #include "contactlist/contactlistmodel.h"
 #include "menubar/appmenubar.h"
 #include "platform/dialogs.h"
-#include "platform/germannumber.h"
+#include "platform/displaytext.h"
+#include "platform/germantext.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -86,7 +87,7 @@ void ListFilter::apply() {
     filter.text = m_field->text();
     filter.quick = checkedQuick(&filter.file);
     if (!m_model.setFilter(filter)) {
-        m_dialogs.message(QStringLiteral("Nicht genug Arbeitsspeicher, um die Liste zu filtern."));
+        m_dialogs.message(outOfMemoryTo(QStringLiteral("die Liste zu filtern")));
     }
     updateCount();
 }
@@ -107,7 +108,7 @@ void ListFilter::followList() {
     if (table.fileCount() > 1) {
         for (int file = 0; file < table.fileCount(); ++file) {
             // "&" would make the next letter a shortcut.
-            QString name = QFileInfo(table.fileSource(file)->path).fileName();
+            QString name = shownFileName(table.fileSource(file)->path);
             name.replace(QLatin1Char('&'), QStringLiteral("&&"));
             auto* entry = new QAction(QStringLiteral("Nur „%1“").arg(name), m_menus.viewMenu());
             entry->setObjectName(QStringLiteral("AnsichtDatei%1").arg(file + 1));

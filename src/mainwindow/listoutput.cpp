@@ -5,6 +5,7 @@
 #include "export/phonelist.h"
 #include "mainwindow/importflow.h"
 #include "platform/dialogs.h"
+#include "platform/displaytext.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -72,9 +73,9 @@ void ListOutput::exportToFile() const {
     }
     const std::optional<ExportFormat> format = exportFormatOf(path);
     if (!format) {
-        dialogs.message(QStringLiteral("„%1“ hat keine der Endungen .xlsx, .csv, .vcf oder .pdf.\n"
+        dialogs.message(QStringLiteral("%1 hat keine der Endungen .xlsx, .csv, .vcf oder .pdf.\n"
                                        "Bitte wählen Sie eines der angebotenen Formate.")
-                            .arg(QFileInfo(path).fileName()));
+                            .arg(quotedFileName(path)));
         return;
     }
     Progress progress(window, QStringLiteral("Schreibe Kontakte …"), progressDelayMs);

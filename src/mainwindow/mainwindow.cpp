@@ -14,6 +14,7 @@
 #include "platform/dialogs.h"
 #include "platform/edgelocks.h"
 #include "platform/filetypes.h"
+#include "platform/germantext.h"
 #include "platform/listbox.h"
 
 #include <QAction>
@@ -205,9 +206,7 @@ void MainWindow::connectHandlers() {
     // Queued: the header's click handler is still on the stack when the sort gives up.
     connect(
         m_contactModel, &ContactListModel::sortFailed, this,
-        [this] {
-            m_dialogs.message(QStringLiteral("Nicht genug Arbeitsspeicher, um die Liste zu sortieren."));
-        },
+        [this] { m_dialogs.message(outOfMemoryTo(QStringLiteral("die Liste zu sortieren"))); },
         Qt::QueuedConnection);
     connect(m_menuBar->fileMenu(), &QMenu::aboutToShow, this, &MainWindow::updateDetailAction);
 

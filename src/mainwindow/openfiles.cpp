@@ -1,4 +1,6 @@
 // Every road into a file: the open dialog, "Hinzufügen", drops, and the calls the application makes for
+
+#include "platform/displaytext.h"
 // the command line, the desktop and a second launch.
 #include "contactlist/contactlistmodel.h"
 #include "mainwindow/importflow.h"
@@ -44,11 +46,11 @@ void MainWindow::readFiles(const QStringList& paths, bool add) {
     const DocumentFiles files = expandDocumentPaths(paths);
     QStringList notes;
     for (const QString& folder : files.foldersWithoutVcards) {
-        notes << QStringLiteral("Im Ordner „%1“ ist keine vCard-Datei.").arg(QFileInfo(folder).fileName());
+        notes << QStringLiteral("Im Ordner %1 ist keine vCard-Datei.").arg(quotedFileName(folder));
     }
     for (const DocumentFiles::UnreadableFolder& folder : files.unreadableFolders) {
-        notes << QStringLiteral("Der Ordner „%1“ konnte nicht gelesen werden: %2")
-                     .arg(QFileInfo(folder.folder).fileName(), folder.reason);
+        notes << QStringLiteral("Der Ordner %1 konnte nicht gelesen werden: %2")
+                     .arg(quotedFileName(folder.folder), folder.reason);
     }
     m_importFlow->setProgressDelay(m_progressDelay);
     m_importFlow->open(files.files, add, notes);

@@ -1,5 +1,7 @@
 #include "platform/displaytext.h"
 
+#include <QFileInfo>
+
 namespace tovanel {
 
 namespace {
@@ -37,17 +39,35 @@ QString displayText(QString text) {
     return text;
 }
 
-QString cellText(QStringView text) {
-    if (text.size() <= MaxListCellChars) {
-        return displayText(text.toString());
+QString cutText(QStringView text, qsizetype max) {
+    if (text.size() <= max) {
+        return text.toString();
     }
-    const qsizetype cut =
-        text.at(MaxListCellChars).isLowSurrogate() ? MaxListCellChars - 1 : MaxListCellChars;
+    const qsizetype cut = max > 0 && text.at(max).isLowSurrogate() ? max - 1 : max;
     QString shown;
     shown.reserve(cut + 1);
     shown.append(text.first(cut));
     shown.append(u'…');
-    return displayText(std::move(shown));
+    return shown;
+}
+
+QString oneLine(QString text) {
+    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    text.replace(u'\r', u' ');
+    text.replace(u'\n', u' ');
+    return text;
+}
+
+QString cellText(QStringView text) {
+    return displayText(cutText(text, MaxListCellChars));
+}
+
+QString shownFileName(const QString& path) {
+    return displayText(QFileInfo(path).fileName());
+}
+
+QString quotedFileName(const QString& path) {
+    return u'„' + shownFileName(path) + u'“';
 }
 
 } // namespace tovanel

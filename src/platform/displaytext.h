@@ -15,6 +15,19 @@ bool hasDirectionControls(QStringView text);
 // display: copying, dragging and the table dump keep the text as read.
 QString displayText(QString text);
 
+// The first `max` characters of `text` followed by "…", or the text as it is when it is no longer; the
+// cut never splits a surrogate pair.
+QString cutText(QStringView text, qsizetype max);
+
+// `text` on one line: each line break (CR LF, CR or LF) becomes a blank.
+QString oneLine(QString text);
+
+// The name of the file at `path` as the screen shows it (displayText): in a title, a list cell, a menu
+// entry or a message.
+QString shownFileName(const QString& path);
+// The same in German quotes: „name“.
+QString quotedFileName(const QString& path);
+
 // The most characters a list cell shows, wider than any cell can be at the window's largest size.
 inline constexpr qsizetype MaxListCellChars = 1000;
 

@@ -1,5 +1,8 @@
 #include "platform/regularfile.h"
 
+#include "platform/displaytext.h"
+#include "platform/germantext.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -122,10 +125,40 @@ QByteArray nativeFileName(const QString& name) {
 }
 
 QString notRegularFileReason(const QString& path) {
-    return QStringLiteral("„%1“ ist keine gewöhnliche Datei.").arg(QFileInfo(path).fileName());
+    return QStringLiteral("%1 ist keine gewöhnliche Datei.").arg(quotedFileName(path));
 }
 
-QString systemErrorReason(int errorNumber, const QString& path) {
+namespace {
+
+// The reasons that differ for a file written; nothing else is written than exports.
+QString writeReason(int errorNumber) {
+    switch (errorNumber) {
+    case ENOSPC:
+        return QStringLiteral("Auf dem Datenträger ist nicht genug Platz.");
+    case EDQUOT:
+        return QStringLiteral("Der zugeteilte Speicherplatz ist aufgebraucht.");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("Keine Berechtigung, dort zu schreiben.");
+    case EROFS:
+        return QStringLiteral("Der Datenträger ist schreibgeschützt.");
+    case ENOENT:
+        return QStringLiteral("Den Ordner gibt es nicht.");
+    case EIO:
+        return QStringLiteral("Ein-/Ausgabefehler beim Schreiben auf den Datenträger.");
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
+QString systemErrorReason(int errorNumber, const QString& path, FileAccess access) {
+    if (access == FileAccess::Write) {
+        if (QString reason = writeReason(errorNumber); !reason.isEmpty()) {
+            return reason;
+        }
+    }
     switch (errorNumber) {
     case ENOENT:
         if (!path.isEmpty() && isDanglingLink(path)) {
@@ -155,7 +188,7 @@ QString systemErrorReason(int errorNumber, const QString& path) {
     case EIO:
         return QStringLiteral("Ein-/Ausgabefehler beim Lesen des Datenträgers.");
     case ENOMEM:
-        return QStringLiteral("Nicht genug Arbeitsspeicher.");
+        return outOfMemory();
     case EFBIG:
     case EOVERFLOW:
         return QStringLiteral("Die Datei ist zu groß.");
@@ -172,13 +205,23 @@ QString systemErrorReason(int errorNumber, const QString& path) {
     }
 }
 
-QString deviceErrorReason(const QString& deviceError, const QString& path) {
+QString deviceErrorReason(const QString& deviceError, const QString& path, FileAccess access) {
     // Qt reports system errors with strerror()'s text: find the number back, and systemErrorReason decides
-    // which get a German sentence. Only ever run for a failure, so the scan costs nothing that matters.
+    // which get a German sentence. Only ever run for a failure, so the scans cost nothing that matters.
     for (int number = 1; number < 256; ++number) {
         if (deviceError == QString::fromLocal8Bit(std::strerror(number))) {
-            return systemErrorReason(number, path);
+            return systemErrorReason(number, path, access);
         }
+    }
+    // A save file wraps the system's text in its own ("… : No space left on device").
+    for (int number = 1; number < 256; ++number) {
+        const QString text = QString::fromLocal8Bit(std::strerror(number));
+        if (!text.startsWith(QLatin1String("Unknown error")) && deviceError.contains(text)) {
+            return systemErrorReason(number, path, access);
+        }
+    }
+    if (access == FileAccess::Write && deviceError.contains(QLatin1String("is not writable"))) {
+        return systemErrorReason(EACCES, path, access);
     }
     return deviceError;
 }

@@ -42,14 +42,18 @@ bool openRegularFile(const QString& path, QFile& file, FileStamp* stamp = nullpt
 // The stamp of what is at `path` now; an invalid stamp when it cannot be looked at.
 FileStamp fileStampOf(const QString& path);
 
-// The German sentence for a system error number met while opening or reading `path`. Permission
-// problems on a folder on the way are told apart from those on the file itself. An unknown number falls
-// back to the system's own text.
-QString systemErrorReason(int errorNumber, const QString& path = {});
+// What a file was being used for when the system refused: the reasons differ ("dort zu schreiben").
+enum class FileAccess { Read, Write };
+
+// The German sentence for a system error number met while opening, reading or writing `path`: the one
+// table of system reasons the program has. Permission problems on a folder on the way to a file read are
+// told apart from those on the file itself. An unknown number falls back to the system's own text.
+QString systemErrorReason(int errorNumber, const QString& path = {}, FileAccess access = FileAccess::Read);
 
 // The German sentence for a QIODevice error string that came from the system (Qt passes strerror()
-// through); any other text is returned as it stands.
-QString deviceErrorReason(const QString& deviceError, const QString& path = {});
+// through, alone or inside a longer text); any other text is returned as it stands.
+QString deviceErrorReason(const QString& deviceError, const QString& path = {},
+                          FileAccess access = FileAccess::Read);
 
 // "„name“ ist keine gewöhnliche Datei." for anything that is not a regular file.
 QString notRegularFileReason(const QString& path);

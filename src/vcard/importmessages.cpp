@@ -1,6 +1,7 @@
 #include "vcard/importmessages.h"
 
-#include "platform/germannumber.h"
+#include "platform/displaytext.h"
+#include "platform/germantext.h"
 #include "platform/regularfile.h"
 #include "vcard/cardsource.h"
 #include "vcard/vcardreader.h"
@@ -24,15 +25,13 @@ QString nothingImported() {
 }
 
 QString cannotRead(const QString& path, const QString& reason) {
-    return QStringLiteral("Die Datei „%1“ konnte nicht gelesen werden.\n%2")
-        .arg(QFileInfo(path).fileName(), reason);
+    return QStringLiteral("Die Datei %1 konnte nicht gelesen werden.\n%2").arg(quotedFileName(path), reason);
 }
 
 QString changedSinceRead(const QString& path) {
-    return QStringLiteral(
-               "Die Datei „%1“ wurde seit dem Einlesen geändert.\nBitte öffnen Sie sie neu, um den "
-               "Quelltext zu sehen.")
-        .arg(QFileInfo(path).fileName());
+    return QStringLiteral("Die Datei %1 wurde seit dem Einlesen geändert.\nBitte öffnen Sie sie neu, um den "
+                          "Quelltext zu sehen.")
+        .arg(quotedFileName(path));
 }
 
 QString changedSinceReadReason() {
@@ -45,7 +44,7 @@ QString cardTooLarge(qint64 bytes) {
 }
 
 QString outOfMemory(const QString& path) {
-    return QStringLiteral("Nicht genug Arbeitsspeicher, um „%1“ zu lesen.").arg(QFileInfo(path).fileName());
+    return outOfMemoryTo(QStringLiteral("%1 zu lesen").arg(quotedFileName(path)));
 }
 
 QStringList forResult(const VcardReadResult& result, const QString& path) {
@@ -88,7 +87,7 @@ QString forFiles(const QList<FileOutcome>& outcomes, const QStringList& notes) {
     QStringList notRead;
     bool trouble = !notes.isEmpty();
     for (const FileOutcome& outcome : outcomes) {
-        const QString name = QFileInfo(outcome.path).fileName();
+        const QString name = shownFileName(outcome.path);
         switch (outcome.kind) {
         case FileOutcome::Kind::Read:
             read << name + QStringLiteral(": ") + contactCount(outcome.contacts);
