@@ -7,6 +7,7 @@
 #include "platform/displaytext.h"
 #include "platform/filetypes.h"
 #include "platform/germantext.h"
+#include "platform/regularfile.h"
 #include "vcard/importmessages.h"
 
 #include <QFileInfo>
@@ -48,19 +49,6 @@ ImportFlow::ImportFlow(QWidget& window, QString& file, ContactListModel& contact
       }),
       m_viewRoom(roomForViews),
       m_findDuplicates([](const ContactTable& table) { return findDuplicateGroups(table); }) {}
-
-void ImportFlow::open(const QString& path) {
-    QString next = path;
-    while (!next.isEmpty() && importOne(next)) {
-        next = m_dialogs.openFile(FileTypes::OpenFilter);
-    }
-}
-
-VcardReadResult ImportFlow::read(const QString& path) {
-    // The progress window and the wait cursor must be gone again before any message is shown.
-    ImportProgress progress(&m_window, m_progressDelayMs);
-    return m_reading(path, [&progress](qint64 done, qint64 total) { return progress.update(done, total); });
-}
 
 ImportFlow::Previous ImportFlow::hold() const {
     Previous previous{m_file, m_window.windowTitle(), m_contactList.shown(), m_addressList.sharedTable(),
@@ -111,49 +99,80 @@ void ImportFlow::show(std::shared_ptr<ContactTable> list) {
     m_addressList.setTable(list);
 }
 
-bool ImportFlow::importOne(const QString& path) {
-    Previous previous = hold();
-    m_file = path;
-    m_window.setWindowTitle(QStringLiteral("file name: ") + shownFileName(path));
-    m_contactList.setTable(nullptr);
-    m_addressList.setTable(nullptr);
+void ImportFlow::open(const QString& path) {
+    open(QStringList{path});
+}
 
-    VcardReadResult result;
-    std::unique_ptr<char[]> viewRoom;
-    auto list = std::make_shared<ContactTable>();
-    try {
-        result = read(path);
-        if (result.table && result.status != VcardReadResult::Status::Cancelled) {
-            viewRoom = m_viewRoom(result.table->size());
-            list->reserveFiles(1);
+void ImportFlow::open(const QStringList& named, bool add, const QStringList& notes) {
+    QStringList paths = named;
+    paths.removeAll(QString());
+    if (paths.isEmpty()) {
+        if (!notes.isEmpty()) {
+            m_dialogs.message(notes.join(QLatin1Char('\n')));
         }
-    } catch (const std::bad_alloc&) {
-        result.status = VcardReadResult::Status::OutOfMemory;
+        return;
     }
-    const QStringList messages = ImportMessages::forResult(result, path);
-    if (result.status == VcardReadResult::Status::Cancelled ||
-        result.status == VcardReadResult::Status::OutOfMemory) {
-        result.table.reset();
-        list.reset();
+    const bool adding = add && m_contactList.contactCount() > 0 && m_contactList.table().fileCount() > 0;
+    // One file in place of the list goes the way it always went: the list is emptied while it is read,
+    // whatever it gives (even nothing) is shown under its name with its own messages, and after an "END"
+    // line outside a card the user is asked for another file, read in its place.
+    const bool inPlace = paths.size() == 1 && !adding && notes.isEmpty();
+    while (readFiles(paths, adding, inPlace ? QStringList() : notes, inPlace) && inPlace) {
+        const QString next = m_dialogs.openFile(FileTypes::OpenFilter);
+        if (next.isEmpty()) {
+            break;
+        }
+        paths = {next};
+    }
+}
+
+bool ImportFlow::readFiles(const QStringList& paths, bool adding, const QStringList& notes, bool inPlace) {
+    Previous previous = hold();
+    const std::shared_ptr<const ContactTable> before = adding ? m_contactList.sharedTable() : nullptr;
+    if (inPlace) {
+        m_file = paths.constFirst();
+        m_window.setWindowTitle(QStringLiteral("file name: ") + shownFileName(m_file));
+        m_contactList.setTable(nullptr);
+        m_addressList.setTable(nullptr);
+    }
+    Batch batch = readBatch(paths, before, inPlace);
+    const int filesBefore = before ? before->fileCount() : 0;
+    // Nothing read is no reason to lose the list either: the message says why.
+    const bool keepPrevious = batch.cancelled || !batch.outOfMemoryIn.isEmpty() ||
+                              (!inPlace && batch.list->fileCount() == filesBefore);
+    if (keepPrevious) {
+        batch.list.reset();
         restore(std::move(previous));
     } else {
         previous = {};
-        // Taking over the reading's storage costs no memory: the list was empty.
-        list->appendFile(*result.table);
-        result.table.reset();
-        viewRoom.reset();
-        show(std::move(list));
-        if (result.status == VcardReadResult::Status::ReadToEnd) {
+        if (!inPlace) {
+            m_file = batch.list->fileSource(0)->path;
+        }
+        if (batch.list->fileCount() > 0) {
+            m_window.setWindowTitle(title(*batch.list));
+        }
+        show(std::move(batch.list));
+        if (batch.readToEnd) {
             emit readToEnd();
             if (m_list != nullptr) {
                 m_list->setFocus();
             }
         }
     }
-    for (const QString& message : messages) {
-        m_dialogs.message(message);
+    if (inPlace) {
+        for (const QString& message : batch.messages) {
+            m_dialogs.message(message);
+        }
+        return batch.strayEnd;
     }
-    return result.status == VcardReadResult::Status::StrayEnd;
+    if (!batch.outOfMemoryIn.isEmpty()) {
+        m_dialogs.message(ImportMessages::outOfMemory(batch.outOfMemoryIn));
+    } else if (!batch.cancelled) {
+        if (const QString message = ImportMessages::forFiles(batch.outcomes, notes); !message.isEmpty()) {
+            m_dialogs.message(message);
+        }
+    }
+    return false;
 }
 
 } // namespace tovanel

@@ -2,6 +2,7 @@
 
 #include "contactlist/contactlistmodel.h"
 #include "contacts/contactref.h"
+#include "vcard/importmessages.h"
 #include "vcard/vcardreader.h"
 
 #include <QObject>
@@ -28,17 +29,19 @@ public:
     ImportFlow(QWidget& window, QString& file, ContactListModel& contactModel, ContactListModel& addressModel,
                Dialogs& dialogs, QWidget* list);
 
-    // Reads `path` into both lists. An empty path (a cancelled open dialog) changes nothing. The lists are
-    // emptied before reading, so a failed read never leaves the previous file's rows under this file's
-    // name. After an "END" line outside a card the user is asked for another file, which is imported in
-    // place of this one. A cancelled reading, and one that ran out of memory (reading, or making room
-    // for the views), leave the lists, the file and the title as they were before.
-    void open(const QString& path);
-    // Reads several files into one list, in place of the open one or (`add`) behind it, leaving out
-    // files the list holds already. What went wrong with any of them is told in one message at the end,
+    // Reads files into one list, in place of the open one or (`add`) behind it, leaving out files the list
+    // holds already; empty paths (a cancelled open dialog) are no files. Cancelling, or running out of
+    // memory (reading, or making room for the views), leaves the lists, the file and the title as they
+    // were before.
+    //
+    // One file in place of the list: the lists are emptied before reading, so a failed read never leaves
+    // the previous file's rows under this file's name; each message of the reading is told on its own;
+    // after an "END" line outside a card the user is asked for another file, read in place of this one.
+    // Several files (or one added): what went wrong with any of them is told in one message at the end,
     // together with `notes` (e.g. folders without a vCard file); a file that cannot be read never costs
-    // the others. Cancelling, or running out of memory, leaves the list as it was.
-    void open(const QStringList& paths, bool add, const QStringList& notes = {});
+    // the others, and nothing read leaves the list as it was.
+    void open(const QStringList& paths, bool add = false, const QStringList& notes = {});
+    void open(const QString& path);
 
     // A file read takes longer than this before the progress window shows.
     void setProgressDelay(int ms) { m_progressDelayMs = ms; }
@@ -69,9 +72,22 @@ signals:
     void readToEnd();
 
 private:
-    // Imports one file; returns whether it stopped at an "END" line outside a card.
-    bool importOne(const QString& path);
-    VcardReadResult read(const QString& path);
+    // What reading a batch of files gave.
+    struct Batch {
+        std::shared_ptr<ContactTable> list;
+        QList<ImportMessages::FileOutcome> outcomes;
+        bool cancelled = false;
+        QString outOfMemoryIn; // the file that did not fit, when memory ran out
+        bool readToEnd = false;
+        // One file in place of the list: its own messages, and whether it stopped at a stray "END".
+        QStringList messages;
+        bool strayEnd = false;
+    };
+    Batch readBatch(const QStringList& paths, const std::shared_ptr<const ContactTable>& before,
+                    bool inPlace);
+    // Reads a batch into the lists and tells what went wrong; returns whether one file in place of the
+    // list stopped at an "END" line outside a card.
+    bool readFiles(const QStringList& paths, bool adding, const QStringList& notes, bool inPlace);
     // The lists as the user left them, for a reading that is given up.
     struct Previous {
         QString file;

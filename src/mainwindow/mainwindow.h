@@ -33,11 +33,11 @@ public:
     explicit MainWindow(Dialogs& dialogs, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Reads a vCard file into the lists; an empty path changes nothing, and so does any path while an
-    // import is still running (a document handed over meanwhile is not queued).
+    // Reads a vCard file into the lists, as openFiles does one path; an empty path changes nothing.
     void openFile(const QString& path);
-    // Reads several files and folders (their vCard files, a few levels deep) into one list in place of
-    // the open one; one path is openFile. An empty list changes nothing.
+    // Reads files and folders (their vCard files, a few levels deep) into one list in place of the open
+    // one (ImportFlow::open). An empty list changes nothing, and so does any list while an import is still
+    // running (a document handed over meanwhile is not queued).
     void openFiles(const QStringList& paths);
     // Adds files and folders to the open list; files already in it are left out.
     void addFiles(const QStringList& paths);

@@ -20,14 +20,7 @@
 namespace tovanel {
 
 void MainWindow::openFile(const QString& path) {
-    // The progress window lets events through while it shows; the application may hand over a document
-    // then, and the messages after a reading are modal loops as well.
-    if (m_importing) {
-        return;
-    }
-    const QScopedValueRollback<bool> importing(m_importing, true);
-    m_importFlow->setProgressDelay(m_progressDelay);
-    m_importFlow->open(path);
+    readFiles({path}, false);
 }
 
 void MainWindow::openFiles(const QStringList& paths) {
@@ -39,6 +32,8 @@ void MainWindow::addFiles(const QStringList& paths) {
 }
 
 void MainWindow::readFiles(const QStringList& paths, bool add) {
+    // The progress window lets events through while it shows; the application may hand over a document
+    // then, and the messages after a reading are modal loops as well.
     if (m_importing || paths.isEmpty()) {
         return;
     }
