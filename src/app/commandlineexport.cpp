@@ -27,7 +27,7 @@ QString exportVcardFile(const QString& vcardPath, const QString& outputPath) {
     std::iota(fileOrder.begin(), fileOrder.end(), 0u);
     const ExportRequest request{
         .list = {table, fileOrder},
-        .title = QFileInfo(vcardPath).fileName(),
+        .title = listName(table),
     };
     const ExportResult result = exportContacts(request, outputPath, *format);
     return result.status == ExportResult::Status::Written ? QString() : result.error;

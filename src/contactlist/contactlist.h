@@ -2,6 +2,7 @@
 
 #include "contacts/contacttable.h"
 
+#include <QString>
 #include <cstdint>
 #include <span>
 
@@ -17,5 +18,9 @@ struct ContactList {
     int rows() const { return int(contacts.size()); }
     qsizetype contactAt(int row) const { return contacts[size_t(row)]; }
 };
+
+// The name of a list read from files, for titles and headings: the first file's name, with "und 2
+// weitere" for a list of three files; empty for a list from no file.
+QString listName(const ContactTable& table);
 
 } // namespace tovanel

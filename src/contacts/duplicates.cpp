@@ -360,15 +360,13 @@ private:
             const size_t end = std::min(count, base + Batch);
             // The contacts' records first (reading where a card begins reads its record), then their texts
             // and links: each step waits for many of them at once.
-            qint64 touched = 0;
             for (size_t i = base; i < end; ++i) {
                 checked[i - base] = inRun(i);
                 if (checked[i - base]) {
-                    touched ^= m_table.beginPosition(contactOf(entries[i]));
+                    m_table.prefetch(contactOf(entries[i]));
                     m_groups.prefetch(contactOf(entries[i]));
                 }
             }
-            m_touched ^= touched;
             for (size_t i = base; i < end; ++i) {
                 if (checked[i - base]) {
                     m_texts[i - base] = textOf(entries[i]);
@@ -432,8 +430,6 @@ private:
     size_t m_width = 1;
     std::uint64_t m_indexMask = 0;
     std::array<QStringView, Batch> m_texts;
-    // Keeps the reading of the records from being left out.
-    qint64 m_touched = 0;
     Key m_a;
     Key m_b;
 };

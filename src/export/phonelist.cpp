@@ -207,10 +207,14 @@ bool paintPhoneList(const ExportRequest& request, QPainter& painter, QPagedPaint
     return layout.paint(device);
 }
 
+QPageLayout phoneListPageLayout() {
+    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(15, 15, 15, 15),
+                       QPageLayout::Millimeter);
+}
+
 bool writePhoneList(const ExportRequest& request, QIODevice& out) {
     QPdfWriter writer(&out);
-    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                     QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
+    writer.setPageLayout(phoneListPageLayout());
     writer.setResolution(300);
     writer.setTitle(request.title);
     writer.setCreator(QStringLiteral("Tovanel"));

@@ -2,6 +2,8 @@
 
 #include "export/contactexport.h"
 
+#include <QPageLayout>
+
 class QIODevice;
 class QPagedPaintDevice;
 class QPainter;
@@ -17,6 +19,8 @@ namespace tovanel {
 // Paints on `painter`, which is active on `device` (a QPrinter or a QPdfWriter set to A4), starting a new
 // page on the device between pages. Returns false when the progress callback stopped it.
 bool paintPhoneList(const ExportRequest& request, QPainter& painter, QPagedPaintDevice& device);
+// The pages the phone list is laid out for: A4 portrait with 15 mm margins, printed or written.
+QPageLayout phoneListPageLayout();
 // The list as a PDF with its fonts embedded, written to `out`. False when cancelled or not written.
 bool writePhoneList(const ExportRequest& request, QIODevice& out);
 

@@ -72,20 +72,8 @@ void ImportFlow::restore(Previous previous) {
     m_window.setWindowTitle(previous.title);
 }
 
-QString ImportFlow::listName(const ContactTable& list) {
-    if (list.fileCount() == 0) {
-        return {};
-    }
-    // A direction control in the name must not turn "gnp.exe" into "exe.png" in the title either.
-    QString name = shownFileName(list.fileSource(0)->path);
-    if (list.fileCount() > 1) {
-        name += QStringLiteral(" und %1 weitere").arg(germanNumber(list.fileCount() - 1));
-    }
-    return name;
-}
-
 QString ImportFlow::title(const ContactTable& list) {
-    return QStringLiteral("file name: ") + listName(list);
+    return QStringLiteral("file name: ") + tovanel::listName(list);
 }
 
 void ImportFlow::show(std::shared_ptr<ContactTable> list) {

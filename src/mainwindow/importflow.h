@@ -62,10 +62,8 @@ public:
     using FindDuplicates = std::function<std::vector<std::uint32_t>(const ContactTable& table)>;
     void setFindDuplicates(FindDuplicates find) { m_findDuplicates = std::move(find); }
 
-    // "file name: a.vcf", or "file name: a.vcf und 2 weitere" for a list of three files.
+    // "file name: " and the list's name (listName): "file name: a.vcf und 2 weitere".
     static QString title(const ContactTable& list);
-    // The same without "file name: ", for headings.
-    static QString listName(const ContactTable& list);
 
 signals:
     // A file was read to its end.

@@ -51,8 +51,7 @@ private:
 
 ExportRequest ListOutput::request(ExportProgress progress) const {
     // The phone list's heading: the file's name, or "a.vcf und 2 weitere".
-    const QString heading = model.table().fileCount() > 1 ? ImportFlow::listName(model.table())
-                                                          : QFileInfo(sourcePath).fileName();
+    const QString heading = listName(model.table());
     return {
         .list = model.shownList(),
         .progress = std::move(progress),
@@ -87,8 +86,7 @@ void ListOutput::exportToFile() const {
 
 void ListOutput::print() const {
     QPrinter printer(QPrinter::HighResolution);
-    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                      QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
+    printer.setPageLayout(phoneListPageLayout());
     printer.setDocName(QFileInfo(sourcePath).fileName());
     QPrintPreviewDialog preview(&printer, window);
     preview.setObjectName(QStringLiteral("PrintPreview"));
