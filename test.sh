@@ -27,8 +27,13 @@ if [ "$(id -u)" -ne 0 ]; then
     allowed_skips+=(--allow "needs root: ")
 fi
 # The corpus is no part of the repository. Its rows may skip where the user named a folder that is not
-# there (or none); a missing default folder fails, as it would pass unnoticed in a new checkout or worktree.
-if [ -n "${TOVANEL_CORPUS+set}" ] && [ ! -d "$corpus_dir" ]; then
+# there (or none); a missing default folder stops the script here, as a checkout or worktree in another
+# place would otherwise test without it unnoticed.
+if [ ! -d "$corpus_dir" ]; then
+    if [ -z "${TOVANEL_CORPUS+set}" ]; then
+        echo "No vCard corpus at $corpus_dir: name it with TOVANEL_CORPUS=DIR, or test without one with TOVANEL_CORPUS=" >&2
+        exit 1
+    fi
     allowed_skips+=(--allow "no vCard corpus at \"$corpus_dir\"")
 fi
 

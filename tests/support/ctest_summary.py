@@ -26,7 +26,7 @@ NOT_XML = re.compile(r"[^\x09\x0a\x0d\x20-\ud7ff\ue000-\ufffd\U00010000-\U0010ff
 def read_cases(path):
     with open(path, "rb") as f:
         text = NOT_XML.sub("?", f.read().decode("utf-8", errors="replace"))
-    return ET.fromstring(text).iter("testcase")
+    return list(ET.fromstring(text).iter("testcase"))
 
 
 def main(argv):
@@ -41,22 +41,28 @@ def main(argv):
 
     passed, failed, rows_passed = 0, [], 0
     skips = []  # (test or row, reason, line the reason was found in)
+    cases = []
     for path in files:
-        for case in read_cases(path):
-            name = case.get("name")
-            output = (case.findtext("system-out") or "").splitlines()
-            rows_passed += sum(1 for line in output if QT_PASS.match(line))
-            skip = case.find("skipped")
-            if skip is not None or case.get("status") == "notrun":
-                said = [m.group(1) for m in map(SCRIPT_SKIP.match, output) if m]
-                reason = said[-1] if said else (skip.get("message") if skip is not None else "not run")
-                skips.append((f"test {name}", reason, reason))
-                continue
-            skips += [(f"row {m.group(1)}", m.group(2), m.group(0)) for m in map(QT_SKIP.match, output) if m]
-            if case.find("failure") is not None or case.get("status") == "fail":
-                failed.append(name)
-            else:
-                passed += 1
+        try:
+            cases += read_cases(path)
+        except (OSError, ET.ParseError) as error:
+            print(f"{label}: cannot read the test results {path}: {error}")
+            return 1
+    for case in cases:
+        name = case.get("name")
+        output = (case.findtext("system-out") or "").splitlines()
+        rows_passed += sum(1 for line in output if QT_PASS.match(line))
+        skip = case.find("skipped")
+        if skip is not None or case.get("status") == "notrun":
+            said = [m.group(1) for m in map(SCRIPT_SKIP.match, output) if m]
+            reason = said[-1] if said else (skip.get("message") if skip is not None else "not run")
+            skips.append((f"test {name}", reason, reason))
+            continue
+        skips += [(f"row {m.group(1)}", m.group(2), m.group(0)) for m in map(QT_SKIP.match, output) if m]
+        if case.find("failure") is not None or case.get("status") == "fail":
+            failed.append(name)
+        else:
+            passed += 1
 
     if passed + len(failed) + len(skips) == 0:
         print(f"{label}: no test ran")
