@@ -84,10 +84,10 @@ inline bool ranAsUnprivilegedUser(const char* file, int line) {
     const QRegularExpression skipped(QStringLiteral("^SKIP   : \\S+::%1 (.*)$").arg(row),
                                      QRegularExpression::MultilineOption);
     const QRegularExpressionMatch skip = skipped.match(output);
-    if (finished && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0 && skip.hasMatch()) {
+    const bool succeeded = finished && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
+    if (succeeded && skip.hasMatch()) {
         QTest::qSkip(qPrintable(QStringLiteral("as user tovanel-test: ") + skip.captured(1)), file, line);
-    } else if (finished && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0 &&
-               passed.match(output).hasMatch()) {
+    } else if (succeeded && passed.match(output).hasMatch()) {
         qInfo("passed as user tovanel-test (uid %u)", unsigned(uid));
     } else {
         const QString outcome = !finished ? child.errorString()
