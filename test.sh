@@ -31,7 +31,7 @@ fi
 # place would otherwise test without it unnoticed.
 if [ ! -d "$corpus_dir" ]; then
     if [ -z "${TOVANEL_CORPUS+set}" ]; then
-        echo "No vCard corpus at $corpus_dir: name it with TOVANEL_CORPUS=DIR, or test without one with TOVANEL_CORPUS=" >&2
+        echo "No vCard corpus at $corpus_dir: name one with TOVANEL_CORPUS=DIR, or none with TOVANEL_CORPUS=" >&2
         exit 1
     fi
     allowed_skips+=(--allow "no vCard corpus at \"$corpus_dir\"")
@@ -42,8 +42,8 @@ step() { printf '\n== %s (%ds)\n' "$1" "$SECONDS"; }
 # Every run's results (JUnit files, which hold each test's output) count towards the closing line.
 results=()
 # run_ctest PRESET BUILD_DIR LABEL [--allow REASON]...: the tests, then what they passed, skipped and
-# failed, the REASONs allowed from this run on and in the closing count. QtTest prints a skipped row only into the test's
-# output, which CTest keeps whole in the JUnit file with the sizes below.
+# failed; the REASONs are allowed from this run on and in the closing count. QtTest prints a skipped row
+# only into the test's output, which CTest keeps whole in the JUnit file with the sizes below.
 run_ctest() {
     local preset="$1" junit="$PWD/$2/ctest-results.xml" label="$3" status=0
     shift 3
