@@ -4,6 +4,7 @@
 #include "fakedialogs.h"
 #include "mainwindow/importflow.h"
 #include "platform/filetypes.h"
+#include "privilege.h"
 #include "tempfiles.h"
 #include "vcard/importmessages.h"
 
@@ -179,12 +180,9 @@ void tst_ImportFlow::unreadableFileIsReportedWithReason() {
     } else if (kind == QLatin1String("link")) {
         QVERIFY(QFile::link(m_files->path(QStringLiteral("weg.vcf")), path));
     } else if (kind == QLatin1String("permission")) {
+        TOVANEL_UNPRIVILEGED_ROW();
         m_files->write(name, TwoCards);
         QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
-        QFile probe(path);
-        if (probe.open(QIODevice::ReadOnly)) {
-            QSKIP("this user reads files without read permission (root)");
-        }
     }
     preload();
     m_flow->open(path);

@@ -3,6 +3,7 @@
 // by regressionInputs().
 #include "importedlists.h"
 #include "platform/regularfile.h"
+#include "privilege.h"
 #include "tempfiles.h"
 #include "vcard/cardsource.h"
 #include "vcard/importmessages.h"
@@ -289,13 +290,12 @@ void TestBadInput::unreadablePaths_data() {
     QTest::newRow("no read permission")
         << locked << QStringLiteral("Keine Berechtigung, die Datei zu lesen.");
 
-    // Root enters every folder; the row is skipped then.
     const QString closed = m_files.path(QStringLiteral("closed"));
     QDir().mkpath(closed);
     QFile(closed + QStringLiteral("/inside.vcf")).open(QIODevice::WriteOnly);
     QFile::setPermissions(closed, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     QTest::newRow("file in a folder one may not enter")
-        << (geteuid() != 0 ? closed + QStringLiteral("/inside.vcf") : QString())
+        << closed + QStringLiteral("/inside.vcf")
         << QStringLiteral("Keine Berechtigung, den Ordner „%1“ zu öffnen.").arg(closed);
 
     // Not files: reading them would block for good, or never end.
@@ -310,8 +310,9 @@ void TestBadInput::unreadablePaths_data() {
 void TestBadInput::unreadablePaths() {
     QFETCH(QString, path);
     QFETCH(QString, reason);
-    if (path.isEmpty()) {
-        QSKIP("this user may enter any folder (root)");
+    // Root enters every folder.
+    if (path.startsWith(m_files.path(QStringLiteral("closed/")))) {
+        TOVANEL_UNPRIVILEGED_ROW();
     }
     if (path.startsWith(QLatin1String("/dev/")) && !QFileInfo::exists(path)) {
         QSKIP("no such device on this system");
