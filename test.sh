@@ -26,14 +26,10 @@ allowed_skips=()
 if [ "$(id -u)" -ne 0 ]; then
     allowed_skips+=(--allow "needs root: ")
 fi
-# The corpus is no part of the repository. Its rows may skip where the user named a folder that is not
-# there (or none); a missing default folder stops the script here, as a checkout or worktree in another
-# place would otherwise test without it unnoticed.
+# The corpus is no part of the repository, so no set-up can bring it: without it its rows skip, counted
+# and named in the closing line, and the script says so at the start.
 if [ ! -d "$corpus_dir" ]; then
-    if [ -z "${TOVANEL_CORPUS+set}" ]; then
-        echo "No vCard corpus at $corpus_dir: name one with TOVANEL_CORPUS=DIR, or none with TOVANEL_CORPUS=" >&2
-        exit 1
-    fi
+    echo "warning: no vCard corpus at ${corpus_dir:-(none)}; its rows are skipped (TOVANEL_CORPUS=DIR names one)" >&2
     allowed_skips+=(--allow "no vCard corpus at \"$corpus_dir\"")
 fi
 
