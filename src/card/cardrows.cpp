@@ -171,219 +171,268 @@ QString telephoneExtension(const CardLine& line) {
 
 } // namespace
 
-QList<CardRow> furtherCardRows(const QByteArray& bytes, bool unicodeSource, bool decodePhotos) {
-    CardLines card(bytes, unicodeSource);
-    GroupLabels labels;
+namespace {
 
-    // Which TEL, EMAIL and ADR lines the import put in the fixed cells, by its own rules; lines are told
-    // apart by where they start.
+// The lines the import put in the fixed cells, found by its own rules; lines are told apart by where they
+// start. Their rows are left out, or hold only what the cell does not show.
+class FilledCells {
+public:
+    FilledCells(CardLines& card, GroupLabels& labels) {
+        card.forEach([&](const CardLine& line) {
+            labels.add(card, line);
+            if (line.name == "TEL") {
+                if (const std::optional<Field> field = CardRules::telephoneField(line.parameters)) {
+                    Held& held = m_telephones[size_t(int(*field) - int(Field::MobilePhone))];
+                    if (CardRules::replacesNumber(held.holds, held.preferred, line.parameters.pref)) {
+                        held = {line.start, line.parameters.pref, !card.telephone(line).isEmpty()};
+                    }
+                }
+            } else if (line.name == "ADR") {
+                (CardRules::isWorkAddress(line.parameters) ? workAddress : homeAddress) = line.start;
+            } else if (const std::optional<Field> field = CardRules::textField(line.name)) {
+                m_text[size_t(*field)] = line.start;
+            }
+            return true;
+        });
+    }
+    bool holdsNumber(qint64 start) const {
+        return std::any_of(m_telephones.begin(), m_telephones.end(),
+                           [start](const Held& h) { return h.line == start; });
+    }
+    // Whether the line starting at `start` fills `field` (EMAIL, NOTE, ORG).
+    bool fills(Field field, qint64 start) const { return m_text[size_t(field)] == start; }
+
+    qint64 homeAddress = -1;
+    qint64 workAddress = -1;
+
+private:
     struct Held {
         qint64 line = -1;
         bool preferred = false;
         bool holds = false;
     };
-    std::array<Held, 3> telephones;
-    qint64 email = -1;
-    qint64 homeAddress = -1;
-    qint64 workAddress = -1;
-    qint64 note = -1;
-    qint64 company = -1;
-    card.forEach([&](const CardLine& line) {
-        labels.add(card, line);
-        if (line.name == "TEL") {
-            if (const std::optional<Field> field = CardRules::telephoneField(line.parameters)) {
-                Held& held = telephones[size_t(int(*field) - int(Field::MobilePhone))];
-                if (CardRules::replacesNumber(held.holds, held.preferred, line.parameters.pref)) {
-                    held = {line.start, line.parameters.pref, !card.telephone(line).isEmpty()};
-                }
-            }
-        } else if (line.name == "EMAIL") {
-            email = line.start;
-        } else if (line.name == "ADR") {
-            (CardRules::isWorkAddress(line.parameters) ? workAddress : homeAddress) = line.start;
-        } else if (line.name == "NOTE") {
-            note = line.start;
-        } else if (line.name == "ORG") {
-            company = line.start;
-        }
-        return true;
-    });
-    const auto inCell = [&](qint64 start) {
-        return std::any_of(telephones.begin(), telephones.end(),
-                           [start](const Held& h) { return h.line == start; });
-    };
+    std::array<Held, 3> m_telephones;
+    std::array<qint64, FieldCount> m_text{-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+};
 
-    QList<CardRow> telephoneRows, emailRows, homeRows, workRows, addressRows, dateRows, personRows, noteRows,
-        photoRows;
-    // The same value from two properties (ANNIVERSARY and X-ANNIVERSARY, one account as X-AIM and IMPP) is
-    // one row.
-    QSet<QString> shown;
-    const auto firstTime = [&shown](const QString& key) {
-        if (shown.contains(key)) {
-            return false;
-        }
-        shown.insert(key);
-        return true;
-    };
-    std::vector<std::pair<int, CardRow>> person; // kind, row: sorted by kind, file order within
-    PhotoBudget photos;
-    int count = 0;
-    bool cut = false;
-    // Asked before a row is built, so that past the limit nothing more is.
-    const auto room = [&] {
-        if (count >= MaxFurtherRows) {
-            cut = true;
-            return false;
-        }
-        ++count;
-        return true;
-    };
-    card.forEach([&](const CardLine& line) {
+// The further rows of a card, gathered line by line into their groups and put in order at the end.
+class FurtherRows {
+public:
+    FurtherRows(CardLines& card, const GroupLabels& labels, const FilledCells& cells, bool decodePhotos)
+        : m_card(card), m_labels(labels), m_cells(cells), m_decodePhotos(decodePhotos) {}
+
+    // Takes one line; false once the rows are full.
+    bool add(const CardLine& line) {
         const QByteArray& name = line.name;
-        const std::optional<QString> label = labels.labelOf(line);
+        const std::optional<QString> label = m_labels.labelOf(line);
         if (name == "TEL") {
-            const QString extension = telephoneExtension(line);
-            if (inCell(line.start)) {
-                // The cell shows the number alone; its extension is said to belong to it.
-                if (!extension.isEmpty() && room()) {
-                    const Field field = CardRules::telephoneField(line.parameters).value_or(Field::HomePhone);
-                    telephoneRows.append(
-                        textRow(QStringLiteral("Durchwahl (%1)").arg(fieldCaption(field)), extension));
-                }
-            } else if (room()) {
-                QString number = card.telephone(line);
-                if (!extension.isEmpty()) {
-                    number += QStringLiteral(" Durchwahl ") + extension;
-                }
-                telephoneRows.append(textRow(label.value_or(CardLabels::telephone(line.parameters)), number,
-                                             line.parameters.pref, ValueKind::Telephone));
-            }
+            addTelephone(line, label);
         } else if (name == "EMAIL") {
-            if (line.start != email && room()) {
-                emailRows.append(textRow(label.value_or(CardLabels::email(line.parameters)),
-                                         card.text(line, PropertyLexer::firstComponent(line.value)), false,
-                                         ValueKind::Email));
+            if (!m_cells.fills(Field::Email, line.start) && room()) {
+                m_email.append(textRow(label.value_or(CardLabels::email(line.parameters)),
+                                       m_card.text(line, PropertyLexer::firstComponent(line.value)), false,
+                                       ValueKind::Email));
             }
         } else if (name == "ADR") {
-            if (line.start == homeAddress || line.start == workAddress) {
-                // The cells hold street, PLZ and Ort; the rest is said to belong to its cell's address.
-                const bool home = line.start == homeAddress;
-                QList<CardRow>& rows = home ? homeRows : workRows;
-                const QString whose =
-                    QStringLiteral(" (%1)").arg(fieldCaption(home ? Field::HomeStreet : Field::WorkStreet));
-                const PropertyLexer::Components parts(line.value, 7);
-                const QString region = card.text(line, parts[4]).trimmed();
-                const QString country = card.text(line, parts[6]).trimmed();
-                if (!region.isEmpty() && room()) {
-                    rows.append(textRow(QStringLiteral("Region") + whose, region));
-                }
-                if (!country.isEmpty() && room()) {
-                    rows.append(textRow(QStringLiteral("Land") + whose, country));
-                }
-            } else if (room()) {
-                addressRows.append(
-                    textRow(label.value_or(CardLabels::address(line.parameters, CardLines::types(line))),
-                            postalAddress(card, line), false, ValueKind::PostalAddress));
-            }
+            addAddress(line, label);
         } else if (name == "BDAY") {
-            const QString date = germanDate(card.text(line, line.value));
-            if (firstTime(QStringLiteral("Geburtstag\t") + date) && room()) {
-                dateRows.append(textRow(QStringLiteral("Geburtstag"), date));
-            }
+            addDate(QStringLiteral("Geburtstag"), line);
         } else if (name == "ANNIVERSARY" || name == "X-ANNIVERSARY" || name == "X-MS-ANNIVERSARY" ||
                    name == "X-ABDATE") {
-            const QString dateLabel = label.value_or(QStringLiteral("Jahrestag"));
-            const QString date = germanDate(card.text(line, line.value));
-            if (firstTime(dateLabel + u'\t' + date) && room()) {
-                dateRows.append(textRow(dateLabel, date));
-            }
-        } else if (name == "TITLE") {
+            addDate(label.value_or(QStringLiteral("Jahrestag")), line);
+        } else if (name == "TITLE" || name == "ROLE") {
             if (room()) {
-                person.push_back({0, textRow(QStringLiteral("Position"), card.text(line, line.value))});
-            }
-        } else if (name == "ROLE") {
-            if (room()) {
-                person.push_back({1, textRow(QStringLiteral("Rolle"), card.text(line, line.value))});
+                const bool title = name == "TITLE";
+                addPerson(title ? 0 : 1, textRow(title ? QStringLiteral("Position") : QStringLiteral("Rolle"),
+                                                 m_card.text(line, line.value)));
             }
         } else if (name == "ORG") {
-            // The cell shows one company; the departments of that one are its own row, every other
-            // company is a row with its departments.
-            const bool inCompanyCell = line.start == company;
-            QStringList parts;
-            const QList<QByteArrayView> raw = PropertyLexer::splitComponents(line.value, ';');
-            for (qsizetype k = inCompanyCell ? 1 : 0; k < raw.size(); ++k) {
-                const QString part = card.text(line, raw[k]).trimmed();
-                if (!part.isEmpty()) {
-                    parts << part;
-                }
-            }
-            if (!parts.isEmpty() && room()) {
-                person.push_back({inCompanyCell ? 2 : 3, textRow(inCompanyCell ? QStringLiteral("Abteilung")
-                                                                               : QStringLiteral("Firma"),
-                                                                 parts.join(QStringLiteral(", ")))});
-            }
+            addCompany(line);
         } else if (name == "NICKNAME" || name == "CATEGORIES") {
-            if (room()) {
-                // Both are lists: "A,B" is shown "A, B".
-                QStringList items;
-                for (const QByteArrayView part : PropertyLexer::splitComponents(line.value, ',')) {
-                    const QString text = card.text(line, part).trimmed();
-                    if (!text.isEmpty()) {
-                        items << text;
-                    }
-                }
-                const bool nickname = name == "NICKNAME";
-                person.push_back({nickname ? 4 : 5, textRow(nickname ? QStringLiteral("Spitzname")
-                                                                     : QStringLiteral("Kategorien"),
-                                                            items.join(QStringLiteral(", ")))});
-            }
+            addList(line);
         } else if (name == "URL") {
-            const QString address = card.text(line, line.value).trimmed();
+            const QString address = m_card.text(line, line.value).trimmed();
             if (firstTime(QStringLiteral("URL\t") + address) && room()) {
-                person.push_back({6, textRow(label.value_or(QStringLiteral("Webseite")), address, false,
-                                             ValueKind::WebAddress)});
+                addPerson(6, textRow(label.value_or(QStringLiteral("Webseite")), address, false,
+                                     ValueKind::WebAddress));
             }
         } else if (name == "IMPP" || CardLabels::messengerService(name)) {
-            const Messenger account = messenger(card, line);
+            const Messenger account = messenger(m_card, line);
             if (firstTime(QStringLiteral("IMPP\t") + account.key) && room()) {
-                person.push_back({7, textRow(label.value_or(QStringLiteral("Messenger")), account.shown)});
+                addPerson(7, textRow(label.value_or(QStringLiteral("Messenger")), account.shown));
             }
         } else if (name == "RELATED" || name == "X-ABRELATEDNAMES") {
             if (room()) {
-                person.push_back(
-                    {8, textRow(label.value_or(QStringLiteral("Beziehung")), card.text(line, line.value))});
+                addPerson(
+                    8, textRow(label.value_or(QStringLiteral("Beziehung")), m_card.text(line, line.value)));
             }
         } else if (name == "NOTE") {
-            if (line.start != note && room()) {
-                noteRows.append(textRow(QStringLiteral("Notizen"), card.text(line, line.value)));
+            if (!m_cells.fills(Field::Note, line.start) && room()) {
+                m_notes.append(textRow(QStringLiteral("Notizen"), m_card.text(line, line.value)));
             }
         } else if (name == "PHOTO") {
             if (room()) {
-                photoRows.append(photoRow(card, line, decodePhotos, photos));
+                m_photos.append(photoRow(m_card, line, m_decodePhotos, m_photoBudget));
             }
         }
-        return !cut;
-    });
-    std::stable_sort(person.begin(), person.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (auto& [kind, row] : person) {
-        personRows.append(std::move(row));
+        return !m_cut;
     }
-    QList<CardRow> rows;
-    for (QList<CardRow>* group : {&telephoneRows, &emailRows, &homeRows, &workRows, &addressRows, &dateRows,
-                                  &personRows, &noteRows, &photoRows}) {
-        // One by one: appending a whole list to an empty one trips the sanitizer inside Qt 6.4.
-        for (CardRow& row : *group) {
-            rows.push_back(std::move(row));
+
+    QList<CardRow> rows() {
+        std::stable_sort(m_person.begin(), m_person.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        QList<CardRow> personRows;
+        for (auto& [kind, row] : m_person) {
+            personRows.append(std::move(row));
+        }
+        QList<CardRow> rows;
+        for (QList<CardRow>* group : {&m_telephones, &m_email, &m_home, &m_work, &m_addresses, &m_dates,
+                                      &personRows, &m_notes, &m_photos}) {
+            // One by one: appending a whole list to an empty one trips the sanitizer inside Qt 6.4.
+            for (CardRow& row : *group) {
+                rows.push_back(std::move(row));
+            }
+        }
+        if (m_cut) {
+            rows.push_back(textRow(QStringLiteral("Hinweis"),
+                                   QStringLiteral("Die Karte hat mehr als %1 weitere Angaben; die übrigen "
+                                                  "zeigt die Quelltext-Ansicht.")
+                                       .arg(germanNumber(MaxFurtherRows))));
+        }
+        return rows;
+    }
+
+private:
+    // Asked before a row is built, so that past the limit nothing more is.
+    bool room() {
+        if (m_count >= MaxFurtherRows) {
+            m_cut = true;
+            return false;
+        }
+        ++m_count;
+        return true;
+    }
+    // The same value from two properties (ANNIVERSARY and X-ANNIVERSARY, one account as X-AIM and IMPP) is
+    // one row.
+    bool firstTime(const QString& key) {
+        if (m_shown.contains(key)) {
+            return false;
+        }
+        m_shown.insert(key);
+        return true;
+    }
+    // Rows about the person: sorted by kind, in file order within one.
+    void addPerson(int kind, CardRow row) { m_person.push_back({kind, std::move(row)}); }
+
+    void addTelephone(const CardLine& line, const std::optional<QString>& label) {
+        const QString extension = telephoneExtension(line);
+        if (m_cells.holdsNumber(line.start)) {
+            // The cell shows the number alone; its extension is said to belong to it.
+            if (!extension.isEmpty() && room()) {
+                const Field field = CardRules::telephoneField(line.parameters).value_or(Field::HomePhone);
+                m_telephones.append(
+                    textRow(QStringLiteral("Durchwahl (%1)").arg(fieldCaption(field)), extension));
+            }
+        } else if (room()) {
+            QString number = m_card.telephone(line);
+            if (!extension.isEmpty()) {
+                number += QStringLiteral(" Durchwahl ") + extension;
+            }
+            m_telephones.append(textRow(label.value_or(CardLabels::telephone(line.parameters)), number,
+                                        line.parameters.pref, ValueKind::Telephone));
         }
     }
-    if (cut) {
-        rows.push_back(textRow(QStringLiteral("Hinweis"),
-                               QStringLiteral("Die Karte hat mehr als %1 weitere Angaben; die übrigen zeigt "
-                                              "die Quelltext-Ansicht.")
-                                   .arg(germanNumber(MaxFurtherRows))));
+
+    void addAddress(const CardLine& line, const std::optional<QString>& label) {
+        if (line.start != m_cells.homeAddress && line.start != m_cells.workAddress) {
+            if (room()) {
+                m_addresses.append(
+                    textRow(label.value_or(CardLabels::address(line.parameters, CardLines::types(line))),
+                            postalAddress(m_card, line), false, ValueKind::PostalAddress));
+            }
+            return;
+        }
+        // The cells hold street, PLZ and Ort; the rest is said to belong to its cell's address.
+        const bool home = line.start == m_cells.homeAddress;
+        QList<CardRow>& rows = home ? m_home : m_work;
+        const QString whose =
+            QStringLiteral(" (%1)").arg(fieldCaption(home ? Field::HomeStreet : Field::WorkStreet));
+        const PropertyLexer::Components parts(line.value, 7);
+        const QString region = m_card.text(line, parts[4]).trimmed();
+        const QString country = m_card.text(line, parts[6]).trimmed();
+        if (!region.isEmpty() && room()) {
+            rows.append(textRow(QStringLiteral("Region") + whose, region));
+        }
+        if (!country.isEmpty() && room()) {
+            rows.append(textRow(QStringLiteral("Land") + whose, country));
+        }
     }
-    return rows;
+
+    void addDate(const QString& label, const CardLine& line) {
+        const QString date = germanDate(m_card.text(line, line.value));
+        if (firstTime(label + u'\t' + date) && room()) {
+            m_dates.append(textRow(label, date));
+        }
+    }
+
+    // The cell shows one company; the departments of that one are its own row, every other company is a
+    // row with its departments.
+    void addCompany(const CardLine& line) {
+        const bool inCompanyCell = m_cells.fills(Field::Company, line.start);
+        QStringList parts;
+        const QList<QByteArrayView> raw = PropertyLexer::splitComponents(line.value, ';');
+        for (qsizetype k = inCompanyCell ? 1 : 0; k < raw.size(); ++k) {
+            const QString part = m_card.text(line, raw[k]).trimmed();
+            if (!part.isEmpty()) {
+                parts << part;
+            }
+        }
+        if (!parts.isEmpty() && room()) {
+            addPerson(inCompanyCell ? 2 : 3,
+                      textRow(inCompanyCell ? QStringLiteral("Abteilung") : QStringLiteral("Firma"),
+                              parts.join(QStringLiteral(", "))));
+        }
+    }
+
+    // NICKNAME and CATEGORIES are lists: "A,B" is shown "A, B".
+    void addList(const CardLine& line) {
+        if (!room()) {
+            return;
+        }
+        QStringList items;
+        for (const QByteArrayView part : PropertyLexer::splitComponents(line.value, ',')) {
+            const QString text = m_card.text(line, part).trimmed();
+            if (!text.isEmpty()) {
+                items << text;
+            }
+        }
+        const bool nickname = line.name == "NICKNAME";
+        addPerson(nickname ? 4 : 5,
+                  textRow(nickname ? QStringLiteral("Spitzname") : QStringLiteral("Kategorien"),
+                          items.join(QStringLiteral(", "))));
+    }
+
+    CardLines& m_card;
+    const GroupLabels& m_labels;
+    const FilledCells& m_cells;
+    const bool m_decodePhotos;
+    QList<CardRow> m_telephones, m_email, m_home, m_work, m_addresses, m_dates, m_notes, m_photos;
+    std::vector<std::pair<int, CardRow>> m_person; // kind, row
+    QSet<QString> m_shown;
+    PhotoBudget m_photoBudget;
+    int m_count = 0;
+    bool m_cut = false;
+};
+
+} // namespace
+
+QList<CardRow> furtherCardRows(const QByteArray& bytes, bool unicodeSource, bool decodePhotos) {
+    CardLines card(bytes, unicodeSource);
+    GroupLabels labels;
+    const FilledCells cells(card, labels);
+    FurtherRows rows(card, labels, cells, decodePhotos);
+    card.forEach([&rows](const CardLine& line) { return rows.add(line); });
+    return rows.rows();
 }
 
 } // namespace tovanel

@@ -39,6 +39,20 @@ inline bool isWorkAddress(const PropertyLexer::Parameters& parameters) {
     return parameters.work;
 }
 
+// The cell an EMAIL, NOTE or ORG line fills; the last line of each kind wins, as the import takes them.
+inline std::optional<Field> textField(QByteArrayView name) {
+    if (name == "EMAIL") {
+        return Field::Email;
+    }
+    if (name == "NOTE") {
+        return Field::Note;
+    }
+    if (name == "ORG") {
+        return Field::Company;
+    }
+    return std::nullopt;
+}
+
 // An N value is a name when its family, given or additional part holds text: a title alone is none.
 inline constexpr int NameParts = 5;
 // The order in which N's parts (family;given;additional;prefix;suffix) make up a name.
