@@ -89,19 +89,8 @@ QList<QByteArray> CardLines::types(const CardLine& line) {
     QList<QByteArray> types;
     const QList<QByteArrayView> parameters = PropertyLexer::splitComponents(line.key, ';');
     for (qsizetype i = 1; i < parameters.size(); ++i) {
-        const QByteArrayView parameter = parameters[i].trimmed();
-        const qsizetype equals = parameter.indexOf('=');
-        if (equals >= 0 && !AsciiCase::is(parameter.first(equals).trimmed(), "TYPE")) {
-            continue;
-        }
-        for (const QByteArrayView type : PropertyLexer::splitComponents(parameter.sliced(equals + 1), ',')) {
-            QByteArray name = type.trimmed().toByteArray();
-            if (name.size() >= 2 && name.startsWith('"') && name.endsWith('"')) {
-                name = name.sliced(1, name.size() - 2);
-            }
-            if (!name.isEmpty()) {
-                types.append(name);
-            }
+        for (const QByteArrayView type : PropertyLexer::Parameters::typesOf(parameters[i])) {
+            types.append(type.toByteArray());
         }
     }
     return types;

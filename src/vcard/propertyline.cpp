@@ -147,14 +147,46 @@ void Parameters::addEncoding(QByteArrayView encoding) {
     }
 }
 
-void Parameters::addTypes(QByteArrayView value) {
-    // TYPE=a,b and TYPE="a,b": a list, which may also be repeated in several TYPE parameters.
+namespace {
+
+// TYPE=a,b and TYPE="a,b": a list, which may also be repeated in several TYPE parameters.
+template <typename Take> void forEachListedType(QByteArrayView value, Take take) {
     QByteArrayView list = unquoted(value);
     while (!list.isEmpty()) {
         const qsizetype comma = indexOf(list, ',');
-        addType(comma < 0 ? list : list.first(comma));
+        take(comma < 0 ? list : list.first(comma));
         list = comma < 0 ? QByteArrayView() : list.sliced(comma + 1);
     }
+}
+
+bool isBareEncoding(QByteArrayView parameter) {
+    return is(parameter, "QUOTED-PRINTABLE") || is(parameter, "BASE64") || is(parameter, "8BIT") ||
+           is(parameter, "7BIT");
+}
+
+} // namespace
+
+void Parameters::addTypes(QByteArrayView value) {
+    forEachListedType(value, [this](QByteArrayView type) { addType(type); });
+}
+
+QList<QByteArrayView> Parameters::typesOf(QByteArrayView parameter) {
+    QList<QByteArrayView> types;
+    parameter = trimmed(parameter);
+    const qsizetype eq = indexOf(parameter, '=');
+    if (eq < 0) {
+        if (!parameter.isEmpty() && !isBareEncoding(parameter)) {
+            types.append(unquoted(parameter));
+        }
+    } else if (is(trimmed(parameter.first(eq)), "TYPE")) {
+        forEachListedType(parameter.sliced(eq + 1), [&types](QByteArrayView type) {
+            type = unquoted(trimmed(type));
+            if (!type.isEmpty()) {
+                types.append(type);
+            }
+        });
+    }
+    return types;
 }
 
 void Parameters::add(QByteArrayView parameter) {
@@ -174,8 +206,7 @@ void Parameters::add(QByteArrayView parameter) {
     }
     const qsizetype eq = indexOf(parameter, '=');
     if (eq < 0) {
-        if (is(parameter, "QUOTED-PRINTABLE") || is(parameter, "BASE64") || is(parameter, "8BIT") ||
-            is(parameter, "7BIT")) {
+        if (isBareEncoding(parameter)) {
             addEncoding(parameter);
         } else {
             addType(parameter);

@@ -105,6 +105,9 @@ struct Parameters {
 
     // Adds one parameter, the bytes between two ";" of the key.
     void add(QByteArrayView parameter);
+    // The types one parameter names as written, by the rule add() reads them by: each of a TYPE list
+    // (quoted or not), or vCard 2.1's bare one ("HOME"); none for any other parameter.
+    static QList<QByteArrayView> typesOf(QByteArrayView parameter);
 
 private:
     void addType(QByteArrayView type);
