@@ -75,7 +75,7 @@ struct Contact {
     std::uint8_t bold = 0;
 };
 
-// A table whose contacts carry their name in the note too, so an adrData row shows whose it is.
+// A table whose contacts carry their name in the note too, so an address list row shows whose it is.
 std::shared_ptr<ContactTable> tableOf(const QList<Contact>& contacts) {
     auto table = std::make_shared<ContactTable>();
     for (const Contact& c : contacts) {
@@ -160,12 +160,12 @@ void tst_ContactListModel::cleanup() {
 void tst_ContactListModel::showsHeadings_data() {
     QTest::addColumn<ContactListModel::List>("list");
     QTest::addColumn<QStringList>("headings");
-    QTest::newRow("Adressen") << ContactListModel::List::Contacts
+    QTest::newRow("contact list") << ContactListModel::List::Contacts
                               << QStringList{QStringLiteral("ID"),         QStringLiteral("Name"),
                                              QStringLiteral("Firma"),      QStringLiteral("Tel-Mobil"),
                                              QStringLiteral("Tel-Privat"), QStringLiteral("Tel-Arbeit"),
                                              QStringLiteral("e-mail"),     QStringLiteral("Pos")};
-    QTest::newRow("adrData") << ContactListModel::List::Addresses
+    QTest::newRow("address list") << ContactListModel::List::Addresses
                              << QStringList{QStringLiteral("ID"),         QStringLiteral("Adresse"),
                                             QStringLiteral("PLZ"),        QStringLiteral("Ort"),
                                             QStringLiteral("Adr.Arbeit"), QStringLiteral("PLZ"),
