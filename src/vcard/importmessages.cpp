@@ -102,8 +102,7 @@ QString forFiles(const QList<FileOutcome>& outcomes, const QStringList& notes) {
             trouble = true;
             break;
         case FileOutcome::Kind::NotRead:
-            notRead << name + QStringLiteral(": ") +
-                           QString(outcome.reason).replace(QLatin1Char('\n'), QLatin1Char(' '));
+            notRead << name + QStringLiteral(": ") + oneLine(outcome.reason);
             trouble = true;
             break;
         case FileOutcome::Kind::AlreadyListed:
