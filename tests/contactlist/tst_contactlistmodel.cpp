@@ -161,15 +161,15 @@ void tst_ContactListModel::showsHeadings_data() {
     QTest::addColumn<ContactListModel::List>("list");
     QTest::addColumn<QStringList>("headings");
     QTest::newRow("contact list") << ContactListModel::List::Contacts
-                              << QStringList{QStringLiteral("ID"),         QStringLiteral("Name"),
-                                             QStringLiteral("Firma"),      QStringLiteral("Tel-Mobil"),
-                                             QStringLiteral("Tel-Privat"), QStringLiteral("Tel-Arbeit"),
-                                             QStringLiteral("e-mail"),     QStringLiteral("Pos")};
+                                  << QStringList{QStringLiteral("ID"),         QStringLiteral("Name"),
+                                                 QStringLiteral("Firma"),      QStringLiteral("Tel-Mobil"),
+                                                 QStringLiteral("Tel-Privat"), QStringLiteral("Tel-Arbeit"),
+                                                 QStringLiteral("e-mail"),     QStringLiteral("Pos")};
     QTest::newRow("address list") << ContactListModel::List::Addresses
-                             << QStringList{QStringLiteral("ID"),         QStringLiteral("Adresse"),
-                                            QStringLiteral("PLZ"),        QStringLiteral("Ort"),
-                                            QStringLiteral("Adr.Arbeit"), QStringLiteral("PLZ"),
-                                            QStringLiteral("Ort"),        QStringLiteral("Notizen")};
+                                  << QStringList{QStringLiteral("ID"),         QStringLiteral("Adresse"),
+                                                 QStringLiteral("PLZ"),        QStringLiteral("Ort"),
+                                                 QStringLiteral("Adr.Arbeit"), QStringLiteral("PLZ"),
+                                                 QStringLiteral("Ort"),        QStringLiteral("Notizen")};
 }
 
 void tst_ContactListModel::showsHeadings() {
