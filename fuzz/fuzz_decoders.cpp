@@ -1,6 +1,7 @@
 // The value decoders on arbitrary bytes. The first line of the input names the charset for
 // decodeCharset, so charset names are fuzzed too; the rest is the value. The import's fast decoding must
 // give exactly what the general decoders give, for every input.
+#include "contacts/telephone.h"
 #include "vcard/decoders.h"
 #include "vcard/valuetext.h"
 
