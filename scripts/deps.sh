@@ -14,7 +14,8 @@ if [ "${1:-build}" = test ]; then
                dpkg-dev file lintian appstream
                poppler-utils unzip
                zbar-tools # zbarimg reads the QR code back as a phone camera would
-               passwd) # useradd, for the user below
+               passwd     # useradd, for the user below
+               locales python3-openpyxl) # an export under a German desktop's locale, read back strictly
 fi
 
 missing=()
@@ -36,4 +37,17 @@ fi
 if [ "${1:-build}" = test ] && [ "$(id -u)" -eq 0 ] && ! getent passwd tovanel-test >/dev/null; then
     echo "Adding the system user tovanel-test"
     useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin tovanel-test
+fi
+
+# Our users run German desktops: the end-to-end tests export under de_DE.UTF-8, which a Debian system
+# has only once it is generated.
+if [ "${1:-build}" = test ] && ! locale -a 2>/dev/null | grep -qix 'de_DE.utf8'; then
+    sudo=""
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo="sudo"
+    fi
+    echo "Generating the locale de_DE.UTF-8"
+    $sudo sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+    $sudo locale-gen >/dev/null
 fi

@@ -17,6 +17,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <locale.h>
 #include <memory>
 #include <xlsxwriter.h>
 
@@ -187,9 +188,40 @@ ExportResult writeVcards(const ExportRequest& request, QSaveFile& file, const QS
     return commit(file, path);
 }
 
+// libxlsxwriter writes its numbers (column widths, page margins) with printf, which follows the C
+// library's numeric locale, and Qt sets that from the environment: under de_DE.UTF-8 the sheet would say
+// width="28,7" where the format demands a point, and strict readers refuse the file. While it lives, the
+// calling thread writes numbers the C way; other threads and the program's own locale stay as they are.
+class CNumbersOnThisThread {
+public:
+    CNumbersOnThisThread() {
+        if (const locale_t base = duplocale(LC_GLOBAL_LOCALE)) {
+            m_locale = newlocale(LC_NUMERIC_MASK, "C", base);
+            if (m_locale == locale_t(nullptr)) {
+                freelocale(base);
+            }
+        }
+        if (m_locale != locale_t(nullptr)) {
+            m_previous = uselocale(m_locale);
+        }
+    }
+    ~CNumbersOnThisThread() {
+        if (m_locale != locale_t(nullptr)) {
+            uselocale(m_previous);
+            freelocale(m_locale);
+        }
+    }
+    Q_DISABLE_COPY_MOVE(CNumbersOnThisThread)
+
+private:
+    locale_t m_locale = locale_t(nullptr);
+    locale_t m_previous = locale_t(nullptr);
+};
+
 // libxlsxwriter writes to a file name of its own choosing; the finished workbook is then copied into the
 // save file, so the target still appears whole or not at all.
 ExportResult writeXlsx(const ExportRequest& request, QSaveFile& file, const QString& path) {
+    const CNumbersOnThisThread cNumbers;
     const ContactList& list = request.list;
     // The heading takes the first of the format's 1,048,576 rows.
     constexpr int MaxContacts = 1048575;
