@@ -11,6 +11,19 @@
 
 namespace tovanel {
 
+namespace {
+
+// Each line of an error as a command-line program writes it: "tovanel: …".
+QString commandLineError(const QString& message) {
+    QStringList lines = message.split(QLatin1Char('\n'));
+    for (QString& line : lines) {
+        line.prepend(QStringLiteral("tovanel: "));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
 QString exportVcardFile(const QString& vcardPath, const QString& outputPath) {
     const std::optional<ExportFormat> format = exportFormatOf(outputPath);
     if (!format) {
@@ -18,9 +31,11 @@ QString exportVcardFile(const QString& vcardPath, const QString& outputPath) {
             .arg(quotedFileName(outputPath));
     }
     const VcardReadResult read = readVcardFile(vcardPath);
-    // A file the window would open only with a warning is not exported half.
-    if (read.status != VcardReadResult::Status::ReadToEnd) {
-        return ImportMessages::forResult(read, vcardPath).join(QLatin1Char('\n'));
+    // A file the window would open only with a warning is not exported half, and one without a contact
+    // gives no file with nothing but headings.
+    if (const QStringList messages = ImportMessages::forResult(read, vcardPath);
+        read.status != VcardReadResult::Status::ReadToEnd || !messages.isEmpty()) {
+        return commandLineError(messages.join(QLatin1Char('\n')));
     }
     const ContactTable& table = *read.table;
     std::vector<std::uint32_t> fileOrder(size_t(table.size()));
@@ -30,7 +45,7 @@ QString exportVcardFile(const QString& vcardPath, const QString& outputPath) {
         .title = listName(table),
     };
     const ExportResult result = exportContacts(request, outputPath, *format);
-    return result.status == ExportResult::Status::Written ? QString() : result.error;
+    return result.status == ExportResult::Status::Written ? QString() : commandLineError(result.error);
 }
 
 } // namespace tovanel

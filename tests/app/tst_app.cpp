@@ -267,8 +267,12 @@ void TestApp::commandLineIsAnsweredWithoutADisplay_data() {
         << QStringList{QStringLiteral("--export"), QStringLiteral("a.csv"),
                        QStringLiteral("/nonexistent.vcf")}
         << 1
-        << QStringLiteral(
-               "Die Datei „nonexistent.vcf“ konnte nicht gelesen werden.\nDie Datei existiert nicht.");
+        << QStringLiteral("tovanel: Die Datei „nonexistent.vcf“ konnte nicht gelesen werden.\n"
+                          "tovanel: Die Datei existiert nicht.");
+    QTest::newRow("--export of a file without contacts")
+        << QStringList{QStringLiteral("--export"), QDir::current().filePath(QStringLiteral("leer.csv")),
+                       QStringLiteral(TOVANEL_APP_DATA "/ohne-karten.vcf")}
+        << 1 << QStringLiteral("tovanel: Es konnten keine Daten importiert werden\ntovanel: Bitte prüfen");
 }
 
 // The real program, with no display to connect to: Qt must not be started before the answer.
