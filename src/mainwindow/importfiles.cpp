@@ -72,8 +72,9 @@ ImportFlow::Batch ImportFlow::readBatch(const QStringList& paths,
                 batch.outcomes.append(
                     {path, strayEnd ? Outcome::Kind::StrayEnd : Outcome::Kind::Read, contacts, {}});
             }
-            // A file in place of the list is shown even when it gave nothing: the list then says so.
-            if (inPlace || (result.status != VcardReadResult::Status::ReadError && contacts > 0)) {
+            // A file in place of the list is shown even when it held no card: the list then says so. One
+            // that could not be read replaces nothing.
+            if (result.status != VcardReadResult::Status::ReadError && (inPlace || contacts > 0)) {
                 listed.push_back(result.table->fileCount() > 0 ? result.table->fileSource(0)->stamp : stamp);
                 batch.list->appendFile(*result.table);
             }

@@ -126,8 +126,8 @@ bool ImportFlow::readFiles(const QStringList& paths, bool adding, const QStringL
     Batch batch = readBatch(paths, before, inPlace);
     const int filesBefore = before ? before->fileCount() : 0;
     // Nothing read is no reason to lose the list either: the message says why.
-    const bool keepPrevious = batch.cancelled || !batch.outOfMemoryIn.isEmpty() ||
-                              (!inPlace && batch.list->fileCount() == filesBefore);
+    const bool keepPrevious =
+        batch.cancelled || !batch.outOfMemoryIn.isEmpty() || batch.list->fileCount() == filesBefore;
     if (keepPrevious) {
         batch.list.reset();
         restore(std::move(previous));

@@ -34,9 +34,9 @@ public:
     // memory (reading, or making room for the views), leaves the lists, the file and the title as they
     // were before.
     //
-    // One file in place of the list: the lists are emptied before reading, so a failed read never leaves
-    // the previous file's rows under this file's name; each message of the reading is told on its own;
-    // after an "END" line outside a card the user is asked for another file, read in place of this one.
+    // One file in place of the list: the lists are emptied while it is read; a file that cannot be read
+    // at all leaves them, the file and the title as they were; each message of the reading is told on its
+    // own; after an "END" line outside a card the user is asked for another file, read in its place.
     // Several files (or one added): what went wrong with any of them is told in one message at the end,
     // together with `notes` (e.g. folders without a vCard file); a file that cannot be read never costs
     // the others, and nothing read leaves the list as it was.
