@@ -87,7 +87,7 @@ void ListOutput::exportToFile() const {
 void ListOutput::print() const {
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageLayout(phoneListPageLayout());
-    printer.setDocName(QFileInfo(sourcePath).fileName());
+    printer.setDocName(listName(model.table()));
     QPrintPreviewDialog preview(&printer, window);
     preview.setObjectName(QStringLiteral("PrintPreview"));
     QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [this](QPrinter* target) {
