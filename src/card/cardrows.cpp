@@ -178,6 +178,7 @@ namespace {
 class FilledCells {
 public:
     FilledCells(CardLines& card, GroupLabels& labels) {
+        m_text.fill(-1);
         card.forEach([&](const CardLine& line) {
             labels.add(card, line);
             if (line.name == "TEL") {
@@ -212,7 +213,7 @@ private:
         bool holds = false;
     };
     std::array<Held, 3> m_telephones;
-    std::array<qint64, FieldCount> m_text{-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+    std::array<qint64, FieldCount> m_text;
 };
 
 // The further rows of a card, gathered line by line into their groups and put in order at the end.

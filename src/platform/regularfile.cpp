@@ -208,17 +208,21 @@ QString systemErrorReason(int errorNumber, const QString& path, FileAccess acces
 QString deviceErrorReason(const QString& deviceError, const QString& path, FileAccess access) {
     // Qt reports system errors with strerror()'s text: find the number back, and systemErrorReason decides
     // which get a German sentence. Only ever run for a failure, so the scans cost nothing that matters.
-    for (int number = 1; number < 256; ++number) {
-        if (deviceError == QString::fromLocal8Bit(std::strerror(number))) {
-            return systemErrorReason(number, path, access);
-        }
-    }
-    // A save file wraps the system's text in its own ("… : No space left on device").
+    // A save file wraps the system's text in its own ("… : No space left on device"); the text alone
+    // wins over one found inside.
+    int contained = 0;
     for (int number = 1; number < 256; ++number) {
         const QString text = QString::fromLocal8Bit(std::strerror(number));
-        if (!text.startsWith(QLatin1String("Unknown error")) && deviceError.contains(text)) {
+        if (deviceError == text) {
             return systemErrorReason(number, path, access);
         }
+        if (contained == 0 && !text.startsWith(QLatin1String("Unknown error")) &&
+            deviceError.contains(text)) {
+            contained = number;
+        }
+    }
+    if (contained != 0) {
+        return systemErrorReason(contained, path, access);
     }
     if (access == FileAccess::Write && deviceError.contains(QLatin1String("is not writable"))) {
         return systemErrorReason(EACCES, path, access);

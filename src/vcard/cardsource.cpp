@@ -143,7 +143,16 @@ public:
         return result;
     }
 
-    LineReader::Encoding encoding() const { return m_encoding; }
+    // As readCardSource hands them out: decoded, without the line break that ends the range.
+    CardSourceText readText(CardSourceRange range, qint64 limit) {
+        QByteArray bytes;
+        CardSourceText result = read(range, limit, bytes);
+        if (result.ok) {
+            result.text = decode(bytes, m_encoding);
+            dropLastLineBreak(result.text);
+        }
+        return result;
+    }
 
 private:
     QString m_path;
@@ -170,38 +179,33 @@ CardSourceRange cardRange(const ContactTable& table, qsizetype contact) {
     return range;
 }
 
-CardSourceText readCardSource(const QString& path, CardSourceRange range, const FileStamp& expectedStamp,
-                              qint64 limit) {
+namespace {
+
+// Opens `path` for one reading of it.
+template <typename Read>
+CardSourceText readOnce(const QString& path, const FileStamp& expectedStamp, Read read) {
     try {
         RangeFile file;
         CardSourceText result;
         if (!file.open(path, expectedStamp, result)) {
             return result;
         }
-        QByteArray bytes;
-        result = file.read(range, limit, bytes);
-        if (result.ok) {
-            result.text = decode(bytes, file.encoding());
-            dropLastLineBreak(result.text);
-        }
-        return result;
+        return read(file);
     } catch (const std::bad_alloc&) {
         return outOfMemory();
     }
 }
 
+} // namespace
+
+CardSourceText readCardSource(const QString& path, CardSourceRange range, const FileStamp& expectedStamp,
+                              qint64 limit) {
+    return readOnce(path, expectedStamp, [&](RangeFile& file) { return file.readText(range, limit); });
+}
+
 CardSourceText readCardBytes(const QString& path, CardSourceRange range, const FileStamp& expectedStamp,
                              qint64 limit) {
-    try {
-        RangeFile file;
-        CardSourceText result;
-        if (!file.open(path, expectedStamp, result)) {
-            return result;
-        }
-        return file.readBytes(range, limit);
-    } catch (const std::bad_alloc&) {
-        return outOfMemory();
-    }
+    return readOnce(path, expectedStamp, [&](RangeFile& file) { return file.readBytes(range, limit); });
 }
 
 struct CardBytesReader::OpenFile {
