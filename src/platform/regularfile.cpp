@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -208,17 +209,23 @@ QString systemErrorReason(int errorNumber, const QString& path, FileAccess acces
 QString deviceErrorReason(const QString& deviceError, const QString& path, FileAccess access) {
     // Qt reports system errors with strerror()'s text: find the number back, and systemErrorReason decides
     // which get a German sentence. Only ever run for a failure, so the scans cost nothing that matters.
-    // A save file wraps the system's text in its own ("… : No space left on device"); the text alone
-    // wins over one found inside.
+    // Qt writes the common ones in English whatever the locale, the rest as the C library does in the
+    // user's language: both texts are looked for. A save file wraps the text in its own ("… : No space
+    // left on device"); the text alone wins over one found inside.
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
     int contained = 0;
     for (int number = 1; number < 256; ++number) {
-        const QString text = QString::fromLocal8Bit(std::strerror(number));
-        if (deviceError == text) {
+        const QString english =
+            cLocale != locale_t(nullptr) ? QString::fromUtf8(strerror_l(number, cLocale)) : QString();
+        const QString local = QString::fromLocal8Bit(std::strerror(number));
+        if (deviceError == english || deviceError == local) {
             return systemErrorReason(number, path, access);
         }
-        if (contained == 0 && !text.startsWith(QLatin1String("Unknown error")) &&
-            deviceError.contains(text)) {
-            contained = number;
+        for (const QString& text : {english, local}) {
+            if (contained == 0 && !text.isEmpty() && !text.startsWith(QLatin1String("Unknown error")) &&
+                deviceError.contains(text)) {
+                contained = number;
+            }
         }
     }
     if (contained != 0) {
