@@ -62,14 +62,13 @@ private:
     const ExportRequest& m_request;
 };
 
-// Whether `path` is the file the list was read from, through whatever name: overwriting it would take
+// Whether `path` is a file the list was read from, through whatever name: overwriting it would take
 // away the bytes the viewer still reads a card's source from.
-bool isSourceFile(const QString& path, const ExportRequest& request) {
+bool isSourceFile(const QString& path, const ContactTable& table) {
     const FileStamp target = fileStampOf(path);
     if (!target.isValid()) {
         return false;
     }
-    const ContactTable& table = request.list.table;
     for (int file = 0; file < table.fileCount(); ++file) {
         if (table.fileSource(file)->stamp.sameFileAs(target)) {
             return true;
@@ -346,10 +345,19 @@ QStringList exportHeadings() {
     return headings;
 }
 
+QString exportRefusal(const ContactTable& table, const QString& path) {
+    if (isSourceFile(path, table)) {
+        return failureText(path,
+                           QStringLiteral("Das ist die geöffnete Datei; sie wird nicht überschrieben."));
+    }
+    return {};
+}
+
 ExportResult exportContacts(const ExportRequest& request, const QString& path, ExportFormat format) {
-    if (isSourceFile(path, request)) {
-        return failed(
-            failureText(path, QStringLiteral("Das ist die geöffnete Datei; sie wird nicht überschrieben.")));
+    // Checked again here: the file chosen may have become one of the list's since, and the command line
+    // has no dialog that checked it.
+    if (QString refusal = exportRefusal(request.list.table, path); !refusal.isEmpty()) {
+        return failed(std::move(refusal));
     }
     try {
         QSaveFile file(path);

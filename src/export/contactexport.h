@@ -40,6 +40,10 @@ struct ExportResult {
     QString error;
 };
 
+// Why the list must not be written to `path` (German, for a message): it is a file the list was read
+// from. Empty when it may be.
+QString exportRefusal(const ContactTable& table, const QString& path);
+
 // Writes the list to `path` in `format`. The file appears whole or not at all: a cancelled or failed export
 // leaves whatever was there before, and no partial file.
 ExportResult exportContacts(const ExportRequest& request, const QString& path, ExportFormat format);

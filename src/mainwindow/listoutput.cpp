@@ -66,19 +66,22 @@ void ListOutput::exportToFile() const {
         source.fileName().isEmpty()
             ? QString()
             : source.absolutePath() + u'/' + source.completeBaseName() + QStringLiteral(".xlsx");
-    const QString path = dialogs.saveFile(exportFileFilters(), suggested);
+    const ContactTable& table = model.table();
+    const QString path =
+        chooseSaveFile(dialogs, exportFileFilters(), suggested, [&table](const QString& chosen) -> QString {
+            if (!exportFormatOf(chosen)) {
+                return QStringLiteral("%1 hat keine der Endungen .xlsx, .csv, .vcf oder .pdf.\n"
+                                      "Bitte wählen Sie eines der angebotenen Formate.")
+                    .arg(quotedFileName(chosen));
+            }
+            return exportRefusal(table, chosen);
+        });
     if (path.isEmpty()) {
         return;
     }
-    const std::optional<ExportFormat> format = exportFormatOf(path);
-    if (!format) {
-        dialogs.message(QStringLiteral("%1 hat keine der Endungen .xlsx, .csv, .vcf oder .pdf.\n"
-                                       "Bitte wählen Sie eines der angebotenen Formate.")
-                            .arg(quotedFileName(path)));
-        return;
-    }
+    const ExportFormat format = *exportFormatOf(path);
     Progress progress(window, QStringLiteral("Schreibe Kontakte …"), progressDelayMs);
-    const ExportResult result = exportContacts(request(progress.callback()), path, *format);
+    const ExportResult result = exportContacts(request(progress.callback()), path, format);
     if (result.status == ExportResult::Status::Failed) {
         dialogs.message(result.error);
     }

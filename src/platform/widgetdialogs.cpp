@@ -27,10 +27,17 @@ QStringList WidgetDialogs::openFiles(const QString& fileTypes) {
     return QFileDialog::getOpenFileNames(m_parent, QString(), QString(), filters.join(QStringLiteral(";;")));
 }
 
+bool WidgetDialogs::ask(const QString& question) {
+    return QMessageBox::question(m_parent, QGuiApplication::applicationDisplayName(), question,
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
 QString WidgetDialogs::saveFile(const QStringList& filters, const QString& suggestedPath) {
     QString filter = filters.value(0);
-    QString path = QFileDialog::getSaveFileName(m_parent, QString(), suggestedPath,
-                                                filters.join(QStringLiteral(";;")), &filter);
+    // chooseSaveFile asks about replacing, after refusing what must not be written at all.
+    QString path =
+        QFileDialog::getSaveFileName(m_parent, QString(), suggestedPath, filters.join(QStringLiteral(";;")),
+                                     &filter, QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty()) {
         return path;
     }

@@ -16,6 +16,7 @@ public:
     QString openFile(const QString& fileTypes) override;
     QStringList openFiles(const QString& fileTypes) override;
     QString saveFile(const QStringList& filters, const QString& suggestedPath) override;
+    bool ask(const QString& question) override;
 
 private:
     QWidget* m_parent;

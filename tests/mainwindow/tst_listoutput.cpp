@@ -37,58 +37,79 @@ void tst_ListOutput::cleanup() {
 }
 
 void tst_ListOutput::exportWritesTheListAsShown_data() {
-    QTest::addColumn<QString>("answer"); // the file name given to the save dialog; "source": the open file
+    // The file names given to the save dialog in turn ("source": the open file; "old.csv" exists), the
+    // answers to replacing a file, whether the list is sorted, the CSV's names written (one per line;
+    // empty: nothing written), and the messages and questions in the order they came.
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<QList<bool>>("replace");
     QTest::addColumn<bool>("sorted");
-    QTest::addColumn<QString>("written"); // the CSV's names, one per line; empty: nothing written
-    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QStringList>("said");
 
-    QTest::newRow("file order") << QStringLiteral("a.csv") << false << QStringLiteral("Name\nZora\nAnna\nMia")
-                                << QString();
-    QTest::newRow("sorted by name") << QStringLiteral("a.csv") << true
-                                    << QStringLiteral("Name\nAnna\nMia\nZora") << QString();
-    QTest::newRow("cancelled") << QString() << false << QString() << QString();
-    QTest::newRow("unknown extension")
-        << QStringLiteral("a.txt") << false << QString()
-        << QStringLiteral("„a.txt“ hat keine der Endungen .xlsx, .csv, .vcf oder .pdf.\n"
-                          "Bitte wählen Sie eines der angebotenen Formate.");
-    QTest::newRow("the open file") << QStringLiteral("source") << false << QString()
-                                   << QStringLiteral(
-                                          "„liste.vcf“ konnte nicht geschrieben werden.\n"
-                                          "Das ist die geöffnete Datei; sie wird nicht überschrieben.");
+    const QString replaceOld =
+        QStringLiteral("? „old.csv“ existiert bereits.\nSoll die Datei ersetzt werden?");
+    QTest::newRow("file order") << QStringList{QStringLiteral("a.csv")} << QList<bool>() << false
+                                << QStringLiteral("Name\nZora\nAnna\nMia") << QStringList();
+    QTest::newRow("sorted by name") << QStringList{QStringLiteral("a.csv")} << QList<bool>() << true
+                                    << QStringLiteral("Name\nAnna\nMia\nZora") << QStringList();
+    QTest::newRow("cancelled") << QStringList() << QList<bool>() << false << QString() << QStringList();
+    QTest::newRow("unknown extension, then cancelled")
+        << QStringList{QStringLiteral("a.txt")} << QList<bool>() << false << QString()
+        << QStringList{QStringLiteral("„a.txt“ hat keine der Endungen .xlsx, .csv, .vcf oder .pdf.\n"
+                                      "Bitte wählen Sie eines der angebotenen Formate.")};
+    // Refused as it is chosen: a question whether to replace it would be answered in vain.
+    QTest::newRow("the open file, then another")
+        << QStringList{QStringLiteral("source"), QStringLiteral("a.csv")} << QList<bool>() << false
+        << QStringLiteral("Name\nZora\nAnna\nMia")
+        << QStringList{QStringLiteral("„liste.vcf“ konnte nicht geschrieben werden.\n"
+                                      "Das ist die geöffnete Datei; sie wird nicht überschrieben.")};
+    QTest::newRow("a file that exists, replaced")
+        << QStringList{QStringLiteral("old.csv")} << QList<bool>{true} << false
+        << QStringLiteral("Name\nZora\nAnna\nMia") << QStringList{replaceOld};
+    QTest::newRow("a file that exists, kept, then cancelled")
+        << QStringList{QStringLiteral("old.csv")} << QList<bool>{false} << false << QStringLiteral("old")
+        << QStringList{replaceOld};
 }
 
 void tst_ListOutput::exportWritesTheListAsShown() {
-    QFETCH(QString, answer);
+    QFETCH(QStringList, answers);
+    QFETCH(QList<bool>, replace);
     QFETCH(bool, sorted);
     QFETCH(QString, written);
-    QFETCH(QString, message);
+    QFETCH(QStringList, said);
     TempFiles files;
     const QString source =
         files.write(QStringLiteral("liste.vcf"),
                     cards(named({QStringLiteral("Zora"), QStringLiteral("Anna"), QStringLiteral("Mia")})));
+    files.write(QStringLiteral("old.csv"), "\xEF\xBB\xBFold\r\n");
     window->openFile(source);
     QTRY_COMPARE(window->contactModel()->rowCount(), 3);
     if (sorted) {
         window->appMenuBar()->sortAction(ContactColumn::Name)->trigger();
     }
-    const QString target = answer == u"source" ? source : answer.isEmpty() ? QString() : files.path(answer);
-    dialogs.nextSaveFiles << target;
+    for (const QString& answer : answers) {
+        dialogs.nextSaveFiles << (answer == u"source" ? source : files.path(answer));
+    }
+    dialogs.nextAnswers = replace;
+    QStringList heard;
+    dialogs.onMessage = [&heard](const QString& text) { heard << text; };
+    dialogs.onQuestion = [&heard](const QString& text) { heard << QStringLiteral("? ") + text; };
 
     window->appMenuBar()->exportAction()->trigger();
 
     QCOMPARE(dialogs.saveFilters.value(0).value(0), QStringLiteral("Excel-Tabelle (*.xlsx)"));
     QCOMPARE(dialogs.saveSuggestions.value(0), files.path(QStringLiteral("liste.xlsx")));
-    QCOMPARE(dialogs.messages, message.isEmpty() ? QStringList() : QStringList{message});
-    QFile csv(target);
-    if (written.isEmpty()) {
-        QVERIFY(target.isEmpty() || target == source || !csv.exists());
-        return;
-    }
-    QVERIFY(csv.open(QIODevice::ReadOnly));
+    QCOMPARE(heard, said);
+    // Each refusal and each "Nein" brings the dialog back, until it is cancelled.
+    const bool exported = written.startsWith(u"Name");
+    QCOMPARE(dialogs.saveSuggestions.size(), answers.size() + (exported ? 0 : 1));
     QStringList names;
-    for (const QString& line :
-         QString::fromUtf8(csv.readAll().mid(3)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
-        names << line.section(u';', 0, 0);
+    QFile csv(files.path(answers.value(answers.size() - 1, QStringLiteral("none"))));
+    if (csv.open(QIODevice::ReadOnly)) {
+        for (const QString& line :
+             QString::fromUtf8(csv.readAll().mid(3)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
+            names << line.section(u';', 0, 0);
+        }
     }
     QCOMPARE(names.join(u'\n'), written);
 }

@@ -32,6 +32,8 @@ struct WindowFixture {
         dialogs.nextFiles.clear();
         dialogs.onMessage = {};
         dialogs.onOpenFile = {};
+        dialogs.onQuestion = {};
+        dialogs.nextAnswers.clear();
         quits = 0;
         window = std::make_unique<MainWindow>(dialogs);
         window->setQuitHandler([this] { ++quits; });

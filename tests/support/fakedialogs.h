@@ -22,9 +22,12 @@ public:
     QList<QStringList> saveFilters;
     QStringList saveSuggestions;
     QStringList nextSaveFiles;
+    // The queued answers to yes/no questions (empty queue: "Nein").
+    QList<bool> nextAnswers;
     // Run while the message or the open dialog would be on screen, e.g. to look at the windows then.
     std::function<void(const QString&)> onMessage;
     std::function<void()> onOpenFile;
+    std::function<void(const QString&)> onQuestion;
 
     void message(const QString& text) override {
         messages.append(text);
@@ -53,6 +56,12 @@ public:
         saveFilters.append(filters);
         saveSuggestions.append(suggestedPath);
         return nextSaveFiles.isEmpty() ? QString() : nextSaveFiles.takeFirst();
+    }
+    bool ask(const QString& question) override {
+        if (onQuestion) {
+            onQuestion(question);
+        }
+        return !nextAnswers.isEmpty() && nextAnswers.takeFirst();
     }
 };
 
