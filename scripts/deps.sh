@@ -15,7 +15,8 @@ if [ "${1:-build}" = test ]; then
                poppler-utils unzip
                zbar-tools # zbarimg reads the QR code back as a phone camera would
                passwd     # useradd, for the user below
-               locales python3-openpyxl) # an export under a German desktop's locale, read back strictly
+               locales python3-openpyxl  # an export under a German desktop's locale, read back strictly
+               libreoffice-calc-nogui)   # opens the CSV export as a user's spreadsheet would
 fi
 
 missing=()

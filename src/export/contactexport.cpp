@@ -77,17 +77,28 @@ bool isSourceFile(const QString& path, const ContactTable& table) {
     return false;
 }
 
-// Only digits, blanks and + - / ( ) . : no spreadsheet reads such a number as a formula, and an
-// apostrophe before it would spoil dialling it.
+// Only digits, blanks and + - / ( ) . : a number, not a formula a card's author could have written.
 bool isPlainNumber(QStringView text) {
-    return std::all_of(text.begin(), text.end(),
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); }) &&
+           std::all_of(text.begin(), text.end(),
                        [](QChar c) { return c.isDigit() || QStringView(u" +-/().").contains(c); });
 }
 
 void appendCsvCell(QString& line, QStringView text, Field field) {
+    const bool number =
+        (isTelephone(field) || field == Field::HomePostalCode || field == Field::WorkPostalCode) &&
+        isPlainNumber(text);
     // A spreadsheet runs a cell beginning with one of these as a formula; the apostrophe makes it text.
-    const bool formula = !text.isEmpty() && QStringView(u"=+-@\t\r").contains(text.front()) &&
-                         !(isTelephone(field) && isPlainNumber(text));
+    const bool formula = !number && !text.isEmpty() && QStringView(u"=+-@\t\r").contains(text.front());
+    if (number) {
+        // Opened bare, "01711234567" becomes the number 1711234567, "+4930123456" loses its "+" and
+        // "030-12" may turn into a date. Excel and LibreOffice both take ="…" as the text between the
+        // quotes, which cannot hold a quote here, so it stays what the card says and nothing else.
+        line += u"\"=\"\"";
+        line += text;
+        line += u"\"\"\"";
+        return;
+    }
     const bool quoted =
         formula || text.contains(u';') || text.contains(u'"') || text.contains(u'\n') || text.contains(u'\r');
     if (!quoted) {

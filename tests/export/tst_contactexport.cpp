@@ -47,8 +47,8 @@ QByteArray run(const QString& program, const QStringList& arguments) {
     return process.readAllStandardOutput();
 }
 
-// RFC 4180 with ";", as a spreadsheet reads it; an apostrophe that keeps a formula from running is
-// taken off again.
+// RFC 4180 with ";", as a spreadsheet reads it: ="…" is the text between the quotes, and an apostrophe
+// that keeps a formula from running is taken off again.
 QList<QStringList> readCsv(const QByteArray& bytes) {
     QString text = QString::fromUtf8(bytes);
     QList<QStringList> rows;
@@ -60,6 +60,9 @@ QList<QStringList> readCsv(const QByteArray& bytes) {
         if (wasQuoted && cell.size() > 1 && cell.at(0) == u'\'' &&
             QStringView(u"=+-@\t\r").contains(cell.at(1))) {
             cell.remove(0, 1);
+        }
+        if (wasQuoted && cell.startsWith(u"=\"") && cell.endsWith(u'"')) {
+            cell = cell.mid(2).chopped(1);
         }
         row << cell;
         cell.clear();
@@ -263,13 +266,18 @@ void tst_ContactExport::csvKeepsSpreadsheetsFromRunningCells_data() {
         }
         QTest::newRow(name) << QByteArray(card) << line(texts);
     };
-    row("plain", "FN:Anna\nTEL;CELL:0171 123\n", {"Anna", "", "0171 123"});
+    row("plain", "FN:Anna\nORG:Bau GmbH\n", {"Anna", "Bau GmbH"});
     row("equals sign", "FN:=1+2\n", {"\"'=1+2\""});
     row("at sign", "FN:@SUM(A1)\n", {"\"'@SUM(A1)\""});
     row("minus in a name", "FN:-Meier\n", {"\"'-Meier\""});
     row("plus in an e-mail", "FN:A\nEMAIL:+x@example.org\n", {"A", "", "", "", "", "\"'+x@example.org\""});
-    row("number with plus, dashes, slash, brackets, dot stays", "FN:A\nTEL;CELL:+43 664-12/34 (5).6\n",
-        {"A", "", "+43 664-12/34 (5).6"});
+    // A number stays the text the card writes: no leading zero or "+" lost, no date made of "12/03".
+    row("number without blanks keeps its zero", "FN:A\nTEL;CELL:01711234567\n",
+        {"A", "", "\"=\"\"01711234567\"\"\""});
+    row("number with plus, dashes, slash, brackets, dot", "FN:A\nTEL;CELL:+43 664-12/34 (5).6\n",
+        {"A", "", "\"=\"\"+43 664-12/34 (5).6\"\"\""});
+    row("postal code keeps its zero", "FN:A\nADR;TYPE=HOME:;;Weg 1;Dresden;;01067;\n",
+        {"A", "", "", "", "", "", "Weg 1", "\"=\"\"01067\"\"\"", "Dresden"});
     row("number with a letter is guarded", "FN:A\nTEL;CELL:+1 CALL\n", {"A", "", "\"'+1 CALL\""});
     row("semicolon is quoted", "FN:A\\;B\n", {"\"A;B\""});
     row("quote is doubled", "FN:Sag \"Hallo\"\n", {"\"Sag \"\"Hallo\"\"\""});
