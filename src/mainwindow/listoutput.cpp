@@ -7,10 +7,15 @@
 #include "platform/dialogs.h"
 #include "platform/displaytext.h"
 
+#include <QAction>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProgressDialog>
 
@@ -45,6 +50,41 @@ public:
 
 private:
     QProgressDialog m_dialog;
+};
+
+// Qt's preview prints only by a click on its tool bar. Its print item gets Ctrl+P, as in the menu that
+// opened the preview, and Return, as a dialog's default button would; its page and zoom fields keep their
+// own Return.
+class PrintKeys final : public QObject {
+public:
+    explicit PrintKeys(QPrintPreviewDialog& preview) : QObject(&preview) {
+        const QString print = QCoreApplication::translate("QPrintPreviewDialog", "Print");
+        for (QAction* action : preview.findChildren<QAction*>()) {
+            if (action->text() == print) {
+                action->setShortcuts(
+                    {QKeySequence::Print, QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+            }
+        }
+        for (QLineEdit* field : preview.findChildren<QLineEdit*>()) {
+            field->installEventFilter(this);
+        }
+        // The pages have the keys first, not the page number field first in the tab order.
+        if (auto* pages = preview.findChild<QPrintPreviewWidget*>()) {
+            pages->setFocus();
+        }
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::ShortcutOverride) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                event->accept();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
 };
 
 } // namespace
@@ -93,6 +133,7 @@ void ListOutput::print() const {
     printer.setDocName(listName(model.table()));
     QPrintPreviewDialog preview(&printer, window);
     preview.setObjectName(QStringLiteral("PrintPreview"));
+    new PrintKeys(preview);
     QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [this](QPrinter* target) {
         Progress progress(window, QStringLiteral("Seiten werden aufgebaut …"), progressDelayMs);
         QPainter painter(target);

@@ -5,10 +5,12 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTextEdit>
+#include <algorithm>
 
 namespace tovanel {
 
@@ -51,6 +53,37 @@ AppMenuBar::AppMenuBar(QWidget* parent) : QMenuBar(parent) {
     createFileMenu();
     createEditMenu();
     createViewMenu();
+    // The key goes to the focused field before any window sees it.
+    qApp->installEventFilter(this);
+}
+
+bool AppMenuBar::eventFilter(QObject* watched, QEvent* event) {
+    // A text field binds keys of its own that are menu shortcuts here: on Linux desktops Ctrl+E is "end of
+    // line" and Ctrl+D "delete". A user who has just filtered the list and presses Ctrl+E wants the export.
+    // The editing keys stay the field's: its copy, paste and undo are what the menu's items would do there.
+    if (event->type() != QEvent::ShortcutOverride || !serves(watched)) {
+        return QMenuBar::eventFilter(watched, event);
+    }
+    const auto* key = static_cast<QKeyEvent*>(event);
+    for (const QKeySequence::StandardKey editing :
+         {QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Paste, QKeySequence::Undo, QKeySequence::Redo,
+          QKeySequence::SelectAll}) {
+        if (key->matches(editing)) {
+            return false;
+        }
+    }
+    const QKeySequence pressed(key->keyCombination());
+    const QList<QAction*> items = findChildren<QAction*>();
+    const bool menuKey = std::any_of(items.begin(), items.end(), [&pressed](const QAction* item) {
+        return item->isEnabled() && item->shortcuts().contains(pressed);
+    });
+    // Filtered without being accepted, the key is the shortcut's.
+    return menuKey;
+}
+
+bool AppMenuBar::serves(QObject* object) const {
+    const auto* widget = qobject_cast<QWidget*>(object);
+    return widget && widget->window() == window() && widget != this;
 }
 
 void AppMenuBar::createFileMenu() {

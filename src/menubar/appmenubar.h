@@ -55,7 +55,12 @@ public:
     QAction* fileFilterSeparator() const { return m_fileFilters; }
     static constexpr int SortColumns = ContactColumn::Email - ContactColumn::Name + 1;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // Whether `object` is a widget of the window this menu bar serves.
+    bool serves(QObject* object) const;
     void createFileMenu();
     void createEditMenu();
     void createSortMenu();

@@ -119,16 +119,33 @@ void tst_ListOutput::printShowsThePhoneListInAPreview() {
     window->openFile(files.write(QStringLiteral("liste.vcf"), cards(named({QStringLiteral("Zora")}))));
     QTRY_COMPARE(window->contactModel()->rowCount(), 1);
     int pages = -1;
-    QTimer::singleShot(0, this, [&pages] {
+    QStringList printedBy;
+    QTimer::singleShot(0, this, [&] {
         QPrintPreviewDialog* preview = nullptr;
         QTRY_VERIFY((preview = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget())));
         const auto* view = preview->findChild<QPrintPreviewWidget*>();
         QTRY_VERIFY(view->pageCount() > 0);
         pages = view->pageCount();
+        // Printing by keyboard: each key opens the print dialog (without a printer the one asking for the
+        // PDF's name), which is cancelled here.
+        for (const QKeySequence& keys : {QKeySequence(Qt::Key_Return), QKeySequence(QKeySequence::Print)}) {
+            QTimer::singleShot(0, preview, [&printedBy, keys, preview] {
+                QDialog* print = nullptr;
+                QTRY_VERIFY((print = qobject_cast<QDialog*>(QApplication::activeModalWidget())) &&
+                            print != preview);
+                printedBy << keys.toString();
+                print->reject();
+            });
+            preview->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(preview));
+            QTRY_COMPARE(QApplication::focusWidget(), preview->findChild<QPrintPreviewWidget*>());
+            QTest::keySequence(preview, keys);
+        }
         preview->reject();
     });
     window->appMenuBar()->printAction()->trigger();
     QCOMPARE(pages, 1);
+    QCOMPARE(printedBy, (QStringList{QStringLiteral("Return"), QStringLiteral("Ctrl+P")}));
 }
 
 QTEST_MAIN(tst_ListOutput)
