@@ -35,6 +35,10 @@ constexpr std::array<Column, 6> Columns = {{
     {Field::Email, u"e-mail", 0.195},
 }};
 
+bool isPhone(Field field) {
+    return field == Field::MobilePhone || field == Field::HomePhone || field == Field::WorkPhone;
+}
+
 // The letter a name is filed under: "Ä" and "À" with "A", anything not a letter under "#".
 QChar initialOf(QStringView name) {
     const qsizetype start = name.indexOf(QRegularExpression(QStringLiteral("\\S")));
@@ -142,8 +146,19 @@ private:
             const QFont& font = bold[i] ? m_bold : m_font;
             m_painter.setFont(font);
             const QFontMetricsF metrics(font, m_painter.device());
-            const QString shown = metrics.elidedText(texts[i], Qt::ElideRight, width - gap);
-            m_painter.drawText(QPointF(left, top + m_ascent), shown);
+            const double room = width - gap;
+            const double needed = metrics.horizontalAdvance(texts[i]);
+            if (needed > room && isPhone(Columns[i].field)) {
+                // A number with a digit missing dials someone else: it is narrowed to fit, never cut.
+                m_painter.save();
+                m_painter.translate(left, top + m_ascent);
+                m_painter.scale(room / needed, 1);
+                m_painter.drawText(QPointF(0, 0), texts[i]);
+                m_painter.restore();
+            } else {
+                m_painter.drawText(QPointF(left, top + m_ascent),
+                                   metrics.elidedText(texts[i], Qt::ElideRight, room));
+            }
             left += width;
         }
     }

@@ -354,14 +354,18 @@ void tst_ContactExport::aFileIsWrittenWholeOrNotAtAll() {
 void tst_ContactExport::phoneListHasEveryContactOnNumberedA4Pages_data() {
     QTest::addColumn<int>("contacts");
     QTest::addColumn<bool>("sorted");
-    QTest::newRow("one page") << 3 << false;
-    QTest::newRow("several pages") << 250 << false;
-    QTest::newRow("several pages with letters") << 250 << true;
+    QTest::addColumn<QByteArray>("number");
+    QTest::newRow("one page") << 3 << false << QByteArray("0171 ");
+    QTest::newRow("numbers wider than their column")
+        << 3 << false << QByteArray("0049 40 98765 4321 0049 40 98765 4321 00");
+    QTest::newRow("several pages") << 250 << false << QByteArray("0171 ");
+    QTest::newRow("several pages with letters") << 250 << true << QByteArray("0171 ");
 }
 
 void tst_ContactExport::phoneListHasEveryContactOnNumberedA4Pages() {
     QFETCH(int, contacts);
     QFETCH(bool, sorted);
+    QFETCH(QByteArray, number);
     if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) {
         QSKIP("pdftotext (poppler-utils) is not installed");
     }
@@ -369,7 +373,8 @@ void tst_ContactExport::phoneListHasEveryContactOnNumberedA4Pages() {
     static constexpr std::array<const char*, 5> initials = {"Ä", "B", "Ö", "ß", "Z"};
     for (int i = 0; i < contacts; ++i) {
         cards += QByteArray("BEGIN:VCARD\nFN:") + initials[size_t(i) % initials.size()] + "ußer " +
-                 QByteArray::number(i) + "\nTEL;CELL:0171 " + QByteArray::number(i) + "\nEND:VCARD\n";
+                 QByteArray::number(i) + "\nTEL;CELL:" + number + QByteArray::number(i) +
+                 "\nTEL;WORK:" + number + QByteArray::number(i) + "\nEND:VCARD\n";
     }
     ImportedLists lists(cards);
     if (sorted) {
@@ -391,6 +396,8 @@ void tst_ContactExport::phoneListHasEveryContactOnNumberedA4Pages() {
         const QString name = QString::fromUtf8(initials[size_t(i) % initials.size()]) +
                              QStringLiteral("ußer ") + QString::number(i);
         QVERIFY2(text.count(name + u'\n') + text.count(name + u' ') >= 1, qPrintable(name));
+        // Every digit of every number, however narrow its column.
+        QVERIFY2(text.count(QString::fromLatin1(number) + QString::number(i)) >= 2, qPrintable(name));
     }
     for (int page = 1; page <= pages; ++page) {
         QVERIFY(text.contains(QStringLiteral("Seite %1 von %2").arg(page).arg(pages)));
