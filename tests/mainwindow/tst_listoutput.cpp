@@ -129,6 +129,9 @@ void tst_ListOutput::printShowsThePhoneListInAPreview() {
         // Printing by keyboard: each key opens the print dialog (without a printer the one asking for the
         // PDF's name), which is cancelled here.
         for (const QKeySequence& keys : {QKeySequence(Qt::Key_Return), QKeySequence(QKeySequence::Print)}) {
+            preview->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(preview));
+            QTRY_COMPARE(QApplication::focusWidget(), preview->findChild<QPrintPreviewWidget*>());
             QTimer::singleShot(0, preview, [&printedBy, keys, preview] {
                 QDialog* print = nullptr;
                 QTRY_VERIFY((print = qobject_cast<QDialog*>(QApplication::activeModalWidget())) &&
@@ -136,9 +139,6 @@ void tst_ListOutput::printShowsThePhoneListInAPreview() {
                 printedBy << keys.toString();
                 print->reject();
             });
-            preview->activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(preview));
-            QTRY_COMPARE(QApplication::focusWidget(), preview->findChild<QPrintPreviewWidget*>());
             QTest::keySequence(preview, keys);
         }
         preview->reject();
