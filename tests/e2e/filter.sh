@@ -1,7 +1,7 @@
 #!/bin/sh
 # The filter above the list on the real program under Xvfb, read over the accessibility bus (AT-SPI): the
 # count shows all contacts, letters typed after Ctrl+F narrow the list and the count says how many of all
-# are shown, Escape brings every contact back. Runs itself on a private D-Bus bus.
+# are shown, Ctrl+E in the filter field opens the export's save dialog, Escape brings every contact back. Runs itself on a private D-Bus bus.
 # Usage: filter.sh TOVANEL_BINARY SAMPLE.vcf. Exit 77 means skipped.
 set -u
 HERE=$(dirname "$0")
@@ -25,6 +25,13 @@ xdotool windowfocus --sync "$window"
 xdotool key ctrl+f
 xdotool type --delay 50 "er"
 shown "2 von 3 Kontakten" "Jürgen Müller" "Anna Schäfer" || fail "the list filtered by 'er'"
+# The menu's Ctrl+E, not the text field's "end of line", while the filter field has the focus.
+has_window "Speichern" && fail "a save dialog before Ctrl+E"
+xdotool key ctrl+e
+eventually has_window "Speichern" || fail "Ctrl+E in the filter field opened no save dialog"
+xdotool windowfocus --sync "$(windows "Speichern" | head -n 1)"
+xdotool key Escape
+within 25 sh -c '! xdotool search --onlyvisible --name "Speichern" >/dev/null 2>&1' || fail "the save dialog stays"
 xdotool windowfocus --sync "$window"
 xdotool key Escape
 shown "3 Kontakte" "Jürgen Müller" "Anna Schäfer" "Zoë Straße" || fail "the list after Escape"
