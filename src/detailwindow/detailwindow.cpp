@@ -73,12 +73,10 @@ void DetailWindow::createControls() {
     m_list->setDragDropMode(QAbstractItemView::DragOnly);
     m_list->setDefaultDropAction(Qt::CopyAction);
     connect(m_list, &QAbstractItemView::doubleClicked, this, &DetailWindow::showRowMessage);
-    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        const int row = m_list->indexAt(pos).row();
-        if (row >= 0) {
-            m_list->selectRow(row);
-            popUpMenu(rowMenu(row), m_list->viewport()->mapToGlobal(pos));
+    connect(m_list, &ListBox::menuRequested, this, [this](const QModelIndex& index, const QPoint& at) {
+        if (index.isValid()) {
+            m_list->selectRow(index.row());
+            popUpMenu(rowMenu(index.row()), at);
         }
     });
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,

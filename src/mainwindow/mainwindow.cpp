@@ -134,12 +134,10 @@ void MainWindow::createContactList(QWidget* central, EdgeLocks& locks) {
     m_contactList->setDragText([this] { return dragText(); });
     m_contactList->setDragFormats(
         [this](QMimeData& data) { addCardToDrag(data, contactOfRow(m_contactList->selectedRow())); });
-    m_contactList->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_contactList, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        const QModelIndex index = m_contactList->indexAt(pos);
+    connect(m_contactList, &ListBox::menuRequested, this, [this](const QModelIndex& index, const QPoint& at) {
         if (QMenu* menu = index.isValid() ? cellMenu(index.row(), index.column()) : nullptr) {
             m_contactList->selectRow(index.row());
-            popUpMenu(menu, m_contactList->viewport()->mapToGlobal(pos));
+            popUpMenu(menu, at);
         }
     });
     locks.place(m_contactList, {30, 42, 910, 386},

@@ -1,8 +1,10 @@
 #include "platform/listbox.h"
 
+#include <QContextMenuEvent>
 #include <QDrag>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QResizeEvent>
@@ -67,6 +69,36 @@ void ListBox::selectRow(int row) {
     const QModelIndex index = model()->index(row, column);
     selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     scrollTo(index);
+}
+
+void ListBox::contextMenuEvent(QContextMenuEvent* event) {
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        requestMenuAtCurrentCell();
+    } else {
+        // A mouse's event comes by way of the viewport, in its coordinates.
+        emit menuRequested(indexAt(event->pos()), event->globalPos());
+    }
+    event->accept();
+}
+
+void ListBox::keyPressEvent(QKeyEvent* event) {
+    // The other key for a context menu: Qt itself only knows the Menu key.
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        requestMenuAtCurrentCell();
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void ListBox::requestMenuAtCurrentCell() {
+    const QModelIndex cell = selectedRow() < 0 ? QModelIndex() : currentIndex();
+    if (cell.isValid()) {
+        scrollTo(cell);
+    }
+    const QRect place = visualRect(cell);
+    emit menuRequested(cell, viewport()->mapToGlobal(place.isValid() ? QPoint(place.left(), place.bottom())
+                                                                     : viewport()->rect().center()));
 }
 
 void ListBox::resizeEvent(QResizeEvent* event) {

@@ -44,16 +44,22 @@ public:
 signals:
     // A double-click anywhere in the list, on a row or below the last one.
     void doubleClick();
+    // A context menu is wanted for `cell` (invalid: none) at `globalPos`: under the mouse, or for the Menu
+    // key and Shift+F10 at the current cell, wherever the mouse is.
+    void menuRequested(const QModelIndex& cell, const QPoint& globalPos);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
 
 private:
     void applyColumnWidths();
+    void requestMenuAtCurrentCell();
 
     ColumnWidths m_widths;
     bool m_typeAhead = true;

@@ -3,6 +3,7 @@
 #include "platform/listbox.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QScrollBar>
 #include <QStandardItemModel>
 #include <QTest>
@@ -17,6 +18,8 @@ private slots:
     void widthsFor();
     void sharesAlwaysFillTheWidth();
     void listFollowsItsViewport();
+    void contextMenuComesAtTheCurrentCellByKeyboard_data();
+    void contextMenuComesAtTheCurrentCellByKeyboard();
     void edgeLocks_data();
     void edgeLocks();
 };
@@ -81,6 +84,49 @@ void tst_ColumnWidths::listFollowsItsViewport() {
     model.removeRows(0, model.rowCount());
     QTRY_VERIFY(!list.verticalScrollBar()->isVisible());
     QTRY_COMPARE(used(), wide);
+}
+
+void tst_ColumnWidths::contextMenuComesAtTheCurrentCellByKeyboard_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("row"); // selected before, -1 none
+    QTest::newRow("Menu key") << "menu" << 30;
+    QTest::newRow("Shift+F10") << "shift+f10" << 30;
+    QTest::newRow("Shift+F10 without a selected row") << "shift+f10" << -1;
+    QTest::newRow("mouse, far from the selected row") << "mouse" << 30;
+}
+
+void tst_ColumnWidths::contextMenuComesAtTheCurrentCellByKeyboard() {
+    QFETCH(QString, how);
+    QFETCH(int, row);
+    QStandardItemModel model(60, 3);
+    ListBox list;
+    list.setModel(&model);
+    list.resize(300, 200);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    list.selectRow(row);
+    list.setCurrentIndex(model.index(row, 2));
+    QList<std::pair<QModelIndex, QPoint>> requests;
+    connect(&list, &ListBox::menuRequested, &list, [&requests](const QModelIndex& cell, const QPoint& at) {
+        requests.append({cell, at});
+    });
+    // The mouse rests over the first row, which is never the one meant by a key.
+    const QPoint mouse = list.visualRect(model.index(0, 1)).center();
+    if (how == u"mouse") {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, mouse, list.viewport()->mapToGlobal(mouse));
+        QApplication::sendEvent(list.viewport(), &event);
+    } else if (how == u"menu") {
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, mouse, list.viewport()->mapToGlobal(mouse));
+        QApplication::sendEvent(&list, &event);
+    } else {
+        QTest::keyClick(&list, Qt::Key_F10, Qt::ShiftModifier);
+    }
+    QCOMPARE(requests.size(), 1);
+    const QModelIndex expected = how == u"mouse" ? model.index(0, 1) : model.index(row, 2);
+    QCOMPARE(requests[0].first, expected);
+    const QRect place = expected.isValid() ? list.visualRect(expected) : list.viewport()->rect();
+    QVERIFY(place.contains(list.viewport()->mapFromGlobal(requests[0].second)) ||
+            place.bottomLeft() == list.viewport()->mapFromGlobal(requests[0].second));
 }
 
 void tst_ColumnWidths::edgeLocks_data() {
