@@ -73,6 +73,7 @@ void DetailWindow::createControls() {
     m_list->setDragDropMode(QAbstractItemView::DragOnly);
     m_list->setDefaultDropAction(Qt::CopyAction);
     connect(m_list, &QAbstractItemView::doubleClicked, this, &DetailWindow::showRowMessage);
+    m_list->installEventFilter(this);
     connect(m_list, &ListBox::menuRequested, this, [this](const QModelIndex& index, const QPoint& at) {
         if (index.isValid()) {
             m_list->selectRow(index.row());
@@ -139,6 +140,18 @@ bool DetailWindow::event(QEvent* event) {
         rebuildRows();
     }
     return QMainWindow::event(event);
+}
+
+bool DetailWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Space is the keyboard's double-click: a value cut with "…" can be read whole without the mouse.
+    if (watched == m_list && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier) {
+            showRowMessage();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void DetailWindow::keyPressEvent(QKeyEvent* event) {

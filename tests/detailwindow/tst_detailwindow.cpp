@@ -597,6 +597,9 @@ void TestDetailWindow::doubleClickShowsLabelAndValue() {
     QTest::mouseDClick(liste->viewport(), Qt::LeftButton, {},
                        liste->visualRect(liste->model()->index(row, DetailRows::Value)).center());
     QTRY_COMPARE(m_dialogs.messages, QStringList(message));
+    // Space is the keyboard's double-click.
+    QTest::keyClick(liste, Qt::Key_Space);
+    QTRY_COMPARE(m_dialogs.messages, QStringList({message, message}));
 }
 
 void TestDetailWindow::dragCarriesTheValueAsText() {
