@@ -1,6 +1,7 @@
 #include "detailwindow/valuemenu.h"
 
 #include "detailwindow/qrcodewindow.h"
+#include "platform/accesskeys.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -35,6 +36,7 @@ void addQrCodeItem(QMenu& menu, const ContactRef& contact, QWidget* parent) {
 }
 
 void popUpMenu(QMenu* menu, const QPoint& globalPos) {
+    giveAccessKeys(*menu);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(globalPos);
 }

@@ -1,6 +1,7 @@
 #include "menubar/appmenubar.h"
 
 #include "contacts/fields.h"
+#include "platform/accesskeys.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -53,6 +54,11 @@ AppMenuBar::AppMenuBar(QWidget* parent) : QMenuBar(parent) {
     createFileMenu();
     createEditMenu();
     createViewMenu();
+    for (QMenu* menu : {m_fileMenu, m_editMenu, m_sortMenu, m_viewMenu}) {
+        giveAccessKeys(*menu);
+        // The view menu gets items of the list's files later.
+        connect(menu, &QMenu::aboutToShow, menu, [menu] { giveAccessKeys(*menu); });
+    }
     // The key goes to the focused field before any window sees it.
     qApp->installEventFilter(this);
 }
@@ -125,7 +131,7 @@ void AppMenuBar::createEditMenu() {
                       QStringLiteral("Ctrl+V"));
     m_clear = addItem(m_editMenu, QStringLiteral("EditClear"), QStringLiteral("&Löschen"));
     m_editMenu->addSeparator();
-    m_selectAll = addItem(m_editMenu, QStringLiteral("EditSelectAll"), QStringLiteral("&Alles auswählen"),
+    m_selectAll = addItem(m_editMenu, QStringLiteral("EditSelectAll"), QStringLiteral("Alles aus&wählen"),
                           QStringLiteral("Ctrl+A"));
 
     connect(m_undo, &QAction::triggered, this, [] { invokeOnFocused("undo"); });

@@ -29,6 +29,8 @@ private slots:
     void itemIsFoundByNameAndFiresOnItsShortcut_data();
     void itemIsFoundByNameAndFiresOnItsShortcut();
     void onlyDetailAndSortingStartDisabled();
+    void everyItemHasAnUnderlinedLetterOfItsOwn_data();
+    void everyItemHasAnUnderlinedLetterOfItsOwn();
 
     void editItemsActOnTheFocusedTextControl_data();
     void editItemsActOnTheFocusedTextControl();
@@ -116,6 +118,35 @@ void tst_AppMenuBar::itemIsFoundByNameAndFiresOnItsShortcut() {
     QCOMPARE(triggered.size(), 1);
 }
 
+void tst_AppMenuBar::everyItemHasAnUnderlinedLetterOfItsOwn_data() {
+    QTest::addColumn<QStringList>("captions"); // added to the view menu, as a list of files does
+    QTest::newRow("the bar as built") << QStringList();
+    QTest::newRow("files of a list, one with & in its name")
+        << QStringList{QStringLiteral("Nur „kontakte.vcf“"), QStringLiteral("Nur „kontakte.vcf“"),
+                       QStringLiteral("Nur „A&&B.vcf“")};
+}
+
+void tst_AppMenuBar::everyItemHasAnUnderlinedLetterOfItsOwn() {
+    QFETCH(QStringList, captions);
+    for (const QString& caption : captions) {
+        m_bar->viewMenu()->addAction(caption);
+    }
+    for (QMenu* menu : {m_bar->fileMenu(), m_bar->editMenu(), m_bar->sortMenu(), m_bar->viewMenu()}) {
+        emit menu->aboutToShow();
+        QSet<QChar> letters;
+        for (const QAction* item : menu->actions()) {
+            const QString text = QString(item->text()).replace(QStringLiteral("&&"), QString());
+            const qsizetype mark = text.indexOf(u'&');
+            QVERIFY2(item->isSeparator() || (mark >= 0 && mark + 1 < text.size()), qPrintable(text));
+            if (!item->isSeparator()) {
+                const QChar letter = text.at(mark + 1).toLower();
+                QVERIFY2(!letters.contains(letter), qPrintable(text));
+                letters.insert(letter);
+            }
+        }
+    }
+}
+
 void tst_AppMenuBar::onlyDetailAndSortingStartDisabled() {
     for (QMenu* menu : {m_bar->fileMenu(), m_bar->editMenu()}) {
         for (const QAction* item : menu->actions()) {
@@ -127,7 +158,7 @@ void tst_AppMenuBar::onlyDetailAndSortingStartDisabled() {
     QStringList captions;
     for (const QAction* item : m_bar->sortMenu()->actions()) {
         QVERIFY(item->isSeparator() || !item->isEnabled());
-        captions << item->text();
+        captions << QString(item->text()).remove(u'&');
     }
     // One item per column of the list, captioned as the column is, then the file order.
     QStringList expected;
