@@ -226,7 +226,7 @@ int portable(const QString& path, const QString& number) {
     if (!contact) {
         return 1;
     }
-    const PortableCard card = portableCard(contactRows(*contact, false), fitsQrCode);
+    const PortableCard card = portableCard(*contact, fitsQrCode);
     std::fwrite(card.text.constData(), 1, size_t(card.text.size()), stdout);
     for (const QString& left : card.omitted) {
         std::fprintf(stderr, "omitted: %s\n", left.toUtf8().constData());
