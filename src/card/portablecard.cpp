@@ -54,12 +54,21 @@ struct Entry {
     QByteArray text;
 };
 
-// The lines in the order the card gives them; the notes come last.
+// Where lines are written, in this order; within one section in the card's order.
 enum Section { Name, FullName, Head, Telephones, Emails, Addresses, WebPages, Birthday, Notes, Sections };
 
 class Entries {
 public:
     void add(Section section, Leave leftOutBy, QByteArray text) {
+        if (leftOutBy != Nothing) {
+            // Lines that may be left out are kept only up to many times what the largest code holds: a
+            // card of a million numbers would otherwise cost seconds for a text that is cut anyway.
+            constexpr qsizetype MostBytes = 64 * 1024;
+            m_bytes[leftOutBy] += text.size();
+            if (m_bytes[leftOutBy] > MostBytes) {
+                return;
+            }
+        }
         m_sections[section].push_back({leftOutBy, std::move(text)});
     }
     // A note of megabytes fits no code, and escaping it for the first try would cost as much memory again:
@@ -74,10 +83,12 @@ public:
     bool notesTooLong() const { return m_noteChars > LongestNote; }
 
     QByteArray text(int leave, std::array<bool, Count>& present) const {
+        for (int i = Note; i < Count; ++i) {
+            present[i] = m_bytes[i] > 0;
+        }
         QByteArray text = "BEGIN:VCARD\r\nVERSION:3.0\r\n";
         for (const QList<Entry>& section : m_sections) {
             for (const Entry& entry : section) {
-                present[entry.leftOutBy] = true;
                 if (entry.leftOutBy == Nothing || leave < entry.leftOutBy) {
                     text += entry.text;
                 }
@@ -89,6 +100,7 @@ public:
 
 private:
     std::array<QList<Entry>, Sections> m_sections;
+    std::array<qsizetype, Count> m_bytes{};
     qsizetype m_noteChars = 0;
 };
 
@@ -121,12 +133,13 @@ void addFixedFields(const QList<CardRow>& rows, Entries& entries) {
     if (!field(Field::Email).isEmpty()) {
         entries.add(Emails, Nothing, line("EMAIL;TYPE=INTERNET", escaped(field(Field::Email))));
     }
-    entries.add(
-        Addresses, Nothing,
-        address("HOME", field(Field::HomeStreet), field(Field::HomePostalCode), field(Field::HomeCity)));
-    entries.add(
-        Addresses, Nothing,
-        address("WORK", field(Field::WorkStreet), field(Field::WorkPostalCode), field(Field::WorkCity)));
+    for (QByteArray adr :
+         {address("HOME", field(Field::HomeStreet), field(Field::HomePostalCode), field(Field::HomeCity)),
+          address("WORK", field(Field::WorkStreet), field(Field::WorkPostalCode), field(Field::WorkCity))}) {
+        if (!adr.isEmpty()) {
+            entries.add(Addresses, Nothing, std::move(adr));
+        }
+    }
     entries.addNote(field(Field::Note));
 }
 
@@ -329,8 +342,8 @@ PortableCard portableCard(const QList<CardRow>& fixedRows, const QByteArray& car
     PortableCard portable;
     for (int leave = entries.notesTooLong() ? Note : Nothing; leave < Count; ++leave) {
         std::array<bool, Count> present{};
-        present[Note] = entries.notesTooLong();
         QByteArray text = entries.text(leave, present);
+        present[Note] |= entries.notesTooLong();
         if (fits(text)) {
             portable.text = std::move(text);
             for (int i = Note; i <= leave; ++i) {
