@@ -1,6 +1,8 @@
 // tovanel-bench: inspects and measures the import outside the viewer, through the viewer's own import
 // code and table model.
 #include "card/contactrows.h"
+#include "card/portablecard.h"
+#include "card/qrcode.h"
 #include "contactlist/contactlistmodel.h"
 #include "contacts/contactref.h"
 #include "contacts/duplicates.h"
@@ -55,7 +57,8 @@ int usage() {
     std::fprintf(
         stderr,
         "usage: tovanel-bench dump FILE\n"
-        "       tovanel-bench card FILE N       (the detail rows of contact N)\n"
+        "       tovanel-bench card FILE N       (the detail rows of contact N, 1-based)\n"
+        "       tovanel-bench portable FILE N   (the QR code's vCard of contact N, 1-based)\n"
         "       tovanel-bench import FILE\n"
         "       tovanel-bench generate N SEED   (vCard file of N cards to standard output)\n"
         "       tovanel-bench generate-pathological KIND N\n"
@@ -188,25 +191,45 @@ int import(const QString& path) {
 }
 
 // The rows the detail window shows for contact `number` (counted from 1, in file order).
-int card(const QString& path, const QString& number) {
+// Contact `number` (1-based, in list order) of the file, or nothing with a word on standard error.
+std::optional<ContactRef> numberedContact(const QString& path, const QString& number) {
     bool ok = false;
     const int n = number.toInt(&ok);
     const VcardReadResult result = readVcardFile(path);
     ContactListModel contactModel(ContactListModel::List::Contacts);
-    ContactListModel addressModel(ContactListModel::List::Addresses);
     contactModel.setTable(result.table);
-    addressModel.setTable(result.table);
     if (!ok || n < 1 || n > contactModel.rowCount()) {
         std::fprintf(stderr, "no contact %s in %s\n", qPrintable(number), qPrintable(path));
+        return std::nullopt;
+    }
+    return contactOf(contactModel.sharedTable(), contactModel.contactAt(n - 1));
+}
+
+int card(const QString& path, const QString& number) {
+    const std::optional<ContactRef> contact = numberedContact(path, number);
+    if (!contact) {
         return 1;
     }
-    for (const CardRow& row :
-         contactRows(contactOf(contactModel.sharedTable(), contactModel.contactAt(n - 1)))) {
+    for (const CardRow& row : contactRows(*contact)) {
         QString line = TableDump::escaped(row.label) + QLatin1Char('\t') + TableDump::escaped(row.value);
         if (row.bold) {
             line += QStringLiteral("\tbold");
         }
         std::printf("%s\n", line.toUtf8().constData());
+    }
+    return std::ferror(stdout) ? 1 : 0;
+}
+
+// The vCard text the QR code of a contact holds, as large as the largest code takes.
+int portable(const QString& path, const QString& number) {
+    const std::optional<ContactRef> contact = numberedContact(path, number);
+    if (!contact) {
+        return 1;
+    }
+    const PortableCard card = portableCard(*contact, fitsQrCode);
+    std::fwrite(card.text.constData(), 1, size_t(card.text.size()), stdout);
+    for (const QString& left : card.omitted) {
+        std::fprintf(stderr, "omitted: %s\n", left.toUtf8().constData());
     }
     return std::ferror(stdout) ? 1 : 0;
 }
@@ -649,6 +672,9 @@ int main(int argc, char* argv[]) {
         }
         if (command == QLatin1String("card")) {
             return args.size() == 4 ? card(args.at(2), args.at(3)) : usage();
+        }
+        if (command == QLatin1String("portable")) {
+            return args.size() == 4 ? portable(args.at(2), args.at(3)) : usage();
         }
         if (command == QLatin1String("import")) {
             return import(args.at(2));

@@ -3,6 +3,7 @@
 #include "card/cardrows.h"
 
 #include "card/cardlabels.h"
+#include "card/filledcells.h"
 #include "contacts/fields.h"
 #include "platform/germantext.h"
 #include "vcard/asciicase.h"
@@ -15,7 +16,6 @@
 #include <QStringList>
 #include <QUrl>
 #include <algorithm>
-#include <array>
 #include <optional>
 #include <vector>
 
@@ -168,53 +168,6 @@ QString telephoneExtension(const CardLine& line) {
     }
     return {};
 }
-
-} // namespace
-
-namespace {
-
-// The lines the import put in the fixed cells, found by its own rules; lines are told apart by where they
-// start. Their rows are left out, or hold only what the cell does not show.
-class FilledCells {
-public:
-    FilledCells(CardLines& card, GroupLabels& labels) {
-        m_text.fill(-1);
-        card.forEach([&](const CardLine& line) {
-            labels.add(card, line);
-            if (line.name == "TEL") {
-                if (const std::optional<Field> field = CardRules::telephoneField(line.parameters)) {
-                    Held& held = m_telephones[size_t(int(*field) - int(Field::MobilePhone))];
-                    if (CardRules::replacesNumber(held.holds, held.preferred, line.parameters.pref)) {
-                        held = {line.start, line.parameters.pref, !card.telephone(line).isEmpty()};
-                    }
-                }
-            } else if (line.name == "ADR") {
-                (CardRules::isWorkAddress(line.parameters) ? workAddress : homeAddress) = line.start;
-            } else if (const std::optional<Field> field = CardRules::textField(line.name)) {
-                m_text[size_t(*field)] = line.start;
-            }
-            return true;
-        });
-    }
-    bool holdsNumber(qint64 start) const {
-        return std::any_of(m_telephones.begin(), m_telephones.end(),
-                           [start](const Held& h) { return h.line == start; });
-    }
-    // Whether the line starting at `start` fills `field` (EMAIL, NOTE, ORG).
-    bool fills(Field field, qint64 start) const { return m_text[size_t(field)] == start; }
-
-    qint64 homeAddress = -1;
-    qint64 workAddress = -1;
-
-private:
-    struct Held {
-        qint64 line = -1;
-        bool preferred = false;
-        bool holds = false;
-    };
-    std::array<Held, 3> m_telephones;
-    std::array<qint64, FieldCount> m_text;
-};
 
 // The further rows of a card, gathered line by line into their groups and put in order at the end.
 class FurtherRows {
@@ -430,7 +383,12 @@ private:
 QList<CardRow> furtherCardRows(const QByteArray& bytes, bool unicodeSource, bool decodePhotos) {
     CardLines card(bytes, unicodeSource);
     GroupLabels labels;
-    const FilledCells cells(card, labels);
+    FilledCells cells;
+    card.forEach([&](const CardLine& line) {
+        labels.add(card, line);
+        cells.see(card, line);
+        return true;
+    });
     FurtherRows rows(card, labels, cells, decodePhotos);
     card.forEach([&rows](const CardLine& line) { return rows.add(line); });
     return rows.rows();

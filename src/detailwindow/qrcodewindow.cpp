@@ -1,6 +1,5 @@
 #include "detailwindow/qrcodewindow.h"
 
-#include "card/contactrows.h"
 #include "card/portablecard.h"
 #include "card/qrcode.h"
 
@@ -30,7 +29,7 @@ QrCodeWindow::QrCodeWindow(const ContactRef& contact, QWidget* parent)
     m_closeButton->setDefault(true);
     connect(m_closeButton, &QPushButton::clicked, this, &QDialog::close);
 
-    const PortableCard card = portableCard(contactRows(contact, false), fitsQrCode);
+    const PortableCard card = portableCard(contact, fitsQrCode);
     m_cardText = card.text;
     if (card.text.isEmpty()) {
         m_omitted->setText(QStringLiteral("Der Kontakt ist zu groß für einen QR-Code."));

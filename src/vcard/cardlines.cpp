@@ -85,6 +85,13 @@ QString CardLines::telephone(const CardLine& line) {
     return shown.view().toString();
 }
 
+QString CardLines::writtenTelephone(const CardLine& line) {
+    Text number;
+    m_values.append(number, line.value, line.parameters, ValueText::guessesQuotedPrintable("TEL"));
+    dropTelScheme(number);
+    return number.view().trimmed().toString();
+}
+
 QList<QByteArray> CardLines::types(const CardLine& line) {
     QList<QByteArray> types;
     const QList<QByteArrayView> parameters = PropertyLexer::splitComponents(line.key, ';');

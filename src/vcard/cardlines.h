@@ -39,6 +39,9 @@ public:
     QString text(const CardLine& line, QByteArrayView raw);
     // The first component of a telephone line, as the list shows numbers.
     QString telephone(const CardLine& line);
+    // A telephone line's whole value as the card writes it, only without a "tel:" scheme: a "+49" number
+    // keeps its international form and a ";ext=" its extension, for a phone that dials from abroad.
+    QString writtenTelephone(const CardLine& line);
 
     // The line's types as written, from TYPE parameters and vCard 2.1's bare ones: the shared parameters
     // keep only those the fixed cells need, while labels and messenger services tell more kinds apart.

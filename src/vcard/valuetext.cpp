@@ -98,10 +98,14 @@ QString ValueText::generalText(QByteArrayView raw, const PropertyLexer::Paramete
                                                   : decodeCharset(bytes, parameters.charset));
 }
 
-void telephoneText(Text& number, Text& out) {
+void dropTelScheme(Text& number) {
     if (startsWithTelScheme(number)) {
         number.eraseFront(4);
     }
+}
+
+void telephoneText(Text& number, Text& out) {
+    dropTelScheme(number);
     if (const std::optional<QStringView> rest = nationalNumberRest(number.view())) {
         out.push_back(u'0');
         appendString(out, *rest);

@@ -43,6 +43,9 @@ private:
     Text m_scratch;
 };
 
+// Takes the scheme off a decoded "tel:" address; any other number stays as it is.
+void dropTelScheme(Text& number);
+
 // A decoded telephone value as the program shows it, into the empty `out`: a "tel:" address loses its
 // scheme, and a "+49" number takes its national form. `number` is used up.
 void telephoneText(Text& number, Text& out);

@@ -4,6 +4,7 @@
 #include "contrast.h"
 #include "detailwindow/detailrows.h"
 #include "detailwindow/detailwindow.h"
+#include "detailwindow/qrcodewindow.h"
 #include "detailwindow/sourcedisplay.h"
 #include "fakedialogs.h"
 #include "importedlists.h"
@@ -36,6 +37,7 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <QThreadPool>
+#include <array>
 
 using namespace tovanel;
 
@@ -681,30 +683,59 @@ void TestDetailWindow::rowMenuOpensOnlyCallsMailsWebPagesAndPlaces() {
 
 void TestDetailWindow::qrCodeCarriesTheContactToAPhone_data() {
     QTest::addColumn<QByteArray>("card");
+    QTest::addColumn<int>("contact");
     QTest::addColumn<QStringList>("decoded"); // lines the phone reads
     QTest::addColumn<QString>("omitted");
-    QTest::newRow("every field") << QByteArray() // the fixture's first contact
+    QTest::newRow("every field") << QByteArray() << 0 // the fixture's first contact
                                  << QStringList{QStringLiteral("FN:Zora Ziegler"),
                                                 QStringLiteral("N:Ziegler;Zora;;;"),
-                                                QStringLiteral("TEL;TYPE=CELL:0171 1111111"),
+                                                QStringLiteral("TEL;TYPE=CELL:+49 171 1111111"),
                                                 QStringLiteral("EMAIL;TYPE=INTERNET:zora@example.org"),
                                                 QStringLiteral("NOTE:Erste Zeile\\nZweite Zeile")}
                                  << QString();
     QTest::newRow("umlauts read as written")
         << QByteArray(
                "BEGIN:VCARD\r\nFN:J\xc3\xbcrgen M\xc3\xbcller\r\nTEL;TYPE=CELL:0171 2\r\nEND:VCARD\r\n")
-        << QStringList{QStringLiteral("FN:Jürgen Müller"), QStringLiteral("TEL;TYPE=CELL:0171 2")}
+        << 0 << QStringList{QStringLiteral("FN:Jürgen Müller"), QStringLiteral("TEL;TYPE=CELL:0171 2")}
         << QString();
     QTest::newRow("a note too long for the code is left out")
         << "BEGIN:VCARD\r\nFN:Eva Ek\r\nTEL;TYPE=CELL:0160 1\r\nTEL;TYPE=FAX:030 5\r\nNOTE:" +
                QByteArray(2400, 'x') + "\r\nEND:VCARD\r\n"
+        << 0
         << QStringList{QStringLiteral("FN:Eva Ek"), QStringLiteral("TEL;TYPE=CELL:0160 1"),
-                       QStringLiteral("TEL:030 5")}
+                       QStringLiteral("TEL;TYPE=FAX:030 5")}
         << QStringLiteral("Nicht im QR-Code: Notizen");
+
+    // Every contact of the sample: its name's parts and its numbers as its card writes them.
+    QFile sample(qEnvironmentVariable("TOVANEL_TEST_DATA") + QStringLiteral("/../../examples/kontakte.vcf"));
+    QVERIFY(sample.open(QIODevice::ReadOnly));
+    const QByteArray contacts = sample.readAll();
+    const std::array<QStringList, 12> facts{{
+        {QStringLiteral("N:Müller;Jürgen;;;"), QStringLiteral("TEL;TYPE=CELL,PREF:+49 171 3920011"),
+         QStringLiteral("TEL;TYPE=WORK,FAX:+49 89 99998199"),
+         QStringLiteral("ADR;TYPE=HOME:;;Hauptstraße 5;München;;80331;Deutschland")},
+        {QStringLiteral("N:Schäfer;Anna;;;"), QStringLiteral("TEL;TYPE=WORK:+49-30-23125456"),
+         QStringLiteral("ORG:Bäckerei Schäfer GmbH;Verkauf")},
+        {QStringLiteral("N:Weiß;Klaus;;Dr.;"), QStringLiteral("TEL;TYPE=WORK,PREF:+49 40 66969400")},
+        {QStringLiteral("N:Öztürk;Sören;;;"), QStringLiteral("TEL;TYPE=CELL:0162 2951234")},
+        {QStringLiteral("N:Groß;Lena;;;"), QStringLiteral("TEL;TYPE=CELL,VOICE,PREF:+49-176-04690123")},
+        {QStringLiteral("N:Brandt;Heike;;;"), QStringLiteral("TEL;TYPE=HOME,PREF:+49 (0)221 4710456")},
+        {QStringLiteral("N:von Bülow;Maximilian;;;"), QStringLiteral("TEL;TYPE=CELL,PREF:+49 172 3920789")},
+        {QStringLiteral("N:Köhler;Ute;;;"), QStringLiteral("TEL;TYPE=WORK,FAX:+49 7551 99199")},
+        {QStringLiteral("FN:Praxis Dr. Fuchs\\, Dr. Krüger"),
+         QStringLiteral("TEL;TYPE=WORK,PREF:+49 511 4710321")},
+        {QStringLiteral("N:Hoffmann;Tobias;;;"), QStringLiteral("TEL;TYPE=CELL:0176 04690654")},
+        {QStringLiteral("N:Strauß;Margarete;;;"), QStringLiteral("TEL;TYPE=CELL:+43 664 1234567")},
+        {QStringLiteral("N:Wagner;Jörg;;;"), QStringLiteral("TEL;TYPE=HOME:+49 (0)731 4710111")},
+    }};
+    for (int i = 0; i < int(facts.size()); ++i) {
+        QTest::addRow("sample contact %d", i + 1) << contacts << i << facts[size_t(i)] << QString();
+    }
 }
 
 void TestDetailWindow::qrCodeCarriesTheContactToAPhone() {
     QFETCH(QByteArray, card);
+    QFETCH(int, contact);
     QFETCH(QStringList, decoded);
     const QString zbarimg = QStandardPaths::findExecutable(QStringLiteral("zbarimg"));
     if (zbarimg.isEmpty()) {
@@ -713,12 +744,12 @@ void TestDetailWindow::qrCodeCarriesTheContactToAPhone() {
     if (!card.isEmpty()) {
         reimport(card);
     }
-    open(0);
+    open(contact);
     const std::unique_ptr<QMenu> menu(m_detail->rowMenu(0));
     QAction* show = menu->findChild<QAction*>(QStringLiteral("showQrCode"));
     QVERIFY(show);
     show->trigger();
-    QPointer<QDialog> window = m_detail->findChild<QDialog*>(QStringLiteral("QrCode"));
+    QPointer<QrCodeWindow> window = m_detail->findChild<QrCodeWindow*>(QStringLiteral("QrCode"));
     QVERIFY(window);
     QVERIFY(window->isVisible());
     const auto* picture = window->findChild<QLabel*>(QStringLiteral("qrPicture"));
@@ -729,7 +760,11 @@ void TestDetailWindow::qrCodeCarriesTheContactToAPhone() {
     QProcess reader;
     reader.start(zbarimg, {QStringLiteral("--raw"), QStringLiteral("-q"), png});
     QVERIFY(reader.waitForFinished(30'000));
-    const QStringList lines = QString::fromUtf8(reader.readAllStandardOutput()).split(QStringLiteral("\r\n"));
+    QByteArray text = reader.readAllStandardOutput();
+    QVERIFY(text.endsWith('\n')); // zbarimg ends what it read with a line feed of its own
+    text.chop(1);
+    QCOMPARE(text, window->cardText());
+    const QStringList lines = QString::fromUtf8(text).split(QStringLiteral("\r\n"));
     QCOMPARE(lines.first(), QStringLiteral("BEGIN:VCARD"));
     for (const QString& line : decoded) {
         QVERIFY2(lines.contains(line), qPrintable(line));
@@ -739,6 +774,16 @@ void TestDetailWindow::qrCodeCarriesTheContactToAPhone() {
     QTEST(window->findChild<QLabel*>(QStringLiteral("qrOmitted"))->text(), "omitted");
     window->close();
     QTRY_VERIFY(!window);
+
+    // The command-line tool prints the same card, numbering the contacts from 1.
+    const QString bench = qEnvironmentVariable("TOVANEL_BENCH");
+    if (!bench.isEmpty() && QFile::exists(bench)) {
+        QProcess portable;
+        portable.start(bench, {QStringLiteral("portable"), m_path, QString::number(contact + 1)});
+        QVERIFY(portable.waitForFinished(30'000));
+        QCOMPARE(portable.exitCode(), 0);
+        QCOMPARE(portable.readAllStandardOutput(), text);
+    }
 }
 
 // A photo row shows the picture, at most 120 pixels high; it is copied and dragged as the picture.
