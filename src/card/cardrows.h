@@ -15,8 +15,9 @@ inline constexpr int MaxFurtherRows = 10'000;
 // The rows a card's text holds besides the 13 fixed cells, in the order the detail list shows them:
 // telephone numbers the cells leave out (and the extensions of those they show), e-mail addresses, the
 // region and country of the two addresses the cells show, each labelled with its cell, every further
-// address as one block, dates, work and person (every company but the cell's with its departments),
-// the notes the cell leaves out, photos. A value that two properties give alike is one row. `card` holds
+// address as one block, places (GEO) in degrees, dates, work and person (every company but the cell's
+// with its departments, the people the card names, by vCard 4, Apple, Outlook, Evolution and KDE), the
+// notes the cell leaves out, photos. A value that two properties give alike is one row. `card` holds
 // the card's bytes as readCardBytes returns them; `unicodeSource` says they are a UTF-16 file's, converted
 // to UTF-8. Everything else (UID, REV, unknown X- properties) stays in the source view. Without
 // `decodePhotos` a photo row holds its bytes, size and text but no picture yet: the caller decodes it with

@@ -109,10 +109,22 @@ QList<CardRow> fixedContactRows(const ContactRef& contact) {
         return rows;
     }
     rows.reserve(FieldCount);
+    const auto text = [&contact](Field field) {
+        return contact.table->text(contact.contact, field).toString();
+    };
+    // Each cell of an address finds the whole address on a map, not its street or town alone.
+    const auto address = [&text](Field street, Field postalCode, Field city) {
+        return text(street) + u'\n' + (text(postalCode) + u' ' + text(city)).trimmed();
+    };
+    const QString home = address(Field::HomeStreet, Field::HomePostalCode, Field::HomeCity);
+    const QString work = address(Field::WorkStreet, Field::WorkPostalCode, Field::WorkCity);
     for (int i = 0; i < FieldCount; ++i) {
         const auto field = Field(i);
-        rows.append(textRow(fieldCaption(field), contact.table->text(contact.contact, field).toString()));
+        rows.append(textRow(fieldCaption(field), text(field)));
         rows.back().kind = fieldValueKind(field);
+        if (rows.back().kind == ValueKind::PostalAddress && !rows.back().value.trimmed().isEmpty()) {
+            rows.back().linkText = field < Field::WorkStreet ? home : work;
+        }
     }
     return rows;
 }

@@ -102,6 +102,7 @@ QByteArray cardText(const QList<CardRow>& rows, int leave, std::array<bool, Coun
             }
             break;
         case ValueKind::Text:
+        case ValueKind::Place:
             break;
         }
     }
