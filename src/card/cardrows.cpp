@@ -272,8 +272,10 @@ private:
 // The further rows of a card, gathered line by line into their groups and put in order at the end.
 class FurtherRows {
 public:
-    FurtherRows(CardLines& card, const GroupLabels& labels, const FilledCells& cells, bool decodePhotos)
-        : m_card(card), m_labels(labels), m_cells(cells), m_decodePhotos(decodePhotos) {}
+    FurtherRows(CardLines& card, const GroupLabels& labels, const FilledCells& cells, bool decodePhotos,
+                const NameOfUid& nameOfUid)
+        : m_card(card), m_labels(labels), m_cells(cells), m_decodePhotos(decodePhotos),
+          m_nameOfUid(nameOfUid) {}
 
     // Takes one line; false once the rows are full.
     bool add(const CardLine& line) {
@@ -435,7 +437,10 @@ private:
 
     // A person the card names: Evolution writes its empty fields, and some exporters one name twice.
     void addRelation(const QString& label, const CardLine& line) {
-        const QString value = m_card.text(line, line.value).trimmed();
+        QString value = m_card.text(line, line.value).trimmed();
+        if (m_nameOfUid && value.startsWith(QLatin1String("urn:uuid:"), Qt::CaseInsensitive)) {
+            value = m_nameOfUid(value).value_or(value);
+        }
         if (!value.isEmpty() && firstTime(label + u'\t' + value) && room()) {
             addPerson(8, textRow(label, value));
         }
@@ -497,6 +502,7 @@ private:
     const GroupLabels& m_labels;
     const FilledCells& m_cells;
     const bool m_decodePhotos;
+    const NameOfUid& m_nameOfUid;
     QList<CardRow> m_telephones, m_email, m_home, m_work, m_addresses, m_dates, m_notes, m_photos;
     std::vector<std::pair<int, CardRow>> m_person; // kind, row
     QSet<QString> m_shown;
@@ -507,11 +513,12 @@ private:
 
 } // namespace
 
-QList<CardRow> furtherCardRows(const QByteArray& bytes, bool unicodeSource, bool decodePhotos) {
+QList<CardRow> furtherCardRows(const QByteArray& bytes, bool unicodeSource, bool decodePhotos,
+                               const NameOfUid& nameOfUid) {
     CardLines card(bytes, unicodeSource);
     GroupLabels labels;
     const FilledCells cells(card, labels);
-    FurtherRows rows(card, labels, cells, decodePhotos);
+    FurtherRows rows(card, labels, cells, decodePhotos, nameOfUid);
     card.forEach([&rows](const CardLine& line) { return rows.add(line); });
     return rows.rows();
 }

@@ -5,6 +5,9 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QString>
+#include <functional>
+#include <optional>
 
 namespace tovanel {
 
@@ -23,6 +26,10 @@ inline constexpr int MaxFurtherRows = 10'000;
 // `decodePhotos` a photo row holds its bytes, size and text but no picture yet: the caller decodes it with
 // previewPhoto where that may take its time. Past MaxFurtherRows rows the reading stops, and a last row
 // says that the rest is in the source view.
-QList<CardRow> furtherCardRows(const QByteArray& card, bool unicodeSource, bool decodePhotos = true);
+// `nameOfUid` gives the name of the contact a relation names by its UID ("urn:uuid:…"), where the caller
+// knows one; a UID is no name to show while a better one is known.
+using NameOfUid = std::function<std::optional<QString>(QStringView uid)>;
+QList<CardRow> furtherCardRows(const QByteArray& card, bool unicodeSource, bool decodePhotos = true,
+                               const NameOfUid& nameOfUid = {});
 
 } // namespace tovanel

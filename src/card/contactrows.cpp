@@ -52,6 +52,26 @@ QString sameContactName(const ContactTable& table, qsizetype contact) {
     return oneLine(cutText(name, MaxSameNameChars));
 }
 
+// The relations of one card that are looked up in the list: each lookup reads every UID of the table.
+constexpr int MaxRelationsLookedUp = 20;
+
+// A UID with or without its "urn:uuid:", whose hexadecimal digits may be written in either case.
+QStringView bareUid(QStringView uid) {
+    uid = uid.trimmed();
+    return uid.startsWith(QLatin1String("urn:uuid:"), Qt::CaseInsensitive) ? uid.sliced(9) : uid;
+}
+
+// The name of the contact of `table` whose UID is `uid`, as "Auch in" names it.
+std::optional<QString> listedNameOf(const ContactTable& table, QStringView uid) {
+    const QStringView wanted = bareUid(uid);
+    for (qsizetype contact = 0; contact < table.size() && !wanted.isEmpty(); ++contact) {
+        if (bareUid(table.text(contact, Field::Uid)).compare(wanted, Qt::CaseInsensitive) == 0) {
+            return sameContactName(table, contact);
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 std::optional<CardRow> sameContactsRow(const ContactRef& contact) {
@@ -145,7 +165,11 @@ QList<CardRow> contactRows(const ContactRef& contact, bool decodePhotos) {
         rows.append(textRow(QStringLiteral("Hinweis"), card.message));
         return rows;
     }
-    for (CardRow& further : furtherCardRows(card.bytes, card.unicode, decodePhotos)) {
+    int lookups = 0;
+    const NameOfUid nameOfUid = [&contact, &lookups](QStringView uid) -> std::optional<QString> {
+        return ++lookups > MaxRelationsLookedUp ? std::nullopt : listedNameOf(*contact.table, uid);
+    };
+    for (CardRow& further : furtherCardRows(card.bytes, card.unicode, decodePhotos, nameOfUid)) {
         rows.push_back(std::move(further));
     }
     return rows;

@@ -140,8 +140,8 @@ private slots:
     void boxTextFitsOnTheScreen_data();
     void boxTextFitsOnTheScreen();
     void directionControlsAreShownAsMarksButCopiedAsRead();
-    void duplicateNamesTheOthersAfterTheFixedRows_data();
-    void duplicateNamesTheOthersAfterTheFixedRows();
+    void otherContactsAreNamedAfterTheFixedRows_data();
+    void otherContactsAreNamedAfterTheFixedRows();
 
     void closeHidesReturnHidesCloseBoxDestroys();
 
@@ -891,7 +891,7 @@ void TestDetailWindow::directionControlsAreShownAsMarksButCopiedAsRead() {
 
 // --- duplicates ---
 
-void TestDetailWindow::duplicateNamesTheOthersAfterTheFixedRows_data() {
+void TestDetailWindow::otherContactsAreNamedAfterTheFixedRows_data() {
     QTest::addColumn<QList<QByteArray>>("files"); // a list of one file, or of several
     QTest::addColumn<int>("contact");
     QTest::addColumn<QStringList>("further"); // "label|value" of the rows below the 13
@@ -919,9 +919,17 @@ void TestDetailWindow::duplicateNamesTheOthersAfterTheFixedRows_data() {
         << QStringList(QStringLiteral("Auch in|") + named.join(u"; ") + QStringLiteral(" und 2 weitere"));
     QTest::newRow("no duplicate: no row")
         << QList<QByteArray>{zora + card("FN:Anton") + twin} << 1 << QStringList();
+    // A relation by UID names the contact the list holds under it, and stays as written otherwise.
+    const QByteArray spouse = card("FN:Eva\nRELATED;TYPE=spouse:urn:uuid:03a0e51f");
+    QTest::newRow("relation to a listed contact: by its name")
+        << QList<QByteArray>{spouse + card("FN:Tom\nUID:03A0E51F")} << 0
+        << QStringList{QStringLiteral("Ehepartner(in)|Tom")};
+    QTest::newRow("relation to a contact not listed: its UID")
+        << QList<QByteArray>{spouse + card("FN:Tom\nUID:03a0e51")} << 0
+        << QStringList{QStringLiteral("Ehepartner(in)|urn:uuid:03a0e51f")};
 }
 
-void TestDetailWindow::duplicateNamesTheOthersAfterTheFixedRows() {
+void TestDetailWindow::otherContactsAreNamedAfterTheFixedRows() {
     QFETCH(QList<QByteArray>, files);
     QFETCH(int, contact);
     QFETCH(QStringList, further);
