@@ -8,8 +8,68 @@ namespace tovanel {
 
 namespace CardLabels {
 
+namespace {
+
+// The people a card names beside its owner, by the English word Apple's labels, vCard 4's RELATED types and
+// the other exporters use. German has no one word for both sexes here; the labels say both.
+constexpr std::array<std::pair<const char*, const char*>, 31> Relations{{
+    {"spouse", "Ehepartner(in)"},
+    {"partner", "Partner(in)"},
+    {"domestic partner", "Partner(in)"},
+    {"child", "Kind"},
+    {"son", "Sohn"},
+    {"daughter", "Tochter"},
+    {"parent", "Elternteil"},
+    {"mother", "Mutter"},
+    {"father", "Vater"},
+    {"sibling", "Geschwister"},
+    {"brother", "Bruder"},
+    {"sister", "Schwester"},
+    {"kin", "Verwandte(r)"},
+    {"relative", "Verwandte(r)"},
+    {"friend", "Freund(in)"},
+    {"manager", "Vorgesetzte(r)"},
+    {"assistant", "Assistent(in)"},
+    {"co-worker", "Kollege/Kollegin"},
+    {"colleague", "Kollege/Kollegin"},
+    {"acquaintance", "Bekannte(r)"},
+    {"contact", "Kontakt"},
+    {"co-resident", "Mitbewohner(in)"},
+    {"neighbor", "Nachbar(in)"},
+    {"sweetheart", "Liebste(r)"},
+    {"crush", "Schwarm"},
+    {"date", "Verabredung"},
+    {"muse", "Muse"},
+    {"met", "Begegnung"},
+    {"agent", "Vertreter(in)"},
+    {"emergency", "Notfallkontakt"},
+    {"referred-by", "Empfohlen von"},
+}};
+
+// Exporters join the words of one relation by "-", "_" or a blank ("co-worker", "DOMESTIC_PARTNER").
+QString joinedWords(QString word) {
+    for (QChar& c : word) {
+        if (c == QLatin1Char('_') || c == QLatin1Char('-')) {
+            c = QLatin1Char(' ');
+        }
+    }
+    return word.trimmed();
+}
+
+std::optional<QString> relationWord(const QString& word) {
+    const QString words = joinedWords(word);
+    for (const auto& [english, german] : Relations) {
+        if (words.compare(joinedWords(QString::fromLatin1(english)), Qt::CaseInsensitive) == 0) {
+            return QString::fromUtf8(german);
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 QString appleLabel(const QString& label) {
-    static const std::array<std::pair<const char*, const char*>, 35> builtIn{{
+    static const std::array<std::pair<const char*, const char*>, 22> builtIn{{
         {"Mobile", "Mobil"},
         {"Main", "Hauptnummer"},
         {"HomeFax", "Fax privat"},
@@ -21,17 +81,6 @@ QString appleLabel(const QString& label) {
         {"Work", "Arbeit"},
         {"HomePage", "Homepage"},
         {"Anniversary", "Jahrestag"},
-        {"Mother", "Mutter"},
-        {"Father", "Vater"},
-        {"Parent", "Elternteil"},
-        {"Brother", "Bruder"},
-        {"Sister", "Schwester"},
-        {"Child", "Kind"},
-        {"Friend", "Freund"},
-        {"Spouse", "Ehepartner"},
-        {"Partner", "Partner"},
-        {"Assistant", "Assistent"},
-        {"Manager", "Vorgesetzter"},
         {"School", "Schule"},
         {"iPhone", "iPhone"},
         {"AppleWatch", "Apple Watch"},
@@ -43,8 +92,6 @@ QString appleLabel(const QString& label) {
         {"Telex", "Telex"},
         {"TTY", "Texttelefon"},
         {"ISDN", "ISDN"},
-        {"Sibling", "Geschwister"},
-        {"Daughter", "Tochter"},
     }};
     // Older Address Book versions write the built-in names without the "_$!<" and ">!$_" around them.
     const bool wrapped = label.startsWith(QLatin1String("_$!<")) && label.endsWith(QLatin1String(">!$_"));
@@ -54,7 +101,40 @@ QString appleLabel(const QString& label) {
             return QString::fromUtf8(german);
         }
     }
-    return inner;
+    // Google writes the relations without the brackets and in its own case ("Friend", "DOMESTIC_PARTNER").
+    return relationWord(inner).value_or(inner);
+}
+
+QString relation(const QList<QByteArray>& types) {
+    for (const QByteArray& type : types) {
+        if (const std::optional<QString> label = relationWord(QString::fromUtf8(type))) {
+            return *label;
+        }
+    }
+    return QStringLiteral("Beziehung");
+}
+
+std::optional<QString> relationProperty(const QByteArray& name) {
+    static const std::array<std::pair<const char*, const char*>, 12> properties{{
+        {"X-MS-MANAGER", "manager"},
+        {"X-MS-ASSISTANT", "assistant"},
+        {"X-MS-SPOUSE", "partner"},
+        {"X-MANAGER", "manager"},
+        {"X-ASSISTANT", "assistant"},
+        {"X-SPOUSE", "partner"},
+        {"X-EVOLUTION-MANAGER", "manager"},
+        {"X-EVOLUTION-ASSISTANT", "assistant"},
+        {"X-EVOLUTION-SPOUSE", "partner"},
+        {"X-KADDRESSBOOK-X-MANAGERSNAME", "manager"},
+        {"X-KADDRESSBOOK-X-ASSISTANTSNAME", "assistant"},
+        {"X-KADDRESSBOOK-X-SPOUSESNAME", "partner"},
+    }};
+    for (const auto& [property, word] : properties) {
+        if (name == property) {
+            return relationWord(QString::fromLatin1(word));
+        }
+    }
+    return std::nullopt;
 }
 
 QString telephone(const PropertyLexer::Parameters& parameters) {

@@ -17,6 +17,9 @@ struct CardRow {
     bool bold = false;
     // What the value is, for the links it offers.
     ValueKind kind = ValueKind::Text;
+    // What the link is made of where the value shown is not it: a place's "geo:" address behind its
+    // degrees, the whole address behind one of its cells. Empty: the value.
+    QString linkText;
     // A photo row's picture, decoded at most PhotoPreviewWidth x PhotoPreviewHeight; null for every other
     // row, and for a photo that did not decode.
     QImage image;
@@ -26,6 +29,11 @@ struct CardRow {
 
 inline constexpr int PhotoPreviewWidth = 2048;
 inline constexpr int PhotoPreviewHeight = 120;
+
+// The link a row offers, if any.
+inline std::optional<ValueLink> rowLink(const CardRow& row) {
+    return valueLink(row.kind, row.linkText.isEmpty() ? row.value : row.linkText);
+}
 
 // A photo row: one whose picture is there, or still to be decoded from its bytes.
 inline bool isPicture(const CardRow& row) {

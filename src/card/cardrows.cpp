@@ -12,6 +12,7 @@
 
 #include <QDate>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSet>
 #include <QStringList>
 #include <QUrl>
@@ -169,11 +170,65 @@ QString telephoneExtension(const CardLine& line) {
     return {};
 }
 
+// A place as the detail list shows it, "53,55° N, 9,99° O", and as the map's "geo:" address.
+struct Place {
+    QString shown;
+    QString geo;
+};
+
+// One coordinate as written ("-9.99"), shown in degrees with its hemisphere; nothing past `limit`.
+std::optional<std::pair<QString, QString>> degrees(const QString& text, int limit, QChar positive,
+                                                   QChar negative) {
+    static const QRegularExpression number(QStringLiteral("^[+-]?[0-9]{1,3}(\\.[0-9]+)?$"));
+    const QString trimmed = text.trimmed();
+    bool ok = false;
+    const double value = trimmed.toDouble(&ok);
+    if (!number.match(trimmed).hasMatch() || !ok || value < -limit || value > limit) {
+        return std::nullopt;
+    }
+    QString magnitude = trimmed;
+    if (magnitude.startsWith(QLatin1Char('+')) || magnitude.startsWith(QLatin1Char('-'))) {
+        magnitude.remove(0, 1);
+    }
+    // Shown as German writes a decimal, whatever the desktop's language; the digits stay as the card
+    // gives them.
+    QString shown = magnitude;
+    shown.replace(QLatin1Char('.'), QLatin1Char(','));
+    shown += QStringLiteral("° ") + (value < 0 ? negative : positive);
+    return std::pair{shown, value < 0 ? QLatin1Char('-') + magnitude : magnitude};
+}
+
+// vCard 3 writes "53.55;9.99", vCard 4 "geo:53.55,9.99" with perhaps an altitude and parameters after.
+std::optional<Place> place(const QString& value) {
+    QStringList parts;
+    if (value.startsWith(QLatin1String("geo:"), Qt::CaseInsensitive)) {
+        const QString coordinates = value.mid(4).section(QLatin1Char(';'), 0, 0);
+        parts = coordinates.split(QLatin1Char(','));
+        if (parts.size() == 3) {
+            parts.removeLast();
+        }
+    } else {
+        parts = value.split(value.contains(QLatin1Char(';')) ? QLatin1Char(';') : QLatin1Char(','));
+    }
+    if (parts.size() != 2) {
+        return std::nullopt;
+    }
+    const auto latitude = degrees(parts[0], 90, QLatin1Char('N'), QLatin1Char('S'));
+    const auto longitude = degrees(parts[1], 180, QLatin1Char('O'), QLatin1Char('W'));
+    if (!latitude || !longitude) {
+        return std::nullopt;
+    }
+    return Place{latitude->first + QStringLiteral(", ") + longitude->first,
+                 QStringLiteral("geo:%1,%2").arg(latitude->second, longitude->second)};
+}
+
 // The further rows of a card, gathered line by line into their groups and put in order at the end.
 class FurtherRows {
 public:
-    FurtherRows(CardLines& card, const GroupLabels& labels, const FilledCells& cells, bool decodePhotos)
-        : m_card(card), m_labels(labels), m_cells(cells), m_decodePhotos(decodePhotos) {}
+    FurtherRows(CardLines& card, const GroupLabels& labels, const FilledCells& cells, bool decodePhotos,
+                const NameOfUid& nameOfUid)
+        : m_card(card), m_labels(labels), m_cells(cells), m_decodePhotos(decodePhotos),
+          m_nameOfUid(nameOfUid) {}
 
     // Takes one line; false once the rows are full.
     bool add(const CardLine& line) {
@@ -192,6 +247,7 @@ public:
         } else if (name == "BDAY") {
             addDate(QStringLiteral("Geburtstag"), line);
         } else if (name == "ANNIVERSARY" || name == "X-ANNIVERSARY" || name == "X-MS-ANNIVERSARY" ||
+                   name == "X-EVOLUTION-ANNIVERSARY" || name == "X-KADDRESSBOOK-X-ANNIVERSARY" ||
                    name == "X-ABDATE") {
             addDate(label.value_or(QStringLiteral("Jahrestag")), line);
         } else if (name == "TITLE" || name == "ROLE") {
@@ -215,11 +271,14 @@ public:
             if (firstTime(QStringLiteral("IMPP\t") + account.key) && room()) {
                 addPerson(7, textRow(label.value_or(QStringLiteral("Messenger")), account.shown));
             }
-        } else if (name == "RELATED" || name == "X-ABRELATEDNAMES") {
-            if (room()) {
-                addPerson(
-                    8, textRow(label.value_or(QStringLiteral("Beziehung")), m_card.text(line, line.value)));
-            }
+        } else if (name == "RELATED") {
+            addRelation(label.value_or(CardLabels::relation(CardLines::types(line))), line);
+        } else if (name == "X-ABRELATEDNAMES") {
+            addRelation(label.value_or(QStringLiteral("Beziehung")), line);
+        } else if (const std::optional<QString> relation = CardLabels::relationProperty(name)) {
+            addRelation(label.value_or(*relation), line);
+        } else if (name == "GEO") {
+            addPlace(label, line);
         } else if (name == "NOTE") {
             if (!m_cells.fills(Field::Note, line.start) && room()) {
                 m_notes.append(textRow(QStringLiteral("Notizen"), m_card.text(line, line.value)));
@@ -329,6 +388,32 @@ private:
         }
     }
 
+    // A person the card names: Evolution writes its empty fields, and some exporters one name twice.
+    void addRelation(const QString& label, const CardLine& line) {
+        QString value = m_card.text(line, line.value).trimmed();
+        if (m_nameOfUid && value.startsWith(QLatin1String("urn:uuid:"), Qt::CaseInsensitive)) {
+            value = m_nameOfUid(value).value_or(value);
+        }
+        if (!value.isEmpty() && firstTime(label + u'\t' + value) && room()) {
+            addPerson(8, textRow(label, value));
+        }
+    }
+
+    void addPlace(const std::optional<QString>& label, const CardLine& line) {
+        const QString value = m_card.text(line, line.value).trimmed();
+        if (value.isEmpty() || !room()) {
+            return;
+        }
+        const QString shownLabel = label.value_or(QStringLiteral("Standort"));
+        if (const std::optional<Place> known = place(value)) {
+            CardRow row = textRow(shownLabel, known->shown, false, ValueKind::Place);
+            row.linkText = known->geo;
+            m_addresses.append(std::move(row));
+        } else {
+            m_addresses.append(textRow(shownLabel, value));
+        }
+    }
+
     // The cell shows one company; the departments of that one are its own row, every other company is a
     // row with its departments.
     void addCompany(const CardLine& line) {
@@ -370,6 +455,7 @@ private:
     const GroupLabels& m_labels;
     const FilledCells& m_cells;
     const bool m_decodePhotos;
+    const NameOfUid& m_nameOfUid;
     QList<CardRow> m_telephones, m_email, m_home, m_work, m_addresses, m_dates, m_notes, m_photos;
     std::vector<std::pair<int, CardRow>> m_person; // kind, row
     QSet<QString> m_shown;
@@ -380,7 +466,8 @@ private:
 
 } // namespace
 
-QList<CardRow> furtherCardRows(const QByteArray& bytes, bool unicodeSource, bool decodePhotos) {
+QList<CardRow> furtherCardRows(const QByteArray& bytes, bool unicodeSource, bool decodePhotos,
+                               const NameOfUid& nameOfUid) {
     CardLines card(bytes, unicodeSource);
     GroupLabels labels;
     FilledCells cells;
@@ -389,7 +476,7 @@ QList<CardRow> furtherCardRows(const QByteArray& bytes, bool unicodeSource, bool
         cells.see(card, line);
         return true;
     });
-    FurtherRows rows(card, labels, cells, decodePhotos);
+    FurtherRows rows(card, labels, cells, decodePhotos, nameOfUid);
     card.forEach([&rows](const CardLine& line) { return rows.add(line); });
     return rows.rows();
 }

@@ -52,6 +52,26 @@ QString sameContactName(const ContactTable& table, qsizetype contact) {
     return oneLine(cutText(name, MaxSameNameChars));
 }
 
+// The relations of one card that are looked up in the list: each lookup reads every UID of the table.
+constexpr int MaxRelationsLookedUp = 20;
+
+// A UID with or without its "urn:uuid:", whose hexadecimal digits may be written in either case.
+QStringView bareUid(QStringView uid) {
+    uid = uid.trimmed();
+    return uid.startsWith(QLatin1String("urn:uuid:"), Qt::CaseInsensitive) ? uid.sliced(9) : uid;
+}
+
+// The name of the contact of `table` whose UID is `uid`, as "Auch in" names it.
+std::optional<QString> listedNameOf(const ContactTable& table, QStringView uid) {
+    const QStringView wanted = bareUid(uid);
+    for (qsizetype contact = 0; contact < table.size() && !wanted.isEmpty(); ++contact) {
+        if (bareUid(table.text(contact, Field::Uid)).compare(wanted, Qt::CaseInsensitive) == 0) {
+            return sameContactName(table, contact);
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 std::optional<CardRow> sameContactsRow(const ContactRef& contact) {
@@ -109,10 +129,22 @@ QList<CardRow> fixedContactRows(const ContactRef& contact) {
         return rows;
     }
     rows.reserve(FieldCount);
+    const auto text = [&contact](Field field) {
+        return contact.table->text(contact.contact, field).toString();
+    };
+    // Each cell of an address finds the whole address on a map, not its street or town alone.
+    const auto address = [&text](Field street, Field postalCode, Field city) {
+        return text(street) + u'\n' + (text(postalCode) + u' ' + text(city)).trimmed();
+    };
+    const QString home = address(Field::HomeStreet, Field::HomePostalCode, Field::HomeCity);
+    const QString work = address(Field::WorkStreet, Field::WorkPostalCode, Field::WorkCity);
     for (int i = 0; i < FieldCount; ++i) {
         const auto field = Field(i);
-        rows.append(textRow(fieldCaption(field), contact.table->text(contact.contact, field).toString()));
+        rows.append(textRow(fieldCaption(field), text(field)));
         rows.back().kind = fieldValueKind(field);
+        if (rows.back().kind == ValueKind::PostalAddress && !rows.back().value.trimmed().isEmpty()) {
+            rows.back().linkText = field < Field::WorkStreet ? home : work;
+        }
     }
     return rows;
 }
@@ -133,7 +165,11 @@ QList<CardRow> contactRows(const ContactRef& contact, bool decodePhotos) {
         rows.append(textRow(QStringLiteral("Hinweis"), card.message));
         return rows;
     }
-    for (CardRow& further : furtherCardRows(card.bytes, card.unicode, decodePhotos)) {
+    int lookups = 0;
+    const NameOfUid nameOfUid = [&contact, &lookups](QStringView uid) -> std::optional<QString> {
+        return ++lookups > MaxRelationsLookedUp ? std::nullopt : listedNameOf(*contact.table, uid);
+    };
+    for (CardRow& further : furtherCardRows(card.bytes, card.unicode, decodePhotos, nameOfUid)) {
         rows.push_back(std::move(further));
     }
     return rows;

@@ -1,6 +1,7 @@
 #include "card/valuelinks.h"
 
 #include <QRegularExpression>
+#include <QStringList>
 
 namespace tovanel {
 
@@ -37,17 +38,41 @@ std::optional<ValueLink> emailLink(const QString& value) {
     return ValueLink{QStringLiteral("E-Mail schreiben"), url};
 }
 
+std::optional<ValueLink> placeLink(const QString& value) {
+    static const QRegularExpression place(
+        QStringLiteral("^geo:-?[0-9]{1,3}(\\.[0-9]+)?,-?[0-9]{1,3}(\\.[0-9]+)?(,-?[0-9]+(\\.[0-9]+)?)?"
+                       "(;[A-Za-z0-9=.\\-]*)*$"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QString trimmed = value.trimmed();
+    if (!place.match(trimmed).hasMatch()) {
+        return std::nullopt;
+    }
+    return ValueLink{QStringLiteral("Karte öffnen"), QUrl(trimmed, QUrl::StrictMode)};
+}
+
+std::optional<ValueLink> addressLink(const QString& value) {
+    QStringList parts;
+    for (const QString& line : value.split(QLatin1Char('\n'))) {
+        if (const QString part = line.trimmed(); !part.isEmpty()) {
+            parts << part;
+        }
+    }
+    if (parts.isEmpty()) {
+        return std::nullopt;
+    }
+    // Every character but the unreserved ones is escaped, so that no "&", "#" or "+" of an address
+    // changes what the page is asked.
+    QUrl url(QString::fromLatin1(AddressMapPage));
+    url.setQuery(QStringLiteral("query=") +
+                     QString::fromLatin1(QUrl::toPercentEncoding(parts.join(QStringLiteral(", ")))),
+                 QUrl::StrictMode);
+    return ValueLink{QStringLiteral("Karte öffnen"), url};
+}
+
 std::optional<ValueLink> webLink(const QString& value) {
     const QString trimmed = value.trimmed();
     if (trimmed.startsWith(QStringLiteral("geo:"), Qt::CaseInsensitive)) {
-        static const QRegularExpression place(
-            QStringLiteral("^geo:-?[0-9]{1,3}(\\.[0-9]+)?,-?[0-9]{1,3}(\\.[0-9]+)?(,-?[0-9]+(\\.[0-9]+)?)?"
-                           "(;[A-Za-z0-9=.\\-]*)*$"),
-            QRegularExpression::CaseInsensitiveOption);
-        if (!place.match(trimmed).hasMatch()) {
-            return std::nullopt;
-        }
-        return ValueLink{QStringLiteral("Karte öffnen"), QUrl(trimmed, QUrl::StrictMode)};
+        return placeLink(trimmed);
     }
     // Many cards write a web address without its scheme.
     const bool bare = trimmed.startsWith(QStringLiteral("www."), Qt::CaseInsensitive);
@@ -70,6 +95,13 @@ ValueKind fieldValueKind(Field field) {
         return ValueKind::Telephone;
     case Field::Email:
         return ValueKind::Email;
+    case Field::HomeStreet:
+    case Field::HomePostalCode:
+    case Field::HomeCity:
+    case Field::WorkStreet:
+    case Field::WorkPostalCode:
+    case Field::WorkCity:
+        return ValueKind::PostalAddress;
     default:
         return ValueKind::Text;
     }
@@ -83,8 +115,11 @@ std::optional<ValueLink> valueLink(ValueKind kind, const QString& value) {
         return emailLink(value);
     case ValueKind::WebAddress:
         return webLink(value);
-    case ValueKind::Text:
     case ValueKind::PostalAddress:
+        return addressLink(value);
+    case ValueKind::Place:
+        return placeLink(value);
+    case ValueKind::Text:
         break;
     }
     return std::nullopt;

@@ -307,7 +307,7 @@ QMenu* DetailWindow::rowMenu(int row) {
         menu = new QMenu(this);
         menu->addAction(m_menuBar->copyValueAction());
     } else {
-        menu = valueMenu(this, r.kind, r.value);
+        menu = valueMenu(this, rowLink(r), r.value, m_dialogs);
     }
     if (m_contact.isValid()) {
         addQrCodeItem(*menu, m_contact, this);

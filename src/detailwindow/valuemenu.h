@@ -5,15 +5,20 @@
 
 #include <QPoint>
 #include <QString>
+#include <optional>
 
 class QMenu;
 class QWidget;
 
 namespace tovanel {
 
-// The context menu of a shown value: the link it offers, if any, then "Wert kopieren". The link goes to
-// the desktop's handler only when the user picks it. The caller owns the menu and may add to it.
-QMenu* valueMenu(QWidget* parent, ValueKind kind, const QString& value);
+class Dialogs;
+
+// The context menu of a shown value: `link`, if it offers one (valueLink, rowLink), then "Wert kopieren".
+// The link goes to the desktop's handler only when the user picks it; where no program takes it, a
+// message through `dialogs` says so. The caller owns the menu and may add to it.
+QMenu* valueMenu(QWidget* parent, const std::optional<ValueLink>& link, const QString& value,
+                 Dialogs& dialogs);
 
 // Adds "QR-Code …", which shows `contact` as a QR code over `parent`.
 void addQrCodeItem(QMenu& menu, const ContactRef& contact, QWidget* parent);

@@ -10,12 +10,13 @@
 namespace tovanel {
 
 QMenu* contactCellMenu(QWidget* parent, const ContactListModel& model, int row, int column,
-                       const ContactRef& contact) {
+                       const ContactRef& contact, Dialogs& dialogs) {
     if (row < 0 || row >= model.rowCount() || column < ContactColumn::Name || column > ContactColumn::Email) {
         return nullptr;
     }
-    QMenu* menu =
-        valueMenu(parent, fieldValueKind(Field(column - ContactColumn::Name)), model.cell(row, column));
+    const QString value = model.cell(row, column);
+    QMenu* menu = valueMenu(parent, valueLink(fieldValueKind(Field(column - ContactColumn::Name)), value),
+                            value, dialogs);
     addQrCodeItem(*menu, contact, parent);
     return menu;
 }

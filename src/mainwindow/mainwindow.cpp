@@ -396,7 +396,7 @@ void MainWindow::openDetail() {
 }
 
 QMenu* MainWindow::cellMenu(int row, int column) {
-    return contactCellMenu(this, *m_contactModel, row, column, contactOfRow(row));
+    return contactCellMenu(this, *m_contactModel, row, column, contactOfRow(row), m_dialogs);
 }
 
 ContactRef MainWindow::contactOfRow(int row) const {

@@ -211,6 +211,33 @@ void tst_CardRows::valueGivesOneTextRow_data() {
                       "ADR;TYPE=home:;;Weg 2;Köln;NRW;50667;Deutschland")
         << QStringLiteral("Region (Adresse)\tNRW\nLand (Adresse)\tDeutschland\nRegion (Adr.Arbeit)\tBayern\n"
                           "Land (Adr.Arbeit)\tDeutschland\nAdr.Post\tPostfach 1\\n53111 Bonn");
+    // The people a card names, labelled by their relation; an empty or repeated one is no row.
+    QTest::newRow("Outlook, Evolution and KDE fields")
+        << QByteArray("X-MS-MANAGER:Big Blue\r\nX-MS-SPOUSE:Maria\r\nX-EVOLUTION-SPOUSE:Maria\r\n"
+                      "X-EVOLUTION-MANAGER:\r\nX-KADDRESSBOOK-X-AssistantsName:Lena\r\nX-ASSISTANT:Jenny")
+        << QStringLiteral("Vorgesetzte(r)\tBig Blue\nPartner(in)\tMaria\nAssistent(in)\tLena\n"
+                          "Assistent(in)\tJenny");
+    QTest::newRow("RELATED by its first type that is a relation")
+        << QByteArray("RELATED;TYPE=pref,co-worker;VALUE=text:Kai\r\nRELATED;TYPE=x-rival:Uwe\r\n"
+                      "RELATED;TYPE=child:urn:uuid:03a0e51f")
+        << QStringLiteral("Kollege/Kollegin\tKai\nBeziehung\tUwe\nKind\turn:uuid:03a0e51f");
+    QTest::newRow("Apple's label, and Google's without brackets")
+        << QByteArray("item1.X-ABRELATEDNAMES:Anna\r\nitem1.X-ABLabel:_$!<Spouse>!$_\r\n"
+                      "item2.X-ABRELATEDNAMES:Ben\r\nitem2.X-ABLabel:DOMESTIC_PARTNER\r\n"
+                      "item3.X-ABRELATEDNAMES:Cleo\r\nitem3.X-ABLabel:Patin")
+        << QStringLiteral("Ehepartner(in)\tAnna\nPartner(in)\tBen\nPatin\tCleo");
+    QTest::newRow("anniversary of Evolution and KDE alike")
+        << QByteArray("X-EVOLUTION-ANNIVERSARY:2001-05-20\r\nX-KADDRESSBOOK-X-Anniversary:2001-05-20")
+        << QStringLiteral("Jahrestag\t20.05.2001");
+    // Places in degrees, as German writes them whatever the desktop's language.
+    QTest::newRow("GEO of vCard 3") << QByteArray("GEO:53.55;9.99")
+                                    << QStringLiteral("Standort\t53,55° N, 9,99° O");
+    QTest::newRow("GEO of vCard 4 with altitude and uncertainty")
+        << QByteArray("GEO:geo:-33.8688,-151.2093,12;u=10")
+        << QStringLiteral("Standort\t33,8688° S, 151,2093° W");
+    QTest::newRow("GEO past the pole, or of words, as written")
+        << QByteArray("GEO:95.1;10\r\nGEO:Hamburg\r\nGEO:")
+        << QStringLiteral("Standort\t95.1;10\nStandort\tHamburg");
     QTest::newRow("BDAY with a time")
         << QByteArray("BDAY:19800415T120000Z") << QStringLiteral("Geburtstag\t15.04.1980");
 }

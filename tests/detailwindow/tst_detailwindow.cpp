@@ -142,8 +142,8 @@ private slots:
     void boxTextFitsOnTheScreen_data();
     void boxTextFitsOnTheScreen();
     void directionControlsAreShownAsMarksButCopiedAsRead();
-    void duplicateNamesTheOthersAfterTheFixedRows_data();
-    void duplicateNamesTheOthersAfterTheFixedRows();
+    void otherContactsAreNamedAfterTheFixedRows_data();
+    void otherContactsAreNamedAfterTheFixedRows();
 
     void closeHidesReturnHidesCloseBoxDestroys();
 
@@ -623,36 +623,62 @@ void TestDetailWindow::rowMenuOpensOnlyCallsMailsWebPagesAndPlaces_data() {
     QTest::addColumn<QByteArray>("line"); // the card's one line besides its name
     QTest::addColumn<int>("row");
     QTest::addColumn<QStringList>("items");
-    QTest::addColumn<QString>("opened"); // by the first item; empty: nothing is opened
+    QTest::addColumn<QString>("opened");  // by the first item; empty: nothing is opened
+    QTest::addColumn<QString>("refused"); // the scheme no program takes; empty: every one is taken
+    QTest::addColumn<QStringList>("messages");
     const QString copy = QStringLiteral("Wert kopieren");
+    const QString map = QStringLiteral("Karte öffnen");
+    const QString search = QStringLiteral("https://www.openstreetmap.org/search?query=");
     QTest::newRow("mobile number") << QByteArray("TEL;TYPE=CELL:+49 171 1") << rowOf(Field::MobilePhone)
                                    << QStringList{QStringLiteral("Anrufen"), copy}
-                                   << QStringLiteral("tel:01711");
+                                   << QStringLiteral("tel:01711") << QString() << QStringList();
     QTest::newRow("further number") << QByteArray("TEL;TYPE=FAX:030 5") << 13
                                     << QStringList{QStringLiteral("Anrufen"), copy}
-                                    << QStringLiteral("tel:0305");
+                                    << QStringLiteral("tel:0305") << QString() << QStringList();
     QTest::newRow("e-mail") << QByteArray("EMAIL:a@b.de") << rowOf(Field::Email)
                             << QStringList{QStringLiteral("E-Mail schreiben"), copy}
-                            << QStringLiteral("mailto:a@b.de");
+                            << QStringLiteral("mailto:a@b.de") << QString() << QStringList();
     QTest::newRow("web page") << QByteArray("URL:https://example.org") << 13
                               << QStringList{QStringLiteral("Webseite öffnen"), copy}
-                              << QStringLiteral("https://example.org");
-    QTest::newRow("place") << QByteArray("URL:geo:52.5,13.4") << 13
-                           << QStringList{QStringLiteral("Karte öffnen"), copy}
-                           << QStringLiteral("geo:52.5,13.4");
+                              << QStringLiteral("https://example.org") << QString() << QStringList();
+    QTest::newRow("place") << QByteArray("URL:geo:52.5,13.4") << 13 << QStringList{map, copy}
+                           << QStringLiteral("geo:52.5,13.4") << QString() << QStringList();
+    QTest::newRow("place shown in degrees") << QByteArray("GEO:52.5;-13.4") << 13 << QStringList{map, copy}
+                                            << QStringLiteral("geo:52.5,-13.4") << QString() << QStringList();
     QTest::newRow("local file") << QByteArray("URL:file:///etc/passwd") << 13 << QStringList{copy}
-                                << QString();
-    QTest::newRow("script") << QByteArray("URL:javascript:alert(1)") << 13 << QStringList{copy} << QString();
+                                << QString() << QString() << QStringList();
+    QTest::newRow("script") << QByteArray("URL:javascript:alert(1)") << 13 << QStringList{copy} << QString()
+                            << QString() << QStringList();
     QTest::newRow("network share") << QByteArray("URL:smb://server/share") << 13 << QStringList{copy}
-                                   << QString();
+                                   << QString() << QString() << QStringList();
+    // Any cell of an address finds the whole address; a further address is one row.
     QTest::newRow("postal code") << QByteArray("ADR;TYPE=HOME:;;;;;80331;") << rowOf(Field::HomePostalCode)
-                                 << QStringList{copy} << QString();
+                                 << QStringList{map, copy} << search + QStringLiteral("80331") << QString()
+                                 << QStringList();
+    QTest::newRow("street of the work address")
+        << QByteArray("ADR;TYPE=WORK:;;Werkstr. 2;Berlin;;10115;") << rowOf(Field::WorkStreet)
+        << QStringList{map, copy} << search + QStringLiteral("Werkstr.%202%2C%2010115%20Berlin") << QString()
+        << QStringList();
+    QTest::newRow("empty city of an address")
+        << QByteArray("ADR;TYPE=HOME:;;Weg 1;;;;") << rowOf(Field::HomeCity) << QStringList{copy} << QString()
+        << QString() << QStringList();
+    QTest::newRow("further address")
+        << QByteArray("ADR;TYPE=postal:;;Postfach 1;Bonn;;53111;\r\nADR;TYPE=HOME:;;Weg 1;;;;") << 13
+        << QStringList{map, copy} << search + QStringLiteral("Postfach%201%2C%2053111%20Bonn") << QString()
+        << QStringList();
+    QTest::newRow("web page no program takes")
+        << QByteArray("URL:https://example.org/a") << 13
+        << QStringList{QStringLiteral("Webseite öffnen"), copy} << QString() << QStringLiteral("https")
+        << QStringList{
+               QStringLiteral("„https://example.org/a“ konnte nicht geöffnet werden: Kein Programm für "
+                              "solche Adressen eingerichtet.")};
 }
 
 void TestDetailWindow::rowMenuOpensOnlyCallsMailsWebPagesAndPlaces() {
     QFETCH(QByteArray, line);
     QFETCH(int, row);
     QFETCH(QString, opened);
+    QFETCH(QString, refused);
     reimport("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Eva\r\n" + line + "\r\nEND:VCARD\r\n");
     open(0);
     const std::unique_ptr<QMenu> menu(m_detail->rowMenu(row));
@@ -672,13 +698,22 @@ void TestDetailWindow::rowMenuOpensOnlyCallsMailsWebPagesAndPlaces() {
     QCOMPARE(menu->actions().constLast()->text(), QStringLiteral("QR-Code …"));
 
     m_opened.clear();
+    if (!refused.isEmpty()) {
+        // A handler that cannot be called fails as the desktop does where no program takes the scheme.
+        QDesktopServices::setUrlHandler(refused, this, "noSuchHandler");
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("No such method")));
+    }
     QGuiApplication::clipboard()->setText(QStringLiteral("vorher"));
     for (QAction* action : valueItems) {
         action->trigger();
     }
+    if (!refused.isEmpty()) {
+        QDesktopServices::setUrlHandler(refused, this, "openUrl");
+    }
     QCOMPARE(QGuiApplication::clipboard()->text(),
              m_detail->list()->model()->index(row, DetailRows::Value).data().toString());
     QCOMPARE(m_opened, opened.isEmpty() ? QList<QUrl>() : QList<QUrl>{QUrl(opened)});
+    QTEST(m_dialogs.messages, "messages");
 }
 
 void TestDetailWindow::qrCodeCarriesTheContactToAPhone_data() {
@@ -904,7 +939,7 @@ void TestDetailWindow::directionControlsAreShownAsMarksButCopiedAsRead() {
 
 // --- duplicates ---
 
-void TestDetailWindow::duplicateNamesTheOthersAfterTheFixedRows_data() {
+void TestDetailWindow::otherContactsAreNamedAfterTheFixedRows_data() {
     QTest::addColumn<QList<QByteArray>>("files"); // a list of one file, or of several
     QTest::addColumn<int>("contact");
     QTest::addColumn<QStringList>("further"); // "label|value" of the rows below the 13
@@ -932,9 +967,17 @@ void TestDetailWindow::duplicateNamesTheOthersAfterTheFixedRows_data() {
         << QStringList(QStringLiteral("Auch in|") + named.join(u"; ") + QStringLiteral(" und 2 weitere"));
     QTest::newRow("no duplicate: no row")
         << QList<QByteArray>{zora + card("FN:Anton") + twin} << 1 << QStringList();
+    // A relation by UID names the contact the list holds under it, and stays as written otherwise.
+    const QByteArray spouse = card("FN:Eva\nRELATED;TYPE=spouse:urn:uuid:03a0e51f");
+    QTest::newRow("relation to a listed contact: by its name")
+        << QList<QByteArray>{spouse + card("FN:Tom\nUID:03A0E51F")} << 0
+        << QStringList{QStringLiteral("Ehepartner(in)|Tom")};
+    QTest::newRow("relation to a contact not listed: its UID")
+        << QList<QByteArray>{spouse + card("FN:Tom\nUID:03a0e51")} << 0
+        << QStringList{QStringLiteral("Ehepartner(in)|urn:uuid:03a0e51f")};
 }
 
-void TestDetailWindow::duplicateNamesTheOthersAfterTheFixedRows() {
+void TestDetailWindow::otherContactsAreNamedAfterTheFixedRows() {
     QFETCH(QList<QByteArray>, files);
     QFETCH(int, contact);
     QFETCH(QStringList, further);

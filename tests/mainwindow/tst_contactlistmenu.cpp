@@ -1,3 +1,4 @@
+#include "fakedialogs.h"
 #include "importedlists.h"
 #include "mainwindow/contactlistmenu.h"
 
@@ -37,8 +38,9 @@ void tst_ContactListMenu::cellOffersTheLinkOfItsField() {
     ImportedLists lists(QByteArray("BEGIN:VCARD\r\nFN:Eva\r\nTEL;TYPE=CELL:0171 1\r\nTEL;TYPE=WORK:030 2\r\n"
                                    "EMAIL:eva@example.org\r\nEND:VCARD\r\n"));
     QWidget parent;
+    FakeDialogs dialogs;
     const std::unique_ptr<QMenu> menu(
-        contactCellMenu(&parent, lists.contacts, 0, column, {lists.result.table, 0, nullptr}));
+        contactCellMenu(&parent, lists.contacts, 0, column, {lists.result.table, 0, nullptr}, dialogs));
     QCOMPARE(bool(menu), !items.isEmpty());
     QStringList got;
     if (menu) {
