@@ -80,13 +80,13 @@ std::optional<CardRow> sameContactsRow(const ContactRef& contact) {
     }
     const ContactTable& table = *contact.table;
     const std::vector<qsizetype> same = table.sameContacts(contact.contact);
-    const bool files = table.fileCount() > 1;
+    const QStringList files =
+        table.fileCount() > 1 ? distinguishingFileNames(table.filePaths()) : QStringList();
     QStringList named;
     for (size_t i = 0; i < same.size() && i < size_t(MaxSameContactsNamed); ++i) {
         QString name = sameContactName(table, same[i]);
-        const std::shared_ptr<const ContactSource> source = files ? table.sourceOf(same[i]) : nullptr;
-        if (source) {
-            name += QStringLiteral(" (%1)").arg(shownFileName(source->path));
+        if (const int file = table.fileOf(same[i]); file >= 0 && file < files.size()) {
+            name += QStringLiteral(" (%1)").arg(files[file]);
         }
         named << name;
     }

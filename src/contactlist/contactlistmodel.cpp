@@ -132,8 +132,15 @@ QString ContactListModel::numberCell(qsizetype contact, int column) const {
 }
 
 QString ContactListModel::fileName(qsizetype contact) const {
-    const std::shared_ptr<const ContactSource> source = m_table->sourceOf(contact);
-    return source ? shownFileName(source->path) : QString();
+    const int file = m_table->fileOf(contact);
+    if (file < 0) {
+        return {};
+    }
+    if (m_fileNamesOf != m_table.get() || m_fileNames.size() != m_table->fileCount()) {
+        m_fileNames = distinguishingFileNames(m_table->filePaths());
+        m_fileNamesOf = m_table.get();
+    }
+    return m_fileNames.value(file);
 }
 
 QString ContactListModel::cell(int row, int column) const {

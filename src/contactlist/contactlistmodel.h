@@ -96,6 +96,9 @@ private:
     std::vector<std::uint32_t> m_order; // row -> contact (contact list only), every contact
     ContactFilter m_filter;
     std::vector<std::uint32_t> m_rows; // row -> contact while a filter is set: the contacts it shows
+    // The "Datei" column's names, made once per table.
+    mutable QStringList m_fileNames;
+    mutable const ContactTable* m_fileNamesOf = nullptr;
     QFont m_boldFont;
     QFont m_italicFont;
 };

@@ -261,6 +261,15 @@ void ContactTable::appendShared(const ContactTable& other) {
     appendRecords(other, blockShift);
 }
 
+QStringList ContactTable::filePaths() const {
+    QStringList paths;
+    paths.reserve(qsizetype(m_files.size()));
+    for (const FileEntry& file : m_files) {
+        paths << file.source->path;
+    }
+    return paths;
+}
+
 int ContactTable::fileOf(qsizetype contact) const {
     if (m_files.empty()) {
         return -1;

@@ -5,6 +5,7 @@
 #include "platform/regularfile.h"
 
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 #include <array>
 #include <cstdint>
@@ -65,6 +66,8 @@ public:
     const std::shared_ptr<const ContactSource>& fileSource(int file) const {
         return m_files[size_t(file)].source;
     }
+    // The paths of the files, file by file.
+    QStringList filePaths() const;
     // The first contact of a file.
     qsizetype fileStart(int file) const { return m_files[size_t(file)].first; }
     // The file of a contact, null for none.

@@ -106,9 +106,10 @@ void ListFilter::followList() {
     m_fileEntries.clear();
     const ContactTable& table = m_model.table();
     if (table.fileCount() > 1) {
+        const QStringList names = distinguishingFileNames(table.filePaths());
         for (int file = 0; file < table.fileCount(); ++file) {
             // "&" would make the next letter a shortcut.
-            QString name = shownFileName(table.fileSource(file)->path);
+            QString name = names[file];
             name.replace(QLatin1Char('&'), QStringLiteral("&&"));
             auto* entry = new QAction(QStringLiteral("Nur „%1“").arg(name), m_menus.viewMenu());
             entry->setObjectName(QStringLiteral("AnsichtDatei%1").arg(file + 1));

@@ -1,6 +1,9 @@
 #include "platform/displaytext.h"
 
 #include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <algorithm>
 
 namespace tovanel {
 
@@ -68,6 +71,57 @@ QString shownFileName(const QString& path) {
 
 QString quotedFileName(const QString& path) {
     return u'„' + shownFileName(path) + u'“';
+}
+
+QStringList distinguishingFileNames(const QStringList& paths) {
+    QStringList names;
+    names.reserve(paths.size());
+    QHash<QString, QList<qsizetype>> sharing;
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        names << QFileInfo(paths[i]).fileName();
+        sharing[names.constLast()].append(i);
+    }
+    for (const QList<qsizetype>& files : std::as_const(sharing)) {
+        QSet<QString> different;
+        for (const qsizetype file : files) {
+            different.insert(QFileInfo(paths[file]).absoluteFilePath());
+        }
+        if (different.size() < 2) {
+            continue;
+        }
+        QList<QStringList> folders; // each file's folders, the nearest first
+        qsizetype deepest = 0;
+        for (const qsizetype file : files) {
+            QStringList parts = QFileInfo(paths[file]).absolutePath().split(u'/', Qt::SkipEmptyParts);
+            std::reverse(parts.begin(), parts.end());
+            deepest = std::max(deepest, parts.size());
+            folders << parts;
+        }
+        // One more folder for all of them until every different file has a name of its own; the same
+        // file twice keeps the same name.
+        for (qsizetype depth = 1; depth <= deepest; ++depth) {
+            QHash<QString, QString> pathOf;
+            bool apart = true;
+            for (qsizetype i = 0; i < files.size() && apart; ++i) {
+                const QString label = QStringList(folders[i].mid(0, depth)).join(u'/');
+                const QString path = QFileInfo(paths[files[i]]).absoluteFilePath();
+                apart = pathOf.value(label, path) == path;
+                pathOf.insert(label, path);
+            }
+            if (apart || depth == deepest) {
+                for (qsizetype i = 0; i < files.size(); ++i) {
+                    QStringList shown = folders[i].mid(0, depth);
+                    std::reverse(shown.begin(), shown.end());
+                    names[files[i]] = shown.join(u'/') + u'/' + names[files[i]];
+                }
+                break;
+            }
+        }
+    }
+    for (QString& name : names) {
+        name = displayText(std::move(name));
+    }
+    return names;
 }
 
 } // namespace tovanel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 namespace tovanel {
@@ -27,6 +28,9 @@ QString oneLine(QString text);
 QString shownFileName(const QString& path);
 // The same in German quotes: „name“.
 QString quotedFileName(const QString& path);
+// The shown names of the files at `paths`, in order: a name that two different files share gets as many
+// of its folders as tell them apart ("alt/kontakte.vcf", "neu/kontakte.vcf").
+QStringList distinguishingFileNames(const QStringList& paths);
 
 // The most characters a list cell shows, wider than any cell can be at the window's largest size.
 inline constexpr qsizetype MaxListCellChars = 1000;

@@ -83,52 +83,65 @@ void appendLines(QString& text, const QStringList& lines) {
 } // namespace
 
 QString forFiles(const QList<FileOutcome>& outcomes, const QStringList& notes) {
-    QStringList read;
-    QStringList notRead;
-    bool trouble = !notes.isEmpty();
+    QStringList paths;
     for (const FileOutcome& outcome : outcomes) {
-        const QString name = shownFileName(outcome.path);
+        paths << outcome.path;
+    }
+    const QStringList names = distinguishingFileNames(paths);
+    QStringList read;
+    QStringList withLoss;
+    QStringList notRead;
+    qsizetype filesRead = 0;
+    qsizetype contacts = 0;
+    for (qsizetype i = 0; i < outcomes.size(); ++i) {
+        const FileOutcome& outcome = outcomes[i];
+        const QString& name = names[i];
         switch (outcome.kind) {
         case FileOutcome::Kind::Read:
             read << name + QStringLiteral(": ") + contactCount(outcome.contacts);
             break;
         case FileOutcome::Kind::StrayEnd:
-            read << name + QStringLiteral(": ") + contactCount(outcome.contacts) +
-                        QStringLiteral(" (END vor BEGIN: der Rest der Datei fehlt)");
-            trouble = true;
+            withLoss << name + QStringLiteral(": ") + contactCount(outcome.contacts) +
+                            QStringLiteral(" (END vor BEGIN: der Rest der Datei fehlt)");
             break;
         case FileOutcome::Kind::NoContacts:
             notRead << name + QStringLiteral(": keine Kontakte gefunden");
-            trouble = true;
             break;
         case FileOutcome::Kind::NotRead:
             notRead << name + QStringLiteral(": ") + oneLine(outcome.reason);
-            trouble = true;
             break;
         case FileOutcome::Kind::AlreadyListed:
             notRead << name + QStringLiteral(": schon in der Liste");
-            trouble = true;
             break;
         }
+        if (outcome.kind == FileOutcome::Kind::Read || outcome.kind == FileOutcome::Kind::StrayEnd) {
+            ++filesRead;
+            contacts += outcome.contacts;
+        }
     }
-    if (!trouble) {
+    if (withLoss.isEmpty() && notRead.isEmpty() && notes.isEmpty()) {
         return {};
     }
-    QString text;
-    if (!read.isEmpty()) {
-        text += read.size() == 1 ? QStringLiteral("Eingelesen:")
-                                 : QStringLiteral("Eingelesen (%1 Dateien):").arg(germanNumber(read.size()));
-        appendLines(text, read);
-    }
-    if (!notRead.isEmpty()) {
-        text += (text.isEmpty() ? QString() : QStringLiteral("\n\n")) + QStringLiteral("Nicht eingelesen:");
-        appendLines(text, notRead);
-    }
+    // What went wrong first: among hundreds of files read, a file that lost its rest must not hide.
+    QStringList parts;
+    const auto section = [&parts](const QString& heading, const QStringList& lines) {
+        if (!lines.isEmpty()) {
+            QString text = heading;
+            appendLines(text, lines);
+            parts << text;
+        }
+    };
+    section(QStringLiteral("Nicht eingelesen:"), notRead);
+    section(QStringLiteral("Unvollständig eingelesen:"), withLoss);
     if (!notes.isEmpty()) {
-        text += text.isEmpty() ? QString() : QStringLiteral("\n");
+        QString text;
         appendLines(text, notes);
+        parts << text.mid(1);
     }
-    return text.trimmed();
+    parts << QStringLiteral("%1 von %2 Dateien eingelesen, %3.")
+                 .arg(germanNumber(filesRead), germanNumber(outcomes.size()), contactCount(contacts));
+    section(QStringLiteral("Eingelesen:"), read);
+    return parts.join(QStringLiteral("\n\n"));
 }
 
 } // namespace ImportMessages

@@ -42,8 +42,10 @@ struct FileOutcome {
     QString reason; // NotRead: why (German)
 };
 
-// The message after reading several files: which were read, with how many contacts, and which were not
-// and why, followed by `notes`. Empty when every file was read to its end and there are no notes.
+// The message after reading several files: first the files not read and why, the files read only in
+// part, and `notes`; then how many files and contacts were read; the files read last. A file name that
+// two files share comes with its folders. Empty when every file was read to its end and there are no
+// notes.
 QString forFiles(const QList<FileOutcome>& outcomes, const QStringList& notes);
 
 } // namespace ImportMessages

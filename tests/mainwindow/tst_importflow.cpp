@@ -10,6 +10,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 #include <QWidget>
 #include <memory>
@@ -323,11 +324,22 @@ void tst_ImportFlow::severalFilesMakeOneList_data() {
     QTest::newRow("two files") << QStringList{QStringLiteral("a.vcf"), QStringLiteral("drei.vcf")} << false
                                << anna + xaver << QStringLiteral("file name: a.vcf und 1 weitere")
                                << QString();
-    QTest::newRow("one not there")
-        << QStringList{QStringLiteral("a.vcf"), QStringLiteral("fehlt.vcf"), QStringLiteral("drei.vcf")}
-        << false << anna + xaver << QStringLiteral("file name: a.vcf und 1 weitere")
-        << QStringLiteral("Eingelesen (2 Dateien):\na.vcf: 2 Kontakte\ndrei.vcf: 3 Kontakte\n\n"
-                          "Nicht eingelesen:\nfehlt.vcf: ");
+    QTest::newRow("one not there") << QStringList{QStringLiteral("a.vcf"), QStringLiteral("fehlt.vcf"),
+                                                  QStringLiteral("drei.vcf")}
+                                   << false << anna + xaver
+                                   << QStringLiteral("file name: a.vcf und 1 weitere")
+                                   << QStringLiteral("Nicht eingelesen:\nfehlt.vcf: ");
+    QTest::newRow("problems first, then the count, then the files read")
+        << QStringList{QStringLiteral("a.vcf"), QStringLiteral("drei.vcf"), QStringLiteral("kaputt.vcf")}
+        << false << anna + xaver + QStringList{QStringLiteral("Vorher")}
+        << QStringLiteral("file name: a.vcf und 2 weitere")
+        << QStringLiteral("Unvollständig eingelesen:\nkaputt.vcf: 1 Kontakt (END vor BEGIN: der Rest der "
+                          "Datei fehlt)\n\n3 von 3 Dateien eingelesen, 6 Kontakte.\n\n"
+                          "Eingelesen:\na.vcf: 2 Kontakte\ndrei.vcf: 3 Kontakte");
+    QTest::newRow("one name in two folders")
+        << QStringList{QStringLiteral("alt/a.vcf"), QStringLiteral("neu/a.vcf"), QStringLiteral("fehlt.vcf")}
+        << false << anna + anna << QStringLiteral("file name: a.vcf und 1 weitere")
+        << QStringLiteral("Eingelesen:\nalt/a.vcf: 2 Kontakte\nneu/a.vcf: 2 Kontakte");
     QTest::newRow("one empty") << QStringList{QStringLiteral("a.vcf"), QStringLiteral("leer.vcf")} << false
                                << anna << QStringLiteral("file name: a.vcf")
                                << QStringLiteral("leer.vcf: keine Kontakte");
@@ -357,7 +369,12 @@ void tst_ImportFlow::severalFilesMakeOneList() {
                                               {QStringLiteral("kaputt.vcf"), StrayEndAfterOne}};
     QStringList paths;
     for (const QString& file : files) {
-        paths << (contents.contains(file) ? m_files->write(file, contents.value(file)) : m_files->path(file));
+        const QFileInfo info(file);
+        if (info.path() != u".") {
+            m_files->folder(info.path());
+        }
+        paths << (contents.contains(info.fileName()) ? m_files->write(file, contents.value(info.fileName()))
+                                                     : m_files->path(file));
     }
     m_flow->open(paths, add);
     QStringList shown;
@@ -366,6 +383,10 @@ void tst_ImportFlow::severalFilesMakeOneList() {
         QCOMPARE(m_contactList->cell(row, ContactColumn::Number), QString::number(row + 1));
     }
     QCOMPARE(shown, names);
+    // The "Datei" column tells files of one name apart as the message does.
+    if (files.constFirst().contains(u'/')) {
+        QCOMPARE(m_contactList->cell(0, ContactColumn::File), files.constFirst());
+    }
     QTEST(m_window->windowTitle(), "title");
     QCOMPARE(m_dialogs.messages.size(), message.isEmpty() ? 0 : 1);
     if (!message.isEmpty()) {

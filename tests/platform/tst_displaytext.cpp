@@ -12,7 +12,26 @@ private slots:
     void directionControlsBecomeMarks();
     void listShowsCutAndMarkedCellsButKeepsThemAsRead_data();
     void listShowsCutAndMarkedCellsButKeepsThemAsRead();
+    void filesOfOneNameAreToldApartByTheirFolders_data();
+    void filesOfOneNameAreToldApartByTheirFolders();
 };
+
+void TestDisplayText::filesOfOneNameAreToldApartByTheirFolders_data() {
+    QTest::addColumn<QStringList>("paths");
+    QTest::addColumn<QStringList>("names");
+    const auto row = [](const char* name, const char* paths, const char* names) {
+        QTest::newRow(name) << QString::fromUtf8(paths).split(u' ') << QString::fromUtf8(names).split(u' ');
+    };
+    row("names of their own", "/a/kontakte.vcf /b/alt.vcf", "kontakte.vcf alt.vcf");
+    row("one folder tells them apart", "/h/alt/k.vcf /h/neu/k.vcf /h/x.vcf", "alt/k.vcf neu/k.vcf x.vcf");
+    row("two folders needed", "/a/sich/k.vcf /b/sich/k.vcf", "a/sich/k.vcf b/sich/k.vcf");
+    row("the same file twice", "/a/k.vcf /a/k.vcf", "k.vcf k.vcf");
+}
+
+void TestDisplayText::filesOfOneNameAreToldApartByTheirFolders() {
+    QFETCH(QStringList, paths);
+    QTEST(distinguishingFileNames(paths), "names");
+}
 
 void TestDisplayText::directionControlsBecomeMarks_data() {
     QTest::addColumn<QString>("text");
