@@ -127,6 +127,7 @@ private:
     std::vector<std::unique_ptr<Contact[]>> m_chunks;
     qsizetype m_size = 0;
     struct FreeBlock {
+        size_t mappedBytes = 0; // a block mapped on its own; 0: from malloc
         void operator()(char16_t* block) const;
     };
     // Shared, so that a list with a file added holds the texts of the files it had only once.
