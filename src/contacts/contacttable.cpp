@@ -33,8 +33,8 @@ void ContactTable::FreeBlock::operator()(char16_t* block) const {
 // sanitizer only watches the heap, so its builds take the blocks from there.)
 ContactTable::Block ContactTable::allocateBlock(qsizetype characters) {
     const size_t bytes = size_t(characters) * sizeof(char16_t);
-    constexpr size_t HugePage = size_t(2) << 20;
 #if defined(__linux__) && !defined(__SANITIZE_ADDRESS__)
+    constexpr size_t HugePage = size_t(2) << 20;
     if (bytes % HugePage == 0) {
         void* mapped =
             mmap(nullptr, bytes + HugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
