@@ -9,6 +9,7 @@
 #include "contacts/telephone.h"
 
 #include <QChar>
+#include <QRandomGenerator>
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -128,10 +129,12 @@ std::uint64_t mixed(std::uint64_t h) {
 }
 
 // Of the kind and the text, four units at a time; the top bits of the result are the ones the sort uses.
-std::uint64_t hashOf(const Key& key) {
+// Each step can be undone, so without a secret start a file's author could make a million different
+// addresses share one hash and leave the finder comparing them all: `seed` is new for every run.
+std::uint64_t hashOf(const Key& key, std::uint64_t seed) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(key.units.data());
     const size_t size = size_t(key.size) * 2;
-    std::uint64_t h = (0x9E3779B97F4A7C15ull * std::uint64_t(key.kind + 1)) ^ std::uint64_t(size);
+    std::uint64_t h = seed ^ (0x9E3779B97F4A7C15ull * std::uint64_t(key.kind + 1)) ^ std::uint64_t(size);
     size_t i = 0;
     for (; i + 8 <= size; i += 8) {
         std::uint64_t word;
@@ -281,7 +284,8 @@ void prefetch(QStringView text) {
 class Finder {
 public:
     Finder(const ContactTable& table, Groups& groups, std::uint64_t hashMask)
-        : m_table(table), m_groups(groups), m_hashMask(hashMask) {}
+        : m_table(table), m_groups(groups), m_hashMask(hashMask),
+          m_seed(QRandomGenerator::system()->generate64()) {}
 
     // Joins the contacts that share a key of `cells`. `entries` is reused from sweep to sweep.
     void join(std::span<const KeyCell> cells, std::vector<std::uint64_t>& entries) {
@@ -336,7 +340,8 @@ private:
                     if (entries.capacity() == 0) {
                         entries.reserve(size_t(m_table.size()) * MostCells);
                     }
-                    entries.push_back((hashOf(m_a) & hashMask) | (std::uint64_t(contact) * m_width + c));
+                    entries.push_back((hashOf(m_a, m_seed) & hashMask) |
+                                      (std::uint64_t(contact) * m_width + c));
                 }
             }
         }
@@ -426,6 +431,7 @@ private:
     const ContactTable& m_table;
     Groups& m_groups;
     const std::uint64_t m_hashMask;
+    const std::uint64_t m_seed;
     std::span<const KeyCell> m_cells;
     size_t m_width = 1;
     std::uint64_t m_indexMask = 0;

@@ -169,8 +169,9 @@ private:
         std::array<bool, Columns.size()> bold{};
         for (size_t i = 0; i < Columns.size(); ++i) {
             const Field field = Columns[i].field;
-            // One line per contact: a note's or name's line breaks would run into the next row.
-            texts[i] = oneLine(m_request.list.table.text(contact, field).toString());
+            // One line per contact: a note's or name's line breaks would run into the next row. Cut first
+            // as the list cuts it: laying out a value of megabytes only to elide it would take minutes.
+            texts[i] = oneLine(cellText(m_request.list.table.text(contact, field)));
             bold[i] = m_request.list.table.isBold(contact, field);
         }
         paintCells(texts, bold, top);
