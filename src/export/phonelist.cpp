@@ -12,7 +12,7 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QRegularExpression>
+#include <algorithm>
 #include <array>
 
 namespace tovanel {
@@ -41,10 +41,11 @@ bool isPhone(Field field) {
 
 // The letter a name is filed under: "Ä" and "À" with "A", anything not a letter under "#".
 QChar initialOf(QStringView name) {
-    const qsizetype start = name.indexOf(QRegularExpression(QStringLiteral("\\S")));
-    if (start < 0) {
+    const auto first = std::find_if(name.begin(), name.end(), [](QChar c) { return !c.isSpace(); });
+    if (first == name.end()) {
         return u'#';
     }
+    const qsizetype start = first - name.begin();
     const QString letter = name.mid(start, 1).toString().normalized(QString::NormalizationForm_D);
     const QChar base = letter.at(0).toUpper();
     return base.isLetter() ? base : QChar(u'#');
@@ -89,13 +90,14 @@ public:
         return pages;
     }
 
-    bool paint(QPagedPaintDevice& device) {
+    bool paint(QPagedPaintDevice& device, int mostPages) {
         const int pages = pageCount();
         const QString date =
             QLocale(QLocale::German).toString(QDate::currentDate(), QStringLiteral("dd.MM.yyyy"));
         int row = 0;
         QChar initial;
-        for (int page = 1; page <= pages; ++page) {
+        const int painted = mostPages > 0 ? std::min(pages, mostPages) : pages;
+        for (int page = 1; page <= painted; ++page) {
             if (m_request.progress && !m_request.progress(row, m_request.list.rows())) {
                 return false;
             }
@@ -218,9 +220,14 @@ private:
 
 } // namespace
 
-bool paintPhoneList(const ExportRequest& request, QPainter& painter, QPagedPaintDevice& device) {
+bool paintPhoneList(const ExportRequest& request, QPainter& painter, QPagedPaintDevice& device,
+                    int mostPages) {
     Layout layout(request, painter);
-    return layout.paint(device);
+    return layout.paint(device, mostPages);
+}
+
+int phoneListPages(const ExportRequest& request, QPainter& painter) {
+    return Layout(request, painter).pageCount();
 }
 
 QPageLayout phoneListPageLayout() {

@@ -6,6 +6,7 @@
 #include "mainwindow/importflow.h"
 #include "platform/dialogs.h"
 #include "platform/displaytext.h"
+#include "platform/germantext.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -13,6 +14,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
@@ -127,6 +129,11 @@ void ListOutput::exportToFile() const {
     }
 }
 
+namespace {
+// Enough to see how the list will look; the rest is printed the same way.
+constexpr int PreviewPages = 20;
+} // namespace
+
 void ListOutput::print() const {
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageLayout(phoneListPageLayout());
@@ -134,14 +141,28 @@ void ListOutput::print() const {
     QPrintPreviewDialog preview(&printer, window);
     preview.setObjectName(QStringLiteral("PrintPreview"));
     new PrintKeys(preview);
-    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [this](QPrinter* target) {
-        Progress progress(window, QStringLiteral("Seiten werden aufgebaut …"), progressDelayMs);
-        QPainter painter(target);
-        if (!paintPhoneList(request(progress.callback()), painter, *target)) {
-            // Pages laid out so far would be printed as if they were the list.
-            target->abort();
-        }
-    });
+    QObject::connect(
+        &preview, &QPrintPreviewDialog::paintRequested, &preview, [this, &preview](QPrinter* target) {
+            Progress progress(window, QStringLiteral("Seiten werden aufgebaut …"), progressDelayMs);
+            QPainter painter(target);
+            // The preview keeps every page it is given as a picture: a million contacts would be 18,000 pages
+            // and more than a gigabyte. It shows the first pages; printing lays out all of them, one at a
+            // time.
+            const bool previewing =
+                painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Picture;
+            const ExportRequest list = request(progress.callback());
+            if (previewing) {
+                const int pages = phoneListPages(list, painter);
+                preview.setWindowTitle(pages > PreviewPages
+                                           ? QStringLiteral("Druckvorschau: die ersten %1 von %2 Seiten")
+                                                 .arg(germanNumber(PreviewPages), germanNumber(pages))
+                                           : QStringLiteral("Druckvorschau"));
+            }
+            if (!paintPhoneList(list, painter, *target, previewing ? PreviewPages : 0)) {
+                // Pages laid out so far would be printed as if they were the list.
+                target->abort();
+            }
+        });
     preview.exec();
 }
 
