@@ -359,8 +359,8 @@ ExportResult writeXlsx(const ExportRequest& request, QIODevice& out, const QStri
     if (!workbookFile.open()) {
         return failed(failureText(path, writeErrorReason(workbookFile.errorString())));
     }
-    workbookFile.setAutoRemove(false);
-    QFile::remove(workbookFile.fileName());
+    // Where the name cannot be taken away, the file is removed by its name when the export ends.
+    workbookFile.setAutoRemove(!QFile::remove(workbookFile.fileName()));
     const QByteArray workbookName = "/proc/self/fd/" + QByteArray::number(workbookFile.handle());
     QByteArray temporaryFolder = nativeFileName(folder);
     lxw_workbook_options options = {};
