@@ -344,7 +344,8 @@ void tst_ContactExport::csvKeepsSpreadsheetsFromRunningCells() {
 
 void tst_ContactExport::aFileIsWrittenWholeOrNotAtAll_data() {
     QTest::addColumn<ExportFormat>("format");
-    // "source", "link to source", "missing folder", "folder", "fifo", "link to fifo", or a name
+    // "source", "link to source", "missing folder", "folder", "fifo", "link to fifo", "link to device", or
+    // a name
     QTest::addColumn<QString>("target");
     QTest::addColumn<bool>("cancel");
     QTest::addColumn<QString>("error"); // how the message's second line begins; empty: cancelled
@@ -367,6 +368,8 @@ void tst_ContactExport::aFileIsWrittenWholeOrNotAtAll_data() {
                           << QStringLiteral("Dort steht keine gewöhnliche Datei");
     QTest::newRow("link to fifo") << ExportFormat::Vcard << QStringLiteral("link to fifo") << false
                                   << QStringLiteral("Dort steht keine gewöhnliche Datei");
+    QTest::newRow("link to a device") << ExportFormat::Pdf << QStringLiteral("link to device") << false
+                                      << QStringLiteral("Dort steht keine gewöhnliche Datei");
 }
 
 void tst_ContactExport::aFileIsWrittenWholeOrNotAtAll() {
@@ -384,6 +387,7 @@ void tst_ContactExport::aFileIsWrittenWholeOrNotAtAll() {
     files.folder(QStringLiteral("folder"));
     QVERIFY(mkfifo(QFile::encodeName(files.path(QStringLiteral("fifo"))).constData(), 0600) == 0);
     QVERIFY(QFile::link(files.path(QStringLiteral("fifo")), files.path(QStringLiteral("link to fifo"))));
+    QVERIFY(QFile::link(QStringLiteral("/dev/null"), files.path(QStringLiteral("link to device"))));
     const auto entries = [&files] {
         return QDir(files.path(QString())).entryList(QDir::AllEntries | QDir::System | QDir::Hidden);
     };
