@@ -13,7 +13,7 @@ namespace tovanel {
 
 namespace {
 
-// Each line of an error as a command-line program writes it: "tovanel: …".
+// Each line of a message as a command-line program writes it: "tovanel: …".
 QString commandLineError(const QString& message) {
     QStringList lines = message.split(QLatin1Char('\n'));
     for (QString& line : lines) {
@@ -24,18 +24,19 @@ QString commandLineError(const QString& message) {
 
 } // namespace
 
-QString exportVcardFile(const QString& vcardPath, const QString& outputPath) {
+CommandLineExport exportVcardFile(const QString& vcardPath, const QString& outputPath) {
     const std::optional<ExportFormat> format = exportFormatOf(outputPath);
     if (!format) {
-        return QStringLiteral("tovanel: %1 hat keine bekannte Endung (.xlsx, .csv, .vcf oder .pdf)")
-            .arg(quotedFileName(outputPath));
+        return {.message =
+                    QStringLiteral("tovanel: %1 hat keine bekannte Endung (.xlsx, .csv, .vcf oder .pdf)")
+                        .arg(quotedFileName(outputPath))};
     }
     const VcardReadResult read = readVcardFile(vcardPath);
     // A file the window would open only with a warning is not exported half, and one without a contact
     // gives no file with nothing but headings.
     if (const QStringList messages = ImportMessages::forResult(read, vcardPath);
         read.status != VcardReadResult::Status::ReadToEnd || !messages.isEmpty()) {
-        return commandLineError(messages.join(QLatin1Char('\n')));
+        return {.message = commandLineError(messages.join(QLatin1Char('\n')))};
     }
     const ContactTable& table = *read.table;
     std::vector<std::uint32_t> fileOrder(size_t(table.size()));
@@ -45,7 +46,11 @@ QString exportVcardFile(const QString& vcardPath, const QString& outputPath) {
         .title = listName(table),
     };
     const ExportResult result = exportContacts(request, outputPath, *format);
-    return result.status == ExportResult::Status::Written ? QString() : commandLineError(result.error);
+    if (result.status != ExportResult::Status::Written) {
+        return {.message = commandLineError(result.error)};
+    }
+    return {.written = true,
+            .message = result.notice.isEmpty() ? QString() : commandLineError(result.notice)};
 }
 
 } // namespace tovanel

@@ -8,6 +8,7 @@
 #include <QByteArrayList>
 #include <QGuiApplication>
 #include <QTranslator>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -26,12 +27,11 @@ int exportWithoutWindow(const App::CommandLine& line, char* argv[]) {
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     int qtArgc = line.qtArguments;
     const QGuiApplication application(qtArgc, argv);
-    const QString error = exportVcardFile(line.documents.constFirst(), line.exportPath);
-    if (!error.isEmpty()) {
-        std::fputs((error + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
-        return 1;
+    const CommandLineExport done = exportVcardFile(line.documents.constFirst(), line.exportPath);
+    if (!done.message.isEmpty()) {
+        std::fputs((done.message + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
     }
-    return 0;
+    return done.written ? 0 : 1;
 }
 
 // The exit code of a command line that opens no window, or nothing for one that does.
@@ -110,6 +110,9 @@ int main(int argc, char* argv[]) {
     for (int i = 0; i < argc; ++i) {
         arguments << QByteArray(argv[i]);
     }
+    // A file size limit (ulimit -f) would otherwise kill the program in the middle of an export, leaving
+    // the save file's temporary file; ignored, the write fails and the export says why.
+    std::signal(SIGXFSZ, SIG_IGN);
     const App::CommandLine line = App::parseCommandLine(arguments);
     if (const std::optional<int> exitCode = answerWithoutWindow(line, argv)) {
         return *exitCode;

@@ -16,9 +16,11 @@
 #include <QTemporaryFile>
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <locale.h>
 #include <memory>
+#include <sys/stat.h>
 #include <xlsxwriter.h>
 
 namespace tovanel {
@@ -37,6 +39,24 @@ QString failureText(const QString& path, const QString& reason) {
 // Qt hands the system's error text through; the user reads German.
 QString writeErrorReason(const QString& deviceError) {
     return deviceErrorReason(deviceError, {}, FileAccess::Write);
+}
+
+// A write fell short, and nothing said why.
+QString notAllTaken() {
+    return QStringLiteral("Der Datenträger hat nicht alle Daten angenommen.");
+}
+
+// Why `out` stopped taking bytes. A device that takes fewer bytes than it was given may say nothing about
+// why (Qt's own "Unknown error" then), and a short count is a failure all the same.
+QString writeFailureReason(const QIODevice& out) {
+    const QString error = out.errorString();
+    const auto* file = qobject_cast<const QFileDevice*>(&out);
+    if (file == nullptr || file->error() != QFileDevice::NoError) {
+        if (QString reason = writeErrorReason(error); reason != error) {
+            return reason;
+        }
+    }
+    return notAllTaken();
 }
 
 ExportResult failed(const QString& error) {
@@ -77,6 +97,17 @@ bool isSourceFile(const QString& path, const ContactTable& table) {
     return false;
 }
 
+// The file the contact's card is read from, for a message about it.
+QString sourcePathOf(const ContactTable& table, qsizetype contact) {
+    const int file = table.fileOf(contact);
+    const auto& source = file >= 0 ? table.fileSource(file) : nullptr;
+    return source ? source->path : QString();
+}
+
+bool isDroppedFromCell(char16_t c) {
+    return (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE || c == 0xFFFF;
+}
+
 // Only digits, blanks and + - / ( ) . : a number, not a formula a card's author could have written.
 bool isPlainNumber(QStringView text) {
     return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); }) &&
@@ -84,7 +115,8 @@ bool isPlainNumber(QStringView text) {
                        [](QChar c) { return c.isDigit() || QStringView(u" +-/().").contains(c); });
 }
 
-void appendCsvCell(QString& line, QStringView text, Field field) {
+void appendCsvCell(QString& line, QStringView text, Field field, QString& scratch) {
+    text = spreadsheetText(text, scratch);
     const bool number =
         (isTelephone(field) || field == Field::HomePostalCode || field == Field::WorkPostalCode) &&
         isPlainNumber(text);
@@ -118,30 +150,51 @@ void appendCsvCell(QString& line, QStringView text, Field field) {
     line += u'"';
 }
 
-ExportResult commit(QSaveFile& file, const QString& path) {
-    if (!file.commit()) {
-        return failed(failureText(path, writeErrorReason(file.errorString())));
+// A file that takes part of a piece says why it stopped (a full disk, a size limit) only when it is given
+// the rest, so the rest is offered until it takes nothing more.
+bool writeAll(QIODevice& out, QByteArrayView bytes) {
+    for (qint64 done = 0; done < bytes.size();) {
+        const qint64 written = out.write(bytes.data() + done, bytes.size() - done);
+        if (written <= 0) {
+            return false;
+        }
+        done += written;
     }
-    return {};
+    return true;
 }
 
-bool writeAll(QSaveFile& file, QByteArray& buffer) {
-    const bool ok = file.write(buffer) == buffer.size();
+bool writeAll(QIODevice& out, QByteArray& buffer) {
+    const bool ok = writeAll(out, QByteArrayView(buffer));
     buffer.clear();
     return ok;
 }
 
-ExportResult writeCsv(const ExportRequest& request, QSaveFile& file, const QString& path) {
+// Buffered bytes reach the disk here; a full disk may say so only now.
+bool flushed(QIODevice& out) {
+    auto* file = qobject_cast<QFileDevice*>(&out);
+    return file == nullptr || file->flush();
+}
+
+// The rest of the buffer and the device's own buffer written out, or why not.
+ExportResult finish(QIODevice& out, QByteArray& buffer, const QString& path) {
+    if (!writeAll(out, buffer) || !flushed(out)) {
+        return failed(failureText(path, writeFailureReason(out)));
+    }
+    return {};
+}
+
+ExportResult writeCsv(const ExportRequest& request, QIODevice& out, const QString& path) {
     const ContactList& list = request.list;
     const Progress progress(request);
     QByteArray buffer("\xEF\xBB\xBF");
     QString line;
+    QString scratch;
     const QStringList headings = exportHeadings();
     for (int i = 0; i < FieldCount; ++i) {
         if (i > 0) {
             line += u';';
         }
-        appendCsvCell(line, headings.at(i), Field(i));
+        appendCsvCell(line, headings.at(i), Field(i), scratch);
     }
     line += u"\r\n";
     buffer += line.toUtf8();
@@ -155,22 +208,21 @@ ExportResult writeCsv(const ExportRequest& request, QSaveFile& file, const QStri
             if (i > 0) {
                 line += u';';
             }
-            appendCsvCell(line, list.table.text(contact, Field(i)), Field(i));
+            appendCsvCell(line, list.table.text(contact, Field(i)), Field(i), scratch);
         }
         line += u"\r\n";
         buffer += line.toUtf8();
-        if (buffer.size() >= FlushBytes && !writeAll(file, buffer)) {
-            break;
+        if (buffer.size() >= FlushBytes && !writeAll(out, buffer)) {
+            return failed(failureText(path, writeFailureReason(out)));
         }
     }
-    writeAll(file, buffer);
-    return commit(file, path);
+    return finish(out, buffer, path);
 }
 
 // The cards of every listed contact, each from its "BEGIN" line on, read out of its own file. A UTF-16
 // file's cards are converted to UTF-8 as the source view reads them, so the output is one encoding
 // throughout.
-ExportResult writeVcards(const ExportRequest& request, QSaveFile& file, const QString& path) {
+ExportResult writeVcards(const ExportRequest& request, QIODevice& out, const QString& path) {
     const ContactList& list = request.list;
     const Progress progress(request);
     CardBytesReader reader;
@@ -182,20 +234,25 @@ ExportResult writeVcards(const ExportRequest& request, QSaveFile& file, const QS
         const qsizetype contact = list.contactAt(row);
         CardSourceText card = reader.card(list.table, contact);
         if (!card.ok) {
-            return failed(
-                failureText(path, card.tooLarge ? ImportMessages::cardTooLarge(card.size) : card.error));
+            // The message is about the file the card could not be read from, when there is one.
+            const QString reason = card.tooLarge ? ImportMessages::cardTooLarge(card.size) : card.error;
+            const QString source = sourcePathOf(list.table, contact);
+            if (source.isEmpty()) {
+                return failed(failureText(path, reason));
+            }
+            return failed(QStringLiteral("%1 konnte nicht gelesen werden; %2 wurde nicht geschrieben.\n%3")
+                              .arg(quotedFileName(source), quotedFileName(path), reason));
         }
         buffer += card.bytes;
         // A file's last card may lack its line break; the card after it would run into it.
         if (!card.bytes.isEmpty() && !card.bytes.endsWith('\n') && !card.bytes.endsWith('\r')) {
             buffer += "\r\n";
         }
-        if (buffer.size() >= FlushBytes && !writeAll(file, buffer)) {
-            break;
+        if (buffer.size() >= FlushBytes && !writeAll(out, buffer)) {
+            return failed(failureText(path, writeFailureReason(out)));
         }
     }
-    writeAll(file, buffer);
-    return commit(file, path);
+    return finish(out, buffer, path);
 }
 
 // libxlsxwriter writes its numbers (column widths, page margins) with printf, which follows the C
@@ -228,9 +285,67 @@ private:
     locale_t m_previous = locale_t(nullptr);
 };
 
-// libxlsxwriter writes to a file name of its own choosing; the finished workbook is then copied into the
-// save file, so the target still appears whole or not at all.
-ExportResult writeXlsx(const ExportRequest& request, QSaveFile& file, const QString& path) {
+// QPdfWriter writes on its own, in small pieces, and does not look at what the device took; this device
+// in between gathers the pieces, hands them on checked, and takes nothing more after a write fell short.
+class CheckedWrites final : public QIODevice {
+public:
+    explicit CheckedWrites(QIODevice& out) : m_out(out) { open(QIODevice::WriteOnly); }
+    // Whether everything written reached `out`, the last pieces handed on now.
+    bool finish() { return !m_failed && writeAll(m_out, m_buffer); }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override {
+        m_buffer.append(data, size);
+        if (!m_failed && m_buffer.size() >= FlushBytes) {
+            m_failed = !writeAll(m_out, m_buffer);
+        }
+        return m_failed ? -1 : size;
+    }
+
+private:
+    QIODevice& m_out;
+    QByteArray m_buffer;
+    bool m_failed = false;
+};
+
+// libxlsxwriter's own failures in German. A file operation leaves the system's reason in errno; the
+// library's other codes have only English texts, so its number is told instead.
+QString xlsxFailureReason(lxw_error error, int systemError) {
+    if (error == LXW_ERROR_MEMORY_MALLOC_FAILED || systemError == ENOMEM) {
+        return outOfMemory();
+    }
+    if (systemError != 0) {
+        return systemErrorReason(systemError, {}, FileAccess::Write);
+    }
+    if (error == LXW_ERROR_CREATING_TMPFILE) {
+        return notAllTaken();
+    }
+    return QStringLiteral("Die Excel-Tabelle ließ sich nicht zusammensetzen (Fehler %1).").arg(int(error));
+}
+
+// The folder the target lands in: beside a link's file, where the save file writes too.
+QString targetFolder(const QString& path) {
+    const QFileInfo target(path);
+    const QString file = target.isSymLink() ? target.symLinkTarget() : target.absoluteFilePath();
+    return QFileInfo(file).absolutePath();
+}
+
+// A cell holds at most this many characters; a longer text is cut, never inside a surrogate pair.
+constexpr qsizetype MaxXlsxCell = 32767;
+
+QString shortenedCellsNotice(const QString& path, qint64 cells) {
+    const QString shortened = cells == 1 ? QStringLiteral("wurde 1 Zelle")
+                                         : QStringLiteral("wurden %1 Zellen").arg(germanNumber(cells));
+    return QStringLiteral("In %1 %2 gekürzt: Eine Excel-Zelle fasst höchstens 32.767 Zeichen.")
+        .arg(quotedFileName(path), shortened);
+}
+
+// libxlsxwriter writes to a file name and keeps the sheet's rows in temporary files until it closes. All
+// of them lie in the target's folder, so a full disk is the target's disk, and each loses its name as
+// soon as it is open: an export that is killed leaves nothing behind. The finished workbook is then
+// copied into `out`, so the target still appears whole or not at all.
+ExportResult writeXlsx(const ExportRequest& request, QIODevice& out, const QString& path) {
     const CNumbersOnThisThread cNumbers;
     const ContactList& list = request.list;
     // The heading takes the first of the format's 1,048,576 rows.
@@ -239,84 +354,124 @@ ExportResult writeXlsx(const ExportRequest& request, QSaveFile& file, const QStr
         return failed(
             failureText(path, QStringLiteral("Eine Excel-Tabelle fasst höchstens 1.048.575 Kontakte.")));
     }
-    QTemporaryFile workbookFile(QDir::tempPath() + QStringLiteral("/tovanel-XXXXXX.xlsx"));
+    const QString folder = targetFolder(path);
+    QTemporaryFile workbookFile(folder + QStringLiteral("/.tovanel-XXXXXX.xlsx"));
     if (!workbookFile.open()) {
         return failed(failureText(path, writeErrorReason(workbookFile.errorString())));
     }
-    workbookFile.close();
-    const QByteArray workbookName = QFile::encodeName(workbookFile.fileName());
+    // Where the name cannot be taken away, the file is removed by its name when the export ends.
+    workbookFile.setAutoRemove(!QFile::remove(workbookFile.fileName()));
+    const QByteArray workbookName = "/proc/self/fd/" + QByteArray::number(workbookFile.handle());
+    QByteArray temporaryFolder = nativeFileName(folder);
     lxw_workbook_options options = {};
     // Rows go to disk as they are written: a million contacts would otherwise be held a second time.
     options.constant_memory = LXW_TRUE;
     options.use_zip64 = LXW_TRUE;
+    options.tmpdir = temporaryFolder.data();
+    errno = 0;
     lxw_workbook* workbook = workbook_new_opt(workbookName.constData(), &options);
     if (!workbook) {
-        return failed(failureText(path, outOfMemory()));
+        return failed(failureText(path, xlsxFailureReason(LXW_ERROR_MEMORY_MALLOC_FAILED, errno)));
     }
+    std::unique_ptr<lxw_workbook, void (*)(lxw_workbook*)> owner(workbook, lxw_workbook_free);
+    // The library's calls that write a file set errno; the others check their arguments only.
+    const auto fail = [&path](lxw_error error, int systemError = 0) {
+        return failed(failureText(path, xlsxFailureReason(error, systemError)));
+    };
     lxw_worksheet* sheet = workbook_add_worksheet(workbook, "Kontakte");
     // The columns' format: what a user types into them stays text too, so "0171 …" keeps its 0. Cells
     // without a format of their own take it.
     lxw_format* text = workbook_add_format(workbook);
-    format_set_num_format(text, "@");
     lxw_format* boldText = workbook_add_format(workbook);
+    // Without its sheet's temporary file the library writes no rows and says nothing.
+    if (!sheet || !text || !boldText || !sheet->optimize_tmpfile) {
+        return fail(LXW_ERROR_CREATING_TMPFILE, errno);
+    }
+    format_set_num_format(text, "@");
     format_set_bold(boldText);
     format_set_num_format(boldText, "@");
     worksheet_freeze_panes(sheet, 1, 0);
     static constexpr std::array<double, FieldCount> widths = {28, 24, 18, 18, 18, 30, 26,
                                                               8,  18, 26, 8,  18, 40};
     for (int i = 0; i < FieldCount; ++i) {
-        worksheet_set_column(sheet, lxw_col_t(i), lxw_col_t(i), widths[size_t(i)], text);
+        if (const lxw_error error =
+                worksheet_set_column(sheet, lxw_col_t(i), lxw_col_t(i), widths[size_t(i)], text)) {
+            return fail(error);
+        }
     }
     const QStringList headings = exportHeadings();
     for (int i = 0; i < FieldCount; ++i) {
-        worksheet_write_string(sheet, 0, lxw_col_t(i), headings.at(i).toUtf8().constData(), boldText);
+        if (const lxw_error error = worksheet_write_string(sheet, 0, lxw_col_t(i),
+                                                           headings.at(i).toUtf8().constData(), boldText)) {
+            return fail(error);
+        }
     }
     const Progress progress(request);
     QByteArray utf8;
+    QString scratch;
+    qint64 shortened = 0;
     for (int row = 0; row < list.rows(); ++row) {
         if (!progress.at(row)) {
-            lxw_workbook_free(workbook);
             return cancelled();
         }
         const qsizetype contact = list.contactAt(row);
         for (int i = 0; i < FieldCount; ++i) {
             const Field field = Field(i);
-            QStringView value = list.table.text(contact, field);
+            // The text goes to the library as a C string: a NUL would end it there.
+            QStringView value = spreadsheetText(list.table.text(contact, field), scratch);
             if (value.isEmpty()) {
                 continue;
             }
-            // A cell holds at most 32,767 characters.
-            constexpr qsizetype MaxCell = 32767;
-            if (value.size() > MaxCell) {
-                value = value.first(value.at(MaxCell - 1).isHighSurrogate() ? MaxCell - 1 : MaxCell);
+            if (value.size() > MaxXlsxCell) {
+                value =
+                    value.first(value.at(MaxXlsxCell - 1).isHighSurrogate() ? MaxXlsxCell - 1 : MaxXlsxCell);
+                ++shortened;
             }
             utf8 = value.toUtf8();
             const bool favourite = isTelephone(field) && list.table.isBold(contact, field);
-            worksheet_write_string(sheet, lxw_row_t(row + 1), lxw_col_t(i), utf8.constData(),
-                                   favourite ? boldText : nullptr);
+            if (const lxw_error error =
+                    worksheet_write_string(sheet, lxw_row_t(row + 1), lxw_col_t(i), utf8.constData(),
+                                           favourite ? boldText : nullptr)) {
+                return fail(error);
+            }
+        }
+        // The library writes the rows to its temporary file unchecked; a full disk shows only in the stream.
+        if (row % ProgressStep == 0 && std::ferror(sheet->optimize_tmpfile)) {
+            return fail(LXW_ERROR_CREATING_TMPFILE, errno);
         }
     }
-    const lxw_error error = workbook_close(workbook);
-    if (error != LXW_NO_ERROR) {
-        const QString reason = error == LXW_ERROR_MEMORY_MALLOC_FAILED
-                                   ? outOfMemory()
-                                   : systemErrorReason(errno, {}, FileAccess::Write);
-        return failed(failureText(path, reason));
+    // errno is kept from the write that failed (these checks reset it nowhere).
+    if (std::fflush(sheet->optimize_tmpfile) != 0 || std::ferror(sheet->optimize_tmpfile)) {
+        return fail(LXW_ERROR_CREATING_TMPFILE, errno);
     }
-    QFile workbookBytes(workbookFile.fileName());
-    if (!workbookBytes.open(QIODevice::ReadOnly)) {
-        return failed(failureText(path, writeErrorReason(workbookBytes.errorString())));
+    errno = 0;
+    const lxw_error closed = workbook_close(workbook);
+    // workbook_close frees the workbook whatever it returns.
+    owner.release();
+    if (closed != LXW_NO_ERROR) {
+        return fail(closed, errno);
     }
-    while (!workbookBytes.atEnd()) {
-        const QByteArray piece = workbookBytes.read(FlushBytes);
-        if (piece.isEmpty() || file.write(piece) != piece.size()) {
-            break;
+    if (!workbookFile.seek(0)) {
+        return failed(failureText(path, writeErrorReason(workbookFile.errorString())));
+    }
+    const qint64 size = workbookFile.size();
+    qint64 copied = 0;
+    for (QByteArray piece; !(piece = workbookFile.read(FlushBytes)).isEmpty(); copied += piece.size()) {
+        if (!writeAll(out, QByteArrayView(piece))) {
+            return failed(failureText(path, writeFailureReason(out)));
         }
     }
-    if (workbookBytes.error() != QFileDevice::NoError) {
-        return failed(failureText(path, writeErrorReason(workbookBytes.errorString())));
+    if (workbookFile.error() != QFileDevice::NoError || copied != size) {
+        return failed(failureText(path, writeErrorReason(workbookFile.errorString())));
     }
-    return commit(file, path);
+    if (!flushed(out)) {
+        return failed(failureText(path, writeFailureReason(out)));
+    }
+    ExportResult written;
+    if (shortened > 0) {
+        written.notice = shortenedCellsNotice(path, shortened);
+    }
+    return written;
 }
 
 } // namespace
@@ -356,10 +511,74 @@ QStringList exportHeadings() {
     return headings;
 }
 
+QStringView spreadsheetText(QStringView text, QString& scratch) {
+    const auto dropped = [](qsizetype at, QStringView in) {
+        const QChar c = in.at(at);
+        if (c.isHighSurrogate()) {
+            return at + 1 >= in.size() || !in.at(at + 1).isLowSurrogate();
+        }
+        if (c.isLowSurrogate()) {
+            return at == 0 || !in.at(at - 1).isHighSurrogate();
+        }
+        return isDroppedFromCell(c.unicode());
+    };
+    qsizetype first = 0;
+    while (first < text.size() && !dropped(first, text)) {
+        ++first;
+    }
+    if (first == text.size()) {
+        return text;
+    }
+    scratch.clear();
+    scratch.reserve(text.size());
+    scratch += text.first(first);
+    for (qsizetype at = first + 1; at < text.size(); ++at) {
+        if (!dropped(at, text)) {
+            scratch += text.at(at);
+        }
+    }
+    return scratch;
+}
+
 QString exportRefusal(const ContactTable& table, const QString& path) {
     if (isSourceFile(path, table)) {
         return failureText(path,
                            QStringLiteral("Das ist die geöffnete Datei; sie wird nicht überschrieben."));
+    }
+    // What is there already is replaced by the export, and only a file may be: a pipe, a device or a
+    // socket would be swapped for a file (or, written into, hang the export), a folder cannot be. A link
+    // counts as what it points to.
+    struct stat status = {};
+    if (::stat(nativeFileName(path).constData(), &status) == 0 && !S_ISREG(status.st_mode)) {
+        return failureText(path, S_ISDIR(status.st_mode)
+                                     ? systemErrorReason(EISDIR)
+                                     : QStringLiteral("Dort steht keine gewöhnliche Datei, sondern ein "
+                                                      "Gerät, eine Pipe oder ein Socket."));
+    }
+    return {};
+}
+
+ExportResult writeContacts(const ExportRequest& request, QIODevice& out, const QString& path,
+                           ExportFormat format) {
+    try {
+        switch (format) {
+        case ExportFormat::Csv:
+            return writeCsv(request, out, path);
+        case ExportFormat::Vcard:
+            return writeVcards(request, out, path);
+        case ExportFormat::Xlsx:
+            return writeXlsx(request, out, path);
+        case ExportFormat::Pdf: {
+            CheckedWrites checked(out);
+            const bool painted = writePhoneList(request, checked);
+            if (!checked.finish() || !flushed(out)) {
+                return failed(failureText(path, writeFailureReason(out)));
+            }
+            return painted ? ExportResult{} : cancelled();
+        }
+        }
+    } catch (const std::bad_alloc&) {
+        return failed(failureText(path, outOfMemory()));
     }
     return {};
 }
@@ -372,28 +591,23 @@ ExportResult exportContacts(const ExportRequest& request, const QString& path, E
     }
     try {
         QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly)) {
+        // Unbuffered: a piece the disk takes only in part is seen at once, and the system's reason with it.
+        // The writers hand over large pieces of their own.
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
             return failed(failureText(path, writeErrorReason(file.errorString())));
         }
-        switch (format) {
-        case ExportFormat::Csv:
-            return writeCsv(request, file, path);
-        case ExportFormat::Vcard:
-            return writeVcards(request, file, path);
-        case ExportFormat::Xlsx:
-            return writeXlsx(request, file, path);
-        case ExportFormat::Pdf:
-            if (!writePhoneList(request, file)) {
-                return file.error() == QFileDevice::NoError
-                           ? cancelled()
-                           : failed(failureText(path, writeErrorReason(file.errorString())));
-            }
-            return commit(file, path);
+        ExportResult result = writeContacts(request, file, path, format);
+        if (result.status != ExportResult::Status::Written) {
+            file.cancelWriting();
+            return result;
         }
+        if (!file.commit()) {
+            return failed(failureText(path, writeFailureReason(file)));
+        }
+        return result;
     } catch (const std::bad_alloc&) {
         return failed(failureText(path, outOfMemory()));
     }
-    return {};
 }
 
 } // namespace tovanel

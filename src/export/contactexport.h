@@ -5,8 +5,11 @@
 
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 #include <functional>
 #include <optional>
+
+class QIODevice;
 
 namespace tovanel {
 
@@ -38,14 +41,29 @@ struct ExportResult {
     Status status = Status::Written;
     // Failed: German, for the user.
     QString error;
+    // Written: what the user should still know about the file (German), such as cells that were shortened;
+    // empty when there is nothing.
+    QString notice = {};
 };
 
 // Why the list must not be written to `path` (German, for a message): it is a file the list was read
-// from. Empty when it may be.
+// from, or something other than a regular file (a folder, a pipe, a device, a socket), which an export
+// would replace or hang on. Empty when it may be.
 QString exportRefusal(const ContactTable& table, const QString& path);
 
 // Writes the list to `path` in `format`. The file appears whole or not at all: a cancelled or failed export
 // leaves whatever was there before, and no partial file.
 ExportResult exportContacts(const ExportRequest& request, const QString& path, ExportFormat format);
+
+// The writing itself, onto `out` (open for writing), which the caller commits or discards by the result:
+// every write is checked, and one the device takes only in part fails the export. `path` names the target
+// in messages; the XLSX's temporary files are made in its folder.
+ExportResult writeContacts(const ExportRequest& request, QIODevice& out, const QString& path,
+                           ExportFormat format);
+
+// A cell's text without what a spreadsheet cannot hold or drops unseen: control characters but tab and line
+// breaks (a leading NUL would hide a formula from the guard), lone surrogates, U+FFFE and U+FFFF. Gives
+// `text` itself when nothing is dropped, else a view of `scratch`.
+QStringView spreadsheetText(QStringView text, QString& scratch);
 
 } // namespace tovanel

@@ -122,10 +122,17 @@ void ListOutput::exportToFile() const {
         return;
     }
     const ExportFormat format = *exportFormatOf(path);
-    Progress progress(window, QStringLiteral("Schreibe Kontakte …"), progressDelayMs);
-    const ExportResult result = exportContacts(request(progress.callback()), path, format);
+    ExportResult result;
+    {
+        // The progress box is application-modal: left open, it would stand over the message and take
+        // its keys.
+        Progress progress(window, QStringLiteral("Schreibe Kontakte …"), progressDelayMs);
+        result = exportContacts(request(progress.callback()), path, format);
+    }
     if (result.status == ExportResult::Status::Failed) {
         dialogs.message(result.error);
+    } else if (result.status == ExportResult::Status::Written && !result.notice.isEmpty()) {
+        dialogs.message(result.notice);
     }
 }
 

@@ -11,6 +11,9 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <QXmlStreamReader>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
 
 using namespace tovanel;
 
@@ -142,6 +145,39 @@ Sheet readSheet(const QByteArray& xml) {
     return sheet;
 }
 
+// A disk that fills up: it takes `room` bytes; a write after that gets in only what still fits, and one
+// with no room left fails with `error` (a system's text), or takes nothing and says nothing.
+class FullDisk final : public QIODevice {
+public:
+    FullDisk(qint64 room, QString error) : m_room(room), m_error(std::move(error)) { open(WriteOnly); }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char*, qint64 size) override {
+        if (m_written >= m_room && !m_error.isEmpty()) {
+            setErrorString(m_error);
+            return -1;
+        }
+        const qint64 taken = std::min(size, m_room - m_written);
+        m_written += taken;
+        return taken;
+    }
+
+private:
+    qint64 m_room;
+    QString m_error;
+    qint64 m_written = 0;
+};
+
+// The cells of the contact's sheet row written by an XLSX export of `card`.
+QStringList xlsxCells(const ImportedLists& lists, const QString& path, ExportResult* result) {
+    *result = exportContacts({.list = listOf(lists)}, path, ExportFormat::Xlsx);
+    const QByteArray xml = run(QStringLiteral("unzip"),
+                               {QStringLiteral("-p"), path, QStringLiteral("xl/worksheets/sheet1.xml")});
+    const Sheet sheet = readSheet(xml);
+    return sheet.rows.value(1);
+}
+
 } // namespace
 
 class tst_ContactExport : public QObject {
@@ -155,6 +191,10 @@ private slots:
     void csvKeepsSpreadsheetsFromRunningCells();
     void aFileIsWrittenWholeOrNotAtAll_data();
     void aFileIsWrittenWholeOrNotAtAll();
+    void aDiskThatTakesLessFailsTheExport_data();
+    void aDiskThatTakesLessFailsTheExport();
+    void xlsxCellsHoldOnlyWhatASheetCan_data();
+    void xlsxCellsHoldOnlyWhatASheetCan();
     void phoneListHasEveryContactOnNumberedA4Pages_data();
     void phoneListHasEveryContactOnNumberedA4Pages();
 };
@@ -280,6 +320,9 @@ void tst_ContactExport::csvKeepsSpreadsheetsFromRunningCells_data() {
         {"A", "", "", "", "", "", "Weg 1", "\"=\"\"01067\"\"\"", "Dresden"});
     row("number with a letter is guarded", "FN:A\nTEL;CELL:+1 CALL\n", {"A", "", "\"'+1 CALL\""});
     row("semicolon is quoted", "FN:A\\;B\n", {"\"A;B\""});
+    // A spreadsheet drops the NUL and would run what follows it.
+    row("NUL before a formula", "FN;ENCODING=QUOTED-PRINTABLE:=00=3D2+2\n", {"\"'=2+2\""});
+    row("control characters dropped", "FN;ENCODING=QUOTED-PRINTABLE:A=01=1FB\n", {"AB"});
     row("quote is doubled", "FN:Sag \"Hallo\"\n", {"\"Sag \"\"Hallo\"\"\""});
     QTest::newRow("line break stays in its cell")
         << QByteArray("FN:A\nNOTE:eins\\nzwei\n") << QStringLiteral("A;;;;;;;;;;;;\"eins\nzwei\"");
@@ -301,7 +344,9 @@ void tst_ContactExport::csvKeepsSpreadsheetsFromRunningCells() {
 
 void tst_ContactExport::aFileIsWrittenWholeOrNotAtAll_data() {
     QTest::addColumn<ExportFormat>("format");
-    QTest::addColumn<QString>("target"); // "source", "link to source", "missing folder", or a name
+    // "source", "link to source", "missing folder", "folder", "fifo", "link to fifo", "link to device", or
+    // a name
+    QTest::addColumn<QString>("target");
     QTest::addColumn<bool>("cancel");
     QTest::addColumn<QString>("error"); // how the message's second line begins; empty: cancelled
     for (const ExportFormat format :
@@ -316,6 +361,15 @@ void tst_ContactExport::aFileIsWrittenWholeOrNotAtAll_data() {
                                                    << false << QStringLiteral("Das ist die geöffnete Datei");
     QTest::newRow("missing folder") << ExportFormat::Csv << QStringLiteral("missing folder") << false
                                     << QStringLiteral("Den Ordner gibt es nicht.");
+    // Whatever is there but a file stays: a pipe is not swapped for a file, a folder is no target.
+    QTest::newRow("folder") << ExportFormat::Xlsx << QStringLiteral("folder") << false
+                            << QStringLiteral("Das ist ein Ordner, keine Datei.");
+    QTest::newRow("fifo") << ExportFormat::Csv << QStringLiteral("fifo") << false
+                          << QStringLiteral("Dort steht keine gewöhnliche Datei");
+    QTest::newRow("link to fifo") << ExportFormat::Vcard << QStringLiteral("link to fifo") << false
+                                  << QStringLiteral("Dort steht keine gewöhnliche Datei");
+    QTest::newRow("link to a device") << ExportFormat::Pdf << QStringLiteral("link to device") << false
+                                      << QStringLiteral("Dort steht keine gewöhnliche Datei");
 }
 
 void tst_ContactExport::aFileIsWrittenWholeOrNotAtAll() {
@@ -330,12 +384,23 @@ void tst_ContactExport::aFileIsWrittenWholeOrNotAtAll() {
     const QString source = files.write(QStringLiteral("kontakte.vcf"), before);
     QVERIFY(QFile::link(source, files.path(QStringLiteral("link to source"))));
     files.write(QStringLiteral("old"), "old");
+    files.folder(QStringLiteral("folder"));
+    QVERIFY(mkfifo(QFile::encodeName(files.path(QStringLiteral("fifo"))).constData(), 0600) == 0);
+    QVERIFY(QFile::link(files.path(QStringLiteral("fifo")), files.path(QStringLiteral("link to fifo"))));
+    QVERIFY(QFile::link(QStringLiteral("/dev/null"), files.path(QStringLiteral("link to device"))));
+    const auto entries = [&files] {
+        return QDir(files.path(QString())).entryList(QDir::AllEntries | QDir::System | QDir::Hidden);
+    };
+    const QStringList entriesBefore = entries();
     const QString path = target == u"missing folder" ? files.path(QStringLiteral("nowhere/a.csv"))
                          : target == u"source"       ? source
                                                      : files.path(target);
+    const QFileInfo targetInfo(path);
+    const bool existed = targetInfo.exists();
     QFile targetFile(path);
+    // Opening the pipe would wait for a writer.
     const QByteArray targetBefore =
-        QFile::exists(path) && targetFile.open(QIODevice::ReadOnly) ? targetFile.readAll() : QByteArray();
+        targetInfo.isFile() && targetFile.open(QIODevice::ReadOnly) ? targetFile.readAll() : QByteArray();
     targetFile.close();
 
     ImportedLists lists(source);
@@ -344,11 +409,85 @@ void tst_ContactExport::aFileIsWrittenWholeOrNotAtAll() {
     const ExportResult result = exportContacts(request, path, format);
     QCOMPARE(result.status, error.isEmpty() ? ExportResult::Status::Cancelled : ExportResult::Status::Failed);
     QVERIFY2(result.error.section(u'\n', 1).startsWith(error), qPrintable(result.error));
-    QCOMPARE(QFile::exists(path), !targetBefore.isEmpty());
-    if (targetFile.open(QIODevice::ReadOnly)) {
+    QCOMPARE(QFileInfo::exists(path), existed);
+    QCOMPARE(QFileInfo(path).isFile(), targetInfo.isFile());
+    if (targetInfo.isFile() && targetFile.open(QIODevice::ReadOnly)) {
         QCOMPARE(targetFile.readAll(), targetBefore);
     }
-    QCOMPARE(QDir(files.path(QString())).entryList(QDir::Files | QDir::System).size(), 3);
+    // No save file's or workbook's temporary file is left.
+    QCOMPARE(entries(), entriesBefore);
+}
+
+void tst_ContactExport::aDiskThatTakesLessFailsTheExport_data() {
+    QTest::addColumn<ExportFormat>("format");
+    QTest::addColumn<qint64>("room");
+    QTest::addColumn<QString>("error"); // the device's error text, or empty: a short count alone
+    QTest::addColumn<QString>("reason");
+    const QString full = QString::fromLocal8Bit(std::strerror(ENOSPC));
+    for (const ExportFormat format :
+         {ExportFormat::Xlsx, ExportFormat::Csv, ExportFormat::Vcard, ExportFormat::Pdf}) {
+        const QString name = exportFileFilters().at(int(format)).section(u' ', 0, 0);
+        QTest::newRow(qPrintable(name + QStringLiteral(": cut in the first row, silently")))
+            << format << qint64(100) << QString() << QStringLiteral("Der Datenträger hat nicht alle Daten");
+        QTest::newRow(qPrintable(name + QStringLiteral(": disk full")))
+            << format << qint64(100) << full << QStringLiteral("Auf dem Datenträger ist nicht genug Platz.");
+        QTest::newRow(qPrintable(name + QStringLiteral(": no room at all")))
+            << format << qint64(0) << full << QStringLiteral("Auf dem Datenträger ist nicht genug Platz.");
+    }
+}
+
+void tst_ContactExport::aDiskThatTakesLessFailsTheExport() {
+    QFETCH(ExportFormat, format);
+    QFETCH(qint64, room);
+    QFETCH(QString, error);
+    QFETCH(QString, reason);
+    const ImportedLists lists(kontakte());
+    TempFiles files;
+    FullDisk disk(room, error);
+    const ExportResult result =
+        writeContacts({.list = listOf(lists)}, disk, files.path(QStringLiteral("a.out")), format);
+    QCOMPARE(result.status, ExportResult::Status::Failed);
+    QVERIFY2(result.error.section(u'\n', 1).startsWith(reason), qPrintable(result.error));
+    // The workbook's temporary files went with the export.
+    QCOMPARE(QDir(files.path(QString()))
+                 .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
+}
+
+void tst_ContactExport::xlsxCellsHoldOnlyWhatASheetCan_data() {
+    QTest::addColumn<QByteArray>("card");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("cell");
+    QTest::addColumn<QString>("notice"); // how the notice after the export begins; empty: none
+    // Went to the library as a C string, "0171" ended at the NUL.
+    QTest::newRow("NUL inside a number")
+        << QByteArray("FN:A\nTEL;CELL;ENCODING=QUOTED-PRINTABLE:0171=00 999 1234\n") << 2
+        << QStringLiteral("0171 999 1234") << QString();
+    QTest::newRow("control characters but tab and line break")
+        << QByteArray("FN;ENCODING=QUOTED-PRINTABLE:A=01=1FB=09C\n") << 0 << QStringLiteral("AB\tC")
+        << QString();
+    const QByteArray emoji("\xF0\x9F\x98\x80"); // two UTF-16 units
+    QTest::newRow("longest cell kept whole")
+        << QByteArray("FN:A\nNOTE:" + QByteArray(32765, 'x') + emoji + "\n") << 12
+        << QString(32765, u'x') + QString::fromUtf8(emoji) << QString();
+    QTest::newRow("cut before a surrogate pair, not inside it")
+        << QByteArray("FN:A\nNOTE:" + QByteArray(32766, 'x') + emoji + QByteArray(7000, 'y') + "\n") << 12
+        << QString(32766, u'x') << QStringLiteral("In „a.xlsx“ wurde 1 Zelle gekürzt");
+}
+
+void tst_ContactExport::xlsxCellsHoldOnlyWhatASheetCan() {
+    QFETCH(QByteArray, card);
+    QFETCH(int, column);
+    QFETCH(QString, cell);
+    QFETCH(QString, notice);
+    const ImportedLists lists("BEGIN:VCARD\nVERSION:3.0\n" + card + "END:VCARD\n");
+    TempFiles out;
+    ExportResult result;
+    const QStringList cells = xlsxCells(lists, out.path(QStringLiteral("a.xlsx")), &result);
+    QCOMPARE(result.error, QString());
+    QCOMPARE(cells.value(column), cell);
+    QVERIFY2(notice.isEmpty() ? result.notice.isEmpty() : result.notice.startsWith(notice),
+             qPrintable(result.notice));
 }
 
 void tst_ContactExport::phoneListHasEveryContactOnNumberedA4Pages_data() {

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
+#include <QProgressDialog>
 #include <QTest>
 #include <QTimer>
 
@@ -21,6 +22,8 @@ private slots:
 
     void exportWritesTheListAsShown_data();
     void exportWritesTheListAsShown();
+    void exportTellsItsEndOverNoProgressBox_data();
+    void exportTellsItsEndOverNoProgressBox();
     void printShowsThePhoneListInAPreview_data();
     void printShowsThePhoneListInAPreview();
 };
@@ -115,14 +118,52 @@ void tst_ListOutput::exportWritesTheListAsShown() {
     QCOMPARE(names.join(u'\n'), written);
 }
 
+void tst_ListOutput::exportTellsItsEndOverNoProgressBox_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("sourceGone"); // the list's file removed after it was read
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("said");
+    // The message names the file that could not be read, not only the one not written.
+    QTest::newRow("source gone, vCard")
+        << QStringLiteral("Zora") << true << QStringLiteral("a.vcf")
+        << QStringLiteral("„liste.vcf“ konnte nicht gelesen werden; „a.vcf“ wurde nicht geschrieben.\n"
+                          "Die Datei existiert nicht.");
+    QTest::newRow("name too long for an Excel cell")
+        << QString(40000, u'x') << false << QStringLiteral("a.xlsx")
+        << QStringLiteral(
+               "In „a.xlsx“ wurde 1 Zelle gekürzt: Eine Excel-Zelle fasst höchstens 32.767 Zeichen.");
+}
+
+void tst_ListOutput::exportTellsItsEndOverNoProgressBox() {
+    QFETCH(QString, name);
+    QFETCH(bool, sourceGone);
+    QFETCH(QString, target);
+    QFETCH(QString, said);
+    TempFiles files;
+    const QString source = files.write(QStringLiteral("liste.vcf"), cards(named({name})));
+    window->openFile(source);
+    QTRY_COMPARE(window->contactModel()->rowCount(), 1);
+    if (sourceGone) {
+        QVERIFY(QFile::remove(source));
+    }
+    dialogs.nextSaveFiles << files.path(target);
+    QStringList heard;
+    dialogs.onMessage = [&heard, this](const QString& text) {
+        // The box is application-modal: over the message it would take the keys meant for it.
+        const bool progressOpen = window->findChild<QProgressDialog*>(QStringLiteral("ExportProgress"));
+        heard << text + (progressOpen ? QStringLiteral(" [under the progress box]") : QString());
+    };
+    window->appMenuBar()->exportAction()->trigger();
+    QCOMPARE(heard, QStringList{said});
+}
+
 void tst_ListOutput::printShowsThePhoneListInAPreview_data() {
     QTest::addColumn<int>("contacts");
     QTest::addColumn<int>("pages");
     QTest::addColumn<QString>("title"); // its beginning
     QTest::newRow("one page") << 1 << 1 << QStringLiteral("Druckvorschau");
     // A preview keeps each page as a picture: a long list shows its first pages only.
-    QTest::newRow("a long list") << 5000 << 20
-                                 << QStringLiteral("Druckvorschau: die ersten 20 von ");
+    QTest::newRow("a long list") << 5000 << 20 << QStringLiteral("Druckvorschau: die ersten 20 von ");
 }
 
 void tst_ListOutput::printShowsThePhoneListInAPreview() {
