@@ -437,7 +437,7 @@ double findDuplicates(ContactTable& table) {
 
 // Reads files and folders into one list the way the window does: a folder gives its vCard files, each
 // file is read on its own (from 16 MB on in parts on two threads), a file already in the list is passed
-// over, each table is appended without copying its texts, and both models take the list. One file goes
+// over, each table is appended as the window appends it, and both models take the list. One file goes
 // the same way; the window's own path for it differs only in skipping the check for a file listed twice.
 FileList readList(const QStringList& paths, ContactListModel& contactModel, ContactListModel& addressModel) {
     FileList list;

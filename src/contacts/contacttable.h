@@ -45,7 +45,8 @@ public:
     void append(const std::array<QStringView, StoredFieldCount>& texts, std::uint8_t boldMask, qint64 begin,
                 qint64 end);
     // Moves every contact of `other` behind this table's contacts; `other` is left empty. The texts
-    // change owner without being copied.
+    // change owner without being copied, except those of a table that fills little of its one block: they
+    // are copied behind this table's own.
     void appendTable(ContactTable& other);
     // Sets the end position of the contact added last.
     void setLastEndPosition(qint64 end);
