@@ -20,6 +20,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QSet>
 #include <QTextStream>
 #include <algorithm>
 #include <cstdio>
@@ -436,7 +437,7 @@ double findDuplicates(ContactTable& table) {
 
 // Reads files and folders into one list the way the window does: a folder gives its vCard files, each
 // file is read on its own (from 16 MB on in parts on two threads), a file already in the list is passed
-// over, each table is appended without copying its texts, and both models take the list. One file goes
+// over, each table is appended as the window appends it, and both models take the list. One file goes
 // the same way; the window's own path for it differs only in skipping the check for a file listed twice.
 FileList readList(const QStringList& paths, ContactListModel& contactModel, ContactListModel& addressModel) {
     FileList list;
@@ -445,11 +446,10 @@ FileList readList(const QStringList& paths, ContactListModel& contactModel, Cont
     QElapsedTimer timer;
     timer.start();
     const DocumentFiles named = expandDocumentPaths(paths);
-    std::vector<FileStamp> listed;
+    QSet<std::pair<quint64, quint64>> listed;
     for (const QString& path : named.files) {
         const FileStamp stamp = fileStampOf(path);
-        if (std::any_of(listed.begin(), listed.end(),
-                        [&](const FileStamp& s) { return s.sameFileAs(stamp); })) {
+        if (stamp.isValid() && listed.contains(stamp.identity())) {
             continue;
         }
         VcardReadResult result = readVcardFile(path);
@@ -460,7 +460,7 @@ FileList readList(const QStringList& paths, ContactListModel& contactModel, Cont
             continue;
         }
         list.bytes += fileSize(path);
-        listed.push_back(result.table->fileSource(0)->stamp);
+        listed.insert(result.table->fileSource(0)->stamp.identity());
         list.table->appendFile(*result.table);
     }
     list.duplicatesSeconds = findDuplicates(*list.table);

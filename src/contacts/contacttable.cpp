@@ -194,7 +194,8 @@ void ContactTable::append(const std::array<QStringView, StoredFieldCount>& texts
     setEnd(m_size - 1, end);
 }
 
-template <typename From> void ContactTable::appendRecords(From& other, std::uint32_t blockShift) {
+template <typename From>
+void ContactTable::appendRecords(From& other, std::uint32_t blockShift, std::uint32_t offsetShift) {
     for (qsizetype i = 0; i < other.m_size; ++i) {
         if ((m_size & (ChunkSize - 1)) == 0) {
             m_chunks.push_back(std::make_unique_for_overwrite<Contact[]>(size_t(ChunkSize)));
@@ -202,6 +203,7 @@ template <typename From> void ContactTable::appendRecords(From& other, std::uint
         Contact& contact = at(m_size++);
         contact = other.at(i);
         contact.block += blockShift;
+        contact.offset += offsetShift;
         if constexpr (!std::is_const_v<From>) {
             if ((i & (ChunkSize - 1)) == ChunkSize - 1) {
                 other.m_chunks[size_t(i >> ChunkShift)].reset(); // keeps one copy of the contacts at a time
@@ -221,18 +223,42 @@ void ContactTable::appendTable(ContactTable& other) {
         std::swap(m_farEnds, other.m_farEnds);
         return;
     }
-    const auto blockShift = std::uint32_t(m_blocks.size());
-    for (auto& block : other.m_blocks) {
-        m_blocks.push_back(std::move(block));
-    }
-    m_blockSizes.insert(m_blockSizes.end(), other.m_blockSizes.begin(), other.m_blockSizes.end());
-    if (!other.m_blocks.empty()) {
-        m_blockUsed = other.m_blockUsed;
+    auto blockShift = std::uint32_t(m_blocks.size());
+    std::uint32_t offsetShift = 0;
+    // A small file fills little of its first block: its texts are copied behind those before it rather
+    // than the block kept, or a folder of a hundred thousand one-card files would hold a block each.
+    if (other.m_blocks.size() == 1 && other.m_blockUsed * 2 <= other.m_blockSizes.front()) {
+        const qsizetype needed = other.m_blockUsed;
+        if (m_blocks.empty() || m_blockUsed + needed > m_blockSizes.back()) {
+            // Each new block as large as all before it, up to the full size: a few files take little
+            // room, many files few blocks.
+            qsizetype held = 0;
+            for (qsizetype size : m_blockSizes) {
+                held += size;
+            }
+            const qsizetype size = std::max(std::clamp(held, FirstBlockSize, BlockSize), needed);
+            m_blocks.push_back(allocateBlock(size));
+            m_blockSizes.push_back(size);
+            m_blockUsed = 0;
+        }
+        std::memcpy(m_blocks.back().get() + m_blockUsed, other.m_blocks.front().get(),
+                    size_t(needed) * sizeof(char16_t));
+        blockShift = std::uint32_t(m_blocks.size() - 1);
+        offsetShift = std::uint32_t(m_blockUsed);
+        m_blockUsed += needed;
+    } else {
+        for (auto& block : other.m_blocks) {
+            m_blocks.push_back(std::move(block));
+        }
+        m_blockSizes.insert(m_blockSizes.end(), other.m_blockSizes.begin(), other.m_blockSizes.end());
+        if (!other.m_blocks.empty()) {
+            m_blockUsed = other.m_blockUsed;
+        }
     }
     for (const auto& [contact, end] : other.m_farEnds) {
         m_farEnds.emplace_back(contact + m_size, end);
     }
-    appendRecords(other, blockShift);
+    appendRecords(other, blockShift, offsetShift);
     other.m_chunks.clear();
     other.m_blocks.clear();
     other.m_blockSizes.clear();
@@ -257,8 +283,11 @@ void ContactTable::setSource(std::shared_ptr<const ContactSource> source) {
 
 void ContactTable::appendFile(ContactTable& other) {
     const qsizetype first = m_size;
-    // Reserved first: running out of memory then leaves both tables whole.
-    m_files.reserve(m_files.size() + other.m_files.size());
+    // Reserved first: running out of memory then leaves both tables whole. Grown by half at a time, as
+    // push_back would: a list read file by file must not move every entry for each file.
+    if (const size_t wanted = m_files.size() + other.m_files.size(); wanted > m_files.capacity()) {
+        m_files.reserve(std::max(wanted, m_files.capacity() + m_files.capacity() / 2));
+    }
     appendTable(other);
     for (FileEntry& file : other.m_files) {
         m_files.push_back({first + file.first, std::move(file.source)});
@@ -271,14 +300,16 @@ void ContactTable::appendShared(const ContactTable& other) {
     const qsizetype shift = m_size;
     m_blocks.insert(m_blocks.end(), other.m_blocks.begin(), other.m_blocks.end());
     m_blockSizes.insert(m_blockSizes.end(), other.m_blockSizes.begin(), other.m_blockSizes.end());
-    m_blockUsed = other.m_blockUsed;
+    // The other table still shows these blocks, and another list may be built from it as well: whatever
+    // comes after goes into blocks of this table's own, never into the free end of a shared one.
+    m_blockUsed = m_blockSizes.empty() ? 0 : m_blockSizes.back();
     for (const auto& [contact, end] : other.m_farEnds) {
         m_farEnds.emplace_back(contact + shift, end);
     }
     for (const FileEntry& file : other.m_files) {
         m_files.push_back({file.first + shift, file.source});
     }
-    appendRecords(other, blockShift);
+    appendRecords(other, blockShift, 0);
 }
 
 QStringList ContactTable::filePaths() const {

@@ -45,7 +45,8 @@ public:
     void append(const std::array<QStringView, StoredFieldCount>& texts, std::uint8_t boldMask, qint64 begin,
                 qint64 end);
     // Moves every contact of `other` behind this table's contacts; `other` is left empty. The texts
-    // change owner without being copied.
+    // change owner without being copied, except those of a table that fills little of its one block: they
+    // are copied behind this table's own.
     void appendTable(ContactTable& other);
     // Sets the end position of the contact added last.
     void setLastEndPosition(qint64 end);
@@ -107,9 +108,11 @@ private:
     static constexpr std::uint32_t FarEnd = 0xFFFFFFFE;
     static std::uint32_t endDeltaOf(qint64 begin, qint64 end, bool* far);
     void setEnd(qsizetype contact, qint64 end);
-    // Copies the contact records of `other` behind these, their blocks numbered from `blockShift` on; a
-    // table given up (not const) loses each chunk of records once it is copied.
-    template <typename From> void appendRecords(From& other, std::uint32_t blockShift);
+    // Copies the contact records of `other` behind these, their blocks numbered from `blockShift` on and
+    // their texts `offsetShift` further in; a table given up (not const) loses each chunk of records once
+    // it is copied.
+    template <typename From>
+    void appendRecords(From& other, std::uint32_t blockShift, std::uint32_t offsetShift);
     static constexpr qsizetype BlockSize = 1 << 20; // characters
     static constexpr qsizetype FirstBlockSize = 1 << 15;
     // Contacts are kept in fixed-size chunks rather than one growing vector, so a million of them are

@@ -4,6 +4,7 @@
 #include "mainwindow/importprogress.h"
 #include "vcard/importmessages.h"
 
+#include <QSet>
 #include <algorithm>
 #include <new>
 
@@ -22,7 +23,14 @@ ImportFlow::Batch ImportFlow::readBatch(const QStringList& paths,
         stamps.push_back(fileStampOf(path));
         total += std::max<qint64>(0, stamps.back().size);
     }
-    std::vector<FileStamp> listed;
+    // The files of the list, by identity: a hundred thousand files are not each compared with all before.
+    QSet<std::pair<quint64, quint64>> listed;
+    listed.reserve(paths.size() + (before ? before->fileCount() : 0));
+    const auto addListed = [&listed](const FileStamp& stamp) {
+        if (stamp.isValid()) {
+            listed.insert(stamp.identity());
+        }
+    };
     QString current;
     std::unique_ptr<char[]> viewRoom;
     // The progress window and the wait cursor must be gone again before any message is shown.
@@ -32,7 +40,7 @@ ImportFlow::Batch ImportFlow::readBatch(const QStringList& paths,
         if (before) {
             batch.list->appendShared(*before);
             for (int file = 0; file < before->fileCount(); ++file) {
-                listed.push_back(before->fileSource(file)->stamp);
+                addListed(before->fileSource(file)->stamp);
             }
         }
         for (qsizetype i = 0; i < paths.size(); ++i) {
@@ -40,8 +48,7 @@ ImportFlow::Batch ImportFlow::readBatch(const QStringList& paths,
             current = path;
             const FileStamp& stamp = stamps[size_t(i)];
             const qint64 size = std::max<qint64>(0, stamp.size);
-            if (std::any_of(listed.begin(), listed.end(),
-                            [&](const FileStamp& s) { return s.sameFileAs(stamp); })) {
+            if (stamp.isValid() && listed.contains(stamp.identity())) {
                 batch.outcomes.append({path, Outcome::Kind::AlreadyListed, 0, {}});
                 doneBefore += size;
                 continue;
@@ -75,7 +82,7 @@ ImportFlow::Batch ImportFlow::readBatch(const QStringList& paths,
             // A file in place of the list is shown even when it held no card: the list then says so. One
             // that could not be read replaces nothing.
             if (result.status != VcardReadResult::Status::ReadError && (inPlace || contacts > 0)) {
-                listed.push_back(result.table->fileCount() > 0 ? result.table->fileSource(0)->stamp : stamp);
+                addListed(result.table->fileCount() > 0 ? result.table->fileSource(0)->stamp : stamp);
                 batch.list->appendFile(*result.table);
             }
         }

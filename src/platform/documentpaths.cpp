@@ -53,11 +53,10 @@ public:
         if (alreadyLookedThrough(identityOf(info), 0)) {
             return;
         }
-        int error = 0;
-        const qsizetype found = lookThrough(path, identityOf(info), 0, &error);
-        if (error != 0) {
-            m_result.unreadableFolders.append({path, folderErrorReason(error, path)});
-        } else if (found == 0) {
+        const qsizetype unreadableBefore = m_result.unreadableFolders.size();
+        const qsizetype found = lookThrough(path, identityOf(info), 0);
+        // A folder whose only subfolders could not be read may well hold vCard files: that is told instead.
+        if (found == 0 && m_result.unreadableFolders.size() == unreadableBefore) {
             m_result.foldersWithoutVcards.append(path);
         }
     }
@@ -91,13 +90,14 @@ private:
     }
 
     // Adds the vCard files in `folder` and below it; returns how many there are, those already added
-    // included. `error` is set when the folder itself cannot be read.
-    qsizetype lookThrough(const QString& folder, const Identity& identity, int depth, int* error) {
+    // included. A folder that cannot be read is listed as such, a subfolder as well as the one named: its
+    // contacts are missing from the list, and the user would not know why.
+    qsizetype lookThrough(const QString& folder, const Identity& identity, int depth) {
         m_folders.insert(identity, depth);
         QList<Entry> files;
         QList<Entry> subfolders;
-        *error = list(folder, depth < DocumentFolderDepth, files, subfolders);
-        if (*error != 0) {
+        if (const int error = list(folder, depth < DocumentFolderDepth, files, subfolders); error != 0) {
+            m_result.unreadableFolders.append({folder, folderErrorReason(error, folder)});
             return 0;
         }
         const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
@@ -109,8 +109,7 @@ private:
         qsizetype found = files.size();
         for (const Entry& subfolder : std::as_const(subfolders)) {
             if (!alreadyLookedThrough(subfolder.identity, depth + 1)) {
-                int ignored = 0;
-                found += lookThrough(prefix + subfolder.name, subfolder.identity, depth + 1, &ignored);
+                found += lookThrough(prefix + subfolder.name, subfolder.identity, depth + 1);
             }
         }
         return found;

@@ -16,10 +16,10 @@ struct DocumentFiles {
     };
     // Each file once, in the order the paths were given; a folder's files in its place.
     QStringList files;
-    // Folders named that hold no vCard file, as far down as they are looked through
-    // ("Im Ordner „x“ ist keine vCard-Datei.").
+    // Folders named that hold no vCard file, as far down as they are looked through and none of their
+    // subfolders was unreadable ("Im Ordner „x“ ist keine vCard-Datei.").
     QStringList foldersWithoutVcards;
-    // Folders named that could not be looked through at all.
+    // Folders that could not be looked through at all: named ones, and subfolders of named ones.
     QList<UnreadableFolder> unreadableFolders;
 };
 

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <utility>
 
 class QFile;
 
@@ -20,8 +21,10 @@ struct FileStamp {
     bool isValid() const { return size >= 0; }
     // The same file, whatever its name and however it changed since: the same inode on the same device.
     bool sameFileAs(const FileStamp& other) const {
-        return isValid() && other.isValid() && device == other.device && inode == other.inode;
+        return isValid() && other.isValid() && identity() == other.identity();
     }
+    // What sameFileAs compares, as a key for a set of files; meaningful only for a valid stamp.
+    std::pair<quint64, quint64> identity() const { return {device, inode}; }
     friend bool operator==(const FileStamp&, const FileStamp&) = default;
 };
 

@@ -12,6 +12,7 @@ class tst_ContactTable : public QObject {
 private slots:
     void roundTripsEveryField_data();
     void roundTripsEveryField();
+    void manySmallFilesShareTextBlocks();
 };
 
 namespace {
@@ -89,6 +90,39 @@ void tst_ContactTable::roundTripsEveryField() {
     verify(whole, 1, neighbour, 0x2, 0, 1);
     verify(whole, 2, fields, bold, begin, end);
     verify(whole, 3, neighbour, 0, begin + 1, begin + 2);
+
+    // Two lists made from one, each with a file of its own added: neither may write its texts where the
+    // other, or the list they came from, reads.
+    ContactTable added[2];
+    const QStringList own[2] = {filled(QStringLiteral("x")), fields};
+    for (int i = 0; i < 2; ++i) {
+        ContactTable file;
+        file.append(views(own[i]), 0, 3, 4);
+        added[i].appendShared(whole);
+        added[i].appendFile(file);
+    }
+    for (int i = 0; i < 2; ++i) {
+        QCOMPARE(added[i].size(), 5);
+        verify(added[i], 2, fields, bold, begin, end);
+        verify(added[i], 4, own[i], 0, 3, 4);
+    }
+    verify(whole, 3, neighbour, 0, begin + 1, begin + 2);
+}
+
+// A folder of one-card files: each file's texts follow the previous file's in a shared block instead of
+// keeping the block the file was read into.
+void tst_ContactTable::manySmallFilesShareTextBlocks() {
+    constexpr int Files = 1000;
+    ContactTable list;
+    for (int i = 0; i < Files; ++i) {
+        ContactTable file;
+        file.append(views({QStringLiteral("Kontakt %1").arg(i)}), 0, 0, 40);
+        list.appendFile(file);
+    }
+    QCOMPARE(list.size(), Files);
+    QCOMPARE(list.text(Files - 1, Field(0)).toString(), QStringLiteral("Kontakt 999"));
+    QCOMPARE(list.text(0, Field(0)).toString(), QStringLiteral("Kontakt 0"));
+    QVERIFY2(list.bytesUsed() < 256 * Files, qPrintable(QString::number(list.bytesUsed())));
 }
 
 QTEST_GUILESS_MAIN(tst_ContactTable)

@@ -113,6 +113,9 @@ void TestDocumentPaths::pathsBecomeTheFilesToRead_data() {
         << names({"d/a.vcf", "d/rohr.vcf"}) << none << none;
     QTest::newRow("folder that cannot be read")
         << names({"zu/ 000"}) << names({"zu"}) << none << none << names({"zu"});
+    QTest::newRow("subfolder that cannot be read is told, not its folder as without vCard files")
+        << names({"d/a.vcf", "d/zu/ 000", "leer/zu/ 000"}) << names({"d", "leer"}) << names({"d/a.vcf"})
+        << none << names({"d/zu", "leer/zu"});
 }
 
 void TestDocumentPaths::pathsBecomeTheFilesToRead() {
