@@ -14,10 +14,14 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QScopedValueRollback>
+#include <algorithm>
 
 namespace tovanel {
 
 namespace {
+
+// The files of a list that get an entry of their own in the view menu.
+constexpr int MaxFileEntries = 50;
 
 // The quick filters in the menu's order; a file's entry carries FileBase plus its number.
 constexpr ContactFilter::Quick MenuOrder[] = {
@@ -100,14 +104,19 @@ void ListFilter::followList() {
     const QScopedValueRollback<bool> following(m_following, true);
     QActionGroup* group = m_menus.quickFilters();
     for (QAction* entry : std::as_const(m_fileEntries)) {
-        group->removeAction(entry);
+        if (entry->actionGroup() == group) {
+            group->removeAction(entry);
+        }
         delete entry;
     }
     m_fileEntries.clear();
     const ContactTable& table = m_model.table();
     if (table.fileCount() > 1) {
         const QStringList names = distinguishingFileNames(table.filePaths());
-        for (int file = 0; file < table.fileCount(); ++file) {
+        // A menu of a phone backup's 100,000 files is no help to anyone, and Qt checks the whole menu and
+        // group for each entry added: the first files get entries, the rest a line saying how many.
+        const int entries = std::min(table.fileCount(), MaxFileEntries);
+        for (int file = 0; file < entries; ++file) {
             // "&" would make the next letter a shortcut.
             QString name = names[file];
             name.replace(QLatin1Char('&'), QStringLiteral("&&"));
@@ -118,6 +127,14 @@ void ListFilter::followList() {
             group->addAction(entry);
             m_menus.viewMenu()->addAction(entry);
             m_fileEntries << entry;
+        }
+        if (table.fileCount() > entries) {
+            auto* more = new QAction(
+                QStringLiteral("… und %1 weitere Dateien").arg(germanNumber(table.fileCount() - entries)),
+                m_menus.viewMenu());
+            more->setEnabled(false);
+            m_menus.viewMenu()->addAction(more);
+            m_fileEntries << more;
         }
     }
     // The model keeps its filter through a reading that was given up, and drops it with a new list.
