@@ -77,12 +77,6 @@ QString ImportFlow::title(const ContactTable& list) {
 }
 
 void ImportFlow::show(std::shared_ptr<ContactTable> list) {
-    // Duplicates are a help, not the list: without the memory to find them it shows unmarked.
-    try {
-        list->setDuplicateGroups(m_findDuplicates ? m_findDuplicates(*list) : std::vector<std::uint32_t>());
-    } catch (const std::bad_alloc&) {
-        list->setDuplicateGroups({});
-    }
     m_contactList.setTable(list);
     m_addressList.setTable(list);
 }
