@@ -24,7 +24,8 @@ QByteArray escaped(const QString& value) {
             text += c;
         } else if (c == QLatin1Char('\n')) {
             text += QStringLiteral("\\n");
-        } else if (c != QLatin1Char('\r')) {
+        } else if (c.unicode() >= 0x20 && c.unicode() != 0x7F) {
+            // Other control characters have no place in a line and confuse a phone's reader.
             text += c;
         }
     }

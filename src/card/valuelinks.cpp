@@ -78,7 +78,9 @@ std::optional<ValueLink> webLink(const QString& value) {
     const bool bare = trimmed.startsWith(QStringLiteral("www."), Qt::CaseInsensitive);
     const QUrl url(bare ? QStringLiteral("http://") + trimmed : trimmed, QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || url.host().isEmpty() ||
+    // "https://www.bank.de@evil.example/" reads as the bank's address and goes to evil.example: an
+    // address with a user name before its host is offered as text only.
+    if (!url.isValid() || url.host().isEmpty() || !url.userInfo().isEmpty() ||
         (scheme != QStringLiteral("http") && scheme != QStringLiteral("https"))) {
         return std::nullopt;
     }

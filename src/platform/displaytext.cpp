@@ -66,7 +66,8 @@ QString cellText(QStringView text) {
 }
 
 QString shownFileName(const QString& path) {
-    return displayText(QFileInfo(path).fileName());
+    // A name may hold a line break; in a message of one line per file it would pass for two files.
+    return oneLine(displayText(QFileInfo(path).fileName()));
 }
 
 QString quotedFileName(const QString& path) {
@@ -119,7 +120,7 @@ QStringList distinguishingFileNames(const QStringList& paths) {
         }
     }
     for (QString& name : names) {
-        name = displayText(std::move(name));
+        name = oneLine(displayText(std::move(name)));
     }
     return names;
 }

@@ -64,6 +64,9 @@ void tst_ValueLinks::offersOnlyLinksTheDesktopMayOpen_data() {
                                    << QString() << QString();
     QTest::newRow("http without host")
         << ValueKind::WebAddress << QStringLiteral("http:/etc/passwd") << QString() << QString();
+    QTest::newRow("a user name that looks like the host")
+        << ValueKind::WebAddress << QStringLiteral("https://www.bank.de@evil.example/") << QString()
+        << QString();
     QTest::newRow("place") << ValueKind::Place << QStringLiteral("geo:-33.87,151.21")
                            << QStringLiteral("Karte öffnen") << QStringLiteral("geo:-33.87,151.21");
     QTest::newRow("place that is a web page")

@@ -26,6 +26,8 @@ void TestDisplayText::filesOfOneNameAreToldApartByTheirFolders_data() {
     row("one folder tells them apart", "/h/alt/k.vcf /h/neu/k.vcf /h/x.vcf", "alt/k.vcf neu/k.vcf x.vcf");
     row("two folders needed", "/a/sich/k.vcf /b/sich/k.vcf", "a/sich/k.vcf b/sich/k.vcf");
     row("the same file twice", "/a/k.vcf /a/k.vcf", "k.vcf k.vcf");
+    QTest::newRow("a line break in a name") << QStringList{QStringLiteral("/a/zwei\nZeilen.vcf")}
+                                            << QStringList{QStringLiteral("zwei Zeilen.vcf")};
 }
 
 void TestDisplayText::filesOfOneNameAreToldApartByTheirFolders() {
