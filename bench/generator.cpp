@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -638,6 +639,67 @@ void repeat(std::FILE* out, std::string_view unit, std::int64_t count) {
     }
 }
 
+// UIDs of eight UTF-16 units that all share one 64-bit hash under the duplicate finder's hash as it was
+// without a per-run key (a start of 0): the second word is solved for from the first, as each step of
+// that hash can be undone. With the key they are ordinary, different UIDs. `collide` false gives the same
+// kind of UIDs without the collision, to compare with.
+void uidCards(std::FILE* out, std::int64_t count, bool collide) {
+    constexpr std::uint64_t Multiplier = 0xFF51AFD7ED558CCDull;
+    std::uint64_t inverse = Multiplier; // Newton's iteration for the inverse modulo 2^64
+    for (int i = 0; i < 5; ++i) {
+        inverse *= 2 - Multiplier * inverse;
+    }
+    constexpr int UidKind = 2;
+    const std::uint64_t start = (0x9E3779B97F4A7C15ull * std::uint64_t(UidKind + 1)) ^ std::uint64_t(16);
+    const auto step = [](std::uint64_t h, std::uint64_t word) {
+        h = (h ^ word) * Multiplier;
+        return h ^ (h >> 32);
+    };
+    // Units that survive reading and trimming as they are: no surrogates, controls, spaces or specials.
+    const auto usable = [](std::uint64_t word) {
+        for (int i = 0; i < 4; ++i) {
+            const auto unit = std::uint16_t(word >> (16 * i));
+            if (unit < 0x3400 || (unit >= 0xD800 && unit < 0xE000) || unit >= 0xF900) {
+                return false;
+            }
+        }
+        return true;
+    };
+    const std::uint64_t target = 0x0123456789ABCDEFull;
+    const std::uint64_t beforeLast = (target ^ (target >> 32)) * inverse;
+    std::uint64_t state = 88172645463325252ull;
+    std::string buffer;
+    for (std::int64_t written = 0; written < count;) {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        const std::uint64_t first = 0x4E004E004E004E00ull | (state & 0x03FF03FF03FF03FFull);
+        const std::uint64_t second = collide ? beforeLast ^ step(start, first)
+                                             : 0x4E004E004E004E00ull | ((state >> 6) & 0x03FF03FF03FF03FFull);
+        if (!usable(first) || !usable(second)) {
+            continue;
+        }
+        std::u16string uid(8, u' ');
+        for (int i = 0; i < 4; ++i) {
+            uid[size_t(i)] = char16_t(first >> (16 * i));
+            uid[size_t(4 + i)] = char16_t(second >> (16 * i));
+        }
+        buffer += "BEGIN:VCARD\nVERSION:3.0\nFN:Gleich " + std::to_string(written) + "\nUID:";
+        for (const char16_t unit : uid) { // all in the three-byte range of UTF-8
+            buffer += char(0xE0 | (unit >> 12));
+            buffer += char(0x80 | ((unit >> 6) & 0x3F));
+            buffer += char(0x80 | (unit & 0x3F));
+        }
+        buffer += "\nEND:VCARD\n";
+        ++written;
+        if (buffer.size() > (1 << 20)) {
+            std::fwrite(buffer.data(), 1, buffer.size(), out);
+            buffer.clear();
+        }
+    }
+    std::fwrite(buffer.data(), 1, buffer.size(), out);
+}
+
 } // namespace
 
 bool generatePathological(std::FILE* out, const char* kind, std::int64_t count) {
@@ -652,6 +714,8 @@ bool generatePathological(std::FILE* out, const char* kind, std::int64_t count) 
         std::fputs("BEGIN:VCARD\nVERSION:3.0\nFN:Klein\n", out);
         repeat(out, "TEL:1\n", count);
         std::fputs("END:VCARD\n", out);
+    } else if (std::strcmp(kind, "uid-collisions") == 0 || std::strcmp(kind, "uid-ordinary") == 0) {
+        uidCards(out, count, std::strcmp(kind, "uid-collisions") == 0);
     } else {
         return false;
     }

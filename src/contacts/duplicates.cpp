@@ -9,6 +9,7 @@
 #include "contacts/telephone.h"
 
 #include <QChar>
+#include <QHashFunctions>
 #include <QRandomGenerator>
 #include <algorithm>
 #include <array>
@@ -122,32 +123,13 @@ bool uidKey(QStringView cell, Key& key) {
     return true;
 }
 
-std::uint64_t mixed(std::uint64_t h) {
-    h = (h ^ (h >> 30)) * 0xBF58476D1CE4E5B9ull;
-    h = (h ^ (h >> 27)) * 0x94D049BB133111EBull;
-    return h ^ (h >> 31);
-}
-
-// Of the kind and the text, four units at a time; the top bits of the result are the ones the sort uses.
-// Each step can be undone, so without a secret start a file's author could make a million different
-// addresses share one hash and leave the finder comparing them all: `seed` is new for every run.
+// Of the kind and the text; the top bits of the result are the ones the sort uses. Qt's seeded hash of a
+// memory block is made to withstand keys chosen to collide (a simple multiply-and-shift hash, even with a
+// secret start, lets a file's author make a million different addresses share one hash and leave the
+// finder comparing them all); `seed` is new for every run.
 std::uint64_t hashOf(const Key& key, std::uint64_t seed) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(key.units.data());
-    const size_t size = size_t(key.size) * 2;
-    std::uint64_t h = seed ^ (0x9E3779B97F4A7C15ull * std::uint64_t(key.kind + 1)) ^ std::uint64_t(size);
-    size_t i = 0;
-    for (; i + 8 <= size; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, bytes + i, 8);
-        h = (h ^ word) * 0xFF51AFD7ED558CCDull;
-        h ^= h >> 32;
-    }
-    if (i < size) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, bytes + i, size - i);
-        h = (h ^ word) * 0xFF51AFD7ED558CCDull;
-    }
-    return mixed(h);
+    return qHashBits(key.units.data(), size_t(key.size) * sizeof(char16_t),
+                     size_t(seed + 0x9E3779B97F4A7C15ull * std::uint64_t(key.kind + 1)));
 }
 
 // Sorts by the top bits first, 256 buckets at a time in place (American flag sort), and small buckets by
