@@ -5,6 +5,7 @@
 #include "contacts/fields.h"
 #include "vcard/cardlines.h"
 #include "vcard/cardrules.h"
+#include "vcard/vcardwriter.h"
 
 #include <QHash>
 #include <algorithm>
@@ -14,22 +15,8 @@ namespace tovanel {
 
 namespace {
 
-// Text values escape the characters that structure a line (RFC 2426, 4).
 QByteArray escaped(const QString& value) {
-    QString text;
-    text.reserve(value.size());
-    for (const QChar c : value) {
-        if (c == QLatin1Char('\\') || c == QLatin1Char(';') || c == QLatin1Char(',')) {
-            text += QLatin1Char('\\');
-            text += c;
-        } else if (c == QLatin1Char('\n')) {
-            text += QStringLiteral("\\n");
-        } else if (c.unicode() >= 0x20 && c.unicode() != 0x7F) {
-            // Other control characters have no place in a line and confuse a phone's reader.
-            text += c;
-        }
-    }
-    return text.toUtf8();
+    return VcardWriter::escapedText(value);
 }
 
 // "Family;Given" from a shown name, for a card without a name of parts: "Müller, Jürgen" or "Jürgen Müller".

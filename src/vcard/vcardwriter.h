@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QStringView>
+
+namespace tovanel {
+
+// How a card is written: the escapes of a text value and the folding of a content line, shared by every
+// writer of vCard text (the exports, the QR code's card).
+namespace VcardWriter {
+
+// A text value as vCard 3.0 and 4.0 write it (RFC 2426 5.8.4, RFC 6350 3.4), in UTF-8: backslash, comma
+// and semicolon behind a backslash, a line break as "\n". Other control characters are left out: they
+// have no place in a line and confuse readers.
+QByteArray escapedText(QStringView value);
+
+// Appends `line` (a whole content line without its end) to `out` folded as RFC 6350 3.2 asks: at most
+// 75 octets a line, each continuation starting with one blank, never inside a UTF-8 sequence, each line
+// ended by CR LF.
+void appendFolded(QByteArray& out, QByteArrayView line);
+
+} // namespace VcardWriter
+
+} // namespace tovanel
