@@ -406,35 +406,28 @@ int main(int argc, char* argv[]) {
     }
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    if (args.size() > 2 && args.at(1) == u"files") {
+    // A run in a shown window that ends with the verdict on its targets.
+    const auto inWindow = [](const std::function<int(MainWindow&, QuietDialogs&)>& run) {
         QuietDialogs dialogs;
         MainWindow window(dialogs);
         if (!showWindow(window)) {
             return 1;
         }
-        const int result = openSeveral(window, dialogs, args.mid(2));
+        const int result = run(window, dialogs);
         std::printf("%s\n", failures == 0 ? "all targets met" : "some targets missed");
         return result;
+    };
+    if (args.size() > 2 && args.at(1) == u"files") {
+        return inWindow([&](MainWindow& window, QuietDialogs& dialogs) {
+            return openSeveral(window, dialogs, args.mid(2));
+        });
     }
     if (args.size() == 3 && args.at(1) == u"print-preview") {
-        QuietDialogs dialogs;
-        MainWindow window(dialogs);
-        if (!showWindow(window)) {
-            return 1;
-        }
-        const int result = printPreview(window, args.at(2));
-        std::printf("%s\n", failures == 0 ? "all targets met" : "some targets missed");
-        return result;
+        return inWindow([&](MainWindow& window, QuietDialogs&) { return printPreview(window, args.at(2)); });
     }
     if (args.size() == 4 && args.at(1) == u"replace") {
-        QuietDialogs dialogs;
-        MainWindow window(dialogs);
-        if (!showWindow(window)) {
-            return 1;
-        }
-        const int result = replaceList(window, args.at(2), args.at(3));
-        std::printf("%s\n", failures == 0 ? "all targets met" : "some targets missed");
-        return result;
+        return inWindow(
+            [&](MainWindow& window, QuietDialogs&) { return replaceList(window, args.at(2), args.at(3)); });
     }
     if (args.size() > 3) {
         return usage();
@@ -442,17 +435,12 @@ int main(int argc, char* argv[]) {
 
     QTemporaryDir temp;
     if (args.size() > 1 && (args.at(1) == u"long-cell" || args.at(1) == u"long-search")) {
-        QuietDialogs dialogs;
-        MainWindow window(dialogs);
-        if (!showWindow(window)) {
-            return 1;
-        }
-        const QString file = temp.filePath(QStringLiteral("lang.vcf"));
-        const int result = args.at(1) == u"long-search"
-                               ? longSearch(window, dialogs, file)
-                               : longCell(window, dialogs, file, args.value(2, QStringLiteral("60")).toInt());
-        std::printf("%s\n", failures == 0 ? "all targets met" : "some targets missed");
-        return result;
+        return inWindow([&](MainWindow& window, QuietDialogs& dialogs) {
+            const QString file = temp.filePath(QStringLiteral("lang.vcf"));
+            return args.at(1) == u"long-search"
+                       ? longSearch(window, dialogs, file)
+                       : longCell(window, dialogs, file, args.value(2, QStringLiteral("60")).toInt());
+        });
     }
     QString file;
     bool ok = false;

@@ -57,6 +57,7 @@ void ContactListModel::setTable(std::shared_ptr<const ContactTable> table) {
     }
     beginResetModel();
     m_table = std::move(table);
+    m_fileNames.clear();
     m_order.swap(order);
     m_filter = {};
     m_rows = {};
@@ -72,6 +73,7 @@ void ContactListModel::restore(Shown shown) {
     }
     beginResetModel();
     m_table = std::move(shown.table);
+    m_fileNames.clear();
     m_order = std::move(shown.order);
     m_filter = std::move(shown.filter);
     m_rows = std::move(shown.rows);
@@ -136,9 +138,8 @@ QString ContactListModel::fileName(qsizetype contact) const {
     if (file < 0) {
         return {};
     }
-    if (m_fileNamesOf != m_table.get() || m_fileNames.size() != m_table->fileCount()) {
+    if (m_fileNames.isEmpty()) {
         m_fileNames = distinguishingFileNames(m_table->filePaths());
-        m_fileNamesOf = m_table.get();
     }
     return m_fileNames.value(file);
 }

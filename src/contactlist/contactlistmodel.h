@@ -96,9 +96,8 @@ private:
     std::vector<std::uint32_t> m_order; // row -> contact (contact list only), every contact
     ContactFilter m_filter;
     std::vector<std::uint32_t> m_rows; // row -> contact while a filter is set: the contacts it shows
-    // The "Datei" column's names, made once per table.
+    // The "Datei" column's names, made at the first look after each new table.
     mutable QStringList m_fileNames;
-    mutable const ContactTable* m_fileNamesOf = nullptr;
     QFont m_boldFont;
     QFont m_italicFont;
 };

@@ -90,8 +90,11 @@ public:
         return pages;
     }
 
-    bool paint(QPagedPaintDevice& device, int mostPages) {
+    bool paint(QPagedPaintDevice& device, int mostPages, int* allPages) {
         const int pages = pageCount();
+        if (allPages != nullptr) {
+            *allPages = pages;
+        }
         const QString date =
             QLocale(QLocale::German).toString(QDate::currentDate(), QStringLiteral("dd.MM.yyyy"));
         int row = 0;
@@ -220,14 +223,10 @@ private:
 
 } // namespace
 
-bool paintPhoneList(const ExportRequest& request, QPainter& painter, QPagedPaintDevice& device,
-                    int mostPages) {
+bool paintPhoneList(const ExportRequest& request, QPainter& painter, QPagedPaintDevice& device, int mostPages,
+                    int* allPages) {
     Layout layout(request, painter);
-    return layout.paint(device, mostPages);
-}
-
-int phoneListPages(const ExportRequest& request, QPainter& painter) {
-    return Layout(request, painter).pageCount();
+    return layout.paint(device, mostPages, allPages);
 }
 
 QPageLayout phoneListPageLayout() {

@@ -17,12 +17,11 @@ namespace tovanel {
 // contacts needs no more memory than one page.
 //
 // Paints on `painter`, which is active on `device` (a QPrinter or a QPdfWriter set to A4), starting a new
-// page on the device between pages; with `mostPages` above 0 only that many (the footer still counts all).
-// Returns false when the progress callback stopped it.
+// page on the device between pages; with `mostPages` above 0 only that many (the footer still counts all),
+// and `allPages`, when given, gets how many the whole list takes. Returns false when the progress callback
+// stopped it.
 bool paintPhoneList(const ExportRequest& request, QPainter& painter, QPagedPaintDevice& device,
-                    int mostPages = 0);
-// The number of pages the list takes on `painter`'s device.
-int phoneListPages(const ExportRequest& request, QPainter& painter);
+                    int mostPages = 0, int* allPages = nullptr);
 // The pages the phone list is laid out for: A4 portrait with 15 mm margins, printed or written.
 QPageLayout phoneListPageLayout();
 // The list as a PDF with its fonts embedded, written to `out`. False when cancelled or not written.

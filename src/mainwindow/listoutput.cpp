@@ -157,17 +157,17 @@ void ListOutput::print() const {
             // time.
             const bool previewing =
                 painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Picture;
-            const ExportRequest list = request(progress.callback());
+            int pages = 0;
+            if (!paintPhoneList(request(progress.callback()), painter, *target, previewing ? PreviewPages : 0,
+                                &pages)) {
+                // Pages laid out so far would be printed as if they were the list.
+                target->abort();
+            }
             if (previewing) {
-                const int pages = phoneListPages(list, painter);
                 preview.setWindowTitle(pages > PreviewPages
                                            ? QStringLiteral("Druckvorschau: die ersten %1 von %2 Seiten")
                                                  .arg(germanNumber(PreviewPages), germanNumber(pages))
                                            : QStringLiteral("Druckvorschau"));
-            }
-            if (!paintPhoneList(list, painter, *target, previewing ? PreviewPages : 0)) {
-                // Pages laid out so far would be printed as if they were the list.
-                target->abort();
             }
         });
     preview.exec();

@@ -83,20 +83,22 @@ QStringList distinguishingFileNames(const QStringList& paths) {
         sharing[names.constLast()].append(i);
     }
     for (const QList<qsizetype>& files : std::as_const(sharing)) {
-        QSet<QString> different;
-        for (const qsizetype file : files) {
-            different.insert(QFileInfo(paths[file]).absoluteFilePath());
-        }
-        if (different.size() < 2) {
+        if (files.size() < 2) {
             continue;
         }
+        QStringList absolute;       // each file's whole path, which tells the same file twice
         QList<QStringList> folders; // each file's folders, the nearest first
         qsizetype deepest = 0;
         for (const qsizetype file : files) {
-            QStringList parts = QFileInfo(paths[file]).absolutePath().split(u'/', Qt::SkipEmptyParts);
+            const QFileInfo info(paths[file]);
+            absolute << info.absoluteFilePath();
+            QStringList parts = info.absolutePath().split(u'/', Qt::SkipEmptyParts);
             std::reverse(parts.begin(), parts.end());
             deepest = std::max(deepest, parts.size());
             folders << parts;
+        }
+        if (QSet<QString>(absolute.begin(), absolute.end()).size() < 2) {
+            continue;
         }
         // One more folder for all of them until every different file has a name of its own; the same
         // file twice keeps the same name.
@@ -105,9 +107,8 @@ QStringList distinguishingFileNames(const QStringList& paths) {
             bool apart = true;
             for (qsizetype i = 0; i < files.size() && apart; ++i) {
                 const QString label = QStringList(folders[i].mid(0, depth)).join(u'/');
-                const QString path = QFileInfo(paths[files[i]]).absoluteFilePath();
-                apart = pathOf.value(label, path) == path;
-                pathOf.insert(label, path);
+                apart = pathOf.value(label, absolute[i]) == absolute[i];
+                pathOf.insert(label, absolute[i]);
             }
             if (apart || depth == deepest) {
                 for (qsizetype i = 0; i < files.size(); ++i) {
