@@ -2,6 +2,9 @@
 
 #include "contacts/contacttable.h"
 #include "contacts/telephone.h"
+#include "export/addressbookcsv.h"
+#include "export/contactrecords.h"
+#include "export/fritzbox.h"
 #include "export/phonelist.h"
 #include "platform/displaytext.h"
 #include "platform/germantext.h"
@@ -217,6 +220,29 @@ ExportResult writeCsv(const ExportRequest& request, QIODevice& out, const QStrin
         }
     }
     return finish(out, buffer, path);
+}
+
+// A format written record by record (ContactRecords).
+ExportResult writeRecords(const ExportRequest& request, QIODevice& out, const QString& path,
+                          ContactRecords& records) {
+    const ContactList& list = request.list;
+    const Progress progress(request);
+    QByteArray buffer = records.head();
+    for (int row = 0; row < list.rows(); ++row) {
+        if (!progress.at(row)) {
+            return cancelled();
+        }
+        records.append(buffer, list.table, list.contactAt(row));
+        if (buffer.size() >= FlushBytes && !writeAll(out, buffer)) {
+            return failed(failureText(path, writeFailureReason(out)));
+        }
+    }
+    buffer += records.tail();
+    ExportResult result = finish(out, buffer, path);
+    if (result.status == ExportResult::Status::Written) {
+        result.notice = records.notice(path);
+    }
+    return result;
 }
 
 // The cards of every listed contact, each from its "BEGIN" line on, read out of its own file. A UTF-16
@@ -477,8 +503,29 @@ ExportResult writeXlsx(const ExportRequest& request, QIODevice& out, const QStri
 } // namespace
 
 QStringList exportFileFilters() {
-    return {QStringLiteral("Excel-Tabelle (*.xlsx)"), QStringLiteral("CSV für Excel (Semikolon) (*.csv)"),
-            QStringLiteral("vCard-Datei (*.vcf)"), QStringLiteral("PDF-Telefonliste (*.pdf)")};
+    return {QStringLiteral("Excel-Tabelle (*.xlsx)"),
+            QStringLiteral("CSV für Excel (Semikolon) (*.csv)"),
+            QStringLiteral("CSV für Google Kontakte (*.csv)"),
+            QStringLiteral("CSV für Outlook (*.csv)"),
+            QStringLiteral("vCard 3.0 (Nextcloud, iCloud, Google, Android) (*.vcf)"),
+            QStringLiteral("vCard 4.0 (*.vcf)"),
+            QStringLiteral("vCard 2.1 (ältere Handys) (*.vcf)"),
+            QStringLiteral("vCard wie in der Datei (*.vcf)"),
+            QStringLiteral("Telefonbuch für FRITZ!Box (*.xml)"),
+            QStringLiteral("PDF-Telefonliste (*.pdf)"),
+            QStringLiteral("Ein Ordner, eine Datei je Kontakt (*)")};
+}
+
+QStringList exportFormatNames() {
+    return {QStringLiteral("xlsx"),        QStringLiteral("csv-excel"),      QStringLiteral("csv-google"),
+            QStringLiteral("csv-outlook"), QStringLiteral("vcard3"),         QStringLiteral("vcard4"),
+            QStringLiteral("vcard21"),     QStringLiteral("vcard-original"), QStringLiteral("fritzbox"),
+            QStringLiteral("pdf"),         QStringLiteral("folder")};
+}
+
+std::optional<ExportFormat> exportFormatNamed(QStringView name) {
+    const qsizetype index = exportFormatNames().indexOf(name.toString().toLower());
+    return index < 0 ? std::nullopt : std::optional(ExportFormat(index));
 }
 
 std::optional<ExportFormat> exportFormatOf(const QString& path) {
@@ -494,6 +541,9 @@ std::optional<ExportFormat> exportFormatOf(const QString& path) {
     }
     if (suffix == u"pdf") {
         return ExportFormat::Pdf;
+    }
+    if (suffix == u"xml") {
+        return ExportFormat::FritzBox;
     }
     return std::nullopt;
 }
@@ -564,8 +614,21 @@ ExportResult writeContacts(const ExportRequest& request, QIODevice& out, const Q
         switch (format) {
         case ExportFormat::Csv:
             return writeCsv(request, out, path);
-        case ExportFormat::Vcard:
+        case ExportFormat::VcardOriginal:
             return writeVcards(request, out, path);
+        case ExportFormat::Vcard:
+        case ExportFormat::Vcard4:
+        case ExportFormat::Vcard21:
+            return writeVcards(request, out, path);
+        case ExportFormat::CsvGoogle:
+            return writeRecords(request, out, path, *googleCsvRecords());
+        case ExportFormat::CsvOutlook:
+            return writeRecords(request, out, path, *outlookCsvRecords());
+        case ExportFormat::FritzBox:
+            return writeRecords(request, out, path, *fritzBoxRecords(request.title));
+        case ExportFormat::Folder:
+            return failed(
+                failureText(path, QStringLiteral("Ein Ordner wird nicht in eine Datei geschrieben.")));
         case ExportFormat::Xlsx:
             return writeXlsx(request, out, path);
         case ExportFormat::Pdf: {

@@ -15,12 +15,32 @@ namespace tovanel {
 
 // The file formats the contact list can be written to. The exporters take the list as it is shown (a
 // sequence of contacts of one table), so whatever order or selection the list has is what is written.
-enum class ExportFormat { Xlsx, Csv, Vcard, Pdf };
+// Vcard is vCard 3.0, each card written anew; VcardOriginal copies each card's bytes as its file holds them.
+// Folder writes one vCard 3.0 file per contact into a folder.
+enum class ExportFormat {
+    Xlsx,
+    Csv,
+    CsvGoogle,
+    CsvOutlook,
+    Vcard,
+    Vcard4,
+    Vcard21,
+    VcardOriginal,
+    FritzBox,
+    Pdf,
+    Folder,
+};
+inline constexpr int ExportFormatCount = int(ExportFormat::Folder) + 1;
 
 // The save dialog's filters, the default first, in ExportFormat order.
 QStringList exportFileFilters();
-// The format a file name asks for by its extension (any case), or nothing.
+// The format a file name asks for by its extension (any case), or nothing: ".vcf" is vCard 3.0, ".csv" the
+// CSV for Excel, ".xml" the FRITZ!Box phone book.
 std::optional<ExportFormat> exportFormatOf(const QString& path);
+// The format a command line names ("vcard3", "csv-google", "folder" …), or nothing.
+std::optional<ExportFormat> exportFormatNamed(QStringView name);
+// The names exportFormatNamed takes, in ExportFormat order.
+QStringList exportFormatNames();
 // The heading of every field in Field order, each one different: a spreadsheet's reader tells columns by
 // their heading.
 QStringList exportHeadings();
