@@ -608,6 +608,23 @@ QString exportRefusal(const ContactTable& table, const QString& path) {
     return {};
 }
 
+QString exportRefusal(const ContactTable& table, const QString& path, ExportFormat format) {
+    if (format != ExportFormat::Folder) {
+        return exportRefusal(table, path);
+    }
+    const QFileInfo target(path);
+    if (!target.exists()) {
+        return {};
+    }
+    if (!target.isDir()) {
+        return failureText(path, QStringLiteral("Dort steht schon eine Datei, kein Ordner."));
+    }
+    if (!QDir(path).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
+        return failureText(path, QStringLiteral("Der Ordner ist nicht leer; es wird nichts überschrieben."));
+    }
+    return {};
+}
+
 ExportResult writeContacts(const ExportRequest& request, QIODevice& out, const QString& path,
                            ExportFormat format) {
     try {
@@ -649,7 +666,7 @@ ExportResult writeContacts(const ExportRequest& request, QIODevice& out, const Q
 ExportResult exportContacts(const ExportRequest& request, const QString& path, ExportFormat format) {
     // Checked again here: the file chosen may have become one of the list's since, and the command line
     // has no dialog that checked it.
-    if (QString refusal = exportRefusal(request.list.table, path); !refusal.isEmpty()) {
+    if (QString refusal = exportRefusal(request.list.table, path, format); !refusal.isEmpty()) {
         return failed(std::move(refusal));
     }
     try {

@@ -70,6 +70,9 @@ struct ExportResult {
 // from, or something other than a regular file (a folder, a pipe, a device, a socket), which an export
 // would replace or hang on. Empty when it may be.
 QString exportRefusal(const ContactTable& table, const QString& path);
+// The same for a target of `format`: a Folder export goes into a new folder or an empty one, and is refused
+// anything else (a file, a folder holding anything), as it overwrites nothing.
+QString exportRefusal(const ContactTable& table, const QString& path, ExportFormat format);
 
 // Writes the list to `path` in `format`. The file appears whole or not at all: a cancelled or failed export
 // leaves whatever was there before, and no partial file.
