@@ -233,12 +233,11 @@ bool PhotoBudget::take(QSize size) {
     return true;
 }
 
-CardRow photoRow(CardLines& card, const CardLine& line, bool decode, PhotoBudget& budget) {
-    CardRow row;
-    row.label = QStringLiteral("Foto");
+EmbeddedData embeddedData(CardLines& card, const CardLine& line, bool guessBase64, qsizetype maxBytes) {
+    EmbeddedData data;
     const QByteArrayView value = line.value.trimmed();
-    QByteArray bytes;
     if (value.startsWith("data:")) {
+        data.form = EmbeddedData::Form::DataUri;
         const qsizetype comma = value.indexOf(',');
         QByteArray header = value.first(comma < 0 ? 0 : comma).toByteArray().toLower();
         // vCard 3 escapes the comma of a text value, and some exporters escape it in an address too.
@@ -247,19 +246,35 @@ CardRow photoRow(CardLines& card, const CardLine& line, bool decode, PhotoBudget
         }
         // "data:base64," without a media type is written too.
         if (comma >= 0 && (header.endsWith(";base64") || header == "data:base64")) {
-            bytes = decodeBase64(value.sliced(comma + 1));
+            data.mediaType = header.mid(5, header.size() - 5 - 7);
+            if (value.size() / 4 * 3 <= maxBytes) {
+                data.bytes = decodeBase64(value.sliced(comma + 1));
+            }
         }
-    } else if (line.parameters.base64 || (!line.parameters.encodingGiven && looksBase64(value))) {
-        if (value.size() / 4 * 3 <= MaxPhotoBytes) {
-            bytes = decodeBase64(value);
+    } else if (line.parameters.base64 ||
+               (guessBase64 && !line.parameters.encodingGiven && looksBase64(value))) {
+        data.form = line.parameters.base64 ? EmbeddedData::Form::Base64 : EmbeddedData::Form::Unmarked;
+        if (value.size() / 4 * 3 <= maxBytes) {
+            data.bytes = decodeBase64(value);
         }
     } else {
+        data.address = card.text(line, value).trimmed();
+    }
+    return data;
+}
+
+CardRow photoRow(CardLines& card, const CardLine& line, bool decode, PhotoBudget& budget) {
+    CardRow row;
+    row.label = QStringLiteral("Foto");
+    EmbeddedData data = embeddedData(card, line, true, MaxPhotoBytes);
+    if (data.form == EmbeddedData::Form::Address) {
         // A photo given by its address: the program uses no network, so the address is all there is.
-        row.value = card.text(line, value).trimmed();
+        row.value = std::move(data.address);
         if (!row.value.isEmpty()) {
             return row;
         }
     }
+    QByteArray bytes = std::move(data.bytes);
     QSize full;
     decodePhotoBytes(bytes, {}, &full, true);
     if (full.isValid() && !budget.take(full)) {

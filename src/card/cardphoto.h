@@ -2,6 +2,8 @@
 
 #include "card/cardrow.h"
 
+#include <QByteArray>
+#include <QString>
 #include <functional>
 
 namespace tovanel {
@@ -29,6 +31,19 @@ public:
 private:
     qint64 m_pixelsLeft = qint64(32) << 20;
 };
+
+// What a PHOTO, LOGO, SOUND or KEY line holds: bytes written into the card (base64, or a "data:" address),
+// or the address of a file elsewhere.
+struct EmbeddedData {
+    enum class Form { Address, DataUri, Base64, Unmarked };
+    Form form = Form::Address;
+    QByteArray bytes;     // not for an address, nor for more than the reader's `maxBytes`
+    QByteArray mediaType; // a "data:" address's, such as "image/jpeg"; may be empty
+    QString address;
+};
+// `guessBase64`: bytes written without ENCODING, as some exporters write photos, are taken for base64 when
+// they look so.
+EmbeddedData embeddedData(CardLines& card, const CardLine& line, bool guessBase64, qsizetype maxBytes);
 
 // A photo row from a PHOTO line: the picture at preview size (only when `decode`, else just its claimed size
 // and bytes), "(kein lesbares Bild)" for bytes that are no picture or exceed the limits, or the address of a

@@ -2,6 +2,7 @@
 
 #include "card/contactrows.h"
 #include "card/filledcells.h"
+#include "card/versionedcard.h"
 #include "contacts/fields.h"
 #include "vcard/cardlines.h"
 #include "vcard/cardrules.h"
@@ -17,20 +18,6 @@ namespace {
 
 QByteArray escaped(const QString& value) {
     return VcardWriter::escapedText(value);
-}
-
-// "Family;Given" from a shown name, for a card without a name of parts: "Müller, Jürgen" or "Jürgen Müller".
-QByteArray structuredName(const QString& name) {
-    const QString trimmed = name.trimmed();
-    if (const qsizetype comma = trimmed.indexOf(QLatin1Char(',')); comma > 0) {
-        return escaped(trimmed.left(comma).trimmed()) + ';' + escaped(trimmed.mid(comma + 1).trimmed()) +
-               ";;;";
-    }
-    const qsizetype space = trimmed.lastIndexOf(QLatin1Char(' '));
-    if (space < 0) {
-        return escaped(trimmed) + ";;;;";
-    }
-    return escaped(trimmed.mid(space + 1)) + ';' + escaped(trimmed.left(space)) + ";;;";
 }
 
 // What is given up, in this order, when the card does not fit.

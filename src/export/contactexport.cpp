@@ -6,6 +6,7 @@
 #include "export/contactrecords.h"
 #include "export/fritzbox.h"
 #include "export/phonelist.h"
+#include "export/vcardexport.h"
 #include "platform/displaytext.h"
 #include "platform/germantext.h"
 #include "platform/linereader.h"
@@ -634,9 +635,11 @@ ExportResult writeContacts(const ExportRequest& request, QIODevice& out, const Q
         case ExportFormat::VcardOriginal:
             return writeVcards(request, out, path);
         case ExportFormat::Vcard:
+            return writeRecords(request, out, path, *vcardRecords(VcardVersion::V30));
         case ExportFormat::Vcard4:
+            return writeRecords(request, out, path, *vcardRecords(VcardVersion::V40));
         case ExportFormat::Vcard21:
-            return writeVcards(request, out, path);
+            return writeRecords(request, out, path, *vcardRecords(VcardVersion::V21));
         case ExportFormat::CsvGoogle:
             return writeRecords(request, out, path, *googleCsvRecords());
         case ExportFormat::CsvOutlook:
@@ -670,6 +673,9 @@ ExportResult exportContacts(const ExportRequest& request, const QString& path, E
         return failed(std::move(refusal));
     }
     try {
+        if (format == ExportFormat::Folder) {
+            return exportCardFolder(request, path, VcardVersion::V30);
+        }
         QSaveFile file(path);
         // Unbuffered: a piece the disk takes only in part is seen at once, and the system's reason with it.
         // The writers hand over large pieces of their own.

@@ -7,13 +7,16 @@ namespace tovanel::VcardWriter {
 QByteArray escapedText(QStringView value) {
     QString text;
     text.reserve(value.size());
-    for (const QChar c : value) {
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value[i];
         if (c == u'\\' || c == u';' || c == u',') {
             text += u'\\';
             text += c;
-        } else if (c == u'\n') {
+        } else if (c == u'\r' && i + 1 < value.size() && value[i + 1] == u'\n') {
+            continue; // the line break follows
+        } else if (c == u'\n' || c == u'\r') {
             text += QStringLiteral("\\n");
-        } else if (c.unicode() >= 0x20 && c.unicode() != 0x7F) {
+        } else if (c == u'\t' || (c.unicode() >= 0x20 && c.unicode() != 0x7F)) {
             text += c;
         }
     }
@@ -39,6 +42,36 @@ void appendFolded(QByteArray& out, QByteArrayView line) {
         room = MaxOctets - 1; // the blank takes one
     }
     out += line.sliced(start);
+    out += "\r\n";
+}
+
+void appendQuotedPrintable(QByteArray& out, QByteArrayView key, QByteArrayView value) {
+    constexpr qsizetype MaxOctets = 76;
+    static constexpr char hex[] = "0123456789ABCDEF";
+    // A key too long for its line is folded as any line is; the value goes on after its last piece.
+    QByteArray line;
+    appendFolded(line, key);
+    line.chop(2);
+    const qsizetype lastBreak = line.lastIndexOf("\r\n");
+    if (lastBreak >= 0) {
+        out += line.first(lastBreak + 2);
+        line.remove(0, lastBreak + 2);
+    }
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const auto c = static_cast<unsigned char>(value[i]);
+        const bool blankAtEnd = (c == ' ' || c == '\t') && (i + 1 == value.size() || value[i + 1] == '\r');
+        const bool encoded = c < 0x20 || c >= 0x7F || c == '=' || blankAtEnd;
+        const char escape[3] = {'=', hex[c >> 4], hex[c & 15]};
+        const QByteArrayView piece = encoded ? QByteArrayView(escape, 3) : value.sliced(i, 1);
+        // The soft break's "=" takes one octet of the line.
+        if (line.size() + piece.size() > MaxOctets - 1) {
+            out += line;
+            out += "=\r\n";
+            line.clear();
+        }
+        line += piece;
+    }
+    out += line;
     out += "\r\n";
 }
 

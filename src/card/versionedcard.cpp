@@ -1,0 +1,581 @@
+#include "card/versionedcard.h"
+
+#include "card/cardphoto.h"
+#include "platform/germantext.h"
+#include "vcard/cardlines.h"
+#include "vcard/cardrules.h"
+#include "vcard/cardsource.h"
+#include "vcard/vcardwriter.h"
+
+#include <QHash>
+#include <QMimeDatabase>
+#include <QUuid>
+#include <algorithm>
+
+namespace tovanel {
+
+namespace {
+
+using VcardWriter::escapedText;
+
+// Names of properties, groups, parameters and types are written only when a reader can take them as such.
+bool isPlainName(QByteArrayView name) {
+    return !name.isEmpty() && std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
+    });
+}
+
+// How a property's value is cut and escaped.
+enum class Kind {
+    Text,       // one text: every separator escaped
+    Components, // ";"-separated parts, each a ","-separated list: the separators stay separators
+    List,       // a ","-separated list
+    Verbatim,   // an address, a date, a number: no escapes, which a reader of addresses would keep
+    Binary,     // a picture, sound or key, embedded or given by its address
+};
+
+Kind kindOf(QByteArrayView name) {
+    static const QHash<QByteArrayView, Kind> kinds{
+        {"N", Kind::Components},
+        {"ADR", Kind::Components},
+        {"ORG", Kind::Components},
+        {"GENDER", Kind::Components},
+        {"CLIENTPIDMAP", Kind::Components},
+        {"CATEGORIES", Kind::List},
+        {"NICKNAME", Kind::List},
+        {"TEL", Kind::Verbatim},
+        {"URL", Kind::Verbatim},
+        {"SOURCE", Kind::Verbatim},
+        {"FBURL", Kind::Verbatim},
+        {"CALURI", Kind::Verbatim},
+        {"CALADRURI", Kind::Verbatim},
+        {"CAPURI", Kind::Verbatim},
+        {"IMPP", Kind::Verbatim},
+        {"MEMBER", Kind::Verbatim},
+        {"RELATED", Kind::Verbatim},
+        {"UID", Kind::Verbatim},
+        {"BDAY", Kind::Verbatim},
+        {"ANNIVERSARY", Kind::Verbatim},
+        {"DEATHDATE", Kind::Verbatim},
+        {"REV", Kind::Verbatim},
+        {"GEO", Kind::Verbatim},
+        {"TZ", Kind::Verbatim},
+        {"X-ANNIVERSARY", Kind::Verbatim},
+        {"X-SOCIALPROFILE", Kind::Verbatim},
+        {"X-ADDRESSBOOKSERVER-MEMBER", Kind::Verbatim},
+        {"PHOTO", Kind::Binary},
+        {"LOGO", Kind::Binary},
+        {"SOUND", Kind::Binary},
+        {"KEY", Kind::Binary},
+        {"FN", Kind::Text},
+        {"NOTE", Kind::Text},
+        {"TITLE", Kind::Text},
+        {"ROLE", Kind::Text},
+        {"LABEL", Kind::Text},
+        {"EMAIL", Kind::Text},
+        {"MAILER", Kind::Text},
+        {"PRODID", Kind::Text},
+        {"SORT-STRING", Kind::Text},
+        {"KIND", Kind::Text},
+        {"LANG", Kind::Text},
+        {"NAME", Kind::Text},
+        {"CLASS", Kind::Text},
+        {"X-ABLABEL", Kind::Text},
+    };
+    // Other programs' own properties keep whatever structure they give their values.
+    return kinds.value(name, Kind::Components);
+}
+
+// The name a property is written under in `version`: vCard 3.0 and 2.1 have no ANNIVERSARY, GENDER,
+// KIND … (RFC 6350 6.x), and their readers know them by the names Apple and others gave them as
+// extensions; vCard 4.0 dropped LABEL, AGENT, MAILER, CLASS … (RFC 6350 Appendix A.2). Empty: unchanged.
+QByteArrayView renamed(QByteArrayView name, VcardVersion version) {
+    static const QHash<QByteArrayView, QByteArrayView> fromFour{
+        {"ANNIVERSARY", "X-ANNIVERSARY"},
+        {"GENDER", "X-GENDER"},
+        {"KIND", "X-ADDRESSBOOKSERVER-KIND"},
+        {"MEMBER", "X-ADDRESSBOOKSERVER-MEMBER"},
+        {"LANG", "X-LANG"},
+        {"CLIENTPIDMAP", "X-CLIENTPIDMAP"},
+        {"XML", "X-XML"},
+        {"BIRTHPLACE", "X-BIRTHPLACE"},
+        {"DEATHPLACE", "X-DEATHPLACE"},
+        {"DEATHDATE", "X-DEATHDATE"},
+        {"EXPERTISE", "X-EXPERTISE"},
+        {"HOBBY", "X-HOBBY"},
+        {"INTEREST", "X-INTEREST"},
+        {"ORG-DIRECTORY", "X-ORG-DIRECTORY"},
+    };
+    static const QHash<QByteArrayView, QByteArrayView> toFour{
+        {"LABEL", "X-LABEL"},     {"AGENT", "X-AGENT"}, {"NAME", "X-NAME"},
+        {"MAILER", "X-MAILER"},   {"CLASS", "X-CLASS"}, {"SORT-STRING", "X-SORT-STRING"},
+        {"PROFILE", "X-PROFILE"},
+    };
+    return (version == VcardVersion::V40 ? toFour : fromFour).value(name);
+}
+
+// A parameter value as a reader takes it: UTF-8 without control characters, in double quotes where it holds
+// a separator (vCard 2.1 has no quotes, so such a value is left out there).
+std::optional<QByteArray> parameterValue(QByteArrayView raw, VcardVersion version) {
+    QByteArray value = raw.trimmed().toByteArray();
+    value.replace('"', "");
+    if (!QUtf8StringView(value).isValidUtf8() || std::any_of(value.begin(), value.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x20;
+        })) {
+        return std::nullopt;
+    }
+    if (value.contains(';') || value.contains(':') || value.contains(',')) {
+        if (version == VcardVersion::V21) {
+            return std::nullopt;
+        }
+        return '"' + value + '"';
+    }
+    return value;
+}
+
+struct Parameters {
+    QList<QByteArray> types;
+    QList<QByteArray> others; // "NAME=value", as they are written
+    QByteArray valueType;     // VALUE=, lower case
+    bool pref = false;
+};
+
+Parameters parametersOf(const CardLine& line, VcardVersion version) {
+    Parameters read;
+    // Types keep the case they are written in: readers ignore it, and the detail window shows it.
+    const auto addType = [&read](QByteArrayView type) {
+        const QByteArray written = type.trimmed().toByteArray();
+        if (written.compare("PREF", Qt::CaseInsensitive) == 0) {
+            read.pref = true;
+        } else if (isPlainName(written) &&
+                   std::none_of(read.types.begin(), read.types.end(), [&](const QByteArray& t) {
+                       return t.compare(written, Qt::CaseInsensitive) == 0;
+                   })) {
+            read.types.append(written);
+        }
+    };
+    const QList<QByteArrayView> parts = PropertyLexer::splitComponents(line.key, ';');
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        const QByteArrayView part = parts[i].trimmed();
+        const qsizetype equals = part.indexOf('=');
+        const QByteArray name =
+            part.first(equals < 0 ? part.size() : equals).trimmed().toByteArray().toUpper();
+        if (name == "ENCODING" || name == "CHARSET" || name == "QUOTED-PRINTABLE" || name == "BASE64" ||
+            name == "B" || name == "8BIT" || name == "7BIT") {
+            continue; // the value is written decoded, in UTF-8
+        }
+        if (equals < 0 || name == "TYPE") {
+            for (const QByteArrayView type : PropertyLexer::Parameters::typesOf(part)) {
+                addType(type);
+            }
+        } else if (name == "PREF") {
+            read.pref = true;
+        } else if (name == "VALUE") {
+            read.valueType = part.sliced(equals + 1).trimmed().toByteArray().toLower();
+        } else if (isPlainName(name)) {
+            if (const auto value = parameterValue(part.sliced(equals + 1), version)) {
+                read.others.append(name + '=' + *value);
+            }
+        }
+    }
+    return read;
+}
+
+// The types as `version` writes them: vCard 2.1 bare ("TEL;HOME;CELL"), 3.0 in one TYPE list with PREF
+// among them, 4.0 with PREF=1 of its own (RFC 6350 5.3) and without 3.0's INTERNET.
+QByteArray typeParameters(const Parameters& read, VcardVersion version) {
+    QByteArray out;
+    QList<QByteArray> types = read.types;
+    if (version == VcardVersion::V21) {
+        // Old phones compare types as the 2.1 specification spells them.
+        for (QByteArray& type : types) {
+            type = type.toUpper();
+        }
+    }
+    if (version == VcardVersion::V40) {
+        types.removeIf(
+            [](const QByteArray& type) { return type.compare("INTERNET", Qt::CaseInsensitive) == 0; });
+        if (!types.isEmpty()) {
+            out += ";TYPE=" + types.join(',');
+        }
+        if (read.pref) {
+            out += ";PREF=1";
+        }
+        return out;
+    }
+    if (read.pref) {
+        types.append("PREF");
+    }
+    if (types.isEmpty()) {
+        return out;
+    }
+    return version == VcardVersion::V21 ? ';' + types.join(';') : ";TYPE=" + types.join(',');
+}
+
+// A value of ";"-separated parts, each a ","-separated list, decoded piece by piece as the import cuts it
+// and escaped again; `count` parts at least (N has five, ADR seven), more where the card writes them.
+QByteArray componentsValue(CardLines& card, const CardLine& line, qsizetype count) {
+    const QList<QByteArrayView> parts = PropertyLexer::splitComponents(line.value, ';');
+    QList<QByteArray> written;
+    for (qsizetype i = 0; i < std::max(count, parts.size()); ++i) {
+        QList<QByteArray> pieces;
+        if (i < parts.size()) {
+            for (const QByteArrayView piece : PropertyLexer::splitComponents(parts[i], ',')) {
+                pieces.append(escapedText(card.text(line, piece)));
+            }
+        }
+        written.append(pieces.join(','));
+    }
+    return written.join(';');
+}
+
+QByteArray listValue(CardLines& card, const CardLine& line) {
+    QList<QByteArray> pieces;
+    for (const QByteArrayView piece : PropertyLexer::splitComponents(line.value, ',')) {
+        pieces.append(escapedText(card.text(line, piece)));
+    }
+    return pieces.join(',');
+}
+
+// Text as vCard 2.1 writes it: only ";" and the backslash escaped (RFC 2426's "\," and "\n" came later),
+// a line break as itself, which the quoted-printable encoding carries.
+QByteArray text21(QStringView text) {
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'\\' || c == u';') {
+            out += u'\\';
+            out += c;
+        } else if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+            continue;
+        } else if (c == u'\n' || c == u'\r') {
+            out += QStringLiteral("\r\n");
+        } else if (c == u'\t' || (c.unicode() >= 0x20 && c.unicode() != 0x7F)) {
+            out += c;
+        }
+    }
+    return out.toUtf8();
+}
+
+// An address or date without the line breaks and control characters that would end or break its line.
+QByteArray verbatim(QStringView text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x20 && c.unicode() != 0x7F) {
+            out += c;
+        }
+    }
+    return out.trimmed().toUtf8();
+}
+
+// GEO is "lat;lon" in vCard 3.0 and 2.1 and a "geo:lat,lon" address in 4.0.
+QByteArray geoValue(QByteArray value, VcardVersion version) {
+    if (version == VcardVersion::V40) {
+        if (!value.startsWith("geo:") && value.count(';') == 1) {
+            value.replace(';', ',');
+            value.prepend("geo:");
+        }
+    } else if (value.startsWith("geo:")) {
+        value = value.mid(4);
+        value.truncate(value.indexOf(';') < 0 ? value.size() : value.indexOf(';'));
+        value.replace(',', ';');
+    }
+    return value;
+}
+
+// The media type of embedded bytes, by their content, else by what the card says.
+QByteArray mediaTypeOf(const EmbeddedData& data, const Parameters& read) {
+    static const QMimeDatabase mimes;
+    const QMimeType found = mimes.mimeTypeForData(data.bytes);
+    if (found.isValid() && !found.isDefault() && found.name() != u"text/plain") {
+        return found.name().toUtf8();
+    }
+    if (!data.mediaType.isEmpty()) {
+        return data.mediaType;
+    }
+    for (const QByteArray& written : read.types) {
+        const QByteArray type = written.toUpper();
+        if (type == "JPEG" || type == "JPG") {
+            return "image/jpeg";
+        }
+        if (type == "PNG" || type == "GIF" || type == "BMP" || type == "TIFF" || type == "WEBP") {
+            return "image/" + type.toLower();
+        }
+    }
+    return {};
+}
+
+class Writer {
+public:
+    Writer(CardLines& card, VcardVersion version, CardRewrites& rewrites)
+        : m_card(card), m_version(version), m_rewrites(rewrites) {}
+
+    // Writes one line: `key` is the name with its group and parameters, `value` the written value.
+    // vCard 2.1 carries a value that is not ASCII, or holds a line break, as quoted-printable UTF-8.
+    void write(QByteArray key, QByteArrayView value) {
+        if (m_version == VcardVersion::V21 && std::any_of(value.begin(), value.end(), [](char c) {
+                return static_cast<unsigned char>(c) >= 0x80 || c == '\r' || c == '\n';
+            })) {
+            key += ";CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:";
+            VcardWriter::appendQuotedPrintable(m_out, key, value);
+            return;
+        }
+        key += ':';
+        key += value;
+        VcardWriter::appendFolded(m_out, key);
+    }
+
+    // A property of the card's own, in the order the card gives them.
+    void property(const CardLine& line) {
+        const Kind kind = kindOf(line.name);
+        QByteArray name = line.name;
+        if (const QByteArrayView other = renamed(line.name, m_version); !other.isEmpty()) {
+            name = other.toByteArray();
+            ++m_rewrites.renamed;
+        }
+        if (isPlainName(line.group)) {
+            name.prepend(line.group + '.');
+        }
+        const Parameters read = parametersOf(line, m_version);
+        if (kind == Kind::Binary) {
+            binary(line, name, read);
+            return;
+        }
+        QByteArray key = name + typeParameters(read, m_version);
+        for (const QByteArray& other : read.others) {
+            key += ';' + other;
+        }
+        // A telephone number is written as text (RFC 6350 allows it, 3.0 and 2.1 know nothing else); other
+        // value types are kept, in the spelling of the version.
+        if (!read.valueType.isEmpty() && line.name != "TEL") {
+            key += ";VALUE=" + valueType(read.valueType);
+        }
+        QByteArray value;
+        switch (kind) {
+        case Kind::Components:
+            value = componentsValue(m_card, line,
+                                    line.name == "N"     ? CardRules::NameParts
+                                    : line.name == "ADR" ? 7
+                                                         : 0);
+            break;
+        case Kind::List:
+            value = listValue(m_card, line);
+            break;
+        case Kind::Verbatim:
+            value = verbatim(m_card.text(line, line.value));
+            if (line.name == "TEL") {
+                // A number's extension lives only in its "tel:" address form (RFC 3966), which every version
+                // takes as an address; any other number is text, whose separators are escaped.
+                if (value.startsWith("tel:") && value.contains(';')) {
+                    key += m_version == VcardVersion::V21 ? ";VALUE=URL" : ";VALUE=uri";
+                } else {
+                    QString number = m_card.text(line, line.value);
+                    if (number.startsWith(QStringLiteral("tel:"), Qt::CaseInsensitive)) {
+                        number.remove(0, 4);
+                    }
+                    value = m_version == VcardVersion::V21 ? text21(number) : escapedText(number);
+                }
+            } else if (line.name == "GEO") {
+                value = geoValue(std::move(value), m_version);
+            }
+            break;
+        case Kind::Text:
+        case Kind::Binary: {
+            const QString text = m_card.text(line, line.value);
+            value = m_version == VcardVersion::V21 ? text21(text) : escapedText(text);
+            break;
+        }
+        }
+        write(std::move(key), value);
+    }
+
+    QByteArray& out() { return m_out; }
+
+private:
+    QByteArray valueType(const QByteArray& type) const {
+        if (m_version == VcardVersion::V21) {
+            return type == "uri" ? "URL" : type.toUpper();
+        }
+        return type == "url" ? "uri" : type;
+    }
+
+    // Embedded bytes in the version's form: 2.1 ENCODING=BASE64 with its bare type, 3.0 ENCODING=b with
+    // TYPE, 4.0 a "data:" address (RFC 6350 5.x, RFC 2397); an address stays an address.
+    void binary(const CardLine& cardLine, const QByteArray& name, const Parameters& read) {
+        // Photos are written by some exporters without saying so; sounds and keys are text then.
+        const bool picture = cardLine.name == "PHOTO" || cardLine.name == "LOGO";
+        const EmbeddedData data = embeddedData(m_card, cardLine, picture, CardLimits::CardBytes);
+        if (data.form == EmbeddedData::Form::Address) {
+            QByteArray key = name;
+            if (m_version == VcardVersion::V21) {
+                key += ";VALUE=URL";
+            } else if (m_version == VcardVersion::V30) {
+                key += ";VALUE=uri";
+            }
+            if (data.address.isEmpty()) {
+                ++m_rewrites.dropped; // says nothing, and an empty address is none
+            } else {
+                write(key, verbatim(data.address));
+            }
+            return;
+        }
+        const QByteArray media = mediaTypeOf(data, read);
+        const QByteArray subtype = media.mid(media.indexOf('/') + 1).toUpper();
+        const QByteArray base64 = data.bytes.toBase64();
+        const bool sameForm = (m_version == VcardVersion::V40 && data.form == EmbeddedData::Form::DataUri) ||
+                              (m_version != VcardVersion::V40 && data.form == EmbeddedData::Form::Base64);
+        if (!sameForm) {
+            ++m_rewrites.photos;
+        }
+        switch (m_version) {
+        case VcardVersion::V21:
+            write(name + ";ENCODING=BASE64" + (subtype.isEmpty() ? QByteArray() : ';' + subtype), base64);
+            break;
+        case VcardVersion::V30:
+            write(name + ";ENCODING=b" + (subtype.isEmpty() ? QByteArray() : ";TYPE=" + subtype), base64);
+            break;
+        case VcardVersion::V40:
+            write(name, "data:" + (media.isEmpty() ? QByteArray("application/octet-stream") : media) +
+                            ";base64," + base64);
+            break;
+        }
+    }
+
+    CardLines& m_card;
+    VcardVersion m_version;
+    CardRewrites& m_rewrites;
+    QByteArray m_out;
+};
+
+// Values in a charset other than UTF-8, or quoted-printable, are written as UTF-8 text.
+bool changesCharset(const CardLine& line) {
+    const QByteArrayView charset = line.parameters.charset;
+    return line.parameters.quotedPrintable ||
+           (!charset.isEmpty() && charset.compare("UTF-8", Qt::CaseInsensitive) != 0 &&
+            charset.compare("UTF8", Qt::CaseInsensitive) != 0);
+}
+
+// A namespace of this program's own for the UIDs it derives (RFC 4122 4.3).
+const QUuid UidNamespace(QStringLiteral("{6f1c52a4-9a0e-4f3b-8d2a-3c5e7b1d9f40}"));
+
+} // namespace
+
+CardRewrites& CardRewrites::operator+=(const CardRewrites& other) {
+    cards += other.cards;
+    charsets += other.charsets;
+    photos += other.photos;
+    names += other.names;
+    uids += other.uids;
+    renamed += other.renamed;
+    merged += other.merged;
+    dropped += other.dropped;
+    return *this;
+}
+
+QStringList CardRewrites::described() const {
+    QStringList said;
+    const auto say = [&said](qsizetype n, const char* one, const char* many) {
+        if (n > 0) {
+            said << (n == 1 ? QString::fromUtf8(one) : QString::fromUtf8(many).arg(germanNumber(n)));
+        }
+    };
+    say(charsets, "Zeichensatz von 1 Karte nach UTF-8", "Zeichensatz von %1 Karten nach UTF-8");
+    say(photos, "1 Foto umgeschrieben", "%1 Fotos umgeschrieben");
+    say(names, "1 Name ergänzt", "%1 Namen ergänzt");
+    say(uids, "1 UID ergänzt", "%1 UIDs ergänzt");
+    say(renamed, "1 Feld als Erweiterung (X-…) geschrieben", "%1 Felder als Erweiterung (X-…) geschrieben");
+    say(merged, "1 doppelter Name oder UID weggelassen", "%1 doppelte Namen oder UIDs weggelassen");
+    say(dropped, "1 leere oder unlesbare Zeile ausgelassen", "%1 leere oder unlesbare Zeilen ausgelassen");
+    return said;
+}
+
+QByteArray versionedCard(const QByteArray& bytes, bool unicodeSource, const QString& shownName,
+                         VcardVersion version, QByteArrayView uidSource, CardRewrites& rewrites) {
+    CardLines card(bytes, unicodeSource);
+    CardRewrites changes;
+    changes.cards = 1;
+    // The import takes the last N for the name; a reader that finds two refuses the card.
+    qint64 lastName = -1;
+    qint64 firstUid = -1;
+    bool named = false;
+    bool charset = unicodeSource;
+    QString company;
+    card.forEach([&](const CardLine& line) {
+        if (line.name == "N") {
+            lastName = line.start;
+        } else if (line.name == "UID" && firstUid < 0 && !card.text(line, line.value).trimmed().isEmpty()) {
+            firstUid = line.start;
+        } else if (line.name == "FN" && !card.text(line, line.value).trimmed().isEmpty()) {
+            named = true;
+        } else if (line.name == "ORG" && company.isEmpty()) {
+            company = card.text(line, PropertyLexer::firstComponent(line.value)).trimmed();
+        }
+        charset |= changesCharset(line);
+        return true;
+    });
+
+    Writer writer(card, version, changes);
+    QByteArray& out = writer.out();
+    out += version == VcardVersion::V21   ? "BEGIN:VCARD\r\nVERSION:2.1\r\n"
+           : version == VcardVersion::V30 ? "BEGIN:VCARD\r\nVERSION:3.0\r\n"
+                                          : "BEGIN:VCARD\r\nVERSION:4.0\r\n";
+    writer.write("FN", version == VcardVersion::V21 ? text21(shownName) : escapedText(shownName));
+    if (!named || lastName < 0) {
+        ++changes.names;
+    }
+    if (lastName < 0) {
+        // A company's card names no person: its N stays empty, as Apple writes it.
+        writer.write("N", shownName == company ? QByteArray(";;;;") : structuredName(shownName));
+    }
+    qint64 fnSeen = 0;
+    card.forEach([&](const CardLine& line) {
+        const QByteArray& name = line.name;
+        if (name == "BEGIN" || name == "END" || name == "VERSION") {
+            return true;
+        }
+        if (!isPlainName(name)) {
+            ++changes.dropped;
+            return true;
+        }
+        if (name == "FN") {
+            // The shown name is the card's first FN; vCard 4.0 alone allows more.
+            if (fnSeen++ > 0 && version == VcardVersion::V40) {
+                writer.property(line);
+            }
+            return true;
+        }
+        if ((name == "N" && line.start != lastName) || (name == "UID" && line.start != firstUid)) {
+            ++changes.merged;
+            return true;
+        }
+        writer.property(line);
+        return true;
+    });
+    if (firstUid < 0) {
+        ++changes.uids;
+        const QByteArray uid =
+            QUuid::createUuidV5(UidNamespace, uidSource.toByteArray()).toByteArray(QUuid::WithoutBraces);
+        writer.write("UID", version == VcardVersion::V40 ? "urn:uuid:" + uid : uid);
+    }
+    out += "END:VCARD\r\n";
+    changes.charsets = charset ? 1 : 0;
+    rewrites += changes;
+    return std::move(out);
+}
+
+QByteArray structuredName(const QString& name) {
+    const QString trimmed = name.trimmed();
+    if (const qsizetype comma = trimmed.indexOf(QLatin1Char(',')); comma > 0) {
+        return escapedText(trimmed.left(comma).trimmed()) + ';' +
+               escapedText(trimmed.mid(comma + 1).trimmed()) + ";;;";
+    }
+    const qsizetype space = trimmed.lastIndexOf(QLatin1Char(' '));
+    if (space < 0) {
+        return escapedText(trimmed) + ";;;;";
+    }
+    return escapedText(trimmed.mid(space + 1)) + ';' + escapedText(trimmed.left(space)) + ";;;";
+}
+
+} // namespace tovanel
