@@ -234,11 +234,17 @@ ExportResult writeRecords(const ExportRequest& request, QIODevice& out, const QS
             return cancelled();
         }
         records.append(buffer, list.table, list.contactAt(row));
+        if (QString failure = records.failure(path); !failure.isEmpty()) {
+            return failed(std::move(failure));
+        }
         if (buffer.size() >= FlushBytes && !writeAll(out, buffer)) {
             return failed(failureText(path, writeFailureReason(out)));
         }
     }
     buffer += records.tail();
+    if (QString failure = records.failure(path); !failure.isEmpty()) {
+        return failed(std::move(failure));
+    }
     ExportResult result = finish(out, buffer, path);
     if (result.status == ExportResult::Status::Written) {
         result.notice = records.notice(path);

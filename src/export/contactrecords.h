@@ -22,6 +22,12 @@ public:
     // book entry without a number) adds nothing, and the format counts it for its notice.
     virtual void append(QByteArray& out, const ContactTable& table, qsizetype contact) = 0;
     virtual QByteArray tail() { return {}; }
+    // Why the export cannot go on (German, naming `path`), such as a source file that is gone; asked after
+    // each record and at the end. Empty while all is well.
+    virtual QString failure(const QString& path) const {
+        Q_UNUSED(path)
+        return {};
+    }
     // What the user should know once the file is written (German, naming `path`), such as contacts left
     // out; empty when there is nothing.
     virtual QString notice(const QString& path) const {

@@ -39,10 +39,16 @@ public:
         const bool fromFile = table.fileOf(contact) >= 0;
         if (fromFile) {
             source = m_reader.card(table, contact);
+            if (!source.ok && !source.changed && !source.tooLarge) {
+                // The file is gone or cannot be read: every further card would be left out too.
+                m_unreadable = table.fileSource(table.fileOf(contact))->path;
+                m_reason = source.error;
+                return {};
+            }
             if (!source.ok) {
                 ++m_leftOut[source.changed    ? QStringLiteral("Datei geändert")
                             : source.tooLarge ? QStringLiteral("zu groß")
-                                              : QStringLiteral("nicht lesbar")];
+                                              : source.error];
                 return {};
             }
         } else {
@@ -52,7 +58,18 @@ public:
                              uidSource(source.bytes), m_rewrites);
     }
 
-    qsizetype written() const { return m_rewrites.cards; }
+    // Why nothing more can be written: a source file that cannot be read, or no card written at all.
+    QString failure(const QString& path, bool finished) const {
+        if (!m_unreadable.isEmpty()) {
+            return QStringLiteral("%1 konnte nicht gelesen werden; %2 wurde nicht geschrieben.\n%3")
+                .arg(quotedFileName(m_unreadable), quotedFileName(path), m_reason);
+        }
+        if (finished && m_rewrites.cards == 0 && !m_leftOut.empty()) {
+            return QStringLiteral("%1 wurde nicht geschrieben: keine Karte ließ sich lesen.\n%2")
+                .arg(quotedFileName(path), summary());
+        }
+        return {};
+    }
 
     // "87 Karten: Zeichensatz nach UTF-8, 12 Fotos umgeschrieben, 1 Karte ausgelassen (Datei geändert)".
     QString summary() const {
@@ -83,6 +100,8 @@ private:
     CardBytesReader m_reader;
     CardRewrites m_rewrites;
     std::map<QString, qsizetype> m_leftOut;
+    QString m_unreadable;
+    QString m_reason;
     QHash<QUuid, int> m_sameBytes;
 };
 
@@ -93,12 +112,18 @@ public:
     void append(QByteArray& out, const ContactTable& table, qsizetype contact) override {
         out += m_writer.card(table, contact);
     }
+    QByteArray tail() override {
+        m_finished = true;
+        return {};
+    }
+    QString failure(const QString& path) const override { return m_writer.failure(path, m_finished); }
     QString notice(const QString& path) const override {
         return QStringLiteral("%1: %2").arg(quotedFileName(path), m_writer.summary());
     }
 
 private:
     CardWriter m_writer;
+    bool m_finished = false;
 };
 
 bool isDroppedFromFileName(QChar c) {
@@ -167,6 +192,10 @@ ExportResult exportCardFolder(const ExportRequest& request, const QString& folde
         }
         const qsizetype contact = list.contactAt(row);
         const QByteArray card = writer.card(list.table, contact);
+        if (QString failure = writer.failure(folder, row + 1 == list.rows()); !failure.isEmpty()) {
+            undo();
+            return {ExportResult::Status::Failed, std::move(failure)};
+        }
         if (card.isEmpty()) {
             continue;
         }

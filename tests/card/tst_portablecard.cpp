@@ -108,9 +108,9 @@ void tst_PortableCard::carriesTheCardsOwnLines_data() {
         << QStringList{QStringLiteral("N:Ek;Eva;;;"), QStringLiteral("FN:Ek\\, Eva"),
                        QStringLiteral("ORG:Bäcker\\; Söhne;Back\\\\stube"),
                        QStringLiteral("ADR:;;Weg 1\\, Hof;Ort;;;"), QStringLiteral("NOTE:a\\, b\\nc")};
-    QTest::newRow("control characters dropped")
+    QTest::newRow("control characters dropped, tabs kept")
         << eva << evasName + "ORG:B\x07\x1B\x7F\x01x\r\nNOTE:a\tb\r\n"
-        << QStringList{named + QStringList{QStringLiteral("ORG:Bx"), QStringLiteral("NOTE:ab")}};
+        << QStringList{named + QStringList{QStringLiteral("ORG:Bx"), QStringLiteral("NOTE:a\tb")}};
     QTest::newRow("title and birthday; no photo, no date in words")
         << eva
         << evasName +

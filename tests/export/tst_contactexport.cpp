@@ -270,7 +270,8 @@ void tst_ContactExport::everyFileFormatGivesBackTheListsCells() {
         }
     }
 
-    QCOMPARE(exportContacts(request, out.path(QStringLiteral("a.vcf")), ExportFormat::Vcard).error,
+    // The cards as the files hold them; the versions written anew read back alike too (tst_vcardexport).
+    QCOMPARE(exportContacts(request, out.path(QStringLiteral("a.vcf")), ExportFormat::VcardOriginal).error,
              QString());
     const ImportedLists again(out.path(QStringLiteral("a.vcf")));
     QCOMPARE(cellsOf(again), expected);

@@ -15,8 +15,10 @@ void tst_VcardWriter::foldsAt75OctetsBetweenCharacters_data() {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QByteArray>("escaped");
     QTest::newRow("short") << QStringLiteral("Jürgen") << QByteArray("Jürgen");
-    QTest::newRow("structure escaped, controls left out")
-        << QStringLiteral("a\\b;c,d\ne\r\x01\x7F") << QByteArray("a\\\\b\\;c\\,d\\ne");
+    QTest::newRow("structure escaped, controls left out, tabs kept")
+        << QStringLiteral("a\\b;c,d\ne\x01\x7F\tf") << QByteArray("a\\\\b\\;c\\,d\\ne\tf");
+    QTest::newRow("CR LF and a lone CR are line breaks")
+        << QStringLiteral("a\r\nb\rc") << QByteArray("a\\nb\\nc");
     QTest::newRow("exactly one line") << QString(70, u'x') << QByteArray(70, 'x');
     QTest::newRow("ASCII over several lines") << QString(300, u'x') << QByteArray(300, 'x');
     QTest::newRow("umlauts across the cut") << QString(100, u'ü') << QString(100, u'ü').toUtf8();
