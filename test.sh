@@ -91,9 +91,9 @@ if [ "$fuzz_seconds" -gt 0 ]; then
     for dir in tests/data/golden tests/regressions "$corpus_dir"; do
         [ -d "$dir" ] && seeds+=("$dir")
     done
-    for target in import decoders cells; do
+    for target in import decoders cells versions; do
         case "$target" in
-        import | cells) max_len=32768 ;;
+        import | cells | versions) max_len=32768 ;;
         decoders) max_len=4096 ;;
         esac
         # New inputs go to the build tree's own corpus folder; the seed folders are only read.

@@ -252,7 +252,9 @@ EmbeddedData embeddedData(CardLines& card, const CardLine& line, bool guessBase6
             }
         }
     } else if (line.parameters.base64 ||
-               (guessBase64 && !line.parameters.encodingGiven && looksBase64(value))) {
+               // A value that says what it is (an address) is no base64, whatever it looks like.
+               (guessBase64 && !line.parameters.encodingGiven && line.parameters.valueType.isEmpty() &&
+                looksBase64(value))) {
         data.form = line.parameters.base64 ? EmbeddedData::Form::Base64 : EmbeddedData::Form::Unmarked;
         if (value.size() / 4 * 3 <= maxBytes) {
             data.bytes = decodeBase64(value);

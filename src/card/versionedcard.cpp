@@ -25,6 +25,12 @@ bool isPlainName(QByteArrayView name) {
     });
 }
 
+// Readers take a line for quoted-printable wherever its key says "QUOTED-PRINTABLE", in a parameter's name,
+// value or type alike: only the writer's own declaration may say it.
+bool mentionsQuotedPrintable(QByteArrayView text) {
+    return text.toByteArray().toUpper().contains("QUOTED-PRINTABLE");
+}
+
 // How a property's value is cut and escaped.
 enum class Kind {
     Text,       // one text: every separator escaped
@@ -147,7 +153,7 @@ Parameters parametersOf(const CardLine& line, VcardVersion version) {
         const QByteArray written = type.trimmed().toByteArray();
         if (written.compare("PREF", Qt::CaseInsensitive) == 0) {
             read.pref = true;
-        } else if (isPlainName(written) &&
+        } else if (isPlainName(written) && !mentionsQuotedPrintable(written) &&
                    std::none_of(read.types.begin(), read.types.end(), [&](const QByteArray& t) {
                        return t.compare(written, Qt::CaseInsensitive) == 0;
                    })) {
@@ -160,7 +166,7 @@ Parameters parametersOf(const CardLine& line, VcardVersion version) {
         const qsizetype equals = part.indexOf('=');
         const QByteArray name =
             part.first(equals < 0 ? part.size() : equals).trimmed().toByteArray().toUpper();
-        if (name == "ENCODING" || name == "CHARSET" || name == "QUOTED-PRINTABLE" || name == "BASE64" ||
+        if (name == "ENCODING" || name == "CHARSET" || mentionsQuotedPrintable(part) || name == "BASE64" ||
             name == "B" || name == "8BIT" || name == "7BIT") {
             continue; // the value is written decoded, in UTF-8
         }
@@ -172,6 +178,8 @@ Parameters parametersOf(const CardLine& line, VcardVersion version) {
             read.pref = true;
         } else if (name == "VALUE") {
             read.valueType = part.sliced(equals + 1).trimmed().toByteArray().toLower();
+        } else if (version == VcardVersion::V21 && name != "LANGUAGE" && !name.startsWith("X-")) {
+            continue; // vCard 2.1 knows no other parameters (LABEL, ALTID, PID, SORT-AS came later)
         } else if (isPlainName(name)) {
             if (const auto value = parameterValue(part.sliced(equals + 1), version)) {
                 read.others.append(name + '=' + *value);
@@ -258,11 +266,15 @@ QByteArray text21(QStringView text) {
     return out.toUtf8();
 }
 
-// An address or date without the line breaks and control characters that would end or break its line.
+// An address or date without the line breaks and control characters that would end or break its line. A
+// backslash, which none of them holds by right, is doubled: readers take "\:" and "\," for escapes.
 QByteArray verbatim(QStringView text) {
     QString out;
     out.reserve(text.size());
     for (const QChar c : text) {
+        if (c == u'\\') {
+            out += u'\\';
+        }
         if (c.unicode() >= 0x20 && c.unicode() != 0x7F) {
             out += c;
         }
@@ -409,11 +421,9 @@ private:
         const EmbeddedData data = embeddedData(m_card, cardLine, picture, CardLimits::CardBytes);
         if (data.form == EmbeddedData::Form::Address) {
             QByteArray key = name;
-            if (m_version == VcardVersion::V21) {
-                key += ";VALUE=URL";
-            } else if (m_version == VcardVersion::V30) {
-                key += ";VALUE=uri";
-            }
+            // Said in 4.0 too, where it is the default: an address of base64 letters would be taken for a
+            // picture.
+            key += m_version == VcardVersion::V21 ? ";VALUE=URL" : ";VALUE=uri";
             if (data.address.isEmpty()) {
                 ++m_rewrites.dropped; // says nothing, and an empty address is none
             } else {
@@ -535,7 +545,7 @@ QByteArray versionedCard(const QByteArray& bytes, bool unicodeSource, const QStr
         if (name == "BEGIN" || name == "END" || name == "VERSION") {
             return true;
         }
-        if (!isPlainName(name)) {
+        if (!isPlainName(name) || mentionsQuotedPrintable(name) || mentionsQuotedPrintable(line.group)) {
             ++changes.dropped;
             return true;
         }

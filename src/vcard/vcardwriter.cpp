@@ -48,15 +48,9 @@ void appendFolded(QByteArray& out, QByteArrayView line) {
 void appendQuotedPrintable(QByteArray& out, QByteArrayView key, QByteArrayView value) {
     constexpr qsizetype MaxOctets = 76;
     static constexpr char hex[] = "0123456789ABCDEF";
-    // A key too long for its line is folded as any line is; the value goes on after its last piece.
-    QByteArray line;
-    appendFolded(line, key);
-    line.chop(2);
-    const qsizetype lastBreak = line.lastIndexOf("\r\n");
-    if (lastBreak >= 0) {
-        out += line.first(lastBreak + 2);
-        line.remove(0, lastBreak + 2);
-    }
+    // The key stays on the first line whatever its length: readers learn from it that the line ends in
+    // soft breaks, and one folded before its ":" would not tell them in time.
+    QByteArray line = key.toByteArray();
     for (qsizetype i = 0; i < value.size(); ++i) {
         const auto c = static_cast<unsigned char>(value[i]);
         const bool blankAtEnd = (c == ' ' || c == '\t') && (i + 1 == value.size() || value[i + 1] == '\r');

@@ -23,6 +23,7 @@ void appendFolded(QByteArray& out, QByteArrayView line);
 // Appends a vCard 2.1 line whose value is quoted-printable: `key` (ending in ":") and `value` as bytes,
 // every byte that is not printable ASCII (and "=", and a blank before a line end) as "=XX", lines of at
 // most 76 octets joined by soft line breaks ("=" at the end) that never split an "=XX", ended by CR LF.
+// The key is never folded (the first line is longer where it is).
 void appendQuotedPrintable(QByteArray& out, QByteArrayView key, QByteArrayView value);
 
 } // namespace VcardWriter
