@@ -297,14 +297,16 @@ void tst_ListOutput::exportTellsItsEndOverNoProgressBox_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("sourceGone"); // the list's file removed after it was read
     QTest::addColumn<QString>("target");
+    QTest::addColumn<int>("filter");
     QTest::addColumn<QString>("said");
-    // The message names the file that could not be read, not only the one not written.
-    QTest::newRow("source gone, vCard")
-        << QStringLiteral("Zora") << true << QStringLiteral("a.vcf")
+    // The message names the file that could not be read, not only the one not written: the cards' bytes
+    // are read from it again.
+    QTest::newRow("source gone, vCard as in the file")
+        << QStringLiteral("Zora") << true << QStringLiteral("a.vcf") << int(ExportFormat::VcardOriginal)
         << QStringLiteral("„liste.vcf“ konnte nicht gelesen werden; „a.vcf“ wurde nicht geschrieben.\n"
                           "Die Datei existiert nicht.");
     QTest::newRow("name too long for an Excel cell")
-        << QString(40000, u'x') << false << QStringLiteral("a.xlsx")
+        << QString(40000, u'x') << false << QStringLiteral("a.xlsx") << int(ExportFormat::Xlsx)
         << QStringLiteral(
                "In „a.xlsx“ wurde 1 Zelle gekürzt: Eine Excel-Zelle fasst höchstens 32.767 Zeichen.");
 }
@@ -313,6 +315,7 @@ void tst_ListOutput::exportTellsItsEndOverNoProgressBox() {
     QFETCH(QString, name);
     QFETCH(bool, sourceGone);
     QFETCH(QString, target);
+    QFETCH(int, filter);
     QFETCH(QString, said);
     TempFiles files;
     const QString source = files.write(QStringLiteral("liste.vcf"), cards(named({name})));
@@ -322,6 +325,7 @@ void tst_ListOutput::exportTellsItsEndOverNoProgressBox() {
         QVERIFY(QFile::remove(source));
     }
     dialogs.nextSaveFiles << files.path(target);
+    dialogs.nextSaveFilterChoices << filter;
     QStringList heard;
     dialogs.onMessage = [&heard, this](const QString& text) {
         // The box is application-modal: over the message it would take the keys meant for it.
