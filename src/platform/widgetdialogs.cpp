@@ -59,6 +59,12 @@ public:
             // After Qt's own handler, which calls a named folder's button "Öffnen".
             connect(name, &QLineEdit::textChanged, this, &SaveDialog::labelAcceptButton);
         }
+        // A folder suggested (the one refused, back again) is named beside its neighbours, not entered.
+        if (const QFileInfo suggested(request.suggestedPath); suggested.isDir()) {
+            setDirectory(suggested.absolutePath());
+            selectFile(suggested.fileName());
+        }
+        labelAcceptButton();
     }
 
     int chosenFilter() const { return m_filter; }
