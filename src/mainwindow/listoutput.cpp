@@ -102,26 +102,57 @@ ExportRequest ListOutput::request(ExportProgress progress) const {
     };
 }
 
+std::optional<ExportFormat> chosenExportFormat(const QString& path, int filter) {
+    const QStringList filters = exportFileFilters();
+    if (filter < 0 || filter >= filters.size()) {
+        return exportFormatOf(path);
+    }
+    const auto filterFormat = ExportFormat(filter);
+    const QString suffix = QFileInfo(path).suffix();
+    if (filterFormat == ExportFormat::Folder) {
+        // A folder's name may have a dot ("Kontakte 2.0"); one of our extensions says the file was meant.
+        return exportFormatOf(path).value_or(ExportFormat::Folder);
+    }
+    if (suffix.compare(filterSuffix(filters.at(filter)), Qt::CaseInsensitive) == 0) {
+        return filterFormat;
+    }
+    // The extension typed is taken at its word over a filter left as it was.
+    return exportFormatOf(path);
+}
+
 void ListOutput::exportToFile() const {
+    const QStringList filters = exportFileFilters();
     const QFileInfo source(sourcePath);
-    const QString suggested =
-        source.fileName().isEmpty()
-            ? QString()
-            : source.absolutePath() + u'/' + source.completeBaseName() + QStringLiteral(".xlsx");
+    const QString suffix = filterSuffix(filters.value(int(lastFilter)));
+    const QString suggested = source.fileName().isEmpty()
+                                  ? QString()
+                                  : source.absolutePath() + u'/' + source.completeBaseName() +
+                                        (suffix.isEmpty() ? QString() : u'.' + suffix);
     const ContactTable& table = model.table();
-    const QString path =
-        chooseSaveFile(dialogs, exportFileFilters(), suggested, [&table](const QString& chosen) -> QString {
-            if (!exportFormatOf(chosen)) {
-                return QStringLiteral("%1 hat keine der Endungen .xlsx, .csv, .vcf oder .pdf.\n"
-                                      "Bitte wählen Sie eines der angebotenen Formate.")
-                    .arg(quotedFileName(chosen));
+    const SaveChoice choice = chooseSaveFile(
+        dialogs,
+        {.filters = filters,
+         .selectedFilter = int(lastFilter),
+         .suggestedPath = suggested,
+         .folderFilter = int(ExportFormat::Folder)},
+        [&table, this](const SaveChoice& chosen) -> QString {
+            // Also where the name is refused: the dialog comes back with it, and so does the next export.
+            if (chosen.filter >= 0 && chosen.filter < ExportFormatCount) {
+                lastFilter = ExportFormat(chosen.filter);
             }
-            return exportRefusal(table, chosen);
+            const std::optional<ExportFormat> format = chosenExportFormat(chosen.path, chosen.filter);
+            if (!format) {
+                return QStringLiteral("%1 hat keine der Endungen .xlsx, .csv, .vcf, .xml oder .pdf.\n"
+                                      "Bitte wählen Sie eines der angebotenen Formate.")
+                    .arg(quotedFileName(chosen.path));
+            }
+            return exportRefusal(table, chosen.path, *format);
         });
-    if (path.isEmpty()) {
+    if (choice.path.isEmpty()) {
         return;
     }
-    const ExportFormat format = *exportFormatOf(path);
+    const QString& path = choice.path;
+    const ExportFormat format = *chosenExportFormat(path, choice.filter);
     ExportResult result;
     {
         // The progress box is application-modal: left open, it would stand over the message and take

@@ -11,6 +11,11 @@ namespace tovanel {
 class ContactListModel;
 class Dialogs;
 
+// The format of an export to `path` chosen under the save dialog's `filter` (an index of
+// exportFileFilters()): the filter's where the name has its extension or, under the folder filter, none of
+// ours; else the one the extension names (typing "x.xlsx" under "vCard 3.0" writes XLSX), or nothing.
+std::optional<ExportFormat> chosenExportFormat(const QString& path, int filter);
+
 // The contact list as shown, in its order, out of the program: to a file of the user's choice
 // ("Exportieren …") or to a printer ("Drucken …"). Both show progress with "Abbrechen" while they run
 // and tell the user, through `dialogs`, why a file could not be written.
@@ -18,6 +23,8 @@ struct ListOutput {
     Dialogs& dialogs;
     QWidget* window;
     const ContactListModel& model;
+    // The save dialog's filter last chosen in this run, preselected the next time.
+    ExportFormat& lastFilter;
     // The file the list was read from; the suggested name and the phone list's heading come from it.
     QString sourcePath;
     bool sortedByName = false;

@@ -387,7 +387,9 @@ void MainWindow::writeList(void (ListOutput::*write)() const) {
     }
     const bool sortedByName =
         m_contactList->horizontalHeader()->sortIndicatorSection() == ContactColumn::Name;
-    (ListOutput{m_dialogs, this, *m_contactModel, m_filePath, sortedByName, m_progressDelay}.*write)();
+    const ListOutput output{m_dialogs,  this,         *m_contactModel, m_exportFilter,
+                            m_filePath, sortedByName, m_progressDelay};
+    (output.*write)();
 }
 
 void MainWindow::openDetail() {

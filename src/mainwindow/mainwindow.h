@@ -2,6 +2,7 @@
 
 #include "contactlist/contactsearch.h"
 #include "contacts/contactref.h"
+#include "export/contactexport.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -151,6 +152,8 @@ private:
     ContactSearch m_search;
     bool m_importing = false;
     int m_progressDelay;
+    // The export's format filter last chosen; kept for the run only.
+    ExportFormat m_exportFilter = ExportFormat::Xlsx;
 };
 
 } // namespace tovanel

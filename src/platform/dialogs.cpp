@@ -6,25 +6,40 @@
 
 namespace tovanel {
 
-QString chooseSaveFile(Dialogs& dialogs, const QStringList& filters, const QString& suggestedPath,
-                       const SaveFileRefusal& refusal) {
-    QString suggested = suggestedPath;
+QString filterSuffix(const QString& filter) {
+    // "Name (*.xlsx)": the pattern's extension; the first where a filter has several.
+    const qsizetype open = filter.lastIndexOf(u'(');
+    const QString pattern = filter.mid(open + 1).section(u')', 0, 0).section(u' ', 0, 0);
+    return pattern.startsWith(QStringLiteral("*.")) ? pattern.mid(2) : QString();
+}
+
+SaveChoice chooseSaveFile(Dialogs& dialogs, SaveRequest request, const SaveFileRefusal& refusal) {
     for (;;) {
-        const QString path = dialogs.saveFile(filters, suggested);
-        if (path.isEmpty()) {
+        SaveChoice choice = dialogs.saveFile(request);
+        if (choice.path.isEmpty()) {
             return {};
         }
-        suggested = path;
-        if (const QString reason = refusal(path); !reason.isEmpty()) {
+        if (choice.filter != request.folderFilter && QFileInfo(choice.path).suffix().isEmpty()) {
+            if (const QString suffix = filterSuffix(request.filters.value(choice.filter));
+                !suffix.isEmpty()) {
+                choice.path += u'.' + suffix;
+            }
+        }
+        request.suggestedPath = choice.path;
+        if (choice.filter >= 0) {
+            request.selectedFilter = choice.filter;
+        }
+        if (const QString reason = refusal(choice); !reason.isEmpty()) {
             dialogs.message(reason);
             continue;
         }
-        if (QFileInfo::exists(path) &&
+        const QFileInfo target(choice.path);
+        if (target.exists() && !target.isDir() &&
             !dialogs.ask(QStringLiteral("%1 existiert bereits.\nSoll die Datei ersetzt werden?")
-                             .arg(quotedFileName(path)))) {
+                             .arg(quotedFileName(choice.path)))) {
             continue;
         }
-        return path;
+        return choice;
     }
 }
 

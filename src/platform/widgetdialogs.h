@@ -15,7 +15,7 @@ public:
     void message(const QString& text) override;
     QString openFile(const QString& fileTypes) override;
     QStringList openFiles(const QString& fileTypes) override;
-    QString saveFile(const QStringList& filters, const QString& suggestedPath) override;
+    SaveChoice saveFile(const SaveRequest& request) override;
     bool ask(const QString& question) override;
 
 private:

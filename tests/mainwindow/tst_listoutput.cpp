@@ -1,8 +1,10 @@
+#include "mainwindow/listoutput.h"
 #include "platform/listbox.h"
 #include "tempfiles.h"
 #include "windowfixture.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
@@ -22,6 +24,12 @@ private slots:
 
     void exportWritesTheListAsShown_data();
     void exportWritesTheListAsShown();
+    void chosenFilterDecidesTheFormat_data();
+    void chosenFilterDecidesTheFormat();
+    void exportWritesWhereTheChosenFilterSays_data();
+    void exportWritesWhereTheChosenFilterSays();
+    void exportPreselectsTheFilterLastChosen_data();
+    void exportPreselectsTheFilterLastChosen();
     void exportTellsItsEndOverNoProgressBox_data();
     void exportTellsItsEndOverNoProgressBox();
     void printShowsThePhoneListInAPreview_data();
@@ -31,7 +39,9 @@ private slots:
 void tst_ListOutput::init() {
     dialogs.saveFilters.clear();
     dialogs.saveSuggestions.clear();
+    dialogs.saveSelectedFilters.clear();
     dialogs.nextSaveFiles.clear();
+    dialogs.nextSaveFilterChoices.clear();
     QVERIFY(open());
 }
 
@@ -59,7 +69,7 @@ void tst_ListOutput::exportWritesTheListAsShown_data() {
     QTest::newRow("cancelled") << QStringList() << QList<bool>() << false << QString() << QStringList();
     QTest::newRow("unknown extension, then cancelled")
         << QStringList{QStringLiteral("a.txt")} << QList<bool>() << false << QString()
-        << QStringList{QStringLiteral("„a.txt“ hat keine der Endungen .xlsx, .csv, .vcf oder .pdf.\n"
+        << QStringList{QStringLiteral("„a.txt“ hat keine der Endungen .xlsx, .csv, .vcf, .xml oder .pdf.\n"
                                       "Bitte wählen Sie eines der angebotenen Formate.")};
     // Refused as it is chosen: a question whether to replace it would be answered in vain.
     QTest::newRow("the open file, then another")
@@ -118,18 +128,185 @@ void tst_ListOutput::exportWritesTheListAsShown() {
     QCOMPARE(names.join(u'\n'), written);
 }
 
+void tst_ListOutput::chosenFilterDecidesTheFormat_data() {
+    // The name chosen, the filter chosen with it, and the format written (-1: refused).
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("filter");
+    QTest::addColumn<int>("format");
+    using F = ExportFormat;
+    const auto row = [](const char* name, const QString& file, F filter, int format) {
+        QTest::newRow(name) << file << int(filter) << format;
+    };
+    // One extension, several formats: the filter tells them apart.
+    for (const F format : {F::Csv, F::CsvGoogle, F::CsvOutlook}) {
+        row(qPrintable(exportFileFilters().at(int(format))), QStringLiteral("a.csv"), format, int(format));
+    }
+    for (const F format : {F::Vcard, F::Vcard4, F::Vcard21, F::VcardOriginal}) {
+        row(qPrintable(exportFileFilters().at(int(format))), QStringLiteral("a.vcf"), format, int(format));
+    }
+    row("extension in capitals", QStringLiteral("a.CSV"), F::CsvOutlook, int(F::CsvOutlook));
+    // The extension typed is taken at its word over the filter.
+    row("XLSX typed under vCard 3.0", QStringLiteral("x.xlsx"), F::Vcard, int(F::Xlsx));
+    row("vCard typed under a CSV", QStringLiteral("x.vcf"), F::CsvGoogle, int(F::Vcard));
+    row("unknown extension", QStringLiteral("a.txt"), F::Xlsx, -1);
+    row("folder", QStringLiteral("Kontakte"), F::Folder, int(F::Folder));
+    row("folder with a dot", QStringLiteral("Kontakte 2.0"), F::Folder, int(F::Folder));
+    row("PDF typed under the folder", QStringLiteral("x.pdf"), F::Folder, int(F::Pdf));
+    QTest::newRow("no filter told") << QStringLiteral("a.xml") << -1 << int(F::FritzBox);
+}
+
+void tst_ListOutput::chosenFilterDecidesTheFormat() {
+    QFETCH(QString, name);
+    QFETCH(int, filter);
+    QFETCH(int, format);
+    const std::optional<ExportFormat> chosen = chosenExportFormat(QStringLiteral("/tmp/") + name, filter);
+    QCOMPARE(chosen ? int(*chosen) : -1, format);
+}
+
+namespace {
+// A file's bytes, or a folder's file names each with its file's bytes.
+QByteArray contentsOf(const QString& path) {
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) {
+        return file.readAll();
+    }
+    QByteArray contents;
+    const QDir folder(path);
+    for (const QString& name : folder.entryList(QDir::Files, QDir::Name)) {
+        contents += name.toUtf8() + '\n' + contentsOf(folder.filePath(name));
+    }
+    return contents;
+}
+} // namespace
+
+void tst_ListOutput::exportWritesWhereTheChosenFilterSays_data() {
+    // The names given to the save dialog in turn with the filter chosen with each ("full" is a folder
+    // holding a file, "empty" an empty one, "plain" a file without extension), the filter each dialog
+    // preselected, the messages before the export, and what was written: `target` in `format` (-1: nothing),
+    // as exportContacts writes it and with what it tells.
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<QList<int>>("filters");
+    QTest::addColumn<QList<int>>("preselected");
+    QTest::addColumn<QStringList>("said");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<int>("format");
+    const int google = int(ExportFormat::CsvGoogle);
+    const int vcard4 = int(ExportFormat::Vcard4);
+    const int folder = int(ExportFormat::Folder);
+    QTest::newRow("CSV für Google Kontakte")
+        << QStringList{QStringLiteral("a.csv")} << QList<int>{google} << QList<int>{0} << QStringList()
+        << QStringLiteral("a.csv") << google;
+    QTest::newRow("typed without extension")
+        << QStringList{QStringLiteral("a")} << QList<int>{vcard4} << QList<int>{0} << QStringList()
+        << QStringLiteral("a.vcf") << vcard4;
+    QTest::newRow("new folder") << QStringList{QStringLiteral("neu")} << QList<int>{folder} << QList<int>{0}
+                                << QStringList() << QStringLiteral("neu") << folder;
+    QTest::newRow("empty folder") << QStringList{QStringLiteral("empty")} << QList<int>{folder}
+                                  << QList<int>{0} << QStringList() << QStringLiteral("empty") << folder;
+    // Nothing is overwritten, and nobody is asked whether to: the dialog comes back, on the folder filter.
+    QTest::newRow("folder holding a file, then a new one")
+        << QStringList{QStringLiteral("full"), QStringLiteral("neu")} << QList<int>{folder, folder}
+        << QList<int>{0, folder}
+        << QStringList{QStringLiteral("„full“ konnte nicht geschrieben werden.\n"
+                                      "Der Ordner ist nicht leer; es wird nichts überschrieben.")}
+        << QStringLiteral("neu") << folder;
+    QTest::newRow("a file for a folder, then cancelled")
+        << QStringList{QStringLiteral("plain")} << QList<int>{folder} << QList<int>{0, folder}
+        << QStringList{QStringLiteral("„plain“ konnte nicht geschrieben werden.\n"
+                                      "Dort steht schon eine Datei, kein Ordner.")}
+        << QString() << -1;
+}
+
+void tst_ListOutput::exportWritesWhereTheChosenFilterSays() {
+    QFETCH(QStringList, answers);
+    QFETCH(QList<int>, filters);
+    QFETCH(QStringList, said);
+    QFETCH(QString, target);
+    QFETCH(int, format);
+    TempFiles files;
+    window->openFile(
+        files.write(QStringLiteral("liste.vcf"),
+                    cards(named({QStringLiteral("Zora"), QStringLiteral("Anna"), QStringLiteral("Mia")}))));
+    QTRY_COMPARE(window->contactModel()->rowCount(), 3);
+    const auto addFixtures = [](const TempFiles& folder) {
+        folder.folder(QStringLiteral("full"));
+        folder.write(QStringLiteral("full/a"), "a");
+        folder.folder(QStringLiteral("empty"));
+        folder.write(QStringLiteral("plain"), "plain");
+    };
+    addFixtures(files);
+    for (const QString& answer : answers) {
+        dialogs.nextSaveFiles << files.path(answer);
+    }
+    dialogs.nextSaveFilterChoices = filters;
+    QStringList heard;
+    dialogs.onMessage = [&heard](const QString& text) { heard << text; };
+    dialogs.onQuestion = [&heard](const QString& text) { heard << QStringLiteral("? ") + text; };
+
+    window->appMenuBar()->exportAction()->trigger();
+
+    QTEST(dialogs.saveSelectedFilters, "preselected");
+    QCOMPARE(contentsOf(files.path(QStringLiteral("full"))), QByteArray("a\na"));
+    if (format >= 0) {
+        // The same list written by the export itself, among the same files.
+        TempFiles expected;
+        addFixtures(expected);
+        const ContactListModel& model = *window->contactModel();
+        const ExportResult result =
+            exportContacts({.list = model.shownList(), .title = listName(model.table())},
+                           expected.path(target), ExportFormat(format));
+        said << (result.status == ExportResult::Status::Failed ? result.error : result.notice);
+        said.removeAll(QString());
+        QCOMPARE(contentsOf(files.path(target)), contentsOf(expected.path(target)));
+    }
+    QCOMPARE(heard, said);
+}
+
+void tst_ListOutput::exportPreselectsTheFilterLastChosen_data() {
+    // The filters chosen in the exports before (each writing a new name without extension), and the filter
+    // preselected and the name suggested the next time.
+    QTest::addColumn<QList<int>>("before");
+    QTest::addColumn<int>("preselected");
+    QTest::addColumn<QString>("suggested");
+    QTest::newRow("first export") << QList<int>() << 0 << QStringLiteral("liste.xlsx");
+    QTest::newRow("vCard 4.0 before")
+        << QList<int>{int(ExportFormat::Vcard4)} << int(ExportFormat::Vcard4) << QStringLiteral("liste.vcf");
+    QTest::newRow("a CSV, then the folder")
+        << QList<int>{int(ExportFormat::CsvGoogle), int(ExportFormat::Folder)} << int(ExportFormat::Folder)
+        << QStringLiteral("liste");
+}
+
+void tst_ListOutput::exportPreselectsTheFilterLastChosen() {
+    QFETCH(QList<int>, before);
+    TempFiles files;
+    window->openFile(files.write(QStringLiteral("liste.vcf"), cards(named({QStringLiteral("Zora")}))));
+    QTRY_COMPARE(window->contactModel()->rowCount(), 1);
+    for (int i = 0; i < before.size(); ++i) {
+        dialogs.nextSaveFiles << files.path(QStringLiteral("export%1").arg(i));
+        dialogs.nextSaveFilterChoices << before.at(i);
+        window->appMenuBar()->exportAction()->trigger();
+    }
+    window->appMenuBar()->exportAction()->trigger();
+    QCOMPARE(dialogs.saveSuggestions.size(), before.size() + 1);
+    QTEST(dialogs.saveSelectedFilters.constLast(), "preselected");
+    QFETCH(QString, suggested);
+    QCOMPARE(dialogs.saveSuggestions.constLast(), files.path(suggested));
+}
+
 void tst_ListOutput::exportTellsItsEndOverNoProgressBox_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("sourceGone"); // the list's file removed after it was read
     QTest::addColumn<QString>("target");
+    QTest::addColumn<int>("filter");
     QTest::addColumn<QString>("said");
-    // The message names the file that could not be read, not only the one not written.
-    QTest::newRow("source gone, vCard")
-        << QStringLiteral("Zora") << true << QStringLiteral("a.vcf")
+    // The message names the file that could not be read, not only the one not written: the cards' bytes
+    // are read from it again.
+    QTest::newRow("source gone, vCard as in the file")
+        << QStringLiteral("Zora") << true << QStringLiteral("a.vcf") << int(ExportFormat::VcardOriginal)
         << QStringLiteral("„liste.vcf“ konnte nicht gelesen werden; „a.vcf“ wurde nicht geschrieben.\n"
                           "Die Datei existiert nicht.");
     QTest::newRow("name too long for an Excel cell")
-        << QString(40000, u'x') << false << QStringLiteral("a.xlsx")
+        << QString(40000, u'x') << false << QStringLiteral("a.xlsx") << int(ExportFormat::Xlsx)
         << QStringLiteral(
                "In „a.xlsx“ wurde 1 Zelle gekürzt: Eine Excel-Zelle fasst höchstens 32.767 Zeichen.");
 }
@@ -138,6 +315,7 @@ void tst_ListOutput::exportTellsItsEndOverNoProgressBox() {
     QFETCH(QString, name);
     QFETCH(bool, sourceGone);
     QFETCH(QString, target);
+    QFETCH(int, filter);
     QFETCH(QString, said);
     TempFiles files;
     const QString source = files.write(QStringLiteral("liste.vcf"), cards(named({name})));
@@ -147,6 +325,7 @@ void tst_ListOutput::exportTellsItsEndOverNoProgressBox() {
         QVERIFY(QFile::remove(source));
     }
     dialogs.nextSaveFiles << files.path(target);
+    dialogs.nextSaveFilterChoices << filter;
     QStringList heard;
     dialogs.onMessage = [&heard, this](const QString& text) {
         // The box is application-modal: over the message it would take the keys meant for it.

@@ -2,6 +2,7 @@
 
 #include "platform/dialogs.h"
 
+#include <QFileInfo>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -20,8 +21,12 @@ public:
     QList<QStringList> nextFileLists;
     // The save dialogs: what each was asked, and the queued answers (empty queue: "Abbrechen").
     QList<QStringList> saveFilters;
+    QList<int> saveSelectedFilters;
     QStringList saveSuggestions;
     QStringList nextSaveFiles;
+    // The filter chosen with each queued file; once these are used up, the first filter the file's extension
+    // belongs to, else the one preselected.
+    QList<int> nextSaveFilterChoices;
     // The queued answers to yes/no questions (empty queue: "Nein").
     QList<bool> nextAnswers;
     // Run while the message or the open dialog would be on screen, e.g. to look at the windows then.
@@ -52,10 +57,27 @@ public:
         }
         return nextFileLists.takeFirst();
     }
-    QString saveFile(const QStringList& filters, const QString& suggestedPath) override {
-        saveFilters.append(filters);
-        saveSuggestions.append(suggestedPath);
-        return nextSaveFiles.isEmpty() ? QString() : nextSaveFiles.takeFirst();
+    SaveChoice saveFile(const SaveRequest& request) override {
+        saveFilters.append(request.filters);
+        saveSelectedFilters.append(request.selectedFilter);
+        saveSuggestions.append(request.suggestedPath);
+        if (nextSaveFiles.isEmpty()) {
+            return {};
+        }
+        SaveChoice choice{.path = nextSaveFiles.takeFirst(), .filter = request.selectedFilter};
+        if (!nextSaveFilterChoices.isEmpty()) {
+            choice.filter = nextSaveFilterChoices.takeFirst();
+            return choice;
+        }
+        const QString suffix = QFileInfo(choice.path).suffix();
+        for (qsizetype i = 0; i < request.filters.size(); ++i) {
+            if (!suffix.isEmpty() &&
+                filterSuffix(request.filters.at(i)).compare(suffix, Qt::CaseInsensitive) == 0) {
+                choice.filter = int(i);
+                break;
+            }
+        }
+        return choice;
     }
     bool ask(const QString& question) override {
         if (onQuestion) {
