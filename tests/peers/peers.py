@@ -310,6 +310,8 @@ def run_radicale(args, formats):
                             # answer's WebDAV error element.
                             said = " / ".join(REFUSAL.findall(server.log_since(offset))[-2:])
                             said = said or re.sub(r"<[^>]*>", " ", body.decode("utf-8", errors="replace"))
+                            if status == 409 and not said.strip():
+                                said = "an earlier card of this file has the same UID"
                             failures.add(name, f"{fmt} card {number}: PUT answered {status}: "
                                          + (one_line(said) or "(no reason given)"))
                             continue
@@ -393,7 +395,7 @@ def run_ezvcard(args, formats):
             else:
                 failures.add(name, f"{fmt} card {number}: warning {text}")
     for path, count in expected.items():
-        if read.get(path, 0) != count:
+        if count and read.get(path, 0) != count:
             name, fmt = names[path]
             failures.add(name, f"{fmt}: ez-vcard read {read.get(path, 0)} of {count} cards")
     print(f"ezvcard: {sum(read.values())} cards read, {warnings} warnings, {accepted} of them allowed")
