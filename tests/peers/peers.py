@@ -113,27 +113,29 @@ def run_export(args):
         for name, fmt, code, message in pool.map(export, jobs):
             results.setdefault(name, {})[fmt] = {"exit": code, "message": message}
 
-    failures = Failures()
-    refused = 0
-    for name, by_format in results.items():
-        codes = {result["exit"] for result in by_format.values()}
-        for fmt, result in by_format.items():
-            if result["exit"] not in (0, 1):
-                failures.add(name, f"{fmt}: exit {result['exit']}: {result['message']}")
-        if codes == {1}:
-            messages = {result["message"] for result in by_format.values()}
-            if len(messages) > 1:
-                failures.add(name, "refused in every format, but not for the same reason: "
-                             + " | ".join(sorted(messages)))
-            refused += 1
-        elif 1 in codes:
-            for fmt, result in by_format.items():
-                if result["exit"] == 1:
-                    failures.add(name, f"{fmt}: not written, though other formats were: {result['message']}")
     (work / "exports.json").write_text(json.dumps(results, ensure_ascii=False, indent=1), encoding="utf-8")
+    refused = sum(1 for by_format in results.values() if {r["exit"] for r in by_format.values()} == {1})
+    # What went wrong in a format is told by the peers that read it, so that one format's fault does not
+    # keep the others from being read.
     print(f"export: {len(names)} corpus files in {', '.join(formats)}; {refused} refused in every format "
           "(read only in part, or without contacts)")
-    return failures.report("export")
+    return 0
+
+
+def export_failure(by_format, fmt):
+    """Why the export of one corpus file in `fmt` went wrong, or None: it crashed, or it refused the file
+    in this format but not in another, or for another reason (a refusal is about reading the file, which is
+    the same for every format)."""
+    result = by_format[fmt]
+    if result["exit"] not in (0, 1):
+        return f"{fmt}: exit {result['exit']}: {one_line(result['message'])}"
+    if result["exit"] == 1:
+        others = {other: r for other, r in by_format.items() if other != fmt}
+        if any(r["exit"] == 0 for r in others.values()):
+            return f"{fmt}: not written, though other formats were: {one_line(result['message'])}"
+        if any(r["message"] != result["message"] for r in others.values()):
+            return f"{fmt}: refused for another reason than in other formats: {one_line(result['message'])}"
+    return None
 
 
 def cards_of(failures, name, fmt, path):
@@ -144,14 +146,16 @@ def cards_of(failures, name, fmt, path):
     return cards
 
 
-def exported(args, fmt):
-    """(corpus name, exported path) of every file the export wrote in `fmt`."""
+def exported(args, fmt, failures):
+    """(corpus name, exported path) of every file the export wrote in `fmt`; what went wrong in the export
+    itself goes to `failures`."""
     results = json.loads((Path(args.work) / "exports.json").read_text(encoding="utf-8"))
     for name in sorted(results):
-        result = results[name].get(fmt)
-        if result is None:
+        if fmt not in results[name]:
             raise SystemExit(f"the export did not write {fmt}; run the peers_export test first")
-        if result["exit"] == 0:
+        if failure := export_failure(results[name], fmt):
+            failures.add(name, failure)
+        if results[name][fmt]["exit"] == 0:
             yield name, export_target(args.work, fmt, name)
 
 
@@ -172,7 +176,7 @@ def run_vobject(args, formats):
     failures = Failures()
     cards_read = 0
     for fmt in formats:
-        for name, path in exported(args, fmt):
+        for name, path in exported(args, fmt, failures):
             for number, card in enumerate(cards_of(failures, name, fmt, path), 1):
                 try:
                     components = list(vobject.readComponents(card.decode("utf-8")))
@@ -291,7 +295,7 @@ def run_radicale(args, formats):
         try:
             book = 0
             for fmt in formats:
-                for name, path in exported(args, fmt):
+                for name, path in exported(args, fmt, failures):
                     # A book per file: the corpus holds the same sample (and UID) in several files.
                     book += 1
                     base = f"/{Radicale.USER}/book{book}/"
@@ -357,7 +361,7 @@ def run_ezvcard(args, formats):
         listing = Path(folder) / "files.txt"
         paths = []
         for fmt in formats:
-            for name, path in exported(args, fmt):
+            for name, path in exported(args, fmt, failures):
                 names[str(path)] = (name, fmt)
                 expected[str(path)] = len(cards_of(failures, name, fmt, path))
                 paths.append(str(path))
@@ -477,7 +481,7 @@ def run_khard(args, formats):
     with tempfile.TemporaryDirectory(prefix="tovanel-khard-") as home:
         for fmt in formats:
             books = {}
-            for name, path in exported(args, fmt):
+            for name, path in exported(args, fmt, failures):
                 # khard stops at the first file that is not UTF-8, whatever it is told to skip.
                 not_utf8 = [p.name for p in sorted(path.iterdir()) if not is_utf8(p.read_bytes())]
                 if not_utf8:
