@@ -16,7 +16,11 @@ if [ "${1:-build}" = test ]; then
                zbar-tools # zbarimg reads the QR code back as a phone camera would
                passwd     # useradd, for the user below
                locales python3-openpyxl  # an export under a German desktop's locale, read back strictly
-               libreoffice-calc-nogui)   # opens the CSV export as a user's spreadsheet would
+               libreoffice-calc-nogui    # opens the CSV export as a user's spreadsheet would
+               # Other contact programs read the vCard export back (tests/peers): a CardDAV server, the
+               # Python and Java vCard libraries (ez-vcard needs vinnie beside it, and its one-file
+               # check needs a JDK's compiler), and khard over the folder export.
+               radicale python3-vobject libez-vcard-java libvinnie-java default-jdk-headless khard)
 fi
 
 missing=()

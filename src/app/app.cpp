@@ -1,5 +1,6 @@
 #include "app/app.h"
 
+#include "export/contactexport.h"
 #include "mainwindow/mainwindow.h"
 #include "menubar/appmenubar.h"
 #include "platform/dialogs.h"
@@ -124,6 +125,13 @@ std::unique_ptr<QTranslator> App::installGermanQtTranslations() {
 App::CommandLine App::parseCommandLine(const QByteArrayList& arguments) {
     CommandLine line;
     line.qtArguments = int(arguments.size());
+    const auto fail = [&line](const QString& message) {
+        CommandLine failed;
+        failed.action = CommandLine::Action::Fail;
+        failed.message = message;
+        failed.qtArguments = line.qtArguments;
+        return failed;
+    };
     bool optionsEnded = false;
     QStringList documents;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
@@ -142,22 +150,26 @@ App::CommandLine App::parseCommandLine(const QByteArrayList& arguments) {
                 return line;
             } else if (argument == "--export") {
                 if (++i == arguments.size()) {
-                    line.action = CommandLine::Action::Fail;
-                    line.message = QStringLiteral("tovanel: Der Option „%1“ fehlt ihr Wert").arg(shown);
-                    return line;
+                    return fail(QStringLiteral("tovanel: Der Option „%1“ fehlt ihr Wert").arg(shown));
                 }
                 line.action = CommandLine::Action::Export;
                 line.exportPath = absolutePath(fileNameFromNative(arguments.at(i)));
+            } else if (argument == "--format") {
+                if (++i == arguments.size()) {
+                    return fail(QStringLiteral("tovanel: Der Option „%1“ fehlt ihr Wert").arg(shown));
+                }
+                const QString name = QString::fromLocal8Bit(arguments.at(i));
+                line.exportFormat = exportFormatNamed(name);
+                if (!line.exportFormat) {
+                    return fail(QStringLiteral("tovanel: Unbekanntes Format „%1“; möglich sind: %2")
+                                    .arg(name, exportFormatNames().join(QStringLiteral(", "))));
+                }
             } else if (const QtOption option = qtOption(argument); option == QtOption::WithValue) {
                 if (++i == arguments.size()) {
-                    line.action = CommandLine::Action::Fail;
-                    line.message = QStringLiteral("tovanel: Der Option „%1“ fehlt ihr Wert").arg(shown);
-                    return line;
+                    return fail(QStringLiteral("tovanel: Der Option „%1“ fehlt ihr Wert").arg(shown));
                 }
             } else if (option == QtOption::None) {
-                line.action = CommandLine::Action::Fail;
-                line.message = QStringLiteral("tovanel: Unbekannte Option „%1“").arg(shown);
-                return line;
+                return fail(QStringLiteral("tovanel: Unbekannte Option „%1“").arg(shown));
             }
             continue;
         }
@@ -167,12 +179,11 @@ App::CommandLine App::parseCommandLine(const QByteArrayList& arguments) {
             documents << absolutePath(name);
         }
     }
-    if (line.action == CommandLine::Action::Export && documents.size() != 1) {
-        line.action = CommandLine::Action::Fail;
-        line.message = documents.isEmpty()
-                           ? QStringLiteral("tovanel: Zum Exportieren fehlt die vCard-Datei")
-                           : QStringLiteral("tovanel: Zum Exportieren nur eine vCard-Datei angeben");
-        return line;
+    if (line.exportFormat && line.action != CommandLine::Action::Export) {
+        return fail(QStringLiteral("tovanel: Die Option „--format“ gilt nur zusammen mit „--export“"));
+    }
+    if (line.action == CommandLine::Action::Export && documents.isEmpty()) {
+        return fail(QStringLiteral("tovanel: Zum Exportieren fehlt die vCard-Datei"));
     }
     line.documents = documents;
     return line;
@@ -187,8 +198,15 @@ QString App::usageText() {
                           "\n"
                           "  -h, --help     diese Hilfe zeigen und beenden\n"
                           "  -V, --version  die Version zeigen und beenden\n"
-                          "  --export AUS   die Kontakte einer DATEI nach AUS schreiben, ohne Fenster;\n"
-                          "                 das Format nach der Endung: .xlsx, .csv, .vcf oder .pdf\n"
+                          "  --export AUS   die Kontakte der DATEIen als eine Liste nach AUS schreiben,\n"
+                          "                 ohne Fenster; das Format nach der Endung von AUS: .xlsx,\n"
+                          "                 .csv (für Excel), .vcf (vCard 3.0, neu geschrieben), .xml\n"
+                          "                 (FRITZ!Box) oder .pdf (Telefonliste)\n"
+                          "  --format NAME  mit --export: das Format, statt nach der Endung; NAME ist\n"
+                          "                 xlsx, csv-excel, csv-google, csv-outlook, vcard3, vcard4,\n"
+                          "                 vcard21, vcard-original (jede Karte wie in ihrer Datei),\n"
+                          "                 fritzbox, pdf oder folder (AUS ist ein neuer oder leerer\n"
+                          "                 Ordner, eine .vcf-Datei je Kontakt)\n"
                           "  --             beendet die Optionen; danach ist alles ein Dateiname\n"
                           "\n"
                           "Ohne DATEI fragt Tovanel nach Dateien. Läuft Tovanel schon, zeigt das\n"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "export/contactexport.h"
 #include "mainwindow/mainwindow.h"
 
 #include <QObject>
@@ -7,6 +8,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QTranslator;
 
@@ -36,10 +38,12 @@ public:
         Action action = Action::Run;
         // The files and folders named, in their order, each made absolute; empty when there are none.
         // Their bytes that are not UTF-8 are kept (fileNameFromNative), so each names what was given.
-        // Export: exactly one, the file whose list is written.
+        // Export: at least one; their contacts make the one list written.
         QStringList documents;
-        // Export: where the list is written; its extension names the format.
+        // Export: where the list is written (a folder for ExportFormat::Folder).
         QString exportPath;
+        // Export: the format --format names; without it, OUT's extension names it.
+        std::optional<ExportFormat> exportFormat;
         // Fail: one line saying what was wrong.
         QString message;
         // How many arguments, the program's name included, Qt may look at: those before "--".

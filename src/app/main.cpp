@@ -17,8 +17,8 @@ using namespace tovanel;
 
 namespace {
 
-// The PDF export of the command line: no window opens, so no display is needed; the PDF's fonts still
-// come through Qt Gui.
+// The export of the command line: no window opens, so no display is needed; the PDF's fonts still come
+// through Qt Gui.
 int exportWithoutWindow(const App::CommandLine& line, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -27,7 +27,7 @@ int exportWithoutWindow(const App::CommandLine& line, char* argv[]) {
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     int qtArgc = line.qtArguments;
     const QGuiApplication application(qtArgc, argv);
-    const CommandLineExport done = exportVcardFile(line.documents.constFirst(), line.exportPath);
+    const CommandLineExport done = exportVcardFiles(line.documents, line.exportPath, line.exportFormat);
     if (!done.message.isEmpty()) {
         std::fputs((done.message + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
     }

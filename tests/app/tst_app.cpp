@@ -166,6 +166,7 @@ void TestApp::commandLineNamesTheDocument_data() {
     QTest::addColumn<Action>("action");
     QTest::addColumn<QStringList>("documents");
     QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("format"); // the name --format gave, empty for none
 
     const auto args = [](std::initializer_list<const char*> list) {
         QByteArrayList arguments{"tovanel"};
@@ -178,58 +179,76 @@ void TestApp::commandLineNamesTheDocument_data() {
     const QString cwd = QDir::currentPath() + QLatin1Char('/');
     const QStringList none;
     const QString a = QStringLiteral("/tmp/a.vcf");
-    QTest::newRow("no argument") << args({}) << Action::Run << none << QString();
+    QTest::newRow("no argument") << args({}) << Action::Run << none << QString() << QString();
     QTest::newRow("absolute path") << args({"/tmp/a b.vcf"}) << Action::Run
-                                   << paths({QStringLiteral("/tmp/a b.vcf")}) << QString();
+                                   << paths({QStringLiteral("/tmp/a b.vcf")}) << QString() << QString();
     QTest::newRow("relative path is made absolute")
         << args({"Kontakte/ü.vcf"}) << Action::Run << paths({cwd + QStringLiteral("Kontakte/ü.vcf")})
-        << QString();
+        << QString() << QString();
     QTest::newRow("file URL") << args({"file:///tmp/a%20b.vcf"}) << Action::Run
-                              << paths({QStringLiteral("/tmp/a b.vcf")}) << QString();
+                              << paths({QStringLiteral("/tmp/a b.vcf")}) << QString() << QString();
     QTest::newRow("every file and folder counts, in order")
         << args({"/tmp/b.vcf", "Kontakte/", "file:///tmp/a.vcf", "", "/tmp/b.vcf"}) << Action::Run
         << paths({QStringLiteral("/tmp/b.vcf"), cwd + QStringLiteral("Kontakte"), a,
                   QStringLiteral("/tmp/b.vcf")})
-        << QString();
-    QTest::newRow("--help") << args({"--help"}) << Action::Help << none << QString();
-    QTest::newRow("-h after a file") << args({"/tmp/a.vcf", "-h"}) << Action::Help << none << QString();
-    QTest::newRow("--version") << args({"--version"}) << Action::Version << none << QString();
-    QTest::newRow("-V") << args({"-V"}) << Action::Version << none << QString();
+        << QString() << QString();
+    QTest::newRow("--help") << args({"--help"}) << Action::Help << none << QString() << QString();
+    QTest::newRow("-h after a file") << args({"/tmp/a.vcf", "-h"}) << Action::Help << none << QString()
+                                     << QString();
+    QTest::newRow("--version") << args({"--version"}) << Action::Version << none << QString() << QString();
+    QTest::newRow("-V") << args({"-V"}) << Action::Version << none << QString() << QString();
     QTest::newRow("-- ends the options")
         << args({"/tmp/a.vcf", "--", "-x.vcf", "--help"}) << Action::Run
-        << paths({a, cwd + QStringLiteral("-x.vcf"), cwd + QStringLiteral("--help")}) << QString();
+        << paths({a, cwd + QStringLiteral("-x.vcf"), cwd + QStringLiteral("--help")}) << QString()
+        << QString();
     QTest::newRow("lone dash is a file")
-        << args({"-"}) << Action::Run << paths({cwd + QStringLiteral("-")}) << QString();
+        << args({"-"}) << Action::Run << paths({cwd + QStringLiteral("-")}) << QString() << QString();
     QTest::newRow("unknown option") << args({"--farbe", "/tmp/a.vcf"}) << Action::Fail << none
-                                    << QStringLiteral("tovanel: Unbekannte Option „--farbe“");
+                                    << QStringLiteral("tovanel: Unbekannte Option „--farbe“") << QString();
     QTest::newRow("file with a dash, no --")
-        << args({"-x.vcf"}) << Action::Fail << none << QStringLiteral("tovanel: Unbekannte Option „-x.vcf“");
+        << args({"-x.vcf"}) << Action::Fail << none << QStringLiteral("tovanel: Unbekannte Option „-x.vcf“")
+        << QString();
     QTest::newRow("Qt's options and their values are no file")
         << args({"-platform", "offscreen", "--style", "fusion", "-reverse", "/tmp/a.vcf"}) << Action::Run
-        << paths({a}) << QString();
+        << paths({a}) << QString() << QString();
     QTest::newRow("Qt's options, two dashes and joined values")
         << args({"--platform", "offscreen", "-style=fusion", "-display", ":1", "/tmp/a.vcf"}) << Action::Run
-        << paths({a}) << QString();
+        << paths({a}) << QString() << QString();
     QTest::newRow("Qt's option without its value")
         << args({"/tmp/a.vcf", "-style"}) << Action::Fail << none
-        << QStringLiteral("tovanel: Der Option „-style“ fehlt ihr Wert");
+        << QStringLiteral("tovanel: Der Option „-style“ fehlt ihr Wert") << QString();
     QTest::newRow("--export") << args({"--export", "a.csv", "/tmp/a.vcf"}) << Action::Export << paths({a})
-                              << QString();
+                              << QString() << QString();
     QTest::newRow("--export without a file")
         << args({"--export", "a.csv"}) << Action::Fail << none
-        << QStringLiteral("tovanel: Zum Exportieren fehlt die vCard-Datei");
-    QTest::newRow("--export of two files")
-        << args({"--export", "a.csv", "/tmp/a.vcf", "/tmp/b.vcf"}) << Action::Fail << none
-        << QStringLiteral("tovanel: Zum Exportieren nur eine vCard-Datei angeben");
+        << QStringLiteral("tovanel: Zum Exportieren fehlt die vCard-Datei") << QString();
+    QTest::newRow("--export of two files and a folder: one list")
+        << args({"--export", "a.csv", "/tmp/a.vcf", "/tmp/b.vcf", "Kontakte/"}) << Action::Export
+        << paths({a, QStringLiteral("/tmp/b.vcf"), cwd + QStringLiteral("Kontakte")}) << QString()
+        << QString();
+    QTest::newRow("--format names the format, whatever OUT is called")
+        << args({"--format", "vcard4", "--export", "a.csv", "/tmp/a.vcf"}) << Action::Export << paths({a})
+        << QString() << QStringLiteral("vcard4");
+    QTest::newRow("--format with an unknown name: the names there are")
+        << args({"--export", "a.vcf", "--format", "vcard5", "/tmp/a.vcf"}) << Action::Fail << none
+        << QStringLiteral("tovanel: Unbekanntes Format „vcard5“; möglich sind: ") +
+               exportFormatNames().join(QStringLiteral(", "))
+        << QString();
+    QTest::newRow("--format without --export")
+        << args({"--format", "pdf", "/tmp/a.vcf"}) << Action::Fail << none
+        << QStringLiteral("tovanel: Die Option „--format“ gilt nur zusammen mit „--export“") << QString();
+    QTest::newRow("--format without its value")
+        << args({"--export", "a.vcf", "/tmp/a.vcf", "--format"}) << Action::Fail << none
+        << QStringLiteral("tovanel: Der Option „--format“ fehlt ihr Wert") << QString();
     QTest::newRow("--export without its value")
         << args({"--export"}) << Action::Fail << none
-        << QStringLiteral("tovanel: Der Option „--export“ fehlt ihr Wert");
+        << QStringLiteral("tovanel: Der Option „--export“ fehlt ihr Wert") << QString();
     // A byte that is not UTF-8 is kept as U+DC00 plus the byte, which turns back into the same byte.
     const QString mueller = QStringLiteral("/tmp/M") + QChar(0xDCFC) + QStringLiteral("ller.vcf");
     QTest::newRow("name not UTF-8") << args({"/tmp/M\xfcller.vcf"}) << Action::Run << paths({mueller})
-                                    << QString();
+                                    << QString() << QString();
     QTest::newRow("file URL of a name not UTF-8")
-        << args({"file:///tmp/M%FCller.vcf"}) << Action::Run << paths({mueller}) << QString();
+        << args({"file:///tmp/M%FCller.vcf"}) << Action::Run << paths({mueller}) << QString() << QString();
 }
 
 void TestApp::commandLineNamesTheDocument() {
@@ -237,42 +256,62 @@ void TestApp::commandLineNamesTheDocument() {
     QFETCH(App::CommandLine::Action, action);
     QFETCH(QStringList, documents);
     QFETCH(QString, message);
+    QFETCH(QString, format);
     const App::CommandLine line = App::parseCommandLine(arguments);
     QCOMPARE(line.action, action);
     QCOMPARE(line.documents, documents);
     QCOMPARE(line.message, message);
+    QCOMPARE(line.exportFormat ? exportFormatNames().at(int(*line.exportFormat)) : QString(), format);
 }
 
 void TestApp::commandLineIsAnsweredWithoutADisplay_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("output"); // how stdout, or else stderr, begins
+    // The cards in the file --export names (none when there is no file), or -1 where they are not counted.
+    QTest::addColumn<int>("cards");
 
-    QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << 0
-                            << QStringLiteral("Aufruf: tovanel");
+    QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << 0 << QStringLiteral("Aufruf: tovanel")
+                            << -1;
     QTest::newRow("unknown option") << QStringList{QStringLiteral("--bogus")} << 2
-                                    << QStringLiteral(
-                                           "tovanel: Unbekannte Option „--bogus“\nAufruf: tovanel");
+                                    << QStringLiteral("tovanel: Unbekannte Option „--bogus“\nAufruf: tovanel")
+                                    << -1;
     QTest::newRow("unknown option after Qt's")
         << QStringList{QStringLiteral("-platform"), QStringLiteral("xcb"), QStringLiteral("-x")} << 2
-        << QStringLiteral("tovanel: Unbekannte Option „-x“\nAufruf: tovanel");
+        << QStringLiteral("tovanel: Unbekannte Option „-x“\nAufruf: tovanel") << -1;
     const QString kontakte = QStringLiteral(TOVANEL_APP_DATA "/kontakte.vcf");
     QTest::newRow("--export") << QStringList{QStringLiteral("--export"),
                                              QDir::current().filePath(QStringLiteral("export.csv")), kontakte}
-                              << 0 << QString();
+                              << 0 << QString() << -1;
     QTest::newRow("--export to an unknown format")
         << QStringList{QStringLiteral("--export"), QStringLiteral("a.txt"), kontakte} << 1
-        << QStringLiteral("tovanel: „a.txt“ hat keine bekannte Endung");
+        << QStringLiteral("tovanel: „a.txt“ hat keine bekannte Endung") << -1;
     QTest::newRow("--export of a missing file")
         << QStringList{QStringLiteral("--export"), QStringLiteral("a.csv"),
                        QStringLiteral("/nonexistent.vcf")}
         << 1
         << QStringLiteral("tovanel: Die Datei „nonexistent.vcf“ konnte nicht gelesen werden.\n"
-                          "tovanel: Die Datei existiert nicht.");
+                          "tovanel: Die Datei existiert nicht.")
+        << -1;
     QTest::newRow("--export of a file without contacts")
         << QStringList{QStringLiteral("--export"), QDir::current().filePath(QStringLiteral("leer.csv")),
                        QStringLiteral(TOVANEL_APP_DATA "/ohne-karten.vcf")}
-        << 1 << QStringLiteral("tovanel: Es konnten keine Daten importiert werden\ntovanel: Bitte prüfen");
+        << 1 << QStringLiteral("tovanel: Es konnten keine Daten importiert werden\ntovanel: Bitte prüfen")
+        << -1;
+    // The card bytes as the files hold them, so that what is counted is what was read.
+    QTest::newRow("--export of two files and a folder: one list")
+        << QStringList{QStringLiteral("--export"),
+                       QDir::current().filePath(QStringLiteral("alle.txt")),
+                       QStringLiteral("--format"),
+                       QStringLiteral("vcard-original"),
+                       dataFile(QStringLiteral("andere.vcf")),
+                       kontakte,
+                       QStringLiteral(TOVANEL_APP_DATA "/../../../examples")}
+        << 0 << QString() << 1 + 2 + 12;
+    QTest::newRow("--export of a folder with files not read whole: nothing written")
+        << QStringList{QStringLiteral("--export"), QDir::current().filePath(QStringLiteral("teil.vcf")),
+                       kontakte, QStringLiteral(TOVANEL_APP_DATA)}
+        << 1 << QStringLiteral("tovanel: Nicht eingelesen:\ntovanel: end-zuerst.vcf: ") << 0;
 }
 
 // The real program, with no display to connect to: Qt must not be started before the answer.
@@ -280,7 +319,12 @@ void TestApp::commandLineIsAnsweredWithoutADisplay() {
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
     QFETCH(QString, output);
+    QFETCH(int, cards);
 
+    QFile target(arguments.value(1));
+    if (cards >= 0) {
+        target.remove();
+    }
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const QString& variable :
@@ -295,6 +339,10 @@ void TestApp::commandLineIsAnsweredWithoutADisplay() {
     const QString printed =
         QString::fromUtf8(exitCode == 0 ? program.readAllStandardOutput() : program.readAllStandardError());
     QVERIFY2(printed.startsWith(output), qPrintable(printed));
+    if (cards >= 0) {
+        const QByteArray written = target.open(QIODevice::ReadOnly) ? target.readAll() : QByteArray();
+        QCOMPARE(written.count("BEGIN:VCARD"), cards);
+    }
 }
 
 void TestApp::launchHandsOverOnlyWhatAnotherProcessCanRead_data() {

@@ -1,0 +1,536 @@
+#!/usr/bin/python3
+"""Other contact programs read what Tovanel's vCard export writes, over every file of the vCard corpus.
+
+Usage: peers.py export  --tovanel BIN --corpus DIR --work DIR [--formats F,...]
+       peers.py PEER    --corpus DIR --work DIR [--formats F,...] [--allow FILE]
+PEER is radicale, vobject, ezvcard or khard. "export" runs the real program once per corpus file and format
+("tovanel --export OUT --format F FILE", under a German locale) into the work folder, where the peers then
+read it. A file Tovanel refuses to export (it reads it only in part, or finds no contact in it) is not a
+peer's business; it must be refused in every format alike, with the same message. Prints, per corpus file,
+what failed, and exits 1 when anything did; a peer program that is missing is a failure too (the set-up,
+scripts/deps.sh, installs them all).
+"""
+
+import argparse
+import concurrent.futures
+import http.client
+import json
+import os
+import re
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+PEER_FORMATS = {
+    "radicale": ["vcard3", "vcard4"],
+    "vobject": ["vcard3", "vcard4", "vcard21"],
+    "ezvcard": ["vcard3", "vcard4", "vcard21"],
+    "khard": ["folder"],
+}
+ALL_FORMATS = ["vcard3", "vcard4", "vcard21", "folder"]
+VERSIONS = {"vcard3": "3.0", "vcard4": "4.0", "vcard21": "2.1"}
+SKIP = 77
+
+
+class Failures:
+    """What went wrong, grouped by corpus file, printed in the corpus's order."""
+
+    def __init__(self):
+        self.by_file = {}
+
+    def add(self, name, text):
+        self.by_file.setdefault(name, []).append(text)
+
+    def report(self, label):
+        for name in sorted(self.by_file):
+            print(f"FAIL {name}:")
+            for text in self.by_file[name]:
+                print(f"    {text}")
+        count = sum(len(texts) for texts in self.by_file.values())
+        print(f"{label}: {count} failures in {len(self.by_file)} files" if count else f"{label}: all read")
+        return 1 if count else 0
+
+
+def corpus_files(corpus):
+    """The corpus's vCard files as the unit tests take them (tests/support/corpus.h), by relative name."""
+    root = Path(corpus)
+    files = [p for p in root.rglob("*") if p.is_file() and p.suffix.lower() in (".vcf", ".txt")]
+    return sorted(str(p.relative_to(root)) for p in files)
+
+
+def export_target(work, fmt, name):
+    return Path(work) / fmt / (name + (".d" if fmt == "folder" else ".vcf"))
+
+
+def split_cards(data):
+    """The cards of an exported file, each as its bytes from its BEGIN line to its END line. A card inside a
+    card (a 2.1 AGENT) stays with its card; a card whose END is missing runs to the file's end."""
+    cards, current, depth = [], [], 0
+    for line in data.splitlines(keepends=True):
+        word = line.strip().upper()
+        if word == b"BEGIN:VCARD":
+            depth += 1
+        if depth > 0:
+            current.append(line)
+        if word == b"END:VCARD" and depth > 0:
+            depth -= 1
+            if depth == 0:
+                cards.append(b"".join(current))
+                current = []
+    if current:
+        cards.append(b"".join(current))
+    return cards
+
+
+# --- the export ------------------------------------------------------------------------------------
+
+def run_export(args):
+    formats = args.formats or ALL_FORMATS
+    names = corpus_files(args.corpus)
+    work = Path(args.work)
+    shutil.rmtree(work, ignore_errors=True)
+    for fmt in formats:
+        (work / fmt).mkdir(parents=True)
+    env = dict(os.environ, LANG="de_DE.UTF-8", LC_ALL="de_DE.UTF-8", QT_QPA_PLATFORM="offscreen")
+
+    def export(job):
+        name, fmt = job
+        target = export_target(work, fmt, name)
+        target.parent.mkdir(parents=True, exist_ok=True)
+        done = subprocess.run([args.tovanel, "--export", str(target), "--format", fmt,
+                               str(Path(args.corpus) / name)],
+                              env=env, capture_output=True, timeout=120)
+        return name, fmt, done.returncode, done.stderr.decode("utf-8", errors="replace").strip()
+
+    jobs = [(name, fmt) for name in names for fmt in formats]
+    results = {}
+    with concurrent.futures.ThreadPoolExecutor(max_workers=max(2, os.cpu_count() or 2)) as pool:
+        for name, fmt, code, message in pool.map(export, jobs):
+            results.setdefault(name, {})[fmt] = {"exit": code, "message": message}
+
+    (work / "exports.json").write_text(json.dumps(results, ensure_ascii=False, indent=1), encoding="utf-8")
+    refused = sum(1 for by_format in results.values() if {r["exit"] for r in by_format.values()} == {1})
+    # What went wrong in a format is told by the peers that read it, so that one format's fault does not
+    # keep the others from being read.
+    print(f"export: {len(names)} corpus files in {', '.join(formats)}; {refused} refused in every format "
+          "(read only in part, or without contacts)")
+    return 0
+
+
+def export_failure(by_format, fmt):
+    """Why the export of one corpus file in `fmt` went wrong, or None: it crashed, or it refused the file
+    in this format but not in another, or for another reason (a refusal is about reading the file, which is
+    the same for every format)."""
+    result = by_format[fmt]
+    if result["exit"] not in (0, 1):
+        return f"{fmt}: exit {result['exit']}: {one_line(result['message'])}"
+    if result["exit"] == 1:
+        others = {other: r for other, r in by_format.items() if other != fmt}
+        if any(r["exit"] == 0 for r in others.values()):
+            return f"{fmt}: not written, though other formats were: {one_line(result['message'])}"
+        if any(r["message"] != result["message"] for r in others.values()):
+            return f"{fmt}: refused for another reason than in other formats: {one_line(result['message'])}"
+    return None
+
+
+def cards_of(failures, name, fmt, path):
+    """The cards of an exported file; a file the export wrote must hold one at least, as text a peer finds."""
+    cards = split_cards(path.read_bytes())
+    if not cards:
+        failures.add(name, f"{fmt}: no BEGIN:VCARD line in the file written")
+    return cards
+
+
+def exported(args, fmt, failures):
+    """(corpus name, exported path) of every file the export wrote in `fmt`; what went wrong in the export
+    itself goes to `failures`."""
+    results = json.loads((Path(args.work) / "exports.json").read_text(encoding="utf-8"))
+    for name in sorted(results):
+        if fmt not in results[name]:
+            raise SystemExit(f"the export did not write {fmt}; run the peers_export test first")
+        if failure := export_failure(results[name], fmt):
+            failures.add(name, failure)
+        if results[name][fmt]["exit"] == 0:
+            yield name, export_target(args.work, fmt, name)
+
+
+def require(program):
+    if shutil.which(program) is None:
+        print(f"FAIL: {program} is not installed (scripts/deps.sh test installs it)")
+        raise SystemExit(1)
+
+
+# --- vobject -----------------------------------------------------------------------------------------
+
+def run_vobject(args, formats):
+    try:
+        import vobject
+    except ImportError:
+        print("FAIL: python3-vobject is not installed (scripts/deps.sh test installs it)")
+        return 1
+    failures = Failures()
+    cards_read = 0
+    for fmt in formats:
+        for name, path in exported(args, fmt, failures):
+            for number, card in enumerate(cards_of(failures, name, fmt, path), 1):
+                try:
+                    components = list(vobject.readComponents(card.decode("utf-8")))
+                    if len(components) != 1 or components[0].name != "VCARD":
+                        raise ValueError(f"{len(components)} components, not one VCARD")
+                    cards_read += 1
+                except Exception as error:  # vobject raises many kinds; each is a card it cannot read
+                    failures.add(name, f"{fmt} card {number}: {type(error).__name__}: {one_line(error)}")
+    print(f"vobject: {cards_read} cards read")
+    return failures.report("vobject")
+
+
+def one_line(text):
+    return " ".join(str(text).split())[:300]
+
+
+# --- Radicale ----------------------------------------------------------------------------------------
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+class Radicale:
+    """A CardDAV server of its own for the run, storing into a temporary folder; anyone may log in."""
+
+    USER = "tovanel"
+
+    def __init__(self, folder):
+        self.port = free_port()
+        self.log_path = Path(folder) / "radicale.log"
+        config = Path(folder) / "config"
+        config.write_text(f"""[server]
+hosts = 127.0.0.1:{self.port}
+[auth]
+type = none
+[rights]
+type = owner_only
+[storage]
+filesystem_folder = {folder}/collections
+[web]
+type = none
+[logging]
+level = info
+""", encoding="utf-8")
+        self.log = open(self.log_path, "wb")
+        self.process = subprocess.Popen(["radicale", "--config", str(config)], stdout=self.log,
+                                        stderr=subprocess.STDOUT, start_new_session=True)
+        self.connection = None
+        deadline = time.monotonic() + 30
+        while True:
+            try:
+                self.connect()
+                self.request("PROPFIND", f"/{self.USER}/", headers={"Depth": "0"})
+                break
+            except OSError:
+                if self.process.poll() is not None or time.monotonic() > deadline:
+                    raise RuntimeError("Radicale did not start: " + self.log_path.read_text(errors="replace"))
+                time.sleep(0.1)
+
+    def connect(self):
+        self.connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=30)
+
+    def request(self, method, path, body=None, headers=None):
+        all_headers = {"Authorization": "Basic dG92YW5lbDp4"}  # tovanel:x; the server takes any password
+        all_headers.update(headers or {})
+        for attempt in (1, 2):
+            try:
+                self.connection.request(method, path, body=body, headers=all_headers)
+                response = self.connection.getresponse()
+                return response.status, response.read()
+            except (http.client.HTTPException, ConnectionError):
+                if attempt == 2:
+                    raise
+                self.connection.close()
+                self.connect()
+
+    def log_since(self, offset):
+        with open(self.log_path, "rb") as f:
+            f.seek(offset)
+            return f.read().decode("utf-8", errors="replace")
+
+    def log_size(self):
+        self.log.flush()
+        return self.log_path.stat().st_size
+
+    def stop(self):
+        if self.connection:
+            self.connection.close()
+        if self.process.poll() is None:
+            self.process.send_signal(signal.SIGTERM)
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+        self.log.close()
+
+
+MKCOL_ADDRESSBOOK = (b'<?xml version="1.0" encoding="utf-8"?><mkcol xmlns="DAV:" '
+                     b'xmlns:C="urn:ietf:params:xml:ns:carddav"><set><prop><resourcetype><collection/>'
+                     b'<C:addressbook/></resourcetype></prop></set></mkcol>')
+REFUSAL = re.compile(r"(Bad PUT request on [^\n]*|An exception occurred during PUT[^\n]*|"
+                     r"(?:Failed|Invalid|Prepared)[^\n]*)")
+
+
+def run_radicale(args, formats):
+    require("radicale")
+    failures = Failures()
+    put = 0
+    # Radicale syncs every item it stores to the disk; in memory that costs nothing, on a disk it is most
+    # of the run.
+    memory = "/dev/shm" if os.access("/dev/shm", os.W_OK) else None
+    with tempfile.TemporaryDirectory(prefix="tovanel-radicale-", dir=memory) as folder:
+        server = Radicale(folder)
+        try:
+            book = 0
+            for fmt in formats:
+                for name, path in exported(args, fmt, failures):
+                    # A book per file: the corpus holds the same sample (and UID) in several files.
+                    book += 1
+                    base = f"/{Radicale.USER}/book{book}/"
+                    status, _ = server.request("MKCOL", base, MKCOL_ADDRESSBOOK)
+                    if status != 201:
+                        failures.add(name, f"{fmt}: MKCOL {base} answered {status}")
+                        continue
+                    for number, card in enumerate(cards_of(failures, name, fmt, path), 1):
+                        put += 1
+                        href = f"{base}{number}.vcf"
+                        offset = server.log_size()
+                        status, body = server.request("PUT", href, card,
+                                                      {"Content-Type": "text/vcard; charset=utf-8"})
+                        if status not in (201, 204):
+                            # The reason is in the log, or (a UID another card of the book has) in the
+                            # answer's WebDAV error element.
+                            said = " / ".join(REFUSAL.findall(server.log_since(offset))[-2:])
+                            said = said or re.sub(r"<[^>]*>", " ", body.decode("utf-8", errors="replace"))
+                            if status == 409 and not said.strip():
+                                said = "an earlier card of this file has the same UID"
+                            failures.add(name, f"{fmt} card {number}: PUT answered {status}: "
+                                         + (one_line(said) or "(no reason given)"))
+                            continue
+                        status, body = server.request("GET", href)
+                        if status != 200 or b"BEGIN:VCARD" not in body.upper():
+                            failures.add(name, f"{fmt} card {number}: GET answered {status}, "
+                                         f"{len(body)} bytes without a card")
+        finally:
+            server.stop()
+    print(f"radicale: {put} cards put")
+    return failures.report("radicale")
+
+
+# --- ez-vcard ----------------------------------------------------------------------------------------
+
+EZVCARD_JARS = ["/usr/share/java/ez-vcard.jar", "/usr/share/java/vinnie.jar"]
+
+
+def read_allowed(path):
+    """The warnings accepted, from lines "PATTERN <tab> REASON" (# starts a comment); PATTERN is a regular
+    expression matched against "CODE PROPERTY: MESSAGE"."""
+    allowed = []
+    for line in Path(path).read_text(encoding="utf-8").splitlines():
+        if not line.strip() or line.startswith("#"):
+            continue
+        pattern, _, reason = line.partition("\t")
+        if not reason.strip():
+            raise SystemExit(f"{path}: the allowed warning {pattern!r} gives no reason")
+        allowed.append(re.compile(pattern))
+    return allowed
+
+
+def run_ezvcard(args, formats):
+    require("java")
+    missing = [jar for jar in EZVCARD_JARS if not Path(jar).exists()]
+    if missing:
+        print(f"FAIL: {', '.join(missing)} missing (libez-vcard-java, libvinnie-java; scripts/deps.sh test)")
+        return 1
+    allowed = read_allowed(args.allow) if args.allow else []
+    failures = Failures()
+    names, expected = {}, {}
+    with tempfile.TemporaryDirectory(prefix="tovanel-ezvcard-") as folder:
+        listing = Path(folder) / "files.txt"
+        paths = []
+        for fmt in formats:
+            for name, path in exported(args, fmt, failures):
+                names[str(path)] = (name, fmt)
+                expected[str(path)] = len(cards_of(failures, name, fmt, path))
+                paths.append(str(path))
+        listing.write_text("\n".join(paths) + "\n", encoding="utf-8")
+        done = subprocess.run(["java", "-cp", ":".join(EZVCARD_JARS),
+                               str(Path(__file__).with_name("EzvcardCheck.java")), str(listing)],
+                              capture_output=True, timeout=600)
+    if done.returncode != 0:
+        print(done.stderr.decode("utf-8", errors="replace"))
+        print("FAIL: the ez-vcard check did not run")
+        return 1
+    read, warnings, accepted = {}, 0, 0
+    current = None
+    for line in done.stdout.decode("utf-8").splitlines():
+        kind, *fields = line.split("\t")
+        if kind == "FILE":
+            current = fields[0]
+            read[current] = 0
+            continue
+        name, fmt = names[current]
+        if kind == "FAIL":
+            failures.add(name, f"{fmt}: ez-vcard cannot read the file: {fields[0]}")
+        elif kind == "CARD":
+            read[current] += 1
+            # vcard-original keeps each card's own version.
+            if fmt in VERSIONS and fields[1] != VERSIONS[fmt]:
+                failures.add(name, f"{fmt} card {fields[0]}: ez-vcard reads version {fields[1] or '(none)'}")
+        elif kind == "WARN":
+            number, code, prop, message = fields
+            text = f"{code} {prop}: {message}"
+            warnings += 1
+            if any(pattern.search(text) for pattern in allowed):
+                accepted += 1
+                print(f"warning {name} {fmt} card {number}: {text} (allowed)")
+            else:
+                failures.add(name, f"{fmt} card {number}: warning {text}")
+    for path, count in expected.items():
+        if count and read.get(path, 0) != count:
+            name, fmt = names[path]
+            failures.add(name, f"{fmt}: ez-vcard read {read.get(path, 0)} of {count} cards")
+    print(f"ezvcard: {sum(read.values())} cards read, {warnings} warnings, {accepted} of them allowed")
+    return failures.report("ezvcard")
+
+
+# --- khard -------------------------------------------------------------------------------------------
+
+def name_key(text):
+    """A name as far as a file name can keep it: letters and digits only, without a " (2)" that tells two
+    contacts of the same name apart."""
+    text = re.sub(r"\s*\(\d+\)$", "", text)
+    return "".join(c for c in text.casefold() if c.isalnum())
+
+
+def is_utf8(data):
+    try:
+        data.decode("utf-8")
+        return True
+    except UnicodeDecodeError:
+        return False
+
+
+def khard_list(home, books):
+    """khard's parsable list over `books` ({book name: folder}), in one run: ({book name: [names]}, {book name:
+    [what khard said about it]}), or an error text when khard listed nothing."""
+    config = Path(home) / ".config" / "khard" / "khard.conf"
+    config.parent.mkdir(parents=True, exist_ok=True)
+    lines = ["[addressbooks]"]
+    for book, folder in books.items():
+        lines += [f"[[{book}]]", f"path = {folder}"]
+    lines += ["[general]", "default_action = list", "editor = true", "merge_editor = true",
+              "[contact table]", "display = formatted_name", "show_uids = yes"]
+    config.write_text("\n".join(lines) + "\n", encoding="utf-8")
+    # A card khard cannot read would otherwise stop the whole list; skipped, it is missing from its book.
+    env = dict(os.environ, HOME=str(home), XDG_CONFIG_HOME=str(Path(home) / ".config"),
+               LANG="de_DE.UTF-8", LC_ALL="de_DE.UTF-8")
+    done = subprocess.run(["khard", "--skip-unparsable", "list", "--parsable"], env=env, capture_output=True, timeout=300)
+    output = done.stdout.decode("utf-8")
+    said = done.stderr.decode("utf-8", errors="replace")
+    if done.returncode != 0 and not output:
+        return one_line(" ".join(said.splitlines()[-3:]) or f"exit {done.returncode}")
+    listed = {book: [] for book in books}
+    for line in output.splitlines():
+        fields = line.split("\t")
+        # uid, name, and the address book when there are several
+        listed[fields[2] if len(fields) > 2 else next(iter(books))].append(fields[1])
+    notes = {}
+    for line in said.splitlines():
+        for book, folder in books.items():
+            if f"address book {book} " in line or f"{folder}/" in line:
+                notes.setdefault(book, []).append(one_line(line))
+    return listed, notes
+
+
+def khard_list_each(home, books):
+    """khard_list over all `books`, or, where khard stops altogether, over ever smaller groups of them until
+    the books it stops on are known: (listed, notes, {book: why khard stopped})."""
+    result = khard_list(home, books)
+    if not isinstance(result, str):
+        return result + ({},)
+    if len(books) == 1:
+        return {}, {}, {next(iter(books)): result}
+    listed, notes, broken = {}, {}, {}
+    names = list(books)
+    size = max(1, len(names) // 16)
+    for start in range(0, len(names), size):
+        part = khard_list_each(home, {book: books[book] for book in names[start:start + size]})
+        listed.update(part[0])
+        notes.update(part[1])
+        broken.update(part[2])
+    return listed, notes, broken
+
+
+def run_khard(args, formats):
+    require("khard")
+    failures = Failures()
+    listed_total = 0
+    with tempfile.TemporaryDirectory(prefix="tovanel-khard-") as home:
+        for fmt in formats:
+            books = {}
+            for name, path in exported(args, fmt, failures):
+                # khard stops at the first file that is not UTF-8, whatever it is told to skip.
+                not_utf8 = [p.name for p in sorted(path.iterdir()) if not is_utf8(p.read_bytes())]
+                if not_utf8:
+                    failures.add(name, f"{fmt}: not UTF-8: {', '.join(not_utf8)}")
+                    continue
+                books[f"b{len(books) + 1}"] = (name, path)
+            if not books:
+                continue
+            listed, notes, broken = khard_list_each(home, {book: str(path) for book, (_, path) in books.items()})
+            for book, (name, path) in books.items():
+                if book in broken:
+                    failures.add(name, f"{fmt}: khard stops on this folder: {broken[book]}")
+                    continue
+                stems = sorted(p.stem for p in path.iterdir() if p.suffix == ".vcf")
+                names = listed[book]
+                listed_total += len(names)
+                if len(names) != len(stems):
+                    failures.add(name, f"{fmt}: khard lists {len(names)} contacts, the folder holds "
+                                 f"{len(stems)} files")
+                missing = sorted(set(map(name_key, stems)) - set(map(name_key, names)))
+                if missing:
+                    failures.add(name, f"{fmt}: files whose name khard does not list: {', '.join(missing)}")
+                if name in failures.by_file:
+                    for note in notes.get(book, [])[:5]:
+                        failures.add(name, f"{fmt}: khard: {note}")
+    print(f"khard: {listed_total} contacts listed")
+    return failures.report("khard")
+
+
+def main(argv):
+    # CTest ends a test that runs over its time with SIGTERM: the servers started are stopped on the way out.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+    parser = argparse.ArgumentParser()
+    parser.add_argument("action", choices=["export"] + list(PEER_FORMATS))
+    parser.add_argument("--tovanel")
+    parser.add_argument("--corpus", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--formats", type=lambda text: text.split(","))
+    parser.add_argument("--allow")
+    args = parser.parse_args(argv)
+    if not args.corpus or not Path(args.corpus).is_dir():
+        print(f'SKIP: no vCard corpus at "{args.corpus}" (TOVANEL_CORPUS_DIR): real-world files not checked')
+        return SKIP
+    if args.action == "export":
+        return run_export(args)
+    formats = args.formats or PEER_FORMATS[args.action]
+    runner = {"radicale": run_radicale, "vobject": run_vobject, "ezvcard": run_ezvcard, "khard": run_khard}
+    return runner[args.action](args, formats)
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
