@@ -1,5 +1,6 @@
 #include "card/portablecard.h"
 
+#include "card/cardfields.h"
 #include "card/contactrows.h"
 #include "card/filledcells.h"
 #include "contacts/fields.h"
@@ -19,18 +20,10 @@ QByteArray escaped(const QString& value) {
     return VcardWriter::escapedText(value);
 }
 
-// "Family;Given" from a shown name, for a card without a name of parts: "Müller, Jürgen" or "Jürgen Müller".
+// "Family;Given" from a shown name, for a card without a name of parts.
 QByteArray structuredName(const QString& name) {
-    const QString trimmed = name.trimmed();
-    if (const qsizetype comma = trimmed.indexOf(QLatin1Char(',')); comma > 0) {
-        return escaped(trimmed.left(comma).trimmed()) + ';' + escaped(trimmed.mid(comma + 1).trimmed()) +
-               ";;;";
-    }
-    const qsizetype space = trimmed.lastIndexOf(QLatin1Char(' '));
-    if (space < 0) {
-        return escaped(trimmed) + ";;;;";
-    }
-    return escaped(trimmed.mid(space + 1)) + ';' + escaped(trimmed.left(space)) + ";;;";
+    const ShownNameParts parts = shownNameParts(name);
+    return escaped(parts.family) + ';' + escaped(parts.given) + ";;;";
 }
 
 // What is given up, in this order, when the card does not fit.
