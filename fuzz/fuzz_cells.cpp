@@ -1,6 +1,6 @@
 // The spreadsheet writers on arbitrary bytes. Taken as UTF-16, the input goes through the rule of what a
-// cell may hold; read as vCard text, it is written as CSV and as an Excel table into memory. No cell may
-// keep what the rule drops, and no export of a list that was read may fail.
+// cell may hold; read as vCard text, it is written as the CSV files, the phone book and an Excel table
+// into memory. No cell may keep what the rule drops, and no export of a list that was read may fail.
 #include "export/contactexport.h"
 #include "vcard/vcardreader.h"
 
@@ -62,11 +62,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ExportRequest request{.list = {*read.table, order}};
     // The folder only holds the workbook's temporary files while it is written.
     const QString path = QDir::tempPath() + QStringLiteral("/fuzz_cells.out");
-    for (const ExportFormat format : {ExportFormat::Csv, ExportFormat::Xlsx}) {
+    for (const ExportFormat format : {ExportFormat::Csv, ExportFormat::CsvGoogle, ExportFormat::CsvOutlook,
+                                      ExportFormat::FritzBox, ExportFormat::Xlsx}) {
         QBuffer out;
         out.open(QIODevice::WriteOnly);
         check(writeContacts(request, out, path, format).status == ExportResult::Status::Written);
-        if (format == ExportFormat::Csv) {
+        if (format == ExportFormat::Csv || format == ExportFormat::CsvGoogle) {
             check(heldByCell(QString::fromUtf8(out.data())));
         }
     }

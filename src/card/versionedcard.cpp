@@ -1,5 +1,6 @@
 #include "card/versionedcard.h"
 
+#include "card/cardfields.h"
 #include "card/cardphoto.h"
 #include "platform/germantext.h"
 #include "vcard/cardlines.h"
@@ -576,16 +577,8 @@ QByteArray versionedCard(const QByteArray& bytes, bool unicodeSource, const QStr
 }
 
 QByteArray structuredName(const QString& name) {
-    const QString trimmed = name.trimmed();
-    if (const qsizetype comma = trimmed.indexOf(QLatin1Char(',')); comma > 0) {
-        return escapedText(trimmed.left(comma).trimmed()) + ';' +
-               escapedText(trimmed.mid(comma + 1).trimmed()) + ";;;";
-    }
-    const qsizetype space = trimmed.lastIndexOf(QLatin1Char(' '));
-    if (space < 0) {
-        return escapedText(trimmed) + ";;;;";
-    }
-    return escapedText(trimmed.mid(space + 1)) + ';' + escapedText(trimmed.left(space)) + ";;;";
+    const ShownNameParts parts = shownNameParts(name);
+    return escapedText(parts.family) + ';' + escapedText(parts.given) + ";;;";
 }
 
 } // namespace tovanel

@@ -4,6 +4,7 @@
 #include "contacts/telephone.h"
 #include "export/addressbookcsv.h"
 #include "export/contactrecords.h"
+#include "export/csvcells.h"
 #include "export/fritzbox.h"
 #include "export/phonelist.h"
 #include "export/vcardexport.h"
@@ -112,46 +113,21 @@ bool isDroppedFromCell(char16_t c) {
     return (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE || c == 0xFFFF;
 }
 
-// Only digits, blanks and + - / ( ) . : a number, not a formula a card's author could have written.
-bool isPlainNumber(QStringView text) {
-    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); }) &&
-           std::all_of(text.begin(), text.end(),
-                       [](QChar c) { return c.isDigit() || QStringView(u" +-/().").contains(c); });
-}
-
 void appendCsvCell(QString& line, QStringView text, Field field, QString& scratch) {
-    text = spreadsheetText(text, scratch);
-    const bool number =
-        (isTelephone(field) || field == Field::HomePostalCode || field == Field::WorkPostalCode) &&
-        isPlainNumber(text);
-    // A spreadsheet runs a cell beginning with one of these as a formula; the apostrophe makes it text.
-    const bool formula = !number && !text.isEmpty() && QStringView(u"=+-@\t\r").contains(text.front());
-    if (number) {
-        // Opened bare, "01711234567" becomes the number 1711234567, "+4930123456" loses its "+" and
-        // "030-12" may turn into a date. Excel and LibreOffice both take ="…" as the text between the
-        // quotes, which cannot hold a quote here, so it stays what the card says and nothing else.
-        line += u"\"=\"\"";
-        line += text;
-        line += u"\"\"\"";
-        return;
-    }
-    const bool quoted =
-        formula || text.contains(u';') || text.contains(u'"') || text.contains(u'\n') || text.contains(u'\r');
-    if (!quoted) {
-        line += text;
-        return;
-    }
-    line += u'"';
-    if (formula) {
-        line += u'\'';
-    }
-    for (const QChar c : text) {
-        if (c == u'"') {
-            line += u'"';
+    const bool numberField =
+        isTelephone(field) || field == Field::HomePostalCode || field == Field::WorkPostalCode;
+    if (numberField) {
+        if (const QStringView number = spreadsheetText(text, scratch); CsvCells::isPlainNumber(number)) {
+            // Opened bare, "01711234567" becomes the number 1711234567, "+4930123456" loses its "+" and
+            // "030-12" may turn into a date. Excel and LibreOffice both take ="…" as the text between the
+            // quotes, which cannot hold a quote here, so it stays what the card says and nothing else.
+            line += u"\"=\"\"";
+            line += number;
+            line += u"\"\"\"";
+            return;
         }
-        line += c;
     }
-    line += u'"';
+    CsvCells::append(line, text, u';', scratch);
 }
 
 // A file that takes part of a piece says why it stopped (a full disk, a size limit) only when it is given

@@ -351,8 +351,9 @@ void tst_ContactExport::aFileIsWrittenWholeOrNotAtAll_data() {
     QTest::addColumn<bool>("cancel");
     QTest::addColumn<QString>("error"); // how the message's second line begins; empty: cancelled
     for (const ExportFormat format :
-         {ExportFormat::Xlsx, ExportFormat::Csv, ExportFormat::Vcard, ExportFormat::Pdf}) {
-        const QString name = exportFileFilters().at(int(format)).section(u' ', 0, 0);
+         {ExportFormat::Xlsx, ExportFormat::Csv, ExportFormat::CsvGoogle, ExportFormat::CsvOutlook,
+          ExportFormat::Vcard, ExportFormat::FritzBox, ExportFormat::Pdf}) {
+        const QString name = exportFormatNames().at(int(format));
         QTest::newRow(qPrintable(name + QStringLiteral(": cancelled")))
             << format << QStringLiteral("old") << true << QString();
         QTest::newRow(qPrintable(name + QStringLiteral(": the open file")))
@@ -426,8 +427,9 @@ void tst_ContactExport::aDiskThatTakesLessFailsTheExport_data() {
     QTest::addColumn<QString>("reason");
     const QString full = QString::fromLocal8Bit(std::strerror(ENOSPC));
     for (const ExportFormat format :
-         {ExportFormat::Xlsx, ExportFormat::Csv, ExportFormat::Vcard, ExportFormat::Pdf}) {
-        const QString name = exportFileFilters().at(int(format)).section(u' ', 0, 0);
+         {ExportFormat::Xlsx, ExportFormat::Csv, ExportFormat::CsvGoogle, ExportFormat::CsvOutlook,
+          ExportFormat::Vcard, ExportFormat::FritzBox, ExportFormat::Pdf}) {
+        const QString name = exportFormatNames().at(int(format));
         QTest::newRow(qPrintable(name + QStringLiteral(": cut in the first row, silently")))
             << format << qint64(100) << QString() << QStringLiteral("Der Datenträger hat nicht alle Daten");
         QTest::newRow(qPrintable(name + QStringLiteral(": disk full")))
