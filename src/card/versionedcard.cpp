@@ -224,11 +224,16 @@ QByteArray typeParameters(const Parameters& read, VcardVersion version) {
 // A value of ";"-separated parts, each a ","-separated list, decoded piece by piece as the import cuts it
 // and escaped again; `count` parts at least (N has five, ADR seven), more where the card writes them.
 QByteArray componentsValue(CardLines& card, const CardLine& line, qsizetype count) {
+    // N's and ADR's parts are lists (RFC 6350 6.2.2, 6.3.1), ORG's and GENDER's single texts whose commas
+    // are escaped; another program's property keeps its commas as separators, which they may be.
+    const bool lists = line.name != "ORG" && line.name != "GENDER" && line.name != "CLIENTPIDMAP";
     const QList<QByteArrayView> parts = PropertyLexer::splitComponents(line.value, ';');
     QList<QByteArray> written;
     for (qsizetype i = 0; i < std::max(count, parts.size()); ++i) {
         QList<QByteArray> pieces;
-        if (i < parts.size()) {
+        if (i < parts.size() && !lists) {
+            pieces.append(escapedText(card.text(line, parts[i])));
+        } else if (i < parts.size()) {
             for (const QByteArrayView piece : PropertyLexer::splitComponents(parts[i], ',')) {
                 pieces.append(escapedText(card.text(line, piece)));
             }
@@ -495,7 +500,7 @@ QStringList CardRewrites::described() const {
     say(charsets, "Zeichensatz von 1 Karte nach UTF-8", "Zeichensatz von %1 Karten nach UTF-8");
     say(photos, "1 Foto umgeschrieben", "%1 Fotos umgeschrieben");
     say(names, "1 Name ergänzt", "%1 Namen ergänzt");
-    say(uids, "1 UID ergänzt", "%1 UIDs ergänzt");
+    say(uids, "1 UID ergänzt oder ersetzt", "%1 UIDs ergänzt oder ersetzt");
     say(renamed, "1 Feld als Erweiterung (X-…) geschrieben", "%1 Felder als Erweiterung (X-…) geschrieben");
     say(merged, "1 doppelter Name oder UID weggelassen", "%1 doppelte Namen oder UIDs weggelassen");
     say(dropped, "1 leere oder unlesbare Zeile ausgelassen", "%1 leere oder unlesbare Zeilen ausgelassen");
@@ -503,13 +508,15 @@ QStringList CardRewrites::described() const {
 }
 
 QByteArray versionedCard(const QByteArray& bytes, bool unicodeSource, const QString& shownName,
-                         VcardVersion version, QByteArrayView uidSource, CardRewrites& rewrites) {
+                         VcardVersion version, QByteArrayView uidSource, CardRewrites& rewrites,
+                         const ClaimUid& claimUid) {
     CardLines card(bytes, unicodeSource);
     CardRewrites changes;
     changes.cards = 1;
     // The import takes the last N for the name; a reader that finds two refuses the card.
     qint64 lastName = -1;
     qint64 firstUid = -1;
+    QString uid;
     bool named = false;
     bool charset = unicodeSource;
     QString company;
@@ -518,6 +525,7 @@ QByteArray versionedCard(const QByteArray& bytes, bool unicodeSource, const QStr
             lastName = line.start;
         } else if (line.name == "UID" && firstUid < 0 && !card.text(line, line.value).trimmed().isEmpty()) {
             firstUid = line.start;
+            uid = card.text(line, line.value).trimmed();
         } else if (line.name == "FN" && !card.text(line, line.value).trimmed().isEmpty()) {
             named = true;
         } else if (line.name == "ORG" && company.isEmpty()) {
@@ -527,6 +535,11 @@ QByteArray versionedCard(const QByteArray& bytes, bool unicodeSource, const QStr
         return true;
     });
 
+    // The UID line stays where the card has it, unless another card of the export has taken it.
+    qint64 keptUid = firstUid;
+    if (firstUid >= 0 && claimUid && !claimUid(uid)) {
+        keptUid = -1;
+    }
     Writer writer(card, version, changes);
     QByteArray& out = writer.out();
     out += version == VcardVersion::V21   ? "BEGIN:VCARD\r\nVERSION:2.1\r\n"
@@ -561,14 +574,25 @@ QByteArray versionedCard(const QByteArray& bytes, bool unicodeSource, const QStr
             ++changes.merged;
             return true;
         }
+        if (name == "UID" && keptUid < 0) {
+            return true;
+        }
+        // A second PROFILE:VCARD only repeats BEGIN, and readers of 3.0 refuse the card for it.
+        if (name == "PROFILE" && version != VcardVersion::V40) {
+            ++changes.dropped;
+            return true;
+        }
         writer.property(line);
         return true;
     });
-    if (firstUid < 0) {
+    if (keptUid < 0) {
         ++changes.uids;
-        const QByteArray uid =
+        const QByteArray derived =
             QUuid::createUuidV5(UidNamespace, uidSource.toByteArray()).toByteArray(QUuid::WithoutBraces);
-        writer.write("UID", version == VcardVersion::V40 ? "urn:uuid:" + uid : uid);
+        if (claimUid) {
+            claimUid(QString::fromLatin1(derived));
+        }
+        writer.write("UID", version == VcardVersion::V40 ? "urn:uuid:" + derived : derived);
     }
     out += "END:VCARD\r\n";
     changes.charsets = charset ? 1 : 0;

@@ -4,6 +4,8 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
+#include <functional>
 
 namespace tovanel {
 
@@ -15,7 +17,7 @@ struct CardRewrites {
     qsizetype charsets = 0; // cards with values in another charset or quoted-printable, now UTF-8
     qsizetype photos = 0;   // pictures and sounds whose encoding the version writes otherwise
     qsizetype names = 0;    // cards that lacked FN or N
-    qsizetype uids = 0;     // cards that lacked a UID
+    qsizetype uids = 0;     // cards that lacked a UID, or had one an earlier card of the export had
     qsizetype renamed = 0;  // properties the version has no name for, written as the extension peers use
     qsizetype merged = 0;   // a second N or UID of one card, which readers refuse
     qsizetype dropped = 0;  // lines without a property name a version could write, empty photos
@@ -31,8 +33,12 @@ struct CardRewrites {
 // quoted-printable where a value is not ASCII); FN is `shownName`, N the card's last one (or made from
 // `shownName`), the UID kept or derived from `uidSource`, so that the same export gives the same UIDs;
 // lines folded at 75 octets, CR LF, no blank lines.
+// `claimUid`, where given, is asked for each UID the card is to carry and says whether no earlier card of the
+// export carries it: servers refuse a second card of one UID, so such a card gets a derived one too.
+using ClaimUid = std::function<bool(QStringView uid)>;
 QByteArray versionedCard(const QByteArray& card, bool unicodeSource, const QString& shownName,
-                         VcardVersion version, QByteArrayView uidSource, CardRewrites& rewrites);
+                         VcardVersion version, QByteArrayView uidSource, CardRewrites& rewrites,
+                         const ClaimUid& claimUid = {});
 
 // N's value made from a shown name that has no parts: "Müller, Jürgen" and "Jürgen Müller" both give
 // "Müller;Jürgen;;;", escaped.

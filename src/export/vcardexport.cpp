@@ -55,7 +55,14 @@ public:
             source.bytes = cardOfCells(table, contact);
         }
         return versionedCard(source.bytes, source.unicode, writtenCardName(table, contact), m_version,
-                             uidSource(source.bytes), m_rewrites);
+                             uidSource(source.bytes), m_rewrites, [this](QStringView uid) {
+                                 // A hash stands for the UID: a million of them would cost more than the
+                                 // list.
+                                 const size_t key = qHash(uid, 0);
+                                 const bool free = !m_uids.contains(key);
+                                 m_uids.insert(key);
+                                 return free;
+                             });
     }
 
     // Why nothing more can be written: a source file that cannot be read, or no card written at all.
@@ -103,6 +110,7 @@ private:
     QString m_unreadable;
     QString m_reason;
     QHash<QUuid, int> m_sameBytes;
+    QSet<size_t> m_uids;
 };
 
 class VcardRecords final : public ContactRecords {

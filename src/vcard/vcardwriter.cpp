@@ -51,12 +51,22 @@ void appendQuotedPrintable(QByteArray& out, QByteArrayView key, QByteArrayView v
     // The key stays on the first line whatever its length: readers learn from it that the line ends in
     // soft breaks, and one folded before its ":" would not tell them in time.
     QByteArray line = key.toByteArray();
+    QByteArray piece;
     for (qsizetype i = 0; i < value.size(); ++i) {
         const auto c = static_cast<unsigned char>(value[i]);
         const bool blankAtEnd = (c == ' ' || c == '\t') && (i + 1 == value.size() || value[i + 1] == '\r');
-        const bool encoded = c < 0x20 || c >= 0x7F || c == '=' || blankAtEnd;
-        const char escape[3] = {'=', hex[c >> 4], hex[c & 15]};
-        const QByteArrayView piece = encoded ? QByteArrayView(escape, 3) : value.sliced(i, 1);
+        if (c < 0x20 || c >= 0x7F || c == '=' || blankAtEnd) {
+            piece += '=';
+            piece += hex[c >> 4];
+            piece += hex[c & 15];
+        } else {
+            piece += char(c);
+        }
+        // A character's bytes stay on one line: readers that decode line by line (old phones among them)
+        // would otherwise meet half a character at each end.
+        if (i + 1 < value.size() && (static_cast<unsigned char>(value[i + 1]) & 0xC0) == 0x80) {
+            continue;
+        }
         // The soft break's "=" takes one octet of the line.
         if (line.size() + piece.size() > MaxOctets - 1) {
             out += line;
@@ -64,6 +74,7 @@ void appendQuotedPrintable(QByteArray& out, QByteArrayView key, QByteArrayView v
             line.clear();
         }
         line += piece;
+        piece.clear();
     }
     out += line;
     out += "\r\n";

@@ -173,11 +173,11 @@ void tst_VcardExport::cardsAreWrittenAsTheVersionWants_data() {
     QTest::newRow("no N: made from the shown name, UID kept")
         << QByteArray("BEGIN:VCARD\nVERSION:3.0\nFN:Jürgen Müller\nUID:abc\nEND:VCARD\n") << VcardVersion::V30
         << QByteArrayList{"N:Müller;Jürgen;;;", "UID:abc"} << QByteArrayList{};
-    QTest::newRow("categories stay a list, an X- value keeps its parts")
-        << QByteArray("BEGIN:VCARD\nVERSION:3.0\nFN:x\nCATEGORIES:Familie,Freunde\\, alte\n"
+    QTest::newRow("categories stay a list, a company's comma is text, an X- value keeps its parts")
+        << QByteArray("BEGIN:VCARD\nVERSION:3.0\nFN:x\nCATEGORIES:Familie,Freunde\\, alte\nORG:Firma, Die;Einkauf\n"
                       "X-ANDROID-CUSTOM:vnd.android.cursor.item/nickname;Jo;1\nGEO:geo:53.5,9.9\nEND:VCARD\n")
         << VcardVersion::V30
-        << QByteArrayList{"CATEGORIES:Familie,Freunde\\, alte",
+        << QByteArrayList{"CATEGORIES:Familie,Freunde\\, alte", "ORG:Firma\\, Die;Einkauf",
                           "X-ANDROID-CUSTOM:vnd.android.cursor.item/nickname;Jo;1", "GEO:53.5;9.9"}
         << QByteArrayList{};
     QTest::newRow("a long line folds between characters")
