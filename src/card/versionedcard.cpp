@@ -8,6 +8,7 @@
 #include "vcard/cardsource.h"
 #include "vcard/vcardwriter.h"
 
+#include <QDate>
 #include <QHash>
 #include <QMimeDatabase>
 #include <QUuid>
@@ -288,17 +289,79 @@ QByteArray verbatim(QStringView text) {
     return out.trimmed().toUtf8();
 }
 
-// GEO is "lat;lon" in vCard 3.0 and 2.1 and a "geo:lat,lon" address in 4.0.
+// GEO is "lat;lon" in vCard 3.0 and 2.1 and a "geo:lat,lon" address in 4.0; some write "lat,lon" in 2.1.
 QByteArray geoValue(QByteArray value, VcardVersion version) {
     if (version == VcardVersion::V40) {
-        if (!value.startsWith("geo:") && value.count(';') == 1) {
+        if (!value.startsWith("geo:") && value.count(';') + value.count(',') == 1) {
             value.replace(';', ',');
             value.prepend("geo:");
         }
-    } else if (value.startsWith("geo:")) {
+        return value;
+    }
+    if (value.startsWith("geo:")) {
         value = value.mid(4);
         value.truncate(value.indexOf(';') < 0 ? value.size() : value.indexOf(';'));
+    }
+    if (!value.contains(';') && value.count(',') == 1) {
         value.replace(',', ';');
+    }
+    return value;
+}
+
+bool isDateProperty(QByteArrayView name) {
+    return name == "BDAY" || name == "ANNIVERSARY" || name == "X-ANNIVERSARY" || name == "DEATHDATE";
+}
+
+// A date in the version's form: vCard 4.0's basic "19850412" and "--0412" for a day without a year
+// (RFC 6350 4.3.1), 3.0's and 2.1's ISO 8601 "1985-04-12", where a day without a year has no form of its
+// own and takes Apple's: the year 1604 and X-APPLE-OMIT-YEAR, which readers of 3.0 know. A date in words is
+// kept as written, in 4.0 as the text value it is.
+QByteArray dateValue(QByteArray value, VcardVersion version, Parameters& read) {
+    const qsizetype t = value.indexOf('T');
+    const QByteArray date = t < 0 ? value : value.first(t);
+    const QByteArray time = t < 0 ? QByteArray() : value.mid(t);
+    bool noYear = date.startsWith("--");
+    QByteArray digits = noYear ? "1604" + date.mid(2) : date;
+    digits.replace("-", "");
+    const bool allDigits =
+        std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+    noYear |= digits.startsWith("1604");
+    if (digits.size() != 8 || !allDigits ||
+        !QDate(noYear ? 2000 : digits.first(4).toInt(), digits.mid(4, 2).toInt(), digits.mid(6, 2).toInt())
+             .isValid()) {
+        if (version == VcardVersion::V40) {
+            read.valueType = "text";
+        }
+        return value;
+    }
+    read.others.removeIf(
+        [](const QByteArray& other) { return other.toUpper().startsWith("X-APPLE-OMIT-YEAR="); });
+    const QByteArray month = digits.mid(4, 2);
+    const QByteArray day = digits.mid(6, 2);
+    if (version == VcardVersion::V40) {
+        return noYear ? "--" + month + day : digits + time;
+    }
+    if (noYear) {
+        read.others.append("X-APPLE-OMIT-YEAR=1604");
+        return "1604-" + month + '-' + day;
+    }
+    return digits.first(4) + '-' + month + '-' + day + time;
+}
+
+// A time zone as an offset in the version's form (3.0 "+01:00", 4.0 "+0100"), or a name, which 3.0 writes as
+// a text value.
+QByteArray zoneValue(QByteArray value, VcardVersion version, Parameters& read) {
+    QByteArray digits = value.mid(1);
+    digits.replace(":", "");
+    const bool offset =
+        (value.startsWith('+') || value.startsWith('-')) && digits.size() == 4 &&
+        std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (offset) {
+        return version == VcardVersion::V40 ? value.first(1) + digits
+                                            : value.first(1) + digits.first(2) + ':' + digits.mid(2);
+    }
+    if (version == VcardVersion::V30 && read.valueType.isEmpty()) {
+        read.valueType = "text";
     }
     return value;
 }
@@ -356,7 +419,16 @@ public:
         if (isPlainName(line.group)) {
             name.prepend(line.group + '.');
         }
-        const Parameters read = parametersOf(line, m_version);
+        Parameters read = parametersOf(line, m_version);
+        QByteArray verbatimValue;
+        if (kind == Kind::Verbatim) {
+            verbatimValue = verbatim(m_card.text(line, line.value));
+            if (isDateProperty(line.name)) {
+                verbatimValue = dateValue(std::move(verbatimValue), m_version, read);
+            } else if (line.name == "TZ") {
+                verbatimValue = zoneValue(std::move(verbatimValue), m_version, read);
+            }
+        }
         if (kind == Kind::Binary) {
             binary(line, name, read);
             return;
@@ -382,7 +454,7 @@ public:
             value = listValue(m_card, line);
             break;
         case Kind::Verbatim:
-            value = verbatim(m_card.text(line, line.value));
+            value = std::move(verbatimValue);
             if (line.name == "TEL") {
                 // A number's extension lives only in its "tel:" address form (RFC 3966), which every version
                 // takes as an address; any other number is text, whose separators are escaped.

@@ -157,12 +157,21 @@ void tst_VcardExport::cardsAreWrittenAsTheVersionWants_data() {
     QTest::newRow("4.0 photo to 3.0")
         << photo << VcardVersion::V30
         << QByteArrayList{"PHOTO;ENCODING=b;TYPE=PNG:iVBORw0KGgo=", "LOGO;VALUE=uri:http://example.com/l.png",
-                          "X-ANNIVERSARY:20100606"}
+                          "X-ANNIVERSARY:2010-06-06"}
         << QByteArrayList{"data:"};
     QTest::newRow("4.0 photo to 2.1")
         << photo << VcardVersion::V21
         << QByteArrayList{"PHOTO;ENCODING=BASE64;PNG:iVBORw0KGgo=", "LOGO;VALUE=URL:http://example.com/l.png"}
         << QByteArrayList{};
+    QTest::newRow("a day without a year: 4.0's form to 3.0's")
+        << QByteArray("BEGIN:VCARD\nVERSION:4.0\nFN:x\nBDAY:--0412\nTZ:-0500\nEND:VCARD\n")
+        << VcardVersion::V30 << QByteArrayList{"BDAY;X-APPLE-OMIT-YEAR=1604:1604-04-12", "TZ:-05:00"}
+        << QByteArrayList{};
+    QTest::newRow("a day without a year: Apple's form to 4.0's, words as text")
+        << QByteArray("BEGIN:VCARD\nVERSION:3.0\nFN:x\nBDAY;X-APPLE-OMIT-YEAR=1604:1604-04-12\n"
+                      "ANNIVERSARY;VALUE=date:um 1800\nEND:VCARD\n")
+        << VcardVersion::V40 << QByteArrayList{"BDAY:--0412", "ANNIVERSARY;VALUE=text:um 1800"}
+        << QByteArrayList{"1604"};
     QTest::newRow("3.0 photo without padding to 4.0")
         << QByteArray("BEGIN:VCARD\nVERSION:3.0\nFN:x\nPHOTO;ENCODING=b;TYPE=JPEG:/9j/4AAQ\nEND:VCARD\n")
         << VcardVersion::V40 << QByteArrayList{"PHOTO:data:image/jpeg;base64,/9j/4AAQ"} << QByteArrayList{};
@@ -174,8 +183,9 @@ void tst_VcardExport::cardsAreWrittenAsTheVersionWants_data() {
         << QByteArray("BEGIN:VCARD\nVERSION:3.0\nFN:Jürgen Müller\nUID:abc\nEND:VCARD\n") << VcardVersion::V30
         << QByteArrayList{"N:Müller;Jürgen;;;", "UID:abc"} << QByteArrayList{};
     QTest::newRow("categories stay a list, a company's comma is text, an X- value keeps its parts")
-        << QByteArray("BEGIN:VCARD\nVERSION:3.0\nFN:x\nCATEGORIES:Familie,Freunde\\, alte\nORG:Firma, Die;Einkauf\n"
-                      "X-ANDROID-CUSTOM:vnd.android.cursor.item/nickname;Jo;1\nGEO:geo:53.5,9.9\nEND:VCARD\n")
+        << QByteArray(
+               "BEGIN:VCARD\nVERSION:3.0\nFN:x\nCATEGORIES:Familie,Freunde\\, alte\nORG:Firma, Die;Einkauf\n"
+               "X-ANDROID-CUSTOM:vnd.android.cursor.item/nickname;Jo;1\nGEO:geo:53.5,9.9\nEND:VCARD\n")
         << VcardVersion::V30
         << QByteArrayList{"CATEGORIES:Familie,Freunde\\, alte", "ORG:Firma\\, Die;Einkauf",
                           "X-ANDROID-CUSTOM:vnd.android.cursor.item/nickname;Jo;1", "GEO:53.5;9.9"}
