@@ -68,7 +68,9 @@ int usage() {
         "       tovanel-bench linescan FILE\n"
         "       tovanel-bench compare FILE      (line pass, import, line pass; ratios)\n"
         "       tovanel-bench sort FILE         (import, then sort by Name and reset)\n"
-        "       tovanel-bench export FILE OUT   (import, then export as OUT's extension says)\n"
+        "       tovanel-bench export FILE OUT [FORMAT]\n"
+        "                 (import, then export as FORMAT (vcard3, csv-google, folder ...) or OUT's extension "
+        "says)\n"
         "       tovanel-bench generate-split N SEED PARTS DIR\n"
         "                 (N cards in PARTS files DIR/part-0001.vcf ..., seeds SEED, SEED+1, ...)\n"
         "       tovanel-bench filter FILE [TEXT...] (the list model's filter, TEXT typed a character\n"
@@ -337,8 +339,9 @@ int sort(const QString& path) {
     return 0;
 }
 
-int exportList(const QString& path, const QString& out) {
-    const std::optional<ExportFormat> format = exportFormatOf(out);
+int exportList(const QString& path, const QString& out, const QString& formatName) {
+    const std::optional<ExportFormat> format =
+        formatName.isEmpty() ? exportFormatOf(out) : exportFormatNamed(formatName);
     if (!format) {
         return usage();
     }
@@ -369,11 +372,11 @@ int exportList(const QString& path, const QString& out) {
     }
     const double peakMb = statusMb("VmHWM:");
     std::printf("cards=%d import_seconds=%.3f import_cpu_seconds=%.3f\n", run.cards, run.seconds, run.cpu);
-    std::printf(
-        "export_seconds=%.3f export_cpu_seconds=%.3f export_ratio=%.2f (targets: csv <= 2, xlsx <= 8) "
-        "out_mb=%.1f progress_calls=%lld\n",
-        seconds, cpu, seconds / run.seconds, double(fileSize(out)) / (1024.0 * 1024.0),
-        static_cast<long long>(progressCalls));
+    std::printf("export_seconds=%.3f export_cpu_seconds=%.3f export_ratio=%.2f (targets: csv <= 2, vcard <= "
+                "3, xlsx <= 8) "
+                "out_mb=%.1f progress_calls=%lld\n",
+                seconds, cpu, seconds / run.seconds, double(fileSize(out)) / (1024.0 * 1024.0),
+                static_cast<long long>(progressCalls));
     std::printf(
         "rss_mb_with_list=%.1f export_peak_rss_mb=%.1f above_list_mb=%.1f (targets: <= 64, pdf <= 128)\n",
         listMb, peakMb, peakMb - listMb);
@@ -703,7 +706,8 @@ int main(int argc, char* argv[]) {
         return sort(args.at(2));
     }
     if (command == QLatin1String("export")) {
-        return args.size() == 4 ? exportList(args.at(2), args.at(3)) : usage();
+        return args.size() == 4 || args.size() == 5 ? exportList(args.at(2), args.at(3), args.value(4))
+                                                    : usage();
     }
     if (command == QLatin1String("duplicates")) {
         return duplicates(args.at(2));

@@ -90,8 +90,17 @@ Kind kindOf(QByteArrayView name) {
         {"CLASS", Kind::Text},
         {"X-ABLABEL", Kind::Text},
     };
+    if (const auto known = kinds.constFind(name); known != kinds.constEnd()) {
+        return *known;
+    }
+    // A property written under an extension's name ("X-LANG" for LANG) is read back as the one it stands for.
+    if (name.startsWith("X-")) {
+        if (const auto known = kinds.constFind(name.sliced(2)); known != kinds.constEnd()) {
+            return *known;
+        }
+    }
     // Other programs' own properties keep whatever structure they give their values.
-    return kinds.value(name, Kind::Components);
+    return Kind::Components;
 }
 
 // The name a property is written under in `version`: vCard 3.0 and 2.1 have no ANNIVERSARY, GENDER,
@@ -502,10 +511,10 @@ private:
             // Said in 4.0 too, where it is the default: an address of base64 letters would be taken for a
             // picture.
             key += m_version == VcardVersion::V21 ? ";VALUE=URL" : ";VALUE=uri";
-            if (data.address.isEmpty()) {
+            if (const QByteArray address = verbatim(data.address); address.isEmpty()) {
                 ++m_rewrites.dropped; // says nothing, and an empty address is none
             } else {
-                write(key, verbatim(data.address));
+                write(key, address);
             }
             return;
         }
