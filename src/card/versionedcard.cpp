@@ -275,7 +275,7 @@ QByteArray text21(QStringView text) {
             continue;
         } else if (c == u'\n' || c == u'\r') {
             out += QStringLiteral("\r\n");
-        } else if (c == u'\t' || (c.unicode() >= 0x20 && c.unicode() != 0x7F)) {
+        } else if (VcardWriter::isWrittenCharacter(c)) {
             out += c;
         }
     }
@@ -291,7 +291,7 @@ QByteArray verbatim(QStringView text) {
         if (c == u'\\') {
             out += u'\\';
         }
-        if (c.unicode() >= 0x20 && c.unicode() != 0x7F) {
+        if (c != u'\t' && VcardWriter::isWrittenCharacter(c)) {
             out += c;
         }
     }
@@ -382,7 +382,14 @@ QByteArray mediaTypeOf(const EmbeddedData& data, const Parameters& read) {
     if (found.isValid() && !found.isDefault() && found.name() != u"text/plain") {
         return found.name().toUtf8();
     }
-    if (!data.mediaType.isEmpty()) {
+    // A "data:" address's own type, where it is one ("image/x-icon"), not bytes that would break the line.
+    const auto plain = [](QByteArrayView part) {
+        return !part.isEmpty() && std::all_of(part.begin(), part.end(), [](char c) {
+            return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '+';
+        });
+    };
+    if (const qsizetype slash = data.mediaType.indexOf('/');
+        slash > 0 && plain(data.mediaType.first(slash)) && plain(data.mediaType.sliced(slash + 1))) {
         return data.mediaType;
     }
     for (const QByteArray& written : read.types) {

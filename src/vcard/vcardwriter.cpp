@@ -16,7 +16,7 @@ QByteArray escapedText(QStringView value) {
             continue; // the line break follows
         } else if (c == u'\n' || c == u'\r') {
             text += QStringLiteral("\\n");
-        } else if (c == u'\t' || (c.unicode() >= 0x20 && c.unicode() != 0x7F)) {
+        } else if (isWrittenCharacter(c)) {
             text += c;
         }
     }

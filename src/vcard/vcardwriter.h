@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QChar>
 #include <QStringView>
 
 namespace tovanel {
@@ -10,9 +11,15 @@ namespace tovanel {
 // writer of vCard text (the exports, the QR code's card).
 namespace VcardWriter {
 
+// Whether a character of a value is written: control characters but the tab have no place in a line and
+// confuse readers, and a byte-order mark inside a value is what a file joined to another left there.
+inline bool isWrittenCharacter(QChar c) {
+    return c == u'\t' || (c.unicode() >= 0x20 && c.unicode() != 0x7F && c.unicode() != 0xFEFF);
+}
+
 // A text value as vCard 3.0 and 4.0 write it (RFC 2426 5.8.4, RFC 6350 3.4), in UTF-8: backslash, comma
-// and semicolon behind a backslash, a line break as "\n". Other control characters are left out: they
-// have no place in a line and confuse readers.
+// and semicolon behind a backslash, a line break (CR LF, LF or CR) as "\n", nothing that
+// isWrittenCharacter leaves out.
 QByteArray escapedText(QStringView value);
 
 // Appends `line` (a whole content line without its end) to `out` folded as RFC 6350 3.2 asks: at most
