@@ -13,6 +13,7 @@
 #include <QMimeDatabase>
 #include <QUuid>
 #include <algorithm>
+#include <array>
 
 namespace tovanel {
 
@@ -30,7 +31,8 @@ bool isPlainName(QByteArrayView name) {
 // Readers take a line for quoted-printable wherever its key says "QUOTED-PRINTABLE", in a parameter's name,
 // value or type alike: only the writer's own declaration may say it.
 bool mentionsQuotedPrintable(QByteArrayView text) {
-    return text.toByteArray().toUpper().contains("QUOTED-PRINTABLE");
+    return text.size() >= 16 && text.contains('-') &&
+           text.toByteArray().toUpper().contains("QUOTED-PRINTABLE");
 }
 
 // How a property's value is cut and escaped.
@@ -233,10 +235,14 @@ QByteArray typeParameters(const Parameters& read, VcardVersion version) {
 
 // A value of ";"-separated parts, each a ","-separated list, decoded piece by piece as the import cuts it
 // and escaped again; `count` parts at least (N has five, ADR seven), more where the card writes them.
+// N's and ADR's parts are lists (RFC 6350 6.2.2, 6.3.1), ORG's and GENDER's single texts whose commas are
+// escaped; another program's property keeps its commas as separators, which they may be.
+bool hasSingleTextParts(QByteArrayView name) {
+    return name == "ORG" || name == "GENDER" || name == "CLIENTPIDMAP";
+}
+
 QByteArray componentsValue(CardLines& card, const CardLine& line, qsizetype count) {
-    // N's and ADR's parts are lists (RFC 6350 6.2.2, 6.3.1), ORG's and GENDER's single texts whose commas
-    // are escaped; another program's property keeps its commas as separators, which they may be.
-    const bool lists = line.name != "ORG" && line.name != "GENDER" && line.name != "CLIENTPIDMAP";
+    const bool lists = !hasSingleTextParts(line.name);
     const QList<QByteArrayView> parts = PropertyLexer::splitComponents(line.value, ';');
     QList<QByteArray> written;
     for (qsizetype i = 0; i < std::max(count, parts.size()); ++i) {
@@ -377,6 +383,14 @@ QByteArray zoneValue(QByteArray value, VcardVersion version, Parameters& read) {
 
 // The media type of embedded bytes, by their content, else by what the card says.
 QByteArray mediaTypeOf(const EmbeddedData& data, const Parameters& read) {
+    // The pictures of address books by their first bytes; the database reads all others more slowly.
+    const std::array<std::pair<QByteArrayView, const char*>, 3> pictures{
+        {{"\xFF\xD8\xFF", "image/jpeg"}, {"\x89PNG", "image/png"}, {"GIF8", "image/gif"}}};
+    for (const auto& [start, type] : pictures) {
+        if (data.bytes.startsWith(start)) {
+            return type;
+        }
+    }
     static const QMimeDatabase mimes;
     const QMimeType found = mimes.mimeTypeForData(data.bytes);
     if (found.isValid() && !found.isDefault() && found.name() != u"text/plain") {
@@ -402,6 +416,26 @@ QByteArray mediaTypeOf(const EmbeddedData& data, const Parameters& read) {
         }
     }
     return {};
+}
+
+// Whether a value's bytes are its text as the writer writes it: no transfer encoding or charset, valid UTF-8
+// without escapes, control characters, "=" (which a reader may take for quoted-printable) or a byte-order
+// mark; "," and ";" only where they stay separators.
+bool standsAsItIs(const CardLine& line, bool semicolons, bool commas) {
+    if (line.parameters.quotedPrintable || line.parameters.base64 || !line.parameters.charset.isEmpty()) {
+        return false;
+    }
+    const QByteArrayView value = line.value;
+    bool ascii = true;
+    for (const char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F || c == '\\' || c == '=' || (!semicolons && c == ';') ||
+            (!commas && c == ',')) {
+            return false;
+        }
+        ascii &= byte < 0x80;
+    }
+    return ascii || (QUtf8StringView(value).isValidUtf8() && !value.contains("\xEF\xBB\xBF"));
 }
 
 class Writer {
@@ -459,6 +493,21 @@ public:
             key += ";VALUE=" + valueType(read.valueType);
         }
         QByteArray value;
+        // Most values need neither decoding nor escapes: written as they stand, they are what decoding and
+        // escaping again would give, at a fraction of the cost.
+        if ((kind == Kind::Text || kind == Kind::Components || kind == Kind::List) &&
+            standsAsItIs(line, kind == Kind::Components,
+                         kind != Kind::Text && !hasSingleTextParts(line.name))) {
+            value = line.value.toByteArray();
+            if (kind == Kind::Components) {
+                const qsizetype parts = line.name == "N" ? CardRules::NameParts : line.name == "ADR" ? 7 : 0;
+                for (qsizetype written = value.count(';') + 1; written < parts; ++written) {
+                    value += ';';
+                }
+            }
+            write(std::move(key), value);
+            return;
+        }
         switch (kind) {
         case Kind::Components:
             value = componentsValue(m_card, line,
@@ -601,49 +650,20 @@ QByteArray versionedCard(const QByteArray& bytes, bool unicodeSource, const QStr
     CardLines card(bytes, unicodeSource);
     CardRewrites changes;
     changes.cards = 1;
-    // The import takes the last N for the name; a reader that finds two refuses the card.
-    qint64 lastName = -1;
-    qint64 firstUid = -1;
-    QString uid;
+    Writer writer(card, version, changes);
+    // One reading of the card: its lines go to the body as they come, while FN, N and UID, which stand
+    // before or after them, are kept aside until the card has been read.
+    QByteArray& body = writer.out();
+    QByteArray nameLine; // the last N: the import takes it for the name, and a reader that finds two refuses
+    bool hasName = false;
     bool named = false;
     bool charset = unicodeSource;
+    QString uid;
     QString company;
-    card.forEach([&](const CardLine& line) {
-        if (line.name == "N") {
-            lastName = line.start;
-        } else if (line.name == "UID" && firstUid < 0 && !card.text(line, line.value).trimmed().isEmpty()) {
-            firstUid = line.start;
-            uid = card.text(line, line.value).trimmed();
-        } else if (line.name == "FN" && !card.text(line, line.value).trimmed().isEmpty()) {
-            named = true;
-        } else if (line.name == "ORG" && company.isEmpty()) {
-            company = card.text(line, PropertyLexer::firstComponent(line.value)).trimmed();
-        }
-        charset |= changesCharset(line);
-        return true;
-    });
-
-    // The UID line stays where the card has it, unless another card of the export has taken it.
-    qint64 keptUid = firstUid;
-    if (firstUid >= 0 && claimUid && !claimUid(uid)) {
-        keptUid = -1;
-    }
-    Writer writer(card, version, changes);
-    QByteArray& out = writer.out();
-    out += version == VcardVersion::V21   ? "BEGIN:VCARD\r\nVERSION:2.1\r\n"
-           : version == VcardVersion::V30 ? "BEGIN:VCARD\r\nVERSION:3.0\r\n"
-                                          : "BEGIN:VCARD\r\nVERSION:4.0\r\n";
-    writer.write("FN", version == VcardVersion::V21 ? text21(shownName) : escapedText(shownName));
-    if (!named || lastName < 0) {
-        ++changes.names;
-    }
-    if (lastName < 0) {
-        // A company's card names no person: its N stays empty, as Apple writes it.
-        writer.write("N", shownName == company ? QByteArray(";;;;") : structuredName(shownName));
-    }
     qint64 fnSeen = 0;
     card.forEach([&](const CardLine& line) {
         const QByteArray& name = line.name;
+        charset |= changesCharset(line);
         if (name == "BEGIN" || name == "END" || name == "VERSION") {
             return true;
         }
@@ -652,18 +672,33 @@ QByteArray versionedCard(const QByteArray& bytes, bool unicodeSource, const QStr
             return true;
         }
         if (name == "FN") {
+            named |= !card.text(line, line.value).trimmed().isEmpty();
             // The shown name is the card's first FN; vCard 4.0 alone allows more.
             if (fnSeen++ > 0 && version == VcardVersion::V40) {
                 writer.property(line);
             }
             return true;
         }
-        if ((name == "N" && line.start != lastName) || (name == "UID" && line.start != firstUid)) {
-            ++changes.merged;
+        if (name == "N") {
+            changes.merged += hasName ? 1 : 0;
+            hasName = true;
+            const qsizetype start = body.size();
+            writer.property(line);
+            nameLine = body.sliced(start);
+            body.truncate(start);
             return true;
         }
-        if (name == "UID" && keptUid < 0) {
+        if (name == "UID") {
+            const QString text = card.text(line, line.value).trimmed();
+            if (uid.isEmpty()) {
+                uid = text;
+            } else if (!text.isEmpty()) {
+                ++changes.merged;
+            }
             return true;
+        }
+        if (name == "ORG" && company.isEmpty()) {
+            company = card.text(line, PropertyLexer::firstComponent(line.value)).trimmed();
         }
         // A second PROFILE:VCARD only repeats BEGIN, and readers of 3.0 refuse the card for it.
         if (name == "PROFILE" && version != VcardVersion::V40) {
@@ -673,19 +708,48 @@ QByteArray versionedCard(const QByteArray& bytes, bool unicodeSource, const QStr
         writer.property(line);
         return true;
     });
-    if (keptUid < 0) {
+
+    QByteArray out = version == VcardVersion::V21   ? "BEGIN:VCARD\r\nVERSION:2.1\r\n"
+                     : version == VcardVersion::V30 ? "BEGIN:VCARD\r\nVERSION:3.0\r\n"
+                                                    : "BEGIN:VCARD\r\nVERSION:4.0\r\n";
+    const qsizetype headStart = body.size();
+    writer.write("FN", version == VcardVersion::V21 ? text21(shownName) : escapedText(shownName));
+    if (!named || !hasName) {
+        ++changes.names;
+    }
+    if (!hasName) {
+        // A company's card names no person: its N stays empty, as Apple writes it.
+        writer.write("N", shownName == company ? QByteArray(";;;;") : structuredName(shownName));
+    }
+    out += body.sliced(headStart);
+    if (hasName) {
+        out += nameLine;
+    }
+    out += body.first(headStart);
+    body = std::move(out);
+    QByteArray& tail = body;
+    // The card's UID, unless another card of the export has taken it.
+    const bool keptUid = !uid.isEmpty() && (!claimUid || claimUid(uid));
+    if (keptUid) {
+        writer.write("UID", verbatim(uid));
+    }
+    if (!keptUid) {
         ++changes.uids;
-        const QByteArray derived =
-            QUuid::createUuidV5(UidNamespace, uidSource.toByteArray()).toByteArray(QUuid::WithoutBraces);
-        if (claimUid) {
-            claimUid(QString::fromLatin1(derived));
+        // Derived from the card's bytes; an equal card earlier in the export took that one, so the second
+        // of them gets the UID of its bytes and its number, and the same export still gives the same UIDs.
+        QByteArray derived;
+        for (int n = 1; derived.isEmpty() || (claimUid && !claimUid(QString::fromLatin1(derived))); ++n) {
+            const QByteArray source =
+                n == 1 ? uidSource.toByteArray() : uidSource.toByteArray() + '#' + QByteArray::number(n);
+            // MD5 (RFC 4122's version 3) hashes a card with its photos in half the time SHA-1 takes.
+            derived = QUuid::createUuidV3(UidNamespace, source).toByteArray(QUuid::WithoutBraces);
         }
         writer.write("UID", version == VcardVersion::V40 ? "urn:uuid:" + derived : derived);
     }
-    out += "END:VCARD\r\n";
+    tail += "END:VCARD\r\n";
     changes.charsets = charset ? 1 : 0;
     rewrites += changes;
-    return std::move(out);
+    return std::move(tail);
 }
 
 QByteArray structuredName(const QString& name) {

@@ -31,7 +31,8 @@ struct CardRewrites {
 // them; `unicodeSource`: a UTF-16 file's, converted): every property kept, each value decoded as the
 // detail window shows it and written in UTF-8 with the version's escapes, types and encodings (vCard 2.1
 // quoted-printable where a value is not ASCII); FN is `shownName`, N the card's last one (or made from
-// `shownName`), the UID kept or derived from `uidSource`, so that the same export gives the same UIDs;
+// `shownName`), the UID kept or derived from `uidSource` (and from how many cards before claimed that
+// one), so that the same export gives the same UIDs;
 // lines folded at 75 octets, CR LF, no blank lines.
 // `claimUid`, where given, is asked for each UID the card is to carry and says whether no earlier card of the
 // export carries it: servers refuse a second card of one UID, so such a card gets a derived one too.

@@ -55,7 +55,7 @@ public:
             source.bytes = cardOfCells(table, contact);
         }
         return versionedCard(source.bytes, source.unicode, writtenCardName(table, contact), m_version,
-                             uidSource(source.bytes), m_rewrites, [this](QStringView uid) {
+                             source.bytes, m_rewrites, [this](QStringView uid) {
                                  // A hash stands for the UID: a million of them would cost more than the
                                  // list.
                                  const size_t key = qHash(uid, 0);
@@ -95,21 +95,12 @@ public:
     }
 
 private:
-    // What a card without a UID gets its UID from: its bytes, and for the second card of the same bytes
-    // its number too, so that two equal cards do not share one, and the same export gives the same UIDs.
-    QByteArray uidSource(const QByteArray& bytes) {
-        const QUuid first = QUuid::createUuidV5(QUuid(), bytes);
-        const int seen = m_sameBytes[first]++;
-        return seen == 0 ? bytes : bytes + '#' + QByteArray::number(seen + 1);
-    }
-
     VcardVersion m_version;
     CardBytesReader m_reader;
     CardRewrites m_rewrites;
     std::map<QString, qsizetype> m_leftOut;
     QString m_unreadable;
     QString m_reason;
-    QHash<QUuid, int> m_sameBytes;
     QSet<size_t> m_uids;
 };
 

@@ -1,10 +1,17 @@
 #include "vcard/vcardwriter.h"
 
 #include <QString>
+#include <algorithm>
 
 namespace tovanel::VcardWriter {
 
 QByteArray escapedText(QStringView value) {
+    // Most values need no escape: their UTF-8 is all.
+    if (std::all_of(value.begin(), value.end(), [](QChar c) {
+            return c != u'\\' && c != u';' && c != u',' && c != u'\t' && isWrittenCharacter(c);
+        })) {
+        return value.toUtf8();
+    }
     QString text;
     text.reserve(value.size());
     for (qsizetype i = 0; i < value.size(); ++i) {
