@@ -161,6 +161,9 @@ struct Parameters {
 
 Parameters parametersOf(const CardLine& line, VcardVersion version) {
     Parameters read;
+    if (!line.key.contains(';')) {
+        return read; // most lines have none
+    }
     // Types keep the case they are written in: readers ignore it, and the detail window shows it.
     const auto addType = [&read](QByteArrayView type) {
         const QByteArray written = type.trimmed().toByteArray();
