@@ -394,7 +394,7 @@ QByteArray mediaTypeOf(const EmbeddedData& data, const Parameters& read) {
             return type;
         }
     }
-    static const QMimeDatabase mimes;
+    const QMimeDatabase mimes; // one per call: the export writes cards on two threads
     const QMimeType found = mimes.mimeTypeForData(data.bytes);
     if (found.isValid() && !found.isDefault() && found.name() != u"text/plain") {
         return found.name().toUtf8();

@@ -13,7 +13,10 @@
 #include <QSaveFile>
 #include <QSet>
 #include <QUuid>
+#include <exception>
 #include <map>
+#include <thread>
+#include <vector>
 
 namespace tovanel {
 
@@ -28,6 +31,46 @@ QByteArray cardOfCells(const ContactTable& table, qsizetype contact) {
     return portableCard(rows, {}, false, [](const QByteArray&) { return true; }).text;
 }
 
+// One card written, or why it was not, with what writing it changed.
+struct MadeCard {
+    QByteArray text;
+    CardRewrites rewrites;
+    QString uid;        // the UID it carries
+    QString leftOut;    // why it was left out (German), when it was
+    QString unreadable; // the file that cannot be read at all, and why
+    QString reason;
+};
+
+// `contact`'s card in `version`, read through `reader`; `claimUid` as versionedCard takes it.
+MadeCard makeCard(CardBytesReader& reader, const ContactTable& table, qsizetype contact, VcardVersion version,
+                  const ClaimUid& claimUid) {
+    MadeCard made;
+    CardSourceText source;
+    if (table.fileOf(contact) >= 0) {
+        source = reader.card(table, contact);
+        if (!source.ok && !source.changed && !source.tooLarge) {
+            // The file is gone or cannot be read: every further card would be left out too.
+            made.unreadable = table.fileSource(table.fileOf(contact))->path;
+            made.reason = source.error;
+            return made;
+        }
+        if (!source.ok) {
+            made.leftOut = source.changed    ? QStringLiteral("Datei geändert")
+                           : source.tooLarge ? QStringLiteral("zu groß")
+                                             : source.error;
+            return made;
+        }
+    } else {
+        source.bytes = cardOfCells(table, contact);
+    }
+    made.text = versionedCard(source.bytes, source.unicode, writtenCardName(table, contact), version,
+                              source.bytes, made.rewrites, [&made, &claimUid](QStringView uid) {
+                                  made.uid = uid.toString();
+                                  return !claimUid || claimUid(uid);
+                              });
+    return made;
+}
+
 // Writes cards one after another, and keeps what the message after the export tells.
 class CardWriter {
 public:
@@ -35,36 +78,46 @@ public:
 
     // The card of `contact` in the version, or empty when it cannot be read now (then counted).
     QByteArray card(const ContactTable& table, qsizetype contact) {
-        CardSourceText source;
-        const bool fromFile = table.fileOf(contact) >= 0;
-        if (fromFile) {
-            source = m_reader.card(table, contact);
-            if (!source.ok && !source.changed && !source.tooLarge) {
-                // The file is gone or cannot be read: every further card would be left out too.
-                m_unreadable = table.fileSource(table.fileOf(contact))->path;
-                m_reason = source.error;
-                return {};
-            }
-            if (!source.ok) {
-                ++m_leftOut[source.changed    ? QStringLiteral("Datei geändert")
-                            : source.tooLarge ? QStringLiteral("zu groß")
-                                              : source.error];
-                return {};
-            }
-        } else {
-            source.bytes = cardOfCells(table, contact);
-        }
-        return versionedCard(source.bytes, source.unicode, writtenCardName(table, contact), m_version,
-                             source.bytes, m_rewrites, [this](QStringView uid) {
-                                 // A hash stands for the UID: a million of them would cost more than the
-                                 // list.
-                                 const size_t key = qHash(uid, 0);
-                                 const bool free = !m_uids.contains(key);
-                                 m_uids.insert(key);
-                                 return free;
-                             });
+        return take(makeCard(m_reader, table, contact, m_version, claimer()), table, contact);
     }
 
+    // The cards of `contacts`, in their order, made on two threads: the UIDs are claimed afterwards in
+    // order, and the rare card whose UID an earlier one took is made again here.
+    QByteArray cards(const ContactTable& table, const std::vector<qsizetype>& contacts) {
+        std::vector<MadeCard> made(contacts.size());
+        const auto make = [&](size_t from, size_t to, CardBytesReader& reader) {
+            for (size_t i = from; i < to; ++i) {
+                made[i] = makeCard(reader, table, contacts[i], m_version, {});
+            }
+        };
+        const size_t half = contacts.size() / 2;
+        std::exception_ptr failed;
+        std::thread helper([&] {
+            try {
+                make(half, contacts.size(), m_helperReader);
+            } catch (...) {
+                failed = std::current_exception();
+            }
+        });
+        try {
+            make(0, half, m_reader);
+        } catch (...) {
+            helper.join();
+            throw;
+        }
+        helper.join();
+        if (failed) {
+            std::rethrow_exception(failed);
+        }
+        QByteArray out;
+        for (size_t i = 0; i < made.size() && m_unreadable.isEmpty(); ++i) {
+            if (!made[i].text.isEmpty() && !claimer()(made[i].uid)) {
+                made[i] = makeCard(m_reader, table, contacts[i], m_version, claimer());
+            }
+            out += take(std::move(made[i]), table, contacts[i]);
+        }
+        return out;
+    }
     // Why nothing more can be written: a source file that cannot be read, or no card written at all.
     QString failure(const QString& path, bool finished) const {
         if (!m_unreadable.isEmpty()) {
@@ -95,8 +148,32 @@ public:
     }
 
 private:
+    // Whether a UID is free in this export, and from now on taken. A hash stands for the UID: a million of
+    // them would cost more than the list.
+    ClaimUid claimer() {
+        return [this](QStringView uid) {
+            const size_t key = qHash(uid, 0);
+            const bool free = !m_uids.contains(key);
+            m_uids.insert(key);
+            return free;
+        };
+    }
+
+    // Counts what a made card tells, and gives its text.
+    QByteArray take(MadeCard made, const ContactTable&, qsizetype) {
+        if (!made.unreadable.isEmpty()) {
+            m_unreadable = made.unreadable;
+            m_reason = made.reason;
+        } else if (!made.leftOut.isEmpty()) {
+            ++m_leftOut[made.leftOut];
+        }
+        m_rewrites += made.rewrites;
+        return std::move(made.text);
+    }
+
     VcardVersion m_version;
     CardBytesReader m_reader;
+    CardBytesReader m_helperReader;
     CardRewrites m_rewrites;
     std::map<QString, qsizetype> m_leftOut;
     QString m_unreadable;
@@ -108,12 +185,23 @@ class VcardRecords final : public ContactRecords {
 public:
     explicit VcardRecords(VcardVersion version) : m_writer(version) {}
     QByteArray head() override { return {}; }
+    // Contacts are gathered and written in batches on two threads; a batch is small enough to be held.
     void append(QByteArray& out, const ContactTable& table, qsizetype contact) override {
-        out += m_writer.card(table, contact);
+        m_table = &table;
+        m_pending.push_back(contact);
+        if (m_pending.size() >= Batch) {
+            out += m_writer.cards(table, m_pending);
+            m_pending.clear();
+        }
     }
     QByteArray tail() override {
         m_finished = true;
-        return {};
+        QByteArray out;
+        if (!m_pending.empty()) {
+            out = m_writer.cards(*m_table, m_pending);
+            m_pending.clear();
+        }
+        return out;
     }
     QString failure(const QString& path) const override { return m_writer.failure(path, m_finished); }
     QString notice(const QString& path) const override {
@@ -121,7 +209,10 @@ public:
     }
 
 private:
+    static constexpr size_t Batch = 4096;
     CardWriter m_writer;
+    std::vector<qsizetype> m_pending;
+    const ContactTable* m_table = nullptr;
     bool m_finished = false;
 };
 
