@@ -49,14 +49,7 @@ ReadList readOneFile(const QString& path) {
 ReadList readSeveralFiles(const QStringList& paths) {
     using Outcome = ImportMessages::FileOutcome;
     const DocumentFiles files = expandDocumentPaths(paths);
-    QStringList notes;
-    for (const QString& folder : files.foldersWithoutVcards) {
-        notes << QStringLiteral("Im Ordner %1 ist keine vCard-Datei.").arg(quotedFileName(folder));
-    }
-    for (const DocumentFiles::UnreadableFolder& folder : files.unreadableFolders) {
-        notes << QStringLiteral("Der Ordner %1 konnte nicht gelesen werden: %2")
-                     .arg(quotedFileName(folder.folder), folder.reason);
-    }
+    QStringList notes = ImportMessages::forFolders(files);
     auto list = std::make_shared<ContactTable>();
     QList<Outcome> outcomes;
     QString current = files.files.value(0);

@@ -211,7 +211,7 @@ QByteArray typeParameters(const Parameters& read, VcardVersion version) {
     QByteArray out;
     QList<QByteArray> types = read.types;
     if (version == VcardVersion::V21) {
-        // Old phones compare types as the 2.1 specification spells them.
+        // Old phones compare types in the capitals vCard 2.1 spells them in.
         for (QByteArray& type : types) {
             type = type.toUpper();
         }

@@ -9,6 +9,7 @@
 #include "platform/dialogs.h"
 #include "platform/documentpaths.h"
 #include "platform/filetypes.h"
+#include "vcard/importmessages.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -39,14 +40,7 @@ void MainWindow::readFiles(const QStringList& paths, bool add) {
     }
     const QScopedValueRollback<bool> importing(m_importing, true);
     const DocumentFiles files = expandDocumentPaths(paths);
-    QStringList notes;
-    for (const QString& folder : files.foldersWithoutVcards) {
-        notes << QStringLiteral("Im Ordner %1 ist keine vCard-Datei.").arg(quotedFileName(folder));
-    }
-    for (const DocumentFiles::UnreadableFolder& folder : files.unreadableFolders) {
-        notes << QStringLiteral("Der Ordner %1 konnte nicht gelesen werden: %2")
-                     .arg(quotedFileName(folder.folder), folder.reason);
-    }
+    QStringList notes = ImportMessages::forFolders(files);
     m_importFlow->setProgressDelay(m_progressDelay);
     m_importFlow->open(files.files, add, notes);
 }

@@ -1,6 +1,7 @@
 #include "vcard/importmessages.h"
 
 #include "platform/displaytext.h"
+#include "platform/documentpaths.h"
 #include "platform/germantext.h"
 #include "platform/regularfile.h"
 #include "vcard/cardsource.h"
@@ -151,6 +152,18 @@ QString readFailureReason(const QString& path, const QString& deviceError) {
         return QStringLiteral("Die Datei konnte nicht gelesen werden.");
     }
     return deviceErrorReason(deviceError, path);
+}
+
+QStringList ImportMessages::forFolders(const DocumentFiles& files) {
+    QStringList notes;
+    for (const QString& folder : files.foldersWithoutVcards) {
+        notes << QStringLiteral("Im Ordner %1 ist keine vCard-Datei.").arg(quotedFileName(folder));
+    }
+    for (const DocumentFiles::UnreadableFolder& folder : files.unreadableFolders) {
+        notes << QStringLiteral("Der Ordner %1 konnte nicht gelesen werden: %2")
+                     .arg(quotedFileName(folder.folder), folder.reason);
+    }
+    return notes;
 }
 
 } // namespace tovanel

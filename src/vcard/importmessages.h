@@ -5,6 +5,7 @@
 
 namespace tovanel {
 
+struct DocumentFiles;
 struct VcardReadResult;
 
 // The German texts the program tells the user about an import. Reading a file only returns a result; the
@@ -47,6 +48,9 @@ struct FileOutcome {
 // two files share comes with its folders. Empty when every file was read to its end and there are no
 // notes.
 QString forFiles(const QList<FileOutcome>& outcomes, const QStringList& notes);
+
+// The notes about the folders a request named: those without a vCard file and those that could not be read.
+QStringList forFolders(const DocumentFiles& files);
 
 } // namespace ImportMessages
 
