@@ -79,6 +79,13 @@ void appendQuotedPrintable(QByteArray& out, QByteArrayView key, QByteArrayView v
             out += line;
             out += "=\r\n";
             line.clear();
+            // A continuation line that began "BEGIN:" or "END:" would start or end a card for a reader that
+            // looks at lines before values.
+            if (piece.size() == 1 && QByteArrayView("BbEe").contains(piece.front())) {
+                const auto first = static_cast<unsigned char>(piece.front());
+                const char escape[3] = {'=', hex[first >> 4], hex[first & 15]};
+                piece = QByteArray(escape, 3);
+            }
         }
         line += piece;
         piece.clear();
