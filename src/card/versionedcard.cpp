@@ -384,6 +384,13 @@ QByteArray zoneValue(QByteArray value, VcardVersion version, Parameters& read) {
     return value;
 }
 
+// The picture formats vCard 3.0 and 2.1 name by a type of their own ("TYPE=PNG"); the type of any other
+// data is not written there, as a reader would not know it again.
+bool isPictureType(QByteArrayView type) {
+    return type == "JPEG" || type == "PNG" || type == "GIF" || type == "BMP" || type == "TIFF" ||
+           type == "WEBP";
+}
+
 // The media type of embedded bytes, by their content, else by what the card says.
 QByteArray mediaTypeOf(const EmbeddedData& data, const Parameters& read) {
     // The pictures of address books by their first bytes; the database reads all others more slowly.
@@ -414,7 +421,7 @@ QByteArray mediaTypeOf(const EmbeddedData& data, const Parameters& read) {
         if (type == "JPEG" || type == "JPG") {
             return "image/jpeg";
         }
-        if (type == "PNG" || type == "GIF" || type == "BMP" || type == "TIFF" || type == "WEBP") {
+        if (isPictureType(type)) {
             return "image/" + type.toLower();
         }
     }
@@ -578,7 +585,10 @@ private:
             return;
         }
         const QByteArray media = mediaTypeOf(data, read);
-        const QByteArray subtype = media.mid(media.indexOf('/') + 1).toUpper();
+        QByteArray subtype = media.startsWith("image/") ? media.mid(6).toUpper() : QByteArray();
+        if (!isPictureType(subtype)) {
+            subtype.clear();
+        }
         const QByteArray base64 = data.bytes.toBase64();
         const bool sameForm = (m_version == VcardVersion::V40 && data.form == EmbeddedData::Form::DataUri) ||
                               (m_version != VcardVersion::V40 && data.form == EmbeddedData::Form::Base64);
