@@ -233,24 +233,30 @@ bool PhotoBudget::take(QSize size) {
     return true;
 }
 
+EmbeddedData dataAddressData(QByteArrayView value, qsizetype maxBytes) {
+    EmbeddedData data;
+    data.form = EmbeddedData::Form::DataUri;
+    const qsizetype comma = value.indexOf(',');
+    QByteArray header = value.first(comma < 0 ? 0 : comma).toByteArray().toLower();
+    // vCard 3 escapes the comma of a text value, and some exporters escape it in an address too.
+    if (header.endsWith('\\')) {
+        header.chop(1);
+    }
+    // "data:base64," without a media type is written too.
+    if (comma >= 0 && (header.endsWith(";base64") || header == "data:base64")) {
+        data.mediaType = header.mid(5, header.size() - 5 - 7);
+        if (value.size() / 4 * 3 <= maxBytes) {
+            data.bytes = decodeBase64(value.sliced(comma + 1));
+        }
+    }
+    return data;
+}
+
 EmbeddedData embeddedData(CardLines& card, const CardLine& line, bool guessBase64, qsizetype maxBytes) {
     EmbeddedData data;
     const QByteArrayView value = line.value.trimmed();
     if (value.startsWith("data:")) {
-        data.form = EmbeddedData::Form::DataUri;
-        const qsizetype comma = value.indexOf(',');
-        QByteArray header = value.first(comma < 0 ? 0 : comma).toByteArray().toLower();
-        // vCard 3 escapes the comma of a text value, and some exporters escape it in an address too.
-        if (header.endsWith('\\')) {
-            header.chop(1);
-        }
-        // "data:base64," without a media type is written too.
-        if (comma >= 0 && (header.endsWith(";base64") || header == "data:base64")) {
-            data.mediaType = header.mid(5, header.size() - 5 - 7);
-            if (value.size() / 4 * 3 <= maxBytes) {
-                data.bytes = decodeBase64(value.sliced(comma + 1));
-            }
-        }
+        data = dataAddressData(value, maxBytes);
     } else if (line.parameters.base64 ||
                // A value that says what it is (an address) is no base64, whatever it looks like.
                (guessBase64 && !line.parameters.encodingGiven && line.parameters.valueType.isEmpty() &&
@@ -261,6 +267,10 @@ EmbeddedData embeddedData(CardLines& card, const CardLine& line, bool guessBase6
         }
     } else {
         data.address = card.text(line, value).trimmed();
+        // A "data:" address that only shows as one once decoded (quoted-printable) is one all the same.
+        if (data.address.startsWith(QLatin1String("data:"))) {
+            data = dataAddressData(data.address.toUtf8(), maxBytes);
+        }
     }
     return data;
 }

@@ -41,6 +41,8 @@ struct EmbeddedData {
     QByteArray mediaType; // a "data:" address's, such as "image/jpeg"; may be empty
     QString address;
 };
+// The bytes of a "data:" address (RFC 2397) in base64; none for another kind of data address.
+EmbeddedData dataAddressData(QByteArrayView value, qsizetype maxBytes);
 // `guessBase64`: bytes written without ENCODING, as some exporters write photos, are taken for base64 when
 // they look so.
 EmbeddedData embeddedData(CardLines& card, const CardLine& line, bool guessBase64, qsizetype maxBytes);

@@ -35,6 +35,17 @@ bool mentionsQuotedPrintable(QByteArrayView text) {
            text.toByteArray().toUpper().contains("QUOTED-PRINTABLE");
 }
 
+// vCard 2.1 names a value's encoding as bare as a type ("TEL;HOME;BASE64"); a type of such a name reads back
+// as an encoding, so none is written.
+bool isEncodingName(QByteArrayView name) {
+    for (const char* encoding : {"BASE64", "B", "7BIT", "8BIT"}) {
+        if (name.compare(encoding, Qt::CaseInsensitive) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // How a property's value is cut and escaped.
 enum class Kind {
     Text,       // one text: every separator escaped
@@ -169,7 +180,7 @@ Parameters parametersOf(const CardLine& line, VcardVersion version) {
         const QByteArray written = type.trimmed().toByteArray();
         if (written.compare("PREF", Qt::CaseInsensitive) == 0) {
             read.pref = true;
-        } else if (isPlainName(written) && !mentionsQuotedPrintable(written) &&
+        } else if (isPlainName(written) && !mentionsQuotedPrintable(written) && !isEncodingName(written) &&
                    std::none_of(read.types.begin(), read.types.end(), [&](const QByteArray& t) {
                        return t.compare(written, Qt::CaseInsensitive) == 0;
                    })) {
@@ -571,7 +582,13 @@ private:
     void binary(const CardLine& cardLine, const QByteArray& name, const Parameters& read) {
         // Photos are written by some exporters without saying so; sounds and keys are text then.
         const bool picture = cardLine.name == "PHOTO" || cardLine.name == "LOGO";
-        const EmbeddedData data = embeddedData(m_card, cardLine, picture, CardLimits::CardBytes);
+        EmbeddedData data = embeddedData(m_card, cardLine, picture, CardLimits::CardBytes);
+        // An address that is a "data:" one once the characters no line holds are left out is written as
+        // one, as it reads back.
+        if (data.form == EmbeddedData::Form::Address &&
+            verbatim(data.address).toLower().startsWith("data:")) {
+            data = dataAddressData(verbatim(data.address), CardLimits::CardBytes);
+        }
         if (data.form == EmbeddedData::Form::Address) {
             QByteArray key = name;
             // Said in 4.0 too, where it is the default: an address of base64 letters would be taken for a
