@@ -583,23 +583,21 @@ private:
         // Photos are written by some exporters without saying so; sounds and keys are text then.
         const bool picture = cardLine.name == "PHOTO" || cardLine.name == "LOGO";
         EmbeddedData data = embeddedData(m_card, cardLine, picture, CardLimits::CardBytes);
-        // An address that is a "data:" one once the characters no line holds are left out is written as
-        // one, as it reads back.
-        if (data.form == EmbeddedData::Form::Address &&
-            verbatim(data.address).toLower().startsWith("data:")) {
-            data = dataAddressData(verbatim(data.address), CardLimits::CardBytes);
-        }
         if (data.form == EmbeddedData::Form::Address) {
-            QByteArray key = name;
-            // Said in 4.0 too, where it is the default: an address of base64 letters would be taken for a
-            // picture.
-            key += m_version == VcardVersion::V21 ? ";VALUE=URL" : ";VALUE=uri";
-            if (const QByteArray address = verbatim(data.address); address.isEmpty()) {
-                ++m_rewrites.dropped; // says nothing, and an empty address is none
-            } else {
-                write(key, address);
+            const QByteArray address = verbatim(data.address);
+            // An address that is a "data:" one once the characters no line holds are left out is written
+            // as one, as it reads back.
+            if (!address.toLower().startsWith("data:")) {
+                // Said in 4.0 too, where it is the default: an address of base64 letters would be taken for
+                // a picture.
+                if (address.isEmpty()) {
+                    ++m_rewrites.dropped; // says nothing, and an empty address is none
+                } else {
+                    write(name + (m_version == VcardVersion::V21 ? ";VALUE=URL" : ";VALUE=uri"), address);
+                }
+                return;
             }
-            return;
+            data = dataAddressData(address, CardLimits::CardBytes);
         }
         const QByteArray media = mediaTypeOf(data, read);
         QByteArray subtype = media.startsWith("image/") ? media.mid(6).toUpper() : QByteArray();

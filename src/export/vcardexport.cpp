@@ -78,7 +78,7 @@ public:
 
     // The card of `contact` in the version, or empty when it cannot be read now (then counted).
     QByteArray card(const ContactTable& table, qsizetype contact) {
-        return take(makeCard(m_reader, table, contact, m_version, claimer()), table, contact);
+        return take(makeCard(m_reader, table, contact, m_version, claimer()));
     }
 
     // The cards of `contacts`, in their order, made on two threads: the UIDs are claimed afterwards in
@@ -114,7 +114,7 @@ public:
             if (!made[i].text.isEmpty() && !claimer()(made[i].uid)) {
                 made[i] = makeCard(m_reader, table, contacts[i], m_version, claimer());
             }
-            out += take(std::move(made[i]), table, contacts[i]);
+            out += take(std::move(made[i]));
         }
         return out;
     }
@@ -160,7 +160,7 @@ private:
     }
 
     // Counts what a made card tells, and gives its text.
-    QByteArray take(MadeCard made, const ContactTable&, qsizetype) {
+    QByteArray take(MadeCard made) {
         if (!made.unreadable.isEmpty()) {
             m_unreadable = made.unreadable;
             m_reason = made.reason;
