@@ -102,6 +102,7 @@ Kind kindOf(QByteArrayView name) {
         {"NAME", Kind::Text},
         {"CLASS", Kind::Text},
         {"X-ABLABEL", Kind::Text},
+        {"X-ADDRESSBOOKSERVER-KIND", Kind::Text},
     };
     if (const auto known = kinds.constFind(name); known != kinds.constEnd()) {
         return *known;
@@ -547,8 +548,11 @@ public:
                 if (value.startsWith("tel:") && value.contains(';')) {
                     key += m_version == VcardVersion::V21 ? ";VALUE=URL" : ";VALUE=uri";
                 } else {
+                    // Cleaned first as it will be written, so that no scheme appears once a character between
+                    // its letters is left out, and every scheme goes ("tel:tel:"), not one per writing.
                     QString number = m_card.text(line, line.value);
-                    if (number.startsWith(QStringLiteral("tel:"), Qt::CaseInsensitive)) {
+                    number.removeIf([](QChar c) { return !VcardWriter::isWrittenCharacter(c); });
+                    while (number.startsWith(QStringLiteral("tel:"), Qt::CaseInsensitive)) {
                         number.remove(0, 4);
                     }
                     value = m_version == VcardVersion::V21 ? text21(number) : escapedText(number);
