@@ -29,40 +29,6 @@ ShownNameParts shownNameParts(const QString& shownName) {
     return {trimmed.mid(space + 1), trimmed.left(space)};
 }
 
-std::optional<CardDate> cardDate(QStringView text) {
-    text = text.trimmed();
-    if (const qsizetype time = text.indexOf(u'T'); time >= 0) {
-        text = text.first(time);
-    }
-    const bool yearless = text.startsWith(u"--");
-    QString digits;
-    for (const QChar c : yearless ? text.sliced(2) : text) {
-        if (c.isDigit() && c.unicode() < 0x80) {
-            digits += c;
-        } else if (c != u'-') {
-            return std::nullopt;
-        }
-    }
-    if (digits.size() != (yearless ? 4 : 8)) {
-        return std::nullopt;
-    }
-    CardDate date;
-    if (!yearless) {
-        date.year = digits.first(4).toInt();
-        digits = digits.sliced(4);
-    }
-    date.month = digits.first(2).toInt();
-    date.day = digits.sliced(2).toInt();
-    if (date.year == 1604) {
-        date.year = 0;
-    }
-    // A leap year lets 29 February through when the card gives no year.
-    if (!QDate(date.year == 0 ? 2000 : date.year, date.month, date.day).isValid()) {
-        return std::nullopt;
-    }
-    return date;
-}
-
 CardFields cardFields(const QByteArray& bytes, bool unicodeSource, const QString& shownName) {
     CardLines card(bytes, unicodeSource);
     CardFields fields;

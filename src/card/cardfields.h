@@ -1,5 +1,6 @@
 #pragma once
 
+#include "contacts/carddate.h"
 #include "vcard/cardsource.h"
 
 #include <QByteArray>
@@ -61,12 +62,6 @@ struct CardWebPage {
 };
 
 // A birthday as a date; `year` 0 when the card gives none.
-struct CardDate {
-    int year = 0;
-    int month = 0;
-    int day = 0;
-};
-
 // One contact's card read into the fields an address book's import takes: what the other programs'
 // files have columns for. Texts are decoded and trimmed; empty values are left out.
 struct CardFields {
@@ -108,8 +103,5 @@ private:
     qint64 m_unread = 0;
 };
 
-// A BDAY value as a date: "1980-05-17", "19800517", "--05-17", "--0517", with or without a time. Apple's
-// year 1604 stands for a birthday without a year.
-std::optional<CardDate> cardDate(QStringView text);
 
 } // namespace tovanel

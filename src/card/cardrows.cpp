@@ -2,6 +2,8 @@
 // is opened so that the table keeps nothing more per contact.
 #include "card/cardrows.h"
 
+#include "contacts/carddate.h"
+
 #include "card/cardlabels.h"
 #include "card/filledcells.h"
 #include "contacts/fields.h"
@@ -45,35 +47,9 @@ private:
 };
 
 // "15.04.1980", "15.04." for a date without a year; text that is no date as it stands.
-QString germanDate(const QString& text) {
-    QString date = text.trimmed();
-    const qsizetype t = date.indexOf(QLatin1Char('T'));
-    if (t >= 0) {
-        date.truncate(t);
-    }
-    bool noYear = false;
-    if (date.startsWith(QLatin1String("--"))) {
-        noYear = true;
-        date = QStringLiteral("2000") + date.mid(2);
-    }
-    date.remove(QLatin1Char('-'));
-    if (date.size() != 8 || !std::all_of(date.begin(), date.end(), [](QChar c) { return c.isDigit(); })) {
-        return text.trimmed();
-    }
-    int year = date.first(4).toInt();
-    const int month = date.sliced(4, 2).toInt();
-    const int day = date.sliced(6, 2).toInt();
-    // Apple writes the year 1604 for a date whose year is not known.
-    noYear |= year == 1604;
-    if (noYear) {
-        year = 2000;
-    }
-    if (!QDate(year, month, day).isValid()) {
-        return text.trimmed();
-    }
-    const QString dayMonth =
-        QStringLiteral("%1.%2.").arg(day, 2, 10, QLatin1Char('0')).arg(month, 2, 10, QLatin1Char('0'));
-    return noYear ? dayMonth : dayMonth + QString::number(year);
+QString shownDate(const QString& text) {
+    const std::optional<CardDate> date = cardDate(text);
+    return date ? germanDate(*date) : text.trimmed();
 }
 
 QString postalAddress(CardLines& card, const CardLine& line) {
@@ -382,7 +358,7 @@ private:
     }
 
     void addDate(const QString& label, const CardLine& line) {
-        const QString date = germanDate(m_card.text(line, line.value));
+        const QString date = shownDate(m_card.text(line, line.value));
         if (firstTime(label + u'\t' + date) && room()) {
             m_dates.append(textRow(label, date));
         }

@@ -83,8 +83,9 @@ QStringView ContactTable::text(qsizetype contact, Field field) const {
     if ((c.present & bit) == 0) {
         return QStringView(NoText, 0);
     }
-    const int index = std::popcount(unsigned(c.present) & (bit - 1));
-    const int count = std::popcount(unsigned(c.present));
+    const auto present = unsigned(c.present);
+    const int index = std::popcount(present & (bit - 1));
+    const int count = std::popcount(present);
     const char16_t* header = m_blocks[c.block].get() + c.offset;
     const std::uint32_t from = index == 0 ? 0 : readEnd(header, index - 1);
     return QStringView(header + 2 * count + from, qsizetype(readEnd(header, index) - from));
@@ -142,18 +143,18 @@ void ContactTable::setLastEndPosition(qint64 end) {
 }
 
 void ContactTable::append(const std::array<QStringView, StoredFieldCount>& texts, std::uint8_t boldMask,
-                          qint64 begin, qint64 end) {
+                          qint64 begin, qint64 end, int familyLength, std::uint32_t birthday) {
     // The end offsets are 32 bits: what lies beyond 4 G characters of one contact is cut.
     constexpr qsizetype MaxTotal = 0xFFFFFFFF;
     std::array<qsizetype, StoredFieldCount> lengths{};
     qsizetype total = 0;
     int count = 0;
-    std::uint16_t present = 0;
+    std::uint32_t present = 0;
     for (size_t i = 0; i < texts.size(); ++i) {
         lengths[i] = std::min(texts[i].size(), MaxTotal - total);
         if (lengths[i] > 0) {
             total += lengths[i];
-            present = std::uint16_t(present | (1u << i));
+            present |= 1u << i;
             ++count;
         }
     }
@@ -163,7 +164,15 @@ void ContactTable::append(const std::array<QStringView, StoredFieldCount>& texts
     Contact contact{};
     contact.begin = begin;
     contact.present = present;
-    contact.bold = boldMask;
+    contact.bold = boldMask & 7u;
+    contact.familyLength = std::uint32_t(std::clamp(familyLength, 0, MaxFamilyLength));
+    if (birthday != 0 && m_birthdays.empty()) {
+        m_birthdays.reserve(size_t(m_size) + 1);
+        m_birthdays.resize(size_t(m_size));
+    }
+    if (!m_birthdays.empty()) {
+        m_birthdays.push_back(birthday);
+    }
     if (count > 0) {
         const qsizetype needed = 2 * count + total;
         if (m_blocks.empty() || m_blockUsed + needed > m_blockSizes.back()) {
@@ -221,6 +230,8 @@ void ContactTable::appendTable(ContactTable& other) {
         std::swap(m_blockSizes, other.m_blockSizes);
         std::swap(m_blockUsed, other.m_blockUsed);
         std::swap(m_farEnds, other.m_farEnds);
+        std::swap(m_birthdays, other.m_birthdays);
+        std::swap(m_anniversaries, other.m_anniversaries);
         return;
     }
     auto blockShift = std::uint32_t(m_blocks.size());
@@ -258,11 +269,14 @@ void ContactTable::appendTable(ContactTable& other) {
     for (const auto& [contact, end] : other.m_farEnds) {
         m_farEnds.emplace_back(contact + m_size, end);
     }
+    appendDates(other, m_size);
     appendRecords(other, blockShift, offsetShift);
     other.m_chunks.clear();
     other.m_blocks.clear();
     other.m_blockSizes.clear();
     other.m_farEnds.clear();
+    other.m_birthdays.clear();
+    other.m_anniversaries.clear();
     other.m_blockUsed = 0;
     other.m_size = 0;
 }
@@ -274,6 +288,11 @@ qsizetype ContactTable::bytesUsed() const {
     }
     bytes += qsizetype(m_farEnds.capacity() * sizeof(m_farEnds[0]));
     bytes += qsizetype(m_duplicateGroups.capacity() * sizeof(std::uint32_t));
+    bytes += qsizetype(m_birthdays.capacity() * sizeof(std::uint32_t));
+    bytes += qsizetype(m_anniversaries.capacity() * sizeof(m_anniversaries[0]));
+    if (m_groups) {
+        bytes += qsizetype(m_groups->setOf.capacity() * sizeof(std::uint32_t));
+    }
     return bytes;
 }
 
@@ -306,10 +325,50 @@ void ContactTable::appendShared(const ContactTable& other) {
     for (const auto& [contact, end] : other.m_farEnds) {
         m_farEnds.emplace_back(contact + shift, end);
     }
+    appendDates(other, shift);
     for (const FileEntry& file : other.m_files) {
         m_files.push_back({file.first + shift, file.source});
     }
     appendRecords(other, blockShift, 0);
+}
+
+void ContactTable::appendDates(const ContactTable& other, qsizetype shift) {
+    if (!other.m_birthdays.empty()) {
+        m_birthdays.resize(size_t(shift));
+        m_birthdays.insert(m_birthdays.end(), other.m_birthdays.begin(), other.m_birthdays.end());
+    } else if (!m_birthdays.empty()) {
+        m_birthdays.resize(size_t(shift + other.m_size));
+    }
+    for (const auto& [contact, date] : other.m_anniversaries) {
+        m_anniversaries.emplace_back(std::uint32_t(contact + shift), date);
+    }
+}
+
+const ContactGroups& ContactTable::groups() const {
+    static const ContactGroups none;
+    return m_groups ? *m_groups : none;
+}
+
+void ContactTable::addAnniversary(std::uint32_t date) {
+    m_anniversaries.emplace_back(std::uint32_t(m_size - 1), date);
+}
+
+QStringView ContactTable::familyName(qsizetype contact) const {
+    const QStringView name = text(contact, Field::Name);
+    const auto length = qsizetype(at(contact).familyLength);
+    return length == 0 || length > name.size() ? QStringView() : name.last(length);
+}
+
+QString ContactTable::familyFirstName(qsizetype contact) const {
+    if (const QStringView stored = text(contact, Field::FamilyFirst); !stored.isEmpty()) {
+        return stored.toString();
+    }
+    const QStringView name = text(contact, Field::Name);
+    const QStringView family = familyName(contact);
+    if (family.isEmpty() || family.size() + 1 >= name.size()) {
+        return name.toString();
+    }
+    return family.toString() + QStringLiteral(", ") + name.first(name.size() - family.size() - 1).toString();
 }
 
 QStringList ContactTable::filePaths() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "contacts/contactgroups.h"
 #include "contacts/contactsource.h"
 #include "contacts/fields.h"
 #include "platform/regularfile.h"
@@ -41,9 +42,28 @@ public:
     // order than the table's then waits for many records at once rather than for each in turn.
     void prefetch(qsizetype contact) const { __builtin_prefetch(&at(contact)); }
 
-    // Appends a contact; `texts` are the field values in Field order.
+    // Appends a contact; `texts` are the field values in Field order. `familyLength`: how many characters
+    // at the end of the name are its family name (familyFirstName), 0 for none; `birthday` a packed
+    // CardDate, 0 for none.
     void append(const std::array<QStringView, StoredFieldCount>& texts, std::uint8_t boldMask, qint64 begin,
-                qint64 end);
+                qint64 end, int familyLength = 0, std::uint32_t birthday = 0);
+    // The longest family name `append` takes as a length; a longer one is given as Field::FamilyFirst.
+    static constexpr int MaxFamilyLength = 31;
+    // An anniversary of the contact added last (a packed CardDate).
+    void addAnniversary(std::uint32_t date);
+
+    // The name with the family name first: "Müller, Jürgen Peter"; the name as it is when the card
+    // gives no family name, and for a company.
+    QString familyFirstName(qsizetype contact) const;
+    // The family name where the card gives one the name ends in; empty otherwise.
+    QStringView familyName(qsizetype contact) const;
+    // 0: no birthday (or none that is a date: see Field::BirthdayText).
+    std::uint32_t birthday(qsizetype contact) const {
+        return m_birthdays.empty() ? 0 : m_birthdays[size_t(contact)];
+    }
+    bool hasBirthdays() const { return !m_birthdays.empty(); }
+    // Every anniversary, as (contact, packed CardDate), by contact.
+    const std::vector<std::pair<std::uint32_t, std::uint32_t>>& anniversaries() const { return m_anniversaries; }
     // Moves every contact of `other` behind this table's contacts; `other` is left empty. The texts
     // change owner without being copied, except those of a table that fills little of its one block: they
     // are copied behind this table's own.
@@ -81,6 +101,10 @@ public:
         return m_duplicateGroups.empty() ? 0 : m_duplicateGroups[size_t(contact)];
     }
     bool isDuplicate(qsizetype contact) const { return duplicateGroup(contact) != 0; }
+    // The groups and categories contacts are in, found once the list is read (findContactGroups).
+    void setGroups(std::shared_ptr<const ContactGroups> groups) { m_groups = std::move(groups); }
+    const ContactGroups& groups() const;
+
     // The other contacts of a contact's group, in list order.
     std::vector<qsizetype> sameContacts(qsizetype contact) const;
 
@@ -100,8 +124,9 @@ private:
         // Where the contact's header lies in its block: one end offset (two code units) per non-empty
         // field, then the texts.
         std::uint32_t offset;
-        std::uint16_t present; // bit i: field i is not empty
-        std::uint8_t bold;
+        std::uint32_t present : StoredFieldCount; // bit i: field i is not empty
+        std::uint32_t bold : 3;
+        std::uint32_t familyLength : 5;
     };
     static_assert(sizeof(Contact) == 24);
     static constexpr std::uint32_t NoEnd = 0xFFFFFFFF;
@@ -147,6 +172,12 @@ private:
     };
     std::vector<FileEntry> m_files;
     std::vector<std::uint32_t> m_duplicateGroups;
+    std::shared_ptr<const ContactGroups> m_groups;
+    // Packed CardDates by contact; empty while no contact has a birthday.
+    std::vector<std::uint32_t> m_birthdays;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> m_anniversaries;
+    // Appends `other`'s dates to contacts from `shift` on (called before the records are appended).
+    void appendDates(const ContactTable& other, qsizetype shift);
 };
 
 } // namespace tovanel

@@ -30,6 +30,24 @@ QString fieldCaption(Field field) {
         return QStringLiteral("Notizen");
     case Field::Uid:
         return QStringLiteral("UID");
+    case Field::Title:
+        return QStringLiteral("Position");
+    case Field::Department:
+        return QStringLiteral("Abteilung");
+    case Field::HomeCountry:
+    case Field::WorkCountry:
+        return QStringLiteral("Land");
+    case Field::OtherPhones:
+        return QStringLiteral("Alle Telefonnummern");
+    case Field::OtherEmails:
+        return QStringLiteral("Alle E-Mail-Adressen");
+    case Field::Categories:
+    case Field::Members:
+        return QStringLiteral("Gruppen");
+    case Field::FamilyFirst:
+        return QStringLiteral("Name");
+    case Field::BirthdayText:
+        return QStringLiteral("Geburtstag");
     }
     return {};
 }

@@ -23,10 +23,26 @@ enum class Field : std::uint8_t {
     Note,
     // Kept to tell the same contact in two files apart from a namesake; never shown as a cell.
     Uid,
+    // Further fields, shown in columns the user may add; most cards leave most of them empty, which costs
+    // nothing.
+    Title,      // TITLE
+    Department, // ORG's second part
+    HomeCountry,
+    WorkCountry,
+    OtherPhones, // the numbers no telephone cell shows, in the card's order, one per line
+    OtherEmails, // the e-mail addresses besides the one the cell shows, in the card's order, one per line
+    Categories,  // CATEGORIES' values, one per line
+    // A group card's members as its MEMBER lines give them, each behind a line break: "\n" alone is a group
+    // card without members.
+    Members,
+    // "Family, Given Additional" where the name cell does not end in the family name (ContactTable::
+    // familyFirstName).
+    FamilyFirst,
+    BirthdayText, // a BDAY that is no date, as the card writes it
 };
-// The fields shown and exported: all but the UID.
+// The fields shown and exported: the first thirteen.
 inline constexpr int FieldCount = 13;
-inline constexpr int StoredFieldCount = 14;
+inline constexpr int StoredFieldCount = 24;
 
 // The columns of the contact list: the contact number, the six fields it shows, the byte offset just past
 // the card's "END" line, and (only while the list holds several files) the name of the contact's file.

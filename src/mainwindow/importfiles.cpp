@@ -131,7 +131,12 @@ ImportFlow::Batch ImportFlow::readBatch(const QStringList& paths,
         }
         current = paths.constFirst(); // the list as a whole does not fit
         viewRoom = m_viewRoom(batch.list->size());
-        // Duplicates are a help, not the list: without them (cancelled, no memory) it shows unmarked.
+        // Groups and duplicates are a help, not the list: without them (cancelled, no memory) it shows
+        // without groups or marks.
+        try {
+            batch.list->setGroups(std::make_shared<const ContactGroups>(findContactGroups(*batch.list)));
+        } catch (const std::bad_alloc&) {
+        }
         markDuplicates(batch.list, m_findDuplicates, [&] { return progress.update(total, total); });
     } catch (const std::bad_alloc&) {
         batch.outOfMemoryIn = current.isEmpty() ? paths.constFirst() : current;

@@ -2,6 +2,7 @@
 // are decoded into the cells.
 #include "vcard/vcardreader.h"
 
+#include "contacts/carddate.h"
 #include "platform/linereader.h"
 #include "vcard/asciicase.h"
 #include "vcard/cardrules.h"
@@ -36,7 +37,28 @@ using PropertyLexer::isBlank;
 using PropertyLexer::Parameters;
 using PropertyLexer::PropertyLine;
 
-enum class Property { Other, Begin, End, FN, N, ORG, TEL, EMAIL, ADR, NOTE, UID };
+enum class Property {
+    Other,
+    Begin,
+    End,
+    FN,
+    N,
+    ORG,
+    TEL,
+    EMAIL,
+    ADR,
+    NOTE,
+    UID,
+    TITLE,
+    CATEGORIES,
+    BDAY,
+    ANNIVERSARY, // also X-ANNIVERSARY
+    KIND,        // also X-ADDRESSBOOKSERVER-KIND
+    MEMBER,      // also X-ADDRESSBOOKSERVER-MEMBER
+    ABDATE,      // Apple's labelled date, X-ABDATE
+    ABLABEL,     // X-ABLABEL
+    ABSHOWAS,    // X-ABSHOWAS
+};
 
 Property propertyOf(QByteArrayView name) {
     switch (name.size()) {
@@ -59,12 +81,40 @@ Property propertyOf(QByteArrayView name) {
         }
         return is(name, "END") ? Property::End : Property::Other;
     case 4:
-        return is(name, "NOTE") ? Property::NOTE : Property::Other;
+        if (is(name, "NOTE")) {
+            return Property::NOTE;
+        }
+        if (is(name, "BDAY")) {
+            return Property::BDAY;
+        }
+        return is(name, "KIND") ? Property::KIND : Property::Other;
     case 5:
         if (is(name, "BEGIN")) {
             return Property::Begin;
         }
+        if (is(name, "TITLE")) {
+            return Property::TITLE;
+        }
         return is(name, "EMAIL") ? Property::EMAIL : Property::Other;
+    case 6:
+        return is(name, "MEMBER") ? Property::MEMBER : Property::Other;
+    case 8:
+        return is(name, "X-ABDATE") ? Property::ABDATE : Property::Other;
+    case 9:
+        return is(name, "X-ABLABEL") ? Property::ABLABEL : Property::Other;
+    case 10:
+        if (is(name, "CATEGORIES")) {
+            return Property::CATEGORIES;
+        }
+        return is(name, "X-ABSHOWAS") ? Property::ABSHOWAS : Property::Other;
+    case 11:
+        return is(name, "ANNIVERSARY") ? Property::ANNIVERSARY : Property::Other;
+    case 13:
+        return is(name, "X-ANNIVERSARY") ? Property::ANNIVERSARY : Property::Other;
+    case 24:
+        return is(name, "X-ADDRESSBOOKSERVER-KIND") ? Property::KIND : Property::Other;
+    case 26:
+        return is(name, "X-ADDRESSBOOKSERVER-MEMBER") ? Property::MEMBER : Property::Other;
     default:
         return Property::Other;
     }
@@ -146,6 +196,14 @@ private:
     void composeName(QByteArrayView value, const Parameters& parameters);
     // A card without a name of its own is named by its N, else its company, else its first e-mail.
     void fallBackName();
+    // The name with the family name first, from N: as a length of the name's end, or as a text.
+    int familyFirst();
+    // The numbers besides those in the telephone cells, and the e-mail addresses besides the cell's.
+    void otherNumbersAndAddresses();
+    // A date line's value, decoded.
+    std::optional<CardDate> date(const PropertyLine& line);
+    // "item1" of "item1.X-ABDATE:…"
+    static QByteArrayView groupOf(QByteArrayView line);
 
     // Progress is told per chunk rather than per line, so a file without line breaks is no different.
     void watchChunks() {
@@ -197,6 +255,19 @@ private:
     bool m_nUsable = false;
     Text m_firstEmail;
     bool m_emailSeen = false;
+    // Every number and e-mail address of the card, one per line, and how many.
+    Text m_phones;
+    int m_phoneCount = 0;
+    Text m_number;
+    Text m_emails;
+    int m_emailCount = 0;
+    std::uint32_t m_birthday = 0;
+    std::vector<std::uint32_t> m_anniversaries;
+    // Apple's labelled dates and labels, by group: a date is an anniversary when its label says so.
+    std::vector<std::pair<std::string, std::uint32_t>> m_labelledDates;
+    std::vector<std::string> m_anniversaryLabels;
+    bool m_groupCard = false;
+    bool m_showsCompany = false;
     qint64 m_cardBegin = 0;
     qint64 m_cardEnd = -1;
 };
@@ -210,6 +281,16 @@ void Reader::openCard(qint64 begin) {
     m_nSeen = false;
     m_firstEmail.clear();
     m_emailSeen = false;
+    m_phones.clear();
+    m_phoneCount = 0;
+    m_emails.clear();
+    m_emailCount = 0;
+    m_birthday = 0;
+    m_anniversaries.clear();
+    m_labelledDates.clear();
+    m_anniversaryLabels.clear();
+    m_groupCard = false;
+    m_showsCompany = false;
     for (Text& field : m_fields) {
         field.clear();
     }
@@ -243,16 +324,141 @@ void Reader::fallBackName() {
     }
 }
 
+int Reader::familyFirst() {
+    if (!m_nSeen || m_showsCompany) {
+        return 0;
+    }
+    const PropertyLine n(QByteArrayView(m_nLine.data(), qsizetype(m_nLine.size())), m_nPending.keyEnd,
+                         m_nPending.unquotedKey);
+    const Components parts(n.value, CardRules::NameParts);
+    // Family and given names, each part's several values joined by spaces.
+    const auto names = [&](std::initializer_list<int> indices, Text& out) {
+        out.clear();
+        for (const int index : indices) {
+            QByteArrayView rest = parts[index];
+            bool more = !rest.isEmpty();
+            while (more) {
+                const QByteArrayView value = PropertyLexer::takeComponent(rest, ',', more);
+                Text& piece = m_scratch;
+                piece.clear();
+                decode(piece, value, n.parameters, guesses("N"));
+                if (const QStringView text = piece.view().trimmed(); !text.isEmpty()) {
+                    if (out.size() != 0) {
+                        out.push_back(u' ');
+                    }
+                    appendString(out, text);
+                }
+            }
+        }
+    };
+    Text& family = m_fields[size_t(Field::FamilyFirst)];
+    names({0}, family);
+    if (family.size() == 0) {
+        return 0;
+    }
+    Text& given = m_nName;
+    names({1, 2}, given);
+    const QStringView name = m_fields[size_t(Field::Name)].view();
+    const QStringView familyText = family.view();
+    const QStringView givenText = given.view();
+    if (givenText.isEmpty() ? name == familyText
+                            : name.size() == givenText.size() + 1 + familyText.size() &&
+                                  name.startsWith(givenText) && name.endsWith(familyText) &&
+                                  name[givenText.size()] == u' ') {
+        const auto length = int(familyText.size());
+        family.clear();
+        return givenText.isEmpty() || length > ContactTable::MaxFamilyLength ? 0 : length;
+    }
+    if (!givenText.isEmpty()) {
+        family.push_back(u',');
+        family.push_back(u' ');
+        family.append(given.data(), given.size());
+    }
+    return 0;
+}
+
+void Reader::otherNumbersAndAddresses() {
+    // Most cards show every number in a cell, and have one e-mail address.
+    int shown = 0;
+    for (const Field field : {Field::MobilePhone, Field::HomePhone, Field::WorkPhone}) {
+        shown += m_fields[size_t(field)].size() != 0 ? 1 : 0;
+    }
+    if (m_phoneCount > shown) {
+        std::array<QStringView, 3> cells{m_fields[size_t(Field::MobilePhone)].view(),
+                                         m_fields[size_t(Field::HomePhone)].view(),
+                                         m_fields[size_t(Field::WorkPhone)].view()};
+        Text& others = m_fields[size_t(Field::OtherPhones)];
+        for (const QStringView number : m_phones.view().tokenize(u'\n')) {
+            const auto cell = std::find(cells.begin(), cells.end(), number);
+            if (cell != cells.end() && !number.isEmpty()) {
+                *cell = QStringView(); // each cell's number once
+                continue;
+            }
+            if (!number.isEmpty()) {
+                if (others.size() != 0) {
+                    others.push_back(u'\n');
+                }
+                appendString(others, number);
+            }
+        }
+    }
+    if (m_emailCount > 1) {
+        // The cell holds the last address; the others are those before it.
+        const QStringView all = m_emails.view();
+        Text& others = m_fields[size_t(Field::OtherEmails)];
+        appendString(others, all.first(std::max<qsizetype>(all.lastIndexOf(u'\n'), 0)));
+    }
+}
+
+QByteArrayView Reader::groupOf(QByteArrayView line) {
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        if (line[i] == '.') {
+            return line.first(i);
+        }
+        if (line[i] == ':' || line[i] == ';') {
+            break;
+        }
+    }
+    return {};
+}
+
+std::optional<CardDate> Reader::date(const PropertyLine& line) {
+    Text& text = m_scratch;
+    text.clear();
+    decode(text, line.value, line.parameters, false);
+    return cardDate(text.view());
+}
+
 void Reader::closeCard() {
     if (!m_cardOpen) {
         return;
     }
     fallBackName();
+    const int familyLength = familyFirst();
+    otherNumbersAndAddresses();
+    if (m_groupCard) {
+        // A group card is told by its members' field, which then starts with a line break.
+        Text& members = m_fields[size_t(Field::Members)];
+        Text listed;
+        listed.swap(members);
+        members.push_back(u'\n');
+        members.append(listed.data(), listed.size());
+    } else {
+        m_fields[size_t(Field::Members)].clear();
+    }
     std::array<QStringView, StoredFieldCount> texts;
     for (size_t i = 0; i < texts.size(); ++i) {
         texts[i] = m_fields[i].view();
     }
-    m_result.table->append(texts, m_bold, m_cardBegin, m_cardEnd);
+    m_result.table->append(texts, m_bold, m_cardBegin, m_cardEnd, familyLength, m_birthday);
+    for (const std::uint32_t date : m_anniversaries) {
+        m_result.table->addAnniversary(date);
+    }
+    for (const auto& [group, date] : m_labelledDates) {
+        if (std::find(m_anniversaryLabels.begin(), m_anniversaryLabels.end(), group) != m_anniversaryLabels.end()) {
+            m_result.table->addAnniversary(date);
+        }
+    }
     m_cardOpen = false;
 }
 
@@ -324,9 +530,84 @@ void Reader::apply(const Pending& pending, QByteArrayView line) {
         trim(uid);
         break;
     }
-    case Property::ORG:
-        decode(clearedField(Field::Company), firstComponent(p.value), params, guesses("ORG"));
+    case Property::ORG: {
+        const Components parts(p.value, 2);
+        decode(clearedField(Field::Company), parts[0], params, guesses("ORG"));
+        decode(clearedField(Field::Department), parts[1], params, guesses("ORG"));
         break;
+    }
+    case Property::TITLE:
+        decode(clearedField(Field::Title), p.value, params, guesses("TITLE"));
+        break;
+    case Property::CATEGORIES: {
+        Text& categories = m_fields[size_t(Field::Categories)];
+        QByteArrayView rest = p.value;
+        bool more = !rest.isEmpty();
+        while (more) {
+            const QByteArrayView value = PropertyLexer::takeComponent(rest, ',', more);
+            Text& piece = m_scratch;
+            piece.clear();
+            decode(piece, value, params, guesses("CATEGORIES"));
+            if (const QStringView text = piece.view().trimmed(); !text.isEmpty() && !piece.hasLineBreak()) {
+                if (categories.size() != 0) {
+                    categories.push_back(u'\n');
+                }
+                appendString(categories, text);
+            }
+        }
+        break;
+    }
+    case Property::BDAY: {
+        if (const std::optional<CardDate> birthday = date(p)) {
+            m_birthday = birthday->packed();
+            m_fields[size_t(Field::BirthdayText)].clear();
+        } else if (const QStringView text = m_scratch.view().trimmed(); !text.isEmpty()) {
+            m_birthday = 0;
+            Text& written = clearedField(Field::BirthdayText);
+            appendString(written, text);
+        }
+        break;
+    }
+    case Property::ANNIVERSARY:
+        if (const std::optional<CardDate> day = date(p)) {
+            m_anniversaries.push_back(day->packed());
+        }
+        break;
+    case Property::ABDATE:
+        if (const std::optional<CardDate> day = date(p); day && !groupOf(line).isEmpty()) {
+            const QByteArrayView group = groupOf(line);
+            m_labelledDates.emplace_back(std::string(group.data(), size_t(group.size())), day->packed());
+        }
+        break;
+    case Property::ABLABEL: {
+        Text& label = m_scratch;
+        label.clear();
+        decode(label, p.value, params, false);
+        if (label.view().trimmed().compare(u"_$!<Anniversary>!$_", Qt::CaseInsensitive) == 0) {
+            const QByteArrayView group = groupOf(line);
+            m_anniversaryLabels.emplace_back(group.data(), size_t(group.size()));
+        }
+        break;
+    }
+    case Property::ABSHOWAS:
+        m_showsCompany = AsciiCase::is(p.value.trimmed(), "COMPANY");
+        break;
+    case Property::KIND:
+        m_groupCard = AsciiCase::is(p.value.trimmed(), "group");
+        break;
+    case Property::MEMBER: {
+        Text& members = m_fields[size_t(Field::Members)];
+        Text& member = m_scratch;
+        member.clear();
+        decode(member, p.value, params, false);
+        if (const QStringView text = member.view().trimmed(); !text.isEmpty() && !member.hasLineBreak()) {
+            if (members.size() != 0) {
+                members.push_back(u'\n');
+            }
+            appendString(members, text);
+        }
+        break;
+    }
     case Property::N:
         // Most cards have an FN: the N is composed at the card's end only when it is needed.
         m_nLine.assign(line.data(), size_t(line.size()));
@@ -340,9 +621,28 @@ void Reader::apply(const Pending& pending, QByteArrayView line) {
             m_emailSeen = true;
             m_firstEmail.append(email.data(), email.size());
         }
+        if (!email.hasLineBreak()) {
+            if (m_emailCount++ != 0) {
+                m_emails.push_back(u'\n');
+            }
+            m_emails.append(email.data(), email.size());
+        }
         break;
     }
     case Property::TEL: {
+        // Every number is kept for the column of all numbers; a cell takes the one its rule gives it.
+        Text& number = m_scratch;
+        number.clear();
+        decode(number, firstComponent(p.value), params, guesses("TEL"));
+        Text& shown = m_number;
+        shown.clear();
+        telephoneText(number, shown);
+        if (!shown.hasLineBreak()) {
+            if (m_phoneCount++ != 0) {
+                m_phones.push_back(u'\n');
+            }
+            m_phones.append(shown.data(), shown.size());
+        }
         const std::optional<Field> telephone = CardRules::telephoneField(params);
         if (!telephone) {
             break;
@@ -353,10 +653,7 @@ void Reader::apply(const Pending& pending, QByteArrayView line) {
                                        params.pref)) {
             break;
         }
-        Text& number = m_scratch;
-        number.clear();
-        decode(number, firstComponent(p.value), params, guesses("TEL"));
-        telephoneText(number, clearedField(field));
+        clearedField(field).swap(shown);
         m_bold = params.pref ? std::uint8_t(m_bold | bold) : std::uint8_t(m_bold & ~bold);
         break;
     }
@@ -377,6 +674,7 @@ void Reader::apply(const Pending& pending, QByteArrayView line) {
         part(work ? Field::WorkStreet : Field::HomeStreet, 2);
         part(work ? Field::WorkCity : Field::HomeCity, 3);
         part(work ? Field::WorkPostalCode : Field::HomePostalCode, 5);
+        part(work ? Field::WorkCountry : Field::HomeCountry, 6);
         break;
     }
     default:
