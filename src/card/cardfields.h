@@ -103,5 +103,4 @@ private:
     qint64 m_unread = 0;
 };
 
-
 } // namespace tovanel

@@ -2,10 +2,9 @@
 // is opened so that the table keeps nothing more per contact.
 #include "card/cardrows.h"
 
-#include "contacts/carddate.h"
-
 #include "card/cardlabels.h"
 #include "card/filledcells.h"
+#include "contacts/carddate.h"
 #include "contacts/fields.h"
 #include "platform/germantext.h"
 #include "vcard/asciicase.h"

@@ -1,5 +1,6 @@
 #include "contactlist/contactfilter.h"
 
+#include "contactlist/listcolumns.h"
 #include "contactlist/searchtext.h"
 #include "contacts/contacttable.h"
 #include "contacts/telephone.h"
@@ -26,7 +27,7 @@ bool ContactFilter::isEmpty() const {
 }
 
 bool ContactFilter::narrows(const ContactFilter& wider) const {
-    if (quick != wider.quick || file != wider.file) {
+    if (quick != wider.quick || file != wider.file || addedColumns != wider.addedColumns) {
         return false;
     }
     if (wider.text.isEmpty()) {
@@ -51,6 +52,16 @@ class Matcher {
 public:
     Matcher(const ContactTable& table, const ContactFilter& filter)
         : m_table(table), m_filter(filter), m_needle(filter.text, filterKind(filter.text)) {
+        m_nameTurned = filter.text.trimmed().contains(u' ') || filter.text.contains(u',');
+        const AddedColumnKind kind = m_needle.kind() == SearchKind::Number  ? AddedColumnKind::Number
+                                     : m_needle.kind() == SearchKind::Email ? AddedColumnKind::Email
+                                                                            : AddedColumnKind::Text;
+        for (int column = ContactColumn::FirstAdded; column < ContactColumn::Count; ++column) {
+            if ((filter.addedColumns & ContactFilter::columnBit(column)) != 0 &&
+                addedColumnKind(column) == kind) {
+                m_addedColumns.push_back(column);
+            }
+        }
         if (filter.quick == ContactFilter::Quick::File && filter.file >= 0 &&
             filter.file < table.fileCount()) {
             m_fileBegin = table.fileStart(filter.file);
@@ -86,12 +97,49 @@ private:
             return true;
         }
         // A text of blanks alone folds to nothing and holds nothing back.
-        return m_needle.isEmpty() || m_needle.foundIn(m_table, contact, searchFields(m_needle.kind()));
+        if (m_needle.isEmpty() || m_needle.foundIn(m_table, contact, searchFields(m_needle.kind()))) {
+            return true;
+        }
+        return (m_needle.kind() == SearchKind::Text && m_nameTurned && nameTurnedShows(contact)) ||
+               addedShows(contact);
+    }
+
+    // "Müller, Jürgen" and "Müller Jürgen" find Jürgen Müller, whichever way the list shows names.
+    bool nameTurnedShows(qsizetype contact) {
+        const FamilyFirstParts parts = familyFirstParts(m_table, contact);
+        if (parts.given.isEmpty()) {
+            return false;
+        }
+        for (const QStringView separator : {QStringView(u", "), QStringView(u" ")}) {
+            m_turned.clear();
+            m_turned += parts.family;
+            m_turned += separator;
+            m_turned += parts.given;
+            if (m_needle.foundIn(m_turned)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    bool addedShows(qsizetype contact) {
+        for (const int column : m_addedColumns) {
+            if (m_needle.foundIn(addedColumnText(m_table, contact, column, m_scratch))) {
+                return true;
+            }
+        }
+        return false;
     }
 
     const ContactTable& m_table;
     const ContactFilter& m_filter;
     SearchNeedle m_needle;
+    // Only a text of several words can hold a name turned round.
+    bool m_nameTurned = false;
+    // The added columns a text of the needle's kind is looked for in.
+    std::vector<int> m_addedColumns;
+    QString m_turned;
+    QString m_scratch;
     qsizetype m_fileBegin = 0;
     qsizetype m_fileEnd = 0;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "contacts/fields.h"
+
 #include <QString>
 #include <cstdint>
 #include <span>
@@ -24,6 +26,10 @@ struct ContactFilter {
     QString text;
     Quick quick = Quick::All;
     int file = -1;
+    // The added columns shown (a bit per ContactColumn from FirstAdded on): the text is looked for in
+    // them too.
+    std::uint32_t addedColumns = 0;
+    static std::uint32_t columnBit(int column) { return 1u << (column - ContactColumn::FirstAdded); }
 
     // Shows every contact.
     bool isEmpty() const;

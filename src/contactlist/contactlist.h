@@ -1,10 +1,12 @@
 #pragma once
 
+#include "contactlist/listcolumns.h"
 #include "contacts/contacttable.h"
 
 #include <QString>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace tovanel {
 
@@ -14,6 +16,9 @@ namespace tovanel {
 struct ContactList {
     const ContactTable& table;
     std::span<const std::uint32_t> contacts;
+    // How the list shows names, and the columns the user added, in their order.
+    NameOrder nameOrder = NameOrder::GivenFirst;
+    std::vector<int> addedColumns = {};
 
     int rows() const { return int(contacts.size()); }
     qsizetype contactAt(int row) const { return contacts[size_t(row)]; }

@@ -1,6 +1,7 @@
 #include "contactlist/contactlistmodel.h"
 
 #include "contactlist/collationsort.h"
+#include "contacts/carddate.h"
 #include "platform/displaytext.h"
 
 #include <QCollator>
@@ -38,6 +39,10 @@ QStringList ContactListModel::headings(List list) {
     for (int column = 0; column < count; ++column) {
         if (const std::optional<Field> field = fieldForColumn(list, column)) {
             headings << fieldCaption(*field);
+        } else if (list == List::Contacts && column == ContactColumn::File) {
+            headings << QStringLiteral("Datei");
+        } else if (list == List::Contacts && isAddedColumn(column)) {
+            headings << addedColumnCaption(column);
         } else {
             headings << (column == 0 ? QStringLiteral("ID") : QStringLiteral("Pos"));
         }
@@ -60,7 +65,9 @@ void ContactListModel::setTable(std::shared_ptr<const ContactTable> table) {
     m_fileNames.clear();
     m_order.swap(order);
     m_filter = {};
+    m_filter.addedColumns = addedColumnBits();
     m_rows = {};
+    m_sortColumn = -1;
     endResetModel();
 }
 
@@ -76,6 +83,7 @@ void ContactListModel::restore(Shown shown) {
     m_fileNames.clear();
     m_order = std::move(shown.order);
     m_filter = std::move(shown.filter);
+    m_sortColumn = -1;
     m_rows = std::move(shown.rows);
     endResetModel();
 }
@@ -84,7 +92,9 @@ qsizetype ContactListModel::contactAt(int row) const {
     return m_list == List::Contacts ? qsizetype(shownOrder()[size_t(row)]) : row;
 }
 
-bool ContactListModel::setFilter(const ContactFilter& filter) {
+bool ContactListModel::setFilter(const ContactFilter& asked) {
+    ContactFilter filter = asked;
+    filter.addedColumns = addedColumnBits();
     if (m_list != List::Contacts || filter == m_filter) {
         return true;
     }
@@ -101,6 +111,39 @@ bool ContactListModel::setFilter(const ContactFilter& filter) {
         m_rows = std::move(rows);
         m_filter = filter;
     });
+    return true;
+}
+
+std::uint32_t ContactListModel::addedColumnBits() const {
+    std::uint32_t bits = 0;
+    for (const int column : m_addedColumns) {
+        bits |= ContactFilter::columnBit(column);
+    }
+    return bits;
+}
+
+void ContactListModel::setNameOrder(NameOrder order) {
+    if (order == m_nameOrder) {
+        return;
+    }
+    m_nameOrder = order;
+    if (m_sortColumn == ContactColumn::Name) {
+        sort(m_sortColumn, m_sortOrder);
+    }
+    if (rowCount() > 0) {
+        emit dataChanged(index(0, ContactColumn::Name), index(rowCount() - 1, ContactColumn::Name));
+    }
+}
+
+bool ContactListModel::setAddedColumns(std::vector<int> columns) {
+    m_addedColumns = std::move(columns);
+    // The filter looks in the columns shown: the rows follow.
+    ContactFilter filter = m_filter;
+    m_filter.addedColumns = ~filter.addedColumns; // differs from any filter setFilter makes
+    if (!setFilter(filter)) {
+        m_filter = filter;
+        return false;
+    }
     return true;
 }
 
@@ -149,8 +192,17 @@ QString ContactListModel::cell(int row, int column) const {
         return {};
     }
     const qsizetype contact = contactAt(row);
-    if (column == ContactColumn::File) {
-        return fileName(contact);
+    if (m_list == List::Contacts) {
+        if (column == ContactColumn::File) {
+            return fileName(contact);
+        }
+        if (column == ContactColumn::Name) {
+            return shownName(*m_table, contact, m_nameOrder);
+        }
+        if (isAddedColumn(column)) {
+            QString scratch;
+            return addedColumnText(*m_table, contact, column, scratch).toString();
+        }
     }
     if (const std::optional<Field> field = fieldForColumn(m_list, column)) {
         return m_table->text(contact, *field).toString();
@@ -199,8 +251,7 @@ int ContactListModel::columnCount(const QModelIndex& parent) const {
     if (parent.isValid()) {
         return 0;
     }
-    const bool files = m_list == List::Contacts && m_table->fileCount() > 1;
-    return files ? int(ContactColumn::Count) : ColumnCount;
+    return m_list == List::Contacts ? int(ContactColumn::Count) : int(AddressColumn::Count);
 }
 
 QVariant ContactListModel::data(const QModelIndex& index, int role) const {
@@ -214,9 +265,18 @@ QVariant ContactListModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-        if (index.column() == ContactColumn::File) {
-            const std::shared_ptr<const ContactSource> source = m_table->sourceOf(contact);
-            return role == Qt::ToolTipRole && source ? displayText(source->path) : fileName(contact);
+        if (m_list == List::Contacts) {
+            if (index.column() == ContactColumn::File) {
+                const std::shared_ptr<const ContactSource> source = m_table->sourceOf(contact);
+                return role == Qt::ToolTipRole && source ? displayText(source->path) : fileName(contact);
+            }
+            if (index.column() == ContactColumn::Name && m_nameOrder == NameOrder::FamilyFirst) {
+                return cellText(m_table->familyFirstName(contact));
+            }
+            if (isAddedColumn(index.column())) {
+                QString scratch;
+                return cellText(addedColumnText(*m_table, contact, index.column(), scratch));
+            }
         }
         // Read where the table keeps it: only the part shown is copied, however long the value.
         if (const std::optional<Field> field = fieldForColumn(m_list, index.column())) {
@@ -242,9 +302,6 @@ QVariant ContactListModel::data(const QModelIndex& index, int role) const {
 QVariant ContactListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= columnCount()) {
         return {};
-    }
-    if (section == ContactColumn::File) {
-        return QStringLiteral("Datei");
     }
     return headings(m_list).at(section);
 }
@@ -278,6 +335,8 @@ void ContactListModel::sort(int column, Qt::SortOrder order) {
         emit sortFailed();
         return;
     }
+    m_sortColumn = column;
+    m_sortOrder = order;
     changeRows([&] {
         m_order.swap(newOrder);
         m_rows.swap(rows);
@@ -320,7 +379,29 @@ std::vector<std::uint32_t> ContactListModel::sortedOrder(int column, Qt::SortOrd
         });
         return sorted;
     }
-    if (!field) {
+    if (column == ContactColumn::Birthday) {
+        // By the day in the year, then the year (a day without a year first); a birthday that is no date
+        // after the dates, by its text; no birthday last.
+        std::vector<std::uint32_t> byText = m_order;
+        sortByText(byText, column, Qt::AscendingOrder);
+        std::vector<std::uint32_t> rank(m_order.size());
+        for (size_t i = 0; i < byText.size(); ++i) {
+            rank[byText[i]] = std::uint32_t(i);
+        }
+        const auto key = [&](std::uint32_t contact) -> quint64 {
+            const CardDate date = CardDate::unpacked(m_table->birthday(contact));
+            if (date.month == 0) {
+                const bool written = !m_table->text(contact, Field::BirthdayText).isEmpty();
+                return (quint64(written ? 1 : 2) << 40) | rank[contact];
+            }
+            return quint64(date.month * 32 + date.day) << 20 | quint64(date.year);
+        };
+        std::stable_sort(sorted.begin(), sorted.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return order == Qt::AscendingOrder ? key(a) < key(b) : key(b) < key(a);
+        });
+        return sorted;
+    }
+    if (!field && !isAddedColumn(column)) {
         // The end position; a card without "END" sorts first.
         const auto key = [&](std::uint32_t contact) -> qint64 { return m_table->endPosition(contact); };
         std::stable_sort(sorted.begin(), sorted.end(), [&](std::uint32_t a, std::uint32_t b) {
@@ -328,17 +409,53 @@ std::vector<std::uint32_t> ContactListModel::sortedOrder(int column, Qt::SortOrd
         });
         return sorted;
     }
+    sortByText(sorted, column, order);
+    return sorted;
+}
+
+void ContactListModel::sortByText(std::vector<std::uint32_t>& sorted, int column, Qt::SortOrder order) const {
     QCollator collator{QLocale(QLocale::German, QLocale::Germany)};
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     const ContactTable& table = *m_table;
     // Sorted by what the cells show: texts alike in all of that keep their order, and no collation
     // key is made for megabytes of one cell.
-    const auto shownPart = [&](std::uint32_t contact) {
-        const QStringView text = table.text(qsizetype(contact), *field);
+    const auto shown = [](QStringView text) {
         return text.size() <= MaxListCellChars ? text : text.first(MaxListCellChars);
     };
-    sortByCollation(sorted, size_t(table.size()), shownPart, collator, order);
-    return sorted;
+    if (column == ContactColumn::Name && m_nameOrder == NameOrder::FamilyFirst) {
+        // By family name, and by given name among the same family names: the given names first, then,
+        // keeping that order, the family names.
+        sortByCollation(
+            sorted, size_t(table.size()),
+            [&](std::uint32_t contact) { return shown(familyFirstParts(table, contact).given); }, collator,
+            order);
+        sortByCollation(
+            sorted, size_t(table.size()),
+            [&](std::uint32_t contact) { return shown(familyFirstParts(table, contact).family); }, collator,
+            order);
+        return;
+    }
+    if (const std::optional<Field> field = fieldForColumn(m_list, column)) {
+        sortByCollation(
+            sorted, size_t(table.size()),
+            [&](std::uint32_t contact) { return shown(table.text(qsizetype(contact), *field)); }, collator,
+            order);
+        return;
+    }
+    // An added column: its texts made once, where the table does not hold them as shown.
+    std::vector<QString> made(size_t(table.size()));
+    std::vector<QStringView> texts(size_t(table.size()));
+    QString scratch;
+    for (const std::uint32_t contact : sorted) {
+        const QStringView text = addedColumnText(table, contact, column, scratch);
+        if (text.data() == scratch.data() && !text.isEmpty()) {
+            made[contact] = scratch;
+            texts[contact] = shown(made[contact]);
+        } else {
+            texts[contact] = shown(text);
+        }
+    }
+    sortByCollation(sorted, texts, collator, order);
 }
 
 } // namespace tovanel

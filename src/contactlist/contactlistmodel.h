@@ -21,7 +21,8 @@ class ContactListModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum class List { Contacts, Addresses };
-    // The columns both lists always have; the contact list of several files has the file's name besides.
+    // The columns both lists always have; the contact list has the file's name and the added columns
+    // besides (ContactColumn), which the window shows as the user asks.
     static constexpr int ColumnCount = AddressColumn::Count;
     static_assert(int(ContactColumn::File) == ColumnCount);
 
@@ -56,7 +57,15 @@ public:
     // The contact (0-based, file order) shown in a row.
     qsizetype contactAt(int row) const;
     // The contact list's rows as they are shown; valid until the list changes.
-    ContactList shownList() const { return {*m_table, shownOrder()}; }
+    ContactList shownList() const { return {*m_table, shownOrder(), m_nameOrder, m_addedColumns}; }
+
+    // Names shown "Jürgen Müller" or "Müller, Jürgen"; a list sorted by name is sorted again.
+    void setNameOrder(NameOrder order);
+    NameOrder nameOrder() const { return m_nameOrder; }
+    // The columns the user added, in their order: the filter looks in them too. Returns false (as it
+    // was) when memory runs out.
+    bool setAddedColumns(std::vector<int> columns);
+    const std::vector<int>& addedColumns() const { return m_addedColumns; }
     // A cell's text as the list shows it.
     QString cell(int row, int column) const;
     bool isBold(int row, int column) const;
@@ -96,6 +105,14 @@ private:
     std::vector<std::uint32_t> m_order; // row -> contact (contact list only), every contact
     ContactFilter m_filter;
     std::vector<std::uint32_t> m_rows; // row -> contact while a filter is set: the contacts it shows
+    NameOrder m_nameOrder = NameOrder::GivenFirst;
+    std::vector<int> m_addedColumns;
+    // The column the list was last sorted by, -1 for none.
+    int m_sortColumn = -1;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
+    std::uint32_t addedColumnBits() const;
+    // Sorts `sorted` by a column that shows a field or an added column's text.
+    void sortByText(std::vector<std::uint32_t>& sorted, int column, Qt::SortOrder order) const;
     // The "Datei" column's names, made at the first look after each new table.
     mutable QStringList m_fileNames;
     QFont m_boldFont;

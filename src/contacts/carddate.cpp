@@ -48,8 +48,9 @@ std::optional<CardDate> cardDate(QStringView text) {
 }
 
 QString germanDate(const CardDate& date) {
-    const QString dayMonth =
-        QStringLiteral("%1.%2.").arg(date.day, 2, 10, QLatin1Char('0')).arg(date.month, 2, 10, QLatin1Char('0'));
+    const QString dayMonth = QStringLiteral("%1.%2.")
+                                 .arg(date.day, 2, 10, QLatin1Char('0'))
+                                 .arg(date.month, 2, 10, QLatin1Char('0'));
     return date.year == 0 ? dayMonth : dayMonth + QString::number(date.year);
 }
 

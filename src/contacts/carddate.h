@@ -17,7 +17,9 @@ struct CardDate {
     friend bool operator==(const CardDate&, const CardDate&) = default;
 
     // Four bytes, never 0 (the month is at least 1), so that 0 can stand for no date.
-    std::uint32_t packed() const { return std::uint32_t(year) << 9 | std::uint32_t(month) << 5 | std::uint32_t(day); }
+    std::uint32_t packed() const {
+        return std::uint32_t(year) << 9 | std::uint32_t(month) << 5 | std::uint32_t(day);
+    }
     static CardDate unpacked(std::uint32_t packed) {
         return {int(packed >> 9), int(packed >> 5 & 0xF), int(packed & 0x1F)};
     }

@@ -58,8 +58,8 @@ ContactGroups findContactGroups(const ContactTable& table) {
         }
         for (const qsizetype card : groupCards) {
             forEachLine(table.text(card, Field::Members), [&](QStringView member) {
-                for (auto it = byUid.constFind(bareUid(member)); it != byUid.constEnd() && it.key() == bareUid(member);
-                     ++it) {
+                for (auto it = byUid.constFind(bareUid(member));
+                     it != byUid.constEnd() && it.key() == bareUid(member); ++it) {
                     // A group card that lists itself is no member of its own group.
                     if (*it != card) {
                         memberships.emplace_back(*it, card);

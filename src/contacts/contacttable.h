@@ -63,7 +63,9 @@ public:
     }
     bool hasBirthdays() const { return !m_birthdays.empty(); }
     // Every anniversary, as (contact, packed CardDate), by contact.
-    const std::vector<std::pair<std::uint32_t, std::uint32_t>>& anniversaries() const { return m_anniversaries; }
+    const std::vector<std::pair<std::uint32_t, std::uint32_t>>& anniversaries() const {
+        return m_anniversaries;
+    }
     // Moves every contact of `other` behind this table's contacts; `other` is left empty. The texts
     // change owner without being copied, except those of a table that fills little of its one block: they
     // are copied behind this table's own.

@@ -45,11 +45,35 @@ inline constexpr int FieldCount = 13;
 inline constexpr int StoredFieldCount = 24;
 
 // The columns of the contact list: the contact number, the six fields it shows, the byte offset just past
-// the card's "END" line, and (only while the list holds several files) the name of the contact's file.
-// Plain constants, since Qt's models count columns in int.
+// the card's "END" line, the name of the contact's file (shown only while the list holds several files),
+// and the columns the user may add ("Ansicht › Spalten"). Plain constants, since Qt's models count
+// columns in int.
 namespace ContactColumn {
-enum : int { Number, Name, Company, MobilePhone, HomePhone, WorkPhone, Email, EndPosition, File, Count };
-}
+enum : int {
+    Number,
+    Name,
+    Company,
+    MobilePhone,
+    HomePhone,
+    WorkPhone,
+    Email,
+    EndPosition,
+    File,
+    Birthday,
+    Groups,
+    Title,
+    Department,
+    Street,
+    PostalCode,
+    City,
+    Country,
+    AllPhones,
+    AllEmails,
+    Note,
+    Count
+};
+inline constexpr int FirstAdded = Birthday;
+} // namespace ContactColumn
 
 // The columns of the hidden address list, always in file order: the contact number, then the seven
 // address and note fields.

@@ -61,6 +61,7 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     const int menuHeight = m_menuBar->isNativeMenuBar() ? 0 : m_menuBar->sizeHint().height();
     resize(DesignSize.width(), DesignSize.height() + menuHeight);
     connectHandlers();
+    connectViewChoices();
     setAcceptDrops(true);
 }
 
@@ -184,6 +185,46 @@ void MainWindow::createSearchRow(QWidget* central, EdgeLocks& locks) {
     m_nextButton->setFocusPolicy(Qt::TabFocus);
     m_nextButton->setEnabled(false);
     locks.place(m_nextButton, {408, 441, 58, 20}, Qt::LeftEdge | Qt::BottomEdge);
+}
+
+void MainWindow::connectViewChoices() {
+    connect(m_menuBar->givenFirstAction(), &QAction::triggered, this,
+            [this] { m_contactModel->setNameOrder(NameOrder::GivenFirst); });
+    connect(m_menuBar->familyFirstAction(), &QAction::triggered, this,
+            [this] { m_contactModel->setNameOrder(NameOrder::FamilyFirst); });
+    for (int column = 0; column < ContactColumn::Count; ++column) {
+        if (QAction* action = m_menuBar->columnAction(column)) {
+            connect(action, &QAction::toggled, this, &MainWindow::showChosenColumns);
+        }
+    }
+    QHeaderView* header = m_contactList->horizontalHeader();
+    header->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(header, &QWidget::customContextMenuRequested, this, [this, header](const QPoint& at) {
+        if (m_menuBar->columnsMenu()->isEnabled()) {
+            popUpMenu(m_menuBar->columnsMenu(), header->viewport()->mapToGlobal(at));
+        }
+    });
+    // The file column is there while the list holds several files.
+    connect(m_contactModel, &QAbstractItemModel::modelReset, this, [this] {
+        m_contactList->setColumnShown(ContactColumn::File, m_contactModel->table().fileCount() > 1);
+    });
+    m_contactList->setColumnShown(ContactColumn::File, false);
+    showChosenColumns();
+}
+
+void MainWindow::showChosenColumns() {
+    std::vector<int> added;
+    for (int column = 0; column < ContactColumn::Count; ++column) {
+        if (const QAction* action = m_menuBar->columnAction(column)) {
+            m_contactList->setColumnShown(column, action->isChecked());
+            if (isAddedColumn(column) && action->isChecked()) {
+                added.push_back(column);
+            }
+        }
+    }
+    if (!m_contactModel->setAddedColumns(std::move(added))) {
+        m_dialogs.message(outOfMemoryTo(QStringLiteral("die Liste zu filtern")));
+    }
 }
 
 void MainWindow::connectHandlers() {

@@ -104,6 +104,9 @@ private:
     // The name search below the list: the field and its two buttons.
     void createSearchRow(QWidget* central, EdgeLocks& locks);
     void connectHandlers();
+    // "Ansicht › Namen" and "Ansicht › Spalten" (also on the column headings).
+    void connectViewChoices();
+    void showChosenColumns();
 
     void hideDetailWindow();
     void updateDetailAction();

@@ -1,5 +1,6 @@
 #include "menubar/appmenubar.h"
 
+#include "contactlist/listcolumns.h"
 #include "contacts/fields.h"
 #include "platform/accesskeys.h"
 
@@ -170,6 +171,38 @@ void AppMenuBar::createViewMenu() {
                          QStringLiteral("F3"));
     m_findPrevious = addItem(m_viewMenu, QStringLiteral("AnsichtRueckwaerts"),
                              QStringLiteral("Rückwärts suchen"), QStringLiteral("Shift+F3"));
+    m_viewMenu->addSeparator();
+    QMenu* names = m_viewMenu->addMenu(QStringLiteral("Namen"));
+    names->setObjectName(QStringLiteral("AnsichtNamen"));
+    names->menuAction()->setObjectName(QStringLiteral("AnsichtNamen"));
+    auto* nameOrder = new QActionGroup(this);
+    m_givenFirst = addItem(names, QStringLiteral("NamenVornameNachname"), QStringLiteral("Vorname Nachname"));
+    m_familyFirst =
+        addItem(names, QStringLiteral("NamenNachnameVorname"), QStringLiteral("Nachname, Vorname"));
+    for (QAction* action : {m_givenFirst, m_familyFirst}) {
+        action->setCheckable(true);
+        nameOrder->addAction(action);
+    }
+    m_givenFirst->setChecked(true);
+    m_columnsMenu = m_viewMenu->addMenu(QStringLiteral("Spalten"));
+    m_columnsMenu->setObjectName(QStringLiteral("AnsichtSpalten"));
+    m_columnsMenu->menuAction()->setObjectName(QStringLiteral("AnsichtSpalten"));
+    for (int column = ContactColumn::Company; column < ContactColumn::Count; ++column) {
+        if (column == ContactColumn::EndPosition || column == ContactColumn::File) {
+            continue;
+        }
+        if (column == ContactColumn::FirstAdded) {
+            m_columnsMenu->addSeparator();
+        }
+        const QString caption = column <= ContactColumn::Email
+                                    ? fieldCaption(Field(int(Field::Name) + column - ContactColumn::Name))
+                                    : addedColumnCaption(column);
+        QAction* action = addItem(m_columnsMenu, QStringLiteral("Spalte%1").arg(column), caption);
+        action->setCheckable(true);
+        // Today's columns are shown at start, the added ones when asked for.
+        action->setChecked(column <= ContactColumn::Email);
+        m_columns[column] = action;
+    }
     m_viewMenu->addSeparator();
     m_quickFilters = new QActionGroup(this);
     m_quickFilters->setExclusive(true);

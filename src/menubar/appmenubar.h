@@ -52,6 +52,15 @@ public:
     QAction* findNextAction() const { return m_findNext; }
     QAction* findPreviousAction() const { return m_findPrevious; }
     QActionGroup* quickFilters() const { return m_quickFilters; }
+    // "Namen": "Vorname Nachname" (checked at start) or "Nachname, Vorname".
+    QAction* givenFirstAction() const { return m_givenFirst; }
+    QAction* familyFirstAction() const { return m_familyFirst; }
+    // "Spalten": a checkable item per contact list column but the name (ContactColumn::Company … Email
+    // and the added columns); nullptr for others. The same menu opens on the column headings.
+    QMenu* columnsMenu() const { return m_columnsMenu; }
+    QAction* columnAction(int column) const {
+        return column >= 0 && column < ContactColumn::Count ? m_columns[column] : nullptr;
+    }
     QAction* fileFilterSeparator() const { return m_fileFilters; }
     static constexpr int SortColumns = ContactColumn::Email - ContactColumn::Name + 1;
 
@@ -81,6 +90,10 @@ private:
     QAction* m_findNext = nullptr;
     QAction* m_findPrevious = nullptr;
     QActionGroup* m_quickFilters = nullptr;
+    QAction* m_givenFirst = nullptr;
+    QAction* m_familyFirst = nullptr;
+    QMenu* m_columnsMenu = nullptr;
+    QAction* m_columns[ContactColumn::Count] = {};
     QAction* m_fileFilters = nullptr;
     QAction* m_detail = nullptr;
     QAction* m_export = nullptr;

@@ -20,11 +20,15 @@ ColumnWidths::ColumnWidths(const QString& widths) {
     }
 }
 
-QList<int> ColumnWidths::widthsFor(int columnCount, int totalWidth) const {
+QList<int> ColumnWidths::widthsFor(int columnCount, int totalWidth, const QList<bool>& hidden) const {
     QList<int> widths(columnCount, 0);
     double fixed = 0;
     double shares = 0;
+    const auto isHidden = [&hidden](int c) { return c < hidden.size() && hidden[c]; };
     for (int c = 0; c < columnCount; ++c) {
+        if (isHidden(c)) {
+            continue;
+        }
         if (c >= m_columns.size()) {
             shares += 1.0;
         } else if (m_columns[c].share) {
@@ -38,6 +42,9 @@ QList<int> ColumnWidths::widthsFor(int columnCount, int totalWidth) const {
     double used = 0;
     int given = 0;
     for (int c = 0; c < columnCount; ++c) {
+        if (isHidden(c)) {
+            continue;
+        }
         const bool share = c >= m_columns.size() || m_columns[c].share;
         const double value = c >= m_columns.size() ? 1.0 : m_columns[c].value;
         if (!share) {

@@ -14,8 +14,9 @@ public:
 
     bool isEmpty() const { return m_columns.isEmpty(); }
     // Pixel widths for the given number of columns in the given total width. Columns the list
-    // does not mention share what is left equally with the starred ones.
-    QList<int> widthsFor(int columnCount, int totalWidth) const;
+    // does not mention share what is left equally with the starred ones; `hidden` columns get none and
+    // leave their share to the others.
+    QList<int> widthsFor(int columnCount, int totalWidth, const QList<bool>& hidden = {}) const;
 
 private:
     struct Column {

@@ -178,12 +178,23 @@ QModelIndex ListBox::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers
     return QTableView::moveCursor(cursorAction, modifiers);
 }
 
+void ListBox::setColumnShown(int column, bool shown) {
+    if (column < 0) {
+        return;
+    }
+    if (m_hidden.size() <= column) {
+        m_hidden.resize(column + 1, false);
+    }
+    m_hidden[column] = !shown;
+    applyColumnWidths();
+}
+
 void ListBox::applyColumnWidths() {
     if (!model() || m_widths.isEmpty()) {
         return;
     }
     const int columns = model()->columnCount();
-    const QList<int> widths = m_widths.widthsFor(columns, viewport()->width());
+    const QList<int> widths = m_widths.widthsFor(columns, viewport()->width(), m_hidden);
     for (int c = 0; c < columns; ++c) {
         setColumnHidden(c, widths[c] <= 0);
         if (widths[c] > 0) {

@@ -19,6 +19,9 @@ public:
     explicit ListBox(QWidget* parent = nullptr);
 
     void setColumnWidths(const QString& widths);
+    // Shows or hides a column whatever its width; the others share its room.
+    void setColumnShown(int column, bool shown);
+    bool isColumnShown(int column) const { return !m_hidden.value(column); }
     void setModel(QAbstractItemModel* model) override;
 
     // Selected row, -1 when none (the list's "ListIndex").
@@ -62,6 +65,7 @@ private:
     void requestMenuAtCurrentCell();
 
     ColumnWidths m_widths;
+    QList<bool> m_hidden;
     bool m_typeAhead = true;
     std::function<QString()> m_dragText;
     std::function<void(QMimeData&)> m_dragFormats;

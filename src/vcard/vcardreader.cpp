@@ -361,10 +361,10 @@ int Reader::familyFirst() {
     const QStringView name = m_fields[size_t(Field::Name)].view();
     const QStringView familyText = family.view();
     const QStringView givenText = given.view();
-    if (givenText.isEmpty() ? name == familyText
-                            : name.size() == givenText.size() + 1 + familyText.size() &&
-                                  name.startsWith(givenText) && name.endsWith(familyText) &&
-                                  name[givenText.size()] == u' ') {
+    if (givenText.isEmpty()
+            ? name == familyText
+            : name.size() == givenText.size() + 1 + familyText.size() && name.startsWith(givenText) &&
+                  name.endsWith(familyText) && name[givenText.size()] == u' ') {
         const auto length = int(familyText.size());
         family.clear();
         return givenText.isEmpty() || length > ContactTable::MaxFamilyLength ? 0 : length;
@@ -455,7 +455,8 @@ void Reader::closeCard() {
         m_result.table->addAnniversary(date);
     }
     for (const auto& [group, date] : m_labelledDates) {
-        if (std::find(m_anniversaryLabels.begin(), m_anniversaryLabels.end(), group) != m_anniversaryLabels.end()) {
+        if (std::find(m_anniversaryLabels.begin(), m_anniversaryLabels.end(), group) !=
+            m_anniversaryLabels.end()) {
             m_result.table->addAnniversary(date);
         }
     }

@@ -9,6 +9,7 @@
 #include <new>
 
 using namespace tovanel;
+using namespace Qt::StringLiterals;
 
 // Allocation failure on demand: the `failAt`-th allocation of at least `failFrom` bytes throws, once.
 namespace {
@@ -125,6 +126,9 @@ private slots:
 
     void showsHeadings_data();
     void showsHeadings();
+    void showsNamesInOrderAndAddedColumns_data();
+    void showsNamesInOrderAndAddedColumns();
+    void sortsAndFindsByFamilyName();
     void loadsTableInOneReset();
     void marksFavouritesBoldOnTelephoneColumnsOnly();
     void sortsNamesInGermanOrderIgnoringCase_data();
@@ -161,10 +165,26 @@ void tst_ContactListModel::showsHeadings_data() {
     QTest::addColumn<ContactListModel::List>("list");
     QTest::addColumn<QStringList>("headings");
     QTest::newRow("contact list") << ContactListModel::List::Contacts
-                                  << QStringList{QStringLiteral("ID"),         QStringLiteral("Name"),
-                                                 QStringLiteral("Firma"),      QStringLiteral("Tel-Mobil"),
-                                                 QStringLiteral("Tel-Privat"), QStringLiteral("Tel-Arbeit"),
-                                                 QStringLiteral("e-mail"),     QStringLiteral("Pos")};
+                                  << QStringList{QStringLiteral("ID"),
+                                                 QStringLiteral("Name"),
+                                                 QStringLiteral("Firma"),
+                                                 QStringLiteral("Tel-Mobil"),
+                                                 QStringLiteral("Tel-Privat"),
+                                                 QStringLiteral("Tel-Arbeit"),
+                                                 QStringLiteral("e-mail"),
+                                                 QStringLiteral("Pos"),
+                                                 QStringLiteral("Datei"),
+                                                 QStringLiteral("Geburtstag"),
+                                                 QStringLiteral("Gruppen"),
+                                                 QStringLiteral("Position"),
+                                                 QStringLiteral("Abteilung"),
+                                                 QStringLiteral("Straße"),
+                                                 QStringLiteral("PLZ"),
+                                                 QStringLiteral("Ort"),
+                                                 QStringLiteral("Land"),
+                                                 QStringLiteral("Alle Telefonnummern"),
+                                                 QStringLiteral("Alle E-Mail-Adressen"),
+                                                 QStringLiteral("Notiz")};
     QTest::newRow("address list") << ContactListModel::List::Addresses
                                   << QStringList{QStringLiteral("ID"),         QStringLiteral("Adresse"),
                                                  QStringLiteral("PLZ"),        QStringLiteral("Ort"),
@@ -177,12 +197,97 @@ void tst_ContactListModel::showsHeadings() {
     QFETCH(QStringList, headings);
     const ContactListModel& model =
         list == ContactListModel::List::Contacts ? *m_contactList : *m_addressList;
-    QCOMPARE(model.columnCount(), 8);
+    QCOMPARE(model.columnCount(), headings.size());
     QStringList shown;
     for (int c = 0; c < model.columnCount(); ++c) {
         shown << model.headerData(c, Qt::Horizontal).toString();
     }
     QCOMPARE(shown, headings);
+}
+
+void tst_ContactListModel::showsNamesInOrderAndAddedColumns_data() {
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("givenFirst");
+    QTest::addColumn<QString>("familyFirst");
+    const int name = ContactColumn::Name;
+    QTest::newRow("family name from N") << QByteArray("FN:Jürgen Müller\nN:Müller;Jürgen;;;") << name
+                                        << u"Jürgen Müller"_s << u"Müller, Jürgen"_s;
+    QTest::newRow("no prefix in front")
+        << QByteArray("FN:Dr. Jürgen Peter Müller\nN:Müller;Jürgen;Peter;Dr.;") << name
+        << u"Dr. Jürgen Peter Müller"_s << u"Müller, Jürgen Peter"_s;
+    QTest::newRow("named by N only") << QByteArray("N:Müller;Jürgen;;Herr;") << name
+                                     << u"Herr Jürgen Müller"_s << u"Müller, Jürgen"_s;
+    QTest::newRow("long family name")
+        << QByteArray("FN:Sabine "
+                      "Leutheusser-Schnarrenberger-Ohnesorge\nN:Leutheusser-Schnarrenberger-Ohnesorge;Sabine")
+        << name << u"Sabine Leutheusser-Schnarrenberger-Ohnesorge"_s
+        << u"Leutheusser-Schnarrenberger-Ohnesorge, Sabine"_s;
+    QTest::newRow("no N") << QByteArray("FN:Jürgen Müller") << name << u"Jürgen Müller"_s
+                          << u"Jürgen Müller"_s;
+    QTest::newRow("company") << QByteArray("N:;;;;\nORG:Bäckerei Schmidt") << name << u"Bäckerei Schmidt"_s
+                             << u"Bäckerei Schmidt"_s;
+    QTest::newRow("shown as company")
+        << QByteArray("FN:Bäckerei Schmidt\nN:Schmidt;Anna;;;\nX-ABShowAs:COMPANY") << name
+        << u"Bäckerei Schmidt"_s << u"Bäckerei Schmidt"_s;
+    QTest::newRow("birthday") << QByteArray("FN:A\nBDAY:1985-03-12") << int(ContactColumn::Birthday)
+                              << u"12.03.1985"_s << u"12.03.1985"_s;
+    QTest::newRow("birthday without year")
+        << QByteArray("FN:A\nBDAY:--0229") << int(ContactColumn::Birthday) << u"29.02."_s << u"29.02."_s;
+    QTest::newRow("birthday no date") << QByteArray("FN:A\nBDAY:2023-13-45") << int(ContactColumn::Birthday)
+                                      << u"2023-13-45"_s << u"2023-13-45"_s;
+    QTest::newRow("all numbers, cells first")
+        << QByteArray(
+               "FN:A\nTEL;TYPE=FAX:030 2\nTEL;TYPE=CELL:0171 1\nTEL;TYPE=HOME:+49 30 3\nTEL;TYPE=CELL:0172 4")
+        << int(ContactColumn::AllPhones) << u"0172 4, 030 3, 030 2, 0171 1"_s
+        << u"0172 4, 030 3, 030 2, 0171 1"_s;
+    QTest::newRow("all e-mail addresses in card order")
+        << QByteArray("FN:A\nEMAIL:a@x.de\nEMAIL:b@x.de") << int(ContactColumn::AllEmails)
+        << u"a@x.de, b@x.de"_s << u"a@x.de, b@x.de"_s;
+    QTest::newRow("work address without private one")
+        << QByteArray("FN:A\nADR;TYPE=WORK:;;Weg 1;Berlin;;10115;Deutschland") << int(ContactColumn::Country)
+        << u"Deutschland"_s << u"Deutschland"_s;
+    QTest::newRow("department") << QByteArray("FN:A\nORG:Stadtwerke;Einkauf")
+                                << int(ContactColumn::Department) << u"Einkauf"_s << u"Einkauf"_s;
+    QTest::newRow("groups") << QByteArray("FN:A\nCATEGORIES:Freunde,Familie") << int(ContactColumn::Groups)
+                            << u"Familie, Freunde"_s << u"Familie, Freunde"_s;
+}
+
+void tst_ContactListModel::showsNamesInOrderAndAddedColumns() {
+    QFETCH(QByteArray, lines);
+    QFETCH(int, column);
+    QFETCH(QString, givenFirst);
+    QFETCH(QString, familyFirst);
+    ImportedLists lists("BEGIN:VCARD\nVERSION:3.0\n" + lines + "\nEND:VCARD\n");
+    QCOMPARE(lists.contacts.index(0, column).data().toString(), givenFirst);
+    lists.contacts.setNameOrder(NameOrder::FamilyFirst);
+    QCOMPARE(lists.contacts.index(0, column).data().toString(), familyFirst);
+    QCOMPARE(lists.contacts.cell(0, column), familyFirst);
+}
+
+void tst_ContactListModel::sortsAndFindsByFamilyName() {
+    ImportedLists lists(
+        QByteArray("BEGIN:VCARD\nFN:Anna Zander\nN:Zander;Anna\nNOTE:Garten\nEND:VCARD\n"
+                   "BEGIN:VCARD\nFN:Bernd Müller\nN:Müller;Bernd\nEND:VCARD\n"
+                   "BEGIN:VCARD\nFN:Anna Müller-Lüdenscheidt\nN:Müller-Lüdenscheidt;Anna\nEND:VCARD\n"
+                   "BEGIN:VCARD\nFN:Anna Müller\nN:Müller;Anna\nEND:VCARD\n"));
+    ContactListModel& model = lists.contacts;
+    model.sort(ContactColumn::Name);
+    model.setNameOrder(NameOrder::FamilyFirst);
+    QCOMPARE(column(model, ContactColumn::Name),
+             (QStringList{u"Müller, Anna"_s, u"Müller, Bernd"_s, u"Müller-Lüdenscheidt, Anna"_s,
+                          u"Zander, Anna"_s}));
+    // Either order finds the name, whichever the list shows.
+    model.setNameOrder(NameOrder::GivenFirst);
+    for (const QString& typed : {u"müller, anna"_s, u"Müller Anna"_s}) {
+        QVERIFY(model.setFilter({typed}));
+        QCOMPARE(column(model, ContactColumn::Name), (QStringList{u"Anna Müller"_s}));
+    }
+    // An added column is looked in while it is shown.
+    QVERIFY(model.setFilter({u"Garten"_s}));
+    QCOMPARE(model.rowCount(), 0);
+    QVERIFY(model.setAddedColumns({ContactColumn::Note}));
+    QCOMPARE(column(model, ContactColumn::Name), (QStringList{u"Anna Zander"_s}));
 }
 
 void tst_ContactListModel::loadsTableInOneReset() {

@@ -52,6 +52,9 @@ public:
 
 private:
     ImportedLists(VcardReadResult read, QString file) : result(std::move(read)), path(std::move(file)) {
+        if (result.table) { // the groups, as the import finds them once the list is read
+            result.table->setGroups(std::make_shared<const ContactGroups>(findContactGroups(*result.table)));
+        }
         contacts.setTable(result.table);
         addresses.setTable(result.table);
     }
