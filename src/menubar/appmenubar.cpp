@@ -54,7 +54,7 @@ AppMenuBar::AppMenuBar(QWidget* parent) : QMenuBar(parent) {
     createFileMenu();
     createEditMenu();
     createViewMenu();
-    for (QMenu* menu : {m_fileMenu, m_editMenu, m_sortMenu, m_viewMenu}) {
+    for (QMenu* menu : {m_fileMenu, m_editMenu, m_sortMenu, m_viewMenu, m_groupMenu}) {
         giveAccessKeys(*menu);
         // The view menu gets items of the list's files later.
         connect(menu, &QMenu::aboutToShow, menu, [menu] { giveAccessKeys(*menu); });
@@ -186,6 +186,11 @@ void AppMenuBar::createViewMenu() {
         m_quickFilters->addAction(action);
     }
     m_quickFilters->actions().constFirst()->setChecked(true);
+    m_groupMenu = m_viewMenu->addMenu(QStringLiteral("Gruppe"));
+    m_groupMenu->setObjectName(QStringLiteral("AnsichtGruppe"));
+    m_groupMenu->menuAction()->setObjectName(QStringLiteral("AnsichtGruppe"));
+    m_groupFilters = new QActionGroup(this);
+    m_groupFilters->setExclusive(true);
     // The files of a list of several follow here, put in by the window that has the list.
     m_fileFilters = m_viewMenu->addSeparator();
     // Only a window with a list turns these on.

@@ -52,6 +52,10 @@ public:
     QAction* findNextAction() const { return m_findNext; }
     QAction* findPreviousAction() const { return m_findPrevious; }
     QActionGroup* quickFilters() const { return m_quickFilters; }
+    // "Gruppe" after the quick filters: its entries, one exclusive group, are put in by the window that
+    // has the list.
+    QMenu* groupMenu() const { return m_groupMenu; }
+    QActionGroup* groupFilters() const { return m_groupFilters; }
     QAction* fileFilterSeparator() const { return m_fileFilters; }
     static constexpr int SortColumns = ContactColumn::Email - ContactColumn::Name + 1;
 
@@ -81,6 +85,8 @@ private:
     QAction* m_findNext = nullptr;
     QAction* m_findPrevious = nullptr;
     QActionGroup* m_quickFilters = nullptr;
+    QMenu* m_groupMenu = nullptr;
+    QActionGroup* m_groupFilters = nullptr;
     QAction* m_fileFilters = nullptr;
     QAction* m_detail = nullptr;
     QAction* m_export = nullptr;
