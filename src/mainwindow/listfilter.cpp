@@ -211,7 +211,9 @@ void ListFilter::fillGroupMenu(int checked) {
             QStringLiteral("AnsichtGruppe%1").arg(group + 1), int(group));
     }
     if (const qsizetype more = groups.names.size() - qsizetype(shown.size()); more > 0) {
-        menu->addAction(QStringLiteral("… und %1 weitere").arg(germanNumber(more)))->setEnabled(false);
+        QAction* rest = menu->addAction(QStringLiteral("… und %1 weitere").arg(germanNumber(more)));
+        rest->setObjectName(QStringLiteral("AnsichtWeitereGruppen"));
+        rest->setEnabled(false);
     }
     menu->addSeparator();
     add(QStringLiteral("Ohne Gruppe (%1)").arg(germanNumber(groups.ungrouped)),
