@@ -361,10 +361,10 @@ int Reader::familyFirst() {
     const QStringView name = m_fields[size_t(Field::Name)].view();
     const QStringView familyText = family.view();
     const QStringView givenText = given.view();
-    if (givenText.isEmpty() ? name == familyText
-                            : name.size() == givenText.size() + 1 + familyText.size() &&
-                                  name.startsWith(givenText) && name.endsWith(familyText) &&
-                                  name[givenText.size()] == u' ') {
+    if (givenText.isEmpty()
+            ? name == familyText
+            : name.size() == givenText.size() + 1 + familyText.size() && name.startsWith(givenText) &&
+                  name.endsWith(familyText) && name[givenText.size()] == u' ') {
         const auto length = int(familyText.size());
         family.clear();
         return givenText.isEmpty() || length > ContactTable::MaxFamilyLength ? 0 : length;
@@ -406,7 +406,13 @@ void Reader::otherNumbersAndAddresses() {
         // The cell holds the last address; the others are those before it.
         const QStringView all = m_emails.view();
         Text& others = m_fields[size_t(Field::OtherEmails)];
-        appendString(others, all.first(std::max<qsizetype>(all.lastIndexOf(u'\n'), 0)));
+        for (const QStringView address :
+             all.first(std::max<qsizetype>(all.lastIndexOf(u'\n'), 0)).tokenize(u'\n', Qt::SkipEmptyParts)) {
+            if (others.size() != 0) {
+                others.push_back(u'\n');
+            }
+            appendString(others, address);
+        }
     }
 }
 
@@ -455,7 +461,8 @@ void Reader::closeCard() {
         m_result.table->addAnniversary(date);
     }
     for (const auto& [group, date] : m_labelledDates) {
-        if (std::find(m_anniversaryLabels.begin(), m_anniversaryLabels.end(), group) != m_anniversaryLabels.end()) {
+        if (std::find(m_anniversaryLabels.begin(), m_anniversaryLabels.end(), group) !=
+            m_anniversaryLabels.end()) {
             m_result.table->addAnniversary(date);
         }
     }
@@ -621,10 +628,11 @@ void Reader::apply(const Pending& pending, QByteArrayView line) {
             m_emailSeen = true;
             m_firstEmail.append(email.data(), email.size());
         }
+        // Each address is a line, one across lines an empty one: the last line stays the cell's.
+        if (m_emailCount++ != 0) {
+            m_emails.push_back(u'\n');
+        }
         if (!email.hasLineBreak()) {
-            if (m_emailCount++ != 0) {
-                m_emails.push_back(u'\n');
-            }
             m_emails.append(email.data(), email.size());
         }
         break;
@@ -637,10 +645,11 @@ void Reader::apply(const Pending& pending, QByteArrayView line) {
         Text& shown = m_number;
         shown.clear();
         telephoneText(number, shown);
+        // Counted as the cells count it, even when it is left out for running across lines.
+        if (m_phoneCount++ != 0) {
+            m_phones.push_back(u'\n');
+        }
         if (!shown.hasLineBreak()) {
-            if (m_phoneCount++ != 0) {
-                m_phones.push_back(u'\n');
-            }
             m_phones.append(shown.data(), shown.size());
         }
         const std::optional<Field> telephone = CardRules::telephoneField(params);

@@ -191,6 +191,9 @@ void tst_VcardReader::keepsFurtherFields_data() {
     QTest::newRow("e-mail addresses besides the cell's")
         << QByteArray("FN:Anna\nEMAIL:a@x.de\nEMAIL;TYPE=WORK:b@x.de\nEMAIL:c@x.de\n")
         << QStringList{QStringLiteral("OtherEmails=a@x.de|b@x.de")};
+    QTest::newRow("a number or an address across lines leaves the others theirs")
+        << QByteArray("FN:Anna\nEMAIL:a@x.de\nEMAIL:b\\nc@x.de\nTEL;TYPE=CELL:0171\\n1\nTEL:030 5\n")
+        << QStringList{QStringLiteral("OtherPhones=030 5"), QStringLiteral("OtherEmails=a@x.de")};
     QTest::newRow("categories, an escaped comma stays")
         << QByteArray("FN:Anna\nCATEGORIES:Familie, Müller\\, Meier ,,Freunde\nCATEGORIES:Verein\n")
         << QStringList{QStringLiteral("Categories=Familie|Müller, Meier|Freunde|Verein")};
