@@ -366,8 +366,11 @@ int Reader::familyFirst() {
             : name.size() == givenText.size() + 1 + familyText.size() && name.startsWith(givenText) &&
                   name.endsWith(familyText) && name[givenText.size()] == u' ') {
         const auto length = int(familyText.size());
-        family.clear();
-        return givenText.isEmpty() || length > ContactTable::MaxFamilyLength ? 0 : length;
+        if (givenText.isEmpty() || length <= ContactTable::MaxFamilyLength) {
+            family.clear();
+            return givenText.isEmpty() ? 0 : length;
+        }
+        // Too long for its length to be kept: kept as text.
     }
     if (!givenText.isEmpty()) {
         family.push_back(u',');

@@ -222,6 +222,11 @@ void tst_VcardReader::keepsFurtherFields_data() {
     QTest::newRow("name with a prefix") << QByteArray("FN:Dr. Jürgen Müller\nN:Müller;Jürgen;;Dr.;\n")
                                         << QStringList{QStringLiteral("FamilyFirst=Müller, Jürgen"),
                                                        QStringLiteral("familyFirstName=Müller, Jürgen")};
+    QTest::newRow("family name too long to be kept as a length")
+        << QByteArray(
+               "FN:Anna von Müller-Lüdenscheidt-Wanne-Eickel\nN:von Müller-Lüdenscheidt-Wanne-Eickel;Anna\n")
+        << QStringList{QStringLiteral("FamilyFirst=von Müller-Lüdenscheidt-Wanne-Eickel, Anna"),
+                       QStringLiteral("familyFirstName=von Müller-Lüdenscheidt-Wanne-Eickel, Anna")};
     QTest::newRow("company card") << QByteArray("FN:Nord GmbH\nN:Müller;Jürgen;;;\nX-ABShowAs:COMPANY\n")
                                   << QStringList{};
     QTest::newRow("no N") << QByteArray("FN:Jürgen Müller\n") << QStringList{};
