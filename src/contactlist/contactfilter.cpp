@@ -23,11 +23,12 @@ SearchKind filterKind(QStringView text) {
 } // namespace
 
 bool ContactFilter::isEmpty() const {
-    return text.isEmpty() && quick == Quick::All;
+    return text.isEmpty() && quick == Quick::All && group == AllGroups;
 }
 
 bool ContactFilter::narrows(const ContactFilter& wider) const {
-    if (quick != wider.quick || file != wider.file || addedColumns != wider.addedColumns) {
+    if (quick != wider.quick || file != wider.file || addedColumns != wider.addedColumns ||
+        (wider.group != AllGroups && group != wider.group)) {
         return false;
     }
     if (wider.text.isEmpty()) {
@@ -50,8 +51,10 @@ namespace {
 // Decides for one contact; made once per thread, since the needles keep scratch space.
 class Matcher {
 public:
-    Matcher(const ContactTable& table, const ContactFilter& filter)
-        : m_table(table), m_filter(filter), m_needle(filter.text, filterKind(filter.text)) {
+    // `setShown`: for each set of groups, whether the group filter shows its contacts; empty for all.
+    Matcher(const ContactTable& table, const ContactFilter& filter, const std::vector<std::uint8_t>& setShown)
+        : m_table(table), m_groups(table.groups()), m_filter(filter), m_setShown(setShown),
+          m_needle(filter.text, filterKind(filter.text)) {
         m_nameTurned = filter.text.trimmed().contains(u' ') || filter.text.contains(u',');
         const AddedColumnKind kind = m_needle.kind() == SearchKind::Number  ? AddedColumnKind::Number
                                      : m_needle.kind() == SearchKind::Email ? AddedColumnKind::Email
@@ -69,9 +72,13 @@ public:
         }
     }
 
-    bool shows(qsizetype contact) { return quickShows(contact) && textShows(contact); }
+    bool shows(qsizetype contact) { return groupShows(contact) && quickShows(contact) && textShows(contact); }
 
 private:
+    bool groupShows(qsizetype contact) const {
+        return m_setShown.empty() || m_setShown[m_groups.setOfContact(contact)] != 0;
+    }
+
     bool quickShows(qsizetype contact) const {
         switch (m_filter.quick) {
         case ContactFilter::Quick::All:
@@ -132,7 +139,9 @@ private:
     }
 
     const ContactTable& m_table;
+    const ContactGroups& m_groups;
     const ContactFilter& m_filter;
+    const std::vector<std::uint8_t>& m_setShown;
     SearchNeedle m_needle;
     // Only a text of several words can hold a name turned round.
     bool m_nameTurned = false;
@@ -143,6 +152,23 @@ private:
     qsizetype m_fileBegin = 0;
     qsizetype m_fileEnd = 0;
 };
+
+// For each set of groups, whether `group` (or Ungrouped) shows its contacts: sets are far fewer than
+// contacts, so each contact costs one look-up. Empty when the filter shows every group.
+std::vector<std::uint8_t> shownSets(const ContactGroups& groups, int group) {
+    std::vector<std::uint8_t> shown;
+    if (group == ContactFilter::AllGroups) {
+        return shown;
+    }
+    shown.reserve(groups.sets.size());
+    for (const std::vector<std::uint32_t>& set : groups.sets) {
+        // A group the list does not have (any more) shows nobody.
+        shown.push_back(group == ContactFilter::Ungrouped
+                            ? set.empty()
+                            : group >= 0 && std::binary_search(set.begin(), set.end(), std::uint32_t(group)));
+    }
+    return shown;
+}
 
 // Below this many contacts a second thread costs more than it saves.
 constexpr size_t ParallelFrom = 20000;
@@ -220,8 +246,9 @@ std::vector<std::uint32_t> groupedDuplicates(const ContactTable& table,
 std::vector<std::uint32_t> filterContacts(const ContactTable& table, std::span<const std::uint32_t> contacts,
                                           const ContactFilter& filter) {
     std::vector<std::uint8_t> keep(contacts.size());
+    const std::vector<std::uint8_t> setShown = shownSets(table.groups(), filter.group);
     const auto decide = [&](size_t from, size_t to) {
-        Matcher matcher(table, filter);
+        Matcher matcher(table, filter, setShown);
         for (size_t i = from; i < to; ++i) {
             keep[i] = matcher.shows(contacts[i]) ? 1 : 0;
         }

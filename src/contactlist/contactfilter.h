@@ -13,7 +13,7 @@ class ContactTable;
 
 // What the contact list is narrowed to: a typed text, looked for as the name search looks for it (a
 // number in the telephone cells, an e-mail address in the e-mail cell, any other text in the name or
-// the company), and one of the quick filters. Both must hold for a contact to be shown.
+// the company), one of the quick filters, and a group. All must hold for a contact to be shown.
 struct ContactFilter {
     enum class Quick : std::uint8_t {
         All,
@@ -26,6 +26,10 @@ struct ContactFilter {
     QString text;
     Quick quick = Quick::All;
     int file = -1;
+    // AllGroups, Ungrouped, or the index of one of the list's groups (ContactGroups::names).
+    int group = AllGroups;
+    static constexpr int AllGroups = -1;
+    static constexpr int Ungrouped = -2;
     // The added columns shown (a bit per ContactColumn from FirstAdded on): the text is looked for in
     // them too.
     std::uint32_t addedColumns = 0;

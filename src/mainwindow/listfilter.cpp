@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QScopedValueRollback>
 #include <algorithm>
+#include <numeric>
 
 namespace tovanel {
 
@@ -29,6 +30,30 @@ constexpr ContactFilter::Quick MenuOrder[] = {
     ContactFilter::Quick::WithoutEmail, ContactFilter::Quick::Duplicates,
 };
 constexpr int FileBase = 1000;
+
+// The groups the "Gruppe" menu names. A card with 10,000 categories would make a menu nobody can use,
+// and Qt checks the whole menu and group for each entry added: the largest groups get entries, in name
+// order, and the others are found by the filter field in the groups' column.
+constexpr qsizetype MaxGroupEntries = 200;
+// A group's name in its entry; the count after it stays in sight.
+constexpr qsizetype MaxGroupNameChars = 60;
+
+// The groups of `groups` that get an entry, in name order: the largest, of equal ones those first by name.
+std::vector<qsizetype> groupsInMenu(const ContactGroups& groups) {
+    std::vector<qsizetype> shown(size_t(groups.names.size()));
+    std::iota(shown.begin(), shown.end(), 0);
+    if (qsizetype(shown.size()) > MaxGroupEntries) {
+        const auto larger = [&groups](qsizetype a, qsizetype b) {
+            const qsizetype sizeA = groups.sizes[size_t(a)];
+            const qsizetype sizeB = groups.sizes[size_t(b)];
+            return sizeA != sizeB ? sizeA > sizeB : a < b;
+        };
+        std::nth_element(shown.begin(), shown.begin() + MaxGroupEntries, shown.end(), larger);
+        shown.resize(size_t(MaxGroupEntries));
+        std::sort(shown.begin(), shown.end());
+    }
+    return shown;
+}
 
 } // namespace
 
@@ -52,6 +77,7 @@ ListFilter::ListFilter(QWidget* parent, ContactListModel& model, AppMenuBar& men
     }
     connect(m_field, &QLineEdit::textChanged, this, &ListFilter::apply);
     connect(m_menus.quickFilters(), &QActionGroup::triggered, this, &ListFilter::apply);
+    connect(m_menus.groupFilters(), &QActionGroup::triggered, this, &ListFilter::apply);
     connect(m_menus.filterAction(), &QAction::triggered, this, &ListFilter::focusField);
     connect(&m_model, &QAbstractItemModel::modelReset, this, &ListFilter::followList);
     connect(&m_model, &QAbstractItemModel::layoutChanged, this, &ListFilter::updateCount);
@@ -90,6 +116,9 @@ void ListFilter::apply() {
     ContactFilter filter;
     filter.text = m_field->text();
     filter.quick = checkedQuick(&filter.file);
+    if (const QAction* group = m_menus.groupFilters()->checkedAction()) {
+        filter.group = group->data().toInt();
+    }
     if (!m_model.setFilter(filter)) {
         m_dialogs.message(outOfMemoryTo(QStringLiteral("die Liste zu filtern")));
     }
@@ -147,7 +176,51 @@ void ListFilter::followList() {
             action->setChecked(true);
         }
     }
+    fillGroupMenu(filter.group);
     updateCount();
+}
+
+void ListFilter::fillGroupMenu(int checked) {
+    QMenu* menu = m_menus.groupMenu();
+    QActionGroup* choices = m_menus.groupFilters();
+    for (QAction* entry : choices->actions()) {
+        choices->removeAction(entry);
+    }
+    menu->clear();
+    const ContactGroups& groups = m_model.table().groups();
+    menu->menuAction()->setEnabled(!groups.isEmpty());
+    if (groups.isEmpty()) {
+        return;
+    }
+    const auto add = [&](const QString& caption, const QString& name, int group) {
+        QAction* entry = menu->addAction(caption);
+        entry->setObjectName(name);
+        entry->setCheckable(true);
+        entry->setData(group);
+        choices->addAction(entry);
+        entry->setChecked(group == checked);
+    };
+    add(QStringLiteral("Alle Gruppen"), QStringLiteral("AnsichtAlleGruppen"), ContactFilter::AllGroups);
+    menu->addSeparator();
+    const std::vector<qsizetype> shown = groupsInMenu(groups);
+    for (const qsizetype group : shown) {
+        // "&" would make the next letter a shortcut.
+        QString name = displayText(cutText(oneLine(groups.names[group]), MaxGroupNameChars));
+        name.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        add(QStringLiteral("%1 (%2)").arg(name, germanNumber(groups.sizes[size_t(group)])),
+            QStringLiteral("AnsichtGruppe%1").arg(group + 1), int(group));
+    }
+    if (const qsizetype more = groups.names.size() - qsizetype(shown.size()); more > 0) {
+        QAction* rest = menu->addAction(QStringLiteral("… und %1 weitere").arg(germanNumber(more)));
+        rest->setObjectName(QStringLiteral("AnsichtWeitereGruppen"));
+        rest->setEnabled(false);
+    }
+    menu->addSeparator();
+    add(QStringLiteral("Ohne Gruppe (%1)").arg(germanNumber(groups.ungrouped)),
+        QStringLiteral("AnsichtOhneGruppe"), ContactFilter::Ungrouped);
+    if (!choices->checkedAction()) {
+        choices->actions().constFirst()->setChecked(true);
+    }
 }
 
 bool ListFilter::eventFilter(QObject* watched, QEvent* event) {

@@ -17,8 +17,8 @@ class AppMenuBar;
 class Dialogs;
 
 // The filter above the contact list: a field that narrows the list as the user types, the count of the
-// contacts shown and held, and the quick filters of the "Ansicht" menu (one entry per file while the list
-// holds several). The field and the menu combine; the list model does the narrowing.
+// contacts shown and held, the quick filters of the "Ansicht" menu (one entry per file while the list
+// holds several) and its "Gruppe" menu. The field and the menus combine; the list model does the narrowing.
 class ListFilter final : public QObject {
     Q_OBJECT
 public:
@@ -45,6 +45,8 @@ private:
     // A new list: its files in the menu, and the field and menu showing the filter it has.
     void followList();
     ContactFilter::Quick checkedQuick(int* file) const;
+    // The list's groups in the "Gruppe" menu, `checked` (a ContactFilter::group) checked.
+    void fillGroupMenu(int checked);
 
     ContactListModel& m_model;
     AppMenuBar& m_menus;

@@ -55,7 +55,8 @@ AppMenuBar::AppMenuBar(QWidget* parent) : QMenuBar(parent) {
     createFileMenu();
     createEditMenu();
     createViewMenu();
-    for (QMenu* menu : {m_fileMenu, m_editMenu, m_sortMenu, m_viewMenu}) {
+    for (QMenu* menu :
+         {m_fileMenu, m_editMenu, m_sortMenu, m_viewMenu, m_namesMenu, m_columnsMenu, m_groupMenu}) {
         giveAccessKeys(*menu);
         // The view menu gets items of the list's files later.
         connect(menu, &QMenu::aboutToShow, menu, [menu] { giveAccessKeys(*menu); });
@@ -172,7 +173,8 @@ void AppMenuBar::createViewMenu() {
     m_findPrevious = addItem(m_viewMenu, QStringLiteral("AnsichtRueckwaerts"),
                              QStringLiteral("Rückwärts suchen"), QStringLiteral("Shift+F3"));
     m_viewMenu->addSeparator();
-    QMenu* names = m_viewMenu->addMenu(QStringLiteral("Namen"));
+    m_namesMenu = m_viewMenu->addMenu(QStringLiteral("Namen"));
+    QMenu* names = m_namesMenu;
     names->setObjectName(QStringLiteral("AnsichtNamen"));
     names->menuAction()->setObjectName(QStringLiteral("AnsichtNamen"));
     auto* nameOrder = new QActionGroup(this);
@@ -219,6 +221,11 @@ void AppMenuBar::createViewMenu() {
         m_quickFilters->addAction(action);
     }
     m_quickFilters->actions().constFirst()->setChecked(true);
+    m_groupMenu = m_viewMenu->addMenu(QStringLiteral("Gruppe"));
+    m_groupMenu->setObjectName(QStringLiteral("AnsichtGruppe"));
+    m_groupMenu->menuAction()->setObjectName(QStringLiteral("AnsichtGruppe"));
+    m_groupFilters = new QActionGroup(this);
+    m_groupFilters->setExclusive(true);
     // The files of a list of several follow here, put in by the window that has the list.
     m_fileFilters = m_viewMenu->addSeparator();
     // Only a window with a list turns these on.

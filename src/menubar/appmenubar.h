@@ -61,6 +61,10 @@ public:
     QAction* columnAction(int column) const {
         return column >= 0 && column < ContactColumn::Count ? m_columns[column] : nullptr;
     }
+    // "Gruppe" after the quick filters: its entries, one exclusive group, are put in by the window that
+    // has the list.
+    QMenu* groupMenu() const { return m_groupMenu; }
+    QActionGroup* groupFilters() const { return m_groupFilters; }
     QAction* fileFilterSeparator() const { return m_fileFilters; }
     static constexpr int SortColumns = ContactColumn::Email - ContactColumn::Name + 1;
 
@@ -92,8 +96,11 @@ private:
     QActionGroup* m_quickFilters = nullptr;
     QAction* m_givenFirst = nullptr;
     QAction* m_familyFirst = nullptr;
+    QMenu* m_namesMenu = nullptr;
     QMenu* m_columnsMenu = nullptr;
     QAction* m_columns[ContactColumn::Count] = {};
+    QMenu* m_groupMenu = nullptr;
+    QActionGroup* m_groupFilters = nullptr;
     QAction* m_fileFilters = nullptr;
     QAction* m_detail = nullptr;
     QAction* m_export = nullptr;

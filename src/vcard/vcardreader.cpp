@@ -366,8 +366,11 @@ int Reader::familyFirst() {
             : name.size() == givenText.size() + 1 + familyText.size() && name.startsWith(givenText) &&
                   name.endsWith(familyText) && name[givenText.size()] == u' ') {
         const auto length = int(familyText.size());
-        family.clear();
-        return givenText.isEmpty() || length > ContactTable::MaxFamilyLength ? 0 : length;
+        if (givenText.isEmpty() || length <= ContactTable::MaxFamilyLength) {
+            family.clear();
+            return givenText.isEmpty() ? 0 : length;
+        }
+        // Too long for its length to be kept: kept as text.
     }
     if (!givenText.isEmpty()) {
         family.push_back(u',');
@@ -406,7 +409,13 @@ void Reader::otherNumbersAndAddresses() {
         // The cell holds the last address; the others are those before it.
         const QStringView all = m_emails.view();
         Text& others = m_fields[size_t(Field::OtherEmails)];
-        appendString(others, all.first(std::max<qsizetype>(all.lastIndexOf(u'\n'), 0)));
+        for (const QStringView address :
+             all.first(std::max<qsizetype>(all.lastIndexOf(u'\n'), 0)).tokenize(u'\n', Qt::SkipEmptyParts)) {
+            if (others.size() != 0) {
+                others.push_back(u'\n');
+            }
+            appendString(others, address);
+        }
     }
 }
 
@@ -622,10 +631,11 @@ void Reader::apply(const Pending& pending, QByteArrayView line) {
             m_emailSeen = true;
             m_firstEmail.append(email.data(), email.size());
         }
+        // Each address is a line, one across lines an empty one: the last line stays the cell's.
+        if (m_emailCount++ != 0) {
+            m_emails.push_back(u'\n');
+        }
         if (!email.hasLineBreak()) {
-            if (m_emailCount++ != 0) {
-                m_emails.push_back(u'\n');
-            }
             m_emails.append(email.data(), email.size());
         }
         break;
@@ -638,10 +648,11 @@ void Reader::apply(const Pending& pending, QByteArrayView line) {
         Text& shown = m_number;
         shown.clear();
         telephoneText(number, shown);
+        // Counted as the cells count it, even when it is left out for running across lines.
+        if (m_phoneCount++ != 0) {
+            m_phones.push_back(u'\n');
+        }
         if (!shown.hasLineBreak()) {
-            if (m_phoneCount++ != 0) {
-                m_phones.push_back(u'\n');
-            }
             m_phones.append(shown.data(), shown.size());
         }
         const std::optional<Field> telephone = CardRules::telephoneField(params);

@@ -503,15 +503,17 @@ void tst_ContactListModel::addressListKeepsFileOrder() {
              (QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")}));
 }
 
-// Two files as one list: a.vcf with Jörg, Anna and Bernd, b.vcf with Jörg again and Carla.
+// Two files as one list: a.vcf with Jörg, Anna and Bernd, b.vcf with Jörg again and Carla; all but Bernd
+// and the second Jörg in groups.
 std::shared_ptr<ContactTable> twoFiles() {
     const QByteArray a = "BEGIN:VCARD\nFN:Jörg Müller\nORG:Bäckerei\nTEL;TYPE=CELL,PREF:+49 171 1111111\n"
-                         "EMAIL:joerg@example.org\nEND:VCARD\n"
-                         "BEGIN:VCARD\nFN:Anna Strauß\nORG:Müller GmbH\nTEL;TYPE=HOME:030 222\nEND:VCARD\n"
+                         "EMAIL:joerg@example.org\nCATEGORIES:Familie\nEND:VCARD\n"
+                         "BEGIN:VCARD\nFN:Anna Strauß\nORG:Müller GmbH\nTEL;TYPE=HOME:030 222\n"
+                         "CATEGORIES:Arbeit,Familie\nEND:VCARD\n"
                          "BEGIN:VCARD\nFN:Bernd Weber\nEMAIL:bernd@web.de\nEND:VCARD\n";
     const QByteArray b = "BEGIN:VCARD\nFN:Jörg Müller\nTEL;TYPE=CELL:0171 1111111\nEND:VCARD\n"
                          "BEGIN:VCARD\nFN:Carla Meier\nTEL;TYPE=WORK:089 333\nEMAIL:carla@example.org\n"
-                         "END:VCARD\n";
+                         "CATEGORIES:Arbeit\nEND:VCARD\n";
     auto list = std::make_shared<ContactTable>();
     for (const auto& [bytes, name] : {std::pair{a, "a.vcf"}, std::pair{b, "b.vcf"}}) {
         VcardReadResult read = ImportedLists::read(bytes);
@@ -521,6 +523,8 @@ std::shared_ptr<ContactTable> twoFiles() {
     }
     // Jörg twice; Anna and Carla made one person here, to see groups kept together.
     list->setDuplicateGroups({1, 2, 0, 1, 2});
+    // Arbeit (0): Anna, Carla; Familie (1): the first Jörg, Anna.
+    list->setGroups(std::make_shared<const ContactGroups>(findContactGroups(*list)));
     return list;
 }
 
@@ -529,38 +533,49 @@ void tst_ContactListModel::filterShowsItsContactsInTheListsOrder_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<Quick>("quick");
     QTest::addColumn<int>("file");
+    QTest::addColumn<int>("group");
     QTest::addColumn<bool>("byName");
     QTest::addColumn<QStringList>("shown");
     const QString joerg = QStringLiteral("Jörg Müller");
     const QString anna = QStringLiteral("Anna Strauß");
     const QString bernd = QStringLiteral("Bernd Weber");
     const QString carla = QStringLiteral("Carla Meier");
+    constexpr int All = ContactFilter::AllGroups;
     QTest::newRow("ue for ü, in names and companies")
-        << QStringLiteral("muell") << Quick::All << -1 << false << QStringList{joerg, anna, joerg};
-    QTest::newRow("ss for ß") << QStringLiteral("STRAUSS") << Quick::All << -1 << false << QStringList{anna};
-    QTest::newRow("+49 as 0") << QStringLiteral("+49171") << Quick::All << -1 << false
+        << QStringLiteral("muell") << Quick::All << -1 << All << false << QStringList{joerg, anna, joerg};
+    QTest::newRow("ss for ß") << QStringLiteral("STRAUSS") << Quick::All << -1 << All << false
+                              << QStringList{anna};
+    QTest::newRow("+49 as 0") << QStringLiteral("+49171") << Quick::All << -1 << All << false
                               << QStringList{joerg, joerg};
     QTest::newRow("one digit: numbers")
-        << QStringLiteral("3") << Quick::All << -1 << false << QStringList{anna, carla};
-    QTest::newRow("e-mail") << QStringLiteral("@example") << Quick::All << -1 << true
+        << QStringLiteral("3") << Quick::All << -1 << All << false << QStringList{anna, carla};
+    QTest::newRow("e-mail") << QStringLiteral("@example") << Quick::All << -1 << All << true
                             << QStringList{carla, joerg};
-    QTest::newRow("nothing") << QStringLiteral("xyz") << Quick::All << -1 << false << QStringList{};
-    QTest::newRow("favourites") << QString() << Quick::Favourites << -1 << false << QStringList{joerg};
+    QTest::newRow("nothing") << QStringLiteral("xyz") << Quick::All << -1 << All << false << QStringList{};
+    QTest::newRow("favourites") << QString() << Quick::Favourites << -1 << All << false << QStringList{joerg};
     QTest::newRow("without telephone")
-        << QString() << Quick::WithoutPhone << -1 << false << QStringList{bernd};
-    QTest::newRow("without e-mail") << QString() << Quick::WithoutEmail << -1 << false
+        << QString() << Quick::WithoutPhone << -1 << All << false << QStringList{bernd};
+    QTest::newRow("without e-mail") << QString() << Quick::WithoutEmail << -1 << All << false
                                     << QStringList{anna, joerg};
     QTest::newRow("duplicates, group by group")
-        << QString() << Quick::Duplicates << -1 << true << QStringList{anna, carla, joerg, joerg};
-    QTest::newRow("second file") << QString() << Quick::File << 1 << false << QStringList{joerg, carla};
+        << QString() << Quick::Duplicates << -1 << All << true << QStringList{anna, carla, joerg, joerg};
+    QTest::newRow("second file") << QString() << Quick::File << 1 << All << false
+                                 << QStringList{joerg, carla};
     QTest::newRow("text and quick filter")
-        << QStringLiteral("jö") << Quick::WithoutEmail << -1 << false << QStringList{joerg};
+        << QStringLiteral("jö") << Quick::WithoutEmail << -1 << All << false << QStringList{joerg};
+    QTest::newRow("group and text") << QStringLiteral("muell") << Quick::All << -1 << 1 << false
+                                    << QStringList{joerg, anna};
+    QTest::newRow("group and file") << QString() << Quick::File << 1 << 0 << false << QStringList{carla};
+    QTest::newRow("without group and without e-mail")
+        << QString() << Quick::WithoutEmail << -1 << int(ContactFilter::Ungrouped) << false
+        << QStringList{joerg};
 }
 
 void tst_ContactListModel::filterShowsItsContactsInTheListsOrder() {
     QFETCH(QString, text);
     QFETCH(ContactFilter::Quick, quick);
     QFETCH(int, file);
+    QFETCH(int, group);
     QFETCH(bool, byName);
     QFETCH(QStringList, shown);
     ImportedLists lists(twoFiles());
@@ -572,12 +587,18 @@ void tst_ContactListModel::filterShowsItsContactsInTheListsOrder() {
     }
     // Typed a letter at a time: each filter narrows the one before.
     for (qsizetype typed = text.isEmpty() ? 0 : 1; typed <= text.size(); ++typed) {
-        QVERIFY(model.setFilter({text.first(typed), quick, file}));
+        QVERIFY(model.setFilter({text.first(typed), quick, file, group}));
     }
     QCOMPARE(column(model, ContactColumn::Name), shown);
     QCOMPARE(model.contactCount(), 5);
     const bool carlaShown = shown.contains(QStringLiteral("Carla Meier"));
     QCOMPARE(last.isValid(), carlaShown);
+    if (group != ContactFilter::AllGroups) {
+        // Another group's rows are no rows to narrow.
+        QVERIFY(model.setFilter({text, quick, file, group == 0 ? 1 : 0}));
+        QVERIFY(model.setFilter({text, quick, file, group}));
+        QCOMPARE(column(model, ContactColumn::Name), shown);
+    }
     // The sort keeps the filter, and the filter the sort.
     model.sort(ContactColumn::Name, Qt::DescendingOrder);
     QCOMPARE(model.rowCount(), shown.size());

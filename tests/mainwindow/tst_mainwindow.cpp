@@ -7,11 +7,13 @@
 #include "windowfixture.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
@@ -66,6 +68,8 @@ private slots:
     void keyboardSorts();
     void filterNarrowsTheListAndCounts_data();
     void filterNarrowsTheListAndCounts();
+    void groupMenuNamesTheListsGroups_data();
+    void groupMenuNamesTheListsGroups();
 
     // Menu commands
     void openAsksForAFileOfTheKnownTypes_data();
@@ -97,8 +101,12 @@ void tst_MainWindow::clickRow(int row) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(nameIndex(row)).center());
 }
 
+// Anna and Bernd in "Familie", Bernd in "Sport & Spiel" too, Hanna in no group.
 void tst_MainWindow::loadAbh() {
-    load(*window, cards(named({QStringLiteral("Anna"), QStringLiteral("Bernd"), QStringLiteral("Hanna")})));
+    QByteArray vcf = cards(named({QStringLiteral("Anna"), QStringLiteral("Bernd"), QStringLiteral("Hanna")}));
+    vcf.replace("FN:Anna\r\n", "FN:Anna\r\nCATEGORIES:Familie\r\n");
+    vcf.replace("FN:Bernd\r\n", "FN:Bernd\r\nCATEGORIES:Familie,Sport & Spiel\r\n");
+    load(*window, vcf);
 }
 
 // ---- Layout
@@ -629,6 +637,16 @@ void tst_MainWindow::filterNarrowsTheListAndCounts_data() {
                                   << QStringList() << -1;
     QTest::newRow("quick filter and back")
         << QStringLiteral("AnsichtOhneEmail,AnsichtAlle") << QStringLiteral("3 Kontakte") << all << -1;
+    QTest::newRow("group") << QStringLiteral("AnsichtGruppe1") << QStringLiteral("2 von 3 Kontakten")
+                           << QStringList{QStringLiteral("Anna"), QStringLiteral("Bernd")} << -1;
+    QTest::newRow("group and text") << QStringLiteral("ctrl+f,nna,AnsichtGruppe1")
+                                    << QStringLiteral("1 von 3 Kontakten")
+                                    << QStringList{QStringLiteral("Anna")} << -1;
+    QTest::newRow("without group and a quick filter")
+        << QStringLiteral("AnsichtOhneGruppe,AnsichtOhneEmail") << QStringLiteral("1 von 3 Kontakten")
+        << QStringList{QStringLiteral("Hanna")} << -1;
+    QTest::newRow("group and back") << QStringLiteral("AnsichtGruppe2,AnsichtAlleGruppen")
+                                    << QStringLiteral("3 Kontakte") << all << -1;
     QTest::newRow("F3 through the filtered list")
         << QStringLiteral("ctrl+f,nna,f3,f3") << QStringLiteral("2 von 3 Kontakten") << nna << 1;
     QTest::newRow("Shift+F3 back") << QStringLiteral("ctrl+f,nna,f3,f3,shift+f3")
@@ -665,6 +683,59 @@ void tst_MainWindow::filterNarrowsTheListAndCounts() {
     QTEST(names, "names");
     QTEST(window->contactList()->selectedRow(), "selected");
     QCOMPARE(dialogs.messages, QStringList());
+}
+
+void tst_MainWindow::groupMenuNamesTheListsGroups_data() {
+    QTest::addColumn<QByteArray>("vcf");
+    QTest::addColumn<QStringList>("entries");
+    QTest::newRow("no groups") << cards(named({QStringLiteral("Anna")})) << QStringList();
+    QTest::newRow("groups") << QByteArray() // loadAbh
+                            << QStringList{QStringLiteral("Alle Gruppen"), QStringLiteral("Familie (2)"),
+                                           QStringLiteral("Sport && Spiel (1)"),
+                                           QStringLiteral("Ohne Gruppe (1)")};
+    // The largest groups, in name order; the others are left to the filter field.
+    QByteArray many = "BEGIN:VCARD\r\nFN:Viele\r\nCATEGORIES:";
+    QStringList entries{QStringLiteral("Alle Gruppen")};
+    for (int i = 1; i <= 1500; ++i) {
+        const QString name = QStringLiteral("G%1").arg(i, 4, 10, QLatin1Char('0'));
+        many += (i == 1 ? "" : ",") + name.toLatin1();
+        if (i < 200) {
+            entries << name + QStringLiteral(" (1)");
+        }
+    }
+    many += "\r\nEND:VCARD\r\n" + cards(named({QStringLiteral("Anna"), QStringLiteral("Bernd")}))
+                                      .replace("\r\nEND", "\r\nCATEGORIES:Zebra\r\nEND");
+    entries << QStringLiteral("Zebra (2)") << QStringLiteral("… und 1.301 weitere")
+            << QStringLiteral("Ohne Gruppe (0)");
+    QTest::newRow("very many groups") << many << entries;
+}
+
+void tst_MainWindow::groupMenuNamesTheListsGroups() {
+    QFETCH(QByteArray, vcf);
+    QFETCH(QStringList, entries);
+    // A group chosen in the list before: the new list shows all its groups.
+    loadAbh();
+    window->appMenuBar()->findChild<QAction*>(QStringLiteral("AnsichtGruppe1"))->trigger();
+    QCOMPARE(window->countLabel()->text(), QStringLiteral("2 von 3 Kontakten"));
+    if (vcf.isEmpty()) {
+        loadAbh();
+    } else {
+        load(*window, vcf);
+    }
+    QMenu* menu = window->appMenuBar()->groupMenu();
+    QCOMPARE(menu->menuAction()->isEnabled(), !entries.isEmpty());
+    QStringList shown;
+    for (const QAction* action : menu->actions()) {
+        if (!action->isSeparator()) {
+            shown << action->text();
+        }
+    }
+    QCOMPARE(shown, entries);
+    if (!entries.isEmpty()) {
+        QCOMPARE(window->appMenuBar()->groupFilters()->checkedAction()->text(),
+                 QStringLiteral("Alle Gruppen"));
+    }
+    QVERIFY(!window->countLabel()->text().contains(QStringLiteral(" von ")));
 }
 
 // ---- Menu commands

@@ -90,6 +90,7 @@ inline QList<QStringList> named(const QStringList& names) {
 // Fills both lists of the window as an import of that text would.
 inline void load(MainWindow& window, const QByteArray& vcf) {
     const VcardReadResult result = ImportedLists::read(vcf);
+    result.table->setGroups(std::make_shared<const ContactGroups>(findContactGroups(*result.table)));
     window.contactModel()->setTable(result.table);
     window.addressModel()->setTable(result.table);
 }
