@@ -171,6 +171,8 @@ void AppMenuBar::createViewMenu() {
     m_findPrevious = addItem(m_viewMenu, QStringLiteral("AnsichtRueckwaerts"),
                              QStringLiteral("Rückwärts suchen"), QStringLiteral("Shift+F3"));
     m_viewMenu->addSeparator();
+    m_birthdays = addItem(m_viewMenu, QStringLiteral("AnsichtGeburtstage"), QStringLiteral("Geburtstage"));
+    m_viewMenu->addSeparator();
     m_quickFilters = new QActionGroup(this);
     m_quickFilters->setExclusive(true);
     const std::pair<const char*, QString> quick[] = {

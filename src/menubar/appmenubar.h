@@ -51,6 +51,8 @@ public:
     QAction* filterAction() const { return m_filter; }
     QAction* findNextAction() const { return m_findNext; }
     QAction* findPreviousAction() const { return m_findPrevious; }
+    // "Geburtstage": the birthdays and anniversaries of the list, the next first.
+    QAction* birthdaysAction() const { return m_birthdays; }
     QActionGroup* quickFilters() const { return m_quickFilters; }
     QAction* fileFilterSeparator() const { return m_fileFilters; }
     static constexpr int SortColumns = ContactColumn::Email - ContactColumn::Name + 1;
@@ -80,6 +82,7 @@ private:
     QAction* m_filter = nullptr;
     QAction* m_findNext = nullptr;
     QAction* m_findPrevious = nullptr;
+    QAction* m_birthdays = nullptr;
     QActionGroup* m_quickFilters = nullptr;
     QAction* m_fileFilters = nullptr;
     QAction* m_detail = nullptr;
