@@ -170,7 +170,8 @@ void ContactTable::append(const std::array<QStringView, StoredFieldCount>& texts
         m_birthdays.reserve(size_t(m_size) + 1);
         m_birthdays.resize(size_t(m_size));
     }
-    if (!m_birthdays.empty()) {
+    // Also for the first contact, whose birthday meets a list still empty.
+    if (!m_birthdays.empty() || birthday != 0) {
         m_birthdays.push_back(birthday);
     }
     if (count > 0) {
