@@ -14,17 +14,13 @@ QByteArray card(const QByteArray& lines) {
     return "BEGIN:VCARD\r\nVERSION:4.0\r\n" + lines + "END:VCARD\r\n";
 }
 
-// The calendar of `contacts` (all when empty) of the cards. ContactTable::append keeps no birthday of a
-// table's first contact; until it does, the table starts with a card without one, which is not listed.
+// The calendar of `contacts` (all when empty) of the cards.
 QByteArray calendar(const QByteArray& cards, std::vector<std::uint32_t> contacts = {},
                     const QDateTime& stamp = Stamp, QString* notice = nullptr) {
-    const auto table = ImportedLists::read(card("FN:Ohne Tag\r\n") + cards).table;
+    const auto table = ImportedLists::read(cards).table;
     if (contacts.empty()) {
-        contacts.resize(size_t(table->size()) - 1);
+        contacts.resize(size_t(table->size()));
         std::iota(contacts.begin(), contacts.end(), 0u);
-    }
-    for (std::uint32_t& contact : contacts) {
-        ++contact;
     }
     const auto records = birthdayCalendarRecords(stamp);
     QByteArray out = records->head();

@@ -44,7 +44,6 @@ void tst_BirthdayWindow::listsTheShownListAndOpensAContact() {
     QFETCH(bool, doubleClick);
     const QDate today = QDate::currentDate();
     const auto dayOf = [](QDate day) { return day.toString(u"--MMdd").toUtf8(); };
-    // Not first: ContactTable::append keeps no birthday of a table's first contact.
     load(*window, cards({{QStringLiteral("Ohne")}}) + "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Bernd\r\nBDAY:" +
                       dayOf(today.addDays(1)) + "\r\nEND:VCARD\r\n" +
                       "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna\r\nBDAY:" + dayOf(today) + "\r\nEND:VCARD\r\n");
