@@ -6,13 +6,11 @@
 #include <QCollator>
 #include <algorithm>
 #include <array>
-#include <limits>
 
 namespace tovanel {
 
 namespace {
 
-constexpr std::uint32_t NoContact = std::numeric_limits<std::uint32_t>::max();
 constexpr int DaysAhead = 366; // daysUntil is below this
 
 // Where each day of the year next comes round from `today`: one lookup per event instead of date
@@ -56,40 +54,14 @@ std::vector<BirthdayEvent> birthdayEvents(const ContactList& list, QDate today) 
     }
     const NextDays nextDays(today);
 
-    // Only contacts of the list count, and each once however often the list names it.
-    std::vector<std::uint32_t> listed(size_t(table.size()), NoContact);
-    std::vector<std::uint32_t> withDates;
-    for (const std::uint32_t contact : list.contacts) {
-        if (listed[contact] == NoContact) {
-            listed[contact] = 0;
-        }
+    // Only contacts of the list count, and each once however often the list names it; a contact's
+    // anniversaries are found by a mark here and looked up only for the contacts that have one.
+    constexpr std::uint8_t HasAnniversary = 1, Taken = 2;
+    std::vector<std::uint8_t> marks(size_t(table.size()), 0);
+    for (const auto& entry : anniversaries) {
+        marks[entry.first] |= HasAnniversary;
     }
-    for (const auto& [contact, date] : anniversaries) {
-        if (listed[contact] == 0) {
-            listed[contact] = 1; // has an anniversary
-        }
-    }
-    for (const std::uint32_t contact : list.contacts) {
-        if (listed[contact] != NoContact && (listed[contact] == 1 || table.birthday(contact) != 0)) {
-            withDates.push_back(contact);
-            listed[contact] = NoContact; // taken
-        }
-    }
-
-    // Names are collated once, for the contacts with a date only; the events then go into their days by a
-    // counting sort, which keeps the name order within each day.
-    QCollator collator{QLocale(QLocale::German, QLocale::Germany)};
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    sortByCollation(
-        withDates, size_t(table.size()),
-        [&table](std::uint32_t contact) {
-            const QStringView name = table.text(contact, Field::Name);
-            return name.size() <= MaxListCellChars ? name : name.first(MaxListCellChars);
-        },
-        collator, Qt::AscendingOrder);
-
-    std::vector<BirthdayEvent> byName;
-    byName.reserve(withDates.size());
+    std::vector<BirthdayEvent> inListOrder;
     const auto add = [&](std::uint32_t contact, std::uint32_t packed, Occasion occasion) {
         const CardDate date = CardDate::unpacked(packed);
         const NextDays::Next& next = nextDays.of(date);
@@ -97,33 +69,72 @@ std::vector<BirthdayEvent> birthdayEvents(const ContactList& list, QDate today) 
             return;
         }
         const int years = date.year > 0 ? next.year - date.year : 0;
-        byName.push_back({.contact = contact,
-                          .date = packed,
-                          .daysUntil = std::uint16_t(next.days),
-                          .years = std::uint16_t(years > 0 && years <= 0xFFFF ? years : 0),
-                          .occasion = occasion});
+        inListOrder.push_back({.contact = contact,
+                               .date = packed,
+                               .daysUntil = std::uint16_t(next.days),
+                               .years = std::uint16_t(years > 0 && years <= 0xFFFF ? years : 0),
+                               .occasion = occasion});
     };
-    for (const std::uint32_t contact : withDates) {
+    for (const std::uint32_t contact : list.contacts) {
+        if ((marks[contact] & Taken) != 0) {
+            continue;
+        }
+        marks[contact] |= Taken;
         if (const std::uint32_t birthday = table.birthday(contact); birthday != 0) {
             add(contact, birthday, Occasion::Birthday);
         }
-        auto it = std::lower_bound(anniversaries.begin(), anniversaries.end(), contact,
-                                   [](const auto& entry, std::uint32_t c) { return entry.first < c; });
-        for (; it != anniversaries.end() && it->first == contact; ++it) {
-            add(contact, it->second, Occasion::Anniversary);
+        if ((marks[contact] & HasAnniversary) != 0) {
+            auto it = std::lower_bound(anniversaries.begin(), anniversaries.end(), contact,
+                                       [](const auto& entry, std::uint32_t c) { return entry.first < c; });
+            for (; it != anniversaries.end() && it->first == contact; ++it) {
+                add(contact, it->second, Occasion::Anniversary);
+            }
         }
     }
 
+    // Into their days by a counting sort, which keeps the list's order within a day; then each day by
+    // name. A day holds a few thousand of a million events, so the names are collated in small groups
+    // and never all against each other.
     std::array<std::uint32_t, DaysAhead + 1> start{};
-    for (const BirthdayEvent& event : byName) {
+    for (const BirthdayEvent& event : inListOrder) {
         ++start[event.daysUntil + 1u];
     }
     for (int day = 1; day <= DaysAhead; ++day) {
         start[size_t(day)] += start[size_t(day - 1)];
     }
-    std::vector<BirthdayEvent> events(byName.size());
-    for (const BirthdayEvent& event : byName) {
+    const std::array<std::uint32_t, DaysAhead + 1> dayStart = start;
+    std::vector<BirthdayEvent> events(inListOrder.size());
+    for (const BirthdayEvent& event : inListOrder) {
         events[start[event.daysUntil]++] = event;
+    }
+    inListOrder = {};
+
+    QCollator collator{QLocale(QLocale::German, QLocale::Germany)};
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::vector<QStringView> names;
+    std::vector<std::uint32_t> order;
+    std::vector<BirthdayEvent> sorted;
+    for (int day = 0; day < DaysAhead; ++day) {
+        const size_t first = dayStart[size_t(day)];
+        const size_t count = dayStart[size_t(day + 1)] - first;
+        if (count < 2) {
+            continue;
+        }
+        names.resize(count);
+        order.resize(count);
+        for (size_t i = 0; i < count; ++i) {
+            const QStringView name = table.text(events[first + i].contact, Field::Name);
+            names[i] = name.size() <= MaxListCellChars ? name : name.first(MaxListCellChars);
+            order[i] = std::uint32_t(i);
+        }
+        // Stable: the same name keeps the list's order, and a contact's birthday stays before its
+        // anniversary.
+        sortByCollation(order, names, collator, Qt::AscendingOrder);
+        sorted.resize(count);
+        for (size_t i = 0; i < count; ++i) {
+            sorted[i] = events[first + order[i]];
+        }
+        std::copy(sorted.begin(), sorted.end(), events.begin() + qsizetype(first));
     }
     return events;
 }
