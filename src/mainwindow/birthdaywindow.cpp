@@ -52,6 +52,14 @@ bool BirthdayWindow::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+void BirthdayWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 void BirthdayWindow::chooseSelected() {
     const int row = m_list->selectedRow();
     if (row < 0 || row >= m_model->rowCount()) {

@@ -36,6 +36,8 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Esc closes the window, as it does the detail window.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void chooseSelected();
