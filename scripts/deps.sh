@@ -20,7 +20,10 @@ if [ "${1:-build}" = test ]; then
                # Other contact programs read the vCard export back (tests/peers): a CardDAV server, the
                # Python and Java vCard libraries (ez-vcard needs vinnie beside it, and its one-file
                # check needs a JDK's compiler), and khard over the folder export.
-               radicale python3-vobject libez-vcard-java libvinnie-java default-jdk-headless khard)
+               radicale python3-vobject libez-vcard-java libvinnie-java default-jdk-headless khard
+               # Calendar programs read the birthday calendar back: a Python iCalendar library, and khal
+               # lists its events as a user's calendar would.
+               python3-icalendar khal)
 fi
 
 missing=()

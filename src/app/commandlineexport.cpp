@@ -92,8 +92,8 @@ CommandLineExport exportVcardFiles(const QStringList& paths, const QString& outp
     }
     if (!format) {
         return {.message =
-                    QStringLiteral("tovanel: %1 hat keine bekannte Endung (.xlsx, .csv, .vcf, .xml oder "
-                                   ".pdf); ein anderes Format nennt --format")
+                    QStringLiteral("tovanel: %1 hat keine bekannte Endung (.xlsx, .csv, .vcf, .xml, .pdf "
+                                   "oder .ics); ein anderes Format nennt --format")
                         .arg(quotedFileName(outputPath))};
     }
     const bool oneFile = paths.size() == 1 && !QFileInfo(paths.constFirst()).isDir();

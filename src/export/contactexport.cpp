@@ -3,6 +3,7 @@
 #include "contacts/contacttable.h"
 #include "contacts/telephone.h"
 #include "export/addressbookcsv.h"
+#include "export/birthdaycalendar.h"
 #include "export/contactrecords.h"
 #include "export/csvcells.h"
 #include "export/fritzbox.h"
@@ -496,14 +497,17 @@ QStringList exportFileFilters() {
             QStringLiteral("vCard wie in der Datei (*.vcf)"),
             QStringLiteral("Telefonbuch für FRITZ!Box (*.xml)"),
             QStringLiteral("PDF-Telefonliste (*.pdf)"),
+            QStringLiteral("Geburtstagskalender (*.ics)"),
             QStringLiteral("Ein Ordner, eine Datei je Kontakt (*)")};
 }
 
 QStringList exportFormatNames() {
-    return {QStringLiteral("xlsx"),        QStringLiteral("csv-excel"),      QStringLiteral("csv-google"),
-            QStringLiteral("csv-outlook"), QStringLiteral("vcard3"),         QStringLiteral("vcard4"),
-            QStringLiteral("vcard21"),     QStringLiteral("vcard-original"), QStringLiteral("fritzbox"),
-            QStringLiteral("pdf"),         QStringLiteral("folder")};
+    return {QStringLiteral("xlsx"),       QStringLiteral("csv-excel"),
+            QStringLiteral("csv-google"), QStringLiteral("csv-outlook"),
+            QStringLiteral("vcard3"),     QStringLiteral("vcard4"),
+            QStringLiteral("vcard21"),    QStringLiteral("vcard-original"),
+            QStringLiteral("fritzbox"),   QStringLiteral("pdf"),
+            QStringLiteral("ics"),        QStringLiteral("folder")};
 }
 
 std::optional<ExportFormat> exportFormatNamed(QStringView name) {
@@ -527,6 +531,9 @@ std::optional<ExportFormat> exportFormatOf(const QString& path) {
     }
     if (suffix == u"xml") {
         return ExportFormat::FritzBox;
+    }
+    if (suffix == u"ics") {
+        return ExportFormat::BirthdayCalendar;
     }
     return std::nullopt;
 }
@@ -628,6 +635,8 @@ ExportResult writeContacts(const ExportRequest& request, QIODevice& out, const Q
             return writeRecords(request, out, path, *outlookCsvRecords());
         case ExportFormat::FritzBox:
             return writeRecords(request, out, path, *fritzBoxRecords(request.title));
+        case ExportFormat::BirthdayCalendar:
+            return writeRecords(request, out, path, *birthdayCalendarRecords());
         case ExportFormat::Folder:
             return failed(
                 failureText(path, QStringLiteral("Ein Ordner wird nicht in eine Datei geschrieben.")));

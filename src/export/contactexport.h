@@ -16,7 +16,8 @@ namespace tovanel {
 // The file formats the contact list can be written to. The exporters take the list as it is shown (a
 // sequence of contacts of one table), so whatever order or selection the list has is what is written.
 // Vcard is vCard 3.0, each card written anew; VcardOriginal copies each card's bytes as its file holds them.
-// Folder writes one vCard 3.0 file per contact into a folder.
+// BirthdayCalendar is an iCalendar file of the contacts' birthdays and anniversaries. Folder writes one
+// vCard 3.0 file per contact into a folder.
 enum class ExportFormat {
     Xlsx,
     Csv,
@@ -28,6 +29,7 @@ enum class ExportFormat {
     VcardOriginal,
     FritzBox,
     Pdf,
+    BirthdayCalendar,
     Folder,
 };
 inline constexpr int ExportFormatCount = int(ExportFormat::Folder) + 1;
@@ -35,7 +37,7 @@ inline constexpr int ExportFormatCount = int(ExportFormat::Folder) + 1;
 // The save dialog's filters, the default first, in ExportFormat order.
 QStringList exportFileFilters();
 // The format a file name asks for by its extension (any case), or nothing: ".vcf" is vCard 3.0, ".csv" the
-// CSV for Excel, ".xml" the FRITZ!Box phone book.
+// CSV for Excel, ".xml" the FRITZ!Box phone book, ".ics" the birthday calendar.
 std::optional<ExportFormat> exportFormatOf(const QString& path);
 // The format a command line names ("vcard3", "csv-google", "folder" …), or nothing.
 std::optional<ExportFormat> exportFormatNamed(QStringView name);

@@ -142,7 +142,7 @@ void ListOutput::exportToFile() const {
             }
             const std::optional<ExportFormat> format = chosenExportFormat(chosen.path, chosen.filter);
             if (!format) {
-                return QStringLiteral("%1 hat keine der Endungen .xlsx, .csv, .vcf, .xml oder .pdf.\n"
+                return QStringLiteral("%1 hat keine der Endungen .xlsx, .csv, .vcf, .xml, .pdf oder .ics.\n"
                                       "Bitte wählen Sie eines der angebotenen Formate.")
                     .arg(quotedFileName(chosen.path));
             }

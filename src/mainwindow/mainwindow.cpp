@@ -3,6 +3,7 @@
 #include "contactlist/contactlistmodel.h"
 #include "detailwindow/detailwindow.h"
 #include "detailwindow/valuemenu.h"
+#include "mainwindow/birthdaywindow.h"
 #include "mainwindow/contactlistmenu.h"
 #include "mainwindow/hintlabel.h"
 #include "mainwindow/importflow.h"
@@ -275,6 +276,20 @@ void MainWindow::connectHandlers() {
     connect(m_nextButton, &QPushButton::clicked, this, &MainWindow::findNext);
     connect(m_menuBar->findNextAction(), &QAction::triggered, this, [this] { findAgain(true); });
     connect(m_menuBar->findPreviousAction(), &QAction::triggered, this, [this] { findAgain(false); });
+    connect(m_menuBar->birthdaysAction(), &QAction::triggered, this, [this] {
+        showBirthdays();
+        m_birthdays->show();
+        m_birthdays->raise();
+        m_birthdays->activateWindow();
+    });
+    // An open "Geburtstage" window follows the list: another file, another filter.
+    const auto followList = [this] {
+        if (m_birthdays && m_birthdays->isVisible()) {
+            showBirthdays();
+        }
+    };
+    connect(m_contactModel, &QAbstractItemModel::modelReset, this, followList);
+    connect(m_contactModel, &QAbstractItemModel::layoutChanged, this, followList);
     updateDetailAction();
 }
 
@@ -436,6 +451,15 @@ void MainWindow::writeList(void (ListOutput::*write)() const) {
 void MainWindow::openDetail() {
     m_selected = m_contactList->selectedRow();
     detail()->showContact(contactOfRow(m_selected));
+}
+
+void MainWindow::showBirthdays() {
+    if (!m_birthdays) {
+        m_birthdays = new BirthdayWindow(this);
+        connect(m_birthdays, &BirthdayWindow::contactChosen, this,
+                [this](const ContactRef& contact) { detail()->showContact(contact); });
+    }
+    m_birthdays->showList(m_contactModel->sharedTable(), m_contactModel->shownList().contacts);
 }
 
 QMenu* MainWindow::cellMenu(int row, int column) {

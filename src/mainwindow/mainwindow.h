@@ -25,6 +25,7 @@ class ListBox;
 class ListFilter;
 struct ListOutput;
 class AppMenuBar;
+class BirthdayWindow;
 
 // The program's one document window: the contact list, the hidden address list beside it, the name search
 // below the list, and every road into a file.
@@ -125,6 +126,8 @@ private:
     void findAgain(bool forward);
 
     void openDetail();
+    // "Geburtstage": the window over the list as shown, opened or brought up to date.
+    void showBirthdays();
     // The contact shown in `row` of the list, as the detail window and a drag take it.
     ContactRef contactOfRow(int row) const;
     void showSearchResult();
@@ -148,6 +151,7 @@ private:
     QLabel* m_clearSortLabel = nullptr;
     ListFilter* m_filter = nullptr;
     QPointer<DetailWindow> m_detail;
+    QPointer<BirthdayWindow> m_birthdays;
     std::function<void()> m_quit;
     QString m_filePath;
     ImportFlow* m_importFlow = nullptr;

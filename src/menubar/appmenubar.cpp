@@ -173,6 +173,7 @@ void AppMenuBar::createViewMenu() {
     m_findPrevious = addItem(m_viewMenu, QStringLiteral("AnsichtRueckwaerts"),
                              QStringLiteral("Rückwärts suchen"), QStringLiteral("Shift+F3"));
     m_viewMenu->addSeparator();
+    m_birthdays = addItem(m_viewMenu, QStringLiteral("AnsichtGeburtstage"), QStringLiteral("Geburtstage"));
     m_namesMenu = m_viewMenu->addMenu(QStringLiteral("Namen"));
     QMenu* names = m_namesMenu;
     names->setObjectName(QStringLiteral("AnsichtNamen"));

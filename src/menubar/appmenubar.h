@@ -51,6 +51,8 @@ public:
     QAction* filterAction() const { return m_filter; }
     QAction* findNextAction() const { return m_findNext; }
     QAction* findPreviousAction() const { return m_findPrevious; }
+    // "Geburtstage": the birthdays and anniversaries of the list, the next first.
+    QAction* birthdaysAction() const { return m_birthdays; }
     QActionGroup* quickFilters() const { return m_quickFilters; }
     // "Namen": "Vorname Nachname" (checked at start) or "Nachname, Vorname".
     QAction* givenFirstAction() const { return m_givenFirst; }
@@ -93,6 +95,7 @@ private:
     QAction* m_filter = nullptr;
     QAction* m_findNext = nullptr;
     QAction* m_findPrevious = nullptr;
+    QAction* m_birthdays = nullptr;
     QActionGroup* m_quickFilters = nullptr;
     QAction* m_givenFirst = nullptr;
     QAction* m_familyFirst = nullptr;

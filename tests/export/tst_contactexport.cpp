@@ -352,7 +352,7 @@ void tst_ContactExport::aFileIsWrittenWholeOrNotAtAll_data() {
     QTest::addColumn<QString>("error"); // how the message's second line begins; empty: cancelled
     for (const ExportFormat format :
          {ExportFormat::Xlsx, ExportFormat::Csv, ExportFormat::CsvGoogle, ExportFormat::CsvOutlook,
-          ExportFormat::Vcard, ExportFormat::FritzBox, ExportFormat::Pdf}) {
+          ExportFormat::Vcard, ExportFormat::FritzBox, ExportFormat::Pdf, ExportFormat::BirthdayCalendar}) {
         const QString name = exportFormatNames().at(int(format));
         QTest::newRow(qPrintable(name + QStringLiteral(": cancelled")))
             << format << QStringLiteral("old") << true << QString();
@@ -428,7 +428,7 @@ void tst_ContactExport::aDiskThatTakesLessFailsTheExport_data() {
     const QString full = QString::fromLocal8Bit(std::strerror(ENOSPC));
     for (const ExportFormat format :
          {ExportFormat::Xlsx, ExportFormat::Csv, ExportFormat::CsvGoogle, ExportFormat::CsvOutlook,
-          ExportFormat::Vcard, ExportFormat::FritzBox, ExportFormat::Pdf}) {
+          ExportFormat::Vcard, ExportFormat::FritzBox, ExportFormat::Pdf, ExportFormat::BirthdayCalendar}) {
         const QString name = exportFormatNames().at(int(format));
         QTest::newRow(qPrintable(name + QStringLiteral(": cut in the first row, silently")))
             << format << qint64(100) << QString() << QStringLiteral("Der Datenträger hat nicht alle Daten");

@@ -69,8 +69,9 @@ void tst_ListOutput::exportWritesTheListAsShown_data() {
     QTest::newRow("cancelled") << QStringList() << QList<bool>() << false << QString() << QStringList();
     QTest::newRow("unknown extension, then cancelled")
         << QStringList{QStringLiteral("a.txt")} << QList<bool>() << false << QString()
-        << QStringList{QStringLiteral("„a.txt“ hat keine der Endungen .xlsx, .csv, .vcf, .xml oder .pdf.\n"
-                                      "Bitte wählen Sie eines der angebotenen Formate.")};
+        << QStringList{
+               QStringLiteral("„a.txt“ hat keine der Endungen .xlsx, .csv, .vcf, .xml, .pdf oder .ics.\n"
+                              "Bitte wählen Sie eines der angebotenen Formate.")};
     // Refused as it is chosen: a question whether to replace it would be answered in vain.
     QTest::newRow("the open file, then another")
         << QStringList{QStringLiteral("source"), QStringLiteral("a.csv")} << QList<bool>() << false

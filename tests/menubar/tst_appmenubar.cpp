@@ -88,6 +88,7 @@ void tst_AppMenuBar::itemIsFoundByNameAndFiresOnItsShortcut_data() {
     row("EditCopyVal", &AppMenuBar::copyValueAction, QKeySequence(Qt::CTRL | Qt::Key_Y));
     row("EditPaste", &AppMenuBar::pasteAction, QKeySequence(Qt::CTRL | Qt::Key_V));
     row("EditClear", &AppMenuBar::clearAction);
+    row("AnsichtGeburtstage", &AppMenuBar::birthdaysAction);
     row("EditSelectAll", &AppMenuBar::selectAllAction, QKeySequence(Qt::CTRL | Qt::Key_A));
     row(
         "Sort1", [](const AppMenuBar& bar) { return bar.sortAction(ContactColumn::Name); },

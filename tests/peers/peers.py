@@ -1,9 +1,10 @@
 #!/usr/bin/python3
-"""Other contact programs read what Tovanel's vCard export writes, over every file of the vCard corpus.
+"""Other contact programs read what Tovanel's vCard export writes, over every file of the vCard corpus, and
+calendar programs its birthday calendar.
 
 Usage: peers.py export  --tovanel BIN --corpus DIR --work DIR [--formats F,...]
        peers.py PEER    --corpus DIR --work DIR [--formats F,...] [--allow FILE]
-PEER is radicale, vobject, ezvcard or khard. "export" runs the real program once per corpus file and format
+PEER is radicale, vobject, ezvcard, khard, icalendar or khal. "export" runs the real program once per corpus file and format
 ("tovanel --export OUT --format F FILE", under a German locale) into the work folder, where the peers then
 read it. A file Tovanel refuses to export (it reads it only in part, or finds no contact in it) is not a
 peer's business; it must be refused in every format alike, with the same message. Prints, per corpus file,
@@ -13,6 +14,7 @@ scripts/deps.sh, installs them all).
 
 import argparse
 import concurrent.futures
+import datetime
 import http.client
 import json
 import os
@@ -31,8 +33,10 @@ PEER_FORMATS = {
     "vobject": ["vcard3", "vcard4", "vcard21"],
     "ezvcard": ["vcard3", "vcard4", "vcard21"],
     "khard": ["folder"],
+    "icalendar": ["ics"],
+    "khal": ["ics"],
 }
-ALL_FORMATS = ["vcard3", "vcard4", "vcard21", "folder"]
+ALL_FORMATS = ["vcard3", "vcard4", "vcard21", "folder", "ics"]
 VERSIONS = {"vcard3": "3.0", "vcard4": "4.0", "vcard21": "2.1"}
 SKIP = 77
 
@@ -64,7 +68,7 @@ def corpus_files(corpus):
 
 
 def export_target(work, fmt, name):
-    return Path(work) / fmt / (name + (".d" if fmt == "folder" else ".vcf"))
+    return Path(work) / fmt / (name + {"folder": ".d", "ics": ".ics"}.get(fmt, ".vcf"))
 
 
 def split_cards(data):
@@ -557,6 +561,191 @@ def run_khard(args, formats):
     return failures.report("khard")
 
 
+# --- the birthday calendar -----------------------------------------------------------------------
+
+def unfolded_lines(card):
+    """The content lines of a card's bytes (any of the corpus's encodings), unfolded, as text: dates and
+    property names are ASCII, so a byte-wise reading is enough for them."""
+    if card.startswith((b"\xff\xfe", b"\xfe\xff")):
+        card = card.decode("utf-16").encode("utf-8")
+    text = card.decode("latin-1").replace("\r\n", "\n").replace("\r", "\n")
+    return re.sub(r"\n[ \t]", "", text).split("\n")
+
+
+def card_day(value):
+    """(year or None, month, day) of a date value as vCard writers put it, or None for one that is no day."""
+    match = re.fullmatch(r"(\d{4})-?(\d{2})-?(\d{2})(?:T.*)?|--(\d{2})-?(\d{2})(?:T.*)?", value.strip())
+    if not match:
+        return None
+    year = int(match[1]) if match[1] else None
+    month, day = (int(match[2]), int(match[3])) if match[1] else (int(match[4]), int(match[5]))
+    year = None if year in (0, 1604) else year
+    try:
+        datetime.date(year or 2000, month, day)
+    except ValueError:
+        return None
+    return year, month, day
+
+
+def card_dates(card):
+    """The birthday (the last BDAY line that says anything) and the anniversaries of a card, read from its
+    lines here, independently of Tovanel: ANNIVERSARY, X-ANNIVERSARY, and Apple's X-ABDATE labelled as one."""
+    birthday, anniversaries, labelled, labels = None, [], {}, set()
+    for line in unfolded_lines(card):
+        match = re.match(r"(?:([\w-]+)\.)?([\w-]+)(?:;[^:]*)?:(.*)", line)
+        if not match:
+            continue
+        group, name, value = match[1], match[2].upper(), match[3]
+        if name == "BDAY" and value.strip():
+            birthday = card_day(value)
+        elif name in ("ANNIVERSARY", "X-ANNIVERSARY") and card_day(value):
+            anniversaries.append(card_day(value))
+        elif name == "X-ABDATE" and group and card_day(value):
+            labelled.setdefault(group.lower(), []).append(card_day(value))
+        elif name == "X-ABLABEL" and group and value.strip().lower() == "_$!<anniversary>!$_":
+            labels.add(group.lower())
+    for group in labels:
+        anniversaries += labelled.get(group, [])
+    return birthday, anniversaries
+
+
+def calendar_events(failures, name, path):
+    """The events of an exported calendar as python3-icalendar reads them: (uid, summary, first day, rule)."""
+    import icalendar
+    try:
+        calendar = icalendar.Calendar.from_ical(path.read_bytes())
+    except Exception as error:  # whatever the library raises, it could not read the file
+        failures.add(name, f"icalendar: {type(error).__name__}: {one_line(error)}")
+        return []
+    events = []
+    for event in calendar.walk("VEVENT"):
+        start = event.decoded("DTSTART")
+        rule = event.get("RRULE")
+        uid, summary = str(event.get("UID", "")), str(event.get("SUMMARY", ""))
+        if isinstance(start, datetime.datetime) or not isinstance(start, datetime.date):
+            failures.add(name, f"{uid}: DTSTART is no date: {start!r}")
+        elif not rule or rule.get("FREQ") != ["YEARLY"] or "DTSTAMP" not in event:
+            failures.add(name, f"{uid}: not a yearly event with a DTSTAMP: {one_line(event.to_ical())}")
+        else:
+            events.append((uid, summary, start, rule.to_ical().decode("ascii")))
+    return events
+
+
+def run_icalendar(args, formats):
+    try:
+        import icalendar  # noqa: F401
+    except ImportError:
+        print("FAIL: python3-icalendar is not installed (scripts/deps.sh test installs it)")
+        return 1
+    failures = Failures()
+    total = 0
+    for fmt in formats:
+        for name, path in exported(args, fmt, failures):
+            events = calendar_events(failures, name, path)
+            total += len(events)
+            uids = [uid for uid, *_ in events]
+            if len(set(uids)) != len(uids) or "" in uids:
+                failures.add(name, "events without a UID of their own")
+            birthdays = sorted(start.strftime("%m%d") for _, summary, start, _ in events
+                               if summary.endswith("hat Geburtstag") or summary == "Geburtstag")
+            anniversaries = sorted(start.strftime("%m%d") for _, summary, start, _ in events
+                                   if summary.startswith("Jahrestag"))
+            expected_birthdays, expected_anniversaries = [], []
+            for card in split_cards((Path(args.corpus) / name).read_bytes()):
+                birthday, dates = card_dates(card)
+                expected_birthdays += [f"{birthday[1]:02}{birthday[2]:02}"] if birthday else []
+                expected_anniversaries += [f"{month:02}{day:02}" for _, month, day in dates]
+            if birthdays != sorted(expected_birthdays):
+                failures.add(name, f"birthdays {birthdays}, the cards have {sorted(expected_birthdays)}")
+            if anniversaries != sorted(expected_anniversaries):
+                failures.add(name, f"anniversaries {anniversaries}, the cards have {sorted(expected_anniversaries)}")
+    print(f"icalendar: {total} yearly events read")
+    return failures.report("icalendar")
+
+
+# The day khal lists from: the year after it has no 29 February, so a leap day's event shows on 28 February.
+KHAL_TODAY = datetime.date(2026, 12, 8)
+
+
+def next_days(events, today):
+    """{uid: the next day of the event from `today` on}, by python-dateutil's reading of each rule."""
+    from dateutil import rrule
+    days = {}
+    for uid, _, start, rule in events:
+        first = datetime.datetime.combine(start, datetime.time())
+        day = rrule.rrulestr(rule, dtstart=first).after(datetime.datetime.combine(today, datetime.time()), inc=True)
+        days[uid] = day.date()
+    return days
+
+
+def run_khal(args, formats):
+    require("khal")
+    failures = Failures()
+    listed_total = 0
+    with tempfile.TemporaryDirectory(prefix="tovanel-khal-") as home:
+        calendars = {}
+        for fmt in formats:
+            for name, path in exported(args, fmt, failures):
+                events = calendar_events(failures, name, path)
+                if events:
+                    calendars[f"c{len(calendars)}"] = (name, path, events)
+        config = Path(home) / "khal.conf"
+        config.write_text("[calendars]\n" + "".join(f"[[{cal}]]\npath = {home}/{cal}\n" for cal in calendars) +
+                          "[locale]\ndateformat = %Y-%m-%d\nlongdateformat = %Y-%m-%d\ntimeformat = %H:%M\n"
+                          "datetimeformat = %Y-%m-%d %H:%M\nlongdatetimeformat = %Y-%m-%d %H:%M\n"
+                          "[default]\ndefault_calendar = c0\n", encoding="utf-8")
+        env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=home, XDG_DATA_HOME=home,
+                   LANG="de_DE.UTF-8", LC_ALL="de_DE.UTF-8", TZ="Europe/Berlin")
+
+        def khal(*words):
+            return subprocess.run(["khal", "-c", str(config), *words], env=env, capture_output=True, timeout=300)
+
+        def import_one(cal):
+            Path(home, cal).mkdir()
+            return cal, khal("import", "--batch", "-a", cal, str(calendars[cal][1]))
+
+        with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+            for cal, done in pool.map(import_one, calendars):
+                if done.returncode != 0:
+                    failures.add(calendars[cal][0], f"khal import: {one_line(done.stderr.decode('utf-8', 'replace'))}")
+        # One event a line; a title with a line break in it is not among the corpus's names, and would show
+        # as a line without the separators.
+        done = khal("list", "--format", "{start-date}\x1f{calendar}\x1f{uid}", "--day-format", "",
+                    KHAL_TODAY.isoformat(), "366d")
+        if done.returncode != 0:
+            print(f"FAIL: khal list: {one_line(done.stderr.decode('utf-8', 'replace'))}")
+            return 1
+        listed = {cal: [] for cal in calendars}
+        for line in done.stdout.decode("utf-8").splitlines():
+            fields = line.split("\x1f")
+            if len(fields) == 3 and fields[1] in listed:
+                listed[fields[1]].append((datetime.date.fromisoformat(fields[0]), fields[2]))
+        for cal, (name, _, events) in calendars.items():
+            expected = next_days(events, KHAL_TODAY)
+            # The window of 366 days holds a day of today's date a year on: each event's first day counts.
+            shown = {}
+            for day, uid in listed[cal]:
+                shown.setdefault(uid, day)
+            listed_total += len(shown)
+            if shown != expected:
+                wrong = sorted(f"{uid}: khal {shown.get(uid)}, dateutil {expected.get(uid)}"
+                               for uid in set(shown) | set(expected) if shown.get(uid) != expected.get(uid))
+                failures.add(name, "khal and dateutil differ on " + "; ".join(wrong[:5]))
+            # khal lists the events in the order the "Geburtstage" window has them: by the day each next
+            # comes round, as dateutil reckons it.
+            firsts = [day for day, uid in listed[cal] if shown.get(uid) == day and uid in expected]
+            if firsts != sorted(expected.values()):
+                failures.add(name, "khal lists the events in another order than their next days")
+            # A leap day's event falls on 28 February in a year without one.
+            for uid, _, start, _ in events:
+                day = shown.get(uid)
+                if day and (start.month, start.day) == (2, 29) and day.year % 4 != 0:
+                    if (day.month, day.day) != (2, 28):
+                        failures.add(name, f"{uid}: 29 February falls on {day} in {day.year}")
+    print(f"khal: {listed_total} events listed from {KHAL_TODAY}")
+    return failures.report("khal")
+
+
 def main(argv):
     # CTest ends a test that runs over its time with SIGTERM: the servers started are stopped on the way out.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
@@ -574,7 +763,8 @@ def main(argv):
     if args.action == "export":
         return run_export(args)
     formats = args.formats or PEER_FORMATS[args.action]
-    runner = {"radicale": run_radicale, "vobject": run_vobject, "ezvcard": run_ezvcard, "khard": run_khard}
+    runner = {"radicale": run_radicale, "vobject": run_vobject, "ezvcard": run_ezvcard, "khard": run_khard,
+              "icalendar": run_icalendar, "khal": run_khal}
     return runner[args.action](args, formats)
 
 
