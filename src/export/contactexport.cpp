@@ -114,9 +114,58 @@ bool isDroppedFromCell(char16_t c) {
     return (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE || c == 0xFFFF;
 }
 
-void appendCsvCell(QString& line, QStringView text, Field field, QString& scratch) {
-    const bool numberField =
-        isTelephone(field) || field == Field::HomePostalCode || field == Field::WorkPostalCode;
+// The columns of the spreadsheet exports: the thirteen fields, with the name as the list shows it, then the
+// columns the user added to the list, in their order ("Notiz" only once: it is the thirteenth).
+class ExportColumns final {
+public:
+    explicit ExportColumns(const ContactList& list) : m_list(list) {
+        for (const int column : list.addedColumns) {
+            if (column != ContactColumn::Note) {
+                m_added.push_back(column);
+            }
+        }
+    }
+    int count() const { return FieldCount + int(m_added.size()); }
+    QString heading(int column, const QStringList& fieldHeadings) const {
+        return column < FieldCount ? fieldHeadings.at(column) : addedColumnCaption(added(column));
+    }
+    QStringView text(qsizetype contact, int column) {
+        if (column >= FieldCount) {
+            return addedColumnText(m_list.table, contact, added(column), m_scratch);
+        }
+        if (column == int(Field::Name) && m_list.nameOrder == NameOrder::FamilyFirst) {
+            m_scratch = m_list.table.familyFirstName(contact);
+            return m_scratch;
+        }
+        return m_list.table.text(contact, Field(column));
+    }
+    // A field, nothing for an added column.
+    static std::optional<Field> field(int column) {
+        return column < FieldCount ? std::optional<Field>(Field(column)) : std::nullopt;
+    }
+    // Numbers that a spreadsheet would take for numbers or dates.
+    bool holdsNumbers(int column) const {
+        if (column >= FieldCount) {
+            return added(column) == ContactColumn::PostalCode || added(column) == ContactColumn::Birthday;
+        }
+        const auto f = Field(column);
+        return isTelephone(f) || f == Field::HomePostalCode || f == Field::WorkPostalCode;
+    }
+    // Widths in the spreadsheet's character units.
+    double width(int column) const {
+        static constexpr std::array<double, FieldCount> widths = {28, 24, 18, 18, 18, 30, 26,
+                                                                  8,  18, 26, 8,  18, 40};
+        return column < FieldCount ? widths[size_t(column)] : 20;
+    }
+
+private:
+    int added(int column) const { return m_added[size_t(column - FieldCount)]; }
+    const ContactList& m_list;
+    std::vector<int> m_added;
+    QString m_scratch;
+};
+
+void appendCsvCell(QString& line, QStringView text, bool numberField, QString& scratch) {
     if (numberField) {
         if (const QStringView number = spreadsheetText(text, scratch); CsvCells::isPlainNumber(number)) {
             // Opened bare, "01711234567" becomes the number 1711234567, "+4930123456" loses its "+" and
@@ -171,11 +220,12 @@ ExportResult writeCsv(const ExportRequest& request, QIODevice& out, const QStrin
     QString line;
     QString scratch;
     const QStringList headings = exportHeadings();
-    for (int i = 0; i < FieldCount; ++i) {
+    ExportColumns columns(list);
+    for (int i = 0; i < columns.count(); ++i) {
         if (i > 0) {
             line += u';';
         }
-        appendCsvCell(line, headings.at(i), Field(i), scratch);
+        appendCsvCell(line, columns.heading(i, headings), columns.holdsNumbers(i), scratch);
     }
     line += u"\r\n";
     buffer += line.toUtf8();
@@ -185,11 +235,11 @@ ExportResult writeCsv(const ExportRequest& request, QIODevice& out, const QStrin
         }
         const qsizetype contact = list.contactAt(row);
         line.clear();
-        for (int i = 0; i < FieldCount; ++i) {
+        for (int i = 0; i < columns.count(); ++i) {
             if (i > 0) {
                 line += u';';
             }
-            appendCsvCell(line, list.table.text(contact, Field(i)), Field(i), scratch);
+            appendCsvCell(line, columns.text(contact, i), columns.holdsNumbers(i), scratch);
         }
         line += u"\r\n";
         buffer += line.toUtf8();
@@ -401,18 +451,17 @@ ExportResult writeXlsx(const ExportRequest& request, QIODevice& out, const QStri
     format_set_bold(boldText);
     format_set_num_format(boldText, "@");
     worksheet_freeze_panes(sheet, 1, 0);
-    static constexpr std::array<double, FieldCount> widths = {28, 24, 18, 18, 18, 30, 26,
-                                                              8,  18, 26, 8,  18, 40};
-    for (int i = 0; i < FieldCount; ++i) {
+    ExportColumns columns(list);
+    for (int i = 0; i < columns.count(); ++i) {
         if (const lxw_error error =
-                worksheet_set_column(sheet, lxw_col_t(i), lxw_col_t(i), widths[size_t(i)], text)) {
+                worksheet_set_column(sheet, lxw_col_t(i), lxw_col_t(i), columns.width(i), text)) {
             return fail(error);
         }
     }
     const QStringList headings = exportHeadings();
-    for (int i = 0; i < FieldCount; ++i) {
-        if (const lxw_error error = worksheet_write_string(sheet, 0, lxw_col_t(i),
-                                                           headings.at(i).toUtf8().constData(), boldText)) {
+    for (int i = 0; i < columns.count(); ++i) {
+        if (const lxw_error error = worksheet_write_string(
+                sheet, 0, lxw_col_t(i), columns.heading(i, headings).toUtf8().constData(), boldText)) {
             return fail(error);
         }
     }
@@ -425,10 +474,10 @@ ExportResult writeXlsx(const ExportRequest& request, QIODevice& out, const QStri
             return cancelled();
         }
         const qsizetype contact = list.contactAt(row);
-        for (int i = 0; i < FieldCount; ++i) {
-            const Field field = Field(i);
+        for (int i = 0; i < columns.count(); ++i) {
+            const std::optional<Field> field = ExportColumns::field(i);
             // The text goes to the library as a C string: a NUL would end it there.
-            QStringView value = spreadsheetText(list.table.text(contact, field), scratch);
+            QStringView value = spreadsheetText(columns.text(contact, i), scratch);
             if (value.isEmpty()) {
                 continue;
             }
@@ -438,7 +487,7 @@ ExportResult writeXlsx(const ExportRequest& request, QIODevice& out, const QStri
                 ++shortened;
             }
             utf8 = value.toUtf8();
-            const bool favourite = isTelephone(field) && list.table.isBold(contact, field);
+            const bool favourite = field && isTelephone(*field) && list.table.isBold(contact, *field);
             if (const lxw_error error =
                     worksheet_write_string(sheet, lxw_row_t(row + 1), lxw_col_t(i), utf8.constData(),
                                            favourite ? boldText : nullptr)) {
@@ -634,7 +683,7 @@ ExportResult writeContacts(const ExportRequest& request, QIODevice& out, const Q
         case ExportFormat::CsvOutlook:
             return writeRecords(request, out, path, *outlookCsvRecords());
         case ExportFormat::FritzBox:
-            return writeRecords(request, out, path, *fritzBoxRecords(request.title));
+            return writeRecords(request, out, path, *fritzBoxRecords(request.title, request.list.nameOrder));
         case ExportFormat::BirthdayCalendar:
             return writeRecords(request, out, path, *birthdayCalendarRecords());
         case ExportFormat::Folder:

@@ -23,7 +23,7 @@ namespace {
 // entries to the box's TR-064 service X_AVM-DE_OnTel (SetPhonebookEntry).
 class FritzBoxPhoneBook final : public ContactRecords {
 public:
-    explicit FritzBoxPhoneBook(QString title) : m_title(std::move(title)) {
+    FritzBoxPhoneBook(QString title, NameOrder order) : m_title(std::move(title)), m_order(order) {
         m_buffer.open(QIODevice::WriteOnly);
         m_xml.setAutoFormatting(true);
     }
@@ -45,7 +45,7 @@ public:
         m_xml.writeStartElement(QStringLiteral("contact"));
         m_xml.writeTextElement(QStringLiteral("category"), QStringLiteral("0"));
         m_xml.writeStartElement(QStringLiteral("person"));
-        m_xml.writeTextElement(QStringLiteral("realName"), text(table.text(contact, Field::Name)));
+        m_xml.writeTextElement(QStringLiteral("realName"), text(shownName(table, contact, m_order)));
         m_xml.writeEndElement();
         m_xml.writeStartElement(QStringLiteral("telephony"));
         m_xml.writeAttribute(QStringLiteral("nid"), QString::number(fields.telephones.size()));
@@ -127,6 +127,7 @@ private:
     }
 
     QString m_title;
+    NameOrder m_order;
     QBuffer m_buffer;
     QXmlStreamWriter m_xml{&m_buffer};
     QString m_scratch;
@@ -137,8 +138,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<ContactRecords> fritzBoxRecords(const QString& title) {
-    return std::make_unique<FritzBoxPhoneBook>(title);
+std::unique_ptr<ContactRecords> fritzBoxRecords(const QString& title, NameOrder order) {
+    return std::make_unique<FritzBoxPhoneBook>(title, order);
 }
 
 } // namespace tovanel

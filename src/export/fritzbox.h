@@ -1,5 +1,6 @@
 #pragma once
 
+#include "contactlist/listcolumns.h"
 #include "export/contactrecords.h"
 
 #include <QString>
@@ -8,6 +9,7 @@
 namespace tovanel {
 
 // The phone book a FRITZ!Box imports, named `title`.
-std::unique_ptr<ContactRecords> fritzBoxRecords(const QString& title);
+std::unique_ptr<ContactRecords> fritzBoxRecords(const QString& title,
+                                                NameOrder order = NameOrder::GivenFirst);
 
 } // namespace tovanel

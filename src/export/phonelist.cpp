@@ -134,7 +134,8 @@ private:
         if (!m_request.sortedByName) {
             return false;
         }
-        const QChar letter = initialOf(m_request.list.table.text(m_request.list.contactAt(row), Field::Name));
+        const ContactList& list = m_request.list;
+        const QChar letter = initialOf(shownName(list.table, list.contactAt(row), list.nameOrder));
         if (letter == initial) {
             return false;
         }
@@ -176,7 +177,10 @@ private:
             const Field field = Columns[i].field;
             // One line per contact: a note's or name's line breaks would run into the next row. Cut first
             // as the list cuts it: laying out a value of megabytes only to elide it would take minutes.
-            texts[i] = oneLine(cellText(m_request.list.table.text(contact, field)));
+            texts[i] = oneLine(
+                cellText(field == Field::Name
+                             ? QStringView(shownName(m_request.list.table, contact, m_request.list.nameOrder))
+                             : m_request.list.table.text(contact, field)));
             bold[i] = m_request.list.table.isBold(contact, field);
         }
         paintCells(texts, bold, top);
