@@ -93,6 +93,45 @@ Times timed(QWidget* window, const std::function<void()>& action) {
     return {msSince(timer), cpuMs() - cpu};
 }
 
+// The list seen the user's way: columns added, names turned round, the birthdays window.
+void viewSteps(MainWindow& window) {
+    AppMenuBar* menus = window.appMenuBar();
+    ContactListModel* model = window.contactModel();
+    window.filterField()->clear();
+    settle(&window);
+    const auto firstCell = [model](int column) {
+        return [model, column] { return QStringLiteral("first: %1").arg(model->cell(0, column)); };
+    };
+    report("show column Geburtstag",
+           timed(&window, [&] { menus->columnAction(ContactColumn::Birthday)->trigger(); }), 300,
+           firstCell(ContactColumn::Birthday));
+    report("show column Gruppen",
+           timed(&window, [&] { menus->columnAction(ContactColumn::Groups)->trigger(); }), 300,
+           firstCell(ContactColumn::Groups));
+    report("show column Land",
+           timed(&window, [&] { menus->columnAction(ContactColumn::Country)->trigger(); }), 300,
+           firstCell(ContactColumn::Country));
+    report("names Nachname, Vorname", timed(&window, [&] { menus->familyFirstAction()->trigger(); }), 300,
+           firstCell(ContactColumn::Name));
+    report("names Vorname Nachname", timed(&window, [&] { menus->givenFirstAction()->trigger(); }), 300,
+           firstCell(ContactColumn::Name));
+    report("Geburtstage window", timed(&window, [&] { menus->birthdaysAction()->trigger(); }), 300);
+    const qsizetype bytes = model->table().bytesUsed();
+    std::printf("%-28s %8.1f MB in the table with groups and birthdays (%.1f bytes per contact)\n",
+                "table memory", double(bytes) / 1e6,
+                double(bytes) / double(std::max<qsizetype>(1, model->contactCount())));
+    std::fflush(stdout);
+    report("sort by name, family first",
+           timed(&window,
+                 [&] {
+                     menus->familyFirstAction()->trigger();
+                     model->sort(ContactColumn::Name);
+                 }),
+           2000, firstCell(ContactColumn::Name));
+    report("names turned, sorted by name", timed(&window, [&] { menus->givenFirstAction()->trigger(); }),
+           2000, firstCell(ContactColumn::Name));
+}
+
 int usage() {
     std::fprintf(stderr,
                  "usage: tovanel-viewbench [FILE | N [SEED]]\n"
@@ -568,6 +607,7 @@ int main(int argc, char* argv[]) {
     });
 
     filterSteps(window, rows);
+    viewSteps(window);
 
     std::printf("%s\n", failures == 0 ? "all targets met" : "some targets missed");
     return 0;
