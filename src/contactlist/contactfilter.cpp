@@ -76,7 +76,7 @@ public:
 
 private:
     bool groupShows(qsizetype contact) const {
-        return m_setShown.empty() || m_setShown[m_groups.setOfContact(contact)] != 0;
+        return m_setShown.empty() || m_setShown[m_table.groupSet(contact)] != 0;
     }
 
     bool quickShows(qsizetype contact) const {

@@ -126,11 +126,11 @@ QStringView addedColumnText(const ContactTable& table, qsizetype contact, int co
         }
         return table.text(contact, Field::BirthdayText);
     case ContactColumn::Groups:
-        if (table.groups().setOfContact(contact) == 0) {
-            return {};
+        if (const QStringList& names = table.groupNames(contact); !names.isEmpty()) {
+            scratch = names.join(QStringLiteral(", "));
+            return scratch;
         }
-        scratch = table.groups().text(contact);
-        return scratch;
+        return {};
     case ContactColumn::Title:
         return table.text(contact, Field::Title);
     case ContactColumn::Department:

@@ -27,18 +27,7 @@ template <typename Each> void forEachLine(QStringView text, Each&& each) {
 
 } // namespace
 
-QString ContactGroups::text(qsizetype contact) const {
-    QString joined;
-    for (const std::uint32_t group : sets[setOfContact(contact)]) {
-        if (!joined.isEmpty()) {
-            joined += u", ";
-        }
-        joined += names[qsizetype(group)];
-    }
-    return joined;
-}
-
-ContactGroups findContactGroups(const ContactTable& table) {
+ContactGroups findContactGroups(ContactTable& table) {
     ContactGroups groups;
     const qsizetype size = table.size();
     // Group cards first: who their members are, found by UID.
@@ -72,71 +61,95 @@ ContactGroups findContactGroups(const ContactTable& table) {
     }
     const auto groupCardName = [&table](qsizetype card) { return table.text(card, Field::Name).trimmed(); };
 
-    // Every name once, then in German order.
-    QHash<QStringView, std::uint32_t> index;
-    const auto note = [&index](QStringView name) {
-        if (!name.isEmpty()) {
+    // Every name once, then in German order. The names a contact already has include the group cards'
+    // of an earlier finding, so finding again (a file added to the list) gives the same groups.
+    QHash<QString, std::uint32_t> index;
+    for (std::uint32_t entry = 1; entry < table.groupSetCount(); ++entry) {
+        for (const QString& name : table.groupSetNames(entry)) {
             index.insert(name, 0);
         }
-    };
-    for (qsizetype contact = 0; contact < size; ++contact) {
-        forEachLine(table.text(contact, Field::Categories), [&](QStringView name) { note(name.trimmed()); });
     }
     for (const qsizetype card : groupCards) {
-        note(groupCardName(card));
+        if (const QStringView name = groupCardName(card); !name.isEmpty()) {
+            index.insert(name.toString(), 0);
+        }
     }
     if (index.isEmpty()) {
         groups.ungrouped = size;
         return groups;
     }
-    std::vector<QStringView> names;
-    names.reserve(size_t(index.size()));
-    for (auto it = index.cbegin(); it != index.cend(); ++it) {
-        names.push_back(it.key());
-    }
+    QStringList names = index.keys();
     QCollator collator{QLocale(QLocale::German, QLocale::Germany)};
     collator.setNumericMode(true);
-    std::sort(names.begin(), names.end(), [&collator](QStringView a, QStringView b) {
+    std::sort(names.begin(), names.end(), [&collator](const QString& a, const QString& b) {
         const int order = collator.compare(a, b);
         return order != 0 ? order < 0 : a < b;
     });
-    for (size_t i = 0; i < names.size(); ++i) {
+    for (qsizetype i = 0; i < names.size(); ++i) {
         index[names[i]] = std::uint32_t(i);
-        groups.names << names[i].toString();
     }
-    groups.sizes.assign(names.size(), 0);
+    groups.names = names;
+    groups.sizes.assign(size_t(names.size()), 0);
 
+    // The groups of each entry the reader made, then of each contact with its group cards'.
+    std::vector<std::vector<std::uint32_t>> entryGroups(table.groupSetCount());
+    for (std::uint32_t entry = 1; entry < table.groupSetCount(); ++entry) {
+        for (const QString& name : table.groupSetNames(entry)) {
+            entryGroups[entry].push_back(index.value(name));
+        }
+    }
     std::map<std::vector<std::uint32_t>, std::uint32_t> setIds;
-    groups.setOf.assign(size_t(size), 0);
-    std::vector<std::uint32_t> set;
-    auto membership = memberships.begin();
-    for (qsizetype contact = 0; contact < size; ++contact) {
-        set.clear();
-        forEachLine(table.text(contact, Field::Categories), [&](QStringView name) {
-            if (const auto it = index.constFind(name.trimmed()); it != index.constEnd()) {
-                set.push_back(*it);
-            }
-        });
-        for (; membership != memberships.end() && membership->first == contact; ++membership) {
-            if (const QStringView name = groupCardName(membership->second); !name.isEmpty()) {
-                set.push_back(index.value(name));
-            }
-        }
-        if (set.empty()) {
-            ++groups.ungrouped;
-            continue;
-        }
+    std::vector<QStringList> setNames{QStringList()};
+    const auto setId = [&](std::vector<std::uint32_t>& set) -> std::uint32_t {
         std::sort(set.begin(), set.end());
         set.erase(std::unique(set.begin(), set.end()), set.end());
-        for (const std::uint32_t group : set) {
-            ++groups.sizes[group];
+        if (set.empty()) {
+            return 0;
         }
         const auto [it, added] = setIds.try_emplace(set, std::uint32_t(groups.sets.size()));
         if (added) {
             groups.sets.push_back(set);
+            QStringList named;
+            for (const std::uint32_t group : set) {
+                named << names[qsizetype(group)];
+            }
+            setNames.push_back(named);
         }
-        groups.setOf[size_t(contact)] = it->second;
+        return it->second;
+    };
+    // Most contacts are in no group card: their set follows from their entry alone.
+    std::vector<std::int64_t> entrySet(entryGroups.size(), -1);
+    std::vector<std::uint32_t> setOf(size_t(size), 0);
+    std::vector<std::uint32_t> set;
+    auto membership = memberships.begin();
+    for (qsizetype contact = 0; contact < size; ++contact) {
+        const std::uint32_t entry = table.groupSet(contact);
+        std::uint32_t id = 0;
+        if (membership == memberships.end() || membership->first != contact) {
+            if (entrySet[entry] < 0) {
+                set = entryGroups[entry];
+                entrySet[entry] = setId(set);
+            }
+            id = std::uint32_t(entrySet[entry]);
+        } else {
+            set = entryGroups[entry];
+            for (; membership != memberships.end() && membership->first == contact; ++membership) {
+                if (const QStringView name = groupCardName(membership->second); !name.isEmpty()) {
+                    set.push_back(index.value(name.toString()));
+                }
+            }
+            id = setId(set);
+        }
+        setOf[size_t(contact)] = id;
+        if (id == 0) {
+            ++groups.ungrouped;
+            continue;
+        }
+        for (const std::uint32_t group : groups.sets[id]) {
+            ++groups.sizes[group];
+        }
     }
+    table.setGroupSets(std::move(setOf), std::move(setNames));
     return groups;
 }
 

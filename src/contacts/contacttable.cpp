@@ -173,6 +173,9 @@ void ContactTable::append(const std::array<QStringView, StoredFieldCount>& texts
     if (birthday != 0 || !m_birthdays.empty()) {
         m_birthdays.push_back(birthday);
     }
+    if (!m_groupSets.empty()) {
+        m_groupSets.push_back(0);
+    }
     if (count > 0) {
         const qsizetype needed = 2 * count + total;
         if (m_blocks.empty() || m_blockUsed + needed > m_blockSizes.back()) {
@@ -232,6 +235,9 @@ void ContactTable::appendTable(ContactTable& other) {
         std::swap(m_farEnds, other.m_farEnds);
         std::swap(m_birthdays, other.m_birthdays);
         std::swap(m_anniversaries, other.m_anniversaries);
+        std::swap(m_groupSets, other.m_groupSets);
+        std::swap(m_groupSetNames, other.m_groupSetNames);
+        std::swap(m_groupSetIndex, other.m_groupSetIndex);
         return;
     }
     auto blockShift = std::uint32_t(m_blocks.size());
@@ -277,6 +283,7 @@ void ContactTable::appendTable(ContactTable& other) {
     other.m_farEnds.clear();
     other.m_birthdays.clear();
     other.m_anniversaries.clear();
+    other.m_groupSets.clear();
     other.m_blockUsed = 0;
     other.m_size = 0;
 }
@@ -290,9 +297,7 @@ qsizetype ContactTable::bytesUsed() const {
     bytes += qsizetype(m_duplicateGroups.capacity() * sizeof(std::uint32_t));
     bytes += qsizetype(m_birthdays.capacity() * sizeof(std::uint32_t));
     bytes += qsizetype(m_anniversaries.capacity() * sizeof(m_anniversaries[0]));
-    if (m_groups) {
-        bytes += qsizetype(m_groups->setOf.capacity() * sizeof(std::uint32_t));
-    }
+    bytes += qsizetype(m_groupSets.capacity() * sizeof(std::uint32_t));
     return bytes;
 }
 
@@ -341,6 +346,49 @@ void ContactTable::appendDates(const ContactTable& other, qsizetype shift) {
     }
     for (const auto& [contact, date] : other.m_anniversaries) {
         m_anniversaries.emplace_back(std::uint32_t(contact + shift), date);
+    }
+    if (!other.m_groupSets.empty()) {
+        std::vector<std::uint32_t> mapped(other.m_groupSetNames.size());
+        for (size_t set = 1; set < mapped.size(); ++set) {
+            mapped[set] = groupSetOf(other.m_groupSetNames[set]);
+        }
+        m_groupSets.resize(size_t(shift));
+        for (const std::uint32_t set : other.m_groupSets) {
+            m_groupSets.push_back(mapped[set]);
+        }
+    } else if (!m_groupSets.empty()) {
+        m_groupSets.resize(size_t(shift + other.m_size));
+    }
+}
+
+std::uint32_t ContactTable::groupSetOf(const QStringList& names) {
+    if (names.isEmpty()) {
+        return 0;
+    }
+    if (const auto it = m_groupSetIndex.constFind(names); it != m_groupSetIndex.constEnd()) {
+        return *it;
+    }
+    const auto set = std::uint32_t(m_groupSetNames.size());
+    m_groupSetIndex.insert(names, set);
+    m_groupSetNames.push_back(names);
+    return set;
+}
+
+void ContactTable::setLastGroupNames(const QStringList& names) {
+    const std::uint32_t set = groupSetOf(names);
+    if (set == 0 && m_groupSets.empty()) {
+        return;
+    }
+    m_groupSets.resize(size_t(m_size));
+    m_groupSets.back() = set;
+}
+
+void ContactTable::setGroupSets(std::vector<std::uint32_t> sets, std::vector<QStringList> names) {
+    m_groupSets = std::move(sets);
+    m_groupSetNames = std::move(names);
+    m_groupSetIndex.clear();
+    for (size_t set = 1; set < m_groupSetNames.size(); ++set) {
+        m_groupSetIndex.insert(m_groupSetNames[set], std::uint32_t(set));
     }
 }
 

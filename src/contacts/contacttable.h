@@ -5,6 +5,7 @@
 #include "contacts/fields.h"
 #include "platform/regularfile.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -103,7 +104,21 @@ public:
         return m_duplicateGroups.empty() ? 0 : m_duplicateGroups[size_t(contact)];
     }
     bool isDuplicate(qsizetype contact) const { return duplicateGroup(contact) != 0; }
-    // The groups and categories contacts are in, found once the list is read (findContactGroups).
+    // The groups a contact is in, by name: its CATEGORIES as the reader gives them (setLastGroupNames), and
+    // once the list is read, the groups of the group cards too, in German order (findContactGroups).
+    // Contacts in the same groups share one entry, so a list keeps 4 bytes a contact for its groups.
+    const QStringList& groupNames(qsizetype contact) const { return m_groupSetNames[groupSet(contact)]; }
+    const QStringList& groupSetNames(std::uint32_t set) const { return m_groupSetNames[set]; }
+    // The entry of a contact's groups, 0 for none.
+    std::uint32_t groupSet(qsizetype contact) const {
+        return m_groupSets.empty() ? 0 : m_groupSets[size_t(contact)];
+    }
+    std::uint32_t groupSetCount() const { return std::uint32_t(m_groupSetNames.size()); }
+    // The groups of the contact added last.
+    void setLastGroupNames(const QStringList& names);
+    // Every contact's groups anew: an entry for each contact, and the names of each entry (entry 0 none).
+    void setGroupSets(std::vector<std::uint32_t> sets, std::vector<QStringList> names);
+    // The groups of the list, found once it is read (findContactGroups).
     void setGroups(std::shared_ptr<const ContactGroups> groups) { m_groups = std::move(groups); }
     const ContactGroups& groups() const;
 
@@ -178,8 +193,13 @@ private:
     // Packed CardDates by contact; empty while no contact has a birthday.
     std::vector<std::uint32_t> m_birthdays;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> m_anniversaries;
-    // Appends `other`'s dates to contacts from `shift` on (called before the records are appended).
+    // Appends `other`'s dates and groups to contacts from `shift` on (called before the records are
+    // appended).
     void appendDates(const ContactTable& other, qsizetype shift);
+    std::uint32_t groupSetOf(const QStringList& names);
+    std::vector<std::uint32_t> m_groupSets;
+    std::vector<QStringList> m_groupSetNames{QStringList()};
+    QHash<QStringList, std::uint32_t> m_groupSetIndex;
 };
 
 } // namespace tovanel

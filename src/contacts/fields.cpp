@@ -41,7 +41,6 @@ QString fieldCaption(Field field) {
         return QStringLiteral("Alle Telefonnummern");
     case Field::OtherEmails:
         return QStringLiteral("Alle E-Mail-Adressen");
-    case Field::Categories:
     case Field::Members:
         return QStringLiteral("Gruppen");
     case Field::FamilyFirst:

@@ -31,7 +31,6 @@ enum class Field : std::uint8_t {
     WorkCountry,
     OtherPhones, // the numbers no telephone cell shows, in the card's order, one per line
     OtherEmails, // the e-mail addresses besides the one the cell shows, in the card's order, one per line
-    Categories,  // CATEGORIES' values, one per line
     // A group card's members as its MEMBER lines give them, each behind a line break: "\n" alone is a group
     // card without members.
     Members,
@@ -42,7 +41,7 @@ enum class Field : std::uint8_t {
 };
 // The fields shown and exported: the first thirteen.
 inline constexpr int FieldCount = 13;
-inline constexpr int StoredFieldCount = 24;
+inline constexpr int StoredFieldCount = 23;
 
 // The columns of the contact list: the contact number, the six fields it shows, the byte offset just past
 // the card's "END" line, the name of the contact's file (shown only while the list holds several files),

@@ -268,6 +268,7 @@ private:
     std::vector<std::string> m_anniversaryLabels;
     bool m_groupCard = false;
     bool m_showsCompany = false;
+    QStringList m_categories;
     qint64 m_cardBegin = 0;
     qint64 m_cardEnd = -1;
 };
@@ -291,6 +292,7 @@ void Reader::openCard(qint64 begin) {
     m_anniversaryLabels.clear();
     m_groupCard = false;
     m_showsCompany = false;
+    m_categories.clear();
     for (Text& field : m_fields) {
         field.clear();
     }
@@ -463,6 +465,12 @@ void Reader::closeCard() {
     for (const std::uint32_t date : m_anniversaries) {
         m_result.table->addAnniversary(date);
     }
+    if (!m_categories.isEmpty()) {
+        // Each group once; their order is the list's, found once it is read.
+        std::sort(m_categories.begin(), m_categories.end());
+        m_categories.erase(std::unique(m_categories.begin(), m_categories.end()), m_categories.end());
+        m_result.table->setLastGroupNames(m_categories);
+    }
     for (const auto& [group, date] : m_labelledDates) {
         if (std::find(m_anniversaryLabels.begin(), m_anniversaryLabels.end(), group) !=
             m_anniversaryLabels.end()) {
@@ -550,7 +558,6 @@ void Reader::apply(const Pending& pending, QByteArrayView line) {
         decode(clearedField(Field::Title), p.value, params, guesses("TITLE"));
         break;
     case Property::CATEGORIES: {
-        Text& categories = m_fields[size_t(Field::Categories)];
         QByteArrayView rest = p.value;
         bool more = !rest.isEmpty();
         while (more) {
@@ -559,10 +566,7 @@ void Reader::apply(const Pending& pending, QByteArrayView line) {
             piece.clear();
             decode(piece, value, params, guesses("CATEGORIES"));
             if (const QStringView text = piece.view().trimmed(); !text.isEmpty() && !piece.hasLineBreak()) {
-                if (categories.size() != 0) {
-                    categories.push_back(u'\n');
-                }
-                appendString(categories, text);
+                m_categories.append(text.toString());
             }
         }
         break;

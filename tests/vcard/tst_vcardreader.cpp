@@ -71,7 +71,6 @@ QStringList furtherFields(const ContactTable& table, qsizetype contact) {
         {Field::WorkCountry, "WorkCountry"},
         {Field::OtherPhones, "OtherPhones"},
         {Field::OtherEmails, "OtherEmails"},
-        {Field::Categories, "Categories"},
         {Field::Members, "Members"},
         {Field::FamilyFirst, "FamilyFirst"},
         {Field::BirthdayText, "BirthdayText"},
@@ -81,6 +80,9 @@ QStringList furtherFields(const ContactTable& table, qsizetype contact) {
         if (const QString text = table.text(contact, field).toString(); !text.isEmpty()) {
             lines << QLatin1String(key) + u'=' + QString(text).replace(u'\n', u'|');
         }
+    }
+    if (const QStringList groups = table.groupNames(contact); !groups.isEmpty()) {
+        lines << QStringLiteral("Categories=") + groups.join(u'|');
     }
     if (const QString name = table.familyFirstName(contact); name != table.text(contact, Field::Name)) {
         lines << QStringLiteral("familyFirstName=") + name;
@@ -196,7 +198,7 @@ void tst_VcardReader::keepsFurtherFields_data() {
         << QStringList{QStringLiteral("OtherPhones=030 5"), QStringLiteral("OtherEmails=a@x.de")};
     QTest::newRow("categories, an escaped comma stays")
         << QByteArray("FN:Anna\nCATEGORIES:Familie, Müller\\, Meier ,,Freunde\nCATEGORIES:Verein\n")
-        << QStringList{QStringLiteral("Categories=Familie|Müller, Meier|Freunde|Verein")};
+        << QStringList{QStringLiteral("Categories=Familie|Freunde|Müller, Meier|Verein")};
     QByteArray many = "FN:Anna\nCATEGORIES:";
     QStringList kept;
     for (int i = 0; i < 10000; ++i) {
