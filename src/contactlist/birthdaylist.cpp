@@ -6,6 +6,7 @@
 #include <QCollator>
 #include <algorithm>
 #include <array>
+#include <span>
 
 namespace tovanel {
 
@@ -44,9 +45,12 @@ private:
     std::array<std::array<Next, 32>, 16> m_days{};
 };
 
-} // namespace
-
-std::vector<BirthdayEvent> birthdayEvents(const ContactList& list, QDate today) {
+// The events of `list` in their days by a counting sort, which keeps the list's order within a day:
+// day d holds events[dayStart[d]] up to events[dayStart[d + 1]]. Integer work only; the names are left
+// to sortDayByName.
+std::vector<BirthdayEvent> eventsByDay(const ContactList& list, QDate today,
+                                       std::vector<std::uint32_t>& dayStart) {
+    dayStart.assign(DaysAhead + 1, 0);
     const ContactTable& table = list.table;
     const auto& anniversaries = table.anniversaries();
     if (!today.isValid() || (!table.hasBirthdays() && anniversaries.empty())) {
@@ -92,49 +96,60 @@ std::vector<BirthdayEvent> birthdayEvents(const ContactList& list, QDate today) 
         }
     }
 
-    // Into their days by a counting sort, which keeps the list's order within a day; then each day by
-    // name. A day holds a few thousand of a million events, so the names are collated in small groups
-    // and never all against each other.
-    std::array<std::uint32_t, DaysAhead + 1> start{};
     for (const BirthdayEvent& event : inListOrder) {
-        ++start[event.daysUntil + 1u];
+        ++dayStart[event.daysUntil + 1u];
     }
     for (int day = 1; day <= DaysAhead; ++day) {
-        start[size_t(day)] += start[size_t(day - 1)];
+        dayStart[size_t(day)] += dayStart[size_t(day - 1)];
     }
-    const std::array<std::uint32_t, DaysAhead + 1> dayStart = start;
+    std::vector<std::uint32_t> next(dayStart.begin(), dayStart.end() - 1);
     std::vector<BirthdayEvent> events(inListOrder.size());
     for (const BirthdayEvent& event : inListOrder) {
-        events[start[event.daysUntil]++] = event;
+        events[next[event.daysUntil]++] = event;
     }
-    inListOrder = {};
+    return events;
+}
 
+QCollator nameCollator() {
     QCollator collator{QLocale(QLocale::German, QLocale::Germany)};
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::vector<QStringView> names;
-    std::vector<std::uint32_t> order;
-    std::vector<BirthdayEvent> sorted;
+    return collator;
+}
+
+// Orders the events of one day, which come in the list's order, by name. A day holds a few thousand of
+// a million events, so the names are collated in small groups and never all against each other.
+void sortDayByName(std::span<BirthdayEvent> day, const ContactTable& table, const QCollator& collator) {
+    const size_t count = day.size();
+    if (count < 2) {
+        return;
+    }
+    std::vector<QStringView> names(count);
+    std::vector<std::uint32_t> order(count);
+    for (size_t i = 0; i < count; ++i) {
+        const QStringView name = table.text(day[i].contact, Field::Name);
+        names[i] = name.size() <= MaxListCellChars ? name : name.first(MaxListCellChars);
+        order[i] = std::uint32_t(i);
+    }
+    // Stable: the same name keeps the list's order, and a contact's birthday stays before its
+    // anniversary.
+    sortByCollation(order, names, collator, Qt::AscendingOrder);
+    std::vector<BirthdayEvent> sorted(count);
+    for (size_t i = 0; i < count; ++i) {
+        sorted[i] = day[order[i]];
+    }
+    std::copy(sorted.begin(), sorted.end(), day.begin());
+}
+
+} // namespace
+
+std::vector<BirthdayEvent> birthdayEvents(const ContactList& list, QDate today) {
+    std::vector<std::uint32_t> dayStart;
+    std::vector<BirthdayEvent> events = eventsByDay(list, today, dayStart);
+    const QCollator collator = nameCollator();
     for (int day = 0; day < DaysAhead; ++day) {
-        const size_t first = dayStart[size_t(day)];
-        const size_t count = dayStart[size_t(day + 1)] - first;
-        if (count < 2) {
-            continue;
-        }
-        names.resize(count);
-        order.resize(count);
-        for (size_t i = 0; i < count; ++i) {
-            const QStringView name = table.text(events[first + i].contact, Field::Name);
-            names[i] = name.size() <= MaxListCellChars ? name : name.first(MaxListCellChars);
-            order[i] = std::uint32_t(i);
-        }
-        // Stable: the same name keeps the list's order, and a contact's birthday stays before its
-        // anniversary.
-        sortByCollation(order, names, collator, Qt::AscendingOrder);
-        sorted.resize(count);
-        for (size_t i = 0; i < count; ++i) {
-            sorted[i] = events[first + order[i]];
-        }
-        std::copy(sorted.begin(), sorted.end(), events.begin() + qsizetype(first));
+        sortDayByName(std::span(events).subspan(dayStart[size_t(day)],
+                                                dayStart[size_t(day + 1)] - dayStart[size_t(day)]),
+                      list.table, collator);
     }
     return events;
 }
@@ -161,15 +176,33 @@ QString yearsText(const BirthdayEvent& event) {
                                                 : QStringLiteral("%1. Jahrestag").arg(event.years);
 }
 
-BirthdayListModel::BirthdayListModel(QObject* parent) : QAbstractTableModel(parent) {}
+BirthdayListModel::BirthdayListModel(QObject* parent)
+    : QAbstractTableModel(parent), m_collator(nameCollator()) {}
 
 void BirthdayListModel::setList(std::shared_ptr<const ContactTable> table,
                                 std::span<const std::uint32_t> contacts, QDate today) {
     beginResetModel();
-    m_events = table ? birthdayEvents({*table, contacts}, today) : std::vector<BirthdayEvent>();
+    if (table) {
+        m_events = eventsByDay({*table, contacts}, today, m_dayStart);
+    } else {
+        m_events.clear();
+        m_dayStart.assign(DaysAhead + 1, 0);
+    }
+    m_daySorted.assign(DaysAhead, false);
     m_table = std::move(table);
     m_today = today;
     endResetModel();
+}
+
+const BirthdayEvent& BirthdayListModel::event(int row) const {
+    const auto next = std::upper_bound(m_dayStart.begin(), m_dayStart.end(), std::uint32_t(row));
+    const size_t day = size_t(next - m_dayStart.begin()) - 1;
+    if (!m_daySorted[day]) {
+        sortDayByName(std::span(m_events).subspan(m_dayStart[day], *next - m_dayStart[day]), *m_table,
+                      m_collator);
+        m_daySorted[day] = true;
+    }
+    return m_events[size_t(row)];
 }
 
 QStringList BirthdayListModel::headings() {
@@ -206,7 +239,10 @@ QVariant BirthdayListModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) {
         return {};
     }
-    const BirthdayEvent& event = m_events[size_t(index.row())];
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) {
+        return {};
+    }
+    const BirthdayEvent& event = this->event(index.row());
     if (role == Qt::DisplayRole) {
         return cell(event, index.column());
     }

@@ -4,6 +4,7 @@
 #include "contacts/carddate.h"
 
 #include <QAbstractTableModel>
+#include <QCollator>
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -56,7 +57,8 @@ public:
     void setList(std::shared_ptr<const ContactTable> table, std::span<const std::uint32_t> contacts,
                  QDate today);
     const std::shared_ptr<const ContactTable>& sharedTable() const { return m_table; }
-    const BirthdayEvent& event(int row) const { return m_events[size_t(row)]; }
+    // The event shown in `row` (0 to rowCount() - 1), in birthdayEvents' order.
+    const BirthdayEvent& event(int row) const;
     QDate today() const { return m_today; }
 
     static QStringList headings();
@@ -70,7 +72,13 @@ private:
     QString cell(const BirthdayEvent& event, int column) const;
 
     std::shared_ptr<const ContactTable> m_table;
-    std::vector<BirthdayEvent> m_events;
+    // By day, and a day by name only once one of its rows is asked for: the window opens without
+    // collating a million names, and scrolling collates a few thousand of one day at a time. A day
+    // begins at m_dayStart[day]; the last entry is the end.
+    mutable std::vector<BirthdayEvent> m_events;
+    std::vector<std::uint32_t> m_dayStart;
+    mutable std::vector<bool> m_daySorted;
+    QCollator m_collator;
     QDate m_today;
 };
 

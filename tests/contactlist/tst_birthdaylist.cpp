@@ -101,8 +101,8 @@ void tst_BirthdayList::eventsComeByDayThenByName() {
     std::array<QStringView, StoredFieldCount> texts{};
     texts[size_t(Field::Name)] = u"Kaputt";
     table->append(texts, 0, 0, -1, 0, CardDate{2023, 2, 30}.packed());
-    // The list leaves out one contact and names another twice.
-    const std::vector<std::uint32_t> contacts{7, 6, 5, 3, 2, 1, 0, 3};
+    // The list leaves out one contact and names another twice; its order is not the names' order.
+    const std::vector<std::uint32_t> contacts{0, 1, 2, 3, 5, 6, 7, 3};
     BirthdayListModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     model.setList(table, contacts, QDate(2026, 2, 28));
@@ -123,6 +123,14 @@ void tst_BirthdayList::eventsComeByDayThenByName() {
         QStringLiteral("in 364 Tagen|27.02.|Ida|Jahrestag|"),
     };
     QCOMPARE(rows, expected);
+    // Rows asked for from the last one on come in the same order as the whole list.
+    const std::vector<BirthdayEvent> events = birthdayEvents({*table, contacts}, QDate(2026, 2, 28));
+    BirthdayListModel backwards;
+    backwards.setList(table, contacts, QDate(2026, 2, 28));
+    for (int row = backwards.rowCount() - 1; row >= 0; --row) {
+        QCOMPARE(backwards.event(row).contact, events[size_t(row)].contact);
+        QCOMPARE(backwards.event(row).date, events[size_t(row)].date);
+    }
     QCOMPARE(model.index(1, BirthdayColumn::When).data(Qt::ToolTipRole).toString(),
              QStringLiteral("01.03.2026"));
     QCOMPARE(model.headerData(BirthdayColumn::Years, Qt::Horizontal).toString(), QStringLiteral("Alter"));
