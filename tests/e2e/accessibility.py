@@ -88,16 +88,16 @@ def row_count(title, expected):
 
 def shown(title, count, names):
     window = frame(title)
-    # The list follows the typed keys a moment later.
+    # The list follows the typed keys, or a menu item, a moment later.
     for _ in range(50):
         labels = [n.name for n in walk(window) if n.getRole() in (pyatspi.ROLE_LABEL, pyatspi.ROLE_STATIC)]
-        if count in labels:
+        tables = [node for node in walk(window) if node.getRole() == pyatspi.ROLE_TABLE]
+        table = tables[0].queryTable() if tables else None
+        rows = [table.getAccessibleAt(row, 0).name for row in range(table.nRows)] if table else None
+        if count in labels and rows == names:
             break
         time.sleep(0.1)
     check(count in labels, f"the count reads {count!r}: {labels}")
-    tables = [node for node in walk(window) if node.getRole() == pyatspi.ROLE_TABLE]
-    table = tables[0].queryTable() if tables else None
-    rows = [table.getAccessibleAt(row, 0).name for row in range(table.nRows)] if table else None
     check(rows == names, f"the list shows {names}: {rows}")
 
 
