@@ -58,6 +58,8 @@ int usage() {
     std::fprintf(
         stderr,
         "usage: tovanel-bench dump FILE\n"
+        "       tovanel-bench names FILE        (the names as \"Nachname, Vorname\", in the list's order by "
+        "them)\n"
         "       tovanel-bench card FILE N       (the detail rows of contact N, 1-based)\n"
         "       tovanel-bench portable FILE N   (the QR code's vCard of contact N, 1-based)\n"
         "       tovanel-bench import FILE\n"
@@ -165,6 +167,22 @@ int dump(const QString& path) {
     out.setEncoding(QStringConverter::Utf8);
     for (int row = 0; row < contactModel.rowCount(); ++row) {
         out << TableDump::row(contactModel, addressModel, row) << '\n';
+    }
+    return 0;
+}
+
+// The list as "Ansicht › Namen › Nachname, Vorname" shows it after a click on the name heading: what other
+// address books' lists by last name are compared with.
+int familyFirstNames(const QString& path) {
+    ContactListModel contactModel(ContactListModel::List::Contacts);
+    ContactListModel addressModel(ContactListModel::List::Addresses);
+    importFile(path, contactModel, addressModel);
+    contactModel.setNameOrder(NameOrder::FamilyFirst);
+    contactModel.sort(ContactColumn::Name, Qt::AscendingOrder);
+    QTextStream out(stdout);
+    out.setEncoding(QStringConverter::Utf8);
+    for (int row = 0; row < contactModel.rowCount(); ++row) {
+        out << TableDump::escaped(contactModel.index(row, ContactColumn::Name).data().toString()) << '\n';
     }
     return 0;
 }
@@ -673,6 +691,9 @@ int main(int argc, char* argv[]) {
     try {
         if (command == QLatin1String("dump")) {
             return dump(args.at(2));
+        }
+        if (command == QLatin1String("names")) {
+            return familyFirstNames(args.at(2));
         }
         if (command == QLatin1String("card")) {
             return args.size() == 4 ? card(args.at(2), args.at(3)) : usage();

@@ -164,6 +164,17 @@ App::CommandLine App::parseCommandLine(const QByteArrayList& arguments) {
                     return fail(QStringLiteral("tovanel: Unbekanntes Format „%1“; möglich sind: %2")
                                     .arg(name, exportFormatNames().join(QStringLiteral(", "))));
                 }
+            } else if (argument == "--names") {
+                if (++i == arguments.size()) {
+                    return fail(QStringLiteral("tovanel: Der Option „%1“ fehlt ihr Wert").arg(shown));
+                }
+                const QByteArray& order = arguments.at(i);
+                if (order != "first-last" && order != "last-first") {
+                    return fail(QStringLiteral("tovanel: Unbekannte Namensfolge „%1“; möglich sind: "
+                                               "first-last, last-first")
+                                    .arg(QString::fromLocal8Bit(order)));
+                }
+                line.nameOrder = order == "last-first" ? NameOrder::FamilyFirst : NameOrder::GivenFirst;
             } else if (const QtOption option = qtOption(argument); option == QtOption::WithValue) {
                 if (++i == arguments.size()) {
                     return fail(QStringLiteral("tovanel: Der Option „%1“ fehlt ihr Wert").arg(shown));
@@ -208,6 +219,8 @@ QString App::usageText() {
                           "                 vcard21, vcard-original (jede Karte wie in ihrer Datei),\n"
                           "                 fritzbox, pdf, ics oder folder (AUS ist ein neuer oder leerer\n"
                           "                 Ordner, eine .vcf-Datei je Kontakt)\n"
+                          "  --names FOLGE  die Namen als „Vorname Nachname“ (FOLGE first-last) oder\n"
+                          "                 „Nachname, Vorname“ (last-first), im Fenster und im Export\n"
                           "  --             beendet die Optionen; danach ist alles ein Dateiname\n"
                           "\n"
                           "Ohne DATEI fragt Tovanel nach Dateien. Läuft Tovanel schon, zeigt das\n"
@@ -255,7 +268,8 @@ QString App::aboutText() {
     return QStringLiteral("Tovanel " TOVANEL_VERSION "\nBetrachter für vCard-Dateien (.vcf)");
 }
 
-void App::start(const QStringList& paths) {
+void App::start(const QStringList& paths, std::optional<NameOrder> names) {
+    m_startNames = names;
     // Queued, so quitting after a failed first import ends the event loop that is then running.
     QMetaObject::invokeMethod(
         this,
@@ -274,6 +288,7 @@ void App::openDocument(const QStringList& paths) {
         const QScopedValueRollback<bool> busy(m_busy, true);
         m_documentRequested = true;
         ensureMainWindow().openFiles(paths);
+        chooseStartNames();
         showOrQuit();
     }
     processPending();
@@ -285,6 +300,7 @@ void App::askForDocument() {
         m_documentRequested = true;
         MainWindow& window = ensureMainWindow();
         window.openFiles(m_dialogs.openFiles(FileTypes::OpenFilter));
+        chooseStartNames();
         showOrQuit();
     }
     processPending();
@@ -355,6 +371,21 @@ void App::connectMenuActions() {
     const AppMenuBar* menus = m_window->appMenuBar();
     connect(menus->quitAction(), &QAction::triggered, this, &App::quit);
     connect(menus->aboutAction(), &QAction::triggered, this, &App::showAbout);
+}
+
+void App::chooseStartNames() {
+    if (!m_startNames) {
+        return;
+    }
+    // Through the menu, so that its check mark says what the list shows; the item is off until there is
+    // a list.
+    const AppMenuBar* menus = m_window->appMenuBar();
+    QAction* item =
+        *m_startNames == NameOrder::FamilyFirst ? menus->familyFirstAction() : menus->givenFirstAction();
+    if (item->isEnabled()) {
+        item->trigger();
+        m_startNames.reset();
+    }
 }
 
 void App::showOrQuit() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "contactlist/listcolumns.h"
 #include "export/contactexport.h"
 #include "mainwindow/mainwindow.h"
 
@@ -44,6 +45,8 @@ public:
         QString exportPath;
         // Export: the format --format names; without it, OUT's extension names it.
         std::optional<ExportFormat> exportFormat;
+        // The name order --names asks for, of the window and of the export alike.
+        std::optional<NameOrder> nameOrder;
         // Fail: one line saying what was wrong.
         QString message;
         // How many arguments, the program's name included, Qt may look at: those before "--".
@@ -63,7 +66,9 @@ public:
     static QString aboutText();
 
     // Once the event loop runs: imports `paths` as one list, or asks for files when there are none.
-    void start(const QStringList& paths);
+    // `names` is chosen in "Ansicht › Namen" as soon as there is a list, once: a list handed over later
+    // keeps what the user has chosen meanwhile.
+    void start(const QStringList& paths, std::optional<NameOrder> names = std::nullopt);
 
     // Replaces the list with the contacts of `paths` (files and folders).
     void openDocument(const QStringList& paths);
@@ -103,12 +108,14 @@ private:
     void showOrQuit();
     void processPending();
     void requestOpenedFiles();
+    void chooseStartNames();
 
     Dialogs& m_dialogs;
     QPointer<MainWindow> m_window;
     std::function<void()> m_quit;
     QList<QStringList> m_pending;
     QStringList m_openEvents; // file-open events not yet made a request
+    std::optional<NameOrder> m_startNames;
     bool m_readFileToEnd = false;
     bool m_busy = false;
     bool m_documentRequested = false;

@@ -86,7 +86,7 @@ ReadList readSeveralFiles(const QStringList& paths) {
 } // namespace
 
 CommandLineExport exportVcardFiles(const QStringList& paths, const QString& outputPath,
-                                   std::optional<ExportFormat> format) {
+                                   std::optional<ExportFormat> format, NameOrder names) {
     if (!format) {
         format = exportFormatOf(outputPath);
     }
@@ -105,7 +105,7 @@ CommandLineExport exportVcardFiles(const QStringList& paths, const QString& outp
     std::vector<std::uint32_t> fileOrder(size_t(table.size()));
     std::iota(fileOrder.begin(), fileOrder.end(), 0u);
     const ExportRequest request{
-        .list = {table, fileOrder},
+        .list = {.table = table, .contacts = fileOrder, .nameOrder = names},
         .title = listName(table),
     };
     const ExportResult result = exportContacts(request, outputPath, *format);

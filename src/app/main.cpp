@@ -27,7 +27,8 @@ int exportWithoutWindow(const App::CommandLine& line, char* argv[]) {
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     int qtArgc = line.qtArguments;
     const QGuiApplication application(qtArgc, argv);
-    const CommandLineExport done = exportVcardFiles(line.documents, line.exportPath, line.exportFormat);
+    const CommandLineExport done = exportVcardFiles(line.documents, line.exportPath, line.exportFormat,
+                                                    line.nameOrder.value_or(NameOrder::GivenFirst));
     if (!done.message.isEmpty()) {
         std::fputs((done.message + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
     }
@@ -141,6 +142,6 @@ int main(int argc, char* argv[]) {
     QObject::connect(&app, &App::mainWindowCreated, &app,
                      [&dialogs](MainWindow* window) { dialogs.setParent(window); });
     QObject::connect(&instance, &SingleInstance::documentRequested, &app, &App::requestDocument);
-    app.start(documents);
+    app.start(documents, line.nameOrder);
     return QApplication::exec();
 }

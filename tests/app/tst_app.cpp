@@ -59,6 +59,7 @@ private slots:
     void startOpensTheFirstDocument();
     void commandLineNamesTheDocument_data();
     void commandLineNamesTheDocument();
+    void namesOfTheCommandLineAreChosenOnce();
     void commandLineIsAnsweredWithoutADisplay_data();
     void commandLineIsAnsweredWithoutADisplay();
     void launchHandsOverOnlyWhatAnotherProcessCanRead_data();
@@ -240,6 +241,13 @@ void TestApp::commandLineNamesTheDocument_data() {
     QTest::newRow("--format without its value")
         << args({"--export", "a.vcf", "/tmp/a.vcf", "--format"}) << Action::Fail << none
         << QStringLiteral("tovanel: Der Option „--format“ fehlt ihr Wert") << QString();
+    QTest::newRow("--names with an unknown order")
+        << args({"--names", "nachname", "/tmp/a.vcf"}) << Action::Fail << none
+        << QStringLiteral("tovanel: Unbekannte Namensfolge „nachname“; möglich sind: first-last, last-first")
+        << QString();
+    QTest::newRow("--names without its value")
+        << args({"/tmp/a.vcf", "--names"}) << Action::Fail << none
+        << QStringLiteral("tovanel: Der Option „--names“ fehlt ihr Wert") << QString();
     QTest::newRow("--export without its value")
         << args({"--export"}) << Action::Fail << none
         << QStringLiteral("tovanel: Der Option „--export“ fehlt ihr Wert") << QString();
@@ -262,6 +270,22 @@ void TestApp::commandLineNamesTheDocument() {
     QCOMPARE(line.documents, documents);
     QCOMPARE(line.message, message);
     QCOMPARE(line.exportFormat ? exportFormatNames().at(int(*line.exportFormat)) : QString(), format);
+}
+
+void TestApp::namesOfTheCommandLineAreChosenOnce() {
+    const App::CommandLine line = App::parseCommandLine(
+        {"tovanel", "--names", "last-first", dataFile(QStringLiteral("kontakte.vcf")).toUtf8()});
+    QCOMPARE(line.nameOrder, NameOrder::FamilyFirst);
+    m_app->start(line.documents, line.nameOrder);
+    QTRY_VERIFY(m_app->mainWindow() && m_app->mainWindow()->isVisible());
+    const AppMenuBar* menus = m_app->mainWindow()->appMenuBar();
+    QVERIFY(menus->familyFirstAction()->isChecked());
+    QCOMPARE(m_app->mainWindow()->contactModel()->nameOrder(), NameOrder::FamilyFirst);
+    // What the user chooses afterwards outlasts the next list.
+    menus->givenFirstAction()->trigger();
+    m_app->openDocument({dataFile(QStringLiteral("andere.vcf"))});
+    QVERIFY(menus->givenFirstAction()->isChecked());
+    QCOMPARE(m_app->mainWindow()->contactModel()->nameOrder(), NameOrder::GivenFirst);
 }
 
 void TestApp::commandLineIsAnsweredWithoutADisplay_data() {

@@ -7,6 +7,7 @@
 # open; rows: the main window's list holds ROWS contacts)
 #        accessibility.py shown TITLE COUNT NAME...  (the count beside the filter reads COUNT and the list
 # shows the contacts NAME..., in this order)
+#        accessibility.py column TITLE HEADING TEXT...  (the list has a column HEADING, its cells read TEXT...)
 import sys
 import time
 
@@ -87,17 +88,33 @@ def row_count(title, expected):
 
 def shown(title, count, names):
     window = frame(title)
-    # The list follows the typed keys a moment later.
+    # The list follows the typed keys, or a menu item, a moment later.
     for _ in range(50):
         labels = [n.name for n in walk(window) if n.getRole() in (pyatspi.ROLE_LABEL, pyatspi.ROLE_STATIC)]
-        if count in labels:
+        tables = [node for node in walk(window) if node.getRole() == pyatspi.ROLE_TABLE]
+        table = tables[0].queryTable() if tables else None
+        rows = [table.getAccessibleAt(row, 0).name for row in range(table.nRows)] if table else None
+        if count in labels and rows == names:
             break
         time.sleep(0.1)
     check(count in labels, f"the count reads {count!r}: {labels}")
-    tables = [node for node in walk(window) if node.getRole() == pyatspi.ROLE_TABLE]
-    table = tables[0].queryTable() if tables else None
-    rows = [table.getAccessibleAt(row, 0).name for row in range(table.nRows)] if table else None
     check(rows == names, f"the list shows {names}: {rows}")
+
+
+def column(title, heading, texts):
+    window = frame(title)
+    # The column comes a moment after the menu item that adds it.
+    for _ in range(50):
+        tables = [node.queryTable() for node in walk(window) if node.getRole() == pyatspi.ROLE_TABLE]
+        headings = [tables[0].getColumnDescription(c) for c in range(tables[0].nColumns)] if tables else []
+        if heading in headings:
+            break
+        time.sleep(0.1)
+    check(heading in headings, f"a column {heading!r}: {headings}")
+    if heading in headings:
+        at = headings.index(heading)
+        cells = [tables[0].getAccessibleAt(row, at).name for row in range(tables[0].nRows)]
+        check(cells == texts, f"the column {heading!r} reads {texts}: {cells}")
 
 
 def detail_window(title):
@@ -126,6 +143,8 @@ if step == "rows":
     row_count(title, int(sys.argv[3]))
 elif step == "shown":
     shown(title, sys.argv[3], sys.argv[4:])
+elif step == "column":
+    column(title, sys.argv[3], sys.argv[4:])
 else:
     (main_window if step == "main" else detail_window)(title)
 sys.exit(1 if failures else 0)

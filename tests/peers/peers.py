@@ -4,8 +4,10 @@ calendar programs its birthday calendar.
 
 Usage: peers.py export  --tovanel BIN --corpus DIR --work DIR [--formats F,...]
        peers.py PEER    --corpus DIR --work DIR [--formats F,...] [--allow FILE]
-PEER is radicale, vobject, ezvcard, khard, icalendar or khal. "export" runs the real program once per corpus file and format
-("tovanel --export OUT --format F FILE", under a German locale) into the work folder, where the peers then
+       peers.py khard-names --bench BIN --corpus DIR --work DIR [--allow FILE]
+PEER is radicale, vobject, ezvcard, khard, icalendar or khal; khard-names compares khard's names, their
+order and its birthdays with Tovanel's list ("tovanel-bench names") and birthday calendar. "export" runs
+the real program once per corpus file and format ("tovanel --export OUT --format F FILE", under a German locale) into the work folder, where the peers then
 read it. A file Tovanel refuses to export (it reads it only in part, or finds no contact in it) is not a
 peer's business; it must be refused in every format alike, with the same message. Prints, per corpus file,
 what failed, and exits 1 when anything did; a peer program that is missing is a failure too (the set-up,
@@ -13,6 +15,7 @@ scripts/deps.sh, installs them all).
 """
 
 import argparse
+import collections
 import concurrent.futures
 import datetime
 import http.client
@@ -35,6 +38,7 @@ PEER_FORMATS = {
     "khard": ["folder"],
     "icalendar": ["ics"],
     "khal": ["ics"],
+    "khard-names": ["folder", "ics"],
 }
 ALL_FORMATS = ["vcard3", "vcard4", "vcard21", "folder", "ics"]
 VERSIONS = {"vcard3": "3.0", "vcard4": "4.0", "vcard21": "2.1"}
@@ -429,9 +433,8 @@ def is_utf8(data):
         return False
 
 
-def khard_list(home, books):
-    """khard's parsable list over `books` ({book name: folder}), in one run: ({book name: [names]}, {book name:
-    [what khard said about it]}), or an error text when khard listed nothing."""
+def run_khard_on(home, books, words):
+    """khard run with `words` over `books` ({book name: folder}) and a configuration of its own."""
     config = Path(home) / ".config" / "khard" / "khard.conf"
     config.parent.mkdir(parents=True, exist_ok=True)
     lines = ["[addressbooks]"]
@@ -443,7 +446,14 @@ def khard_list(home, books):
     # A card khard cannot read would otherwise stop the whole list; skipped, it is missing from its book.
     env = dict(os.environ, HOME=str(home), XDG_CONFIG_HOME=str(Path(home) / ".config"),
                LANG="de_DE.UTF-8", LC_ALL="de_DE.UTF-8")
-    done = subprocess.run(["khard", "--skip-unparsable", "list", "--parsable"], env=env, capture_output=True, timeout=300)
+    return subprocess.run(["khard", "--skip-unparsable", *words], env=env, capture_output=True, timeout=300)
+
+
+def khard_list(home, books, words=("list", "--parsable")):
+    """khard's parsable list over `books` ({book name: folder}), in one run: ({book name: [names]}, {book name:
+    [what khard said about it]}), or an error text when khard listed nothing. `words` may ask for another
+    display and order of the list, grouped by book when there are several."""
+    done = run_khard_on(home, books, words)
     output = done.stdout.decode("utf-8")
     said = done.stderr.decode("utf-8", errors="replace")
     if done.returncode != 0 and not output:
@@ -468,10 +478,10 @@ def khard_list(home, books):
     return listed, notes
 
 
-def khard_list_each(home, books):
+def khard_list_each(home, books, words=("list", "--parsable")):
     """khard_list over all `books`, or, where khard stops altogether, over ever smaller groups of them until
     the books it stops on are known: (listed, notes, {book: why khard stopped})."""
-    result = khard_list(home, books)
+    result = khard_list(home, books, words)
     if not isinstance(result, str):
         return result + ({},)
     if len(books) == 1:
@@ -480,7 +490,7 @@ def khard_list_each(home, books):
     names = list(books)
     size = max(1, len(names) // 16)
     for start in range(0, len(names), size):
-        part = khard_list_each(home, {book: books[book] for book in names[start:start + size]})
+        part = khard_list_each(home, {book: books[book] for book in names[start:start + size]}, words)
         listed.update(part[0])
         notes.update(part[1])
         broken.update(part[2])
@@ -746,6 +756,141 @@ def run_khal(args, formats):
     return failures.report("khal")
 
 
+# --- names and birthdays against khard ------------------------------------------------------------
+# khard reads the folder export and lists it by last name ("Müller, Jürgen": N's family names, a comma, its
+# given and additional names), which is what "Ansicht › Namen › Nachname, Vorname" shows, sorted, as
+# "tovanel-bench names" prints it. They part on purpose where a card has no family name: Tovanel shows
+# the card's name (or its company, for a card that says it is one) and sorts by it; khard shows the given
+# names, else FN. A file's names may differ in as many pairs as it has such cards; what else differs is a
+# failure unless the allow-list (khard-names-allowed.tsv) gives a reason. How the two collate is not
+# compared: khard sorts by an ASCII transliteration, lower-cased (unidecode), Tovanel in German collation,
+# so they part on umlauts, punctuation and names of equal letters. Only the order of names whose first
+# letters are different ASCII letters is held against each other: a family name read wrongly (a prefix
+# or the given name in front) moves a card there.
+
+def plain(name):
+    # khard keeps the spaces a name part ends with ("Ñ Ñ , Ñ"); Tovanel trims each part.
+    return re.sub(r" ,", ",", " ".join(name.split()))
+
+
+def cards_named_otherwise(card_bytes):
+    """How many cards of a corpus file both programs name otherwise than by N's family name: those
+    without one (no N, or N without a family name; the export gives a card without N one cut from its
+    name, which khard then shows) and those that say they are a company (X-ABShowAs:COMPANY)."""
+    count = 0
+    for card in split_cards(card_bytes):
+        family, company = False, False
+        for line in unfolded_lines(card):
+            if match := re.match(r"(?:[\w-]+\.)?N(?:;[^:]*)?:(.*)", line, re.I):
+                family = family or bool(re.split(r"(?<!\\);", match[1])[0].strip())
+            company = company or bool(re.match(r"(?:[\w-]+\.)?X-ABSHOWAS:\s*COMPANY", line, re.I))
+        count += 1 if company or not family else 0
+    return count
+
+
+def tovanel_names(bench, path):
+    """Tovanel's names of a corpus file, family name first, in its list's order by them."""
+    done = subprocess.run([bench, "names", str(path)], capture_output=True, timeout=120)
+    if done.returncode != 0:
+        return None
+    escapes = {"\\\\": "\\", "\\t": "\t", "\\r": "\r", "\\n": "\n"}
+    return [plain(re.sub(r"\\[\\trn]", lambda m: escapes[m[0]], line))
+            for line in done.stdout.decode("utf-8").splitlines()]
+
+
+def initials(names):
+    """The first letters of those `names` that start with an ASCII letter, in their order."""
+    return [name[0].lower() for name in names if name[:1].isascii() and name[:1].isalpha()]
+
+
+def khard_birthdays(home, folder):
+    """(name, month, day) of every birthday khard lists for the cards of `folder`; text birthdays left out."""
+    done = run_khard_on(home, {"b": str(folder)}, ("birthdays", "--parsable"))
+    days = []
+    for line in done.stdout.decode("utf-8").splitlines():
+        date, _, name = line.partition("\t")
+        if match := re.fullmatch(r"\d{4}\.(\d{2})\.(\d{2})", date):
+            days.append((plain(name), int(match[1]), int(match[2])))
+    return days
+
+
+def tovanel_birthdays(path):
+    """(name, month, day) of each birthday in the exported calendar, the name from the event's title."""
+    days = []
+    for _, summary, start, _ in calendar_events(Failures(), "", path):
+        if summary == "Geburtstag" or summary.endswith(" hat Geburtstag"):
+            days.append((plain(summary.removesuffix("Geburtstag").removesuffix(" hat ")), start.month, start.day))
+    return days
+
+
+def run_khard_names(args, formats):
+    require("khard")
+    if not args.bench or not Path(args.bench).is_file():
+        print(f"FAIL: tovanel-bench not found at {args.bench!r}")
+        return 1
+    # The allow-list's patterns are matched against "CORPUS FILE: DIFFERENCE".
+    allowed = read_allowed(args.allow) if args.allow else []
+    failures, export_failures = Failures(), Failures()
+    results = json.loads((Path(args.work) / "exports.json").read_text(encoding="utf-8"))
+    books = {}
+    for name, path in exported(args, "folder", export_failures):
+        if all(is_utf8(p.read_bytes()) for p in path.iterdir()) and results[name].get("ics", {}).get("exit") == 0:
+            books[f"b{len(books) + 1}"] = (name, path)
+    compared, accepted, birthdays = 0, 0, 0
+
+    def differ(name, text):
+        nonlocal accepted
+        if any(pattern.search(f"{name}: {text}") for pattern in allowed):
+            accepted += 1
+        else:
+            failures.add(name, text)
+
+    with tempfile.TemporaryDirectory(prefix="tovanel-khard-names-") as home:
+        listed = {}
+        for group in books_without_shared_uids(books):
+            part = khard_list_each(home, {book: str(books[book][1]) for book in group},
+                                   ("list", "--parsable", "-g", "-d", "last_name", "-s", "last_name"))
+            listed.update(part[0])
+        with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+            ours = dict(zip(books, pool.map(lambda book: tovanel_names(args.bench, Path(args.corpus) / books[book][0]),
+                                            books)))
+        for book, (name, path) in books.items():
+            theirs = [plain(n) for n in listed.get(book, [])]
+            if book not in listed or ours[book] is None:
+                continue  # khard or the reading stopped on the file: peers_khard tells why
+            compared += len(theirs)
+            # Counted: two cards may show the same name.
+            only_ours = sorted((collections.Counter(ours[book]) - collections.Counter(theirs)).elements())
+            only_theirs = sorted((collections.Counter(theirs) - collections.Counter(ours[book])).elements())
+            if len(only_ours) == len(only_theirs) <= cards_named_otherwise((Path(args.corpus) / name).read_bytes()):
+                only_ours, only_theirs = [], []
+            for shown in only_ours:
+                differ(name, f"Tovanel shows {shown!r}, khard does not")
+            for shown in only_theirs:
+                differ(name, f"khard shows {shown!r}, Tovanel does not")
+            both = set(ours[book]) & set(theirs)
+            ours_order = initials([n for n in ours[book] if n in both])
+            theirs_order = initials([n for n in theirs if n in both])
+            if ours_order != theirs_order:
+                at = next(i for i, (a, b) in enumerate(zip(ours_order + ["$"], theirs_order + ["$"])) if a != b)
+                differ(name, f"order by family name: Tovanel {''.join(ours_order[max(0, at - 3):at + 4])}, "
+                             f"khard {''.join(theirs_order[max(0, at - 3):at + 4])}")
+            # The birthdays khard lists are those in the calendar, by name and day.
+            if any(re.search(rb"^BDAY", p.read_bytes(), re.M) for p in path.iterdir()):
+                theirs_days = sorted(khard_birthdays(home, path))
+            else:
+                theirs_days = []
+            ours_days = sorted(tovanel_birthdays(export_target(args.work, "ics", name)))
+            birthdays += len(theirs_days)
+            for day in sorted(set(ours_days) - set(theirs_days)):
+                differ(name, f"birthday in the calendar, not in khard: {day[0]!r} {day[2]:02}.{day[1]:02}.")
+            for day in sorted(set(theirs_days) - set(ours_days)):
+                differ(name, f"birthday in khard, not in the calendar: {day[0]!r} {day[2]:02}.{day[1]:02}.")
+    print(f"khard-names: {compared} names and {birthdays} birthdays compared in {len(books)} files, "
+          f"{accepted} differences allowed")
+    return failures.report("khard-names")
+
+
 def main(argv):
     # CTest ends a test that runs over its time with SIGTERM: the servers started are stopped on the way out.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
@@ -756,6 +901,7 @@ def main(argv):
     parser.add_argument("--work", required=True)
     parser.add_argument("--formats", type=lambda text: text.split(","))
     parser.add_argument("--allow")
+    parser.add_argument("--bench")
     args = parser.parse_args(argv)
     if not args.corpus or not Path(args.corpus).is_dir():
         print(f'SKIP: no vCard corpus at "{args.corpus}" (TOVANEL_CORPUS_DIR): real-world files not checked')
@@ -764,7 +910,7 @@ def main(argv):
         return run_export(args)
     formats = args.formats or PEER_FORMATS[args.action]
     runner = {"radicale": run_radicale, "vobject": run_vobject, "ezvcard": run_ezvcard, "khard": run_khard,
-              "icalendar": run_icalendar, "khal": run_khal}
+              "icalendar": run_icalendar, "khal": run_khal, "khard-names": run_khard_names}
     return runner[args.action](args, formats)
 
 
