@@ -1,6 +1,7 @@
-// The spreadsheet writers on arbitrary bytes. Taken as UTF-16, the input goes through the rule of what a
-// cell may hold; read as vCard text, it is written as the CSV files, the phone book and an Excel table
-// into memory. No cell may keep what the rule drops, and no export of a list that was read may fail.
+// The spreadsheet writers (and the birthday calendar) on arbitrary bytes. Taken as UTF-16, the input goes
+// through the rule of what a cell may hold; read as vCard text, it is written as the CSV files, the phone
+// book and an Excel table into memory. No cell may keep what the rule drops, and no export of a list that was
+// read may fail.
 #include "export/contactexport.h"
 #include "vcard/vcardreader.h"
 
@@ -57,13 +58,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!read.table) {
         return 0;
     }
+    read.table->setGroups(std::make_shared<const ContactGroups>(findContactGroups(*read.table)));
     std::vector<std::uint32_t> order(size_t(read.table->size()));
     std::iota(order.begin(), order.end(), 0u);
-    const ExportRequest request{.list = {*read.table, order}};
+    // Every other input as the user may see the list: names turned round, every column added.
+    std::vector<int> added;
+    if (size % 2 == 1) {
+        for (int column = ContactColumn::FirstAdded; column < ContactColumn::Count; ++column) {
+            added.push_back(column);
+        }
+    }
+    const ExportRequest request{
+        .list = {*read.table, order, added.empty() ? NameOrder::GivenFirst : NameOrder::FamilyFirst, added}};
     // The folder only holds the workbook's temporary files while it is written.
     const QString path = QDir::tempPath() + QStringLiteral("/fuzz_cells.out");
-    for (const ExportFormat format : {ExportFormat::Csv, ExportFormat::CsvGoogle, ExportFormat::CsvOutlook,
-                                      ExportFormat::FritzBox, ExportFormat::Xlsx}) {
+    for (const ExportFormat format :
+         {ExportFormat::Csv, ExportFormat::CsvGoogle, ExportFormat::CsvOutlook, ExportFormat::FritzBox,
+          ExportFormat::Xlsx, ExportFormat::BirthdayCalendar}) {
         QBuffer out;
         out.open(QIODevice::WriteOnly);
         check(writeContacts(request, out, path, format).status == ExportResult::Status::Written);

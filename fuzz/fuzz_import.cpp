@@ -4,6 +4,7 @@
 // reads them, and the bytes are offered to the photo decoding as a picture, also inside GIF and icon
 // headers that claim another size. The duplicate groups come out the same when every key's hash collides.
 #include "card/cardrows.h"
+#include "contactlist/birthdaylist.h"
 #include "contactlist/contactlistmodel.h"
 #include "contacts/duplicates.h"
 #include "platform/linereader.h"
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <numeric>
 #include <vector>
 
 using namespace tovanel;
@@ -68,7 +70,7 @@ std::vector<Line> lines(const QByteArray& bytes, qsizetype chunkSize, qsizetype 
 
 void readBack(const ContactListModel& model) {
     for (int row = 0; row < model.rowCount(); ++row) {
-        for (int column = 0; column < ContactListModel::ColumnCount; ++column) {
+        for (int column = 0; column < model.columnCount(); ++column) {
             const QString text = model.cell(row, column);
             (void)model.isBold(row, column);
             check(!text.isNull() || text.isEmpty());
@@ -117,6 +119,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(contactModel.rowCount() == addressModel.rowCount());
     readBack(contactModel);
     readBack(addressModel);
+
+    // The groups, the names turned round in every column, and the birthdays seen from a leap day.
+    result.table->setGroups(std::make_shared<const ContactGroups>(findContactGroups(*result.table)));
+    contactModel.setNameOrder(NameOrder::FamilyFirst);
+    readBack(contactModel);
+    std::vector<std::uint32_t> all(size_t(table.size()));
+    std::iota(all.begin(), all.end(), 0u);
+    for (const BirthdayEvent& event : birthdayEvents(ContactList{table, all}, QDate(2024, 2, 29))) {
+        check(event.daysUntil <= 365 && event.contact < all.size());
+    }
 
     // Each group is named by its first contact; comparing the keys alone finds the same groups.
     const std::vector<std::uint32_t> groups = findDuplicateGroups(table);

@@ -194,7 +194,7 @@ void BirthdayListModel::setList(std::shared_ptr<const ContactTable> table,
     endResetModel();
 }
 
-const BirthdayEvent& BirthdayListModel::event(int row) const {
+const BirthdayEvent& BirthdayListModel::eventAt(int row) const {
     const auto next = std::upper_bound(m_dayStart.begin(), m_dayStart.end(), std::uint32_t(row));
     const size_t day = size_t(next - m_dayStart.begin()) - 1;
     if (!m_daySorted[day]) {
@@ -242,7 +242,7 @@ QVariant BirthdayListModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole) {
         return {};
     }
-    const BirthdayEvent& event = this->event(index.row());
+    const BirthdayEvent& event = eventAt(index.row());
     if (role == Qt::DisplayRole) {
         return cell(event, index.column());
     }

@@ -58,7 +58,7 @@ public:
                  QDate today);
     const std::shared_ptr<const ContactTable>& sharedTable() const { return m_table; }
     // The event shown in `row` (0 to rowCount() - 1), in birthdayEvents' order.
-    const BirthdayEvent& event(int row) const;
+    const BirthdayEvent& eventAt(int row) const;
     QDate today() const { return m_today; }
 
     static QStringList headings();

@@ -65,7 +65,7 @@ void BirthdayWindow::chooseSelected() {
     if (row < 0 || row >= m_model->rowCount()) {
         return;
     }
-    emit contactChosen(contactOf(m_model->sharedTable(), m_model->event(row).contact));
+    emit contactChosen(contactOf(m_model->sharedTable(), m_model->eventAt(row).contact));
 }
 
 } // namespace tovanel

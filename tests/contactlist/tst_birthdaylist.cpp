@@ -128,8 +128,8 @@ void tst_BirthdayList::eventsComeByDayThenByName() {
     BirthdayListModel backwards;
     backwards.setList(table, contacts, QDate(2026, 2, 28));
     for (int row = backwards.rowCount() - 1; row >= 0; --row) {
-        QCOMPARE(backwards.event(row).contact, events[size_t(row)].contact);
-        QCOMPARE(backwards.event(row).date, events[size_t(row)].date);
+        QCOMPARE(backwards.eventAt(row).contact, events[size_t(row)].contact);
+        QCOMPARE(backwards.eventAt(row).date, events[size_t(row)].date);
     }
     QCOMPARE(model.index(1, BirthdayColumn::When).data(Qt::ToolTipRole).toString(),
              QStringLiteral("01.03.2026"));
