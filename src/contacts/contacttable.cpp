@@ -81,6 +81,12 @@ QStringView ContactTable::text(qsizetype contact, Field field) const {
     const Contact& c = at(contact);
     const unsigned bit = 1u << int(field);
     if ((c.present & bit) == 0) {
+        if (field == Field::HomeCountry || field == Field::WorkCountry) {
+            const std::vector<std::uint32_t>& ids = m_countries[field == Field::HomeCountry ? 0 : 1];
+            if (const std::uint32_t id = ids.empty() ? 0 : ids[size_t(contact)]; id != 0) {
+                return m_countryNames[id];
+            }
+        }
         return QStringView(NoText, 0);
     }
     const auto present = unsigned(c.present);
@@ -150,8 +156,16 @@ void ContactTable::append(const std::array<QStringView, StoredFieldCount>& texts
     qsizetype total = 0;
     int count = 0;
     std::uint32_t present = 0;
+    // Countries repeat from card to card: each is kept once, a contact holds its number.
+    std::array<std::uint32_t, 2> countries{};
+    for (size_t side = 0; side < 2; ++side) {
+        countries[side] = countryId(texts[size_t(side == 0 ? Field::HomeCountry : Field::WorkCountry)]);
+        pushDense(m_countries[side], countries[side]);
+    }
     for (size_t i = 0; i < texts.size(); ++i) {
-        lengths[i] = std::min(texts[i].size(), MaxTotal - total);
+        const bool interned = (i == size_t(Field::HomeCountry) && countries[0] != 0) ||
+                              (i == size_t(Field::WorkCountry) && countries[1] != 0);
+        lengths[i] = interned ? 0 : std::min(texts[i].size(), MaxTotal - total);
         if (lengths[i] > 0) {
             total += lengths[i];
             present |= 1u << i;
@@ -236,6 +250,10 @@ void ContactTable::appendTable(ContactTable& other) {
         std::swap(m_birthdays, other.m_birthdays);
         std::swap(m_anniversaries, other.m_anniversaries);
         std::swap(m_groupSets, other.m_groupSets);
+        std::swap(m_countries, other.m_countries);
+        std::swap(m_lastCountry, other.m_lastCountry);
+        std::swap(m_countryNames, other.m_countryNames);
+        std::swap(m_countryIndex, other.m_countryIndex);
         std::swap(m_groupSetNames, other.m_groupSetNames);
         std::swap(m_groupSetIndex, other.m_groupSetIndex);
         return;
@@ -284,6 +302,7 @@ void ContactTable::appendTable(ContactTable& other) {
     other.m_birthdays.clear();
     other.m_anniversaries.clear();
     other.m_groupSets.clear();
+    other.m_countries = {};
     other.m_blockUsed = 0;
     other.m_size = 0;
 }
@@ -298,6 +317,7 @@ qsizetype ContactTable::bytesUsed() const {
     bytes += qsizetype(m_birthdays.capacity() * sizeof(std::uint32_t));
     bytes += qsizetype(m_anniversaries.capacity() * sizeof(m_anniversaries[0]));
     bytes += qsizetype(m_groupSets.capacity() * sizeof(std::uint32_t));
+    bytes += qsizetype((m_countries[0].capacity() + m_countries[1].capacity()) * sizeof(std::uint32_t));
     return bytes;
 }
 
@@ -347,6 +367,21 @@ void ContactTable::appendDates(const ContactTable& other, qsizetype shift) {
     for (const auto& [contact, date] : other.m_anniversaries) {
         m_anniversaries.emplace_back(std::uint32_t(contact + shift), date);
     }
+    std::vector<std::uint32_t> mapped(other.m_countryNames.size());
+    for (size_t id = 1; id < mapped.size(); ++id) {
+        mapped[id] = countryId(other.m_countryNames[id]);
+    }
+    for (size_t side = 0; side < 2; ++side) {
+        std::vector<std::uint32_t>& ids = m_countries[side];
+        if (!other.m_countries[side].empty()) {
+            ids.resize(size_t(shift));
+            for (const std::uint32_t id : other.m_countries[side]) {
+                ids.push_back(mapped[id]);
+            }
+        } else if (!ids.empty()) {
+            ids.resize(size_t(shift + other.m_size));
+        }
+    }
     if (!other.m_groupSets.empty()) {
         std::vector<std::uint32_t> mapped(other.m_groupSetNames.size());
         for (size_t set = 1; set < mapped.size(); ++set) {
@@ -359,6 +394,24 @@ void ContactTable::appendDates(const ContactTable& other, qsizetype shift) {
     } else if (!m_groupSets.empty()) {
         m_groupSets.resize(size_t(shift + other.m_size));
     }
+}
+
+std::uint32_t ContactTable::countryId(QStringView country) {
+    if (country.isEmpty() || country.size() > MaxCountryLength) {
+        return 0;
+    }
+    // Cards in a row mostly name the same country.
+    if (m_lastCountry != 0 && m_countryNames[m_lastCountry] == country) {
+        return m_lastCountry;
+    }
+    if (const auto it = m_countryIndex.constFind(country); it != m_countryIndex.constEnd()) {
+        return m_lastCountry = *it;
+    }
+    const auto id = std::uint32_t(m_countryNames.size());
+    m_countryNames.push_back(country.toString());
+    // The view's characters stay where they are when the vector moves the text.
+    m_countryIndex.insert(QStringView(m_countryNames.back()), id);
+    return m_lastCountry = id;
 }
 
 std::uint32_t ContactTable::groupSetOf(const QStringList& names) {

@@ -197,6 +197,21 @@ private:
     // appended).
     void appendDates(const ContactTable& other, qsizetype shift);
     std::uint32_t groupSetOf(const QStringList& names);
+    // The number of a country in m_countryNames, 0 for none or for one kept as text (a long one).
+    std::uint32_t countryId(QStringView country);
+    static constexpr qsizetype MaxCountryLength = 64;
+    // Per contact the number of its private and of its work country; each empty while no contact has one.
+    std::array<std::vector<std::uint32_t>, 2> m_countries;
+    std::vector<QString> m_countryNames{QString()};
+    QHash<QStringView, std::uint32_t> m_countryIndex;
+    std::uint32_t m_lastCountry = 0;
+    // Appends `value` to a vector of one entry per contact, made (with zeros) only for a first value.
+    void pushDense(std::vector<std::uint32_t>& values, std::uint32_t value) const {
+        if (value != 0 || !values.empty()) {
+            values.resize(size_t(m_size)); // zeros for the contacts before the first value
+            values.push_back(value);
+        }
+    }
     std::vector<std::uint32_t> m_groupSets;
     std::vector<QStringList> m_groupSetNames{QStringList()};
     QHash<QStringList, std::uint32_t> m_groupSetIndex;
