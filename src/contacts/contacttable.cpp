@@ -180,16 +180,8 @@ void ContactTable::append(const std::array<QStringView, StoredFieldCount>& texts
     contact.present = present;
     contact.bold = boldMask & 7u;
     contact.familyLength = std::uint32_t(std::clamp(familyLength, 0, MaxFamilyLength));
-    if (birthday != 0 && m_birthdays.empty()) {
-        m_birthdays.reserve(size_t(m_size) + 1);
-        m_birthdays.resize(size_t(m_size));
-    }
-    if (birthday != 0 || !m_birthdays.empty()) {
-        m_birthdays.push_back(birthday);
-    }
-    if (!m_groupSets.empty()) {
-        m_groupSets.push_back(0);
-    }
+    pushDense(m_birthdays, birthday);
+    pushDense(m_groupSets, 0);
     if (count > 0) {
         const qsizetype needed = 2 * count + total;
         if (m_blocks.empty() || m_blockUsed + needed > m_blockSizes.back()) {

@@ -194,6 +194,8 @@ private:
     void closeCard();
     // Composes the name an N value gives into m_nName; m_nUsable tells whether it is a name at all.
     void composeName(QByteArrayView value, const Parameters& parameters);
+    // Appends one part of N (its values joined by spaces) to `out`, a space before it; true if it had text.
+    bool appendNamePart(QByteArrayView part, const Parameters& parameters, Text& out);
     // A card without a name of its own is named by its N, else its company, else its first e-mail.
     void fallBackName();
     // The name with the family name first, from N: as a length of the name's end, or as a text.
@@ -333,33 +335,15 @@ int Reader::familyFirst() {
     const PropertyLine n(QByteArrayView(m_nLine.data(), qsizetype(m_nLine.size())), m_nPending.keyEnd,
                          m_nPending.unquotedKey);
     const Components parts(n.value, CardRules::NameParts);
-    // Family and given names, each part's several values joined by spaces.
-    const auto names = [&](std::initializer_list<int> indices, Text& out) {
-        out.clear();
-        for (const int index : indices) {
-            QByteArrayView rest = parts[index];
-            bool more = !rest.isEmpty();
-            while (more) {
-                const QByteArrayView value = PropertyLexer::takeComponent(rest, ',', more);
-                Text& piece = m_scratch;
-                piece.clear();
-                decode(piece, value, n.parameters, guesses("N"));
-                if (const QStringView text = piece.view().trimmed(); !text.isEmpty()) {
-                    if (out.size() != 0) {
-                        out.push_back(u' ');
-                    }
-                    appendString(out, text);
-                }
-            }
-        }
-    };
     Text& family = m_fields[size_t(Field::FamilyFirst)];
-    names({0}, family);
-    if (family.size() == 0) {
+    family.clear();
+    if (!appendNamePart(parts[0], n.parameters, family)) {
         return 0;
     }
     Text& given = m_nName;
-    names({1, 2}, given);
+    given.clear();
+    appendNamePart(parts[1], n.parameters, given);
+    appendNamePart(parts[2], n.parameters, given);
     const QStringView name = m_fields[size_t(Field::Name)].view();
     const QStringView familyText = family.view();
     const QStringView givenText = given.view();
@@ -510,24 +494,29 @@ void Reader::composeName(QByteArrayView value, const Parameters& parameters) {
     m_nUsable = false;
     const Components parts(value, CardRules::NameParts);
     for (const int index : CardRules::NameOrder) {
-        // Several values of one part ("Hans,Peter") are separated by commas that no backslash escapes.
-        QByteArrayView rest = parts[index];
-        bool more = !rest.isEmpty();
-        while (more) {
-            const QByteArrayView value = PropertyLexer::takeComponent(rest, ',', more);
-            Text& piece = m_scratch;
-            piece.clear();
-            decode(piece, value, parameters, guesses("N"));
-            const QStringView text = piece.view().trimmed();
-            if (!text.isEmpty()) {
-                if (m_nName.size() != 0) {
-                    m_nName.push_back(u' ');
-                }
-                appendString(m_nName, text);
-                m_nUsable |= CardRules::isNamePart(index);
+        m_nUsable |= appendNamePart(parts[index], parameters, m_nName) && CardRules::isNamePart(index);
+    }
+}
+
+bool Reader::appendNamePart(QByteArrayView part, const Parameters& parameters, Text& out) {
+    bool added = false;
+    // Several values of one part ("Hans,Peter") are separated by commas that no backslash escapes.
+    QByteArrayView rest = part;
+    bool more = !rest.isEmpty();
+    while (more) {
+        const QByteArrayView value = PropertyLexer::takeComponent(rest, ',', more);
+        Text& piece = m_scratch;
+        piece.clear();
+        decode(piece, value, parameters, guesses("N"));
+        if (const QStringView text = piece.view().trimmed(); !text.isEmpty()) {
+            if (out.size() != 0) {
+                out.push_back(u' ');
             }
+            appendString(out, text);
+            added = true;
         }
     }
+    return added;
 }
 
 void Reader::apply(const Pending& pending, QByteArrayView line) {
