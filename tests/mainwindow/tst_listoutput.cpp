@@ -361,9 +361,11 @@ void tst_ListOutput::printShowsThePhoneListInAPreview() {
     QStringList printedBy;
     QTimer::singleShot(0, this, [&] {
         QPrintPreviewDialog* preview = nullptr;
-        QTRY_VERIFY((preview = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget())));
+        // Laying out a long list's pages takes long under the sanitizers: waited for, not timed.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (preview = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget())), 120000);
         const auto* view = preview->findChild<QPrintPreviewWidget*>();
-        QTRY_VERIFY(view->pageCount() > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(view->pageCount() > 0, 120000);
         pages = view->pageCount();
         previewTitle = preview->windowTitle();
         // Printing by keyboard: each key opens the print dialog (without a printer the one asking for the
