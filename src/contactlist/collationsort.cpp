@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <numeric>
 
 namespace tovanel {
 
@@ -423,6 +424,54 @@ void sortByCollation(std::vector<std::uint32_t>& order, const std::vector<QStrin
                      const QCollator& collator, Qt::SortOrder sortOrder) {
     sortByCollation(
         order, texts.size(), [&](std::uint32_t contact) { return texts[contact]; }, collator, sortOrder);
+}
+
+std::vector<std::uint32_t> collationRanks(std::size_t contactCount, const TextOf& textOf,
+                                          const QCollator& collator) {
+    std::vector<std::uint32_t> order(contactCount);
+    std::iota(order.begin(), order.end(), 0u);
+    sortByCollation(order, contactCount, textOf, collator, Qt::AscendingOrder);
+    const Collation collation(textOf, collator, true);
+    const PrimaryPrefix prefixes(collator);
+    std::vector<std::uint32_t> rank(contactCount);
+    std::uint32_t current = 0;
+    QStringView previous;
+    PrimaryPrefix::Key previousKey;
+    for (size_t i = 0; i < order.size(); ++i) {
+        const QStringView text = textOf(order[i]);
+        const PrimaryPrefix::Key key = prefixes.key(text);
+        if (i > 0 && text != previous) {
+            // Prefixes that differ differ at the primary level; only the rest is asked of the collator.
+            const bool apart = key.valid && previousKey.valid &&
+                               (key.high != previousKey.high || key.low != previousKey.low);
+            if (apart || collation.collate(previous, text) != 0) {
+                ++current;
+            }
+        }
+        rank[order[i]] = current;
+        previous = text;
+        previousKey = key;
+    }
+    return rank;
+}
+
+void sortByRank(std::vector<std::uint32_t>& order, const std::vector<std::uint32_t>& rank,
+                Qt::SortOrder sortOrder) {
+    // Counted into place: two passes over the order, stable by construction.
+    std::vector<std::uint32_t> place(rank.size() + 1, 0);
+    const auto slot = [&](std::uint32_t contact) {
+        return sortOrder == Qt::AscendingOrder ? rank[contact]
+                                               : std::uint32_t(rank.size() - 1 - rank[contact]);
+    };
+    for (const std::uint32_t contact : order) {
+        ++place[slot(contact) + 1];
+    }
+    std::partial_sum(place.begin(), place.end(), place.begin());
+    std::vector<std::uint32_t> sorted(order.size());
+    for (const std::uint32_t contact : order) {
+        sorted[place[slot(contact)]++] = contact;
+    }
+    order.swap(sorted);
 }
 
 } // namespace tovanel

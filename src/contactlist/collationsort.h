@@ -23,4 +23,13 @@ void sortByCollation(std::vector<std::uint32_t>& order, std::size_t contactCount
 void sortByCollation(std::vector<std::uint32_t>& order, const std::vector<QStringView>& texts,
                      const QCollator& collator, Qt::SortOrder sortOrder);
 
+// Each contact's rank in the collator's order of the texts: texts that collate alike share one, and no
+// rank is left out, so every rank is below `contactCount`. Made once per list, the ranks sort by the
+// text again in linear time. Throws std::bad_alloc when memory runs out.
+std::vector<std::uint32_t> collationRanks(std::size_t contactCount, const TextOf& textOf,
+                                          const QCollator& collator);
+// Reorders `order` stably by `rank` (as collationRanks gives it), ascending or descending.
+void sortByRank(std::vector<std::uint32_t>& order, const std::vector<std::uint32_t>& rank,
+                Qt::SortOrder sortOrder);
+
 } // namespace tovanel

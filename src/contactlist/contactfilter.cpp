@@ -1,6 +1,7 @@
 #include "contactlist/contactfilter.h"
 
 #include "contactlist/listcolumns.h"
+#include "contactlist/searchindex.h"
 #include "contactlist/searchtext.h"
 #include "contacts/contacttable.h"
 #include "contacts/telephone.h"
@@ -18,6 +19,11 @@ namespace {
 
 SearchKind filterKind(QStringView text) {
     return searchKind(text, FilterMinDigits);
+}
+
+// Only a text of several words can hold a name turned round.
+bool mayHoldTurnedName(QStringView text) {
+    return text.trimmed().contains(u' ') || text.contains(u',');
 }
 
 } // namespace
@@ -52,10 +58,12 @@ namespace {
 class Matcher {
 public:
     // `setShown`: for each set of groups, whether the group filter shows its contacts; empty for all.
-    Matcher(const ContactTable& table, const ContactFilter& filter, const std::vector<std::uint8_t>& setShown)
-        : m_table(table), m_groups(table.groups()), m_filter(filter), m_setShown(setShown),
+    // `found`: the contacts the search index found the text in, where the list has an index.
+    Matcher(const ContactTable& table, const ContactFilter& filter, const std::vector<std::uint8_t>& setShown,
+            const ContactBits* found)
+        : m_table(table), m_groups(table.groups()), m_filter(filter), m_setShown(setShown), m_found(found),
           m_needle(filter.text, filterKind(filter.text)) {
-        m_nameTurned = filter.text.trimmed().contains(u' ') || filter.text.contains(u',');
+        m_nameTurned = mayHoldTurnedName(filter.text);
         const AddedColumnKind kind = m_needle.kind() == SearchKind::Number  ? AddedColumnKind::Number
                                      : m_needle.kind() == SearchKind::Email ? AddedColumnKind::Email
                                                                             : AddedColumnKind::Text;
@@ -104,7 +112,13 @@ private:
             return true;
         }
         // A text of blanks alone folds to nothing and holds nothing back.
-        if (m_needle.isEmpty() || m_needle.foundIn(m_table, contact, searchFields(m_needle.kind()))) {
+        if (m_needle.isEmpty()) {
+            return true;
+        }
+        if (m_found != nullptr) {
+            return m_found->test(contact) || addedShows(contact);
+        }
+        if (m_needle.foundIn(m_table, contact, searchFields(m_needle.kind()))) {
             return true;
         }
         return (m_needle.kind() == SearchKind::Text && m_nameTurned && nameTurnedShows(contact)) ||
@@ -142,8 +156,8 @@ private:
     const ContactGroups& m_groups;
     const ContactFilter& m_filter;
     const std::vector<std::uint8_t>& m_setShown;
+    const ContactBits* m_found;
     SearchNeedle m_needle;
-    // Only a text of several words can hold a name turned round.
     bool m_nameTurned = false;
     // The added columns a text of the needle's kind is looked for in.
     std::vector<int> m_addedColumns;
@@ -244,11 +258,23 @@ std::vector<std::uint32_t> groupedDuplicates(const ContactTable& table,
 } // namespace
 
 std::vector<std::uint32_t> filterContacts(const ContactTable& table, std::span<const std::uint32_t> contacts,
-                                          const ContactFilter& filter) {
+                                          const ContactFilter& filter, const SearchIndex* index) {
     std::vector<std::uint8_t> keep(contacts.size());
     const std::vector<std::uint8_t> setShown = shownSets(table.groups(), filter.group);
+    std::optional<ContactBits> found;
+    if (index != nullptr && !filter.text.isEmpty()) {
+        const SearchKind kind = filterKind(filter.text);
+        if (!SearchNeedle(filter.text, kind).isEmpty()) {
+            found = index->holding(filter.text,
+                                   kind == SearchKind::Number  ? SearchIndex::Numbers
+                                   : kind == SearchKind::Email ? SearchIndex::Email
+                                   : mayHoldTurnedName(filter.text)
+                                       ? SearchIndex::Name | SearchIndex::Company | SearchIndex::TurnedName
+                                       : SearchIndex::Name | SearchIndex::Company);
+        }
+    }
     const auto decide = [&](size_t from, size_t to) {
-        Matcher matcher(table, filter, setShown);
+        Matcher matcher(table, filter, setShown, found ? &*found : nullptr);
         for (size_t i = from; i < to; ++i) {
             keep[i] = matcher.shows(contacts[i]) ? 1 : 0;
         }

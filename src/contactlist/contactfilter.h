@@ -10,6 +10,7 @@
 namespace tovanel {
 
 class ContactTable;
+class SearchIndex;
 
 // What the contact list is narrowed to: a typed text, looked for as the name search looks for it (a
 // number in the telephone cells, an e-mail address in the e-mail cell, any other text in the name or
@@ -43,9 +44,10 @@ struct ContactFilter {
     friend bool operator==(const ContactFilter&, const ContactFilter&) = default;
 };
 
-// Keeps those of `contacts` (in their order) that `filter` shows, looking at them on two threads. The
-// duplicates filter keeps each group together, where its first contact stands. May throw std::bad_alloc.
+// Keeps those of `contacts` (in their order) that `filter` shows, looking at them on two threads, the
+// text in `index` where the list has one. The duplicates filter keeps each group together, where its
+// first contact stands. May throw std::bad_alloc.
 std::vector<std::uint32_t> filterContacts(const ContactTable& table, std::span<const std::uint32_t> contacts,
-                                          const ContactFilter& filter);
+                                          const ContactFilter& filter, const SearchIndex* index = nullptr);
 
 } // namespace tovanel

@@ -10,6 +10,8 @@
 
 namespace tovanel {
 
+class ListKeys;
+
 // A list of contacts as it is shown: row r shows contact `contacts[r]` (file order) of `table`. The list
 // may be sorted, leave contacts out, or hold the contacts of several files in one table; the search, the
 // export and the print take it as it is.
@@ -19,6 +21,8 @@ struct ContactList {
     // How the list shows names, and the columns the user added, in their order.
     NameOrder nameOrder = NameOrder::GivenFirst;
     std::vector<int> addedColumns = {};
+    // What the list is searched by, where it has been made.
+    const ListKeys* keys = nullptr;
 
     int rows() const { return int(contacts.size()); }
     qsizetype contactAt(int row) const { return contacts[size_t(row)]; }

@@ -62,6 +62,7 @@ void ContactListModel::setTable(std::shared_ptr<const ContactTable> table) {
     }
     beginResetModel();
     m_table = std::move(table);
+    m_keys = m_list == List::Contacts ? std::make_unique<ListKeys>(m_table) : nullptr;
     m_fileNames.clear();
     m_order.swap(order);
     m_filter = {};
@@ -79,6 +80,9 @@ void ContactListModel::restore(Shown shown) {
         return;
     }
     beginResetModel();
+    if (shown.table != m_table) {
+        m_keys = m_list == List::Contacts ? std::make_unique<ListKeys>(shown.table) : nullptr;
+    }
     m_table = std::move(shown.table);
     m_fileNames.clear();
     m_order = std::move(shown.order);
@@ -102,7 +106,7 @@ bool ContactListModel::setFilter(const ContactFilter& asked) {
     try {
         if (!filter.isEmpty()) {
             const bool narrowing = filtered() && filter.narrows(m_filter);
-            rows = filterContacts(*m_table, narrowing ? m_rows : m_order, filter);
+            rows = filterContacts(*m_table, narrowing ? m_rows : m_order, filter, searchIndex());
         }
     } catch (const std::bad_alloc&) {
         return false;
@@ -112,6 +116,10 @@ bool ContactListModel::setFilter(const ContactFilter& asked) {
         m_filter = filter;
     });
     return true;
+}
+
+const SearchIndex* ContactListModel::searchIndex() const {
+    return m_keys ? m_keys->searchIndex() : nullptr;
 }
 
 std::uint32_t ContactListModel::addedColumnBits() const {
@@ -329,7 +337,7 @@ void ContactListModel::sort(int column, Qt::SortOrder order) {
         newOrder = sortedOrder(column, order);
         // The filter stays: its contacts in the new order.
         if (filtered()) {
-            rows = filterContacts(*m_table, newOrder, m_filter);
+            rows = filterContacts(*m_table, newOrder, m_filter, searchIndex());
         }
     } catch (const std::bad_alloc&) {
         emit sortFailed();
@@ -414,14 +422,17 @@ std::vector<std::uint32_t> ContactListModel::sortedOrder(int column, Qt::SortOrd
 }
 
 void ContactListModel::sortByText(std::vector<std::uint32_t>& sorted, int column, Qt::SortOrder order) const {
+    const ContactTable& table = *m_table;
+    if (column == ContactColumn::Name && m_keys) {
+        // The names' ranks are made once per list: each sort by name is then a counting pass.
+        if (const std::vector<std::uint32_t>* ranks = m_keys->nameRanks(m_nameOrder)) {
+            sortByRank(sorted, *ranks, order);
+            return;
+        }
+    }
     QCollator collator{QLocale(QLocale::German, QLocale::Germany)};
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    const ContactTable& table = *m_table;
-    // Sorted by what the cells show: texts alike in all of that keep their order, and no collation
-    // key is made for megabytes of one cell.
-    const auto shown = [](QStringView text) {
-        return text.size() <= MaxListCellChars ? text : text.first(MaxListCellChars);
-    };
+    const auto shown = sortedPart;
     if (column == ContactColumn::Name && m_nameOrder == NameOrder::FamilyFirst) {
         // By family name, and by given name among the same family names: the given names first, then,
         // keeping that order, the family names.

@@ -2,6 +2,7 @@
 
 #include "contactlist/contactfilter.h"
 #include "contactlist/contactlist.h"
+#include "contactlist/listkeys.h"
 #include "contacts/contacttable.h"
 
 #include <QAbstractTableModel>
@@ -57,7 +58,9 @@ public:
     // The contact (0-based, file order) shown in a row.
     qsizetype contactAt(int row) const;
     // The contact list's rows as they are shown; valid until the list changes.
-    ContactList shownList() const { return {*m_table, shownOrder(), m_nameOrder, m_addedColumns}; }
+    ContactList shownList() const {
+        return {*m_table, shownOrder(), m_nameOrder, m_addedColumns, m_keys.get()};
+    }
 
     // Names shown "Jürgen Müller" or "Müller, Jürgen"; a list sorted by name is sorted again.
     void setNameOrder(NameOrder order);
@@ -111,10 +114,14 @@ private:
     int m_sortColumn = -1;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
     std::uint32_t addedColumnBits() const;
+    // Waits for the index where it is still being made; null where there is none.
+    const SearchIndex* searchIndex() const;
     // Sorts `sorted` by a column that shows a field or an added column's text.
     void sortByText(std::vector<std::uint32_t>& sorted, int column, Qt::SortOrder order) const;
     // The "Datei" column's names, made at the first look after each new table.
     mutable QStringList m_fileNames;
+    // The contact list's search index and name ranks.
+    std::unique_ptr<ListKeys> m_keys;
     QFont m_boldFont;
     QFont m_italicFont;
 };

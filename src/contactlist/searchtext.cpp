@@ -170,6 +170,31 @@ SearchNeedle::SearchNeedle(QStringView text, SearchKind kind) : m_kind(kind) {
     }
 }
 
+void appendFoldedBytes(QStringView text, std::string& out) {
+    const FoldTable& table = foldTable();
+    for (const char16_t& c : std::u16string_view(text.utf16(), size_t(text.size()))) {
+        if (c < 0x80 && !(c >= u'A' && c <= u'Z')) {
+            out.push_back(char(c));
+            continue;
+        }
+        int size = 0;
+        const char16_t* units = table.fold(c, &size);
+        for (int k = 0; k < size; ++k) {
+            const char16_t u = units[k];
+            if (u < 0x80) {
+                out.push_back(char(u));
+            } else if (u < 0x800) {
+                out.push_back(char(0xC0 | (u >> 6)));
+                out.push_back(char(0x80 | (u & 0x3F)));
+            } else {
+                out.push_back(char(0xE0 | (u >> 12)));
+                out.push_back(char(0x80 | ((u >> 6) & 0x3F)));
+                out.push_back(char(0x80 | (u & 0x3F)));
+            }
+        }
+    }
+}
+
 FoldedNeedle::FoldedNeedle(QStringView text) {
     const FoldTable& table = foldTable();
     m_folded.reserve(text.size());

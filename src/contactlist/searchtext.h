@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -53,6 +54,12 @@ private:
     // the first-level cache, so most characters of a text are passed over with one bit test.
     std::array<std::uint64_t, 0x10000 / 64> m_starts{};
 };
+
+// Appends `text` folded as FoldedNeedle folds it, each folded code unit written as UTF-8 writes a
+// character (a surrogate as if it were one). A byte string of that kind holds another exactly where the
+// folded texts hold each other, since no unit's bytes begin inside another's; the byte 0xFF never
+// occurs, so it can part texts.
+void appendFoldedBytes(QStringView text, std::string& out);
 
 // A number looked for by its telephoneKey (contacts/telephone.h) in the keys of the cells.
 class NumberNeedle {

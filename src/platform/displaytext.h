@@ -34,6 +34,11 @@ QStringList distinguishingFileNames(const QStringList& paths);
 
 // The most characters a list cell shows, wider than any cell can be at the window's largest size.
 inline constexpr qsizetype MaxListCellChars = 1000;
+// What of a cell's text a list sorts by: what the cell shows, so texts alike in all of that keep their
+// order and no collation key is made for megabytes of one cell.
+inline QStringView sortedPart(QStringView text) {
+    return text.size() <= MaxListCellChars ? text : text.first(MaxListCellChars);
+}
 
 // `text` as a cell of a list shows it and its tooltip repeats it: as displayText, cut after MaxListCellChars
 // characters with "…". A cell shows one elided line, and laying out megabytes only to elide them would

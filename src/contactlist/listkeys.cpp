@@ -1,0 +1,133 @@
+#include "contactlist/listkeys.h"
+
+#include "contactlist/collationsort.h"
+#include "platform/displaytext.h"
+
+#include <QCollator>
+#include <QLocale>
+#include <algorithm>
+#include <functional>
+#include <new>
+#include <system_error>
+
+namespace tovanel {
+
+namespace {
+
+// Below this many contacts the keys are made at once: quicker than starting a thread.
+constexpr qsizetype BackgroundFrom = 20000;
+
+// Thrown from a text look-up when the keys are no longer wanted: the sorts then end at once.
+struct Cancelled {};
+
+using Ranks = std::vector<std::uint32_t>;
+
+// The family names' ranks, then the given names' among the same family names.
+Ranks familyFirstRanks(const ContactTable& table, const QCollator& collator,
+                       const std::function<void()>& goOn) {
+    const size_t count = size_t(table.size());
+    const Ranks family = collationRanks(
+        count,
+        [&](std::uint32_t contact) {
+            goOn();
+            return sortedPart(familyFirstParts(table, contact).family);
+        },
+        collator);
+    const Ranks given = collationRanks(
+        count,
+        [&](std::uint32_t contact) {
+            goOn();
+            return sortedPart(familyFirstParts(table, contact).given);
+        },
+        collator);
+    std::vector<std::uint64_t> keys(count);
+    for (size_t c = 0; c < count; ++c) {
+        keys[c] = std::uint64_t(family[c]) << 32 | given[c];
+    }
+    std::vector<std::uint32_t> order(count);
+    for (size_t c = 0; c < count; ++c) {
+        order[c] = std::uint32_t(c);
+    }
+    std::sort(order.begin(), order.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return keys[a] < keys[b]; });
+    Ranks ranks(count);
+    std::uint32_t rank = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (i > 0 && keys[order[i]] != keys[order[i - 1]]) {
+            ++rank;
+        }
+        ranks[order[i]] = rank;
+    }
+    return ranks;
+}
+
+} // namespace
+
+ListKeys::ListKeys(std::shared_ptr<const ContactTable> table)
+    : m_table(std::move(table)), m_index(m_indexMade.get_future().share()),
+      m_givenFirst(m_givenFirstMade.get_future().share()),
+      m_familyFirst(m_familyFirstMade.get_future().share()) {
+    if (m_table->size() >= BackgroundFrom) {
+        try {
+            m_thread = std::thread([this] { make(); });
+            return;
+        } catch (const std::system_error&) {
+            // No thread: made here.
+        }
+    }
+    make();
+}
+
+ListKeys::~ListKeys() {
+    m_cancel = true;
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+}
+
+void ListKeys::make() {
+    const ContactTable& table = *m_table;
+    try {
+        auto index = std::make_unique<const SearchIndex>(table, &m_cancel);
+        m_indexMade.set_value(index->isComplete() ? std::move(index) : nullptr);
+    } catch (const std::bad_alloc&) {
+        m_indexMade.set_value(nullptr);
+    }
+    QCollator collator{QLocale(QLocale::German, QLocale::Germany)};
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    const std::function<void()> goOn = [this] {
+        if (m_cancel.load(std::memory_order_relaxed)) {
+            throw Cancelled();
+        }
+    };
+    const auto made = [&](auto makeRanks) -> std::unique_ptr<const Ranks> {
+        try {
+            goOn();
+            return std::make_unique<const Ranks>(makeRanks());
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        } catch (const Cancelled&) {
+            return nullptr;
+        }
+    };
+    m_givenFirstMade.set_value(made([&] {
+        return collationRanks(
+            size_t(table.size()),
+            [&](std::uint32_t contact) {
+                goOn();
+                return sortedPart(table.text(qsizetype(contact), Field::Name));
+            },
+            collator);
+    }));
+    m_familyFirstMade.set_value(made([&] { return familyFirstRanks(table, collator, goOn); }));
+}
+
+const SearchIndex* ListKeys::searchIndex() const {
+    return m_index.get().get();
+}
+
+const std::vector<std::uint32_t>* ListKeys::nameRanks(NameOrder order) const {
+    return (order == NameOrder::FamilyFirst ? m_familyFirst : m_givenFirst).get().get();
+}
+
+} // namespace tovanel
