@@ -116,9 +116,16 @@ void TestCollationSort::sortsLikeCollatorSortKeys() {
         std::vector<std::uint32_t> order = start;
         sortByCollation(order, views, collator, sortOrder);
         const std::vector<std::uint32_t> expected = referenceOrder(start, texts, collator, sortOrder);
+        // Ranks made once sort alike.
+        std::vector<std::uint32_t> byRank = start;
+        sortByRank(byRank,
+                   collationRanks(
+                       views.size(), [&](std::uint32_t c) { return views[c]; }, collator),
+                   sortOrder);
         for (size_t row = 0; row < order.size(); ++row) {
             QCOMPARE(texts.at(order[row]), texts.at(expected[row]));
             QCOMPARE(order[row], expected[row]);
+            QCOMPARE(byRank[row], expected[row]);
         }
     }
 }

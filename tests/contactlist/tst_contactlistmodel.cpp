@@ -591,6 +591,9 @@ void tst_ContactListModel::filterShowsItsContactsInTheListsOrder() {
     }
     QCOMPARE(column(model, ContactColumn::Name), shown);
     QCOMPARE(model.contactCount(), 5);
+    // The list's search index finds what the contacts' own texts hold.
+    const ContactListModel::Shown now = model.shown();
+    QCOMPARE(filterContacts(*now.table, now.order, now.filter), now.rows);
     const bool carlaShown = shown.contains(QStringLiteral("Carla Meier"));
     QCOMPARE(last.isValid(), carlaShown);
     if (group != ContactFilter::AllGroups) {
