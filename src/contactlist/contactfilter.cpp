@@ -270,8 +270,19 @@ std::vector<std::uint32_t> filterContacts(const ContactTable& table, std::span<c
                                    : kind == SearchKind::Email ? SearchIndex::Email
                                    : mayHoldTurnedName(filter.text)
                                        ? SearchIndex::Name | SearchIndex::Company | SearchIndex::TurnedName
-                                       : SearchIndex::Name | SearchIndex::Company);
+                                       : SearchIndex::Name | SearchIndex::Company,
+                                   contacts);
         }
+    }
+    if (found && filter.quick == ContactFilter::Quick::All && setShown.empty() && filter.addedColumns == 0) {
+        // The text alone decides, and the index has decided it: a bit per contact is all to look at.
+        std::vector<std::uint32_t> shown;
+        for (const std::uint32_t contact : contacts) {
+            if (found->test(contact)) {
+                shown.push_back(contact);
+            }
+        }
+        return shown;
     }
     const auto decide = [&](size_t from, size_t to) {
         Matcher matcher(table, filter, setShown, found ? &*found : nullptr);

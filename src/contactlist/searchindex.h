@@ -6,6 +6,7 @@
 #include <QStringView>
 #include <atomic>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -44,8 +45,10 @@ public:
 
     // The contacts holding `text` in one of `parts`, as SearchNeedle looks for it: the folded text in
     // names, companies and e-mail addresses, the digits of a number in the telephone numbers. `parts`
-    // are all of one kind: text, e-mail, or numbers. Looks on two threads in a large list.
-    ContactBits holding(QStringView text, unsigned parts) const;
+    // are all of one kind: text, e-mail, or numbers. Looks on two threads in a large list. Given
+    // `among`, only those contacts are looked at (others may or may not be found): few of them are
+    // looked at one by one instead of sweeping through all.
+    ContactBits holding(QStringView text, unsigned parts, std::span<const std::uint32_t> among = {}) const;
 
 private:
     // Contact c's pieces lie from starts[c] to starts[c + 1], each ended by 0xFF.
@@ -54,8 +57,8 @@ private:
         std::vector<std::uint32_t> starts;
         void endContact();
     };
-    void holding(const Pieces& pieces, const std::string& needle, unsigned pieceMask, ContactBits& bits,
-                 qsizetype from, qsizetype to) const;
+    static void holding(const Pieces& pieces, const std::string& needle, unsigned pieceMask,
+                        ContactBits& bits, qsizetype from, qsizetype to);
 
     qsizetype m_size = 0;
     bool m_complete = false;

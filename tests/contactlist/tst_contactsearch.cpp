@@ -1,11 +1,13 @@
 #include "contactlist/contactsearch.h"
 #include "contactlist/listkeys.h"
+#include "contactlist/searchindex.h"
 #include "contacts/contacttable.h"
 
 #include <QTest>
 #include <numeric>
 
 using namespace tovanel;
+using namespace Qt::StringLiterals;
 
 // Each contact: name, then optional company, mobile number, e-mail address, home and work number.
 using Contacts = QList<QStringList>;
@@ -39,6 +41,7 @@ class tst_ContactSearch : public QObject {
 private slots:
     void findsTheRowsInTurn_data();
     void findsTheRowsInTurn();
+    void indexLooksAtTheContactsAskedFor();
 };
 
 void tst_ContactSearch::findsTheRowsInTurn_data() {
@@ -133,6 +136,33 @@ void tst_ContactSearch::findsTheRowsInTurn() {
             hits << hit;
         }
         QTEST(hits, "hits");
+    }
+}
+
+void tst_ContactSearch::indexLooksAtTheContactsAskedFor() {
+    // Few contacts of many are looked at one by one: the same answer as a sweep for each of them.
+    Contacts contacts;
+    for (int i = 0; i < 200; ++i) {
+        contacts << QStringList{
+            i % 3 == 0 ? QStringLiteral("Jürgen Müller %1").arg(i) : QStringLiteral("Anna"),
+            i % 5 == 0 ? QStringLiteral("Müllabfuhr") : QString(), QStringLiteral("0171 %1").arg(i)};
+    }
+    auto table = std::make_shared<ContactTable>();
+    fill(*table, contacts);
+    const SearchIndex index(*table);
+    const std::vector<std::uint32_t> among{0, 3, 5, 7, 15, 199};
+    for (const auto& [text, parts] : {std::pair{u"MUELL"_s, unsigned(SearchIndex::Name)},
+                                      std::pair{u"müll"_s, unsigned(SearchIndex::Company)},
+                                      std::pair{u"ANNA"_s, unsigned(SearchIndex::Name)},
+                                      std::pair{u"+49 1715"_s, unsigned(SearchIndex::Numbers)}}) {
+        const ContactBits swept = index.holding(text, parts);
+        const ContactBits looked = index.holding(text, parts, among);
+        int found = 0;
+        for (const std::uint32_t contact : among) {
+            QCOMPARE(looked.test(contact), swept.test(contact));
+            found += swept.test(contact) ? 1 : 0;
+        }
+        QVERIFY2(found > 0 && found < int(among.size()), qPrintable(text));
     }
 }
 
