@@ -5,7 +5,9 @@
 // headers that claim another size. The duplicate groups come out the same when every key's hash collides.
 #include "card/cardrows.h"
 #include "contactlist/birthdaylist.h"
+#include "contactlist/contactfilter.h"
 #include "contactlist/contactlistmodel.h"
+#include "contactlist/listkeys.h"
 #include "contacts/duplicates.h"
 #include "platform/linereader.h"
 #include "vcard/vcardreader.h"
@@ -126,6 +128,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     readBack(contactModel);
     std::vector<std::uint32_t> all(size_t(table.size()));
     std::iota(all.begin(), all.end(), 0u);
+    // The list's search index finds what the contacts' own fields hold: a piece of the first name, the
+    // name turned round, a number's first digits, an e-mail address's "@".
+    if (const SearchIndex* index = contactModel.shownList().keys->searchIndex(); index && table.size() > 0) {
+        const QString name = table.text(0, Field::Name).toString();
+        const QString number = table.text(0, Field::MobilePhone).toString();
+        for (const QString& text : {name.mid(name.size() / 3, 3), name + u", " + name.left(2), number.left(4),
+                                    QStringLiteral("@")}) {
+            ContactFilter filter;
+            filter.text = text;
+            check(filterContacts(table, all, filter, index) == filterContacts(table, all, filter));
+        }
+    }
     for (const BirthdayEvent& event : birthdayEvents(ContactList{table, all}, QDate(2024, 2, 29))) {
         check(event.daysUntil <= 365 && event.contact < all.size());
     }
