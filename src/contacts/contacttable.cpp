@@ -152,26 +152,38 @@ void ContactTable::append(const std::array<QStringView, StoredFieldCount>& texts
                           qint64 begin, qint64 end, int familyLength, std::uint32_t birthday) {
     // The end offsets are 32 bits: what lies beyond 4 G characters of one contact is cut.
     constexpr qsizetype MaxTotal = 0xFFFFFFFF;
-    std::array<qsizetype, StoredFieldCount> lengths{};
-    qsizetype total = 0;
-    int count = 0;
-    std::uint32_t present = 0;
     // Countries repeat from card to card: each is kept once, a contact holds its number.
-    std::array<std::uint32_t, 2> countries{};
+    std::uint32_t interned = 0;
     for (size_t side = 0; side < 2; ++side) {
-        countries[side] = countryId(texts[size_t(side == 0 ? Field::HomeCountry : Field::WorkCountry)]);
-        pushDense(m_countries[side], countries[side]);
+        const Field field = side == 0 ? Field::HomeCountry : Field::WorkCountry;
+        const std::uint32_t id = countryId(texts[size_t(field)]);
+        pushDense(m_countries[side], id);
+        interned |= id != 0 ? 1u << int(field) : 0u;
     }
+    std::uint32_t present = 0;
+    qsizetype total = 0;
     for (size_t i = 0; i < texts.size(); ++i) {
-        const bool interned = (i == size_t(Field::HomeCountry) && countries[0] != 0) ||
-                              (i == size_t(Field::WorkCountry) && countries[1] != 0);
-        lengths[i] = interned ? 0 : std::min(texts[i].size(), MaxTotal - total);
-        if (lengths[i] > 0) {
-            total += lengths[i];
-            present |= 1u << i;
-            ++count;
+        present |= texts[i].isEmpty() ? 0u : 1u << i;
+        total += texts[i].size();
+    }
+    present &= ~interned;
+    if (total > MaxTotal) {
+        // Only a contact of gigantic texts: which of them still have a character of their own.
+        total = 0;
+        for (size_t i = 0; i < texts.size(); ++i) {
+            const std::uint32_t bit = 1u << i;
+            if ((present & bit) != 0 && std::min(texts[i].size(), MaxTotal - total) == 0) {
+                present &= ~bit;
+            } else if ((present & bit) != 0) {
+                total += std::min(texts[i].size(), MaxTotal - total);
+            }
+        }
+    } else {
+        for (std::uint32_t rest = interned; rest != 0; rest &= rest - 1) {
+            total -= texts[size_t(std::countr_zero(rest))].size();
         }
     }
+    const int count = std::popcount(present);
     if ((m_size & (ChunkSize - 1)) == 0) {
         m_chunks.push_back(std::make_unique_for_overwrite<Contact[]>(size_t(ChunkSize)));
     }
@@ -197,14 +209,14 @@ void ContactTable::append(const std::array<QStringView, StoredFieldCount>& texts
         char16_t* header = m_blocks.back().get() + m_blockUsed;
         char16_t* dst = header + 2 * count;
         std::uint32_t fieldEnd = 0;
-        for (size_t i = 0; i < texts.size(); ++i) {
-            const qsizetype n = lengths[i];
-            if (n > 0) { // an empty view may carry no data pointer at all
-                std::memcpy(dst + fieldEnd, texts[i].utf16(), size_t(n) * sizeof(char16_t));
-                fieldEnd += std::uint32_t(n);
-                std::memcpy(header, &fieldEnd, sizeof fieldEnd);
-                header += 2;
-            }
+        // Only the fields present, in Field order (an empty view may carry no data pointer at all).
+        for (std::uint32_t rest = present; rest != 0; rest &= rest - 1) {
+            const QStringView text = texts[size_t(std::countr_zero(rest))];
+            const auto n = std::uint32_t(std::min(text.size(), MaxTotal - qsizetype(fieldEnd)));
+            std::memcpy(dst + fieldEnd, text.utf16(), size_t(n) * sizeof(char16_t));
+            fieldEnd += n;
+            std::memcpy(header, &fieldEnd, sizeof fieldEnd);
+            header += 2;
         }
         m_blockUsed += needed;
     }
