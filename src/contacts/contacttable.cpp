@@ -65,12 +65,18 @@ ContactTable::Block ContactTable::allocateBlock(qsizetype characters) {
 
 namespace {
 
-// Two code units per end offset keep the header in the block's own element type.
-std::uint32_t readEnd(const char16_t* header, int index) {
+// The header stays in the block's own element type: one code unit per end offset where they fit, else two.
+std::uint32_t readEnd(const char16_t* header, int index, bool shortEnds) {
+    if (shortEnds) {
+        return header[index];
+    }
     std::uint32_t end;
     std::memcpy(&end, header + 2 * index, sizeof end);
     return end;
 }
+
+// Below this many characters of texts a contact's end offsets take one code unit each.
+constexpr qsizetype ShortEndsBelow = 0x10000;
 
 // Empty fields are not stored; they still read as an empty, not a null, text.
 constexpr char16_t NoText[1] = {0};
@@ -93,8 +99,10 @@ QStringView ContactTable::text(qsizetype contact, Field field) const {
     const int index = std::popcount(present & (bit - 1));
     const int count = std::popcount(present);
     const char16_t* header = m_blocks[c.block].get() + c.offset;
-    const std::uint32_t from = index == 0 ? 0 : readEnd(header, index - 1);
-    return QStringView(header + 2 * count + from, qsizetype(readEnd(header, index) - from));
+    const bool shortEnds = c.shortEnds != 0;
+    const std::uint32_t from = index == 0 ? 0 : readEnd(header, index - 1, shortEnds);
+    return QStringView(header + (shortEnds ? 1 : 2) * count + from,
+                       qsizetype(readEnd(header, index, shortEnds) - from));
 }
 
 bool ContactTable::isBold(qsizetype contact, Field field) const {
@@ -194,8 +202,10 @@ void ContactTable::append(const std::array<QStringView, StoredFieldCount>& texts
     contact.familyLength = std::uint32_t(std::clamp(familyLength, 0, MaxFamilyLength));
     pushDense(m_birthdays, birthday);
     pushDense(m_groupSets, 0);
+    contact.shortEnds = total < ShortEndsBelow ? 1 : 0;
     if (count > 0) {
-        const qsizetype needed = 2 * count + total;
+        const int endUnits = contact.shortEnds != 0 ? 1 : 2;
+        const qsizetype needed = endUnits * count + total;
         if (m_blocks.empty() || m_blockUsed + needed > m_blockSizes.back()) {
             // A small first block: a list of a thousand one-card files does not hold a thousand
             // blocks of two megabytes.
@@ -207,7 +217,7 @@ void ContactTable::append(const std::array<QStringView, StoredFieldCount>& texts
         contact.block = std::uint32_t(m_blocks.size() - 1);
         contact.offset = std::uint32_t(m_blockUsed);
         char16_t* header = m_blocks.back().get() + m_blockUsed;
-        char16_t* dst = header + 2 * count;
+        char16_t* dst = header + endUnits * count;
         std::uint32_t fieldEnd = 0;
         // Only the fields present, in Field order (an empty view may carry no data pointer at all).
         for (std::uint32_t rest = present; rest != 0; rest &= rest - 1) {
@@ -215,8 +225,12 @@ void ContactTable::append(const std::array<QStringView, StoredFieldCount>& texts
             const auto n = std::uint32_t(std::min(text.size(), MaxTotal - qsizetype(fieldEnd)));
             std::memcpy(dst + fieldEnd, text.utf16(), size_t(n) * sizeof(char16_t));
             fieldEnd += n;
-            std::memcpy(header, &fieldEnd, sizeof fieldEnd);
-            header += 2;
+            if (endUnits == 1) {
+                *header = char16_t(fieldEnd);
+            } else {
+                std::memcpy(header, &fieldEnd, sizeof fieldEnd);
+            }
+            header += endUnits;
         }
         m_blockUsed += needed;
     }
