@@ -38,9 +38,11 @@ void ValueText::append(Text& out, QByteArrayView raw, const PropertyLexer::Param
         parameters.quotedPrintable || (guessQuotedPrintable && parameters.charset.size() == 5);
     if (maybeQuotedPrintable &&
         PropertyLexer::isQuotedPrintable(parameters, parameters.charset, raw, guessQuotedPrintable)) {
-        m_bytes.resize(size_t(raw.size()));
-        m_bytes.resize(size_t(decodeQuotedPrintable(raw, m_bytes.data())));
-        bytes = QByteArrayView(m_bytes.data(), qsizetype(m_bytes.size()));
+        // The buffer only grows: a shorter value after a longer one is neither cut nor its room cleared.
+        if (m_bytes.size() < size_t(raw.size())) {
+            m_bytes.resize(size_t(raw.size()));
+        }
+        bytes = QByteArrayView(m_bytes.data(), decodeQuotedPrintable(raw, m_bytes.data()));
         direct = false;
     } else if (parameters.base64) {
         m_decoded = decodeBase64(raw);
