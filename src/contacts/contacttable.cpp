@@ -65,12 +65,18 @@ ContactTable::Block ContactTable::allocateBlock(qsizetype characters) {
 
 namespace {
 
-// Two code units per end offset keep the header in the block's own element type.
-std::uint32_t readEnd(const char16_t* header, int index) {
+// The header stays in the block's own element type: one code unit per end offset where they fit, else two.
+std::uint32_t readEnd(const char16_t* header, int index, bool shortEnds) {
+    if (shortEnds) {
+        return header[index];
+    }
     std::uint32_t end;
     std::memcpy(&end, header + 2 * index, sizeof end);
     return end;
 }
+
+// Below this many characters of texts a contact's end offsets take one code unit each.
+constexpr qsizetype ShortEndsBelow = 0x10000;
 
 // Empty fields are not stored; they still read as an empty, not a null, text.
 constexpr char16_t NoText[1] = {0};
@@ -93,8 +99,10 @@ QStringView ContactTable::text(qsizetype contact, Field field) const {
     const int index = std::popcount(present & (bit - 1));
     const int count = std::popcount(present);
     const char16_t* header = m_blocks[c.block].get() + c.offset;
-    const std::uint32_t from = index == 0 ? 0 : readEnd(header, index - 1);
-    return QStringView(header + 2 * count + from, qsizetype(readEnd(header, index) - from));
+    const bool shortEnds = c.shortEnds != 0;
+    const std::uint32_t from = index == 0 ? 0 : readEnd(header, index - 1, shortEnds);
+    return QStringView(header + (shortEnds ? 1 : 2) * count + from,
+                       qsizetype(readEnd(header, index, shortEnds) - from));
 }
 
 bool ContactTable::isBold(qsizetype contact, Field field) const {
@@ -152,26 +160,38 @@ void ContactTable::append(const std::array<QStringView, StoredFieldCount>& texts
                           qint64 begin, qint64 end, int familyLength, std::uint32_t birthday) {
     // The end offsets are 32 bits: what lies beyond 4 G characters of one contact is cut.
     constexpr qsizetype MaxTotal = 0xFFFFFFFF;
-    std::array<qsizetype, StoredFieldCount> lengths{};
-    qsizetype total = 0;
-    int count = 0;
-    std::uint32_t present = 0;
     // Countries repeat from card to card: each is kept once, a contact holds its number.
-    std::array<std::uint32_t, 2> countries{};
+    std::uint32_t interned = 0;
     for (size_t side = 0; side < 2; ++side) {
-        countries[side] = countryId(texts[size_t(side == 0 ? Field::HomeCountry : Field::WorkCountry)]);
-        pushDense(m_countries[side], countries[side]);
+        const Field field = side == 0 ? Field::HomeCountry : Field::WorkCountry;
+        const std::uint32_t id = countryId(texts[size_t(field)]);
+        pushDense(m_countries[side], id);
+        interned |= id != 0 ? 1u << int(field) : 0u;
     }
+    std::uint32_t present = 0;
+    qsizetype total = 0;
     for (size_t i = 0; i < texts.size(); ++i) {
-        const bool interned = (i == size_t(Field::HomeCountry) && countries[0] != 0) ||
-                              (i == size_t(Field::WorkCountry) && countries[1] != 0);
-        lengths[i] = interned ? 0 : std::min(texts[i].size(), MaxTotal - total);
-        if (lengths[i] > 0) {
-            total += lengths[i];
-            present |= 1u << i;
-            ++count;
+        present |= texts[i].isEmpty() ? 0u : 1u << i;
+        total += texts[i].size();
+    }
+    present &= ~interned;
+    if (total > MaxTotal) {
+        // Only a contact of gigantic texts: which of them still have a character of their own.
+        total = 0;
+        for (size_t i = 0; i < texts.size(); ++i) {
+            const std::uint32_t bit = 1u << i;
+            if ((present & bit) != 0 && std::min(texts[i].size(), MaxTotal - total) == 0) {
+                present &= ~bit;
+            } else if ((present & bit) != 0) {
+                total += std::min(texts[i].size(), MaxTotal - total);
+            }
+        }
+    } else {
+        for (std::uint32_t rest = interned; rest != 0; rest &= rest - 1) {
+            total -= texts[size_t(std::countr_zero(rest))].size();
         }
     }
+    const int count = std::popcount(present);
     if ((m_size & (ChunkSize - 1)) == 0) {
         m_chunks.push_back(std::make_unique_for_overwrite<Contact[]>(size_t(ChunkSize)));
     }
@@ -182,8 +202,10 @@ void ContactTable::append(const std::array<QStringView, StoredFieldCount>& texts
     contact.familyLength = std::uint32_t(std::clamp(familyLength, 0, MaxFamilyLength));
     pushDense(m_birthdays, birthday);
     pushDense(m_groupSets, 0);
+    contact.shortEnds = total < ShortEndsBelow ? 1 : 0;
     if (count > 0) {
-        const qsizetype needed = 2 * count + total;
+        const int endUnits = contact.shortEnds != 0 ? 1 : 2;
+        const qsizetype needed = endUnits * count + total;
         if (m_blocks.empty() || m_blockUsed + needed > m_blockSizes.back()) {
             // A small first block: a list of a thousand one-card files does not hold a thousand
             // blocks of two megabytes.
@@ -195,16 +217,20 @@ void ContactTable::append(const std::array<QStringView, StoredFieldCount>& texts
         contact.block = std::uint32_t(m_blocks.size() - 1);
         contact.offset = std::uint32_t(m_blockUsed);
         char16_t* header = m_blocks.back().get() + m_blockUsed;
-        char16_t* dst = header + 2 * count;
+        char16_t* dst = header + endUnits * count;
         std::uint32_t fieldEnd = 0;
-        for (size_t i = 0; i < texts.size(); ++i) {
-            const qsizetype n = lengths[i];
-            if (n > 0) { // an empty view may carry no data pointer at all
-                std::memcpy(dst + fieldEnd, texts[i].utf16(), size_t(n) * sizeof(char16_t));
-                fieldEnd += std::uint32_t(n);
+        // Only the fields present, in Field order (an empty view may carry no data pointer at all).
+        for (std::uint32_t rest = present; rest != 0; rest &= rest - 1) {
+            const QStringView text = texts[size_t(std::countr_zero(rest))];
+            const auto n = std::uint32_t(std::min(text.size(), MaxTotal - qsizetype(fieldEnd)));
+            std::memcpy(dst + fieldEnd, text.utf16(), size_t(n) * sizeof(char16_t));
+            fieldEnd += n;
+            if (endUnits == 1) {
+                *header = char16_t(fieldEnd);
+            } else {
                 std::memcpy(header, &fieldEnd, sizeof fieldEnd);
-                header += 2;
             }
+            header += endUnits;
         }
         m_blockUsed += needed;
     }

@@ -138,12 +138,15 @@ private:
         // end - begin; NoEnd for a card without "END", FarEnd when the distance does not fit.
         std::uint32_t endDelta;
         std::uint32_t block;
-        // Where the contact's header lies in its block: one end offset (two code units) per non-empty
-        // field, then the texts.
+        // Where the contact's header lies in its block: one end offset per non-empty field, then the
+        // texts.
         std::uint32_t offset;
         std::uint32_t present : StoredFieldCount; // bit i: field i is not empty
         std::uint32_t bold : 3;
         std::uint32_t familyLength : 5;
+        // The end offsets take one code unit each, as the texts are shorter than 64 K characters
+        // together (nearly every contact); else two.
+        std::uint32_t shortEnds : 1;
     };
     static_assert(sizeof(Contact) == 24);
     static constexpr std::uint32_t NoEnd = 0xFFFFFFFF;

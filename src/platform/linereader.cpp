@@ -113,7 +113,7 @@ void LineReader::detectEncoding() {
     m_lineEnd = m_begin;
 }
 
-bool LineReader::readLine(QByteArrayView& line) {
+bool LineReader::readLineSlowly(QByteArrayView& line) {
     if (!m_started) {
         detectEncoding();
     }
@@ -123,7 +123,7 @@ bool LineReader::readLine(QByteArrayView& line) {
     return m_encoding == Encoding::Bytes ? readByteLine(line) : readUtf16Line(line);
 }
 
-int LineReader::peek() {
+int LineReader::peekSlowly() {
     const qsizetype unit = m_encoding == Encoding::Bytes ? 1 : 2;
     m_keepLine = m_encoding == Encoding::Bytes;
     while (m_end - m_begin < unit && fill()) {
@@ -133,16 +133,6 @@ int LineReader::peek() {
         return -1;
     }
     return unit == 1 ? static_cast<unsigned char>(m_buffer[m_begin]) : int(unitAt(m_begin));
-}
-
-QByteArrayView LineReader::currentLine() const {
-    if (m_encoding != Encoding::Bytes) {
-        return m_converted;
-    }
-    if (m_lineInHead) {
-        return m_head;
-    }
-    return QByteArrayView(m_buffer.constData() + (m_lineStart - m_base), m_lineLength);
 }
 
 bool LineReader::readByteLine(QByteArrayView& line) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/bytesearch.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -38,13 +40,47 @@ public:
     Q_DISABLE_COPY_MOVE(LineReader)
 
     // The next line without its line ending; false once every line has been read or reading failed.
-    // The view stays valid until the next call.
-    bool readLine(QByteArrayView& line);
+    // The view stays valid until the next call. Called for every line of a file: the common case, a
+    // byte file's line ending in LF or CR LF within the buffer, is taken here, without a call.
+    bool readLine(QByteArrayView& line) {
+        if (m_started && !m_failed && m_encoding == Encoding::Bytes && !m_overlong) {
+            const char* const data = m_buffer.constData();
+            const char* const end = data + m_end;
+            const char* const hit = findEither(data + m_begin, end, '\r', '\n');
+            // LF, or CR LF; a longer run of CRs is the slow path's.
+            const qsizetype breakLength = hit == end                         ? 0
+                                          : *hit == '\n'                     ? 1
+                                          : end - hit >= 2 && hit[1] == '\n' ? 2
+                                                                             : 0;
+            if (breakLength != 0) {
+                const qsizetype lineEnd = hit - data;
+                m_lineInHead = false;
+                m_lineStart = m_base + m_begin;
+                line = QByteArrayView(data + m_begin, std::min(lineEnd - m_begin, m_maxLine));
+                m_lineLength = line.size();
+                m_lineEnd = m_base + lineEnd + breakLength;
+                m_begin = lineEnd + breakLength;
+                return true;
+            }
+        }
+        return readLineSlowly(line);
+    }
     // The first byte (in a UTF-16 file: code unit) of the next line without taking it, or -1 at the end
     // of the file or after a read error. Peeking may move the line last returned: take it again from
     // currentLine(), which stays valid until the next readLine().
-    int peek();
-    QByteArrayView currentLine() const;
+    int peek() {
+        if (m_encoding == Encoding::Bytes && m_begin < m_end && !m_failed) {
+            return static_cast<unsigned char>(m_buffer.constData()[m_begin]);
+        }
+        return peekSlowly();
+    }
+    QByteArrayView currentLine() const {
+        if (m_encoding == Encoding::Bytes && !m_lineInHead) {
+            return QByteArrayView(m_buffer.constData() + (m_lineStart - m_base), m_lineLength);
+        }
+        return m_lineInHead && m_encoding == Encoding::Bytes ? QByteArrayView(m_head)
+                                                             : QByteArrayView(m_converted);
+    }
 
     // Byte offset of the first byte of the line last returned.
     qint64 lineStart() const { return m_lineStart; }
@@ -72,6 +108,8 @@ public:
     QString errorString() const { return m_error; }
 
 private:
+    bool readLineSlowly(QByteArrayView& line);
+    int peekSlowly();
     bool fill();
     void detectEncoding();
     bool readByteLine(QByteArrayView& line);

@@ -96,7 +96,9 @@ bool declaresQuotedPrintable(QByteArrayView line, qsizetype end) {
         if (dash == nullptr) {
             return false;
         }
-        if (is(QByteArrayView(dash - DashAt, NeedleSize), "QUOTED-PRINTABLE")) {
+        // Most dashes of a key are others ("UTF-8", "X-..."): the letter after it rules them out first.
+        if (AsciiCase::lower(dash[1]) == 'p' &&
+            is(QByteArrayView(dash - DashAt, NeedleSize), "QUOTED-PRINTABLE")) {
             return true;
         }
         from = dash + 1;

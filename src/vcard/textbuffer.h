@@ -5,6 +5,10 @@
 #include <cstddef>
 #include <memory>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace tovanel {
 
 // The cells of the card being read are built in buffers that live as long as the reader, so a card
@@ -39,16 +43,34 @@ public:
         std::copy(m_data.get() + count, m_data.get() + m_size, m_data.get());
         m_size -= count;
     }
+    // Asked of most values read: eight characters at a time, the last eight overlapping those before.
     bool hasLineBreak() const {
-        return std::any_of(m_data.get(), m_data.get() + m_size,
-                           [](char16_t c) { return c == u'\r' || c == u'\n'; });
+        const char16_t* const data = m_data.get();
+#ifdef __SSE2__
+        if (m_size >= 8) {
+            const auto breaks = [](const char16_t* p) {
+                const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+                return _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(chunk, _mm_set1_epi16('\r')),
+                                                      _mm_cmpeq_epi16(chunk, _mm_set1_epi16('\n')))) != 0;
+            };
+            for (size_t i = 0; i + 8 < m_size; i += 8) {
+                if (breaks(data + i)) {
+                    return true;
+                }
+            }
+            return breaks(data + m_size - 8);
+        }
+#endif
+        return std::any_of(data, data + m_size, [](char16_t c) { return c == u'\r' || c == u'\n'; });
     }
     void swap(Text& other) {
         std::swap(m_data, other.m_data);
         std::swap(m_size, other.m_size);
         std::swap(m_capacity, other.m_capacity);
     }
-    QStringView view() const { return QStringView(m_data.get(), qsizetype(m_size)); }
+    QStringView view() const {
+        return QStringView(m_data.get(), qsizetype(m_size));
+    }
 
 private:
     std::unique_ptr<char16_t[]> m_data;

@@ -30,18 +30,24 @@ bool startsWithTelScheme(const Text& number) {
 
 void ValueText::append(Text& out, QByteArrayView raw, const PropertyLexer::Parameters& parameters,
                        bool guessQuotedPrintable) {
-    QByteArray transferDecoded;
     QByteArrayView bytes = raw;
     bool direct = true;
-    if (PropertyLexer::isQuotedPrintable(parameters, parameters.charset, raw, guessQuotedPrintable)) {
-        m_bytes.resize(size_t(raw.size()));
-        m_bytes.resize(size_t(decodeQuotedPrintable(raw, m_bytes.data())));
-        bytes = QByteArrayView(m_bytes.data(), qsizetype(m_bytes.size()));
+    // Only a declaration or a charset named "UTF-8" (five letters) can make a value quoted-printable: most
+    // values are let through without a call.
+    const bool maybeQuotedPrintable =
+        parameters.quotedPrintable || (guessQuotedPrintable && parameters.charset.size() == 5);
+    if (maybeQuotedPrintable &&
+        PropertyLexer::isQuotedPrintable(parameters, parameters.charset, raw, guessQuotedPrintable)) {
+        // The buffer only grows: a shorter value after a longer one is neither cut nor its room cleared.
+        if (m_bytes.size() < size_t(raw.size())) {
+            m_bytes.resize(size_t(raw.size()));
+        }
+        bytes = QByteArrayView(m_bytes.data(), decodeQuotedPrintable(raw, m_bytes.data()));
         direct = false;
     } else if (parameters.base64) {
-        transferDecoded = decodeBase64(raw);
-        if (!transferDecoded.isNull()) {
-            bytes = transferDecoded;
+        m_decoded = decodeBase64(raw);
+        if (!m_decoded.isNull()) {
+            bytes = m_decoded;
             direct = false;
         }
     }
@@ -71,6 +77,9 @@ void ValueText::append(Text& out, QByteArrayView raw, const PropertyLexer::Param
     }
     if (backslash) {
         out.resize(start + size_t(unescapeText(out.data() + start, qsizetype(out.size() - start))));
+    }
+    if (!m_decoded.isNull()) {
+        m_decoded = QByteArray(); // a large value is not held on to
     }
 }
 

@@ -40,6 +40,7 @@ public:
 private:
     bool m_unicodeSource;
     std::string m_bytes;
+    QByteArray m_decoded; // a base64 value's bytes
     Text m_scratch;
 };
 

@@ -306,6 +306,24 @@ bool isBlankText(QStringView text) {
 }
 } // namespace
 
+namespace {
+// Whether `text` is `part` of N as it reads: a part that parameters neither encode nor give a charset
+// reads as its bytes stand when it is one value of printable ASCII, with nothing to unescape and no blank
+// at its ends to trim.
+bool spellsPlainPart(QStringView text, QByteArrayView part) {
+    if (part.isEmpty() || text.size() != part.size() || part.front() == ' ' || part.back() == ' ') {
+        return false;
+    }
+    for (qsizetype i = 0; i < part.size(); ++i) {
+        const char c = part[i];
+        if (c < 0x20 || c > 0x7E || c == ',' || c == '\\' || text[i].unicode() != char16_t(c)) {
+            return false;
+        }
+    }
+    return true;
+}
+} // namespace
+
 void Reader::fallBackName() {
     if (!isBlankText(m_fields[size_t(Field::Name)].view())) {
         return;
@@ -337,6 +355,19 @@ int Reader::familyFirst() {
     const Components parts(n.value, CardRules::NameParts);
     Text& family = m_fields[size_t(Field::FamilyFirst)];
     family.clear();
+    // Most cards give their name in plain ASCII and show it as "Given Family": then the length of the
+    // family name is all there is to keep, and is found without decoding the parts.
+    if (const Parameters& p = n.parameters; !p.quotedPrintable && !p.base64 && p.charset.isEmpty() &&
+                                            parts[2].isEmpty() && !parts[1].isEmpty() &&
+                                            parts[0].size() <= ContactTable::MaxFamilyLength) {
+        const QStringView name = m_fields[size_t(Field::Name)].view();
+        const qsizetype given = parts[1].size();
+        if (name.size() == given + 1 + parts[0].size() && name[given] == u' ' &&
+            spellsPlainPart(name.first(given), parts[1]) &&
+            spellsPlainPart(name.sliced(given + 1), parts[0])) {
+            return int(parts[0].size());
+        }
+    }
     if (!appendNamePart(parts[0], n.parameters, family)) {
         return 0;
     }

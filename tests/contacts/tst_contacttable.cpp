@@ -63,6 +63,11 @@ void tst_ContactTable::roundTripsEveryField_data() {
         << 0x5 << qint64(3) << qint64(4);
     QTest::newRow("longer than a block")
         << QStringList{QString(1 << 21, u'x'), {}, QStringLiteral("0171")} << 0x1 << qint64(10) << qint64(-1);
+    // The end offsets take one code unit each below 64 K characters of texts, two from there on.
+    QTest::newRow("texts just short of 64 K")
+        << QStringList{QString(0xFFFE, u'x'), {}, QStringLiteral("0")} << 0x1 << qint64(10) << qint64(20);
+    QTest::newRow("texts of 64 K") << QStringList{QString(0xFFFF, u'x'), {}, QStringLiteral("0")} << 0x1
+                                   << qint64(10) << qint64(20);
     QTest::newRow("end far beyond the begin") << QStringList{QStringLiteral("a")} << 0 << qint64(12) << Far;
     QTest::newRow("begin beyond 4 GB") << QStringList{{}, QStringLiteral("b")} << 0 << Far << Far + 17;
 }
