@@ -133,8 +133,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (const SearchIndex* index = contactModel.shownList().keys->searchIndex(); index && table.size() > 0) {
         const QString name = table.text(0, Field::Name).toString();
         const QString number = table.text(0, Field::MobilePhone).toString();
-        for (const QString& text : {name.mid(name.size() / 3, 3), name + u", " + name.left(2), number.left(4),
-                                    QStringLiteral("@")}) {
+        for (const QString& text : {name.mid(name.size() / 3, 3), name + QStringLiteral(", ") + name.left(2),
+                                    number.left(4), QStringLiteral("@")}) {
             ContactFilter filter;
             filter.text = text;
             check(filterContacts(table, all, filter, index) == filterContacts(table, all, filter));
