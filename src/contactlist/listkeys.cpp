@@ -6,7 +6,6 @@
 #include <QCollator>
 #include <QLocale>
 #include <algorithm>
-#include <functional>
 #include <new>
 #include <system_error>
 
@@ -20,23 +19,47 @@ constexpr qsizetype BackgroundFrom = 20000;
 // Thrown from a text look-up when the keys are no longer wanted: the sorts then end at once.
 struct Cancelled {};
 
+void goOn(const std::atomic_bool& cancel) {
+    if (cancel.load(std::memory_order_relaxed)) {
+        throw Cancelled();
+    }
+}
+
 using Ranks = std::vector<std::uint32_t>;
 
+// The ranks `makeRanks` gives, or null when memory ran out or they are no longer wanted.
+template <typename MakeRanks>
+std::unique_ptr<const Ranks> made(const std::atomic_bool& cancel, MakeRanks makeRanks) {
+    try {
+        goOn(cancel);
+        return std::make_unique<const Ranks>(makeRanks());
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    } catch (const Cancelled&) {
+        return nullptr;
+    }
+}
+
+QCollator germanCollator() {
+    QCollator collator{QLocale(QLocale::German, QLocale::Germany)};
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    return collator;
+}
+
 // The family names' ranks, then the given names' among the same family names.
-Ranks familyFirstRanks(const ContactTable& table, const QCollator& collator,
-                       const std::function<void()>& goOn) {
+Ranks familyFirstRanks(const ContactTable& table, const QCollator& collator, const std::atomic_bool& cancel) {
     const size_t count = size_t(table.size());
     const Ranks family = collationRanks(
         count,
         [&](std::uint32_t contact) {
-            goOn();
+            goOn(cancel);
             return sortedPart(familyFirstParts(table, contact).family);
         },
         collator);
     const Ranks given = collationRanks(
         count,
         [&](std::uint32_t contact) {
-            goOn();
+            goOn(cancel);
             return sortedPart(familyFirstParts(table, contact).given);
         },
         collator);
@@ -67,25 +90,38 @@ ListKeys::ListKeys(std::shared_ptr<const ContactTable> table)
     : m_table(std::move(table)), m_index(m_indexMade.get_future().share()),
       m_givenFirst(m_givenFirstMade.get_future().share()),
       m_familyFirst(m_familyFirstMade.get_future().share()) {
+    run(m_thread, &ListKeys::make);
+}
+
+ListKeys::~ListKeys() {
+    m_cancel = true;
+    for (std::thread* thread : {&m_thread, &m_familyFirstThread}) {
+        if (thread->joinable()) {
+            thread->join();
+        }
+    }
+}
+
+void ListKeys::run(std::thread& thread, void (ListKeys::*work)() const) const {
     if (m_table->size() >= BackgroundFrom) {
         try {
-            m_thread = std::thread([this] { make(); });
+            thread = std::thread(work, this);
             return;
         } catch (const std::system_error&) {
             // No thread: made here.
         }
     }
-    make();
+    (this->*work)();
 }
 
-ListKeys::~ListKeys() {
-    m_cancel = true;
-    if (m_thread.joinable()) {
-        m_thread.join();
+void ListKeys::prepare(NameOrder order) const {
+    if (order == NameOrder::FamilyFirst && !m_familyFirstStarted) {
+        m_familyFirstStarted = true;
+        run(m_familyFirstThread, &ListKeys::makeFamilyFirst);
     }
 }
 
-void ListKeys::make() {
+void ListKeys::make() const {
     const ContactTable& table = *m_table;
     try {
         auto index = std::make_unique<const SearchIndex>(table, &m_cancel);
@@ -93,33 +129,22 @@ void ListKeys::make() {
     } catch (const std::bad_alloc&) {
         m_indexMade.set_value(nullptr);
     }
-    QCollator collator{QLocale(QLocale::German, QLocale::Germany)};
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    const std::function<void()> goOn = [this] {
-        if (m_cancel.load(std::memory_order_relaxed)) {
-            throw Cancelled();
-        }
-    };
-    const auto made = [&](auto makeRanks) -> std::unique_ptr<const Ranks> {
-        try {
-            goOn();
-            return std::make_unique<const Ranks>(makeRanks());
-        } catch (const std::bad_alloc&) {
-            return nullptr;
-        } catch (const Cancelled&) {
-            return nullptr;
-        }
-    };
-    m_givenFirstMade.set_value(made([&] {
+    const QCollator collator = germanCollator();
+    m_givenFirstMade.set_value(made(m_cancel, [&] {
         return collationRanks(
             size_t(table.size()),
             [&](std::uint32_t contact) {
-                goOn();
+                goOn(m_cancel);
                 return sortedPart(table.text(qsizetype(contact), Field::Name));
             },
             collator);
     }));
-    m_familyFirstMade.set_value(made([&] { return familyFirstRanks(table, collator, goOn); }));
+}
+
+void ListKeys::makeFamilyFirst() const {
+    const QCollator collator = germanCollator();
+    m_familyFirstMade.set_value(
+        made(m_cancel, [&] { return familyFirstRanks(*m_table, collator, m_cancel); }));
 }
 
 const SearchIndex* ListKeys::searchIndex() const {
@@ -127,6 +152,7 @@ const SearchIndex* ListKeys::searchIndex() const {
 }
 
 const std::vector<std::uint32_t>* ListKeys::nameRanks(NameOrder order) const {
+    prepare(order);
     return (order == NameOrder::FamilyFirst ? m_familyFirst : m_givenFirst).get().get();
 }
 
