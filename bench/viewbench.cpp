@@ -544,7 +544,7 @@ int main(int argc, char* argv[]) {
     QElapsedTimer keys;
     keys.start();
     const double keysCpu = cpuMs();
-    model->shownList().keys->nameRanks(NameOrder::GivenFirst);
+    model->shownList().keys->nameRanks(NameOrder::FamilyFirst);
     std::printf("search index and name ranks done %.0f ms after the list showed (cpu %.0f ms, all threads)\n",
                 double(keys.nsecsElapsed()) / 1e6, cpuMs() - keysCpu);
 

@@ -276,7 +276,11 @@ std::vector<std::uint32_t> filterContacts(const ContactTable& table, std::span<c
     }
     if (found && filter.quick == ContactFilter::Quick::All && setShown.empty() && filter.addedColumns == 0) {
         // The text alone decides, and the index has decided it: a bit per contact is all to look at.
+        // Counted first: the rows take 4 bytes each and no more.
+        const auto kept = std::count_if(contacts.begin(), contacts.end(),
+                                        [&](std::uint32_t contact) { return found->test(contact); });
         std::vector<std::uint32_t> shown;
+        shown.reserve(size_t(kept));
         for (const std::uint32_t contact : contacts) {
             if (found->test(contact)) {
                 shown.push_back(contact);

@@ -63,9 +63,6 @@ void ContactListModel::setTable(std::shared_ptr<const ContactTable> table) {
     beginResetModel();
     m_table = std::move(table);
     m_keys = m_list == List::Contacts ? std::make_unique<ListKeys>(m_table) : nullptr;
-    if (m_keys) {
-        m_keys->prepare(m_nameOrder);
-    }
     m_fileNames.clear();
     m_order.swap(order);
     m_filter = {};
@@ -85,9 +82,6 @@ void ContactListModel::restore(Shown shown) {
     beginResetModel();
     if (shown.table != m_table) {
         m_keys = m_list == List::Contacts ? std::make_unique<ListKeys>(shown.table) : nullptr;
-        if (m_keys) {
-            m_keys->prepare(m_nameOrder);
-        }
     }
     m_table = std::move(shown.table);
     m_fileNames.clear();
@@ -141,9 +135,6 @@ void ContactListModel::setNameOrder(NameOrder order) {
         return;
     }
     m_nameOrder = order;
-    if (m_keys) {
-        m_keys->prepare(order);
-    }
     if (m_sortColumn == ContactColumn::Name) {
         sort(m_sortColumn, m_sortOrder);
     }

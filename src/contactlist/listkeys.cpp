@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <algorithm>
 #include <new>
+#include <numeric>
 #include <system_error>
 
 namespace tovanel {
@@ -63,20 +64,18 @@ Ranks familyFirstRanks(const ContactTable& table, const QCollator& collator, con
             return sortedPart(familyFirstParts(table, contact).given);
         },
         collator);
-    std::vector<std::uint64_t> keys(count);
-    for (size_t c = 0; c < count; ++c) {
-        keys[c] = std::uint64_t(family[c]) << 32 | given[c];
-    }
+    // Counted into the order of given names, then, keeping it, of family names.
     std::vector<std::uint32_t> order(count);
-    for (size_t c = 0; c < count; ++c) {
-        order[c] = std::uint32_t(c);
-    }
-    std::sort(order.begin(), order.end(),
-              [&](std::uint32_t a, std::uint32_t b) { return keys[a] < keys[b]; });
+    std::iota(order.begin(), order.end(), 0u);
+    sortByRank(order, given, Qt::AscendingOrder);
+    sortByRank(order, family, Qt::AscendingOrder);
+    const auto key = [&](std::uint32_t contact) {
+        return std::uint64_t(family[contact]) << 32 | given[contact];
+    };
     Ranks ranks(count);
     std::uint32_t rank = 0;
     for (size_t i = 0; i < count; ++i) {
-        if (i > 0 && keys[order[i]] != keys[order[i - 1]]) {
+        if (i > 0 && key(order[i]) != key(order[i - 1])) {
             ++rank;
         }
         ranks[order[i]] = rank;
@@ -90,38 +89,25 @@ ListKeys::ListKeys(std::shared_ptr<const ContactTable> table)
     : m_table(std::move(table)), m_index(m_indexMade.get_future().share()),
       m_givenFirst(m_givenFirstMade.get_future().share()),
       m_familyFirst(m_familyFirstMade.get_future().share()) {
-    run(m_thread, &ListKeys::make);
-}
-
-ListKeys::~ListKeys() {
-    m_cancel = true;
-    for (std::thread* thread : {&m_thread, &m_familyFirstThread}) {
-        if (thread->joinable()) {
-            thread->join();
-        }
-    }
-}
-
-void ListKeys::run(std::thread& thread, void (ListKeys::*work)() const) const {
     if (m_table->size() >= BackgroundFrom) {
         try {
-            thread = std::thread(work, this);
+            m_thread = std::thread([this] { make(); });
             return;
         } catch (const std::system_error&) {
             // No thread: made here.
         }
     }
-    (this->*work)();
+    make();
 }
 
-void ListKeys::prepare(NameOrder order) const {
-    if (order == NameOrder::FamilyFirst && !m_familyFirstStarted) {
-        m_familyFirstStarted = true;
-        run(m_familyFirstThread, &ListKeys::makeFamilyFirst);
+ListKeys::~ListKeys() {
+    m_cancel = true;
+    if (m_thread.joinable()) {
+        m_thread.join();
     }
 }
 
-void ListKeys::make() const {
+void ListKeys::make() {
     const ContactTable& table = *m_table;
     try {
         auto index = std::make_unique<const SearchIndex>(table, &m_cancel);
@@ -139,12 +125,7 @@ void ListKeys::make() const {
             },
             collator);
     }));
-}
-
-void ListKeys::makeFamilyFirst() const {
-    const QCollator collator = germanCollator();
-    m_familyFirstMade.set_value(
-        made(m_cancel, [&] { return familyFirstRanks(*m_table, collator, m_cancel); }));
+    m_familyFirstMade.set_value(made(m_cancel, [&] { return familyFirstRanks(table, collator, m_cancel); }));
 }
 
 const SearchIndex* ListKeys::searchIndex() const {
@@ -152,7 +133,6 @@ const SearchIndex* ListKeys::searchIndex() const {
 }
 
 const std::vector<std::uint32_t>* ListKeys::nameRanks(NameOrder order) const {
-    prepare(order);
     return (order == NameOrder::FamilyFirst ? m_familyFirst : m_givenFirst).get().get();
 }
 
