@@ -110,12 +110,6 @@ std::vector<BirthdayEvent> eventsByDay(const ContactList& list, QDate today,
     return events;
 }
 
-QCollator nameCollator() {
-    QCollator collator{QLocale(QLocale::German, QLocale::Germany)};
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    return collator;
-}
-
 // Orders the events of one day, which come in the list's order, by name. A day holds a few thousand of
 // a million events, so the names are collated in small groups and never all against each other.
 void sortDayByName(std::span<BirthdayEvent> day, const ContactTable& table, const QCollator& collator) {
@@ -145,7 +139,7 @@ void sortDayByName(std::span<BirthdayEvent> day, const ContactTable& table, cons
 std::vector<BirthdayEvent> birthdayEvents(const ContactList& list, QDate today) {
     std::vector<std::uint32_t> dayStart;
     std::vector<BirthdayEvent> events = eventsByDay(list, today, dayStart);
-    const QCollator collator = nameCollator();
+    const QCollator collator = listCollator();
     for (int day = 0; day < DaysAhead; ++day) {
         sortDayByName(std::span(events).subspan(dayStart[size_t(day)],
                                                 dayStart[size_t(day + 1)] - dayStart[size_t(day)]),
@@ -177,7 +171,7 @@ QString yearsText(const BirthdayEvent& event) {
 }
 
 BirthdayListModel::BirthdayListModel(QObject* parent)
-    : QAbstractTableModel(parent), m_collator(nameCollator()) {}
+    : QAbstractTableModel(parent), m_collator(listCollator()) {}
 
 void BirthdayListModel::setList(std::shared_ptr<const ContactTable> table,
                                 std::span<const std::uint32_t> contacts, QDate today) {

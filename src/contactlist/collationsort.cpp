@@ -1,6 +1,7 @@
 #include "contactlist/collationsort.h"
 
 #include <QCollator>
+#include <QLocale>
 #include <QString>
 #include <algorithm>
 #include <array>
@@ -409,6 +410,12 @@ void writeOrder(std::vector<std::uint32_t>& order, const std::vector<std::uint32
 }
 
 } // namespace
+
+QCollator listCollator() {
+    QCollator collator{QLocale(QLocale::German, QLocale::Germany)};
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    return collator;
+}
 
 void sortByCollation(std::vector<std::uint32_t>& order, std::size_t contactCount, const TextOf& textOf,
                      const QCollator& collator, Qt::SortOrder sortOrder) {

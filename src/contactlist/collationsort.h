@@ -11,6 +11,9 @@ class QCollator;
 
 namespace tovanel {
 
+// The order the lists sort names and other texts in: German, letter case ignored.
+QCollator listCollator();
+
 // Gives the text of a contact, by its index.
 using TextOf = std::function<QStringView(std::uint32_t contact)>;
 

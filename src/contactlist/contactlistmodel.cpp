@@ -430,8 +430,7 @@ void ContactListModel::sortByText(std::vector<std::uint32_t>& sorted, int column
             return;
         }
     }
-    QCollator collator{QLocale(QLocale::German, QLocale::Germany)};
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    const QCollator collator = listCollator();
     const auto shown = sortedPart;
     if (column == ContactColumn::Name && m_nameOrder == NameOrder::FamilyFirst) {
         // By family name, and by given name among the same family names: the given names first, then,

@@ -4,7 +4,6 @@
 #include "platform/displaytext.h"
 
 #include <QCollator>
-#include <QLocale>
 #include <algorithm>
 #include <new>
 #include <numeric>
@@ -39,12 +38,6 @@ std::unique_ptr<const Ranks> made(const std::atomic_bool& cancel, MakeRanks make
     } catch (const Cancelled&) {
         return nullptr;
     }
-}
-
-QCollator germanCollator() {
-    QCollator collator{QLocale(QLocale::German, QLocale::Germany)};
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    return collator;
 }
 
 // The family names' ranks, then the given names' among the same family names.
@@ -115,7 +108,7 @@ void ListKeys::make() {
     } catch (const std::bad_alloc&) {
         m_indexMade.set_value(nullptr);
     }
-    const QCollator collator = germanCollator();
+    const QCollator collator = listCollator();
     m_givenFirstMade.set_value(made(m_cancel, [&] {
         return collationRanks(
             size_t(table.size()),
