@@ -122,6 +122,24 @@ const SearchIndex* ContactListModel::searchIndex() const {
     return m_keys ? m_keys->searchIndex() : nullptr;
 }
 
+void ContactListModel::duplicatesMarked() {
+    if (m_list != List::Contacts || m_table->isEmpty()) {
+        return;
+    }
+    if (m_filter.quick == ContactFilter::Quick::Duplicates) {
+        std::vector<std::uint32_t> rows;
+        try {
+            rows = filterContacts(*m_table, m_order, m_filter, searchIndex());
+        } catch (const std::bad_alloc&) {
+            return; // the rows stay as they were, the marks show in them
+        }
+        changeRows([&] { m_rows = std::move(rows); });
+    }
+    if (rowCount() > 0) {
+        emit dataChanged(index(0, ContactColumn::Name), index(rowCount() - 1, ContactColumn::Name));
+    }
+}
+
 std::uint32_t ContactListModel::addedColumnBits() const {
     std::uint32_t bits = 0;
     for (const int column : m_addedColumns) {

@@ -62,6 +62,10 @@ public:
         return {*m_table, shownOrder(), m_nameOrder, m_addedColumns, m_keys.get()};
     }
 
+    // The table's duplicates were marked after it was set: the names show it, and the duplicates filter
+    // takes them in.
+    void duplicatesMarked();
+
     // Names shown "Jürgen Müller" or "Müller, Jürgen"; a list sorted by name is sorted again.
     void setNameOrder(NameOrder order);
     NameOrder nameOrder() const { return m_nameOrder; }

@@ -6,52 +6,9 @@
 
 #include <QSet>
 #include <algorithm>
-#include <chrono>
-#include <future>
 #include <new>
-#include <optional>
-#include <system_error>
-#include <thread>
 
 namespace tovanel {
-
-namespace {
-
-// Finds the list's duplicates on a thread of their own while `waiting` keeps the progress window
-// answering. When the user cancels first the list is shown without the marks (the thread finishes on its
-// own, holding the list), and so it is when memory runs out. A million contacts take about a second.
-void markDuplicates(const std::shared_ptr<ContactTable>& list, const ImportFlow::FindDuplicates& find,
-                    const std::function<bool()>& waiting) {
-    if (!find || list->size() == 0) {
-        return;
-    }
-    auto task = std::make_shared<std::packaged_task<std::optional<std::vector<std::uint32_t>>()>>(
-        [find, list]() -> std::optional<std::vector<std::uint32_t>> {
-            try {
-                return find(*list);
-            } catch (const std::bad_alloc&) {
-                return std::nullopt;
-            }
-        });
-    std::future<std::optional<std::vector<std::uint32_t>>> groups = task->get_future();
-    try {
-        std::thread([task] { (*task)(); }).detach();
-    } catch (const std::system_error&) {
-        (*task)(); // no thread to be had: the window waits, as it did for the reading
-    }
-    while (groups.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
-        if (!waiting()) {
-            return;
-        }
-    }
-    std::optional<std::vector<std::uint32_t>> found = groups.get();
-    if (!found) {
-        return;
-    }
-    list->setDuplicateGroups(std::move(*found));
-}
-
-} // namespace
 
 ImportFlow::Batch ImportFlow::readBatch(const QStringList& paths,
                                         const std::shared_ptr<const ContactTable>& before, bool inPlace) {
@@ -131,13 +88,11 @@ ImportFlow::Batch ImportFlow::readBatch(const QStringList& paths,
         }
         current = paths.constFirst(); // the list as a whole does not fit
         viewRoom = m_viewRoom(batch.list->size());
-        // Groups and duplicates are a help, not the list: without them (cancelled, no memory) it shows
-        // without groups or marks.
+        // Groups are a help, not the list: without them (no memory) it shows without groups.
         try {
             batch.list->setGroups(std::make_shared<const ContactGroups>(findContactGroups(*batch.list)));
         } catch (const std::bad_alloc&) {
         }
-        markDuplicates(batch.list, m_findDuplicates, [&] { return progress.update(total, total); });
     } catch (const std::bad_alloc&) {
         batch.outOfMemoryIn = current.isEmpty() ? paths.constFirst() : current;
         if (inPlace) {

@@ -16,7 +16,10 @@
 #include <QTableView>
 #include <QWidget>
 #include <QtMath>
+#include <chrono>
 #include <new>
+#include <system_error>
+#include <thread>
 
 namespace tovanel {
 
@@ -48,7 +51,10 @@ ImportFlow::ImportFlow(QWidget& window, QString& file, ContactListModel& contact
           return readVcardFile(path, {.progress = progress});
       }),
       m_viewRoom(roomForViews),
-      m_findDuplicates([](const ContactTable& table) { return findDuplicateGroups(table); }) {}
+      m_findDuplicates([](const ContactTable& table) { return findDuplicateGroups(table); }) {
+    m_duplicatesPoll.setInterval(20);
+    connect(&m_duplicatesPoll, &QTimer::timeout, this, &ImportFlow::markFoundDuplicates);
+}
 
 ImportFlow::Previous ImportFlow::hold() const {
     Previous previous{m_file, m_window.windowTitle(), m_contactList.shown(), m_addressList.sharedTable(),
@@ -79,6 +85,51 @@ QString ImportFlow::title(const ContactTable& list) {
 void ImportFlow::show(std::shared_ptr<ContactTable> list) {
     m_contactList.setTable(list);
     m_addressList.setTable(list);
+    // The duplicates are a help, not the list: it shows at once, and they are marked when found (a
+    // million contacts take about half a second). A list shown before they are found leaves its search
+    // to finish on its own, holding that list, and its marks unmade.
+    m_duplicatesPoll.stop();
+    m_duplicatesOf.reset();
+    m_duplicatesFound = {};
+    if (!m_findDuplicates || list->size() == 0) {
+        return;
+    }
+    auto task = std::make_shared<std::packaged_task<std::optional<std::vector<std::uint32_t>>()>>(
+        [find = m_findDuplicates, list]() -> std::optional<std::vector<std::uint32_t>> {
+            try {
+                return find(*list);
+            } catch (const std::bad_alloc&) {
+                return std::nullopt;
+            }
+        });
+    m_duplicatesFound = task->get_future();
+    m_duplicatesOf = std::move(list);
+    try {
+        std::thread([task] { (*task)(); }).detach();
+    } catch (const std::system_error&) {
+        (*task)(); // no thread to be had: found here
+    }
+    m_duplicatesPoll.start();
+}
+
+void ImportFlow::markFoundDuplicates() {
+    if (!m_duplicatesFound.valid() ||
+        m_duplicatesFound.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        return;
+    }
+    m_duplicatesPoll.stop();
+    std::optional<std::vector<std::uint32_t>> found = m_duplicatesFound.get();
+    const std::shared_ptr<ContactTable> list = std::move(m_duplicatesOf);
+    if (!found) {
+        return;
+    }
+    // Only this thread reads a table's duplicate marks; the threads that read it besides (the list's
+    // keys, the detail window's pictures) never look at them.
+    list->setDuplicateGroups(std::move(*found));
+    if (m_contactList.sharedTable() == list) {
+        m_contactList.duplicatesMarked();
+        emit duplicatesMarked();
+    }
 }
 
 void ImportFlow::open(const QString& path) {

@@ -8,8 +8,11 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <functional>
+#include <future>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QWidget;
@@ -58,7 +61,8 @@ public:
     void setViewRoom(ViewRoom room) { m_viewRoom = std::move(room); }
 
     // Finds the contacts that are the same person in a list just read (findDuplicateGroups unless
-    // replaced); may throw std::bad_alloc.
+    // replaced); may throw std::bad_alloc. It runs on a thread of its own once the list is shown, and the
+    // marks come when it is done.
     using FindDuplicates = std::function<std::vector<std::uint32_t>(const ContactTable& table)>;
     void setFindDuplicates(FindDuplicates find) { m_findDuplicates = std::move(find); }
 
@@ -68,6 +72,8 @@ public:
 signals:
     // A file was read to its end.
     void readToEnd();
+    // The duplicates of the list shown were found and marked.
+    void duplicatesMarked();
 
 private:
     // What reading a batch of files gave.
@@ -97,8 +103,11 @@ private:
     };
     Previous hold() const;
     void restore(Previous previous);
-    // Hands a list just read to both models, with its duplicates found.
+    // Hands a list just read to both models and starts looking for its duplicates.
     void show(std::shared_ptr<ContactTable> list);
+    // Marks the duplicates found, on the list they were looked for in, whether or not it is shown now (an
+    // import given up puts it back).
+    void markFoundDuplicates();
 
     QWidget& m_window;
     QString& m_file;
@@ -110,6 +119,10 @@ private:
     Reading m_reading;
     ViewRoom m_viewRoom;
     FindDuplicates m_findDuplicates;
+    // The list whose duplicates are being looked for, and what was found (nothing: memory ran out).
+    std::shared_ptr<ContactTable> m_duplicatesOf;
+    std::future<std::optional<std::vector<std::uint32_t>>> m_duplicatesFound;
+    QTimer m_duplicatesPoll;
 };
 
 } // namespace tovanel

@@ -70,6 +70,7 @@ private slots:
     void filterNarrowsTheListAndCounts();
     void groupMenuNamesTheListsGroups_data();
     void groupMenuNamesTheListsGroups();
+    void duplicatesAreMarkedOnceFound();
 
     // Menu commands
     void openAsksForAFileOfTheKnownTypes_data();
@@ -683,6 +684,24 @@ void tst_MainWindow::filterNarrowsTheListAndCounts() {
     QTEST(names, "names");
     QTEST(window->contactList()->selectedRow(), "selected");
     QCOMPARE(dialogs.messages, QStringList());
+}
+
+void tst_MainWindow::duplicatesAreMarkedOnceFound() {
+    // Anna twice by her e-mail address: the list shows at once, and the marks come when they are found.
+    QByteArray vcf =
+        cards(named({QStringLiteral("Anna"), QStringLiteral("Bernd"), QStringLiteral("Anna M.")}));
+    vcf.replace("FN:Anna\r\n", "FN:Anna\r\nEMAIL:anna@example.org\r\n");
+    vcf.replace("FN:Anna M.\r\n", "FN:Anna M.\r\nEMAIL:anna@example.org\r\n");
+    TempFiles files;
+    window->openFile(files.write(QStringLiteral("doppelt.vcf"), vcf));
+    ContactListModel* model = window->contactModel();
+    QCOMPARE(model->rowCount(), 3);
+    // The duplicates filter, set before they are found, takes them in as they come.
+    window->appMenuBar()->findChild<QAction*>(QStringLiteral("AnsichtDoppelte"))->trigger();
+    QCOMPARE(model->rowCount(), 0);
+    QTRY_COMPARE(model->rowCount(), 2);
+    QCOMPARE(nameIndex(1).data(Qt::AccessibleDescriptionRole).toString(), QStringLiteral("Doppelt"));
+    QCOMPARE(window->countLabel()->text(), QStringLiteral("2 von 3 Kontakten"));
 }
 
 void tst_MainWindow::groupMenuNamesTheListsGroups_data() {
