@@ -328,8 +328,11 @@ QByteArray geoValue(QByteArray value, VcardVersion version) {
         }
         return value;
     }
+    // Every scheme goes ("geo:geo:"), not one per writing; then the address's parameters.
     if (value.startsWith("geo:")) {
-        value = value.mid(4);
+        while (value.startsWith("geo:")) {
+            value.remove(0, 4);
+        }
         value.truncate(value.indexOf(';') < 0 ? value.size() : value.indexOf(';'));
     }
     if (!value.contains(';') && value.count(',') == 1) {

@@ -190,6 +190,9 @@ void tst_VcardExport::cardsAreWrittenAsTheVersionWants_data() {
         << QByteArrayList{"CATEGORIES:Familie,Freunde\\, alte", "ORG:Firma\\, Die;Einkauf",
                           "X-ANDROID-CUSTOM:vnd.android.cursor.item/nickname;Jo;1", "GEO:53.5;9.9"}
         << QByteArrayList{};
+    QTest::newRow("a geo address written twice over: every scheme goes")
+        << QByteArray("BEGIN:VCARD\nVERSION:2.1\nFN:x\nGEO:geo:geo:5\\,-8;u=10\nEND:VCARD\n")
+        << VcardVersion::V21 << QByteArrayList{"GEO:5;-8"} << QByteArrayList{"GEO:geo"};
     QTest::newRow("a long line folds between characters")
         << QByteArray("BEGIN:VCARD\nVERSION:3.0\nFN:x\nNOTE:" + QString(80, u'ä').toUtf8() + "\nEND:VCARD\n")
         << VcardVersion::V30
