@@ -21,9 +21,10 @@ SearchKind filterKind(QStringView text) {
     return searchKind(text, FilterMinDigits);
 }
 
-// Only a text of several words can hold a name turned round.
+// Only a text with a blank or a comma can hold a name turned round. A blank at either end counts too:
+// "Müller " is the start of "Müller Jürgen", and the filter typed on from it looks only at its rows.
 bool mayHoldTurnedName(QStringView text) {
-    return text.trimmed().contains(u' ') || text.contains(u',');
+    return text.contains(u' ') || text.contains(u',');
 }
 
 } // namespace
