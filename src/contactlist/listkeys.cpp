@@ -43,20 +43,17 @@ std::unique_ptr<const Ranks> made(const std::atomic_bool& cancel, MakeRanks make
 // The family names' ranks, then the given names' among the same family names.
 Ranks familyFirstRanks(const ContactTable& table, const QCollator& collator, const std::atomic_bool& cancel) {
     const size_t count = size_t(table.size());
-    const Ranks family = collationRanks(
-        count,
-        [&](std::uint32_t contact) {
-            goOn(cancel);
-            return sortedPart(familyFirstParts(table, contact).family);
-        },
-        collator);
-    const Ranks given = collationRanks(
-        count,
-        [&](std::uint32_t contact) {
-            goOn(cancel);
-            return sortedPart(familyFirstParts(table, contact).given);
-        },
-        collator);
+    const auto ranksOf = [&](QStringView FamilyFirstParts::*part) {
+        return collationRanks(
+            count,
+            [&](std::uint32_t contact) {
+                goOn(cancel);
+                return sortedPart(familyFirstParts(table, contact).*part);
+            },
+            collator);
+    };
+    const Ranks family = ranksOf(&FamilyFirstParts::family);
+    const Ranks given = ranksOf(&FamilyFirstParts::given);
     // Counted into the order of given names, then, keeping it, of family names.
     std::vector<std::uint32_t> order(count);
     std::iota(order.begin(), order.end(), 0u);

@@ -139,7 +139,7 @@ ContactBits SearchIndex::holding(QStringView text, unsigned parts,
         const NumberNeedle number(text);
         needle = number.digits();
     } else {
-        appendFoldedBytes(FoldedNeedle(text).folded(), needle);
+        appendFoldedBytes(text, needle);
         if ((parts & Email) != 0) {
             pieces = &m_emails;
             pieceMask = 1;

@@ -196,6 +196,10 @@ private:
     void composeName(QByteArrayView value, const Parameters& parameters);
     // Appends one part of N (its values joined by spaces) to `out`, a space before it; true if it had text.
     bool appendNamePart(QByteArrayView part, const Parameters& parameters, Text& out);
+    // Decodes each value of a list whose commas no backslash escapes ("Hans,Peter") into the scratch
+    // text and hands it to `take`.
+    template <typename Take>
+    void forEachValue(QByteArrayView values, const Parameters& parameters, bool guess, Take take);
     // A card without a name of its own is named by its N, else its company, else its first e-mail.
     void fallBackName();
     // The name with the family name first, from N: as a length of the name's end, or as a text.
@@ -529,16 +533,23 @@ void Reader::composeName(QByteArrayView value, const Parameters& parameters) {
     }
 }
 
-bool Reader::appendNamePart(QByteArrayView part, const Parameters& parameters, Text& out) {
-    bool added = false;
-    // Several values of one part ("Hans,Peter") are separated by commas that no backslash escapes.
-    QByteArrayView rest = part;
+template <typename Take>
+void Reader::forEachValue(QByteArrayView values, const Parameters& parameters, bool guess, Take take) {
+    QByteArrayView rest = values;
     bool more = !rest.isEmpty();
     while (more) {
         const QByteArrayView value = PropertyLexer::takeComponent(rest, ',', more);
         Text& piece = m_scratch;
         piece.clear();
-        decode(piece, value, parameters, guesses("N"));
+        decode(piece, value, parameters, guess);
+        take(piece);
+    }
+}
+
+bool Reader::appendNamePart(QByteArrayView part, const Parameters& parameters, Text& out) {
+    bool added = false;
+    // Several values of one part ("Hans,Peter") are joined by blanks.
+    forEachValue(part, parameters, guesses("N"), [&](const Text& piece) {
         if (const QStringView text = piece.view().trimmed(); !text.isEmpty()) {
             if (out.size() != 0) {
                 out.push_back(u' ');
@@ -546,7 +557,7 @@ bool Reader::appendNamePart(QByteArrayView part, const Parameters& parameters, T
             appendString(out, text);
             added = true;
         }
-    }
+    });
     return added;
 }
 
@@ -578,17 +589,11 @@ void Reader::apply(const Pending& pending, QByteArrayView line) {
         decode(clearedField(Field::Title), p.value, params, guesses("TITLE"));
         break;
     case Property::CATEGORIES: {
-        QByteArrayView rest = p.value;
-        bool more = !rest.isEmpty();
-        while (more) {
-            const QByteArrayView value = PropertyLexer::takeComponent(rest, ',', more);
-            Text& piece = m_scratch;
-            piece.clear();
-            decode(piece, value, params, guesses("CATEGORIES"));
+        forEachValue(p.value, params, guesses("CATEGORIES"), [&](const Text& piece) {
             if (const QStringView text = piece.view().trimmed(); !text.isEmpty() && !piece.hasLineBreak()) {
                 m_categories.append(text.toString());
             }
-        }
+        });
         break;
     }
     case Property::BDAY: {
